@@ -1,0 +1,211 @@
+#include "engine/own_algorithms.h"
+
+#include "engine/plane_filters.h"
+#include "engine/progress.h"
+#include "engine/resample_plane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+
+namespace orm::engine {
+
+namespace {
+
+struct Ratios {
+    double sx, sy, min, max;
+};
+
+Ratios RatiosOf(int dw, int dh, int sw, int sh) {
+    const double sx = double(dw) / sw;
+    const double sy = double(dh) / sh;
+    return {sx, sy, std::min(sx, sy), std::max(sx, sy)};
+}
+
+Ratios RatiosOf(const ImagePlane& dst, const ImagePlane& src) {
+    return RatiosOf(dst.Width(), dst.Height(), src.Width(), src.Height());
+}
+
+using PlaneCore = std::function<bool(ImagePlane& dst, const ImagePlane& src)>;
+using PlaneOperation = std::function<bool(ImagePlane& dst, ImagePlane& src)>;
+
+// Adds grain noise to every byte of the plane (no change for grain 0).
+void AddGrain(ImagePlane& plane, int grain) {
+    if (grain == 0)
+        return;
+    GrainNoise noise;
+    for (std::uint8_t& b : plane.Bytes()) {
+        const int v = b + int(std::int64_t(grain) * noise.Next() / 163830);
+        b = std::uint8_t(std::clamp(v, 0, 255));
+    }
+}
+
+// The scale plan shared by the artificial- and natural-scene algorithms.
+bool ResizePlaneByPlan(ImagePlane& dst, const ImagePlane& src, double s, int grain,
+                       const PlaneCore& core, CRSProgress* progress) {
+    const Ratios r = RatiosOf(dst, src);
+    const int dw = dst.Width(), dh = dst.Height();
+    const int sw = src.Width(), sh = src.Height();
+
+    if (r.max <= 0.5) {
+        ImagePlane rows(dw, sh);
+        if (!BoxReduceRows(rows, src, progress) || !BoxReduceColumns(dst, rows, progress))
+            return false;
+        rows.Release();
+        if (!SharpenPlane(dst, 25, progress))
+            return false;
+    } else if (r.max <= 1.5 || r.min > 1.5) {
+        if (!core(dst, src))
+            return false;
+    } else if (r.sy == r.min) {
+        ImagePlane inter(dw, int(1.5 * sh));
+        if (!core(inter, src) || !BoxReduceColumns(dst, inter, progress))
+            return false;
+    } else {
+        ImagePlane inter(int(1.5 * sw), dh);
+        if (!core(inter, src) || !BoxReduceRows(dst, inter, progress))
+            return false;
+    }
+
+    if (r.min < 1.5) {
+        const int amount = r.min <= 0.5 ? int(50 / s) : int((r.min + 1.5) * 20 / std::sqrt(s));
+        return SharpenPlane(dst, amount, progress);
+    }
+    AddGrain(dst, grain);
+    return true;
+}
+
+// Runs the plane operation on each channel in turn: extract, resize, store.
+bool ForEachChannel(BgrView dst, ConstBgrView src, int channels, const PlaneOperation& operation,
+                    CRSProgress* progress) {
+    for (int c = 0; c < channels; ++c) {
+        ImagePlane source;
+        if (!ExtractPlane(src.data, src.stride, c, channels, src.width, src.height, progress,
+                          source))
+            return false;
+        ImagePlane result(dst.width, dst.height);
+        if (!operation(result, source))
+            return false;
+        source.Release();
+        if (!StorePlane(dst.data, dst.stride, c, channels, result, progress))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+double StretchStrength(int b) { return 103.0 / (double(b) * b / 100 + 3); }
+
+int SweepsSmart(double min_ratio, double max_ratio) {
+    if (max_ratio <= 0.5)
+        return 6;
+    if (max_ratio <= 1.5)
+        return 3 + (min_ratio < 1.5);
+    return 7 + (min_ratio <= 1.5) + (min_ratio < 1.5);
+}
+
+int SweepsNatural(double min_ratio, double max_ratio) {
+    if (max_ratio <= 0.5)
+        return 6;
+    if (max_ratio <= 1.5)
+        return 3 + (min_ratio < 1.5);
+    return 4 + (max_ratio >= 3) + (min_ratio <= 1.5) + (min_ratio < 1.5);
+}
+
+bool SmartCoreLanczos(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag,
+                      CRSProgress* progress) {
+    if (!ResamplePlane(dst, src, ratio_flag + 1, 1, KernelType::Lanczos, progress))
+        return false;
+    const Ratios r = RatiosOf(dst, src);
+    if (r.max <= 1.5)
+        return true;
+    ImagePlane guide(dst.Width(), dst.Height());
+    // A stop request here is answered again by the blur that follows.
+    ResamplePlane(guide, src, 0.0, 0.5, KernelType::Cubic, progress);
+    const unsigned char no_stop = 0;
+    if (!GaussianBlurPlane(dst, std::max(10, int(r.sx)), std::max(10, int(r.sy)), &no_stop,
+                           progress))
+        return false;
+    if (!RangeStretchPlane(dst, guide, std::max(2, int(2 * r.sx)), std::max(2, int(2 * r.sy)),
+                           r.sx, r.sy, s, progress))
+        return false;
+    guide.Release();
+    return GaussianBlurPlane(dst, 10, 10, &no_stop, progress);
+}
+
+bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int variant, int grain,
+                      CRSProgress* progress) {
+    (void)variant;  // every caller passes the plain variant
+    if (!ResamplePlane(dst, src, 0.0, 0.5, KernelType::Cubic, progress))
+        return false;
+    const Ratios r = RatiosOf(dst, src);
+    if (r.max <= 1.5)
+        return true;
+    const int hw = std::max(2, int(2 * (r.sx - 0.5)));
+    const int vw = std::max(2, int(2 * (r.sy - 0.5)));
+    if (!RangeStretchPlane(dst, dst, hw, vw, r.sx, r.sy, s, progress, grain))
+        return false;
+    if (r.max >= 3) {
+        const unsigned char no_stop = 0;
+        return GaussianBlurPlane(dst, 8, 8, &no_stop, progress);
+    }
+    return true;
+}
+
+bool ResizePlaneSmart(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag, int grain,
+                      CRSProgress* progress) {
+    return ResizePlaneByPlan(
+        dst, src, s, grain,
+        [&](ImagePlane& d, const ImagePlane& sp) {
+            return SmartCoreLanczos(d, sp, s, ratio_flag, progress);
+        },
+        progress);
+}
+
+bool ResizePlaneNatural(ImagePlane& dst, const ImagePlane& src, double s, int grain, int variant,
+                        CRSProgress* progress) {
+    return ResizePlaneByPlan(
+        dst, src, s, grain,
+        [&](ImagePlane& d, const ImagePlane& sp) {
+            return NaturalCoreCubic(d, sp, s, variant, grain, progress);
+        },
+        progress);
+}
+
+bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
+                 int grain, int variant, CRSProgress* progress) {
+    const int channels = colour ? 3 : 1;
+    const Ratios r = RatiosOf(dst.width, dst.height, src.width, src.height);
+    if (progress != nullptr)
+        progress->passes = SweepsSmart(r.min, r.max) * channels;
+    const bool presharpen = variant == kVariantPresharpen;
+    const double s = StretchStrength(strength);
+    return ForEachChannel(
+        dst, src, channels,
+        [&](ImagePlane& d, ImagePlane& sp) {
+            if (presharpen)
+                SharpenPlane(sp, 25, nullptr);
+            return ResizePlaneSmart(d, sp, s, ratio_flag, grain, progress);
+        },
+        progress);
+}
+
+bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
+                   int grain, int variant, CRSProgress* progress) {
+    (void)ratio_flag;  // the natural-scene core does not depend on it
+    const int channels = colour ? 3 : 1;
+    const Ratios r = RatiosOf(dst.width, dst.height, src.width, src.height);
+    if (progress != nullptr)
+        progress->passes = SweepsNatural(r.min, r.max) * channels;
+    const double s = StretchStrength(strength);
+    return ForEachChannel(
+        dst, src, channels,
+        [&](ImagePlane& d, ImagePlane& sp) {
+            return ResizePlaneNatural(d, sp, s, grain / 3, variant, progress);
+        },
+        progress);
+}
+
+}  // namespace orm::engine

@@ -1,0 +1,49 @@
+#pragma once
+// The three own algorithms: "Smart for Artificial Scenes" (5), "Smart for Natural Scenes" (6) and
+// "Advanced for Natural Scenes" (7, the artificial-scene machinery with other parameters).
+//
+// Each colour plane is resized by itself with a plan chosen by the scale ratios:
+//   reduction    max <= 0.5             box average rows, then columns, then sharpen 25
+//   moderate     0.5 < max <= 1.5       the core
+//   enlargement  max > 1.5, min > 1.5   the core
+//   mixed        max > 1.5, min <= 1.5  the core into 1.5 x the source along the minor axis,
+//                                       then a box reduction of that axis
+// followed by a final sharpening (min < 1.5) or grain (min >= 1.5) step.
+
+#include "engine/image_plane.h"
+#include "engine/pixel_view.h"
+
+namespace orm::engine {
+
+class CRSProgress;
+
+// Stretch strength from the user-level strength b: 103 / (b b / 100 + 3).
+double StretchStrength(int b);
+
+// Variant 4 sharpens every extracted source plane (amount 25) before the scale plan.
+constexpr int kVariantPlain = 3;
+constexpr int kVariantPresharpen = 4;
+
+// Number of 0..100 progress sweeps of one channel, by the whole resize's ratios.
+int SweepsSmart(double min_ratio, double max_ratio);
+int SweepsNatural(double min_ratio, double max_ratio);
+
+// Entries of algorithms 5/7 and 6. `colour` selects three channels (else one byte per pixel).
+// The destination view has the target size. Returns false on a stop request; channels already
+// stored stay in the destination.
+bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
+                 int grain, int variant, CRSProgress* progress);
+bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
+                   int grain, int variant, CRSProgress* progress);
+
+// The scale plans and cores of one plane (each plane carries its own size).
+bool ResizePlaneSmart(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag, int grain,
+                      CRSProgress* progress);
+bool ResizePlaneNatural(ImagePlane& dst, const ImagePlane& src, double s, int grain, int variant,
+                        CRSProgress* progress);
+bool SmartCoreLanczos(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag,
+                      CRSProgress* progress);
+bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int variant, int grain,
+                      CRSProgress* progress);
+
+}  // namespace orm::engine

@@ -1,0 +1,64 @@
+#pragma once
+// Plain views of 24-bit BGR images (three bytes per pixel: blue, green, red; rows a stride apart)
+// and an owning image of the same layout. The engine never sees toolkit types.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orm::engine {
+
+constexpr int kBgrChannels = 3;
+
+struct BgrView {
+    std::uint8_t* data = nullptr;  // first row
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t stride = 0;  // bytes from one row to the next
+
+    std::uint8_t* Row(int y) const { return data + y * stride; }
+};
+
+struct ConstBgrView {
+    const std::uint8_t* data = nullptr;
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t stride = 0;
+
+    ConstBgrView() = default;
+    ConstBgrView(const std::uint8_t* d, int w, int h, std::ptrdiff_t s)
+        : data(d), width(w), height(h), stride(s) {}
+    ConstBgrView(const BgrView& v)  // NOLINT: a writable view reads as well
+        : data(v.data), width(v.width), height(v.height), stride(v.stride) {}
+
+    const std::uint8_t* Row(int y) const { return data + y * stride; }
+
+    // The rectangle (x, y, w, h), which must lie inside this view.
+    ConstBgrView Sub(int x, int y, int w, int h) const {
+        return ConstBgrView(data + y * stride + x * kBgrChannels, w, h, stride);
+    }
+};
+
+// An owned BGR image with packed rows (stride = 3 * width).
+class BgrImage {
+public:
+    BgrImage() = default;
+    // Throws std::bad_alloc (or std::length_error for sizes beyond the address space).
+    BgrImage(int width, int height);
+
+    bool IsNull() const { return width_ <= 0 || height_ <= 0; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    std::ptrdiff_t Stride() const { return std::ptrdiff_t(width_) * kBgrChannels; }
+    BgrView View() { return {pixels_.data(), width_, height_, Stride()}; }
+    ConstBgrView View() const { return {pixels_.data(), width_, height_, Stride()}; }
+    std::uint8_t* Row(int y) { return pixels_.data() + y * Stride(); }
+    const std::uint8_t* Row(int y) const { return pixels_.data() + y * Stride(); }
+
+private:
+    std::vector<std::uint8_t> pixels_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace orm::engine

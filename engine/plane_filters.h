@@ -1,0 +1,47 @@
+#pragma once
+// In-place filters of one plane: 3x3 sharpening, the recursive Gaussian and the local range stretch.
+
+#include "engine/image_plane.h"
+
+#include <array>
+
+namespace orm::engine {
+
+// Every inner pixel becomes (100 P - a m) / (100 - a), m the integer mean of its 3x3 block,
+// clamped; the outermost rows and columns stay. 0 <= amount < 100.
+bool SharpenPlane(ImagePlane& plane, int amount, CRSProgress* progress);
+
+// Coefficients of the fourth-order recursive approximation of a Gaussian.
+struct DericheCoefficients {
+    std::array<double, 5> n_p{}, n_m{};    // feed-forward
+    std::array<double, 5> d_p{}, d_m{};    // feedback
+    std::array<double, 5> bd_p{}, bd_m{};  // edge terms
+};
+DericheCoefficients ComputeDericheCoefficients(double sigma);
+
+// Radius r = |code / 10| + 1 (quotient in single precision); sigma is where the Gaussian falls
+// to 1/255 of its peak at distance r.
+double GaussianSigmaForCode(int code);
+
+// Column pass with the vertical code, then row pass with the horizontal code. Each finished
+// column or row is written back at once. `stop` is a caller-owned byte checked after every row.
+bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code,
+                       const volatile unsigned char* stop, CRSProgress* progress);
+
+// Pushes each value of v away from the middle of the local extremes of the guide g (windows of
+// 2 (hw / 2) + 1 by 2 (vw / 2) + 1 pixels), saturating at those extremes. v and g may be the
+// same plane. A larger strength stretches less. A non-zero grain adds noise of that amplitude
+// (times the local gain) to the values of the stretched branch.
+bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
+                       double strength, CRSProgress* progress, int grain = 0);
+
+// The noise of the grain steps: the sum of six draws of a 15-bit generator, each less 16383.
+class GrainNoise {
+public:
+    int Next();
+
+private:
+    unsigned state_ = 1;
+};
+
+}  // namespace orm::engine

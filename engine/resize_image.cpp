@@ -1,0 +1,131 @@
+#include "engine/resize_image.h"
+
+#include "engine/own_algorithms.h"
+#include "engine/progress.h"
+#include "engine/standard_modes.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace orm::engine {
+
+namespace {
+
+constexpr const char* kAlgorithmNames[kAlgorithmCount] = {
+    "Nearest Neighbor",           "Bilinear",
+    "High Quality Bilinear",      "Bicubic",
+    "High Quality Bicubic",       "Smart for Artificial Scenes",
+    "Smart for Natural Scenes",   "Advanced for Natural Scenes",
+};
+
+bool IsWhole(double v) { return v == std::trunc(v); }
+
+// Runs algorithm into target (which has the target size). False on a stop request.
+bool RunAlgorithm(ConstBgrView src, BgrView target, int algorithm, CRSProgress* progress) {
+    switch (algorithm) {
+        case kAlgorithmSmartArtificial:
+            return ResizeSmart(target, src, true, 50,
+                               RatioFlag(target.width, target.height, src.width, src.height), 0,
+                               kVariantPlain, progress);
+        case kAlgorithmSmartNatural:
+            return ResizeNatural(target, src, true, 40,
+                                 RatioFlag(target.width, target.height, src.width, src.height), 0,
+                                 kVariantPlain, progress);
+        case kAlgorithmAdvancedNatural:
+            return ResizeSmart(target, src, true, 25, 2, 0, kVariantPresharpen, progress);
+        default:
+            DrawStandardMode(src, target, StandardMode(algorithm));
+            return true;
+    }
+}
+
+void CopyPixels(ConstBgrView from, BgrView to) {
+    const std::size_t bytes = std::size_t(to.width) * kBgrChannels;
+    for (int y = 0; y < to.height; ++y)
+        std::memcpy(to.Row(y), from.Row(y), bytes);
+}
+
+}  // namespace
+
+const char* AlgorithmName(int algorithm) {
+    return algorithm >= 0 && algorithm < kAlgorithmCount ? kAlgorithmNames[algorithm] : "";
+}
+
+int RatioFlag(int tw, int th, int sw, int sh) {
+    return IsWhole(double(tw) / sw) && IsWhole(double(th) / sh) ? 1 : 2;
+}
+
+void CoverSize(int sw, int sh, int dw, int dh, int& tw, int& th) {
+    const std::int64_t a = std::int64_t(dw) * sh, b = std::int64_t(dh) * sw;
+    if (a > b) {
+        tw = dw;
+        th = int(a / sw);
+    } else {
+        tw = int(b / sh);
+        th = dh;
+    }
+}
+
+void CropCentre(ConstBgrView intermediate, BgrView dst) {
+    const int top = (intermediate.height - dst.height) / 2;
+    const int left = (intermediate.width - dst.width) / 2;
+    CopyPixels(intermediate.Sub(left, top, dst.width, dst.height), dst);
+}
+
+ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, int algorithm, bool crop,
+                          CRSProgress* progress) {
+    ResizeOutcome outcome;
+    if (src.data == nullptr || src.width <= 0 || src.height <= 0 || dw <= 0 || dh <= 0 ||
+        algorithm < 0 || algorithm >= kAlgorithmCount) {
+        outcome.status = ResizeStatus::InvalidInput;
+        return outcome;
+    }
+    try {
+        int tw = dw, th = dh;
+        if (crop)
+            CoverSize(src.width, src.height, dw, dh, tw, th);
+        BgrImage target(tw, th);
+        if (!RunAlgorithm(src, target.View(), algorithm, progress)) {
+            outcome.status = ResizeStatus::Cancelled;
+            return outcome;
+        }
+        if (crop) {
+            BgrImage cropped(dw, dh);
+            CropCentre(target.View(), cropped.View());
+            target = std::move(cropped);
+        }
+        outcome.image = std::move(target);
+        outcome.status = ResizeStatus::Ok;
+    } catch (const std::bad_alloc&) {
+        outcome.status = ResizeStatus::OutOfMemory;
+    } catch (const std::length_error&) {
+        outcome.status = ResizeStatus::OutOfMemory;
+    }
+    return outcome;
+}
+
+ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, int algorithm, bool crop,
+                             CRSProgress* progress) {
+    if (dst.data == nullptr)
+        return ResizeStatus::InvalidInput;
+    ResizeOutcome outcome = ResizeImage(src, dst.width, dst.height, algorithm, crop, progress);
+    if (outcome.status == ResizeStatus::Ok)
+        CopyPixels(outcome.image.View(), dst);
+    return outcome.status;
+}
+
+std::optional<BgrImage> ResizePreviewRegion(ConstBgrView source_region, int dw, int dh,
+                                            int algorithm) {
+    cancelPreview.store(0);
+    if (algorithm < kAlgorithmSmartArtificial || algorithm > kAlgorithmAdvancedNatural)
+        return std::nullopt;
+    CRSProgress progress;
+    ResizeOutcome outcome = ResizeImage(source_region, dw, dh, algorithm, false, &progress);
+    if (outcome.status != ResizeStatus::Ok)
+        return std::nullopt;
+    return std::move(outcome.image);
+}
+
+}  // namespace orm::engine

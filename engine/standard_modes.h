@@ -1,0 +1,38 @@
+#pragma once
+// The five standard interpolation modes: a separable resampler, pixel-centre aligned
+// (source x = (x + 0.5) * sw / dw - 0.5), edge samples clamped, weights normalised, rounded to
+// nearest.
+//   0 nearest neighbour
+//   1 bilinear              triangle, 2 taps, never widened (aliases on strong reductions)
+//   2 high-quality bilinear triangle widened by 1 / scale when reducing
+//   3 bicubic               Keys a = -0.5, never widened
+//   4 high-quality bicubic  Keys widened by 1 / scale when reducing
+
+#include "engine/pixel_view.h"
+
+#include <vector>
+
+namespace orm::engine {
+
+enum class StandardMode : int {
+    NearestNeighbor = 0,
+    Bilinear = 1,
+    HighQualityBilinear = 2,
+    Bicubic = 3,
+    HighQualityBicubic = 4,
+};
+
+// Source indices and normalised weights of every output sample along one axis; each output
+// reads `taps` entries (padding entries have weight 0 and a valid index).
+struct AxisFilter {
+    int taps = 0;
+    std::vector<int> index;
+    std::vector<float> weight;
+};
+AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst);
+
+// Resizes the whole source into the whole destination. Throws std::bad_alloc when the scratch
+// does not fit.
+void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode);
+
+}  // namespace orm::engine
