@@ -1,0 +1,116 @@
+#include "settings/resize_settings.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orm {
+namespace {
+
+constexpr std::array<std::string_view, kAlgorithmCount> kAlgorithmNames = {
+    "Nearest Neighbor", "Bilinear", "High Quality Bilinear", "Bicubic",
+    "High Quality Bicubic", "Smart for Artificial Scenes", "Smart for Natural Scenes",
+    "Advanced for Natural Scenes",
+};
+
+struct SizeUnitRow {
+    std::string_view comboText;
+    std::string_view shortLabel;
+    double unitsPerInch;
+};
+constexpr std::array<SizeUnitRow, kSizeUnitCount> kSizeUnits = {{
+    {"Inches", "in", 1.0},
+    {"Millimeters", "mm", 25.4},
+    {"Centimeters", "cm", 2.54},
+    {"Picas", "picas", 6.0},
+    {"Points", "pt", 72.0},
+}};
+
+struct ResolutionUnitRow {
+    std::string_view comboText;
+    std::string_view label;
+    double divisor;
+};
+constexpr std::array<ResolutionUnitRow, kResolutionUnitCount> kResolutionUnits = {{
+    {"Dots per inch", "dots per inch", 1.0},
+    {"Dots per mm", "dots per mm", 25.4},
+    {"Dots per cm", "dots per cm", 2.54},
+}};
+
+constexpr std::array<std::string_view, kCorrectionModeCount> kCorrectionNames = {
+    "Keep aspect", "Crop", "None"};
+
+bool InRange(int index, int count) { return index >= 0 && index < count; }
+
+template <class T>
+bool Replace(T& field, T value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+}  // namespace
+
+ResizeSettings& AppResizeSettings() {
+    static ResizeSettings settings;
+    return settings;
+}
+
+bool SanitizeSettings(ResizeSettings& s) {
+    const ResizeSettings d;
+    bool changed = false;
+    changed |= Replace(s.width, std::clamp(s.width, kMinPixels, kMaxPixels));
+    changed |= Replace(s.height, std::clamp(s.height, kMinPixels, kMaxPixels));
+    if (!std::isfinite(s.dpi) || s.dpi <= 0)
+        changed |= Replace(s.dpi, d.dpi);
+    else
+        changed |= Replace(s.dpi, std::clamp(s.dpi, float(kMinDpi), float(kMaxDpi)));
+    if (!std::isfinite(s.percentWidth) || s.percentWidth < 0)
+        changed |= Replace(s.percentWidth, d.percentWidth);
+    if (!std::isfinite(s.percentHeight) || s.percentHeight < 0)
+        changed |= Replace(s.percentHeight, d.percentHeight);
+    if (!InRange(s.resolutionUnit, kResolutionUnitCount))
+        changed |= Replace(s.resolutionUnit, d.resolutionUnit);
+    if (!InRange(s.sizeUnit, kSizeUnitCount))
+        changed |= Replace(s.sizeUnit, d.sizeUnit);
+    if (!InRange(s.correction, kCorrectionModeCount))
+        changed |= Replace(s.correction, d.correction);
+    if (!InRange(s.algorithm, kAlgorithmCount))
+        changed |= Replace(s.algorithm, d.algorithm);
+    changed |= Replace(s.inPercent, s.inPercent ? 1 : 0);
+    changed |= Replace(s.editPrintSize, s.editPrintSize ? 1 : 0);
+    changed |= Replace(s.lockSettings, s.lockSettings ? 1 : 0);
+    changed |= Replace(s.applyToAll, s.applyToAll ? 1 : 0);
+    if (s.jpegQuality < 1 || s.jpegQuality > 100)
+        changed |= Replace(s.jpegQuality, d.jpegQuality);
+    return changed;
+}
+
+std::string_view AlgorithmName(int index) {
+    return InRange(index, kAlgorithmCount) ? kAlgorithmNames[index] : std::string_view();
+}
+std::string_view SizeUnitComboText(int index) {
+    return InRange(index, kSizeUnitCount) ? kSizeUnits[index].comboText : std::string_view();
+}
+std::string_view SizeUnitShortLabel(int index) {
+    return InRange(index, kSizeUnitCount) ? kSizeUnits[index].shortLabel : std::string_view();
+}
+std::string_view ResolutionUnitComboText(int index) {
+    return InRange(index, kResolutionUnitCount) ? kResolutionUnits[index].comboText
+                                                : std::string_view();
+}
+std::string_view ResolutionUnitLabel(int index) {
+    return InRange(index, kResolutionUnitCount) ? kResolutionUnits[index].label
+                                                : std::string_view();
+}
+std::string_view CorrectionModeName(int index) {
+    return InRange(index, kCorrectionModeCount) ? kCorrectionNames[index] : std::string_view();
+}
+double SizeUnitFactor(int index) {
+    return kSizeUnits[InRange(index, kSizeUnitCount) ? index : 0].unitsPerInch;
+}
+double ResolutionUnitDivisor(int index) {
+    return kResolutionUnits[InRange(index, kResolutionUnitCount) ? index : 0].divisor;
+}
+
+}  // namespace orm

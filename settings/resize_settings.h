@@ -1,0 +1,103 @@
+#pragma once
+// The resize settings record: output size, resolution, units, correction mode, algorithm and
+// behaviour switches. One instance lives for the whole process (see AppResizeSettings());
+// workers get copies of it, never references.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string_view>
+
+namespace orm {
+
+enum class ResizeAlgorithm : int32_t {
+    NearestNeighbor = 0,
+    Bilinear = 1,
+    HighQualityBilinear = 2,
+    Bicubic = 3,
+    HighQualityBicubic = 4,
+    SmartArtificial = 5,
+    SmartNatural = 6,
+    AdvancedNatural = 7,
+};
+inline constexpr int kAlgorithmCount = 8;
+
+// Units of the print size; the factor is units per inch.
+enum class SizeUnit : int32_t { Inches = 0, Millimeters = 1, Centimeters = 2, Picas = 3, Points = 4 };
+inline constexpr int kSizeUnitCount = 5;
+
+// Units of the resolution; the shown value is dpi divided by the divisor.
+enum class ResolutionUnit : int32_t { DotsPerInch = 0, DotsPerMm = 1, DotsPerCm = 2 };
+inline constexpr int kResolutionUnitCount = 3;
+
+enum class CorrectionMode : int32_t { KeepAspect = 0, Crop = 1, None = 2 };
+inline constexpr int kCorrectionModeCount = 3;
+
+// Pixel sizes are always kept within these bounds.
+inline constexpr int kMinPixels = 3;
+inline constexpr int kMaxPixels = 100000;
+inline constexpr double kMinDpi = 1.0;
+inline constexpr double kMaxDpi = 100000.0;
+
+struct ResizeSettings {
+    // The member initialisers are the defaults of an empty settings store.
+    int32_t width = 640;           // output width in pixels
+    int32_t height = 480;          // output height in pixels
+    double percentWidth = 100;     // output width in percent of the source (percent mode)
+    double percentHeight = 100;    // output height in percent of the source
+    float dpi = 300;               // output resolution, always dots per inch
+    int32_t resolutionUnit = 0;    // ResolutionUnit shown and typed
+    int32_t sizeUnit = 0;          // SizeUnit of the print size shown and typed
+    int32_t correction = 0;        // CorrectionMode
+    int32_t algorithm = 4;         // ResizeAlgorithm
+    int32_t inPercent = 0;         // 1: width and height are edited in percent
+    int32_t editPrintSize = 0;     // 1: print size is edited and the pixel size follows
+    int32_t lockSettings = 0;      // outside batch mode: keep the size for the next image
+    int32_t jpegQuality = 75;      // JPEG quality for saving a single image
+    int32_t applyToAll = 1;        // batch mode's counterpart of lockSettings
+
+    CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
+    SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }
+    ResolutionUnit resolutionUnitValue() const { return static_cast<ResolutionUnit>(resolutionUnit); }
+    ResizeAlgorithm algorithmValue() const { return static_cast<ResizeAlgorithm>(algorithm); }
+    // The crop flag that ResizeImage takes.
+    bool cropFlag() const { return correction == static_cast<int32_t>(CorrectionMode::Crop); }
+
+    bool operator==(const ResizeSettings&) const = default;
+};
+
+// What the size computations need to know of the image that is open.
+struct SourceImageInfo {
+    bool present = false;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitsPerPixel = 0;
+    double horizontalDpi = 0;  // as the file reports it; can be 0
+};
+
+// Batch mode of the main window is on (set by the main frame, read everywhere).
+inline std::atomic<int> batchMode{0};
+
+// The process-wide record.
+ResizeSettings& AppResizeSettings();
+
+// Brings values from an untrusted source (a settings file, the settings store) into range:
+// enumerations outside their lists and non-finite or non-positive resolutions take their
+// defaults, pixel sizes are clamped to kMinPixels..kMaxPixels, switches become 0 or 1,
+// non-finite or negative percents take their defaults. Returns whether anything changed.
+bool SanitizeSettings(ResizeSettings& s);
+
+// Names and labels as the user sees them.
+std::string_view AlgorithmName(int index);              // "Nearest Neighbor" ... ; "" when out of range
+std::string_view SizeUnitComboText(int index);          // "Inches" ...
+std::string_view SizeUnitShortLabel(int index);         // "in", "mm", "cm", "picas", "pt"
+std::string_view ResolutionUnitComboText(int index);    // "Dots per inch" ...
+std::string_view ResolutionUnitLabel(int index);        // "dots per inch" ...
+std::string_view CorrectionModeName(int index);         // "Keep aspect", "Crop", "None"
+
+// Units per inch of a size unit; inches for an index out of range.
+double SizeUnitFactor(int index);
+// Divisor from dpi to the shown resolution; dots per inch for an index out of range.
+double ResolutionUnitDivisor(int index);
+
+}  // namespace orm

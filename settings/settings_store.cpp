@@ -1,0 +1,121 @@
+#include "settings/settings_store.h"
+
+#include "settings/number_text.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace orm {
+namespace {
+
+using RS = ResizeSettings;
+const std::array<StoredField<RS>, 14> kResizeFields = {{
+    {"MAIN", "INTERPOLMODE", &RS::algorithm},
+    {"MAIN", "RESUNITS", &RS::resolutionUnit},
+    {"MAIN", "SIZEUNITS", &RS::sizeUnit},
+    {"MAIN", "CORRECTPROP", &RS::correction},
+    {"MAIN", "INPERCENTS", &RS::inPercent},
+    {"MAIN", "EDITPRINTS", &RS::editPrintSize},
+    {"MAIN", "LOCKSETTINGS", &RS::lockSettings},
+    {"MAIN", "JPEGQUALITY", &RS::jpegQuality},
+    {"MAIN", "APPLYTOALL", &RS::applyToAll},
+    {"MAIN", "WIDTH", &RS::width},
+    {"MAIN", "HEIGHT", &RS::height},
+    {"MAIN", "DPI", &RS::dpi},
+    {"MAIN", "PERCENTW", &RS::percentWidth},
+    {"MAIN", "PERCENTH", &RS::percentHeight},
+}};
+
+const std::array<StoredField<BrowserSettings>, 2> kBrowserFields = {{
+    {"BROWSER", "DEFAULT", &BrowserSettings::defaultFolder},
+    {"INTERFACE", "ICONSZOOM", &BrowserSettings::iconsZoom},
+}};
+
+constexpr const char* kRecentGroup = "Recent File List";
+
+QString KeyPath(const char* group, const char* key) {
+    return QString::fromLatin1(group) + QLatin1Char('/') + QString::fromLatin1(key);
+}
+
+}  // namespace
+
+std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() { return kResizeFields; }
+std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() { return kBrowserFields; }
+
+SettingsStore::SettingsStore()
+    : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"))),
+      settings_(owned_.get()) {}
+
+SettingsStore::SettingsStore(QSettings& backend) : settings_(&backend) {}
+
+SettingsStore::~SettingsStore() = default;
+
+void SettingsStore::Load(ResizeSettings& s) const {
+    Read(ResizeSettingsFields(), s);
+    SanitizeSettings(s);
+}
+
+void SettingsStore::Save(const ResizeSettings& s) { Write(ResizeSettingsFields(), s); }
+
+int32_t SettingsStore::ReadInt(const char* group, const char* key, int32_t fallback) const {
+    const QVariant v = settings_->value(KeyPath(group, key));
+    if (!v.isValid())
+        return fallback;
+    // A value that is not a whole number reads as 0.
+    const qlonglong n = v.toString().trimmed().toLongLong();
+    if (n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
+        return 0;
+    return static_cast<int32_t>(n);
+}
+
+double SettingsStore::ReadReal(const char* group, const char* key, double fallback) const {
+    const QVariant v = settings_->value(KeyPath(group, key));
+    if (!v.isValid())
+        return fallback;
+    return ParseLeadingReal(v.toString());
+}
+
+QString SettingsStore::ReadText(const char* group, const char* key, const QString& fallback) const {
+    const QVariant v = settings_->value(KeyPath(group, key));
+    return v.isValid() ? v.toString() : fallback;
+}
+
+void SettingsStore::WriteInt(const char* group, const char* key, int32_t value) {
+    settings_->setValue(KeyPath(group, key), int(value));
+}
+
+void SettingsStore::WriteReal(const char* group, const char* key, double value) {
+    settings_->setValue(KeyPath(group, key), QFormatFixed(value, 6));
+}
+
+void SettingsStore::WriteText(const char* group, const char* key, const QString& value) {
+    settings_->setValue(KeyPath(group, key), value);
+}
+
+QStringList SettingsStore::RecentFiles() const {
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = settings_->value(QStringLiteral("%1/File%2").arg(QLatin1String(kRecentGroup)).arg(i)).toString();
+        if (!file.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
+void SettingsStore::SetRecentFiles(const QStringList& files) {
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("%1/File%2").arg(QLatin1String(kRecentGroup)).arg(i);
+        if (i <= files.size())
+            settings_->setValue(key, files[i - 1]);
+        else
+            settings_->remove(key);
+    }
+}
+
+bool SettingsStore::Sync() {
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+
+}  // namespace orm

@@ -1,0 +1,106 @@
+#pragma once
+// The per-user settings store (QSettings, organisation "ORVEN Imaging", application
+// "ORVEN Mensura"). Records declare their values once, as a table of (group, key, member);
+// the defaults are the record's member initialisers. Integers are stored as integers, reals as
+// "%f" texts in the C locale, texts as texts.
+
+#include "settings/resize_settings.h"
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <span>
+#include <variant>
+
+namespace orm {
+
+template <class Record>
+struct StoredField {
+    using Member = std::variant<int32_t Record::*, double Record::*, float Record::*, QString Record::*>;
+    const char* group;
+    const char* key;
+    Member member;
+};
+
+// Browser values kept beside the resize settings.
+struct BrowserSettings {
+    QString defaultFolder;  // folder the image browser shows first
+    int32_t iconsZoom = 100;
+
+    bool operator==(const BrowserSettings&) const = default;
+};
+
+std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
+std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
+
+inline constexpr int kRecentFileCount = 4;
+
+class SettingsStore {
+public:
+    // The user's store of the application.
+    SettingsStore();
+    // Any QSettings (tests pass one over a temporary file); not owned.
+    explicit SettingsStore(QSettings& backend);
+    ~SettingsStore();
+
+    // Every value of the table into the record; an absent value takes the record's default.
+    template <class Record>
+    void Read(std::span<const StoredField<Record>> fields, Record& record) const {
+        const Record defaults{};
+        for (const auto& field : fields) {
+            std::visit([&](auto member) { ReadValue(field.group, field.key, record.*member, defaults.*member); },
+                       field.member);
+        }
+    }
+    template <class Record>
+    void Write(std::span<const StoredField<Record>> fields, const Record& record) {
+        for (const auto& field : fields)
+            std::visit([&](auto member) { WriteValue(field.group, field.key, record.*member); }, field.member);
+    }
+
+    // The resize settings (brought into range after reading).
+    void Load(ResizeSettings& s) const;
+    void Save(const ResizeSettings& s);
+    void Load(BrowserSettings& b) const { Read(BrowserSettingsFields(), b); }
+    void Save(const BrowserSettings& b) { Write(BrowserSettingsFields(), b); }
+
+    // Single values for the windows that keep their own (splitters, folder tree).
+    int32_t ReadInt(const char* group, const char* key, int32_t fallback) const;
+    double ReadReal(const char* group, const char* key, double fallback) const;
+    QString ReadText(const char* group, const char* key, const QString& fallback = {}) const;
+    void WriteInt(const char* group, const char* key, int32_t value);
+    void WriteReal(const char* group, const char* key, double value);
+    void WriteText(const char* group, const char* key, const QString& value);
+
+    // The recent-file list, most recent first, at most kRecentFileCount entries.
+    QStringList RecentFiles() const;
+    void SetRecentFiles(const QStringList& files);
+
+    // Writes pending changes; returns false when the store could not be written.
+    bool Sync();
+
+private:
+    void ReadValue(const char* group, const char* key, int32_t& value, int32_t fallback) const {
+        value = ReadInt(group, key, fallback);
+    }
+    void ReadValue(const char* group, const char* key, double& value, double fallback) const {
+        value = ReadReal(group, key, fallback);
+    }
+    void ReadValue(const char* group, const char* key, float& value, float fallback) const {
+        value = static_cast<float>(ReadReal(group, key, fallback));
+    }
+    void ReadValue(const char* group, const char* key, QString& value, const QString& fallback) const {
+        value = ReadText(group, key, fallback);
+    }
+    void WriteValue(const char* group, const char* key, int32_t value) { WriteInt(group, key, value); }
+    void WriteValue(const char* group, const char* key, double value) { WriteReal(group, key, value); }
+    void WriteValue(const char* group, const char* key, float value) { WriteReal(group, key, value); }
+    void WriteValue(const char* group, const char* key, const QString& value) { WriteText(group, key, value); }
+
+    std::unique_ptr<QSettings> owned_;
+    QSettings* settings_;
+};
+
+}  // namespace orm
