@@ -1,0 +1,37 @@
+#pragma once
+// Literal, slow versions of the engine's stages, written straight from the documented arithmetic.
+// The real stages are compared against them byte for byte.
+
+#include "engine/image_plane.h"
+
+#include <cstdint>
+#include <random>
+
+namespace orm::engine::reference {
+
+ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2, bool lanczos);
+ImagePlane BoxRows(const ImagePlane& src, int dw);     // 32-bit arithmetic as documented
+ImagePlane BoxColumns(const ImagePlane& src, int dh);  // 32-bit arithmetic as documented
+ImagePlane Sharpen(const ImagePlane& src, int amount);
+ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code);
+ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_code);
+ImagePlane RangeStretch(const ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx,
+                        double sy, double s);
+
+// Whole plane plans of algorithms 5/7 (smart) and 6 (natural), from the stages above.
+ImagePlane SmartPlane(const ImagePlane& src, int dw, int dh, double s, int ratio_flag);
+ImagePlane NaturalPlane(const ImagePlane& src, int dw, int dh, double s);
+
+inline ImagePlane RandomPlane(int w, int h, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    ImagePlane p(w, h);
+    // Smooth areas with hard edges and noise: every branch of the filters gets exercised.
+    std::uniform_int_distribution<int> byte(0, 255), coin(0, 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.At(x, y) = coin(rng) == 0 ? std::uint8_t(byte(rng))
+                                        : std::uint8_t(((x / 5 + y / 7) % 2) * 200 + 20);
+    return p;
+}
+
+}  // namespace orm::engine::reference

@@ -1,0 +1,151 @@
+// ResizeImage: dispatch, ratio flag, crop, progress arithmetic, cancellation and failures.
+
+#include "engine/progress.h"
+#include "engine/resize_image.h"
+#include "engine/standard_modes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace orm::engine {
+namespace {
+
+BgrImage Gradient(int w, int h) {
+    BgrImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            img.Row(y)[3 * x] = std::uint8_t(x);
+            img.Row(y)[3 * x + 1] = std::uint8_t(y);
+            img.Row(y)[3 * x + 2] = std::uint8_t((x * 7 + y * 3) & 255);
+        }
+    return img;
+}
+
+bool SameImages(const BgrImage& a, const BgrImage& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return false;
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), std::size_t(a.Width()) * 3) != 0)
+            return false;
+    return true;
+}
+
+TEST(ResizeImage, RatioFlag) {
+    EXPECT_EQ(RatioFlag(200, 200, 100, 100), 1);
+    EXPECT_EQ(RatioFlag(150, 150, 100, 100), 2);
+    EXPECT_EQ(RatioFlag(50, 50, 100, 100), 2);  // 0.5 is not whole
+    EXPECT_EQ(RatioFlag(300, 100, 100, 100), 1);
+}
+
+TEST(ResizeImage, CropCoversThenCutsTheCentre) {
+    int tw = 0, th = 0;
+    CoverSize(400, 300, 200, 200, tw, th);
+    EXPECT_EQ(tw, 266);
+    EXPECT_EQ(th, 200);
+    CoverSize(300, 400, 200, 200, tw, th);
+    EXPECT_EQ(tw, 200);
+    EXPECT_EQ(th, 266);
+
+    // Nearest neighbour at the same height keeps the columns, so the crop's offset is visible.
+    const BgrImage src = Gradient(266, 200);
+    ResizeOutcome out = ResizeImage(src.View(), 200, 200, kAlgorithmNearestNeighbor, true, nullptr);
+    ASSERT_EQ(out.status, ResizeStatus::Ok);
+    ASSERT_EQ(out.image.Width(), 200);
+    EXPECT_EQ(out.image.Row(0)[0], 33);
+    EXPECT_EQ(out.image.Row(0)[3 * 199], 232);
+
+    BgrImage tall = Gradient(200, 266);
+    out = ResizeImage(tall.View(), 200, 200, kAlgorithmNearestNeighbor, true, nullptr);
+    EXPECT_EQ(out.image.Row(0)[1], 33);
+    EXPECT_EQ(out.image.Row(199)[1], 232);
+}
+
+TEST(ResizeImage, EveryAlgorithmAndCorrectionGivesTheTargetSize) {
+    const BgrImage src = Gradient(41, 29);
+    for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm)
+        for (bool crop : {false, true})
+            for (auto [w, h] : {std::pair{90, 60}, {20, 20}, {41, 29}, {7, 50}}) {
+                ResizeOutcome out = ResizeImage(src.View(), w, h, algorithm, crop, nullptr);
+                ASSERT_EQ(out.status, ResizeStatus::Ok) << AlgorithmName(algorithm);
+                EXPECT_EQ(out.image.Width(), w);
+                EXPECT_EQ(out.image.Height(), h);
+            }
+}
+
+TEST(ResizeImage, ProgressPositionsAndPosts) {
+    static std::vector<int> posted;
+    posted.clear();
+    SetFrameCommandPoster([](int command) { posted.push_back(command); });
+    {
+        CRSProgress sink;
+        sink.passes = 2;
+        std::vector<int> positions;
+        for (int v : {0, 40, 80, 0, 50, 50}) {
+            EXPECT_EQ(sink.ReportProgress(v), 1);
+            positions.push_back(progressPosition.load());
+        }
+        EXPECT_EQ(positions[1], 20);
+        EXPECT_EQ(positions[2], 40);
+        EXPECT_EQ(positions[3], 50);
+        EXPECT_EQ(positions[4], 75);
+    }
+    SetFrameCommandPoster(nullptr);
+    // Show, four changes (the first 0 and the repeated 50 post nothing), hide.
+    EXPECT_EQ(posted, (std::vector<int>{kCmdShowProgress, kCmdProgressChanged, kCmdProgressChanged,
+                                        kCmdProgressChanged, kCmdProgressChanged,
+                                        kCmdHideProgress}));
+}
+
+TEST(ResizeImage, CancellationLeavesNoResultAndTheDestinationUnchanged) {
+    const BgrImage src = Gradient(60, 40);
+    CRSProgress sink;
+    cancelPreview.store(1);
+    for (int algorithm : {5, 6, 7}) {
+        ResizeOutcome out = ResizeImage(src.View(), 150, 100, algorithm, false, &sink);
+        EXPECT_EQ(out.status, ResizeStatus::Cancelled);
+        EXPECT_TRUE(out.image.IsNull());
+
+        BgrImage dst = Gradient(150, 100);
+        const BgrImage before = dst;
+        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), algorithm, true, &sink),
+                  ResizeStatus::Cancelled);
+        EXPECT_TRUE(SameImages(before, dst));
+    }
+    cancelPreview.store(0);
+    EXPECT_EQ(ResizeImage(src.View(), 150, 100, 6, false, &sink).status, ResizeStatus::Ok);
+}
+
+TEST(ResizeImage, PreviewRegionClearsTheCancelFlagAndResizesTheRegion) {
+    const BgrImage src = Gradient(80, 60);
+    cancelPreview.store(1);
+    const ConstBgrView region = ConstBgrView(src.View()).Sub(10, 5, 30, 20);
+    std::optional<BgrImage> preview = ResizePreviewRegion(region, 90, 60, 6);
+    ASSERT_TRUE(preview.has_value());
+    ResizeOutcome direct = ResizeImage(region, 90, 60, 6, false, nullptr);
+    EXPECT_TRUE(SameImages(direct.image, *preview));
+    EXPECT_FALSE(ResizePreviewRegion(region, 90, 60, 3).has_value());  // own algorithms only
+}
+
+TEST(ResizeImage, AbsurdSizesAndBadInputFailCleanly) {
+    const BgrImage src = Gradient(8, 8);
+    EXPECT_EQ(ResizeImage(src.View(), 2000000000, 2000000000, 4, false, nullptr).status,
+              ResizeStatus::OutOfMemory);
+    EXPECT_EQ(ResizeImage(src.View(), 1000000, 1000000, 6, false, nullptr).status,
+              ResizeStatus::OutOfMemory);
+    EXPECT_EQ(ResizeImage(src.View(), 0, 10, 4, false, nullptr).status, ResizeStatus::InvalidInput);
+    EXPECT_EQ(ResizeImage(src.View(), 10, 10, 8, false, nullptr).status,
+              ResizeStatus::InvalidInput);
+    EXPECT_EQ(ResizeImage(ConstBgrView(), 10, 10, 1, false, nullptr).status,
+              ResizeStatus::InvalidInput);
+}
+
+TEST(ResizeImage, AlgorithmNames) {
+    EXPECT_STREQ(AlgorithmName(0), "Nearest Neighbor");
+    EXPECT_STREQ(AlgorithmName(4), "High Quality Bicubic");
+    EXPECT_STREQ(AlgorithmName(7), "Advanced for Natural Scenes");
+}
+
+}  // namespace
+}  // namespace orm::engine
