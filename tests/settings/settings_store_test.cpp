@@ -1,0 +1,123 @@
+#include "settings/settings_store.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orm {
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("store.ini"); }
+};
+
+TEST_F(SettingsStoreTest, EmptyStoreGivesTheDefaults) {
+    QSettings backend(path(), QSettings::IniFormat);
+    SettingsStore store(backend);
+    ResizeSettings s;
+    s.width = 1;
+    s.dpi = 7;
+    s.algorithm = 0;
+    store.Load(s);
+    EXPECT_EQ(s, ResizeSettings());
+    BrowserSettings b;
+    b.iconsZoom = 5;
+    store.Load(b);
+    EXPECT_EQ(b.iconsZoom, 100);
+    EXPECT_TRUE(b.defaultFolder.isEmpty());
+    EXPECT_TRUE(store.RecentFiles().isEmpty());
+}
+
+TEST_F(SettingsStoreTest, SaveThenLoadEveryValue) {
+    ResizeSettings s;
+    s.width = 1234;
+    s.height = 567;
+    s.percentWidth = 12.5;
+    s.percentHeight = 33.25;
+    s.dpi = 254;
+    s.resolutionUnit = 2;
+    s.sizeUnit = 4;
+    s.correction = 2;
+    s.algorithm = 7;
+    s.inPercent = 1;
+    s.editPrintSize = 1;
+    s.lockSettings = 1;
+    s.jpegQuality = 90;
+    s.applyToAll = 0;
+    BrowserSettings b{"/home/someone/Pictures", 150};
+    {
+        QSettings backend(path(), QSettings::IniFormat);
+        SettingsStore store(backend);
+        store.Save(s);
+        store.Save(b);
+        EXPECT_TRUE(store.Sync());
+    }
+    QSettings backend(path(), QSettings::IniFormat);
+    // Integers as integers, reals as "%f" texts, in the documented groups.
+    EXPECT_EQ(backend.value("MAIN/WIDTH").toString(), "1234");
+    EXPECT_EQ(backend.value("MAIN/DPI").toString(), "254.000000");
+    EXPECT_EQ(backend.value("MAIN/PERCENTH").toString(), "33.250000");
+    EXPECT_EQ(backend.value("MAIN/INTERPOLMODE").toString(), "7");
+    EXPECT_EQ(backend.value("INTERFACE/ICONSZOOM").toString(), "150");
+    EXPECT_EQ(backend.value("BROWSER/DEFAULT").toString(), "/home/someone/Pictures");
+    SettingsStore store(backend);
+    ResizeSettings loaded;
+    store.Load(loaded);
+    EXPECT_EQ(loaded, s);
+    BrowserSettings loadedBrowser;
+    store.Load(loadedBrowser);
+    EXPECT_EQ(loadedBrowser, b);
+}
+
+TEST_F(SettingsStoreTest, UnreadableValues) {
+    {
+        QSettings backend(path(), QSettings::IniFormat);
+        backend.setValue("MAIN/PERCENTW", "abc");
+        backend.setValue("MAIN/PERCENTH", "75.5xyz");
+        backend.setValue("MAIN/DPI", "not a number");
+        backend.setValue("MAIN/WIDTH", "wide");
+        backend.setValue("MAIN/SIZEUNITS", 17);
+        backend.setValue("MAIN/HEIGHT", "99999999999");
+    }
+    QSettings backend(path(), QSettings::IniFormat);
+    SettingsStore store(backend);
+    // A real that is not a number reads as 0; a number with trailing text reads as its number.
+    EXPECT_EQ(store.ReadReal("MAIN", "PERCENTW", 100), 0);
+    EXPECT_EQ(store.ReadReal("MAIN", "PERCENTH", 100), 75.5);
+    EXPECT_EQ(store.ReadReal("MAIN", "DPI", 300), 0);
+    EXPECT_EQ(store.ReadInt("MAIN", "WIDTH", 640), 0);
+    // The record never takes a resolution of 0, a size outside its bounds or an unknown unit.
+    ResizeSettings s;
+    store.Load(s);
+    EXPECT_EQ(s.percentWidth, 0);
+    EXPECT_EQ(s.dpi, 300.0f);
+    EXPECT_EQ(s.width, kMinPixels);
+    EXPECT_EQ(s.height, kMinPixels);
+    EXPECT_EQ(s.sizeUnit, 0);
+}
+
+TEST_F(SettingsStoreTest, RecentFilesKeepFour) {
+    QSettings backend(path(), QSettings::IniFormat);
+    SettingsStore store(backend);
+    store.SetRecentFiles({"/a.jpg", "/b.png", "/c.tif", "/d.bmp", "/e.gif"});
+    EXPECT_EQ(store.RecentFiles(), QStringList({"/a.jpg", "/b.png", "/c.tif", "/d.bmp"}));
+    EXPECT_EQ(backend.value("Recent File List/File1").toString(), "/a.jpg");
+    store.SetRecentFiles({"/z.jpg"});
+    EXPECT_EQ(store.RecentFiles(), QStringList({"/z.jpg"}));
+    EXPECT_FALSE(backend.contains("Recent File List/File2"));
+}
+
+TEST_F(SettingsStoreTest, DefaultStoreLivesUnderTheTestHome) {
+    SettingsStore store;
+    store.WriteInt("SPLITTER", "LEFTWIDTH", 321);
+    EXPECT_TRUE(store.Sync());
+    EXPECT_EQ(SettingsStore().ReadInt("SPLITTER", "LEFTWIDTH", -1), 321);
+    QSettings probe(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"));
+    EXPECT_TRUE(probe.fileName().startsWith(qEnvironmentVariable("HOME"))) << probe.fileName().toStdString();
+}
+
+}  // namespace
+}  // namespace orm
