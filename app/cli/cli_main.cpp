@@ -27,6 +27,13 @@ void PrintUsage(QTextStream& out) {
     out << "\n'ormensura-cli COMMAND --help' describes a command.\n";
 }
 
+// The toolkit's own diagnostics (codec warnings about damaged files, desktop environment notes)
+// are not for users of a command-line tool: every failure is reported with its file and reason.
+void QuietMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg || qEnvironmentVariableIsSet("ORM_DEBUG"))
+        fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 }  // namespace
 }  // namespace orm::cli
 
@@ -35,6 +42,7 @@ int main(int argc, char** argv) {
     // Image codecs and fonts need a Gui application; no window is ever shown.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessageHandler);
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName("ORVEN Imaging");
     QCoreApplication::setApplicationName("ORVEN Mensura");
