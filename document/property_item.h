@@ -1,0 +1,57 @@
+#pragma once
+// Metadata items of an image as (identifier, type, count, value bytes), the way the rest of the
+// program sees EXIF: identifiers are the EXIF/TIFF tag numbers of the main image's directories
+// (IFD0, EXIF, GPS, interoperability); the thumbnail directory (IFD1) uses the identifiers below.
+// Values are stored little-endian whatever the file's byte order.
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <vector>
+
+namespace orm {
+
+enum class ExifGroup : uint8_t { kImage, kPhoto, kGps, kInterop, kThumbnail };
+
+// Identifiers of the thumbnail directory's items.
+constexpr uint32_t kPropThumbnailData = 0x501B;         // the JPEG thumbnail's bytes
+constexpr uint32_t kPropThumbnailCompression = 0x5023;  // IFD1 Compression
+constexpr uint32_t kPropThumbnailWidth = 0x5013;        // IFD1 ImageWidth
+constexpr uint32_t kPropThumbnailHeight = 0x5014;       // IFD1 ImageLength
+constexpr uint32_t kPropThumbnailResolutionX = 0x502D;  // IFD1 XResolution
+constexpr uint32_t kPropThumbnailResolutionY = 0x502E;  // IFD1 YResolution
+constexpr uint32_t kPropThumbnailResolutionUnit = 0x5030;
+
+// Tags of the main image that the saver treats specially.
+constexpr uint32_t kPropXResolution = 0x011A;
+constexpr uint32_t kPropYResolution = 0x011B;
+constexpr uint32_t kPropResolutionUnit = 0x0128;
+constexpr uint32_t kPropSoftware = 0x0131;
+constexpr uint32_t kPropPixelXDimension = 0xA002;
+constexpr uint32_t kPropPixelYDimension = 0xA003;
+
+struct PropertyItem {
+    uint32_t id = 0;
+    uint16_t type = 0;  // EXIF types: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 7 UNDEFINED, ...
+    uint32_t count = 0;
+    QByteArray value;  // count values, little-endian
+    ExifGroup group = ExifGroup::kImage;
+
+    bool operator==(const PropertyItem&) const = default;
+};
+
+using PropertyItems = std::vector<PropertyItem>;
+
+// Convenience constructors for items the saver writes.
+PropertyItem MakeShortItem(uint32_t id, uint16_t value, ExifGroup group = ExifGroup::kImage);
+PropertyItem MakeLongItem(uint32_t id, uint32_t value, ExifGroup group = ExifGroup::kImage);
+PropertyItem MakeRationalItem(uint32_t id, uint32_t numerator, uint32_t denominator,
+                              ExifGroup group = ExifGroup::kImage);
+PropertyItem MakeAsciiItem(uint32_t id, const QByteArray& text, ExifGroup group = ExifGroup::kImage);
+
+// The first value of a SHORT or LONG item; false for other types or an empty value.
+bool ItemNumber(const PropertyItem& item, uint32_t& out);
+
+const PropertyItem* FindItem(const PropertyItems& items, uint32_t id);
+
+}  // namespace orm
