@@ -239,6 +239,15 @@ std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const 
     return std::nullopt;
 }
 
+bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src) {
+    switch (preset.kind) {
+    case ResolutionPresetKind::DefaultPrinter: return DefaultPrinterDpi().has_value();
+    case ResolutionPresetKind::Original: return src.present;
+    case ResolutionPresetKind::Fixed: return true;
+    }
+    return false;
+}
+
 bool ApplyResolutionPreset(ResizeSettings& s, const SourceImageInfo& src,
                            const ResolutionPreset& preset) {
     const auto dpi = ResolutionPresetDpi(preset, src);

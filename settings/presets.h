@@ -66,6 +66,9 @@ std::optional<double> DefaultPrinterDpi();
 // The resolution a preset stands for; none when its source is unavailable (no printer, no
 // image or an image without a usable resolution).
 std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const SourceImageInfo& src);
+// Enabling rule of a menu item: "Default Printer" while a default printer exists, "Original"
+// with an image, the fixed ones always.
+bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src);
 // Sets dpi from the preset and lets the pixel or print size follow; false when unavailable.
 bool ApplyResolutionPreset(ResizeSettings& s, const SourceImageInfo& src,
                            const ResolutionPreset& preset);

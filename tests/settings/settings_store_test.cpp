@@ -1,3 +1,4 @@
+#include "settings/colour_scheme.h"
 #include "settings/settings_store.h"
 
 #include <QSettings>
@@ -117,6 +118,31 @@ TEST_F(SettingsStoreTest, DefaultStoreLivesUnderTheTestHome) {
     EXPECT_EQ(SettingsStore().ReadInt("SPLITTER", "LEFTWIDTH", -1), 321);
     QSettings probe(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"));
     EXPECT_TRUE(probe.fileName().startsWith(qEnvironmentVariable("HOME"))) << probe.fileName().toStdString();
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
+    QTemporaryDir dir;
+    QSettings backend(dir.filePath("program.ini"), QSettings::IniFormat);
+    SettingsStore store(backend);
+    AppResizeSettings() = ResizeSettings();
+    AppResizeSettings().width = 777;
+    AppBrowserSettings().iconsZoom = 80;
+    SaveProgramSettings(store);
+    AppResizeSettings() = ResizeSettings();
+    AppBrowserSettings() = BrowserSettings();
+    LoadProgramSettings(store);
+    EXPECT_EQ(AppResizeSettings().width, 777);
+    EXPECT_EQ(AppBrowserSettings().iconsZoom, 80);
+    // The test binary has no Res folder beside it: the colours are the defaults.
+    EXPECT_EQ(AppColourScheme(), ColourScheme());
+    AppResizeSettings() = ResizeSettings();
+    AppBrowserSettings() = BrowserSettings();
 }
 
 }  // namespace
