@@ -132,8 +132,10 @@ TEST(ResizeImage, AbsurdSizesAndBadInputFailCleanly) {
     const BgrImage src = Gradient(8, 8);
     EXPECT_EQ(ResizeImage(src.View(), 2000000000, 2000000000, 4, false, nullptr).status,
               ResizeStatus::OutOfMemory);
+#ifndef __SANITIZE_ADDRESS__  // AddressSanitizer aborts on a failed allocation instead of throwing
     EXPECT_EQ(ResizeImage(src.View(), 1000000, 1000000, 6, false, nullptr).status,
               ResizeStatus::OutOfMemory);
+#endif
     EXPECT_EQ(ResizeImage(src.View(), 0, 10, 4, false, nullptr).status, ResizeStatus::InvalidInput);
     EXPECT_EQ(ResizeImage(src.View(), 10, 10, 8, false, nullptr).status,
               ResizeStatus::InvalidInput);
