@@ -78,7 +78,7 @@ TEST(SettingsFileFormat, SaveThenLoadTakesTheTenFieldsOnly) {
 TEST(SettingsFileFormat, ForeignAndTinyFilesAreWrongFiles) {
     QTemporaryDir dir;
     const QString foreign = dir.filePath("photo.mns");
-    WriteBytes(foreign, QByteArray("\xFF\xD8\xFF\xE0 this is a JPEG, not settings", 40).leftJustified(200, 'x'));
+    WriteBytes(foreign, QByteArray("\xFF\xD8\xFF\xE0 this is a JPEG, not settings").leftJustified(200, 'x'));
     ResizeSettings s = Custom();
     SettingsFileResult r = LoadSettingsFile(foreign, s);
     EXPECT_EQ(r.status, SettingsFileStatus::WrongFile);
