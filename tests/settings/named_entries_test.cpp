@@ -131,7 +131,34 @@ TEST_F(NamedEntriesTest, DialogDeleteAndMustExist) {
     dialog.accept();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(prompt.messages, QStringList({"No such name exists."}));
-    EXPECT_FALSE(CanLoadSettings() == false);
+    EXPECT_TRUE(CanLoadSettings());  // "a" is still there
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+TEST(Prompt, ScopedPromptInstallsAndRestores) {
+    // A widget application shows message boxes unless a prompt is installed.
+    IPrompt& initial = CurrentPrompt();
+    EXPECT_NE(dynamic_cast<MessageBoxPrompt*>(&initial), nullptr);
+    ScriptedPrompt outer({true});
+    {
+        ScopedPrompt a(outer);
+        ScriptedPrompt inner;
+        {
+            ScopedPrompt b(inner);
+            EXPECT_FALSE(CurrentPrompt().AskYesNo("inner?"));  // script used up: No
+        }
+        EXPECT_TRUE(CurrentPrompt().AskYesNo("outer?"));
+        CurrentPrompt().Message("done");
+        EXPECT_EQ(inner.questions, QStringList({"inner?"}));
+    }
+    EXPECT_EQ(outer.questions, QStringList({"outer?"}));
+    EXPECT_EQ(outer.messages, QStringList({"done"}));
+    EXPECT_EQ(&CurrentPrompt(), &initial);
 }
 
 }  // namespace
