@@ -4,9 +4,7 @@
 #include "document/image_loader.h"
 #include "document/tag_names.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
 #include <QStringDecoder>
 
 namespace orm {
@@ -71,22 +69,14 @@ std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
         }
         bytes = file.readAll();
     }
-    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        if (error)
-            *error = reader.errorString();
+    const std::optional<DecodedImage> decoded = DecodeImageBytes(bytes, error);
+    if (!decoded)
         return std::nullopt;
-    }
     ImageInfo info;
     info.path = path;
-    info.width = image.width();
-    info.height = image.height();
-    info.bitsPerPixel = BitsPerPixelOf(image);
+    info.width = decoded->image.width();
+    info.height = decoded->image.height();
+    info.bitsPerPixel = decoded->bitsPerPixel;
     info.properties = BuildPropertyList(ReadPropertyItems(bytes));
     return info;
 }

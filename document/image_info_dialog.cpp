@@ -1,6 +1,7 @@
 #include "document/image_info_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -54,13 +55,16 @@ CJFIFDlg::CJFIFDlg(const ImageInfo& info, QWidget* parent) : QDialog(parent) {
     layout->addWidget(detailsLabel_);
     layout->addWidget(details_, 1);
     layout->addWidget(buttons);
+    details_->viewport()->installEventFilter(this);
     resize(462, 288);  // about 308 x 177 dialog units
     SizeColumns();
 }
 
-void CJFIFDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    SizeColumns();
+bool CJFIFDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The columns follow the list's client width.
+    if (watched == details_->viewport() && event->type() == QEvent::Resize)
+        SizeColumns();
+    return QDialog::eventFilter(watched, event);
 }
 
 void CJFIFDlg::SizeColumns() {

@@ -24,7 +24,7 @@ public:
     QTreeWidget* DetailsList() const { return details_; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void SizeColumns();

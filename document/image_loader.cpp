@@ -52,25 +52,72 @@ int BitsPerPixelOf(const QImage& decoded) {
     }
 }
 
+bool IsTruncatedBmp(const QByteArray& fileBytes) {
+    const auto* b = reinterpret_cast<const uint8_t*>(fileBytes.constData());
+    const qsizetype size = fileBytes.size();
+    if (size < 26 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    auto le16 = [&](int at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
+    auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
+    const uint32_t pixelsAt = le32(10);
+    const uint32_t headerSize = le32(14);
+    int64_t width = 0, height = 0;
+    uint32_t bits = 0, compression = 0;
+    if (headerSize == 12) {  // OS/2 1.x
+        width = le16(18);
+        height = le16(20);
+        bits = le16(24);
+    } else if (headerSize >= 40 && size >= 34) {
+        width = int32_t(le32(18));
+        height = int32_t(le32(22));
+        bits = le16(28);
+        compression = le32(30);
+    } else {
+        return false;
+    }
+    if (compression != 0 && compression != 3)  // run-length and embedded streams have no fixed size
+        return false;
+    if (width <= 0 || bits == 0)
+        return false;
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    const int64_t need = int64_t(pixelsAt) + rowBytes * (height < 0 ? -height : height);
+    return size < need;
+}
+
+std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error) {
+    auto fail = [&](const QString& reason) -> std::optional<DecodedImage> {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    if (IsTruncatedBmp(fileBytes))
+        return fail(QStringLiteral("The file is truncated"));
+    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+    QByteArray bytes = fileBytes;  // shares the data; QBuffer wants a non-const array
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);  // the pixels as stored; the orientation stays an EXIF item
+    const QByteArray format = reader.format();
+    DecodedImage out;
+    out.image = reader.read();
+    if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
+        return fail(reader.errorString());
+    // Qt hands GIF frames out as 32-bit pixels; the file holds 8-bit palette indices.
+    out.bitsPerPixel = format == "gif" ? 8 : BitsPerPixelOf(out.image);
+    return out;
+}
+
 std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error) {
     try {
-        QImageReader::setAllocationLimit(kImageAllocationLimitMb);
-        QByteArray bytes = fileBytes;  // shares the data; QBuffer needs a non-const array
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        reader.setAutoTransform(false);  // the pixels as stored; the EXIF orientation is kept as an item
-        QImage decoded = reader.read();
-        if (decoded.isNull() || decoded.format() == QImage::Format_Invalid) {
-            if (error)
-                *error = reader.errorString();
+        std::optional<DecodedImage> decoded = DecodeImageBytes(fileBytes, error);
+        if (!decoded)
             return std::nullopt;
-        }
-
         SourceImage out;
-        out.fileFormat = decoded.format();
-        out.bitsPerPixel = BitsPerPixelOf(decoded);
-        out.image = decoded.convertToFormat(QImage::Format_BGR888);
+        out.fileFormat = decoded->image.format();
+        out.bitsPerPixel = decoded->bitsPerPixel;
+        out.image = decoded->image.convertToFormat(QImage::Format_BGR888);
+        decoded.reset();
         if (out.image.isNull()) {
             if (error)
                 *error = QStringLiteral("Out of memory");

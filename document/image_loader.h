@@ -30,6 +30,19 @@ int BitsPerPixelOf(const QImage& decoded);
 // Qt refuses images above 256 MB by default; the program raises the limit to this.
 constexpr int kImageAllocationLimitMb = 4096;
 
+struct DecodedImage {
+    QImage image;          // in the format the file decoded to
+    int bitsPerPixel = 0;  // of the file's own pixel format (GIF: 8)
+};
+
+// Decodes a whole file held in memory with Qt's readers, the pixels as stored (no rotation by
+// the EXIF orientation). Uncompressed BMP files shorter than their pixel rows are refused rather
+// than shown with missing rows.
+std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error = nullptr);
+
+// True when an uncompressed BMP file ends before its last pixel row.
+bool IsTruncatedBmp(const QByteArray& fileBytes);
+
 // The decoded image, or nothing with the reason in error.
 std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error = nullptr);
 

@@ -47,6 +47,40 @@ QString CantSaveFileMessage(const QString& path) {
     return QStringLiteral("Can't save file %1.").arg(path);
 }
 
+namespace {
+
+// Encodes the image with its metadata and writes the file safely; false on any failure.
+bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncoder& encoder,
+                    const SaveSource& source, const SaveOptions& options) {
+    if (output.isNull())
+        return false;
+    PropertyItems items;
+    if (!source.properties.empty()) {
+        OutputProperties props = BuildOutputProperties(source.properties, output.size(), options.dpi);
+        if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
+            SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
+        items = std::move(props.items);
+    }
+
+    QImage image = output;
+    const int dotsPerMetre = int(std::lround(options.dpi / kInchPerMetre));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+
+    QByteArray bytes = Encode(image, encoder, options.jpegQuality);
+    if (bytes.isEmpty())
+        return false;
+    if (!items.empty() && CarriesExif(encoder.mimeType))
+        WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
+    // A TIFF states its resolution as a fraction: write the exact value, not the one rounded
+    // through dots per metre.
+    if (encoder.mimeType == QLatin1String("image/tiff"))
+        SetTiffResolution(bytes, DpiToRational(options.dpi));
+    return WriteFileSafely(path, bytes);
+}
+
+}  // namespace
+
 bool SaveImage(const QImage& output, const QString& path, const SaveSource& source,
                const SaveOptions& options, QString* error) {
     if (error)
@@ -57,48 +91,15 @@ bool SaveImage(const QImage& output, const QString& path, const SaveSource& sour
     const ImageEncoder encoder = FindEncoderForMime(mime);
     if (encoder.index < 0)
         return false;
-
+    bool written = false;
     try {
-        if (output.isNull())
-            throw std::runtime_error("no image");
-        PropertyItems items;
-        if (!source.properties.empty()) {
-            OutputProperties props = BuildOutputProperties(source.properties, output.size(), options.dpi);
-            if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
-                SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
-            items = std::move(props.items);
-        }
-        // A TIFF states its resolution in its own directory: write it exactly, not rounded
-        // through dots per metre.
-        if (mime == QLatin1String("image/tiff")) {
-            const Rational r = DpiToRational(options.dpi);
-            PropertyItems resolution = {MakeRationalItem(kPropXResolution, r.numerator, r.denominator),
-                                        MakeRationalItem(kPropYResolution, r.numerator, r.denominator),
-                                        MakeShortItem(kPropResolutionUnit, 2)};
-            for (PropertyItem& add : resolution) {
-                if (!FindItem(items, add.id))
-                    items.insert(items.begin(), std::move(add));
-            }
-        }
-
-        QImage image = output;
-        const int dpm = int(std::lround(options.dpi / kInchPerMetre));
-        image.setDotsPerMeterX(dpm);
-        image.setDotsPerMeterY(dpm);
-
-        QByteArray bytes = Encode(image, encoder, options.jpegQuality);
-        if (bytes.isEmpty())
-            throw std::runtime_error("encoding failed");
-        if (!items.empty() && CarriesExif(mime))
-            WritePropertyItems(bytes, items);  // metadata it refuses is left out, the picture is kept
-        if (!WriteFileSafely(path, bytes))
-            throw std::runtime_error("writing failed");
-        return true;
-    } catch (const std::exception&) {  // std::bad_alloc included
-        if (error)
-            *error = CantSaveFileMessage(path);
-        return false;
+        written = EncodeAndWrite(output, path, encoder, source, options);
+    } catch (const std::bad_alloc&) {
+        written = false;
     }
+    if (!written && error)
+        *error = CantSaveFileMessage(path);
+    return written;
 }
 
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,

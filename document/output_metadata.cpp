@@ -1,5 +1,7 @@
 #include "document/output_metadata.h"
 
+#include "document/tiff_reader.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 
@@ -141,6 +143,39 @@ bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize s
     items.push_back(MakeShortItem(kPropThumbnailHeight, uint16_t(size.height()), g));
     items.push_back(MakeRationalItem(kPropThumbnailResolutionX, 1, 1, g));
     items.push_back(MakeRationalItem(kPropThumbnailResolutionY, 1, 1, g));
+    return true;
+}
+
+bool SetTiffResolution(QByteArray& tiffFile, Rational dpi) {
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(tiffFile.constData()), size_t(tiffFile.size())));
+    TiffReader tiff(source);
+    if (!tiff.ReadHeader())
+        return false;
+    const auto dir = tiff.ReadDirectory(tiff.FirstDirectoryOffset());
+    if (!dir)
+        return false;
+    const bool big = tiff.Order() == TiffByteOrder::kBig;
+    auto put = [&](uint64_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            const int shift = big ? 8 * (bytes - 1 - i) : 8 * i;
+            tiffFile[qsizetype(at) + i] = char(uint8_t(value >> shift));
+        }
+    };
+    const TiffEntry* x = dir->Find(kPropXResolution);
+    const TiffEntry* y = dir->Find(kPropYResolution);
+    const TiffEntry* unit = dir->Find(kPropResolutionUnit);
+    if (!x || !y || !unit || x->type != kTiffRational || y->type != kTiffRational || unit->type != kTiffShort ||
+        x->count != 1 || y->count != 1 || unit->count != 1)
+        return false;
+    const auto xAt = tiff.ValueOffset(*x), yAt = tiff.ValueOffset(*y);
+    if (!xAt || !yAt)
+        return false;
+    for (uint64_t at : {*xAt, *yAt}) {
+        put(at, dpi.numerator, 4);
+        put(at + 4, dpi.denominator, 4);
+    }
+    put(unit->fieldOffset, kResolutionUnitInch, 2);
     return true;
 }
 

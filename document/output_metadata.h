@@ -44,4 +44,8 @@ bool ShouldRegenerateThumbnail(bool sourceHadThumbnail, QSize sourceSize);
 // False (items unchanged) when the thumbnail cannot be encoded.
 bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize size);
 
+// Sets the first directory's X/YResolution (RATIONAL) and ResolutionUnit (SHORT, 2 = inch) of a
+// TIFF file in place, in the file's byte order. False when the file lacks those entries.
+bool SetTiffResolution(QByteArray& tiffFile, Rational dpi);
+
 }  // namespace orm

@@ -1,0 +1,121 @@
+#pragma once
+// The document: the opened source image, the preview computation and its caches, the path of
+// the current file, and the commands that act on them (open, next/previous image, resize and
+// save). One lives as long as the main window. It owns the preview worker's thread.
+
+#include "document/folder_navigation.h"
+#include "document/image_loader.h"
+#include "document/preview_store.h"
+#include "settings/resize_settings.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QThread;
+
+namespace orm {
+
+class PreviewWorker;
+struct PreviewResult;
+
+// Command ids the document handles (menu actions carry them).
+inline constexpr int kCmdLoadNextFile = 32858;
+inline constexpr int kCmdLoadPreviousFile = 32859;
+inline constexpr int kCmdResizeAndSave = 57603;
+
+// Longest waits of the handshakes with the preview worker.
+inline constexpr int kIdleWaitMs = 1000;
+inline constexpr int kExitWaitMs = 5000;
+
+// Size of a document before the first image.
+inline constexpr int kEmptyDocumentSize = 10;
+
+class CORMensuraDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CORMensuraDoc(QObject* parent = nullptr);
+    ~CORMensuraDoc() override;
+
+    // ---- Source ---------------------------------------------------------------------------
+    bool HasSource() const { return source_ != nullptr; }
+    // The decoded source (Format_BGR888); null without one.
+    QImage SourcePixels() const;
+    std::shared_ptr<const SourceImage> Source() const { return source_; }
+    int SourceWidth() const { return sourceWidth_; }
+    int SourceHeight() const { return sourceHeight_; }
+    float SourceDpi() const { return sourceDpi_; }
+    SourceImageInfo SourceInfo() const;
+    const QString& CurrentPath() const { return currentPath_; }
+
+    // ---- Commands -------------------------------------------------------------------------
+    // Opens an image into the document (replacing whatever was open). Failures are reported
+    // through CurrentPrompt(); returns whether the image is now open.
+    bool Open(const QString& path);
+    // Steps to the next or previous image of the folder (beeps when there is none).
+    bool LoadNeighbour(StepDirection direction);
+    bool CanLoadNeighbour() const { return HasSource(); }
+    // Resizes the source with the current settings and saves it to path; true when written.
+    bool ResizeAndSave(const QString& path);
+    // An image is open and the settings ask for another size or resolution.
+    bool CanResizeAndSave() const;
+
+    // After any change of the resize settings: the views update unless a spin is held.
+    void SettingsChanged();
+    // The views update unconditionally.
+    void RefreshViews();
+    void SetSpinPending(bool on) { spinPending_ = on; }
+    bool SpinPending() const { return spinPending_; }
+
+    // ---- Preview (user-interface thread) ---------------------------------------------------
+    // The mapping between the source and the output of the current settings.
+    OutputMapping Mapping() const;
+    // Asks for the exact pixels of an area with the current output size and algorithm: served
+    // from the caches, copied at 1:1, or computed by the worker (then previewReady follows).
+    void RequestPreview(const PreviewArea& area);
+    const PreviewStore& Preview() const { return store_; }
+    void ReleasePreviewResult() { store_.ReleaseResult(); }
+    // The request the worker computes next or computes now.
+    const PreviewRequest& PendingRequest() const { return pending_; }
+    bool PreviewInFlight() const { return inFlight_; }
+    PreviewWorker* Worker() const { return worker_; }
+    // Waits (at most ms) until the worker is idle.
+    bool WaitWorkerIdle(int ms) const;
+
+signals:
+    // A new image was opened (or the document became empty): views start afresh.
+    void documentOpened();
+    // Every view updates (settings changed, a preview arrived).
+    void viewsUpdate();
+    // The worker's result for the current request was stored.
+    void previewReady();
+    // No neighbour to step to.
+    void warningBeep();
+
+private slots:
+    void OnWorkerFinished(const orm::PreviewResult& result);
+
+private:
+    void StopWorkerJob();
+    void ReleaseSource();
+    bool FrameworkOpenCheck(const QString& path);
+
+    std::shared_ptr<const SourceImage> source_;
+    int sourceWidth_ = kEmptyDocumentSize;
+    int sourceHeight_ = kEmptyDocumentSize;
+    float sourceDpi_ = 0;
+    PreviewStore store_;
+    PreviewRequest pending_;
+    quint64 generation_ = 0;
+    bool inFlight_ = false;
+    QString currentPath_;
+    QStringList skipList_;
+    bool spinPending_ = false;
+
+    QThread* thread_ = nullptr;
+    PreviewWorker* worker_ = nullptr;
+};
+
+}  // namespace orm
