@@ -131,8 +131,10 @@ TEST(JpegEncoder, QualityScalesTheStandardTables)
         EXPECT_EQ(q50.at(0)[i], kLuminance[i]);
     EXPECT_EQ(q50.at(1)[0], 17);
     EXPECT_EQ(q50.at(1)[63], 99);
-    for (int v : tablesAt(100).at(1))
-        EXPECT_EQ(v, 1);
+    const auto q100 = tablesAt(100);
+    for (const auto& [number, table] : q100)
+        for (int v : table)
+            EXPECT_EQ(v, 1) << "table " << number;
     // Out of range qualities are clamped: 0 acts as 1 (entries capped at 255), 150 as 100.
     EXPECT_EQ(tablesAt(0), tablesAt(1));
     EXPECT_EQ(tablesAt(1).at(0)[0], 255);
