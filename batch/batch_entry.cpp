@@ -1,0 +1,97 @@
+#include "batch/batch_entry.h"
+
+#include "document/byte_source.h"
+#include "document/image_loader.h"
+#include "document/image_resolution.h"
+
+#include <QFile>
+#include <QImageReader>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace orm {
+
+BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path) {
+    BatchEntry e;
+    e.path = path;
+    e.resolution = current.dpi;
+    e.algorithm = current.algorithm;
+    e.correction = current.correction;
+    return e;
+}
+
+std::optional<ImageProbe> ProbeImage(const QString& path) {
+    ImageProbe probe;
+    {
+        QImageReader reader(path);
+        reader.setAutoTransform(false);
+        if (!reader.canRead())
+            return std::nullopt;
+        const QSize size = reader.size();
+        if (size.isValid() && !size.isEmpty()) {
+            probe.width = size.width();
+            probe.height = size.height();
+        }
+    }
+    if (probe.width <= 0) {
+        std::optional<SourceImage> decoded = LoadSourceImage(path);
+        if (!decoded)
+            return std::nullopt;
+        probe.width = decoded->width();
+        probe.height = decoded->height();
+        probe.dpiX = decoded->dpiX;
+        return probe;
+    }
+    const FileByteSource file(std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (file.IsOpen())
+        probe.dpiX = ReadImageResolution(file).dpiX;
+    return probe;
+}
+
+namespace {
+
+int32_t AtLeastMin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels)); }
+
+int32_t PercentOf(int32_t pixels, double percent) {
+    const double v = pixels * percent / 100.0 + 0.5;
+    return AtLeastMin(static_cast<int64_t>(std::min(v, double(kMaxPixels))));
+}
+
+}  // namespace
+
+void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
+                          const std::optional<ImageProbe>& image) {
+    const bool imageKnown = image && image->width > 0 && image->height > 0;
+    if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 && imageKnown) {
+        entry.targetWidth = PercentOf(image->width, current.percentWidth);
+        entry.targetHeight = PercentOf(image->height, current.percentHeight);
+    } else if (!imageKnown || current.correction != static_cast<int32_t>(CorrectionMode::KeepAspect)) {
+        entry.targetWidth = current.width;
+        entry.targetHeight = current.height;
+    } else {
+        const int64_t w = current.width, h = current.height;
+        if (w * image->height < int64_t(image->width) * h) {
+            entry.targetWidth = AtLeastMin(w);
+            entry.targetHeight = AtLeastMin(w * image->height / image->width);
+        } else {
+            entry.targetHeight = AtLeastMin(h);
+            entry.targetWidth = AtLeastMin(h * image->width / image->height);
+        }
+    }
+    entry.resolution = current.dpi;
+    entry.algorithm = current.algorithm;
+    entry.correction = current.correction;
+}
+
+void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current, const std::optional<ImageProbe>& image) {
+    if (image && image->width > 0 && image->height > 0) {
+        entry.targetWidth = image->width;
+        entry.targetHeight = image->height;
+        entry.resolution = static_cast<float>(image->dpiX);
+    }
+    entry.algorithm = current.algorithm;
+    entry.correction = current.correction;
+}
+
+}  // namespace orm

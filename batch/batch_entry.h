@@ -1,0 +1,53 @@
+#pragma once
+// One entry of the batch list: an input image with its own target size, resolution, algorithm
+// and correction mode, and how an entry takes the current resize settings.
+
+#include "settings/resize_settings.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace orm {
+
+struct BatchEntry {
+    QString path;
+    int32_t selected = 0;
+    int32_t targetWidth = 0;   // 0 until a size has been given
+    int32_t targetHeight = 0;
+    float resolution = 300;    // dots per inch
+    int32_t algorithm = 4;     // 0..7
+    int32_t correction = 0;    // CorrectionMode
+
+    bool HasTargetSize() const { return targetWidth != 0 && targetHeight != 0; }
+    bool operator==(const BatchEntry&) const = default;
+};
+
+// A new entry: empty path, not selected, 0 x 0, the settings' resolution, algorithm and
+// correction mode.
+BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path = {});
+
+// What applying settings needs of an entry's image: its size and horizontal resolution.
+struct ImageProbe {
+    int32_t width = 0;
+    int32_t height = 0;
+    double dpiX = 96;
+};
+
+// Reads the size and the stated resolution of an image file without decoding its pixels
+// (falling back to a full decode for formats whose header gives no size). None when the file
+// is not an image the program reads.
+std::optional<ImageProbe> ProbeImage(const QString& path);
+
+// Current-settings mode: percent of the image (rounded half up) when percent input is on and
+// both percents are positive; the current box when the image is unknown or the correction is not
+// Keep aspect; otherwise the current box fitted to the image's aspect (integers, at least 3).
+// Resolution, algorithm and correction come from the settings.
+void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
+                          const std::optional<ImageProbe>& image);
+// Own-size mode: with a known image, its own size and resolution; algorithm and correction from
+// the settings in any case.
+void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current, const std::optional<ImageProbe>& image);
+
+}  // namespace orm

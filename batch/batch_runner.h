@@ -1,0 +1,129 @@
+#pragma once
+// The batch run without a window: a worker thread walks the entries, loads each input, forms its
+// output path, resizes it with the entry's size and algorithm and writes it. Everything the user
+// sees goes through IBatchReporter, called on the worker thread with values (never references
+// into the run), so a window can queue them to its own thread and the command line can print them.
+//
+// Cancellation uses the process-wide resize cancel flag: it stops the own algorithms inside a
+// resize and the loop before its next file.
+
+#include "batch/batch_entry.h"
+#include "batch/batch_log.h"
+#include "batch/batch_settings.h"
+#include "engine/progress.h"
+#include "settings/prompt.h"
+
+#include <QString>
+
+#include <atomic>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace orm {
+
+// The progress bar of a run spans 0..90; a resize reports positions toward it.
+inline constexpr int kBatchProgressRange = 90;
+
+struct BatchReport {
+    BatchStatus code = BatchStatus::Processing;
+    int fileNumber = 0;  // 1-based; counts every entry reached, skipped or not
+    int total = 0;
+    BatchEntry entry;
+    QString outputPath;  // the output (code 0, 6), the existing file (code 3)
+    QString reason;      // why it failed, when known (a loader error, the missing folder)
+
+    QString LogText() const { return LogEntryText(code, fileNumber, total, entry, outputPath); }
+    QString StatusText() const { return ProcessingText(fileNumber, total); }
+    // The own algorithms report progress; the standard modes do not.
+    bool ShowsProgress() const { return entry.algorithm >= 5 && entry.algorithm <= 7; }
+    bool IsError() const { return code != BatchStatus::Processing && code != BatchStatus::Skipped; }
+};
+
+struct BatchFileTimes {
+    double decodeMs = 0;
+    double resizeMs = 0;
+    double encodeMs = 0;
+};
+
+struct BatchRunSummary {
+    int written = 0;
+    int skipped = 0;                         // code 3
+    int failed = 0;                          // codes 1 and 4
+    std::optional<BatchStatus> stoppedBy;    // code 2, 5 or 6 ended the run
+    bool cancelled = false;                  // the cancel flag ended the run
+};
+
+class IBatchReporter {
+public:
+    virtual ~IBatchReporter() = default;
+    // A log entry (worker thread).
+    virtual void Report(const BatchReport& report) = 0;
+    // The position of the running resize, 0..100 in kBatchProgressRange units (worker thread).
+    virtual void Progress(int /*position*/) {}
+    // A file has been written (worker thread).
+    virtual void Written(const BatchReport& /*report*/, const BatchFileTimes& /*times*/) {}
+    // The run has ended, by any way out (worker thread, its last call).
+    virtual void Finished(const BatchRunSummary& summary) = 0;
+};
+
+// The sink the engine reports to during a resize: cancellation and the progress arithmetic.
+class BatchProgressSink final : public engine::CRSProgress {
+public:
+    explicit BatchProgressSink(IBatchReporter& reporter) : reporter_(reporter) {}
+    int ReportProgress(int value) override;
+    // Before each file: a fresh count of sweeps.
+    void Reset();
+
+private:
+    IBatchReporter& reporter_;
+};
+
+struct BatchRunOptions {
+    BatchSettings settings;
+    // When set (a run of one entry), the output is this file instead of a name formed from the
+    // settings; the settings' overwrite rule still applies.
+    QString outputFile;
+};
+
+class BatchRunner {
+public:
+    // prompt: where "Can't create output folder!" goes; the current prompt when null (message
+    // boxes carry it over to the user-interface thread).
+    BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options, IBatchReporter& reporter,
+                IPrompt* prompt = nullptr);
+    ~BatchRunner();  // cancels a running worker and waits for it
+    BatchRunner(const BatchRunner&) = delete;
+    BatchRunner& operator=(const BatchRunner&) = delete;
+
+    // Clears the cancel flag and starts the worker thread.
+    void Start();
+    // Sets the cancel flag: the run stops inside an own algorithm's resize or before the next file.
+    static void Cancel();
+    // Waits for the worker to end.
+    void Wait();
+
+    bool IsRunning() const { return running_.load(); }
+    int FileCounter() const { return fileCounter_.load(); }
+    int Total() const { return static_cast<int>(entries_.size()); }
+    // Valid once the run has ended.
+    const BatchRunSummary& Summary() const { return summary_; }
+
+private:
+    void Run();
+    // One entry; returns false when the run must stop.
+    bool ProcessEntry(const BatchEntry& entry);
+    void Send(BatchStatus code, const BatchEntry& entry, const QString& output, const QString& reason = {});
+
+    std::vector<BatchEntry> entries_;
+    BatchRunOptions options_;
+    IBatchReporter& reporter_;
+    IPrompt* prompt_;
+    BatchProgressSink sink_;
+    std::thread worker_;
+    std::atomic<int> running_{0};
+    std::atomic<int> fileCounter_{0};
+    BatchRunSummary summary_;
+};
+
+}  // namespace orm

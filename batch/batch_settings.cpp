@@ -1,0 +1,152 @@
+#include "batch/batch_settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <array>
+
+namespace orm {
+
+namespace {
+
+using Field = StoredField<BatchSettings>;
+const std::array<Field, 6> kFields = {{
+    {"BATCH", "OVERWRITEMETHOD", &BatchSettings::overwriteMethod},
+    {"BATCH", "OUTFORMAT", &BatchSettings::outputFormat},
+    {"BATCH", "OUTFOLDER", &BatchSettings::outputFolder},
+    {"BATCH", "NEWNAME", &BatchSettings::newName},
+    {"BATCH", "JPEGQUALITY", &BatchSettings::jpegQuality},
+    {"BATCH", "SAMEFOLDER", &BatchSettings::sameFolder},
+}};
+
+constexpr std::array<OutputFormat, 6> kFormats = {{
+    {"Don't change", "", "keep"},
+    {"JPEG files (*.jpg)", ".jpg", "jpg"},
+    {"TIFF files (*.tif)", ".tif", "tif"},
+    {"Bitmap files (*.bmp)", ".bmp", "bmp"},
+    {"PNG files (*.png)", ".png", "png"},
+    {"GIF files (*.gif)", ".gif", "gif"},
+}};
+
+bool EndsWithSeparator(const QString& s) {
+    return s.endsWith(QLatin1Char('/')) || s.endsWith(QLatin1Char('\\'));
+}
+
+// A standard folder, created when missing; empty when the platform has none or it cannot be made.
+QString StandardFolder(QStandardPaths::StandardLocation location) {
+    const QString path = QStandardPaths::writableLocation(location);
+    if (path.isEmpty())
+        return {};
+    if (!QFileInfo(path).isDir() && !QDir().mkpath(path))
+        return {};
+    return path;
+}
+
+}  // namespace
+
+std::span<const StoredField<BatchSettings>> BatchSettingsFields() { return kFields; }
+
+void LoadBatchSettings(const SettingsStore& store, BatchSettings& b) {
+    store.Read(BatchSettingsFields(), b);
+    SanitizeBatchSettings(b);
+}
+
+void SaveBatchSettings(SettingsStore& store, const BatchSettings& b) { store.Write(BatchSettingsFields(), b); }
+
+bool SanitizeBatchSettings(BatchSettings& b) {
+    const BatchSettings defaults;
+    const BatchSettings before = b;
+    if (b.overwriteMethod < 0 || b.overwriteMethod >= kOverwriteMethodCount)
+        b.overwriteMethod = defaults.overwriteMethod;
+    if (b.outputFormat < 0 || b.outputFormat >= static_cast<int32_t>(kFormats.size()))
+        b.outputFormat = defaults.outputFormat;
+    if (b.jpegQuality < 1 || b.jpegQuality > 100)
+        b.jpegQuality = defaults.jpegQuality;
+    b.newName = b.newName != 0 ? 1 : 0;
+    b.sameFolder = b.sameFolder != 0 ? 1 : 0;
+    return !(b == before);
+}
+
+std::span<const OutputFormat> OutputFormats() { return kFormats; }
+
+QString DefaultOutputFolder() {
+    QString folder;
+    for (auto location : {QStandardPaths::PicturesLocation, QStandardPaths::DocumentsLocation,
+                          QStandardPaths::DesktopLocation}) {
+        folder = StandardFolder(location);
+        if (!folder.isEmpty())
+            break;
+    }
+    if (folder.isEmpty())
+        return {};
+    if (!EndsWithSeparator(folder))
+        folder += QLatin1Char('/');
+    return folder + QLatin1String(kResizedImagesFolderName) + QLatin1Char('/');
+}
+
+bool CreateFolderPath(const QString& path) {
+    if (path.size() <= 2)
+        return false;
+    QString result;
+    QString rest = path;
+    if (rest.startsWith(QLatin1Char('/'))) {
+        result = QStringLiteral("/");
+        rest.remove(0, 1);
+    }
+    while (true) {
+        const qsizetype sep = rest.indexOf(QLatin1Char('/'));
+        const QString part = sep < 0 ? rest : rest.left(sep);
+        rest = sep < 0 ? QString() : rest.mid(sep + 1);
+        if (!part.isEmpty()) {
+            result += part;
+            const QFileInfo info(result);
+            if (!info.exists()) {
+                if (!QDir().mkdir(result))
+                    return false;
+            } else if (!info.isDir()) {
+                return false;
+            }
+            result += QLatin1Char('/');
+        }
+        if (sep < 0)
+            return true;
+    }
+}
+
+QString FolderMissingQuestion(const QString& folder) {
+    return QStringLiteral("Folder\n%1\ndoes not exist.\nCreate this folder?").arg(folder);
+}
+
+QString CantCreateFolderText(const QString& folder) {
+    return QStringLiteral("Can't create folder\n%1.\nPlease check folder name.").arg(folder);
+}
+
+QString ReadOnlyFolderText(const QString& folder) {
+    return QStringLiteral("Folder\n%1\nhas read only attribute.\nPlease select another folder.").arg(folder);
+}
+
+QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
+    QString stored = folderText.trimmed().isEmpty() ? DefaultOutputFolder() : folderText;
+    if (stored.isEmpty())
+        return stored;
+    QString checked;
+    if (EndsWithSeparator(stored)) {
+        checked = stored.left(stored.size() - 1);
+    } else {
+        checked = stored;
+        stored += QLatin1Char('/');
+    }
+    if (checked.isEmpty())  // the root folder itself
+        checked = QStringLiteral("/");
+    const QFileInfo info(checked);
+    if (!info.isDir()) {
+        if (prompt.AskYesNo(FolderMissingQuestion(checked)) && !CreateFolderPath(checked))
+            prompt.Message(CantCreateFolderText(checked));
+    } else if (!info.isWritable()) {
+        prompt.Message(ReadOnlyFolderText(checked));
+    }
+    return stored;
+}
+
+}  // namespace orm

@@ -1,0 +1,70 @@
+#pragma once
+// The batch output settings: where and how the resized images of a run are written, their
+// store keys (group BATCH), the default output folder, the output formats and the check of the
+// output folder when the settings are accepted.
+
+#include "settings/prompt.h"
+#include "settings/settings_store.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace orm {
+
+enum class OverwriteMethod : int32_t { Skip = 0, Overwrite = 1, Unique = 2 };
+inline constexpr int kOverwriteMethodCount = 3;
+
+struct BatchSettings {
+    int32_t overwriteMethod = 1;  // OverwriteMethod
+    int32_t outputFormat = 0;     // index into OutputFormats(); 0 keeps the input's extension
+    QString outputFolder;         // ends with '/' once accepted
+    int32_t newName = 0;          // append "_RESIZED_TO_<w>x<h>"
+    int32_t jpegQuality = 75;     // 1..100
+    int32_t sameFolder = 0;       // write each output beside its input
+
+    OverwriteMethod method() const { return static_cast<OverwriteMethod>(overwriteMethod); }
+    bool operator==(const BatchSettings&) const = default;
+};
+
+std::span<const StoredField<BatchSettings>> BatchSettingsFields();
+// Reads the record from the store and brings it into range.
+void LoadBatchSettings(const SettingsStore& store, BatchSettings& b);
+void SaveBatchSettings(SettingsStore& store, const BatchSettings& b);
+// Values out of range take their defaults; returns whether anything changed.
+bool SanitizeBatchSettings(BatchSettings& b);
+
+// Output formats in list order. Index 0 keeps the input's extension; 5 (GIF) is offered by the
+// command line.
+struct OutputFormat {
+    const char* listText;  // "Don't change", "JPEG files (*.jpg)", ...
+    const char* extension; // "" for index 0, else ".jpg", ".tif", ".bmp", ".png", ".gif"
+    const char* shortName; // "keep", "jpg", "tif", "bmp", "png", "gif"
+};
+std::span<const OutputFormat> OutputFormats();
+// Number of formats the batch settings dialog lists (the GIF entry is not among them).
+inline constexpr int kDialogOutputFormatCount = 5;
+
+inline constexpr const char* kResizedImagesFolderName = "Resized_Images";
+
+// The user's pictures folder, else documents, else desktop (each created when missing), with
+// "Resized_Images/" appended; empty when none is available.
+QString DefaultOutputFolder();
+
+// Creates a folder and every missing parent. Fails for paths of two characters or fewer, and when
+// a part of the path exists as a file.
+bool CreateFolderPath(const QString& path);
+
+// The check of the output folder when the settings dialog is accepted (skipped by the caller when
+// the same-folder flag is set). Returns the folder text to store: with a trailing '/' added
+// when it had none. A missing folder is offered for creation ("Folder\n%s\ndoes not exist.\nCreate
+// this folder?"); a failed creation and a read-only folder are reported. None of these stops the
+// run. An empty text is replaced by the default folder first.
+QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt);
+
+QString FolderMissingQuestion(const QString& folder);
+QString CantCreateFolderText(const QString& folder);
+QString ReadOnlyFolderText(const QString& folder);
+
+}  // namespace orm

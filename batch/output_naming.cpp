@@ -1,0 +1,83 @@
+#include "batch/output_naming.h"
+
+#include <QFileInfo>
+
+namespace orm {
+
+namespace {
+
+bool PathExists(const QString& path) { return QFileInfo::exists(path); }
+
+}  // namespace
+
+PathParts SplitPath(const QString& path) {
+    PathParts parts;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    parts.folder = path.left(slash + 1);
+    const QString file = path.mid(slash + 1);
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    parts.name = dot < 0 ? file : file.left(dot);
+    parts.extension = dot < 0 ? QString() : file.mid(dot);
+    return parts;
+}
+
+QString ResizedSuffix(int width, int height) {
+    return QStringLiteral("_RESIZED_TO_%1x%2").arg(width).arg(height);
+}
+
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings) {
+    const PathParts in = SplitPath(input);
+    QString base;
+    if (settings.sameFolder != 0) {
+        base = in.folder + in.name;
+    } else {
+        QString folder = settings.outputFolder;
+        if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        base = folder + in.name;
+    }
+    if (settings.newName != 0)
+        base += ResizedSuffix(width, height);
+    const auto formats = OutputFormats();
+    const int format = settings.outputFormat;
+    const bool known = format > 0 && format < static_cast<int>(formats.size());
+    base += known ? QLatin1String(formats[format].extension) : in.extension;
+    return DecideOutputPath(base, settings.method());
+}
+
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method) {
+    OutputPath out;
+    out.path = candidate;
+    const PathParts parts = SplitPath(candidate);
+    if (PathExists(candidate)) {
+        if (method == OverwriteMethod::Skip) {
+            out.decision = OutputDecision::Skip;
+            return out;
+        }
+        if (method == OverwriteMethod::Unique) {
+            bool found = false;
+            for (int n = 1; n <= kMaxUniqueNumber && !found; ++n) {
+                const QString numbered = parts.folder + parts.name + QStringLiteral("_%1").arg(n) + parts.extension;
+                if (!PathExists(numbered)) {
+                    out.path = numbered;
+                    found = true;
+                }
+            }
+            if (!found) {
+                out.decision = OutputDecision::NoFreeName;
+                return out;
+            }
+        }
+    }
+    out.folder = parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder.left(parts.folder.size() - 1);
+    if (out.folder.isEmpty())
+        out.folder = QStringLiteral("/");
+    if (!QFileInfo(out.folder).isDir()) {
+        out.decision = OutputDecision::FolderMissing;
+        out.path.clear();
+        return out;
+    }
+    return out;
+}
+
+}  // namespace orm

@@ -1,0 +1,49 @@
+#pragma once
+// The output path of a batch input: folder (the output folder or the input's own), the input's
+// file name, an optional "_RESIZED_TO_<w>x<h>" suffix, the extension of the output format, and
+// the rule for an output that exists already (skip, overwrite, unique "_<n>" name).
+//
+// Nothing is deleted here: under "overwrite" the new file replaces the old one only once it has
+// been written completely (the image saver writes through a temporary file), so a failed resize
+// or save leaves the existing file - possibly the input itself - as it was.
+
+#include "batch/batch_settings.h"
+
+#include <QString>
+
+namespace orm {
+
+enum class OutputDecision {
+    Write,        // write to path (which may exist and be replaced under "overwrite")
+    Skip,         // path exists and the method is "skip"
+    FolderMissing,// the output's folder does not exist: the run stops
+    NoFreeName,   // every numbered name up to the limit is taken
+};
+
+struct OutputPath {
+    OutputDecision decision = OutputDecision::Write;
+    QString path;    // the output, or for Skip the existing file
+    QString folder;  // the output's folder (for FolderMissing)
+};
+
+inline constexpr int kMaxUniqueNumber = 9999999;
+
+// Splits a path into its folder (with the trailing '/', empty for a bare name), its file name
+// without the extension, and the extension (from the last dot of the name, with the dot).
+struct PathParts {
+    QString folder;
+    QString name;
+    QString extension;
+};
+PathParts SplitPath(const QString& path);
+
+// "_RESIZED_TO_%dx%d".
+QString ResizedSuffix(int width, int height);
+
+// The output path of an input of the batch with a target size.
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings);
+
+// The existence rules for a chosen output path (also used for an output file named outright).
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method);
+
+}  // namespace orm
