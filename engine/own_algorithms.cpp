@@ -41,54 +41,69 @@ void AddGrain(ImagePlane& plane, int grain) {
     }
 }
 
+// A scratch plane from the arena, given back when it goes out of scope.
+class ScratchPlane {
+public:
+    ScratchPlane(PlaneArena& arena, int w, int h) : arena_(arena), plane_(arena.Take(w, h)) {}
+    ~ScratchPlane() { arena_.Give(std::move(plane_)); }
+    ScratchPlane(const ScratchPlane&) = delete;
+    ScratchPlane& operator=(const ScratchPlane&) = delete;
+    ImagePlane& operator*() { return plane_; }
+
+private:
+    PlaneArena& arena_;
+    ImagePlane plane_;
+};
+
 // The scale plan shared by the artificial- and natural-scene algorithms.
 bool ResizePlaneByPlan(ImagePlane& dst, const ImagePlane& src, double s, int grain,
-                       const PlaneCore& core, CRSProgress* progress) {
+                       const PlaneCore& core, CRSProgress* progress, PlaneArena& arena) {
     const Ratios r = RatiosOf(dst, src);
     const int dw = dst.Width(), dh = dst.Height();
     const int sw = src.Width(), sh = src.Height();
 
     if (r.max <= 0.5) {
-        ImagePlane rows(dw, sh);
-        if (!BoxReduceRows(rows, src, progress) || !BoxReduceColumns(dst, rows, progress))
-            return false;
-        rows.Release();
-        if (!SharpenPlane(dst, 25, progress))
+        {
+            ScratchPlane rows(arena, dw, sh);
+            if (!BoxReduceRows(*rows, src, progress) || !BoxReduceColumns(dst, *rows, progress))
+                return false;
+        }
+        if (!SharpenPlane(dst, 25, progress, &arena))
             return false;
     } else if (r.max <= 1.5 || r.min > 1.5) {
         if (!core(dst, src))
             return false;
     } else if (r.sy == r.min) {
-        ImagePlane inter(dw, int(1.5 * sh));
-        if (!core(inter, src) || !BoxReduceColumns(dst, inter, progress))
+        ScratchPlane inter(arena, dw, int(1.5 * sh));
+        if (!core(*inter, src) || !BoxReduceColumns(dst, *inter, progress))
             return false;
     } else {
-        ImagePlane inter(int(1.5 * sw), dh);
-        if (!core(inter, src) || !BoxReduceRows(dst, inter, progress))
+        ScratchPlane inter(arena, int(1.5 * sw), dh);
+        if (!core(*inter, src) || !BoxReduceRows(dst, *inter, progress))
             return false;
     }
 
     if (r.min < 1.5) {
         const int amount = r.min <= 0.5 ? int(50 / s) : int((r.min + 1.5) * 20 / std::sqrt(s));
-        return SharpenPlane(dst, amount, progress);
+        return SharpenPlane(dst, amount, progress, &arena);
     }
     AddGrain(dst, grain);
     return true;
 }
 
-// Runs the plane operation on each channel in turn: extract, resize, store.
+// Runs the plane operation on each channel in turn: extract, resize, store. The planes of one
+// channel go back to the arena and serve the next.
 bool ForEachChannel(BgrView dst, ConstBgrView src, int channels, const PlaneOperation& operation,
-                    CRSProgress* progress) {
+                    CRSProgress* progress, PlaneArena& arena) {
     for (int c = 0; c < channels; ++c) {
         ImagePlane source;
         if (!ExtractPlane(src.data, src.stride, c, channels, src.width, src.height, progress,
-                          source))
+                          source, &arena))
             return false;
-        ImagePlane result(dst.width, dst.height);
-        if (!operation(result, source))
-            return false;
-        source.Release();
-        if (!StorePlane(dst.data, dst.stride, c, channels, result, progress))
+        ScratchPlane result(arena, dst.width, dst.height);  // every byte is written
+        const bool ok = operation(*result, source);
+        arena.Give(std::move(source));
+        if (!ok || !StorePlane(dst.data, dst.stride, c, channels, *result, progress))
             return false;
     }
     return true;
@@ -115,28 +130,32 @@ int SweepsNatural(double min_ratio, double max_ratio) {
 }
 
 bool SmartCoreLanczos(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag,
-                      CRSProgress* progress) {
+                      CRSProgress* progress, PlaneArena* arena) {
     if (!ResamplePlane(dst, src, ratio_flag + 1, 1, KernelType::Lanczos, progress))
         return false;
     const Ratios r = RatiosOf(dst, src);
     if (r.max <= 1.5)
         return true;
-    ImagePlane guide(dst.Width(), dst.Height());
-    // A stop request here is answered again by the blur that follows.
-    ResamplePlane(guide, src, 0.0, 0.5, KernelType::Cubic, progress);
+    PlaneArena local;
+    PlaneArena& scratch = arena != nullptr ? *arena : local;
+    {
+        ScratchPlane guide(scratch, dst.Width(), dst.Height());  // every byte is written
+        // A stop request here is answered again by the blur that follows.
+        ResamplePlane(*guide, src, 0.0, 0.5, KernelType::Cubic, progress);
+        const unsigned char no_stop = 0;
+        if (!GaussianBlurPlane(dst, std::max(10, int(r.sx)), std::max(10, int(r.sy)), &no_stop,
+                               progress))
+            return false;
+        if (!RangeStretchPlane(dst, *guide, std::max(2, int(2 * r.sx)),
+                               std::max(2, int(2 * r.sy)), r.sx, r.sy, s, progress, 0, &scratch))
+            return false;
+    }
     const unsigned char no_stop = 0;
-    if (!GaussianBlurPlane(dst, std::max(10, int(r.sx)), std::max(10, int(r.sy)), &no_stop,
-                           progress))
-        return false;
-    if (!RangeStretchPlane(dst, guide, std::max(2, int(2 * r.sx)), std::max(2, int(2 * r.sy)),
-                           r.sx, r.sy, s, progress))
-        return false;
-    guide.Release();
     return GaussianBlurPlane(dst, 10, 10, &no_stop, progress);
 }
 
 bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int variant, int grain,
-                      CRSProgress* progress) {
+                      CRSProgress* progress, PlaneArena* arena) {
     (void)variant;  // every caller passes the plain variant
     if (!ResamplePlane(dst, src, 0.0, 0.5, KernelType::Cubic, progress))
         return false;
@@ -145,7 +164,7 @@ bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int vari
         return true;
     const int hw = std::max(2, int(2 * (r.sx - 0.5)));
     const int vw = std::max(2, int(2 * (r.sy - 0.5)));
-    if (!RangeStretchPlane(dst, dst, hw, vw, r.sx, r.sy, s, progress, grain))
+    if (!RangeStretchPlane(dst, dst, hw, vw, r.sx, r.sy, s, progress, grain, arena))
         return false;
     if (r.max >= 3) {
         const unsigned char no_stop = 0;
@@ -155,23 +174,27 @@ bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int vari
 }
 
 bool ResizePlaneSmart(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag, int grain,
-                      CRSProgress* progress) {
+                      CRSProgress* progress, PlaneArena* arena) {
+    PlaneArena local;
+    PlaneArena& scratch = arena != nullptr ? *arena : local;
     return ResizePlaneByPlan(
         dst, src, s, grain,
         [&](ImagePlane& d, const ImagePlane& sp) {
-            return SmartCoreLanczos(d, sp, s, ratio_flag, progress);
+            return SmartCoreLanczos(d, sp, s, ratio_flag, progress, &scratch);
         },
-        progress);
+        progress, scratch);
 }
 
 bool ResizePlaneNatural(ImagePlane& dst, const ImagePlane& src, double s, int grain, int variant,
-                        CRSProgress* progress) {
+                        CRSProgress* progress, PlaneArena* arena) {
+    PlaneArena local;
+    PlaneArena& scratch = arena != nullptr ? *arena : local;
     return ResizePlaneByPlan(
         dst, src, s, grain,
         [&](ImagePlane& d, const ImagePlane& sp) {
-            return NaturalCoreCubic(d, sp, s, variant, grain, progress);
+            return NaturalCoreCubic(d, sp, s, variant, grain, progress, &scratch);
         },
-        progress);
+        progress, scratch);
 }
 
 bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
@@ -182,14 +205,15 @@ bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int r
         progress->passes = SweepsSmart(r.min, r.max) * channels;
     const bool presharpen = variant == kVariantPresharpen;
     const double s = StretchStrength(strength);
+    PlaneArena arena;
     return ForEachChannel(
         dst, src, channels,
         [&](ImagePlane& d, ImagePlane& sp) {
             if (presharpen)
-                SharpenPlane(sp, 25, nullptr);
-            return ResizePlaneSmart(d, sp, s, ratio_flag, grain, progress);
+                SharpenPlane(sp, 25, nullptr, &arena);
+            return ResizePlaneSmart(d, sp, s, ratio_flag, grain, progress, &arena);
         },
-        progress);
+        progress, arena);
 }
 
 bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
@@ -200,12 +224,13 @@ bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int
     if (progress != nullptr)
         progress->passes = SweepsNatural(r.min, r.max) * channels;
     const double s = StretchStrength(strength);
+    PlaneArena arena;
     return ForEachChannel(
         dst, src, channels,
         [&](ImagePlane& d, ImagePlane& sp) {
-            return ResizePlaneNatural(d, sp, s, grain / 3, variant, progress);
+            return ResizePlaneNatural(d, sp, s, grain / 3, variant, progress, &arena);
         },
-        progress);
+        progress, arena);
 }
 
 }  // namespace orm::engine

@@ -36,14 +36,16 @@ bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int r
 bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
                    int grain, int variant, CRSProgress* progress);
 
-// The scale plans and cores of one plane (each plane carries its own size).
+// The scale plans and cores of one plane (each plane carries its own size). `arena`, when given,
+// supplies the scratch planes (and may change dst's storage); the entries above pass one arena
+// for the whole resize so the three channels reuse the same memory.
 bool ResizePlaneSmart(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag, int grain,
-                      CRSProgress* progress);
+                      CRSProgress* progress, PlaneArena* arena = nullptr);
 bool ResizePlaneNatural(ImagePlane& dst, const ImagePlane& src, double s, int grain, int variant,
-                        CRSProgress* progress);
+                        CRSProgress* progress, PlaneArena* arena = nullptr);
 bool SmartCoreLanczos(ImagePlane& dst, const ImagePlane& src, double s, int ratio_flag,
-                      CRSProgress* progress);
+                      CRSProgress* progress, PlaneArena* arena = nullptr);
 bool NaturalCoreCubic(ImagePlane& dst, const ImagePlane& src, double s, int variant, int grain,
-                      CRSProgress* progress);
+                      CRSProgress* progress, PlaneArena* arena = nullptr);
 
 }  // namespace orm::engine

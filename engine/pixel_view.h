@@ -4,9 +4,33 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace orm::engine {
+
+// An allocator that leaves new elements uninitialised when they are made without a value:
+// buffers that are written in full before they are read need no clearing first.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <typename U>
+    UninitAllocator(const UninitAllocator<U>&) {}  // NOLINT: converting like std::allocator
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 constexpr int kBgrChannels = 3;
 
@@ -45,6 +69,8 @@ public:
     BgrImage() = default;
     // Throws std::bad_alloc (or std::length_error for sizes beyond the address space).
     BgrImage(int width, int height);
+    // The same without clearing the pixels: for results that are written in full.
+    static BgrImage Uninitialised(int width, int height);
 
     bool IsNull() const { return width_ <= 0 || height_ <= 0; }
     int Width() const { return width_; }
@@ -56,7 +82,7 @@ public:
     const std::uint8_t* Row(int y) const { return pixels_.data() + y * Stride(); }
 
 private:
-    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> pixels_;
     int width_ = 0;
     int height_ = 0;
 };

@@ -9,7 +9,9 @@ namespace orm::engine {
 
 // Every inner pixel becomes (100 P - a m) / (100 - a), m the integer mean of its 3x3 block,
 // clamped; the outermost rows and columns stay. 0 <= amount < 100.
-bool SharpenPlane(ImagePlane& plane, int amount, CRSProgress* progress);
+// `arena`, when given, supplies the scratch plane.
+bool SharpenPlane(ImagePlane& plane, int amount, CRSProgress* progress,
+                  PlaneArena* arena = nullptr);
 
 // Coefficients of the fourth-order recursive approximation of a Gaussian.
 struct DericheCoefficients {
@@ -31,9 +33,11 @@ bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code
 // Pushes each value of v away from the middle of the local extremes of the guide g (windows of
 // 2 (hw / 2) + 1 by 2 (vw / 2) + 1 pixels), saturating at those extremes. v and g may be the
 // same plane. A larger strength stretches less. A non-zero grain adds noise of that amplitude
-// (times the local gain) to the values of the stretched branch.
+// (times the local gain) to the values of the stretched branch. `arena`, when given, supplies the
+// result plane and takes back the replaced one.
 bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
-                       double strength, CRSProgress* progress, int grain = 0);
+                       double strength, CRSProgress* progress, int grain = 0,
+                       PlaneArena* arena = nullptr);
 
 // The noise of the grain steps: the sum of six draws of a 15-bit generator, each less 16383.
 class GrainNoise {

@@ -1,30 +1,16 @@
+#include "engine/parallel.h"
 #include "engine/plane_filters.h"
 #include "engine/progress.h"
+#include "engine/simd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace orm::engine {
 
 namespace {
-
-// Running extremes over windows [i - half, i + half] of a line of n samples `step` apart, the
-// window clipped to the line (the clipping only matters for lines shorter than a window).
-void LineExtremes(const std::uint8_t* max_in, const std::uint8_t* min_in, std::ptrdiff_t step,
-                  int n, int half, std::uint8_t* max_out, std::uint8_t* min_out) {
-    for (int i = 0; i < n; ++i) {
-        const int lo = std::max(0, i - half);
-        const int hi = std::min(n - 1, i + half);
-        std::uint8_t mx = 0, mn = 255;
-        for (int j = lo; j <= hi; ++j) {
-            mx = std::max(mx, max_in[j * step]);
-            mn = std::min(mn, min_in[j * step]);
-        }
-        max_out[i * step] = mx;
-        min_out[i * step] = mn;
-    }
-}
 
 // The window centre used for position i: clamped to [half, n - 1 - half] as the window requires,
 // then into the line for lines shorter than a window (where every clipped window is the line).
@@ -32,6 +18,173 @@ inline int WindowCentre(int i, int half, int n) {
     const int c = std::min(std::max(i, half), n - 1 - half);
     return std::clamp(c, 0, n - 1);
 }
+
+// Maximum and minimum of g over [x - half, x + half] for every x of [lo, hi], the window clipped
+// to the row. Windows inside the row use the doubling scheme: after the pass with span s, p[x]
+// holds the extreme of g[x .. x + s - 1]; a window of size W (s <= W < 2 s) is then the union of
+// the span at its start and the span ending at its end.
+void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::uint8_t* pmax,
+                 std::uint8_t* pmin, std::uint8_t* out_max, std::uint8_t* out_min) {
+    const int size = 2 * half + 1;
+    if (size > w) {
+        for (int x = lo; x <= hi; ++x) {
+            const int a = std::max(0, x - half), b = std::min(w - 1, x + half);
+            std::uint8_t mx = 0, mn = 255;
+            for (int j = a; j <= b; ++j) {
+                mx = std::max(mx, g[j]);
+                mn = std::min(mn, g[j]);
+            }
+            out_max[x] = mx;
+            out_min[x] = mn;
+        }
+        return;
+    }
+    std::copy(g, g + w, pmax);
+    std::copy(g, g + w, pmin);
+    int span = 1;
+    while (2 * span <= size) {
+        for (int x = 0; x + span < w; ++x) {
+            pmax[x] = std::max(pmax[x], pmax[x + span]);
+            pmin[x] = std::min(pmin[x], pmin[x + span]);
+        }
+        span *= 2;
+    }
+    const int tail = size - span;  // the second span starts this far after the first
+    for (int x = lo; x <= hi; ++x) {
+        out_max[x] = std::max(pmax[x - half], pmax[x - half + tail]);
+        out_min[x] = std::min(pmin[x - half], pmin[x - half + tail]);
+    }
+}
+
+// Per-half lookups, made once per call with the documented expressions: the gain, and the
+// largest |V - mid| whose z = (V - mid) / half satisfies |z| <= 1 / gain (the test is monotonic
+// in |V - mid| and symmetric in its sign), or -1 where the gain is 1 and the guide passes.
+struct GainTable {
+    double gain[256];
+    int limit[256];
+};
+
+GainTable MakeGainTable(double strength, double q) {
+    GainTable t;
+    for (int h = 0; h < 256; ++h) {
+        const int half = h == 0 ? 1 : h;
+        double gain = half / strength / q * 0.5;
+        if (gain < 1.0)
+            gain = 1.0;
+        t.gain[h] = gain;
+        int limit = -1;
+        if (gain != 1.0)
+            for (int d = 0; d < 256; ++d)
+                if (std::fabs(double(d) / half) <= 1.0 / gain)
+                    limit = d;
+        t.limit[h] = limit;
+    }
+    return t;
+}
+
+// One output row from the window extremes of each column (already at the clamped centre).
+ORM_KERNEL void StretchRowBody(const std::uint8_t* v, const std::uint8_t* g,
+                               const std::uint8_t* wmax, const std::uint8_t* wmin,
+                               const GainTable* table, int w, std::uint8_t* out) {
+    const double* gains = table->gain;
+    const int* limits = table->limit;
+    for (int x = 0; x < w; ++x) {
+        const int big = wmax[x], small = wmin[x];
+        const int mid = (big + small + 1) >> 1;
+        const int half = big - mid;  // 0 counts as 1; the table says so
+        const double gain = gains[half];
+        const int limit = limits[half];
+        const int d = int(v[x]) - mid;
+        const int ad = d < 0 ? -d : d;
+        const int stretched = int(gain * d + mid);
+        int r = ad <= limit ? stretched : (d > 0 ? big : small);
+        r = limit < 0 ? int(g[x]) : r;
+        r = r < 0 ? 0 : r;
+        r = r > 255 ? 255 : r;
+        out[x] = std::uint8_t(r);
+    }
+}
+ORM_DISPATCH(StretchRow, StretchRowBody)
+
+// The same with grain noise on the stretched values; the noise is drawn in scan order, so this
+// form runs on one thread.
+void StretchRowWithGrain(const std::uint8_t* v, const std::uint8_t* g, const std::uint8_t* wmax,
+                         const std::uint8_t* wmin, const GainTable& table, int w, int grain,
+                         GrainNoise& noise, std::uint8_t* out) {
+    for (int x = 0; x < w; ++x) {
+        const int big = wmax[x], small = wmin[x];
+        const int mid = (big + small + 1) / 2;
+        const int half = big - mid;
+        const double gain = table.gain[half];
+        int r;
+        if (table.limit[half] < 0) {
+            r = g[x];
+        } else {
+            const int d = v[x] - mid;
+            if (std::abs(d) <= table.limit[half])
+                r = int(gain * d + mid) + int(std::int64_t(int(grain * gain)) * noise.Next() / 163830);
+            else
+                r = d > 0 ? big : small;
+        }
+        out[x] = std::uint8_t(std::clamp(r, 0, 255));
+    }
+}
+
+// Window extremes for the rows of a band, from a ring of row extremes keyed by source row.
+class WindowRows {
+public:
+    WindowRows(const ImagePlane& g, int hx, int hy)
+        : g_(g), w_(g.Width()), h_(g.Height()), hx_(hx), hy_(hy),
+          slots_(std::min(2 * hy + 1, g.Height())), lo_(WindowCentre(0, hx, w_)),
+          hi_(WindowCentre(w_ - 1, hx, w_)), ring_max_(std::size_t(slots_) * w_),
+          ring_min_(std::size_t(slots_) * w_), slot_row_(slots_, -1), pmax_(w_), pmin_(w_),
+          wmax_(w_), wmin_(w_) {}
+
+    // Fills the extremes of the window centred on row cy into every column (columns outside the
+    // centre range take the clamped centre's values).
+    void Compute(int cy) {
+        const int r0 = std::max(0, cy - hy_), r1 = std::min(h_ - 1, cy + hy_);
+        std::uint8_t* mx = wmax_.data();
+        std::uint8_t* mn = wmin_.data();
+        for (int r = r0; r <= r1; ++r) {
+            const std::uint8_t* rmax = RowMax(r);
+            const std::uint8_t* rmin = ring_min_.data() + std::size_t(r % slots_) * w_;
+            if (r == r0) {
+                std::copy(rmax + lo_, rmax + hi_ + 1, mx + lo_);
+                std::copy(rmin + lo_, rmin + hi_ + 1, mn + lo_);
+                continue;
+            }
+            for (int x = lo_; x <= hi_; ++x) {
+                mx[x] = std::max(mx[x], rmax[x]);
+                mn[x] = std::min(mn[x], rmin[x]);
+            }
+        }
+        std::fill(mx, mx + lo_, mx[lo_]);
+        std::fill(mn, mn + lo_, mn[lo_]);
+        std::fill(mx + hi_ + 1, mx + w_, mx[hi_]);
+        std::fill(mn + hi_ + 1, mn + w_, mn[hi_]);
+    }
+    const std::uint8_t* Max() const { return wmax_.data(); }
+    const std::uint8_t* Min() const { return wmin_.data(); }
+
+private:
+    const std::uint8_t* RowMax(int r) {
+        const int slot = r % slots_;
+        std::uint8_t* mx = ring_max_.data() + std::size_t(slot) * w_;
+        if (slot_row_[slot] != r) {
+            RowExtremes(g_.Row(r), w_, hx_, lo_, hi_, pmax_.data(), pmin_.data(), mx,
+                        ring_min_.data() + std::size_t(slot) * w_);
+            slot_row_[slot] = r;
+        }
+        return mx;
+    }
+
+    const ImagePlane& g_;
+    int w_, h_, hx_, hy_, slots_, lo_, hi_;
+    std::vector<std::uint8_t> ring_max_, ring_min_;
+    std::vector<int> slot_row_;
+    std::vector<std::uint8_t> pmax_, pmin_, wmax_, wmin_;
+};
 
 }  // namespace
 
@@ -45,57 +198,52 @@ int GrainNoise::Next() {
 }
 
 bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
-                       double strength, CRSProgress* progress, int grain) {
-    GrainNoise noise;
+                       double strength, CRSProgress* progress, int grain, PlaneArena* arena) {
     const int w = v.Width(), h = v.Height();
+    if (w <= 0 || h <= 0)
+        return true;
     const double q = std::sqrt(std::sqrt(sx * sy));
     const int hx = hw / 2, hy = vw / 2;
+    const GainTable table = MakeGainTable(strength, q);
 
-    ImagePlane result(w, h);
-    ImagePlane row_max(w, h), row_min(w, h), win_max(w, h), win_min(w, h);
-
-    for (int y = 0; y < h; ++y)
-        LineExtremes(g.Row(y), g.Row(y), 1, w, hx, row_max.Row(y), row_min.Row(y));
-    for (int x = 0; x < w; ++x)
-        LineExtremes(row_max.Data() + x, row_min.Data() + x, w, h, hy, win_max.Data() + x,
-                     win_min.Data() + x);
-
-    for (int y = 0; y < h; ++y) {
-        const int cy = WindowCentre(y, hy, h);
-        const std::uint8_t* vrow = v.Row(y);
-        const std::uint8_t* grow = g.Row(y);
-        const std::uint8_t* mxrow = win_max.Row(cy);
-        const std::uint8_t* mnrow = win_min.Row(cy);
-        std::uint8_t* out = result.Row(y);
-        for (int x = 0; x < w; ++x) {
-            const int cx = WindowCentre(x, hx, w);
-            const int big = mxrow[cx], small = mnrow[cx];
-            const int mid = (big + small + 1) / 2;
-            int half = big - mid;
-            if (half == 0)
-                half = 1;
-            double gain = half / strength / q * 0.5;
-            if (gain < 1.0)
-                gain = 1.0;
-            int r;
-            if (gain == 1.0) {
-                r = grow[x];  // flat areas: the guide passes through
-            } else {
-                const int d = vrow[x] - mid;
-                const double z = double(d) / half;
-                if (std::fabs(z) <= 1.0 / gain) {
-                    r = int(gain * d + mid);
-                    if (grain != 0)
-                        r += int(std::int64_t(int(grain * gain)) * noise.Next() / 163830);
-                } else
-                    r = z > 0 ? big : small;
-            }
-            out[x] = std::uint8_t(std::clamp(r, 0, 255));
+    // The result goes into T and replaces v only when complete: every pixel reads its window
+    // of the guide, which may be v itself.
+    ImagePlane result = arena != nullptr ? arena->Take(w, h) : ImagePlane(w, h);
+    auto report = [&](int y) { return Report(progress, 100 * y / h); };
+    bool done;
+    if (grain != 0) {
+        GrainNoise noise;
+        WindowRows windows(g, hx, hy);
+        done = true;
+        for (int y = 0; y < h && done; ++y) {
+            windows.Compute(WindowCentre(y, hy, h));
+            StretchRowWithGrain(v.Row(y), g.Row(y), windows.Max(), windows.Min(), table, w, grain,
+                                noise, result.Row(y));
+            done = report(y);
         }
-        if (!Report(progress, 100 * y / h))
-            return false;
+    } else {
+        done = ParallelRows(
+            h, 8,
+            [&](int y0, int y1) {
+                WindowRows windows(g, hx, hy);
+                for (int y = y0; y < y1; ++y) {
+                    windows.Compute(WindowCentre(y, hy, h));
+                    StretchRow(static_cast<const std::uint8_t*>(v.Row(y)),
+                               static_cast<const std::uint8_t*>(g.Row(y)), windows.Max(),
+                               windows.Min(), static_cast<const GainTable*>(&table), w,
+                               result.Row(y));
+                }
+            },
+            report);
     }
-    v = std::move(result);
+    if (!done) {
+        if (arena != nullptr)
+            arena->Give(std::move(result));
+        return false;
+    }
+    std::swap(v, result);
+    if (arena != nullptr)
+        arena->Give(std::move(result));
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include "engine/resample_plane.h"
 
+#include "engine/parallel.h"
 #include "engine/progress.h"
+#include "engine/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,153 +32,269 @@ std::vector<AxisSample> AxisSamples(int src, int dst) {
     return samples;
 }
 
-inline std::uint8_t RoundResampled(double sum) {
-    const int v = int(sum + 0.5);
-    if (v >= 255)
-        return 255;
-    if (v < 0)
-        return 0;
-    return std::uint8_t(v);
+// Everything the row loops need, looked up once per call:
+//  - the horizontal weights of every output column, tap-major (weight t of column x at
+//    [t * dw + x]) so the column loop reads them contiguously, and the first padded sample
+//    each column reads;
+//  - per output row, the source rows its taps read (clamped to the plane) and their weights,
+//    leaving out taps whose weight is exactly 0 (see VerticalRow).
+struct ResamplePlan {
+    int sw, sh, dw, dh, n, taps;
+    std::vector<double> column_weights;  // taps x dw
+    std::vector<int> column_first;       // dw: index into the padded row
+    std::vector<AxisSample> rows;        // dh
+    const WeightTable* table;
+};
+
+// The horizontal sums of one source row: out[x] = sum over t of w[t][x] * padded[first[x] + t],
+// accumulated from 0 in tap order, exactly the inner sum of the documented double sum. The row is
+// padded with n repeated edge samples on each side so no column clamps. Columns are processed in
+// chunks that stay in the first-level cache while every tap passes over them.
+ORM_KERNEL void HorizontalSumsBody(const double* padded, const double* weights, const int* first,
+                                   int dw, int taps, double* out) {
+    constexpr int kChunk = 512;
+    for (int x0 = 0; x0 < dw; x0 += kChunk) {
+        const int x1 = std::min(dw, x0 + kChunk);
+        for (int x = x0; x < x1; ++x)
+            out[x] = 0.0;
+        for (int t = 0; t < taps; ++t) {
+            const double* w = weights + std::size_t(t) * dw;
+            const double* p = padded + t;
+            for (int x = x0; x < x1; ++x)
+                out[x] += w[x] * p[first[x]];
+        }
+    }
+}
+ORM_DISPATCH(HorizontalSums, HorizontalSumsBody)
+
+// One output row from the horizontal sums of the rows its taps read: sum over taps of
+// weight x row sum, accumulated from 0 in tap order, then rounded by adding one half, truncated
+// and clamped. Taps with a weight of exactly 0 are left out: their product is +-0, and adding
+// +-0 to a finite sum changes at most the sign of a zero sum, which rounds to the same byte.
+ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights, int count,
+                                int dw, double* acc, std::uint8_t* out) {
+    constexpr int kChunk = 512;
+    for (int x0 = 0; x0 < dw; x0 += kChunk) {
+        const int x1 = std::min(dw, x0 + kChunk);
+        for (int x = x0; x < x1; ++x)
+            acc[x] = 0.0;
+        for (int t = 0; t < count; ++t) {
+            const double w = weights[t];
+            const double* h = sums[t];
+            for (int x = x0; x < x1; ++x)
+                acc[x] += w * h[x];
+        }
+        for (int x = x0; x < x1; ++x) {
+            int v = int(acc[x] + 0.5);
+            v = v >= 255 ? 255 : v;
+            v = v < 0 ? 0 : v;
+            out[x] = std::uint8_t(v);
+        }
+    }
+}
+ORM_DISPATCH(VerticalRow, VerticalRowBody)
+
+// Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring of
+// `taps` rows keyed by source row (the rows an output reads are consecutive, so they never
+// share a slot); each is computed once per band and reused by every output row of the band.
+void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
+                  int y1) {
+    const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
+    std::vector<double> padded(std::size_t(sw) + 2 * n);
+    std::vector<double> ring(std::size_t(taps) * dw);
+    std::vector<int> slot_row(taps, -1);
+    std::vector<double> acc(dw);
+    std::vector<const double*> sums(taps);
+    std::vector<double> weights(taps);
+
+    for (int y = y0; y < y1; ++y) {
+        const AxisSample& row = plan.rows[y];
+        const double* w = plan.table->Phase(row.phase);
+        int count = 0;
+        for (int t = 0; t < taps; ++t) {
+            if (w[t] == 0.0)
+                continue;
+            const int r = std::clamp(row.base + t - (n - 1), 0, sh - 1);
+            const int slot = r % taps;
+            double* slot_sums = ring.data() + std::size_t(slot) * dw;
+            if (slot_row[slot] != r) {
+                const std::uint8_t* s = src.Row(r);
+                for (int i = 0; i < n; ++i)
+                    padded[i] = s[0];
+                for (int c = 0; c < sw; ++c)
+                    padded[c + n] = s[c];
+                for (int i = 0; i < n; ++i)
+                    padded[std::size_t(sw) + n + i] = s[sw - 1];
+                HorizontalSums(static_cast<const double*>(padded.data()),
+                               static_cast<const double*>(plan.column_weights.data()),
+                               static_cast<const int*>(plan.column_first.data()), dw, taps,
+                               slot_sums);
+                slot_row[slot] = r;
+            }
+            sums[count] = slot_sums;
+            weights[count] = w[t];
+            ++count;
+        }
+        VerticalRow(static_cast<const double* const*>(sums.data()),
+                    static_cast<const double*>(weights.data()), count, dw, acc.data(),
+                    dst.Row(y));
+    }
 }
 
 }  // namespace
 
 bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2, KernelType type,
                    CRSProgress* progress) {
-    const int sw = src.Width(), sh = src.Height();
-    const int dw = dst.Width(), dh = dst.Height();
     const WeightTable table(type, p1, p2);
-    const int n = table.Support();
-    const int taps = table.Taps();
-
-    const std::vector<AxisSample> columns = AxisSamples(sw, dw);
-    const std::vector<AxisSample> rows = AxisSamples(sh, dh);
-
-    // One source row with n repeated edge samples on either side, so the inner loop never clamps:
-    // source column c lives at padded[c + n].
-    std::vector<double> padded(std::size_t(sw) + 2 * n);
-    // The horizontal sums of up to 2n source rows, keyed by the (clamped) source row. A row's sums
-    // depend only on that row and the output column, so every output row that reads the row
-    // reuses them; the products and their order are those of the direct double sum.
-    std::vector<double> sums(std::size_t(taps) * dw);
-    std::vector<int> slot_row(taps, -1);
-    std::vector<const double*> row_sums(taps);
-    std::vector<double> acc(dw);
-
-    auto horizontal_sums = [&](int r, double* out) {
-        const std::uint8_t* s = src.Row(r);
-        for (int i = 0; i < n; ++i)
-            padded[i] = s[0];
-        for (int c = 0; c < sw; ++c)
-            padded[c + n] = s[c];
-        for (int i = 0; i < n; ++i)
-            padded[std::size_t(sw) + n + i] = s[sw - 1];
-        for (int x = 0; x < dw; ++x) {
-            const double* w = table.Phase(columns[x].phase);
-            const double* p = padded.data() + columns[x].base + 1;  // column base - (n - 1)
-            double h = 0.0;
-            for (int t = 0; t < taps; ++t)
-                h += w[t] * p[t];
-            out[x] = h;
-        }
-    };
-
-    for (int y = 0; y < dh; ++y) {
-        const AxisSample& row = rows[y];
-        for (int t = 0; t < taps; ++t) {
-            const int r = std::clamp(row.base + t - (n - 1), 0, sh - 1);
-            const int slot = r % taps;
-            double* slot_sums = sums.data() + std::size_t(slot) * dw;
-            if (slot_row[slot] != r) {
-                horizontal_sums(r, slot_sums);
-                slot_row[slot] = r;
-            }
-            row_sums[t] = slot_sums;
-        }
-        const double* w = table.Phase(row.phase);
-        std::fill(acc.begin(), acc.end(), 0.0);
-        for (int t = 0; t < taps; ++t) {
-            const double wt = w[t];
-            const double* h = row_sums[t];
-            for (int x = 0; x < dw; ++x)
-                acc[x] += wt * h[x];
-        }
-        std::uint8_t* out = dst.Row(y);
-        for (int x = 0; x < dw; ++x)
-            out[x] = RoundResampled(acc[x]);
-        if (!Report(progress, int(100LL * y / dh)))
-            return false;
+    ResamplePlan plan;
+    plan.sw = src.Width();
+    plan.sh = src.Height();
+    plan.dw = dst.Width();
+    plan.dh = dst.Height();
+    plan.n = table.Support();
+    plan.taps = table.Taps();
+    plan.table = &table;
+    plan.rows = AxisSamples(plan.sh, plan.dh);
+    const std::vector<AxisSample> columns = AxisSamples(plan.sw, plan.dw);
+    plan.column_weights.resize(std::size_t(plan.taps) * plan.dw);
+    plan.column_first.resize(plan.dw);
+    for (int x = 0; x < plan.dw; ++x) {
+        const double* w = table.Phase(columns[x].phase);
+        for (int t = 0; t < plan.taps; ++t)
+            plan.column_weights[std::size_t(t) * plan.dw + x] = w[t];
+        plan.column_first[x] = columns[x].base + 1;  // padded index of column base - (n - 1)
     }
-    return true;
+
+    // A band recomputes the horizontal sums of the few source rows it shares with its
+    // neighbours; bands of 32 rows or more keep that small.
+    return ParallelRows(
+        plan.dh, 32, [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
+        [&](int y) { return Report(progress, int(100LL * y / plan.dh)); });
 }
 
 namespace {
 
-// The 16.16 fixed-point area average of one line of `count` samples `step` bytes apart into
-// `out_count` samples. The step A = floor(count * 65536 / out_count) and every accumulator are
-// 64-bit: the classic 32-bit form overflows for lines of 65536 samples or more and for
-// reductions stronger than 1/256; where it does not overflow the results are identical.
-struct BoxLine {
-    std::uint64_t step;
-    int count;
-    int out_count;
-
-    template <typename Read, typename Write>
-    void Reduce(Read read, Write write) const {
-        std::uint64_t b = 0;
-        int i = 0;
-        for (int o = 0; o < out_count; ++o) {
-            const std::uint64_t e = b + step;
-            const std::uint64_t c = (b >> 16) + 1;
-            const std::uint64_t last = e >> 16;
-            std::uint64_t acc = ((c * 65536 - b) * read(i)) & ~std::uint64_t(0xFFFF);
-            ++i;
-            for (std::uint64_t k = c; k < last; ++k) {
-                acc += std::uint64_t(read(i)) * 65536;
-                ++i;
-            }
-            if (last < std::uint64_t(count))
-                acc += ((e - last * 65536) * read(i)) & ~std::uint64_t(0xFFFF);
-            write(o, std::uint8_t(acc / step));
-            b = e;
-        }
-    }
+// The 16.16 fixed-point area average. The step A = floor(count * 65536 / out_count) and every
+// accumulator are 64-bit: the classic 32-bit form overflows for lines of 65536 samples or more
+// and for reductions stronger than 1/256; where it does not overflow the results are identical.
+//
+// Output o reads samples first .. first + whole + 1: the first with weight lead (the part of it
+// inside the output's area), `whole` samples with weight 65536, and, unless the area ends at the
+// line's end, one more with weight trail. Products of partial weights have their low 16 bits
+// cleared. These per-output terms depend only on the line lengths, so they are built once.
+struct BoxTerm {
+    int first;
+    int whole;
+    std::uint32_t lead;   // <= 65536
+    std::uint32_t trail;  // < 65536; 0 when there is no trailing sample
+    bool has_trail;
 };
 
-BoxLine MakeBoxLine(int count, int out_count) {
-    return {(std::uint64_t(count) << 16) / std::uint64_t(out_count), count, out_count};
+struct BoxPlan {
+    std::uint64_t step;
+    std::vector<BoxTerm> terms;
+};
+
+BoxPlan MakeBoxPlan(int count, int out_count) {
+    BoxPlan plan;
+    plan.step = (std::uint64_t(count) << 16) / std::uint64_t(out_count);
+    plan.terms.resize(out_count);
+    std::uint64_t b = 0;
+    int i = 0;
+    for (int o = 0; o < out_count; ++o) {
+        const std::uint64_t e = b + plan.step;
+        const std::uint64_t c = (b >> 16) + 1;
+        const std::uint64_t last = e >> 16;
+        BoxTerm& term = plan.terms[o];
+        term.first = i;
+        term.lead = std::uint32_t(c * 65536 - b);
+        term.whole = last > c ? int(last - c) : 0;
+        i += 1 + term.whole;
+        term.has_trail = last < std::uint64_t(count);
+        term.trail = term.has_trail ? std::uint32_t(e - last * 65536) : 0;
+        b = e;
+    }
+    return plan;
 }
+
+constexpr std::uint64_t kClearLow = ~std::uint64_t(0xFFFF);
+
+// One line of samples `step` bytes apart.
+void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t step,
+                   std::uint8_t* out, std::ptrdiff_t out_step) {
+    const std::uint64_t a = plan.step;
+    for (std::size_t o = 0; o < plan.terms.size(); ++o) {
+        const BoxTerm& t = plan.terms[o];
+        const std::uint8_t* p = s + t.first * step;
+        std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & kClearLow;
+        std::uint64_t whole = 0;
+        for (int k = 1; k <= t.whole; ++k)
+            whole += p[k * step];
+        acc += whole << 16;
+        if (t.has_trail)
+            acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & kClearLow;
+        out[o * out_step] = std::uint8_t(acc / a);
+    }
+}
+
+// The column reduction of output row o across the columns [x0, x1): the same terms, applied to
+// whole source rows at once. Accumulators stay 64-bit; the division is done in double precision,
+// which is exact here: the quotient is at most 255 and a non-whole quotient lies at least 1 / A
+// (>= 2^-40) from the next integer, far more than the rounding error of the division.
+ORM_KERNEL void BoxColumnRowBody(const std::uint8_t* s, std::ptrdiff_t w, const BoxTerm* t,
+                                 std::uint64_t a, int x0, int x1, std::uint64_t* acc,
+                                 std::uint8_t* out) {
+    const std::uint8_t* p = s + std::ptrdiff_t(t->first) * w;
+    const std::uint64_t lead = t->lead;
+    for (int x = x0; x < x1; ++x)
+        acc[x] = (lead * p[x]) & kClearLow;
+    for (int k = 1; k <= t->whole; ++k) {
+        const std::uint8_t* r = p + k * w;
+        for (int x = x0; x < x1; ++x)
+            acc[x] += std::uint64_t(r[x]) << 16;
+    }
+    if (t->has_trail) {
+        const std::uint8_t* r = p + std::ptrdiff_t(t->whole + 1) * w;
+        const std::uint64_t trail = t->trail;
+        for (int x = x0; x < x1; ++x)
+            acc[x] += (trail * r[x]) & kClearLow;
+    }
+    const double divisor = double(a);
+    for (int x = x0; x < x1; ++x)
+        out[x] = std::uint8_t(std::int64_t(double(acc[x]) / divisor));
+}
+ORM_DISPATCH(BoxColumnRow, BoxColumnRowBody)
 
 }  // namespace
 
 bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
     const int h = src.Height();
-    const BoxLine line = MakeBoxLine(src.Width(), dst.Width());
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* s = src.Row(y);
-        std::uint8_t* d = dst.Row(y);
-        line.Reduce([s](int i) { return std::uint64_t(s[i]); },
-                    [d](int o, std::uint8_t v) { d[o] = v; });
-        if (!Report(progress, int(100LL * y / h)))
-            return false;
-    }
-    return true;
+    const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width());
+    return ParallelRows(
+        h, 16,
+        [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y)
+                BoxLineReduce(plan, src.Row(y), 1, dst.Row(y), 1);
+        },
+        [&](int y) { return Report(progress, int(100LL * y / h)); });
 }
 
 bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
     const int w = src.Width();
-    const BoxLine line = MakeBoxLine(src.Height(), dst.Height());
-    const std::uint8_t* s0 = src.Data();
-    std::uint8_t* d0 = dst.Data();
-    for (int x = 0; x < w; ++x) {
-        const std::uint8_t* s = s0 + x;
-        std::uint8_t* d = d0 + x;
-        line.Reduce([s, w](int i) { return std::uint64_t(s[std::size_t(i) * w]); },
-                    [d, w](int o, std::uint8_t v) { d[std::size_t(o) * w] = v; });
-        if (!Report(progress, int(100LL * x / w)))
-            return false;
-    }
-    return true;
+    const int dh = dst.Height();
+    const BoxPlan plan = MakeBoxPlan(src.Height(), dh);
+    // Columns are independent: bands of columns, each reduced row by row across the band so the
+    // loads are contiguous; the reports are the per-column ones.
+    return ParallelRows(
+        w, 64,
+        [&](int x0, int x1) {
+            std::vector<std::uint64_t> acc(w);
+            for (int o = 0; o < dh; ++o)
+                BoxColumnRow(src.Data(), std::ptrdiff_t(w),
+                             static_cast<const BoxTerm*>(plan.terms.data() + o), plan.step, x0, x1,
+                             acc.data(), dst.Row(o));
+        },
+        [&](int x) { return Report(progress, int(100LL * x / w)); });
 }
 
 }  // namespace orm::engine

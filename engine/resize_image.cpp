@@ -86,13 +86,13 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, int algorithm, bool 
         int tw = dw, th = dh;
         if (crop)
             CoverSize(src.width, src.height, dw, dh, tw, th);
-        BgrImage target(tw, th);
+        BgrImage target = BgrImage::Uninitialised(tw, th);  // every algorithm writes every byte
         if (!RunAlgorithm(src, target.View(), algorithm, progress)) {
             outcome.status = ResizeStatus::Cancelled;
             return outcome;
         }
         if (crop) {
-            BgrImage cropped(dw, dh);
+            BgrImage cropped = BgrImage::Uninitialised(dw, dh);
             CropCentre(target.View(), cropped.View());
             target = std::move(cropped);
         }
