@@ -1,0 +1,50 @@
+#include "panel_test_environment.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace orm::test {
+namespace {
+
+QTemporaryDir* home = nullptr;
+
+class PanelQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        home = new QTemporaryDir();
+        ASSERT_TRUE(home->isValid());
+        qputenv("HOME", home->path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (home->path() + "/data").toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (home->path() + "/config").toLocal8Bit());
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QStandardPaths::setTestModeEnabled(true);
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        ASSERT_TRUE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).startsWith(home->path()));
+    }
+    void TearDown() override {
+        app_.reset();
+        delete home;
+        home = nullptr;
+    }
+
+private:
+    int argc_ = 1;
+    char name_[24] = "settings_panel_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new PanelQtEnvironment);
+
+}  // namespace
+
+QString PanelTestHome() { return home ? home->path() : QString(); }
+
+}  // namespace orm::test
