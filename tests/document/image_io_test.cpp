@@ -166,6 +166,13 @@ TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
     ASSERT_TRUE(test::Exiftool(path, "ThumbnailLength"));
     const QImage thumb = test::ExiftoolThumbnail(path);
     EXPECT_EQ(thumb.size(), QSize(150, 100));
+
+    // PNG carries the items too; BMP and GIF carry none.
+    ASSERT_TRUE(SaveImage(out, Path("out.png"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(Path("out.png"), "Make"), "NIKON CORPORATION");
+    EXPECT_EQ(test::Exiftool(Path("out.png"), "Software"), "ORVEN Imaging  Resizer");
+    ASSERT_TRUE(SaveImage(out, Path("out.bmp"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(Path("out.bmp"), "Make"), std::nullopt);
 }
 
 TEST_F(ImageIo, ThumbnailRules) {
