@@ -138,6 +138,7 @@ std::optional<QString> ResizePanelLogic::FocusOutText(PanelField field) const {
 // ---- Typed values ---------------------------------------------------------------------
 
 PanelOutcome ResizePanelLogic::SizeTyped(Dimension d, const QString& text) {
+    resolutionBase_.reset();
     PanelOutcome out;
     out.accepted = s_.inPercent ? EditPercent(s_, image_, d, text) : EditPixels(s_, image_, d, text);
     if (!out.accepted)
@@ -153,6 +154,7 @@ PanelOutcome ResizePanelLogic::SizeTyped(Dimension d, const QString& text) {
 
 PanelOutcome ResizePanelLogic::PrintTyped(Dimension edited, const QString& widthText,
                                           const QString& heightText) {
+    resolutionBase_.reset();
     PanelOutcome out;
     if (!image_.present)
         return out;
@@ -168,9 +170,23 @@ PanelOutcome ResizePanelLogic::PrintTyped(Dimension edited, const QString& width
 
 PanelOutcome ResizePanelLogic::ResolutionTyped(const QString& text) {
     PanelOutcome out;
-    out.accepted = EditResolution(s_, text);
-    if (out.accepted)
-        out.writes = s_.editPrintSize ? PrintFields() : SizeFields();
+    if (!resolutionBase_)
+        resolutionBase_ = ResolutionBase{s_.width, s_.height, s_.dpi};
+    // Typing 150 passes through 1 and 15; scaling step by step from those would lose the
+    // size to rounding and the 3-pixel minimum, so the change is taken from the base.
+    ResizeSettings trial = s_;
+    if (!s_.editPrintSize) {
+        trial.width = resolutionBase_->width;
+        trial.height = resolutionBase_->height;
+    }
+    trial.dpi = resolutionBase_->dpi;
+    if (!EditResolution(trial, text))
+        return out;
+    s_.width = trial.width;
+    s_.height = trial.height;
+    s_.dpi = trial.dpi;
+    out.accepted = true;
+    out.writes = s_.editPrintSize ? PrintFields() : SizeFields();
     return out;
 }
 
@@ -187,6 +203,7 @@ PanelOutcome ResizePanelLogic::UnitsModeSelected(int index) {
 }
 
 PanelOutcome ResizePanelLogic::CorrectionSelected(int index) {
+    resolutionBase_.reset();
     PanelOutcome out;
     if (!ValidIndex(index, kCorrectionModeCount))
         return out;
@@ -207,6 +224,7 @@ PanelOutcome ResizePanelLogic::AlgorithmSelected(int index) {
 }
 
 bool ResizePanelLogic::SizeUnitSelected(int index) {
+    resolutionBase_.reset();
     if (!image_.present || !ValidIndex(index, kSizeUnitCount) || s_.sizeUnit == index)
         return false;
     s_.sizeUnit = index;
@@ -214,6 +232,7 @@ bool ResizePanelLogic::SizeUnitSelected(int index) {
 }
 
 bool ResizePanelLogic::ResolutionUnitSelected(int index) {
+    resolutionBase_.reset();
     if (!image_.present || !ValidIndex(index, kResolutionUnitCount) || s_.resolutionUnit == index)
         return false;
     s_.resolutionUnit = index;
@@ -221,6 +240,7 @@ bool ResizePanelLogic::ResolutionUnitSelected(int index) {
 }
 
 PanelOutcome ResizePanelLogic::EditModeSelected(bool printSize) {
+    resolutionBase_.reset();
     PanelOutcome out;
     out.accepted = s_.editPrintSize != int32_t(printSize);
     s_.editPrintSize = printSize ? 1 : 0;
@@ -242,6 +262,7 @@ bool ResizePanelLogic::LockChecked() const {
 // ---- Presets --------------------------------------------------------------------------
 
 PanelOutcome ResizePanelLogic::ScreenPresetChosen(int index) {
+    resolutionBase_.reset();
     PanelOutcome out;
     const auto presets = ScreenPresets();
     if (!ValidIndex(index, int(presets.size())))
@@ -255,6 +276,7 @@ PanelOutcome ResizePanelLogic::ScreenPresetChosen(int index) {
 }
 
 PanelOutcome ResizePanelLogic::PaperPresetChosen(int index) {
+    resolutionBase_.reset();
     PanelOutcome out;
     const auto presets = PaperPresets();
     if (!ValidIndex(index, int(presets.size())))
@@ -271,6 +293,7 @@ PanelOutcome ResizePanelLogic::PaperPresetChosen(int index) {
 }
 
 PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index) {
+    resolutionBase_.reset();
     PanelOutcome out;
     const auto presets = ResolutionPresets();
     if (!ValidIndex(index, int(presets.size())))

@@ -83,7 +83,10 @@ public:
     ResizeSettings& settings() { return s_; }
     const ResizeSettings& settings() const { return s_; }
     const SourceImageInfo& image() const { return image_; }
-    void SetImage(const SourceImageInfo& image) { image_ = image; }
+    void SetImage(const SourceImageInfo& image) {
+        image_ = image;
+        resolutionBase_.reset();
+    }
     bool batchMode() const { return batchMode_; }
     void SetBatchMode(bool on) { batchMode_ = on; }
 
@@ -105,7 +108,11 @@ public:
     // ---- Typed values -----------------------------------------------------------------
     PanelOutcome SizeTyped(Dimension d, const QString& text);
     PanelOutcome PrintTyped(Dimension edited, const QString& widthText, const QString& heightText);
+    // The pixel size follows the resolution from where it stood when typing in the field
+    // began, so the intermediate values of a number typed digit by digit leave no trace.
     PanelOutcome ResolutionTyped(const QString& text);
+    // The resolution field lost focus: the next typing starts from the values then.
+    void ResolutionEditEnded() { resolutionBase_.reset(); }
 
     // ---- Lists, radios, check box -----------------------------------------------------
     PanelOutcome UnitsModeSelected(int index);        // "Pixels" / "Percent"
@@ -143,7 +150,15 @@ private:
     FieldWrites PrintFields() const;
     bool HasImage() const { return image_.present && image_.width > 0 && image_.height > 0; }
 
+    // Pixel size and resolution when typing in the resolution field began.
+    struct ResolutionBase {
+        int32_t width;
+        int32_t height;
+        float dpi;
+    };
+
     ResizeSettings& s_;
+    std::optional<ResolutionBase> resolutionBase_;
     SourceImageInfo image_;
     bool batchMode_ = false;
     bool spinPending_ = false;

@@ -410,6 +410,8 @@ void CResizeDlgBar::OnFieldEdited(PanelField f) {
 }
 
 void CResizeDlgBar::OnFieldFocusLost(PanelField f) {
+    if (f == PanelField::Resolution)
+        logic_.ResolutionEditEnded();
     if (const auto text = logic_.FocusOutText(f)) {
         FieldWrites writes;
         writes.Set(f, *text);

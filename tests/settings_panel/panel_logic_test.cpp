@@ -156,6 +156,29 @@ TEST_F(PanelLogicTest, TypedResolutionMovesPixelsOrPrintSizeByEditMode) {
     EXPECT_FLOAT_EQ(s.dpi, 75);
 }
 
+TEST_F(PanelLogicTest, ResolutionTypedDigitByDigitScalesFromWhereTypingBegan) {
+    // 640 x 480 at 300 dpi; typing "150" passes through 1 and 15 dpi on the way.
+    for (const char* text : {"1", "15", "150"})
+        ASSERT_TRUE(logic.ResolutionTyped(QString::fromLatin1(text)).accepted) << text;
+    EXPECT_EQ(s.width, 320);
+    EXPECT_EQ(s.height, 240);
+    EXPECT_FLOAT_EQ(s.dpi, 150);
+    // Correcting the typed number back restores the size exactly.
+    ASSERT_TRUE(logic.ResolutionTyped(QStringLiteral("300")).accepted);
+    EXPECT_EQ(s.width, 640);
+
+    // Once the field is left, the next typing starts from the new values.
+    logic.ResolutionTyped(QStringLiteral("150"));
+    logic.ResolutionEditEnded();
+    ASSERT_TRUE(logic.ResolutionTyped(QStringLiteral("75")).accepted);
+    EXPECT_EQ(s.width, 160);
+
+    // Another edit in between starts a new base as well.
+    logic.SizeTyped(Dimension::Width, QStringLiteral("1000"));
+    ASSERT_TRUE(logic.ResolutionTyped(QStringLiteral("150")).accepted);
+    EXPECT_EQ(s.width, 2000);
+}
+
 TEST_F(PanelLogicTest, UnitChangesAreTakenOverOnlyWithAnImage) {
     EXPECT_FALSE(logic.SizeUnitSelected(int(SizeUnit::Millimeters)));
     EXPECT_FALSE(logic.ResolutionUnitSelected(int(ResolutionUnit::DotsPerCm)));

@@ -117,6 +117,24 @@ TEST_F(ResizeDlgBarTest, TypingAWidthKeepsTheAspectAndAnnouncesTheChange) {
     EXPECT_EQ(spy->count(), 3);
 }
 
+TEST_F(ResizeDlgBarTest, TypingAResolutionScalesThePixelSizeOnceAndKeepsTheText) {
+    ShowActive();
+    panel->SetBatchMode(true);  // fields are editable without an image
+    QLineEdit* resolution = Edit(PanelField::Resolution);
+    panel->field(PanelField::Resolution)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->field(PanelField::Resolution)->hasFocus(); }));
+    resolution->selectAll();
+    QTest::keyClicks(resolution, QStringLiteral("150"));
+    EXPECT_EQ(s.width, 320);
+    EXPECT_EQ(s.height, 240);
+    EXPECT_EQ(Text(PanelField::Width), QStringLiteral("320"));
+    QTest::keyClicks(resolution, QStringLiteral("x"));
+    panel->field(PanelField::Width)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->field(PanelField::Width)->hasFocus(); }));
+    EXPECT_EQ(resolution->text(), QStringLiteral("150x")) << "the resolution field is not rewritten";
+    EXPECT_FLOAT_EQ(s.dpi, 150);
+}
+
 TEST_F(ResizeDlgBarTest, SwitchingPixelsToPercentShows25) {
     s.correction = int32_t(CorrectionMode::None);
     s.width = 500;
