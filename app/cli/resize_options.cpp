@@ -1,0 +1,387 @@
+#include "cli/resize_options.h"
+
+#include "settings/number_text.h"
+#include "settings/presets.h"
+#include "settings/settings_file.h"
+#include "settings/size_math.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orm::cli {
+
+namespace {
+
+constexpr const char* kUnitNames[] = {"in", "mm", "cm", "picas", "pt"};
+
+std::optional<double> PositiveReal(const QString& text) {
+    const std::optional<double> v = ParseReal(text);
+    if (!v || !std::isfinite(*v) || *v <= 0)
+        return std::nullopt;
+    return v;
+}
+
+// Walks the arguments; options taking a value read the next one.
+class ArgWalker {
+public:
+    explicit ArgWalker(const QStringList& args) : args_(args) {}
+    bool Next() { return ++i_ < args_.size(); }
+    const QString& Current() const { return args_[i_]; }
+    // The value of the current option; false when it is missing.
+    bool Value(QString& out) {
+        if (i_ + 1 >= args_.size())
+            return false;
+        out = args_[++i_];
+        return true;
+    }
+
+private:
+    const QStringList& args_;
+    qsizetype i_ = -1;
+};
+
+// The output options both commands share. Returns true when arg was one of them (error set
+// when its value is bad).
+bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QString& error) {
+    QString v;
+    if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+        if (!w.Value(out.output) || out.output.isEmpty())
+            error = QStringLiteral("-o needs a file or folder");
+    } else if (arg == QLatin1String("--same-folder")) {
+        out.sameFolder = true;
+    } else if (arg == QLatin1String("--new-name")) {
+        out.newName = true;
+    } else if (arg == QLatin1String("--format")) {
+        const auto f = w.Value(v) ? ParseFormatArg(v) : std::nullopt;
+        if (!f)
+            error = QStringLiteral("--format needs keep, jpg, tif, bmp, png or gif");
+        else
+            out.format = *f;
+    } else if (arg == QLatin1String("--quality")) {
+        const auto q = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
+        if (!q || *q < 1 || *q > 100)
+            error = QStringLiteral("--quality needs an integer from 1 to 100");
+        else
+            out.quality = static_cast<int>(*q);
+    } else if (arg == QLatin1String("--overwrite")) {
+        const auto m = w.Value(v) ? ParseOverwriteArg(v) : std::nullopt;
+        if (!m)
+            error = QStringLiteral("--overwrite needs skip, overwrite or unique");
+        else
+            out.overwrite = *m;
+    } else if (arg == QLatin1String("--dry-run")) {
+        out.dryRun = true;
+    } else if (arg == QLatin1String("--quiet") || arg == QLatin1String("-q")) {
+        out.quiet = true;
+    } else if (arg == QLatin1String("--timings")) {
+        out.timings = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+QString CheckOutput(const OutputRequest& out) {
+    if (out.sameFolder && !out.output.isEmpty())
+        return QStringLiteral("-o and --same-folder exclude each other");
+    return {};
+}
+
+void SetKind(SizeRequest& size, SizeKind kind, QString& error) {
+    if (size.kind != SizeKind::None && size.kind != kind)
+        error = QStringLiteral("give the size one way only: --width/--height, --percent, --print, --paper or --screen");
+    size.kind = kind;
+}
+
+template <class Preset>
+std::optional<QString> FindLabel(std::span<const Preset> presets, const QString& text) {
+    for (const Preset& p : presets) {
+        const QString label = QString::fromLatin1(p.label.data(), static_cast<qsizetype>(p.label.size()));
+        if (label.compare(text, Qt::CaseInsensitive) == 0)
+            return label;
+    }
+    return std::nullopt;
+}
+
+int32_t AtLeastMin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels)); }
+
+}  // namespace
+
+std::optional<int> ParseAlgorithmArg(const QString& text) {
+    if (const auto n = ParseUnsigned(text); n && *n < kAlgorithmCount)
+        return static_cast<int>(*n);
+    for (int i = 0; i < kAlgorithmCount; ++i) {
+        const std::string_view name = AlgorithmName(i);
+        if (text.compare(QLatin1String(name.data(), static_cast<qsizetype>(name.size())), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> ParseCorrectionArg(const QString& text) {
+    const QString t = text.toLower();
+    if (t == QLatin1String("keep"))
+        return 0;
+    if (t == QLatin1String("crop"))
+        return 1;
+    if (t == QLatin1String("none"))
+        return 2;
+    return std::nullopt;
+}
+
+std::optional<int> ParseUnitsArg(const QString& text) {
+    for (int i = 0; i < kSizeUnitCount; ++i)
+        if (text.compare(QLatin1String(kUnitNames[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    return std::nullopt;
+}
+
+std::optional<int> ParseFormatArg(const QString& text) {
+    const auto formats = OutputFormats();
+    for (int i = 0; i < static_cast<int>(formats.size()); ++i)
+        if (text.compare(QLatin1String(formats[i].shortName), Qt::CaseInsensitive) == 0)
+            return i;
+    if (text.compare(QLatin1String("jpeg"), Qt::CaseInsensitive) == 0)
+        return 1;
+    if (text.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0)
+        return 2;
+    return std::nullopt;
+}
+
+std::optional<OverwriteMethod> ParseOverwriteArg(const QString& text) {
+    const QString t = text.toLower();
+    if (t == QLatin1String("skip"))
+        return OverwriteMethod::Skip;
+    if (t == QLatin1String("overwrite"))
+        return OverwriteMethod::Overwrite;
+    if (t == QLatin1String("unique"))
+        return OverwriteMethod::Unique;
+    return std::nullopt;
+}
+
+bool ParsePairArg(const QString& text, double& a, double& b) {
+    const qsizetype x = text.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive);
+    if (x < 0)
+        return false;
+    const auto first = PositiveReal(text.left(x));
+    const auto second = PositiveReal(text.mid(x + 1));
+    if (!first || !second)
+        return false;
+    a = *first;
+    b = *second;
+    return true;
+}
+
+bool ParsePercentArg(const QString& text, double& pw, double& ph) {
+    if (text.contains(QLatin1Char('x'), Qt::CaseInsensitive))
+        return ParsePairArg(text, pw, ph);
+    const auto p = PositiveReal(text);
+    if (!p)
+        return false;
+    pw = ph = *p;
+    return true;
+}
+
+QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) {
+    SizeRequest& size = cmd.size;
+    ArgWalker w(args);
+    QString error;
+    bool printGiven = false;
+    while (error.isEmpty() && w.Next()) {
+        const QString arg = w.Current();
+        QString v;
+        if (ParseOutputOption(arg, w, cmd.output, error)) {
+            continue;
+        } else if (arg == QLatin1String("--width") || arg == QLatin1String("--height")) {
+            const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
+            if (!n || *n < kMinPixels || *n > kMaxPixels) {
+                error = arg + QStringLiteral(" needs a number of pixels from 3 to 100000");
+                break;
+            }
+            (arg == QLatin1String("--width") ? size.width : size.height) = static_cast<int>(*n);
+            SetKind(size, SizeKind::Box, error);
+        } else if (arg == QLatin1String("--percent")) {
+            if (!w.Value(v) || !ParsePercentArg(v, size.percentWidth, size.percentHeight)) {
+                error = QStringLiteral("--percent needs P or PxQ (percents above 0)");
+                break;
+            }
+            SetKind(size, SizeKind::Percent, error);
+        } else if (arg == QLatin1String("--print")) {
+            if (!w.Value(v) || !ParsePairArg(v, size.printWidth, size.printHeight)) {
+                error = QStringLiteral("--print needs WxH (a print size in --units)");
+                break;
+            }
+            printGiven = true;
+            SetKind(size, SizeKind::Print, error);
+        } else if (arg == QLatin1String("--units")) {
+            const auto u = w.Value(v) ? ParseUnitsArg(v) : std::nullopt;
+            if (!u) {
+                error = QStringLiteral("--units needs in, mm, cm, picas or pt");
+                break;
+            }
+            size.units = *u;
+        } else if (arg == QLatin1String("--paper")) {
+            const auto label = w.Value(v) ? FindLabel(PaperPresets(), v) : std::nullopt;
+            if (!label) {
+                error = QStringLiteral("--paper needs the label of a paper size, e.g. \"A4 (210x297 mm)\" "
+                                       "(see 'ormensura-cli presets')");
+                break;
+            }
+            size.preset = *label;
+            SetKind(size, SizeKind::Paper, error);
+        } else if (arg == QLatin1String("--screen")) {
+            const auto label = w.Value(v) ? FindLabel(ScreenPresets(), v) : std::nullopt;
+            if (!label) {
+                error = QStringLiteral("--screen needs the label of a screen size, e.g. \"HD (1920x1080)\" "
+                                       "(see 'ormensura-cli presets')");
+                break;
+            }
+            size.preset = *label;
+            SetKind(size, SizeKind::Screen, error);
+        } else if (arg == QLatin1String("--dpi")) {
+            const auto d = w.Value(v) ? PositiveReal(v) : std::nullopt;
+            if (!d || *d < kMinDpi || *d > kMaxDpi) {
+                error = QStringLiteral("--dpi needs a resolution from 1 to 100000 dots per inch");
+                break;
+            }
+            size.dpi = *d;
+        } else if (arg == QLatin1String("--correction")) {
+            const auto c = w.Value(v) ? ParseCorrectionArg(v) : std::nullopt;
+            if (!c) {
+                error = QStringLiteral("--correction needs keep, crop or none");
+                break;
+            }
+            size.correction = *c;
+        } else if (arg == QLatin1String("--algorithm")) {
+            const auto a = w.Value(v) ? ParseAlgorithmArg(v) : std::nullopt;
+            if (!a) {
+                error = QStringLiteral("--algorithm needs 0..7 or an algorithm's name");
+                break;
+            }
+            size.algorithm = *a;
+        } else if (arg == QLatin1String("--settings")) {
+            if (!w.Value(v) || v.isEmpty()) {
+                error = QStringLiteral("--settings needs the name of saved settings");
+                break;
+            }
+            ResizeSettings named;
+            QString why;
+            if (!LoadNamedSettings(v, named, &why)) {
+                error = QStringLiteral("--settings %1: %2").arg(v, why);
+                break;
+            }
+            size.named = named;
+            size.namedName = v;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            error = QStringLiteral("unknown option ") + arg;
+        } else {
+            cmd.inputs.append(arg);
+        }
+    }
+    if (!error.isEmpty())
+        return error;
+    if (size.units != 0 && !printGiven)
+        return QStringLiteral("--units goes with --print");
+    if (cmd.inputs.isEmpty())
+        return QStringLiteral("no input file");
+    if (size.kind == SizeKind::None && !size.named)
+        return QStringLiteral("no size: give --width/--height, --percent, --print, --paper, --screen or --settings");
+    return CheckOutput(cmd.output);
+}
+
+QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd) {
+    ArgWalker w(args);
+    QString error;
+    while (error.isEmpty() && w.Next()) {
+        const QString arg = w.Current();
+        if (ParseOutputOption(arg, w, cmd.output, error))
+            continue;
+        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+            error = QStringLiteral("unknown option ") + arg;
+        else if (cmd.batch.isEmpty())
+            cmd.batch = arg;
+        else
+            error = QStringLiteral("only one batch is taken");
+    }
+    if (!error.isEmpty())
+        return error;
+    if (cmd.batch.isEmpty())
+        return QStringLiteral("no batch file or name");
+    return CheckOutput(cmd.output);
+}
+
+BatchEntry EntryForInput(const QString& path, const SizeRequest& size, const std::optional<ImageProbe>& image) {
+    ResizeSettings s = size.named.value_or(ResizeSettings{});
+    s.inPercent = 0;
+    if (!size.named)
+        s.dpi = static_cast<float>(image ? image->dpiX : 96.0);
+    if (size.dpi)
+        s.dpi = static_cast<float>(*size.dpi);
+    if (!std::isfinite(s.dpi) || s.dpi < kMinDpi)
+        s.dpi = 96;
+    if (size.correction)
+        s.correction = *size.correction;
+    if (size.algorithm)
+        s.algorithm = *size.algorithm;
+
+    SourceImageInfo src;
+    if (image && image->width > 0 && image->height > 0) {
+        src.present = true;
+        src.width = image->width;
+        src.height = image->height;
+        src.horizontalDpi = image->dpiX;
+    }
+
+    BatchEntry entry = NewBatchEntry(s, path);
+    switch (size.kind) {
+        case SizeKind::None:
+            ApplyCurrentSettings(entry, s, image);
+            break;
+        case SizeKind::Percent:
+            s.inPercent = 1;
+            s.percentWidth = size.percentWidth;
+            s.percentHeight = size.percentHeight;
+            ApplyCurrentSettings(entry, s, image);
+            break;
+        case SizeKind::Box:
+            if (size.width && size.height) {
+                s.width = *size.width;
+                s.height = *size.height;
+                ApplyCurrentSettings(entry, s, image);
+            } else {
+                // One side given: the other follows the source's aspect.
+                const int64_t given = size.width ? *size.width : *size.height;
+                int64_t other = given;
+                if (src.present)
+                    other = size.width ? given * src.height / src.width : given * src.width / src.height;
+                s.width = static_cast<int32_t>(size.width ? given : AtLeastMin(other));
+                s.height = static_cast<int32_t>(size.width ? AtLeastMin(other) : given);
+                ApplyCurrentSettings(entry, s, image);
+                entry.targetWidth = s.width;
+                entry.targetHeight = s.height;
+            }
+            break;
+        case SizeKind::Print:
+            s.width = PrintToPixels(size.printWidth, s.dpi, size.units);
+            s.height = PrintToPixels(size.printHeight, s.dpi, size.units);
+            s.width = std::min(s.width, kMaxPixels);
+            s.height = std::min(s.height, kMaxPixels);
+            ApplyCurrentSettings(entry, s, image);
+            break;
+        case SizeKind::Paper: {
+            const std::string label = size.preset.toStdString();
+            ApplyPaperPreset(s, src, label);
+            ApplyCurrentSettings(entry, s, std::nullopt);  // the preset has fitted the box already
+            break;
+        }
+        case SizeKind::Screen:
+            for (const ScreenPreset& p : ScreenPresets())
+                if (QLatin1String(p.label.data(), static_cast<qsizetype>(p.label.size())) == size.preset)
+                    ApplyScreenPreset(s, src, p);
+            ApplyCurrentSettings(entry, s, std::nullopt);
+            break;
+    }
+    return entry;
+}
+
+}  // namespace orm::cli

@@ -1,0 +1,249 @@
+#include "cli/resize_run.h"
+
+#include "cli/cli_batch_reporter.h"
+
+#include "batch/batch_list.h"
+#include "batch/output_naming.h"
+#include "engine/progress.h"
+#include "settings/number_text.h"
+#include "settings/settings_store.h"
+
+#include <QFileInfo>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace orm::cli {
+
+namespace {
+
+extern "C" void CancelOnInterrupt(int) { engine::cancelPreview.store(1); }
+
+// Ctrl+C during a run cancels it the way the progress dialog's Cancel does.
+class InterruptCancels {
+public:
+    InterruptCancels() { previous_ = std::signal(SIGINT, CancelOnInterrupt); }
+    ~InterruptCancels() { std::signal(SIGINT, previous_); }
+    InterruptCancels(const InterruptCancels&) = delete;
+    InterruptCancels& operator=(const InterruptCancels&) = delete;
+
+private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
+QString AlgorithmText(int algorithm) {
+    const std::string_view name = AlgorithmName(algorithm);
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options) {
+    return options.outputFile.isEmpty()
+               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, options.settings)
+               : DecideOutputPath(options.outputFile, options.settings.method());
+}
+
+int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options, CliStreams& io) {
+    int status = kExitOk;
+    for (const BatchEntry& entry : entries) {
+        if (!ProbeImage(entry.path)) {
+            io.err << "ormensura-cli: " << entry.path << ": can't open this file as an image\n";
+            status = kExitInputFailed;
+            continue;
+        }
+        const OutputPath out = OutputFor(entry, options);
+        const QString line = DryRunLine(entry, out);
+        if (line.isEmpty()) {
+            io.err << "ormensura-cli: " << entry.path << ": "
+                   << (out.decision == OutputDecision::FolderMissing
+                           ? QStringLiteral("the output folder %1 does not exist").arg(out.folder)
+                           : QStringLiteral("every numbered name of %1 is taken").arg(out.path))
+                   << "\n";
+            return kExitStopped;
+        }
+        io.out << line << "\n";
+    }
+    return status;
+}
+
+}  // namespace
+
+QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
+    switch (output.decision) {
+        case OutputDecision::Write:
+            return QStringLiteral("%1\t%2\t%3x%4\t%5\t%6")
+                .arg(entry.path, output.path, QString::number(entry.targetWidth),
+                     QString::number(entry.targetHeight), QFormatG(entry.resolution), AlgorithmText(entry.algorithm));
+        case OutputDecision::Skip:
+            return QStringLiteral("%1\tskip\t%2").arg(entry.path, output.path);
+        case OutputDecision::FolderMissing:
+        case OutputDecision::NoFreeName:
+            break;
+    }
+    return {};
+}
+
+BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error) {
+    BatchRunOptions options;
+    BatchSettings& s = options.settings;
+    s.overwriteMethod = static_cast<int32_t>(out.overwrite);
+    s.outputFormat = out.format;
+    s.newName = out.newName ? 1 : 0;
+    s.jpegQuality = out.quality;
+    s.sameFolder = out.sameFolder ? 1 : 0;
+    if (out.sameFolder)
+        return options;
+    if (!out.output.isEmpty()) {
+        const bool folder = out.output.endsWith(QLatin1Char('/')) || QFileInfo(out.output).isDir() || inputCount > 1;
+        if (folder)
+            s.outputFolder = out.output.endsWith(QLatin1Char('/')) ? out.output : out.output + QLatin1Char('/');
+        else
+            options.outputFile = out.output;
+        return options;
+    }
+    // Neither -o nor --same-folder: the batch output folder of the program's settings, or the
+    // default one (which is made when missing, as the settings dialog would offer).
+    BatchSettings stored;
+    LoadBatchSettings(SettingsStore(), stored);
+    s.outputFolder = stored.outputFolder;
+    if (s.outputFolder.isEmpty()) {
+        s.outputFolder = DefaultOutputFolder();
+        if (s.outputFolder.isEmpty() || (!QFileInfo(s.outputFolder).isDir() && !CreateFolderPath(s.outputFolder))) {
+            if (error)
+                *error = QStringLiteral("no output folder: give -o or --same-folder");
+        }
+    } else if (!s.outputFolder.endsWith(QLatin1Char('/'))) {
+        s.outputFolder += QLatin1Char('/');
+    }
+    return options;
+}
+
+int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io) {
+    QString error;
+    const BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error);
+    if (!error.isEmpty()) {
+        io.err << "ormensura-cli: " << error << "\n";
+        return kExitBadArguments;
+    }
+    if (out.dryRun)
+        return DryRun(entries, options, io);
+
+    ReporterOptions ro;
+    ro.quiet = out.quiet;
+    ro.timings = out.timings;
+    ro.progressLine = isatty(STDERR_FILENO) != 0;
+    CliBatchReporter reporter(io, ro);
+    InterruptCancels interrupt;
+    BatchRunner runner(entries, options, reporter, &reporter);
+    runner.Start();
+    runner.Wait();
+    return ExitStatusOf(runner.Summary());
+}
+
+int RunResizeArgs(const QStringList& args, CliStreams& io) {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        io.out << ResizeUsage();
+        return kExitOk;
+    }
+    ResizeCommandLine cmd;
+    if (const QString error = ParseResizeCommandLine(args, cmd); !error.isEmpty()) {
+        io.err << "ormensura-cli resize: " << error << "\n"
+               << "'ormensura-cli resize --help' lists the options.\n";
+        return kExitBadArguments;
+    }
+    std::vector<BatchEntry> entries;
+    entries.reserve(static_cast<size_t>(cmd.inputs.size()));
+    for (const QString& input : cmd.inputs)
+        entries.push_back(EntryForInput(input, cmd.size, ProbeImage(input)));
+    return RunEntries(entries, cmd.output, io);
+}
+
+int RunBatchArgs(const QStringList& args, CliStreams& io) {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        io.out << BatchUsage();
+        return kExitOk;
+    }
+    BatchCommandLine cmd;
+    if (const QString error = ParseBatchCommandLine(args, cmd); !error.isEmpty()) {
+        io.err << "ormensura-cli batch: " << error << "\n"
+               << "'ormensura-cli batch --help' lists the options.\n";
+        return kExitBadArguments;
+    }
+    BatchList list;
+    const bool isFile = QFileInfo(cmd.batch).isFile();
+    const BatchFileResult loaded = isFile ? list.Load(cmd.batch) : list.LoadNamed(cmd.batch);
+    if (!loaded.ok()) {
+        io.err << "ormensura-cli: " << cmd.batch << ": " << QString(loaded.message).replace('\n', ' ') << "\n";
+        return loaded.status == BatchFileStatus::NoSuchName ? kExitBadArguments : kExitInputFailed;
+    }
+    const auto dropped = static_cast<qsizetype>(loaded.entries.size()) - list.count();
+    if (dropped > 0 && !cmd.output.quiet)
+        io.err << "ormensura-cli: " << cmd.batch << ": " << dropped
+               << (dropped == 1 ? " entry was" : " entries were") << " left out: the file no longer exists\n";
+    if (!cmd.output.output.isEmpty() && list.count() == 1 && !QFileInfo(cmd.output.output).isDir() &&
+        !cmd.output.output.endsWith(QLatin1Char('/'))) {
+        // A batch always writes into a folder.
+        cmd.output.output += QLatin1Char('/');
+    }
+    return RunEntries(list.entries(), cmd.output, io);
+}
+
+const char* ResizeUsage() {
+    return "Usage: ormensura-cli resize FILE... SIZE [OPTIONS]\n"
+           "\n"
+           "Resizes each FILE like a batch run whose entries all got the same settings.\n"
+           "\n"
+           "Size (one way):\n"
+           "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets the\n"
+           "                            other side follow each source's aspect\n"
+           "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
+           "  --print WxH               print size in --units (default in) at the resolution\n"
+           "  --units in|mm|cm|picas|pt unit of --print\n"
+           "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see 'ormensura-cli presets')\n"
+           "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
+           "  --settings NAME           saved settings (size, resolution, correction, algorithm); the\n"
+           "                            options above and below override them\n"
+           "Resize:\n"
+           "  --dpi R                   output resolution (default: each source's own)\n"
+           "  --correction keep|crop|none  keep (default): fit the box at the source's aspect;\n"
+           "                            crop: fill the box and cut the centre; none: stretch\n"
+           "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality Bilinear,\n"
+           "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
+           "                            5 Smart for Artificial Scenes, 6 Smart for Natural Scenes,\n"
+           "                            7 Advanced for Natural Scenes\n"
+           "Output:\n"
+           "  -o PATH                   a file when there is one FILE and PATH is not a folder,\n"
+           "                            otherwise the output folder (it must exist)\n"
+           "  --same-folder             write each output beside its input\n"
+           "                            (without -o and --same-folder: the batch output folder of the\n"
+           "                            program's settings, else ~/Pictures/Resized_Images/)\n"
+           "  --new-name                append _RESIZED_TO_<W>x<H> to the name\n"
+           "  --format keep|jpg|tif|bmp|png|gif  output type (default keep: the input's extension)\n"
+           "  --quality N               JPEG quality 1..100 (default 75)\n"
+           "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the old\n"
+           "                            file is replaced only by a complete new one; unique adds _N)\n"
+           "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi and\n"
+           "                            algorithm (or input, skip, existing file), tab-separated\n"
+           "  --quiet, -q               show only errors\n"
+           "  --timings                 print decode, resize and encode times of each file\n"
+           "\n"
+           "Shows the log of the run and, on a terminal, the progress of algorithms 5-7. Ctrl+C\n"
+           "cancels. Exit status: 0 every file written or skipped by rule, 1 an input failed,\n"
+           "2 bad arguments, 3 the run stopped (missing output folder, failed resize or save).\n";
+}
+
+const char* BatchUsage() {
+    return "Usage: ormensura-cli batch FILE.mnb|NAME [OUTPUT OPTIONS]\n"
+           "\n"
+           "Runs a saved batch: each entry with its own size, resolution, algorithm and correction.\n"
+           "NAME is a batch saved by the program (its Batches folder); entries whose file is gone are\n"
+           "left out.\n"
+           "\n"
+           "Output options (as for 'resize'):\n"
+           "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality N,\n"
+           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings\n"
+           "\n"
+           "Exit status: 0 every file written or skipped by rule, 1 an input failed (or the batch file\n"
+           "is not one), 2 bad arguments or no such batch, 3 the run stopped.\n";
+}
+
+}  // namespace orm::cli

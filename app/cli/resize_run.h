@@ -1,0 +1,35 @@
+#pragma once
+// Running `resize` and `batch` on the command line: the inputs become batch entries, the output
+// options become batch settings, and the batch runner does the work on its worker thread while
+// the command line reports. A dry run prints what a run would write and writes nothing.
+
+#include "cli/cli_command.h"
+#include "cli/resize_options.h"
+
+#include "batch/batch_entry.h"
+#include "batch/batch_runner.h"
+#include "batch/output_naming.h"
+
+#include <vector>
+
+namespace orm::cli {
+
+// The run options of the output request; error set when they cannot work (e.g. the default
+// output folder cannot be created).
+BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error);
+
+// Runs (or, with --dry-run, plans) the entries; returns the exit status.
+int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io);
+
+// The dry run's line of one entry: input, output path, WxH, dpi ("%g") and algorithm name, or
+// input, "skip" and the existing file, separated by tabs. Empty when the run would stop here.
+QString DryRunLine(const BatchEntry& entry, const OutputPath& output);
+
+// Whole commands, from their arguments (after the command's name).
+int RunResizeArgs(const QStringList& args, CliStreams& io);
+int RunBatchArgs(const QStringList& args, CliStreams& io);
+
+const char* ResizeUsage();
+const char* BatchUsage();
+
+}  // namespace orm::cli
