@@ -3,6 +3,8 @@
 #include "settings/number_text.h"
 #include "settings/presets.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace orm {
@@ -70,6 +72,22 @@ QString OutputRawSizeText(const ResizeSettings& s, const SourceImageInfo& src) {
     if (!src.present)
         return {};
     return QStringLiteral("Raw size: ") + FormatByteSize(OutputRawBytes(s));
+}
+
+QString WrapToolTip(const QString& text, const QFontMetrics& metrics, int maxWidth) {
+    const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
+    QString wrapped;
+    QString line;
+    for (const QString& word : firstLine.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > maxWidth) {
+            wrapped += line + QLatin1Char('\n');
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return wrapped + line;
 }
 
 PanelEnabling ComputeEnabling(const ResizeSettings& s, const SourceImageInfo& src, bool batchMode) {

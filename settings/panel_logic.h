@@ -7,6 +7,7 @@
 #include "settings/resize_settings.h"
 #include "settings/size_math.h"
 
+#include <QFontMetrics>
 #include <QString>
 
 #include <array>
@@ -52,6 +53,10 @@ struct SourceTexts {
 SourceTexts MakeSourceTexts(const SourceImageInfo& src, const ResizeSettings& s);
 // "Raw size: %s" of the output; empty without an image.
 QString OutputRawSizeText(const ResizeSettings& s, const SourceImageInfo& src);
+
+// A tooltip as shown: the text up to its first line break, broken between words so that no
+// line is wider than maxWidth pixels (a single longer word keeps a line of its own).
+QString WrapToolTip(const QString& text, const QFontMetrics& metrics, int maxWidth = 300);
 
 // Which controls are usable.
 struct PanelEnabling {

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace orm {
@@ -100,13 +101,13 @@ void CResizeDlgBar::BuildControls() {
     correctionLayout->addWidget(correction_);
 
     auto* algorithmBox = new QWidget(this);
-    auto* algorithmLayout = new QVBoxLayout(algorithmBox);
+    auto* algorithmLayout = new QHBoxLayout(algorithmBox);
     algorithmLayout->setContentsMargins(0, 0, 0, 0);
     auto* algorithmLabel = new QLabel(QStringLiteral("Algorithm:"), algorithmBox);
     algorithm_ = MakeList(algorithmBox, AlgorithmName, kAlgorithmCount);
     algorithmLabel->setBuddy(algorithm_);
     algorithmLayout->addWidget(algorithmLabel);
-    algorithmLayout->addWidget(algorithm_);
+    algorithmLayout->addWidget(algorithm_, 1);
     main->addWidget(correctionGroup);
     main->addWidget(algorithmBox);
 
@@ -127,6 +128,14 @@ void CResizeDlgBar::BuildControls() {
 
     main->addWidget(BuildBottomRow());
     main->addStretch(1);
+
+    // Group boxes keep their contents close; the panel shares the height with the navigator.
+    for (QGroupBox* group : findChildren<QGroupBox*>()) {
+        if (QLayout* layout = group->layout()) {
+            layout->setContentsMargins(6, 4, 6, 4);
+            layout->setSpacing(4);
+        }
+    }
 }
 
 QGroupBox* CResizeDlgBar::BuildOriginalGroup() {
@@ -248,6 +257,14 @@ void CResizeDlgBar::SetToolTips() {
     lock_->setToolTip(QString::fromLatin1(kLockTip));
     saveSettings_->setToolTip(QStringLiteral("Save program settings"));
     loadSettings_->setToolTip(QStringLiteral("Load previously saved settings"));
+    WrapToolTips();
+}
+
+void CResizeDlgBar::WrapToolTips() {
+    const QFontMetrics metrics(QToolTip::font());
+    for (QWidget* child : findChildren<QWidget*>())
+        if (!child->toolTip().isEmpty())
+            child->setToolTip(WrapToolTip(child->toolTip(), metrics));
 }
 
 void CResizeDlgBar::ConnectControls() {
@@ -345,7 +362,8 @@ void CResizeDlgBar::RefreshLockCheck() {
     const auto guard = logic_.Guard();
     const bool batch = logic_.batchMode();
     lock_->setText(QString::fromLatin1(batch ? kApplyToNewText : kLockText));
-    lock_->setToolTip(QString::fromLatin1(batch ? kApplyToNewTip : kLockTip));
+    lock_->setToolTip(WrapToolTip(QString::fromLatin1(batch ? kApplyToNewTip : kLockTip),
+                                  QFontMetrics(QToolTip::font())));
     lock_->setChecked(logic_.LockChecked());
 }
 

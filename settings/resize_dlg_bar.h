@@ -100,6 +100,7 @@ private:
     QWidget* BuildBottomRow();
     void ConnectControls();
     void SetToolTips();
+    void WrapToolTips();
 
     // Writes field texts under the updating guard.
     void ApplyWrites(const FieldWrites& writes);

@@ -335,6 +335,16 @@ TEST_F(PanelLogicTest, LockSwitchTargetsApplyToAllInBatchMode) {
     EXPECT_EQ(s.lockSettings, 1);
 }
 
+TEST(PanelToolTip, BreaksBetweenWordsWithinTheWidthAndStopsAtTheFirstLineBreak) {
+    const QFontMetrics metrics{QFont()};
+    const int narrow = metrics.horizontalAdvance(QStringLiteral("Sets output")) + 1;
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Sets output width"), metrics, narrow),
+              QStringLiteral("Sets output\nwidth"));
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Sets output width"), metrics, 300), QStringLiteral("Sets output width"));
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Tip\nSecond line"), metrics, 300), QStringLiteral("Tip"));
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Unbreakable"), metrics, 5), QStringLiteral("Unbreakable"));
+}
+
 TEST_F(PanelLogicTest, GuardNestsAndClears) {
     EXPECT_FALSE(logic.updating());
     {

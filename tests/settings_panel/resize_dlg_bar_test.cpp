@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -356,13 +357,20 @@ TEST_F(ResizeDlgBarTest, LoadIsEnabledOnlyWithASavedFileAndLoadingRefreshesThePa
 }
 
 TEST_F(ResizeDlgBarTest, TooltipsAndListTexts) {
-    EXPECT_EQ(panel->unitsModeList()->toolTip(), QStringLiteral("Sets unuts for above fields"));
-    EXPECT_EQ(panel->field(PanelField::PrintWidth)->toolTip(), QStringLiteral("Sets phisical output width"));
-    EXPECT_EQ(panel->lockCheck()->toolTip(),
+    // Tooltips are broken into lines of at most 300 pixels; the words are the same.
+    auto tip = [](QWidget* w) { return w->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' ')); };
+    const QFontMetrics metrics(QToolTip::font());
+    EXPECT_EQ(tip(panel->unitsModeList()), QStringLiteral("Sets unuts for above fields"));
+    EXPECT_EQ(tip(panel->field(PanelField::PrintWidth)), QStringLiteral("Sets phisical output width"));
+    EXPECT_EQ(tip(panel->lockCheck()),
               QStringLiteral("Select this item to apply current settings to next open image"));
+    EXPECT_EQ(tip(panel->applyToAllButton()),
+              QStringLiteral("Click to apply current settings to all images for batch processing"));
     panel->SetBatchMode(true);
-    EXPECT_EQ(panel->lockCheck()->toolTip(),
+    EXPECT_EQ(tip(panel->lockCheck()),
               QStringLiteral("Select this item to apply current settings to next selected for batch image"));
+    for (const QString& line : panel->lockCheck()->toolTip().split(QLatin1Char('\n')))
+        EXPECT_LE(metrics.horizontalAdvance(line), 300) << line.toStdString();
     EXPECT_EQ(panel->correctionList()->itemText(1), QStringLiteral("Crop"));
     EXPECT_EQ(panel->resolutionUnitList()->itemText(2), QStringLiteral("Dots per cm"));
     EXPECT_EQ(panel->sizeUnitList()->itemText(3), QStringLiteral("Picas"));
