@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -71,66 +72,171 @@ namespace {
 // so every step of the recursions is the same operation on kLanes neighbouring values, which the
 // compiler turns into vector instructions. Each lane performs exactly the documented operations
 // of its own line in the documented order; lanes never mix.
-constexpr int kLanes = 8;
+constexpr int kLanes = 16;
+
+// The lanes of a bundle as one value made of four-double vectors (GCC's generic vectors: every
+// operator works lane by lane with the IEEE operation of double, so a lane computes exactly what
+// scalar code would; four doubles is the widest register of the AVX2 build, two SSE registers in
+// the portable build).
+typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+typedef float F4 __attribute__((vector_size(4 * sizeof(float))));
+typedef int I4 __attribute__((vector_size(4 * sizeof(int))));
+constexpr int kParts = kLanes / 4;
+static_assert(kLanes % 4 == 0, "lanes come in fours");
+
+struct Lanes {
+    V4 p[kParts];
+};
+ORM_KERNEL Lanes operator+(Lanes a, const Lanes& b) {
+    for (int i = 0; i < kParts; ++i)
+        a.p[i] += b.p[i];
+    return a;
+}
+ORM_KERNEL Lanes operator-(Lanes a, const Lanes& b) {
+    for (int i = 0; i < kParts; ++i)
+        a.p[i] -= b.p[i];
+    return a;
+}
+ORM_KERNEL Lanes operator*(double s, Lanes a) {
+    for (int i = 0; i < kParts; ++i)
+        a.p[i] *= s;
+    return a;
+}
+ORM_KERNEL Lanes& operator+=(Lanes& a, const Lanes& b) { return a = a + b; }
+ORM_KERNEL Lanes& operator-=(Lanes& a, const Lanes& b) { return a = a - b; }
 
 struct BundleScratch {
-    std::vector<std::uint8_t> in, out;  // n x kLanes samples
+    std::vector<int> in;                // n x kLanes samples
+    std::vector<int> out;               // n x kLanes results
     std::vector<double> vp;             // n x kLanes forward values
 };
 
+// Forward values in memory (unaligned access: the buffer has the alignment of double only).
+class LaneArray {
+public:
+    explicit LaneArray(double* p) : p_(p) {}
+    Lanes operator[](int i) const {
+        Lanes v;
+        std::memcpy(&v, p_ + std::size_t(i) * kLanes, sizeof v);
+        return v;
+    }
+    void Set(int i, const Lanes& v) { std::memcpy(p_ + std::size_t(i) * kLanes, &v, sizeof v); }
+
+private:
+    double* p_;
+};
+
+ORM_KERNEL Lanes LoadLanes(const int* p) {
+    Lanes v;
+    for (int i = 0; i < kParts; ++i) {
+        I4 q;
+        std::memcpy(&q, p + 4 * i, sizeof q);
+        v.p[i] = __builtin_convertvector(q, V4);
+    }
+    return v;
+}
+
 // Forward and backward recursions of a bundle of lines of n samples, the sums rounded into out.
-// The documented recursion clears vp and vm before it runs, so vp[k] and vm[k] are still 0 when
-// the j = 0 term reads them; that 0 is written out here. The backward values are used as soon
-// as they are made, so only the last four are kept.
-ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const std::uint8_t* in, int n,
-                               double* vp, std::uint8_t* out) {
+// Term j of step i is (n[j] L[i -+ j] - d[j] v[i -+ j]), added to a sum that starts at 0, in the
+// documented order. The documented recursion clears vp and vm before it runs, so the j = 0 term
+// reads a 0 there; that 0 is written out here. Near the ends (fewer than four earlier samples) the
+// missing terms are the edge terms (n[j] - bd[j]) L[first or last]. The backward values are used
+// as soon as they are made, so only the last four are kept.
+ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int n,
+                               double* vp_lanes, int* out) {
     const DericheCoefficients& k = *kp;
     constexpr int L = kLanes;
+    LaneArray vp(vp_lanes);
+    const Lanes zero{};
+    const Lanes first = LoadLanes(in);
+    const Lanes last = LoadLanes(in + (n - 1) * L);
     // Forward.
     for (int i = 0; i < n; ++i) {
         const int t = std::min(i, 4);
-        double sum[L];
-        for (int l = 0; l < L; ++l)
-            sum[l] = 0.0;
-        for (int l = 0; l < L; ++l)
-            sum[l] += k.n_p[0] * double(in[i * L + l]) - k.d_p[0] * 0.0;
+        Lanes sum = zero;
+        sum += k.n_p[0] * LoadLanes(in + i * L) - k.d_p[0] * zero;
         for (int j = 1; j <= t; ++j)
-            for (int l = 0; l < L; ++l)
-                sum[l] += k.n_p[j] * double(in[(i - j) * L + l]) - k.d_p[j] * vp[(i - j) * L + l];
+            sum += k.n_p[j] * LoadLanes(in + (i - j) * L) - k.d_p[j] * vp[i - j];
         for (int j = t + 1; j <= 4; ++j)
-            for (int l = 0; l < L; ++l)
-                sum[l] += (k.n_p[j] - k.bd_p[j]) * double(in[l]);
-        for (int l = 0; l < L; ++l)
-            vp[i * L + l] = sum[l];
+            sum += (k.n_p[j] - k.bd_p[j]) * first;
+        vp.Set(i, sum);
+        if (i == 3)
+            break;
+    }
+    if (n > 4) {
+        // Steady state: the last four inputs and forward values ride along in registers.
+        // n_p[4] and d_p[0] are exactly 0 (see ComputeDericheCoefficients), so the j = 0 term is
+        // n_p[0] L[i] - 0 and the j = 4 term is 0 - d_p[4] vp[i - 4]: x - (+0) is x, and
+        // s + (0 - y) is s - y except for the sign of a zero. The sign of a zero never changes a
+        // non-zero sum or product of finite values, and a zero of either sign rounds to the same
+        // byte, so dropping these operations changes no output byte.
+        const double n0 = k.n_p[0], n1 = k.n_p[1], n2 = k.n_p[2], n3 = k.n_p[3];
+        const double d1 = k.d_p[1], d2 = k.d_p[2], d3 = k.d_p[3], d4 = k.d_p[4];
+        Lanes l1 = LoadLanes(in + 3 * L), l2 = LoadLanes(in + 2 * L), l3 = LoadLanes(in + L);
+        Lanes v1 = vp[3], v2 = vp[2], v3 = vp[1], v4 = vp[0];
+        for (int i = 4; i < n; ++i) {
+            const Lanes l0 = LoadLanes(in + i * L);
+            Lanes sum = n0 * l0;
+            sum += n1 * l1 - d1 * v1;
+            sum += n2 * l2 - d2 * v2;
+            sum += n3 * l3 - d3 * v3;
+            sum -= d4 * v4;
+            vp.Set(i, sum);
+            l3 = l2;
+            l2 = l1;
+            l1 = l0;
+            v4 = v3;
+            v3 = v2;
+            v2 = v1;
+            v1 = sum;
+        }
     }
     // Backward, combined with the forward values and rounded: the sum stored as a float, then
-    // rounded to the nearest integer, halves to even (float additions of 1.5 x 2^23 and back do
-    // that exactly for the magnitudes that occur here, far below 2^22).
-    double vm[5][L];  // vm[(i + j) % 5] holds vm at i + j
+    // rounded to the nearest integer, halves to even (adding 1.5 x 2^23 and taking it away again
+    // does that exactly in float arithmetic for magnitudes below 2^22; these stay below 2^10).
+    const double n0 = k.n_m[0], n1 = k.n_m[1], n2 = k.n_m[2], n3 = k.n_m[3], n4 = k.n_m[4];
+    const double d0 = k.d_m[0], d1 = k.d_m[1], d2 = k.d_m[2], d3 = k.d_m[3], d4 = k.d_m[4];
+    Lanes m1 = zero, m2 = zero, m3 = zero, m4 = zero;  // vm at i + 1 .. i + 4
+    Lanes l1 = zero, l2 = zero, l3 = zero, l4 = zero;  // inputs at i + 1 .. i + 4
+    const F4 magic = F4{} + 12582912.0f;
+    const I4 low = I4{}, high = I4{} + 255;
     for (int i = n - 1; i >= 0; --i) {
-        const int t = std::min(n - 1 - i, 4);
-        double sum[L];
-        for (int l = 0; l < L; ++l)
-            sum[l] = 0.0;
-        for (int l = 0; l < L; ++l)
-            sum[l] += k.n_m[0] * double(in[i * L + l]) - k.d_m[0] * 0.0;
-        for (int j = 1; j <= t; ++j) {
-            const double* m = vm[(i + j) % 5];
-            for (int l = 0; l < L; ++l)
-                sum[l] += k.n_m[j] * double(in[(i + j) * L + l]) - k.d_m[j] * m[l];
+        const Lanes l0 = LoadLanes(in + i * L);
+        Lanes sum;
+        if (i + 4 < n) {
+            // n_m[0] and d_m[0] are exactly 0: the j = 0 term is 0 and adding it to the starting
+            // 0 gives 0, so the sum starts with the j = 1 term (the sign of a zero aside, which
+            // changes no byte, as above).
+            sum = n1 * l1 - d1 * m1;
+            sum += n2 * l2 - d2 * m2;
+            sum += n3 * l3 - d3 * m3;
+            sum += n4 * l4 - d4 * m4;
+        } else {
+            sum = zero;
+            sum += n0 * l0 - d0 * zero;
+            const int t = n - 1 - i;
+            const Lanes m[5] = {zero, m1, m2, m3, m4};
+            const Lanes l[5] = {l0, l1, l2, l3, l4};
+            for (int j = 1; j <= t; ++j)
+                sum += k.n_m[j] * l[j] - k.d_m[j] * m[j];
+            for (int j = t + 1; j <= 4; ++j)
+                sum += (k.n_m[j] - k.bd_m[j]) * last;
         }
-        for (int j = t + 1; j <= 4; ++j)
-            for (int l = 0; l < L; ++l)
-                sum[l] += (k.n_m[j] - k.bd_m[j]) * double(in[(n - 1) * L + l]);
-        double* m = vm[i % 5];
-        for (int l = 0; l < L; ++l) {
-            m[l] = sum[l];
-            const float f = float(vp[i * L + l] + sum[l]);
-            const float r = (f + 12582912.0f) - 12582912.0f;
-            int v = int(r);
-            v = v < 0 ? 0 : v;
-            v = v > 255 ? 255 : v;
-            out[i * L + l] = std::uint8_t(v);
+        l4 = l3;
+        l3 = l2;
+        l2 = l1;
+        l1 = l0;
+        m4 = m3;
+        m3 = m2;
+        m2 = m1;
+        m1 = sum;
+        const Lanes total = vp[i] + sum;
+        for (int p = 0; p < kParts; ++p) {
+            const F4 f = __builtin_convertvector(total.p[p], F4);
+            I4 v = __builtin_convertvector((f + magic) - magic, I4);
+            v = v < low ? low : v;
+            v = v > high ? high : v;
+            std::memcpy(out + i * L + 4 * p, &v, sizeof v);
         }
     }
 }
@@ -143,16 +249,16 @@ void BlurLines(const DericheCoefficients& k, std::uint8_t* plane, int first, int
     const std::uint8_t* src[kLanes];
     for (int l = 0; l < kLanes; ++l)
         src[l] = plane + std::min(first + l, first + count - 1) * line_step;
-    std::uint8_t* in = scratch.in.data();
+    int* in = scratch.in.data();
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < kLanes; ++l)
             in[i * kLanes + l] = src[l][i * sample_step];
-    BlurBundle(&k, static_cast<const std::uint8_t*>(in), n, scratch.vp.data(),
+    BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(),
                scratch.out.data());
-    const std::uint8_t* out = scratch.out.data();
+    const int* out = scratch.out.data();
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < count; ++l)
-            plane[(first + l) * line_step + i * sample_step] = out[i * kLanes + l];
+            plane[(first + l) * line_step + i * sample_step] = std::uint8_t(out[i * kLanes + l]);
 }
 
 // Blurs `lines` lines of n samples each, bundle by bundle, over the engine's threads;
