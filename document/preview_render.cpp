@@ -1,0 +1,33 @@
+#include "document/preview_render.h"
+
+#include "engine/standard_modes.h"
+
+#include <new>
+
+namespace orm {
+
+int DrawModeForAlgorithm(int algorithm) {
+    return algorithm >= 0 && algorithm <= 4 ? algorithm : 0;
+}
+
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area, int mode) {
+    if (source.isNull() || source.format() != QImage::Format_BGR888 || area.isEmpty() ||
+        !PixelRect{0, 0, source.width(), source.height()}.contains(area.source) || mode < 0 || mode > 4)
+        return {};
+    try {
+        QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
+        if (out.isNull())
+            return {};
+        const engine::ConstBgrView whole(source.constBits(), source.width(), source.height(),
+                                         source.bytesPerLine());
+        const engine::BgrView to{out.bits(), out.width(), out.height(), out.bytesPerLine()};
+        engine::DrawStandardMode(
+            whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()), to,
+            static_cast<engine::StandardMode>(mode));
+        return out;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+}  // namespace orm
