@@ -19,10 +19,22 @@ inline int WindowCentre(int i, int half, int n) {
     return std::clamp(c, 0, n - 1);
 }
 
+// Folds one row of extremes into the running window extremes.
+ORM_KERNEL void FoldRowBody(const std::uint8_t* __restrict rmax, const std::uint8_t* __restrict rmin,
+                            int lo, int hi, std::uint8_t* __restrict mx,
+                            std::uint8_t* __restrict mn) {
+    for (int x = lo; x <= hi; ++x) {
+        mx[x] = mx[x] > rmax[x] ? mx[x] : rmax[x];
+        mn[x] = mn[x] < rmin[x] ? mn[x] : rmin[x];
+    }
+}
+ORM_DISPATCH(FoldRow, FoldRowBody)
+
 // Maximum and minimum of g over [x - half, x + half] for every x of [lo, hi], the window clipped
 // to the row. Windows inside the row use the doubling scheme: after the pass with span s, p[x]
 // holds the extreme of g[x .. x + s - 1]; a window of size W (s <= W < 2 s) is then the union of
 // the span at its start and the span ending at its end.
+// pmax and pmin have room for 2 w bytes each.
 void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::uint8_t* pmax,
                  std::uint8_t* pmin, std::uint8_t* out_max, std::uint8_t* out_min) {
     const int size = 2 * half + 1;
@@ -39,14 +51,20 @@ void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::ui
         }
         return;
     }
+    // Each pass folds the span that starts `span` later into a copy (p and the free half of the
+    // scratch take turns).
+    std::uint8_t* qmax = pmax + w;
+    std::uint8_t* qmin = pmin + w;
     std::copy(g, g + w, pmax);
     std::copy(g, g + w, pmin);
     int span = 1;
     while (2 * span <= size) {
-        for (int x = 0; x + span < w; ++x) {
-            pmax[x] = std::max(pmax[x], pmax[x + span]);
-            pmin[x] = std::min(pmin[x], pmin[x + span]);
-        }
+        std::copy(pmax, pmax + w, qmax);
+        std::copy(pmin, pmin + w, qmin);
+        FoldRow(static_cast<const std::uint8_t*>(pmax + span),
+                static_cast<const std::uint8_t*>(pmin + span), 0, w - span - 1, qmax, qmin);
+        std::swap(pmax, qmax);
+        std::swap(pmin, qmin);
         span *= 2;
     }
     const int tail = size - span;  // the second span starts this far after the first
@@ -137,7 +155,7 @@ public:
         : g_(g), w_(g.Width()), h_(g.Height()), hx_(hx), hy_(hy),
           slots_(std::min(2 * hy + 1, g.Height())), lo_(WindowCentre(0, hx, w_)),
           hi_(WindowCentre(w_ - 1, hx, w_)), ring_max_(std::size_t(slots_) * w_),
-          ring_min_(std::size_t(slots_) * w_), slot_row_(slots_, -1), pmax_(w_), pmin_(w_),
+          ring_min_(std::size_t(slots_) * w_), slot_row_(slots_, -1), pmax_(2 * std::size_t(w_)), pmin_(2 * std::size_t(w_)),
           wmax_(w_), wmin_(w_) {}
 
     // Fills the extremes of the window centred on row cy into every column (columns outside the
@@ -154,10 +172,7 @@ public:
                 std::copy(rmin + lo_, rmin + hi_ + 1, mn + lo_);
                 continue;
             }
-            for (int x = lo_; x <= hi_; ++x) {
-                mx[x] = std::max(mx[x], rmax[x]);
-                mn[x] = std::min(mn[x], rmin[x]);
-            }
+            FoldRow(rmax, rmin, lo_, hi_, mx, mn);
         }
         std::fill(mx, mx + lo_, mx[lo_]);
         std::fill(mn, mn + lo_, mn[lo_]);
