@@ -184,7 +184,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     if (!saved) {
         summary_.stoppedBy = BatchStatus::CantWrite;
         Send(BatchStatus::CantWrite, entry, out.path,
-             error.isEmpty() ? QStringLiteral("no encoder writes this file type") : error);
+             error.isEmpty() ? QStringLiteral("no encoder writes \"%1\" files").arg(SplitPath(out.path).extension)
+                            : error);
         return false;
     }
     ++summary_.written;

@@ -1,0 +1,162 @@
+// Entries taking the current settings or their image's own size, and the list operations.
+
+#include "test_environment.h"
+
+#include "batch/batch_list.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orm {
+namespace {
+
+ImageProbe Probe(int w, int h, double dpi = 72) { return ImageProbe{w, h, dpi}; }
+
+ResizeSettings Box(int w, int h, CorrectionMode c) {
+    ResizeSettings s;
+    s.width = w;
+    s.height = h;
+    s.correction = static_cast<int32_t>(c);
+    s.dpi = 150;
+    s.algorithm = 6;
+    return s;
+}
+
+TEST(ApplySettings, KeepAspectFitsTheBoxOtherModesTakeIt) {
+    struct Case {
+        int iw, ih;
+        CorrectionMode mode;
+        int w, h;
+    };
+    for (const Case& c : {Case{1600, 1200, CorrectionMode::KeepAspect, 800, 600},
+                          Case{1200, 1600, CorrectionMode::KeepAspect, 600, 800},
+                          Case{1600, 1200, CorrectionMode::Crop, 800, 800},
+                          Case{1200, 1600, CorrectionMode::None, 800, 800},
+                          Case{10000, 2, CorrectionMode::KeepAspect, 800, 3}}) {
+        BatchEntry e;
+        ApplyCurrentSettings(e, Box(800, 800, c.mode), Probe(c.iw, c.ih));
+        EXPECT_EQ(e.targetWidth, c.w) << c.iw << "x" << c.ih;
+        EXPECT_EQ(e.targetHeight, c.h) << c.iw << "x" << c.ih;
+        EXPECT_EQ(e.resolution, 150.0f);
+        EXPECT_EQ(e.algorithm, 6);
+        EXPECT_EQ(e.correction, static_cast<int32_t>(c.mode));
+    }
+    // An image that cannot be opened gets the box as it is.
+    BatchEntry e;
+    ApplyCurrentSettings(e, Box(800, 700, CorrectionMode::KeepAspect), std::nullopt);
+    EXPECT_EQ(e.targetWidth, 800);
+    EXPECT_EQ(e.targetHeight, 700);
+}
+
+TEST(ApplySettings, PercentRoundsHalfUp) {
+    ResizeSettings s = Box(640, 480, CorrectionMode::KeepAspect);
+    s.inPercent = 1;
+    s.percentWidth = 50;
+    s.percentHeight = 50;
+    BatchEntry e;
+    ApplyCurrentSettings(e, s, Probe(101, 101));
+    EXPECT_EQ(e.targetWidth, 51);
+    EXPECT_EQ(e.targetHeight, 51);
+    s.percentWidth = 25;
+    s.percentHeight = 200;
+    ApplyCurrentSettings(e, s, Probe(1000, 99));
+    EXPECT_EQ(e.targetWidth, 250);
+    EXPECT_EQ(e.targetHeight, 198);
+    // A zero percent falls back to the box, fitted with Keep aspect.
+    s.percentHeight = 0;
+    ApplyCurrentSettings(e, s, Probe(1000, 1000));
+    EXPECT_EQ(e.targetWidth, 480);
+    EXPECT_EQ(e.targetHeight, 480);
+}
+
+TEST(ApplySettings, OwnSizeTakesTheImagesSizeAndResolution) {
+    BatchEntry e = NewBatchEntry(Box(800, 800, CorrectionMode::KeepAspect), "/x.jpg");
+    ApplyOwnSize(e, Box(800, 800, CorrectionMode::Crop), Probe(1600, 1200, 300));
+    EXPECT_EQ(e.targetWidth, 1600);
+    EXPECT_EQ(e.targetHeight, 1200);
+    EXPECT_EQ(e.resolution, 300.0f);
+    EXPECT_EQ(e.correction, 1);
+    // Without an image only algorithm and correction change.
+    BatchEntry f = NewBatchEntry(Box(800, 800, CorrectionMode::KeepAspect), "/y.jpg");
+    ApplyOwnSize(f, Box(800, 800, CorrectionMode::None), std::nullopt);
+    EXPECT_EQ(f.targetWidth, 0);
+    EXPECT_EQ(f.correction, 2);
+}
+
+TEST(ProbeImage, ReadsSizeAndStatedResolutionOfRealFiles) {
+    QTemporaryDir dir;
+    test::WriteImage(dir.filePath("a.jpg"), 160, 120, 300);
+    const auto probe = ProbeImage(dir.filePath("a.jpg"));
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(probe->width, 160);
+    EXPECT_EQ(probe->height, 120);
+    EXPECT_DOUBLE_EQ(probe->dpiX, 300);
+    EXPECT_FALSE(ProbeImage(dir.filePath("missing.jpg")));
+    QFile junk(dir.filePath("junk.jpg"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not an image at all");
+    junk.close();
+    EXPECT_FALSE(ProbeImage(dir.filePath("junk.jpg")));
+}
+
+class BatchListOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::WriteImage(dir.filePath("wide.jpg"), 160, 120, 300);
+        test::WriteImage(dir.filePath("tall.png"), 120, 160);
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(BatchListOps, DuplicatesIgnoreCaseAndAskBeforeAdding) {
+    BatchList list;
+    ScriptedPrompt prompt({false, true});
+    const ResizeSettings s = Box(80, 80, CorrectionMode::KeepAspect);
+    EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 1);
+    const QString sameIgnoringCase = dir.path() + "/WIDE.JPG";
+    EXPECT_EQ(list.AddFiles({sameIgnoringCase}, s, true, prompt), 0);  // No
+    ASSERT_EQ(prompt.questions.size(), 1);
+    EXPECT_EQ(prompt.questions[0], BatchList::DuplicateQuestion(sameIgnoringCase));
+    EXPECT_TRUE(prompt.questions[0].startsWith("File\n"));
+    EXPECT_TRUE(prompt.questions[0].endsWith("\nis already selected for batch.\nDo you want have multiple copies of this file?"));
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 1);  // Yes
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(list.at(1).targetWidth, 80);
+    EXPECT_EQ(list.at(1).targetHeight, 60);
+}
+
+TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
+    BatchList list;
+    ScriptedPrompt prompt;
+    list.AddFiles({Path("wide.jpg"), Path("not-an-image.txt")}, Box(80, 80, CorrectionMode::KeepAspect), false, prompt);
+    ASSERT_EQ(list.count(), 2);  // any file is accepted; it fails at run time
+    EXPECT_EQ(list.at(0).targetWidth, 160);
+    EXPECT_EQ(list.at(0).targetHeight, 120);
+    EXPECT_EQ(list.at(0).resolution, 300.0f);
+    EXPECT_FALSE(list.at(1).HasTargetSize());
+}
+
+TEST_F(BatchListOps, ReplaceApplyAndRemove) {
+    BatchList list;
+    list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")}, Box(80, 80, CorrectionMode::KeepAspect));
+    ASSERT_EQ(list.count(), 2);  // the missing file is dropped
+    EXPECT_FALSE(list.at(0).HasTargetSize());
+    list.SetSelected(1, true);
+    list.ApplyToSelected(Box(80, 80, CorrectionMode::KeepAspect));
+    EXPECT_FALSE(list.at(0).HasTargetSize());
+    EXPECT_EQ(list.at(1).targetWidth, 60);
+    EXPECT_EQ(list.at(1).targetHeight, 80);
+    list.ApplyToAll(Box(40, 40, CorrectionMode::None));
+    EXPECT_EQ(list.at(0).targetWidth, 40);
+    EXPECT_EQ(list.at(1).targetHeight, 40);
+    EXPECT_EQ(list.SelectedCount(), 1);
+    EXPECT_EQ(list.RemoveSelected(), 1);
+    ASSERT_EQ(list.count(), 1);
+    EXPECT_EQ(list.at(0).path, Path("wide.jpg"));
+}
+
+}  // namespace
+}  // namespace orm

@@ -1,0 +1,277 @@
+// The batch runner on real files: the order of its reports, skipping, cancellation, stops, the
+// progress arithmetic, and that a failed save never costs the user the old file.
+
+#include "test_environment.h"
+
+#include "batch/batch_runner.h"
+#include "document/image_loader.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace orm {
+namespace {
+
+class Recorder : public IBatchReporter {
+public:
+    void Report(const BatchReport& r) override {
+        {
+            std::lock_guard lock(mutex);
+            workerThread = std::this_thread::get_id();
+            reports.push_back(r);
+        }
+        if (onReport)
+            onReport(r);
+    }
+    void Progress(int position) override {
+        {
+            std::lock_guard lock(mutex);
+            positions.push_back(position);
+        }
+        if (onProgress)
+            onProgress(position);
+    }
+    void Written(const BatchReport& r, const BatchFileTimes&) override {
+        std::lock_guard lock(mutex);
+        written.push_back(r.outputPath);
+    }
+    void Finished(const BatchRunSummary& s) override {
+        std::lock_guard lock(mutex);
+        summary = s;
+        ++finishedCalls;
+    }
+    std::vector<int> Codes() const {
+        std::vector<int> codes;
+        for (const BatchReport& r : reports)
+            codes.push_back(static_cast<int>(r.code));
+        return codes;
+    }
+
+    std::mutex mutex;
+    std::vector<BatchReport> reports;
+    std::vector<int> positions;
+    QStringList written;
+    BatchRunSummary summary;
+    int finishedCalls = 0;
+    std::thread::id workerThread;
+    std::function<void(const BatchReport&)> onReport;
+    std::function<void(int)> onProgress;
+};
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir(dir.path()).mkpath("in"));
+        ASSERT_TRUE(QDir(dir.path()).mkpath("out"));
+        options.settings.outputFolder = Out("");
+    }
+    QString In(const QString& name) const { return dir.path() + "/in/" + name; }
+    QString Out(const QString& name) const { return dir.path() + "/out/" + name; }
+    BatchEntry Entry(const QString& path, int w, int h, int algorithm = 4) const {
+        BatchEntry e;
+        e.path = path;
+        e.targetWidth = w;
+        e.targetHeight = h;
+        e.resolution = 200;
+        e.algorithm = algorithm;
+        return e;
+    }
+    void Run(const std::vector<BatchEntry>& entries) {
+        BatchRunner runner(entries, options, recorder, &prompt);
+        runner.Start();
+        runner.Wait();
+        EXPECT_FALSE(runner.IsRunning());
+        EXPECT_EQ(recorder.finishedCalls, 1);
+        EXPECT_EQ(engine::cancelPreview.load(), 0);  // cleared when the run ends
+    }
+    static void WriteText(const QString& path, const QByteArray& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    QTemporaryDir dir;
+    BatchRunOptions options;
+    Recorder recorder;
+    ScriptedPrompt prompt;
+};
+
+TEST_F(Runner, AnUnreadableInputIsLoggedAndTheRunGoesOn) {
+    test::WriteImage(In("a.png"), 40, 30);
+    WriteText(In("b.png"), "this is no image");
+    test::WriteImage(In("c.jpg"), 40, 30);
+    Run({Entry(In("a.png"), 20, 15), Entry(In("b.png"), 20, 15), Entry(In("c.jpg"), 10, 8)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 1, 0}));
+    EXPECT_NE(recorder.workerThread, std::this_thread::get_id());
+    EXPECT_EQ(test::ImageFileSize(Out("c.jpg")), QSize(10, 8));
+    EXPECT_EQ(test::ImageFileSize(Out("a.png")), QSize(20, 15));
+    EXPECT_FALSE(QFileInfo::exists(Out("b.png")));
+    EXPECT_EQ(recorder.summary.written, 2);
+    EXPECT_EQ(recorder.summary.failed, 1);
+    EXPECT_FALSE(recorder.summary.stoppedBy);
+    const BatchReport& failed = recorder.reports[1];
+    EXPECT_EQ(failed.LogText(), "File 2 from 3\nInput file\nFolder: " + dir.path() +
+                                    "/in/\nName: b.png\nCan't open file\n" + In("b.png") + "!");
+    EXPECT_FALSE(failed.reason.isEmpty());
+    EXPECT_EQ(recorder.reports[2].LogText(),
+              "File 3 from 3\r\nInput file\r\nFolder: " + dir.path() + "/in/\r\nName: c.jpg\r\nOutput file\r\n" +
+                  "Folder: " + dir.path() + "/out/\r\nName:c.jpg\r\nSize: 10x8 pixels, 200 DPI\r\n" +
+                  "Algorithm: High Quality Bicubic\r\n\r\n");
+}
+
+TEST_F(Runner, SkipLeavesTheDiskAloneAndStillCountsTheFile) {
+    options.settings.overwriteMethod = 0;
+    for (const char* name : {"1.png", "2.png", "3.png", "4.png", "5.png"})
+        test::WriteImage(In(name), 12, 12);
+    WriteText(Out("1.png"), "existing");
+    const auto modified = QFileInfo(Out("1.png")).lastModified();
+    std::vector<BatchEntry> entries;
+    for (const char* name : {"1.png", "2.png", "3.png", "4.png", "5.png"})
+        entries.push_back(Entry(In(name), 6, 6));
+    Run(entries);
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{3, 0, 0, 0, 0}));
+    EXPECT_EQ(test::FileBytes(Out("1.png")), QByteArray("existing"));
+    EXPECT_EQ(QFileInfo(Out("1.png")).lastModified(), modified);
+    EXPECT_EQ(recorder.reports[0].outputPath, Out("1.png"));
+    EXPECT_EQ(recorder.reports[0].LogText(), "File 1 from 5\nInput file\nFolder: " + dir.path() +
+                                                 "/in/\nName: 1.png\nOutput file 1.png already exists!\nSkip resizing!");
+    EXPECT_EQ(recorder.reports[1].StatusText(), "Processing 2 from 5");
+    EXPECT_EQ(recorder.summary.skipped, 1);
+    EXPECT_EQ(recorder.summary.written, 4);
+}
+
+TEST_F(Runner, CancelInsideAnOwnAlgorithmEndsTheRunWithoutWriting) {
+    test::WriteImage(In("big.png"), 120, 90);
+    test::WriteImage(In("next.png"), 20, 20);
+    recorder.onProgress = [](int) { BatchRunner::Cancel(); };
+    Run({Entry(In("big.png"), 360, 270, 6), Entry(In("next.png"), 10, 10)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 5}));
+    EXPECT_EQ(recorder.reports[1].LogText(), "Operation canceled by user!");
+    EXPECT_TRUE(recorder.reports[0].ShowsProgress());
+    EXPECT_FALSE(recorder.positions.empty());
+    EXPECT_FALSE(QFileInfo::exists(Out("big.png")));
+    EXPECT_FALSE(QFileInfo::exists(Out("next.png")));
+    EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::Cancelled);
+    EXPECT_TRUE(recorder.summary.cancelled);
+}
+
+TEST_F(Runner, CancelDuringAStandardModeFinishesThatFileThenStops) {
+    test::WriteImage(In("a.png"), 40, 40);
+    test::WriteImage(In("b.png"), 40, 40);
+    recorder.onReport = [](const BatchReport& r) {
+        if (r.code == BatchStatus::Processing)
+            BatchRunner::Cancel();
+    };
+    Run({Entry(In("a.png"), 20, 20, 3), Entry(In("b.png"), 20, 20, 3)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0}));
+    EXPECT_FALSE(recorder.reports[0].ShowsProgress());
+    EXPECT_TRUE(recorder.positions.empty());
+    EXPECT_EQ(test::ImageFileSize(Out("a.png")), QSize(20, 20));
+    EXPECT_FALSE(QFileInfo::exists(Out("b.png")));
+    EXPECT_TRUE(recorder.summary.cancelled);
+    EXPECT_FALSE(recorder.summary.stoppedBy);
+}
+
+TEST_F(Runner, AMissingOutputFolderIsToldThroughThePromptAndStops) {
+    test::WriteImage(In("a.png"), 20, 20);
+    options.settings.outputFolder = dir.path() + "/nowhere/";
+    Run({Entry(In("a.png"), 10, 10), Entry(In("a.png"), 10, 10)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{2}));
+    EXPECT_EQ(recorder.reports[0].LogText(), "Can't open output folder!");
+    EXPECT_EQ(prompt.messages, QStringList{"Can't create output folder!"});
+    EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::NoOutputFolder);
+}
+
+TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
+    // Same folder, no new name, keep the format, overwrite: the output is the input itself. No
+    // encoder writes ".jpeg" outputs, so the save fails - after which the original must remain.
+    test::WriteImage(In("photo.jpeg"), 30, 20);
+    const QByteArray original = test::FileBytes(In("photo.jpeg"));
+    ASSERT_FALSE(original.isEmpty());
+    options.settings.sameFolder = 1;
+    Run({Entry(In("photo.jpeg"), 15, 10), Entry(In("photo.jpeg"), 15, 10)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
+    EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.jpeg") + "!");
+    EXPECT_EQ(test::FileBytes(In("photo.jpeg")), original);
+    EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpeg"});
+    EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::CantWrite);
+}
+
+TEST_F(Runner, AWriteThatFailsOnDiskLeavesWhatWasThere) {
+    // The output name is taken by a folder with content: writing fails at the final rename.
+    test::WriteImage(In("a.png"), 30, 20);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("out/a.png/keep"));
+    Run({Entry(In("a.png"), 15, 10)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
+    EXPECT_TRUE(QFileInfo(Out("a.png/keep")).isDir());
+    EXPECT_EQ(QDir(dir.path() + "/out").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"a.png"});
+}
+
+TEST_F(Runner, OverwriteReplacesTheOldFileWithTheCompleteNewOne) {
+    test::WriteImage(In("a.jpg"), 60, 40);
+    WriteText(Out("a.jpg"), "old output");
+    Run({Entry(In("a.jpg"), 30, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0}));
+    EXPECT_EQ(test::ImageFileSize(Out("a.jpg")), QSize(30, 20));
+    // The entry's resolution is the one written.
+    const auto written = LoadSourceImage(Out("a.jpg"));
+    ASSERT_TRUE(written);
+    EXPECT_DOUBLE_EQ(written->dpiX, 200);
+}
+
+TEST_F(Runner, AnEntryWithoutSizeIsSkippedAsAnImageThatCannotBeMade) {
+    test::WriteImage(In("a.png"), 20, 20);
+    Run({Entry(In("a.png"), 0, 0), Entry(In("a.png"), 5, 5)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 4, 0}));
+    EXPECT_EQ(recorder.reports[1].LogText(), "Can't create output image!\nMay be not enough memory!");
+    EXPECT_EQ(recorder.summary.failed, 1);
+    EXPECT_EQ(recorder.summary.written, 1);
+}
+
+TEST_F(Runner, AnEmptyListEndsAtOnce) {
+    Run({});
+    EXPECT_TRUE(recorder.reports.empty());
+    EXPECT_EQ(recorder.summary.written, 0);
+}
+
+TEST_F(Runner, AnExplicitOutputFileFollowsTheOverwriteRule) {
+    test::WriteImage(In("a.png"), 20, 20);
+    options.outputFile = Out("chosen.bmp");
+    options.settings.overwriteMethod = 2;
+    WriteText(Out("chosen.bmp"), "keep me");
+    Run({Entry(In("a.png"), 8, 8)});
+    EXPECT_EQ(test::FileBytes(Out("chosen.bmp")), QByteArray("keep me"));
+    EXPECT_EQ(test::ImageFileSize(Out("chosen_1.bmp")), QSize(8, 8));
+}
+
+TEST(BatchProgress, PositionsFollowTheSweepsAndTheCancelFlag) {
+    Recorder recorder;
+    BatchProgressSink sink(recorder);
+    engine::cancelPreview.store(0);
+    sink.passes = 2;
+    EXPECT_EQ(sink.ReportProgress(0), 1);  // unchanged: nothing shown
+    EXPECT_EQ(sink.ReportProgress(50), 1);
+    EXPECT_EQ(sink.ReportProgress(100), 1);
+    EXPECT_EQ(sink.ReportProgress(100), 1);
+    EXPECT_EQ(sink.ReportProgress(10), 1);  // a new sweep
+    EXPECT_EQ(sink.ReportProgress(99), 1);
+    EXPECT_EQ(recorder.positions, (std::vector<int>{25, 50, 55, 99}));
+    EXPECT_EQ(engine::progressPosition.load(), 99);
+    sink.Reset();
+    EXPECT_EQ(sink.wraps, 0);
+    EXPECT_EQ(sink.last, 0);
+    engine::cancelPreview.store(1);
+    EXPECT_EQ(sink.ReportProgress(20), 0);
+    engine::cancelPreview.store(0);
+}
+
+}  // namespace
+}  // namespace orm

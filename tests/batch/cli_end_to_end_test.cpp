@@ -1,0 +1,167 @@
+// ormensura-cli resize and batch, run as a process on corpus files in temporary folders.
+
+#include "test_environment.h"
+
+#include "batch/batch_list.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orm {
+namespace {
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QString(ORM_CLI_PATH).isEmpty())
+            GTEST_SKIP() << "ormensura-cli is not built";
+        if (QString(ORM_CORPUS_DIR).isEmpty())
+            GTEST_SKIP() << "no image corpus";
+        ASSERT_TRUE(QDir(dir.path()).mkpath("out"));
+        ASSERT_TRUE(QDir(dir.path()).mkpath("home"));
+    }
+    static QString Corpus(const QString& name) { return QString(ORM_CORPUS_DIR) + "/" + name; }
+    QString Out(const QString& name = {}) const { return dir.path() + "/out/" + name; }
+    QStringList OutFiles() const { return QDir(Out()).entryList(QDir::Files | QDir::Hidden); }
+
+    Result Run(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString home = dir.path() + "/home";
+        env.insert("HOME", home);
+        env.insert("XDG_DATA_HOME", home + "/data");
+        env.insert("XDG_CONFIG_HOME", home + "/config");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(ORM_CLI_PATH, args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(Cli, DryRunPrintsThePlanAndWritesNothing) {
+    const Result r = Run({"resize", Corpus("Canon_40D.jpg"), Corpus("hopper.gif"), "--width", "50", "-o", Out(),
+                          "--format", "png", "--new-name", "--dry-run"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+    const QStringList first = lines[0].split('\t');
+    ASSERT_EQ(first.size(), 5);
+    EXPECT_EQ(first[0], Corpus("Canon_40D.jpg"));
+    EXPECT_EQ(first[1], Out("Canon_40D_RESIZED_TO_50x34.png"));
+    EXPECT_EQ(first[2], "50x34");
+    EXPECT_EQ(first[3], "72");
+    EXPECT_EQ(first[4], "High Quality Bicubic");
+    EXPECT_EQ(lines[1].split('\t')[2], "50x50");
+    EXPECT_TRUE(OutFiles().isEmpty());
+}
+
+TEST_F(Cli, RunWritesEveryFileWithTheLogAndQuietShowsNothing) {
+    const Result r = Run({"resize", Corpus("Canon_40D.jpg"), Corpus("bmpsuite-g-rgb24.bmp"), Corpus("Reagan.jpg"),
+                          "--percent", "50", "--algorithm", "6", "-o", Out()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("File 3 from 3\nInput file\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Algorithm: Smart for Natural Scenes"));
+    EXPECT_EQ(OutFiles(), (QStringList{"Canon_40D.jpg", "Reagan.jpg", "bmpsuite-g-rgb24.bmp"}));
+    const QSize source = test::ImageFileSize(Corpus("Canon_40D.jpg"));
+    EXPECT_EQ(test::ImageFileSize(Out("Canon_40D.jpg")),
+              QSize(int(source.width() * 0.5 + 0.5), int(source.height() * 0.5 + 0.5)));
+
+    const Result quiet = Run({"resize", Corpus("hopper.gif"), "--width", "20", "-o", Out("small.png"), "--quiet"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_TRUE(quiet.out.isEmpty());
+    EXPECT_TRUE(quiet.err.isEmpty());
+    EXPECT_EQ(test::ImageFileSize(Out("small.png")), QSize(20, 20));
+}
+
+TEST_F(Cli, SkipAndUniqueFollowTheOverwriteRule) {
+    ASSERT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "30", "-o", Out(), "-q"}).status, 0);
+    const QByteArray first = test::FileBytes(Out("hopper.gif"));
+    const Result dry = Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "skip",
+                            "--dry-run"});
+    EXPECT_EQ(dry.out, Corpus("hopper.gif") + "\tskip\t" + Out("hopper.gif") + "\n");
+    const Result skip = Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "skip"});
+    EXPECT_EQ(skip.status, 0);
+    EXPECT_TRUE(skip.out.contains("already exists!\nSkip resizing!"));
+    EXPECT_EQ(test::FileBytes(Out("hopper.gif")), first);
+    EXPECT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "unique", "-q"}).status, 0);
+    EXPECT_EQ(test::ImageFileSize(Out("hopper_1.gif")), QSize(40, 40));
+}
+
+TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
+    const QString missing = dir.path() + "/missing.jpg";
+    const Result failed = Run({"resize", missing, Corpus("hopper.gif"), "--width", "16", "-o", Out()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(failed.err.contains("Can't open file\n" + missing + "!")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Reason: "));
+    EXPECT_EQ(OutFiles(), QStringList{"hopper.gif"});
+
+    const Result stopped = Run({"resize", Corpus("hopper.gif"), "--width", "16", "-o", dir.path() + "/nowhere/"});
+    EXPECT_EQ(stopped.status, 3);
+    EXPECT_TRUE(stopped.err.contains("Can't create output folder!"));
+    EXPECT_TRUE(stopped.err.contains("Can't open output folder!"));
+
+    const Result bad = Run({"resize", Corpus("hopper.gif"), "--width", "1"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains("--width"));
+
+    const Result help = Run({"resize", "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--percent", "--print", "--paper", "--screen", "--dpi", "--same-folder", "--overwrite",
+                               "--dry-run", "--quiet", "--format", "--quality", "--settings"})
+        EXPECT_TRUE(help.out.contains(option)) << option;
+}
+
+TEST_F(Cli, SameFolderOverwriteReplacesTheInputSafely) {
+    const QString input = dir.path() + "/photo.jpg";
+    ASSERT_TRUE(QFile::copy(Corpus("Canon_40D.jpg"), input));
+    const Result r = Run({"resize", input, "--width", "40", "--same-folder", "-q", "--timings"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(test::ImageFileSize(input).width(), 40);
+    EXPECT_TRUE(r.err.contains("decode: ") && r.err.contains("resize: ") && r.err.contains("encode: "));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
+}
+
+TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
+    BatchList list;
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    ASSERT_EQ(list.count(), 2);
+    list.at(0).targetWidth = 25;
+    list.at(0).targetHeight = 20;
+    list.at(0).algorithm = 7;
+    list.at(1).targetWidth = 33;
+    list.at(1).targetHeight = 22;
+    list.at(1).algorithm = 0;
+    const QString file = dir.path() + "/list.mnb";
+    ASSERT_TRUE(list.Save(file).ok());
+    const Result dry = Run({"batch", file, "-o", Out(), "--format", "png", "--dry-run"});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out, Corpus("hopper.gif") + "\t" + Out("hopper.png") + "\t25x20\t300\tAdvanced for Natural Scenes\n" +
+                           Corpus("Canon_40D.jpg") + "\t" + Out("Canon_40D.png") + "\t33x22\t300\tNearest Neighbor\n");
+    const Result run = Run({"batch", file, "-o", Out(), "--format", "png", "-q"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(test::ImageFileSize(Out("hopper.png")), QSize(25, 20));
+    EXPECT_EQ(test::ImageFileSize(Out("Canon_40D.png")), QSize(33, 22));
+
+    const QString foreign = dir.path() + "/foreign.mnb";
+    ASSERT_TRUE(QFile::copy(Corpus("hopper.gif"), foreign));
+    const Result wrong = Run({"batch", foreign, "-o", Out()});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_TRUE(wrong.err.contains("Wrong file!"));
+    EXPECT_EQ(Run({"batch", "NoSuchBatch", "-o", Out()}).status, 2);
+}
+
+}  // namespace
+}  // namespace orm

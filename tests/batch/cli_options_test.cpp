@@ -1,0 +1,101 @@
+// The command line's options and the sizes they give each input.
+
+#include "cli/resize_options.h"
+
+#include <gtest/gtest.h>
+
+namespace orm::cli {
+namespace {
+
+ResizeCommandLine Parse(const QStringList& args, QString* error = nullptr) {
+    ResizeCommandLine cmd;
+    const QString e = ParseResizeCommandLine(args, cmd);
+    if (error)
+        *error = e;
+    else
+        EXPECT_TRUE(e.isEmpty()) << e.toStdString();
+    return cmd;
+}
+
+ImageProbe Probe(int w, int h, double dpi = 72) { return ImageProbe{w, h, dpi}; }
+
+TEST(CliOptions, EveryValueIsCheckedAndBadOnesAreNamed) {
+    for (const QStringList& bad :
+         {QStringList{"a.jpg", "--width", "2"}, {"a.jpg", "--width", "abc"}, {"a.jpg", "--percent", "0"},
+          {"a.jpg", "--print", "4x"}, {"a.jpg", "--paper", "A9"}, {"a.jpg", "--screen", "huge"},
+          {"a.jpg", "--width", "10", "--percent", "50"}, {"a.jpg", "--algorithm", "8"},
+          {"a.jpg", "--width", "10", "--quality", "101"}, {"a.jpg", "--width", "10", "--format", "webp"},
+          {"a.jpg", "--width", "10", "--overwrite", "maybe"}, {"a.jpg", "--width", "10", "--bogus"},
+          {"a.jpg"}, {"--width", "10"}, {"a.jpg", "--width", "10", "-o", "x", "--same-folder"},
+          {"a.jpg", "--width", "10", "--units", "mm"}, {"a.jpg", "--settings", "NoSuchSettings"},
+          {"a.jpg", "--dpi", "0"}}) {
+        QString error;
+        Parse(bad, &error);
+        EXPECT_FALSE(error.isEmpty()) << bad.join(' ').toStdString();
+    }
+}
+
+TEST(CliOptions, ValuesAreRead) {
+    const ResizeCommandLine cmd =
+        Parse({"a.jpg", "b.png", "--percent", "50x25", "--algorithm", "smart for natural scenes", "--correction",
+               "crop", "--dpi", "150", "-o", "out", "--new-name", "--format", "PNG", "--quality", "90",
+               "--overwrite", "unique", "--dry-run", "-q", "--timings"});
+    EXPECT_EQ(cmd.inputs, (QStringList{"a.jpg", "b.png"}));
+    EXPECT_EQ(cmd.size.kind, SizeKind::Percent);
+    EXPECT_EQ(cmd.size.percentWidth, 50);
+    EXPECT_EQ(cmd.size.percentHeight, 25);
+    EXPECT_EQ(cmd.size.algorithm, 6);
+    EXPECT_EQ(cmd.size.correction, 1);
+    EXPECT_EQ(cmd.size.dpi, 150);
+    EXPECT_EQ(cmd.output.output, "out");
+    EXPECT_TRUE(cmd.output.newName);
+    EXPECT_EQ(cmd.output.format, 4);
+    EXPECT_EQ(cmd.output.quality, 90);
+    EXPECT_EQ(cmd.output.overwrite, OverwriteMethod::Unique);
+    EXPECT_TRUE(cmd.output.dryRun && cmd.output.quiet && cmd.output.timings);
+}
+
+TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
+    const SizeRequest w = Parse({"a", "--width", "800"}).size;
+    BatchEntry e = EntryForInput("a", w, Probe(1600, 1200, 300));
+    EXPECT_EQ(e.targetWidth, 800);
+    EXPECT_EQ(e.targetHeight, 600);
+    EXPECT_EQ(e.resolution, 300.0f);  // the source's own
+    EXPECT_EQ(e.algorithm, 4);
+    const SizeRequest h = Parse({"a", "--height", "100", "--dpi", "96"}).size;
+    e = EntryForInput("a", h, Probe(1600, 1200, 300));
+    EXPECT_EQ(e.targetWidth, 133);
+    EXPECT_EQ(e.targetHeight, 100);
+    EXPECT_EQ(e.resolution, 96.0f);
+}
+
+TEST(CliSizes, BoxPercentPrintPaperAndScreen) {
+    BatchEntry e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800"}).size, Probe(1200, 1600));
+    EXPECT_EQ(e.targetWidth, 600);
+    EXPECT_EQ(e.targetHeight, 800);
+    e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800", "--correction", "none"}).size,
+                      Probe(1200, 1600));
+    EXPECT_EQ(e.targetWidth, 800);
+    EXPECT_EQ(e.correction, 2);
+    e = EntryForInput("a", Parse({"a", "--percent", "50"}).size, Probe(101, 101));
+    EXPECT_EQ(e.targetWidth, 51);
+    EXPECT_EQ(e.targetHeight, 51);
+    // 2 x 1 inches at 300 dpi, correction none.
+    e = EntryForInput("a", Parse({"a", "--print", "2x1", "--dpi", "300", "--correction", "none"}).size, Probe(10, 10));
+    EXPECT_EQ(e.targetWidth, 600);
+    EXPECT_EQ(e.targetHeight, 300);
+    e = EntryForInput("a", Parse({"a", "--print", "25.4x50.8", "--units", "mm", "--dpi", "100", "--correction", "none"}).size,
+                      Probe(10, 10));
+    EXPECT_EQ(e.targetWidth, 100);
+    EXPECT_EQ(e.targetHeight, 200);
+    // A4 on a landscape 3000 x 2000 image at 300 dpi, keep aspect: 297 x 198 mm.
+    e = EntryForInput("a", Parse({"a", "--paper", "a4 (210x297 mm)", "--dpi", "300"}).size, Probe(3000, 2000));
+    EXPECT_EQ(e.targetWidth, 3507);
+    EXPECT_EQ(e.targetHeight, 2338);
+    e = EntryForInput("a", Parse({"a", "--screen", "HD (1920x1080)"}).size, Probe(4000, 3000));
+    EXPECT_EQ(e.targetWidth, 1440);
+    EXPECT_EQ(e.targetHeight, 1080);
+}
+
+}  // namespace
+}  // namespace orm::cli
