@@ -1,5 +1,8 @@
 #include "engine/standard_modes.h"
 
+#include "engine/parallel.h"
+#include "engine/simd.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -36,6 +39,7 @@ AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst) {
             const std::int64_t s = ((2 * std::int64_t(i) + 1) * src) / (2 * std::int64_t(dst));
             f.index[i] = int(std::min<std::int64_t>(s, src - 1));
         }
+        f.first = f.index;
         return f;
     }
     const bool cubic = mode == StandardMode::Bicubic || mode == StandardMode::HighQualityBicubic;
@@ -44,13 +48,17 @@ AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst) {
                        scale < 1.0;
     const double stretch = widen ? 1.0 / scale : 1.0;  // kernel widening
     const double radius = (cubic ? 2.0 : 1.0) * stretch;
-    f.taps = int(std::ceil(radius)) * 2 + 1;
+    // The samples strictly within the radius of the centre: at most ceil(2 radius) of them,
+    // starting at the first one past centre - radius (both kernels are 0 at the radius).
+    f.taps = int(std::ceil(2 * radius));
     f.index.assign(std::size_t(dst) * f.taps, 0);
     f.weight.assign(std::size_t(dst) * f.taps, 0.0f);
+    f.first.resize(dst);
     std::vector<double> w(f.taps);
     for (int i = 0; i < dst; ++i) {
         const double centre = (i + 0.5) / scale - 0.5;
         const int first = int(std::floor(centre - radius)) + 1;
+        f.first[i] = first;
         double total = 0.0;
         for (int t = 0; t < f.taps; ++t) {
             const double x = (first + t - centre) / stretch;
@@ -65,58 +73,111 @@ AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst) {
     return f;
 }
 
+namespace {
+
+// Pixels of a row as four floats (blue, green, red, unused), so one vector operation handles a
+// pixel.
+typedef float Pixel __attribute__((vector_size(4 * sizeof(float))));
+
+// Horizontal pass of one source row, already widened to Pixels and padded so no index clamps.
+ORM_KERNEL void HorizontalPixelsBody(const Pixel* padded, const float* weights, const int* first,
+                                     int dw, int taps, Pixel* out) {
+    for (int x = 0; x < dw; ++x) {
+        const float* w = weights + std::size_t(x) * taps;
+        const Pixel* p = padded + first[x];
+        Pixel acc = {};
+        for (int t = 0; t < taps; ++t)
+            acc += w[t] * p[t];
+        out[x] = acc;
+    }
+}
+ORM_DISPATCH(HorizontalPixels, HorizontalPixelsBody)
+
+// Vertical pass of one output row: the weighted rows summed in tap order, rounded to nearest
+// (halves to even, as lrint does: adding 1.5 x 2^23 and taking it away rounds a float of
+// magnitude below 2^22 to an integer), clamped, three channels of each Pixel written.
+ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weights, int count,
+                                   int dw, float* acc, std::uint8_t* out) {
+    const int n = 4 * dw;
+    for (int i = 0; i < n; ++i)
+        acc[i] = 0.0f;
+    for (int t = 0; t < count; ++t) {
+        const float w = weights[t];
+        const float* r = rows[t];
+        for (int i = 0; i < n; ++i)
+            acc[i] += w * r[i];
+    }
+    for (int i = 0; i < n; ++i) {
+        float v = (acc[i] + 12582912.0f) - 12582912.0f;
+        v = v < 0.0f ? 0.0f : v;
+        v = v > 255.0f ? 255.0f : v;
+        acc[i] = v;
+    }
+    for (int x = 0; x < dw; ++x)
+        for (int c = 0; c < kBgrChannels; ++c)
+            out[kBgrChannels * x + c] = std::uint8_t(int(acc[4 * x + c]));
+}
+ORM_DISPATCH(VerticalPixels, VerticalPixelsBody)
+
+}  // namespace
+
 void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
     const AxisFilter fx = MakeAxisFilter(mode, src.width, dst.width);
     const AxisFilter fy = MakeAxisFilter(mode, src.height, dst.height);
-    const int dw = dst.width;
+    const int dw = dst.width, sw = src.width;
 
-    // Horizontal sums of the source rows the current output row reads, in a ring keyed by source
-    // row: the rows an output reads are consecutive, so they never share a slot.
-    const std::size_t row_floats = std::size_t(dw) * kBgrChannels;
-    const int slots = fy.taps;
-    std::vector<float> ring(row_floats * slots);
-    std::vector<int> slot_row(slots, -1);
-    auto horizontal_row = [&](int y) -> const float* {
-        const int slot = y % slots;
-        float* out = ring.data() + row_floats * slot;
-        if (slot_row[slot] == y)
-            return out;
-        slot_row[slot] = y;
-        const std::uint8_t* s = src.Row(y);
-        for (int x = 0; x < dw; ++x) {
-            const int* idx = fx.index.data() + std::size_t(x) * fx.taps;
-            const float* w = fx.weight.data() + std::size_t(x) * fx.taps;
-            float b = 0, g = 0, r = 0;
-            for (int t = 0; t < fx.taps; ++t) {
-                const std::uint8_t* p = s + idx[t] * kBgrChannels;
-                b += w[t] * p[0];
-                g += w[t] * p[1];
-                r += w[t] * p[2];
+    // Source rows are padded by `pad` repeated edge pixels on each side, so the horizontal
+    // indices need no clamping: first index f (clamped or not) reads padded[f + pad].
+    const int pad = fx.taps;
+    std::vector<int> first(dw);
+    for (int x = 0; x < dw; ++x)
+        first[x] = fx.first[x] + pad;
+
+    ParallelRows(
+        dst.height, 16,
+        [&](int y0, int y1) {
+            std::vector<Pixel> padded(std::size_t(sw) + 2 * pad);
+            // Horizontal sums of the source rows the band reads, in a ring keyed by source row:
+            // the rows an output reads are consecutive, so they never share a slot.
+            const int slots = fy.taps;
+            std::vector<Pixel> ring(std::size_t(dw) * slots);
+            std::vector<int> slot_row(slots, -1);
+            std::vector<const float*> rows(slots);
+            std::vector<float> weights(slots), acc(std::size_t(dw) * 4);
+            for (int y = y0; y < y1; ++y) {
+                const int* idx = fy.index.data() + std::size_t(y) * fy.taps;
+                const float* w = fy.weight.data() + std::size_t(y) * fy.taps;
+                int count = 0;
+                for (int t = 0; t < fy.taps; ++t) {
+                    if (w[t] == 0.0f)
+                        continue;  // adding 0 would change nothing
+                    const int r = idx[t];
+                    const int slot = r % slots;
+                    Pixel* h = ring.data() + std::size_t(slot) * dw;
+                    if (slot_row[slot] != r) {
+                        const std::uint8_t* s = src.Row(r);
+                        for (int x = 0; x < sw; ++x)
+                            padded[pad + x] = Pixel{float(s[3 * x]), float(s[3 * x + 1]),
+                                                    float(s[3 * x + 2]), 0.0f};
+                        for (int i = 0; i < pad; ++i) {
+                            padded[i] = padded[pad];
+                            padded[pad + sw + i] = padded[pad + sw - 1];
+                        }
+                        HorizontalPixels(static_cast<const Pixel*>(padded.data()),
+                                         static_cast<const float*>(fx.weight.data()),
+                                         static_cast<const int*>(first.data()), dw, fx.taps, h);
+                        slot_row[slot] = r;
+                    }
+                    rows[count] = reinterpret_cast<const float*>(h);
+                    weights[count] = w[t];
+                    ++count;
+                }
+                VerticalPixels(static_cast<const float* const*>(rows.data()),
+                               static_cast<const float*>(weights.data()), count, dw, acc.data(),
+                               dst.Row(y));
             }
-            out[3 * x] = b;
-            out[3 * x + 1] = g;
-            out[3 * x + 2] = r;
-        }
-        return out;
-    };
-
-    std::vector<float> acc(row_floats);
-    for (int y = 0; y < dst.height; ++y) {
-        const int* idx = fy.index.data() + std::size_t(y) * fy.taps;
-        const float* w = fy.weight.data() + std::size_t(y) * fy.taps;
-        std::fill(acc.begin(), acc.end(), 0.0f);
-        for (int t = 0; t < fy.taps; ++t) {
-            if (w[t] == 0.0f)
-                continue;  // padding entries; adding 0 would change nothing
-            const float wt = w[t];
-            const float* h = horizontal_row(idx[t]);
-            for (std::size_t i = 0; i < row_floats; ++i)
-                acc[i] += wt * h[i];
-        }
-        std::uint8_t* out = dst.Row(y);
-        for (std::size_t i = 0; i < row_floats; ++i)
-            out[i] = std::uint8_t(std::clamp(std::lrint(acc[i]), 0L, 255L));
-    }
+        },
+        [](int) { return true; });
 }
 
 }  // namespace orm::engine

@@ -23,9 +23,11 @@ enum class StandardMode : int {
 };
 
 // Source indices and normalised weights of every output sample along one axis; each output
-// reads `taps` entries (padding entries have weight 0 and a valid index).
+// reads `taps` entries (entries past the edges have a clamped index). `first` is each output's
+// first index before clamping (it may lie up to `taps` samples outside the source).
 struct AxisFilter {
     int taps = 0;
+    std::vector<int> first;
     std::vector<int> index;
     std::vector<float> weight;
 };
