@@ -31,7 +31,11 @@ protected:
     }
     static QString Corpus(const QString& name) { return QString(ORM_CORPUS_DIR) + "/" + name; }
     QString Out(const QString& name = {}) const { return dir.path() + "/out/" + name; }
-    QStringList OutFiles() const { return QDir(Out()).entryList(QDir::Files | QDir::Hidden); }
+    QStringList OutFiles() const {
+        QStringList files = QDir(Out()).entryList(QDir::Files | QDir::Hidden);
+        files.sort();  // by code points, whatever the locale
+        return files;
+    }
 
     Result Run(const QStringList& args) {
         QProcess p;
