@@ -267,7 +267,9 @@ void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
         engine::cancelPreview.store(0);
     }
     pending_ = request;
-    worker_->WaitIdle(kIdleWaitMs);
+    // Once the worker is idle nothing is left to stop; the flag must not stop the next resize.
+    if (worker_->WaitIdle(kIdleWaitMs))
+        engine::cancelPreview.store(0);
     ++generation_;
 
     if (area.source.width() == area.target.width() && area.source.height() == area.target.height()) {

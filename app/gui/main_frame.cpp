@@ -259,12 +259,12 @@ void CMainFrame::CreateToolBar() {
             continue;
         }
         QAction* action = Action(id);
+        // The button shows the action's icon text: the label of the set.
+        action->setIconText(labels.value(label));
+        action->setToolTip(action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")));
         toolbar_->addAction(action);
-        if (auto* button = qobject_cast<QToolButton*>(toolbar_->widgetForAction(action))) {
-            button->setText(labels.value(label));
-            button->setToolTip(action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        if (QWidget* button = toolbar_->widgetForAction(action))
             button->setMinimumSize(40, 39);
-        }
         ++label;
     }
 }

@@ -1,0 +1,237 @@
+// The document's commands: opening (and its failures), next/previous over a folder with
+// wrap-around, skipped GIF files and corrupt neighbours, the enabling rule of Resize and Save,
+// and saving (same size, resized, unwritable targets).
+
+#include "document/cormensura_doc.h"
+#include "settings/prompt.h"
+#include "settings/resize_settings.h"
+#include "test_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orm {
+namespace {
+
+class DocumentCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = AppResizeSettings();
+        AppResizeSettings() = ResizeSettings{};
+        ASSERT_TRUE(dir_.isValid());
+    }
+    void TearDown() override { AppResizeSettings() = saved_; }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QString WriteImage(const QString& name, int w = 24, int h = 16) {
+        const QString path = Path(name);
+        EXPECT_TRUE(test::PatternImage(w, h).save(path)) << qPrintable(path);
+        return path;
+    }
+    QString WriteBytes(const QString& name, const QByteArray& bytes) {
+        QFile f(Path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return Path(name);
+    }
+    QString WriteGif(const QString& name) {
+        // A 1 x 1 GIF (Qt reads GIF but has no writer).
+        static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00,
+                                            0x00, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00,
+                                            0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+        return WriteBytes(name, QByteArray(reinterpret_cast<const char*>(gif), sizeof gif));
+    }
+    static QString Name(const CORMensuraDoc& doc) { return QFileInfo(doc.CurrentPath()).fileName(); }
+
+    ResizeSettings saved_;
+    QTemporaryDir dir_;
+    ScriptedPrompt prompt_;
+    ScopedPrompt scoped_{prompt_};
+};
+
+TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
+    CORMensuraDoc doc;
+    EXPECT_FALSE(doc.HasSource());
+    EXPECT_EQ(doc.SourceWidth(), kEmptyDocumentSize);
+    QSignalSpy opened(&doc, &CORMensuraDoc::documentOpened);
+    ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_EQ(doc.SourceWidth(), 30);
+    EXPECT_EQ(doc.SourceHeight(), 20);
+    EXPECT_EQ(AppResizeSettings().width, 30);
+    EXPECT_EQ(AppResizeSettings().height, 20);
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(WriteImage("a.png")));
+    const QString bad = WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
+    EXPECT_FALSE(doc.Open(bad));
+    EXPECT_FALSE(doc.HasSource());
+    ASSERT_EQ(prompt_.messages.size(), 1);
+    EXPECT_EQ(prompt_.messages[0], QStringLiteral("Can't open file\n%1!").arg(bad));
+
+    // A file that cannot even be read keeps what was open.
+    ASSERT_TRUE(doc.Open(Path("a.png")));
+    EXPECT_FALSE(doc.Open(Path("missing.png")));
+    EXPECT_TRUE(doc.HasSource());
+    EXPECT_EQ(prompt_.messages.size(), 2);
+    EXPECT_TRUE(prompt_.messages[1].startsWith(QStringLiteral("Failed to open document.")));
+}
+
+TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
+    WriteImage("a.jpg");
+    WriteGif("b.gif");
+    WriteImage("c.png");
+    WriteBytes("notes.txt", "text");
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(Path("c.png")));
+    ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
+    EXPECT_EQ(Name(doc), QStringLiteral("a.jpg"));  // wrapped from the last to the first
+    ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
+    EXPECT_EQ(Name(doc), QStringLiteral("c.png"));  // b.gif is never visited
+    ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Previous));
+    EXPECT_EQ(Name(doc), QStringLiteral("a.jpg"));
+    ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Previous));
+    EXPECT_EQ(Name(doc), QStringLiteral("c.png"));  // wrapped from the first to the last
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(DocumentCommands, SingleImageOnlyBeeps) {
+    WriteImage("only.png");
+    WriteGif("other.gif");
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(Path("only.png")));
+    QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
+    EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
+    EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Previous));
+    EXPECT_EQ(beep.count(), 2);
+    EXPECT_EQ(Name(doc), QStringLiteral("only.png"));
+    EXPECT_TRUE(doc.HasSource());
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(DocumentCommands, CorruptNeighboursAreReportedOnceEachAndSkipped) {
+    WriteImage("a.jpg");
+    WriteBytes("b.jpg", "garbage");
+    WriteBytes("c.png", "\x89PNG\r\n\x1a\n truncated");
+    WriteImage("d.bmp");
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(Path("a.jpg")));
+    ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
+    EXPECT_EQ(Name(doc), QStringLiteral("d.bmp"));
+    ASSERT_EQ(prompt_.messages.size(), 2);
+    EXPECT_TRUE(prompt_.messages[0].contains(QStringLiteral("b.jpg")));
+    EXPECT_TRUE(prompt_.messages[1].contains(QStringLiteral("c.png")));
+}
+
+TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
+    WriteImage("a.jpg");
+    WriteBytes("b.jpg", "garbage");
+    WriteBytes("c.tif", "II*\0garbage");
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(Path("a.jpg")));
+    QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
+    EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
+    EXPECT_EQ(prompt_.messages.size(), 2);  // one per corrupt file
+    EXPECT_EQ(beep.count(), 0);             // no further beep once candidates were tried
+}
+
+TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
+    CORMensuraDoc doc;
+    EXPECT_FALSE(doc.CanResizeAndSave());
+    ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
+    AppResizeSettings().dpi = doc.SourceDpi();
+    EXPECT_FALSE(doc.CanResizeAndSave());
+    AppResizeSettings().width = 31;
+    EXPECT_TRUE(doc.CanResizeAndSave());
+    AppResizeSettings().width = 30;
+    AppResizeSettings().height = 19;
+    EXPECT_TRUE(doc.CanResizeAndSave());
+    AppResizeSettings().height = 20;
+    AppResizeSettings().dpi = doc.SourceDpi() + 1;
+    EXPECT_TRUE(doc.CanResizeAndSave());
+}
+
+TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
+    QImage grey(20, 10, QImage::Format_Grayscale8);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            grey.scanLine(y)[x] = uchar(x * 12 + y);
+    ASSERT_TRUE(grey.save(Path("grey.png")));
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(Path("grey.png")));
+    AppResizeSettings().dpi = 150;
+    ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
+    const QImage back(Path("out.png"));
+    EXPECT_EQ(back.format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(back, grey);
+    EXPECT_NEAR(back.dotsPerMeterX() * 0.0254, 150, 0.05);
+}
+
+TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
+    for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
+        AppResizeSettings().width = 60;
+        AppResizeSettings().height = 17;
+        AppResizeSettings().algorithm = algorithm;
+        const QString out = Path(QStringLiteral("out%1.bmp").arg(algorithm));
+        ASSERT_TRUE(doc.ResizeAndSave(out)) << algorithm;
+        EXPECT_EQ(QImage(out).size(), QSize(60, 17)) << algorithm;
+    }
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWritten) {
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
+    AppResizeSettings().width = 20;
+    AppResizeSettings().height = 15;
+    const QString target = Path("no/such/folder/out.jpg");
+    EXPECT_FALSE(doc.ResizeAndSave(target));
+    ASSERT_EQ(prompt_.messages.size(), 1);
+    EXPECT_TRUE(prompt_.messages[0].startsWith(QStringLiteral("Can't save file %1.\n").arg(target)));
+    EXPECT_GT(prompt_.messages[0].size(), QStringLiteral("Can't save file %1.\n").arg(target).size());
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A target that is a folder.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("taken.png")));
+    EXPECT_FALSE(doc.ResizeAndSave(Path("taken.png")));
+    EXPECT_EQ(prompt_.messages.size(), 2);
+    // Files left in the folder: only what the test made.
+    const QStringList left = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, QStringList{QStringLiteral("src.png")});
+}
+
+TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
+    CORMensuraDoc doc;
+    ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
+    AppResizeSettings().width = 20;
+    AppResizeSettings().height = 15;
+    const QString existing = WriteBytes("photo.jpeg", "keep me");
+    EXPECT_FALSE(doc.ResizeAndSave(existing));
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep me"));
+}
+
+TEST_F(DocumentCommands, SettingsChangedUpdatesViewsUnlessASpinIsHeld) {
+    CORMensuraDoc doc;
+    QSignalSpy update(&doc, &CORMensuraDoc::viewsUpdate);
+    doc.SettingsChanged();
+    doc.SetSpinPending(true);
+    doc.SettingsChanged();
+    EXPECT_EQ(update.count(), 1);
+    doc.RefreshViews();
+    EXPECT_EQ(update.count(), 2);
+}
+
+}  // namespace
+}  // namespace orm

@@ -1,0 +1,266 @@
+// The preview request rules: the per-algorithm caches and the reuse of contained areas (plain
+// PreviewStore), what the view does with its drawn picture, and the document's requests with
+// the real worker thread: the 1:1 copy, switching 6 -> 7 -> 6, contained areas, and a width
+// change while the worker computes.
+
+#include "document/cormensura_doc.h"
+#include "document/preview_draw_state.h"
+#include "document/preview_store.h"
+#include "document/preview_worker.h"
+#include "engine/progress.h"
+#include "settings/resize_settings.h"
+#include "test_environment.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orm {
+namespace {
+
+PreviewRequest Request(PixelRect source, PixelRect target, int ow, int oh, int algorithm) {
+    return {{source, target}, ow, oh, algorithm};
+}
+
+QImage Filled(int w, int h, int seed) {
+    QImage img = test::PatternImage(w + seed, h);
+    return img.copy(seed, 0, w, h);
+}
+
+TEST(PreviewStore, CachesPerAlgorithmServeTheSameAreaAgain) {
+    PreviewStore store;
+    const auto r6 = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 6);
+    auto r7 = r6;
+    r7.algorithm = 7;
+    const QImage six = Filled(200, 200, 1), seven = Filled(200, 200, 2);
+
+    EXPECT_EQ(store.ServeFromCache(r6), PreviewStore::Served::No);
+    store.StoreComputed(r6, six);
+    store.ReleaseResult();
+    // 7 has no cache yet: computed, while 6's cache survives.
+    EXPECT_EQ(store.ServeFromCache(r7), PreviewStore::Served::No);
+    EXPECT_TRUE(store.HasCache(6));
+    store.StoreComputed(r7, seven);
+    store.ReleaseResult();
+    // Back to 6: served at once with 6's pixels; then 7 again.
+    EXPECT_EQ(store.ServeFromCache(r6), PreviewStore::Served::WholeCache);
+    EXPECT_EQ(store.Result(), six);
+    EXPECT_EQ(store.ServeFromCache(r7), PreviewStore::Served::WholeCache);
+    EXPECT_EQ(store.Result(), seven);
+}
+
+TEST(PreviewStore, ContainedAreaAtTheSameScaleIsCutOut) {
+    PreviewStore store;
+    const auto big = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 5);
+    const QImage pixels = Filled(200, 200, 3);
+    store.StoreComputed(big, pixels);
+    store.ReleaseResult();
+
+    const auto inside = Request({10, 20, 60, 70}, {20, 40, 120, 140}, 400, 400, 5);
+    EXPECT_EQ(store.ServeFromCache(inside), PreviewStore::Served::CutFromCache);
+    EXPECT_EQ(store.Result(), pixels.copy(20, 40, 100, 100));
+
+    // The same source part at another scale (another output size) is not reused, and nothing
+    // is kept for an area the caches cannot serve.
+    const auto otherScale = Request({10, 20, 60, 70}, {30, 60, 180, 210}, 600, 600, 5);
+    EXPECT_EQ(store.ServeFromCache(otherScale), PreviewStore::Served::No);
+    EXPECT_FALSE(store.HasCache(5));
+}
+
+TEST(PreviewStore, AreaOutsideTheComputedOneReleasesEveryCache) {
+    PreviewStore store;
+    const auto a = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 6);
+    store.StoreComputed(a, Filled(200, 200, 4));
+    auto a7 = a;
+    a7.algorithm = 7;
+    store.StoreComputed(a7, Filled(200, 200, 5));
+    const auto moved = Request({50, 0, 150, 100}, {100, 0, 300, 200}, 400, 400, 6);
+    EXPECT_EQ(store.ServeFromCache(moved), PreviewStore::Served::No);
+    EXPECT_FALSE(store.HasCache(6));
+    EXPECT_FALSE(store.HasCache(7));
+}
+
+TEST(PreviewStore, ACacheIsNeverServedForAnAreaItDoesNotHold) {
+    // 6 computed a large area; then 7 computed a part of it. 6's cache still holds the large
+    // area and must serve the part by cutting, not hand over the large picture as it is.
+    PreviewStore store;
+    const auto large = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 6);
+    const QImage six = Filled(200, 200, 6);
+    store.StoreComputed(large, six);
+    const auto part7 = Request({10, 10, 50, 50}, {20, 20, 100, 100}, 400, 400, 7);
+    EXPECT_EQ(store.ServeFromCache(part7), PreviewStore::Served::No);
+    store.StoreComputed(part7, Filled(80, 80, 7));
+    auto part6 = part7;
+    part6.algorithm = 6;
+    EXPECT_EQ(store.ServeFromCache(part6), PreviewStore::Served::CutFromCache);
+    EXPECT_EQ(store.Result(), six.copy(20, 20, 80, 80));
+}
+
+TEST(DrawRules, PictureKeptReplacedOrRedrawn) {
+    DrawnPicture drawn{true, {0, 0, 50, 50}, {0, 0, 100, 100}, 200, 200, 6, false};
+    const PixelRect same{0, 0, 50, 50};
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, 6, false), DrawAction::Keep);
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, 6, true), DrawAction::ShowResult);
+    drawn.resultShown = true;
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, 6, true), DrawAction::Keep);
+    // Another own algorithm over the same area keeps the picture as its provisional one.
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, 7, false), DrawAction::KeepAsProvisional);
+    // A standard mode, another area or another output size draws anew.
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, 4, false), DrawAction::DrawNew);
+    EXPECT_EQ(DecideDraw(drawn, {1, 0, 51, 50}, 200, 200, 6, false), DrawAction::DrawNew);
+    EXPECT_EQ(DecideDraw(drawn, same, 201, 200, 6, false), DrawAction::DrawNew);
+    EXPECT_EQ(DecideDraw(DrawnPicture{}, same, 200, 200, 6, false), DrawAction::DrawNew);
+
+    EXPECT_TRUE(ShouldRequestPreview(5, false, false, false));
+    EXPECT_FALSE(ShouldRequestPreview(4, false, false, false));
+    EXPECT_FALSE(ShouldRequestPreview(6, true, false, false));
+    EXPECT_FALSE(ShouldRequestPreview(6, false, true, false));
+    EXPECT_FALSE(ShouldRequestPreview(6, false, false, true));
+}
+
+// ---- The document with its worker ------------------------------------------------------------
+
+class DocumentPreview : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = AppResizeSettings();
+        ASSERT_TRUE(dir_.isValid());
+    }
+    void TearDown() override { AppResizeSettings() = saved_; }
+
+    // Opens a pattern image of the given size and sets the output size and algorithm.
+    void OpenPattern(CORMensuraDoc& doc, int w, int h) {
+        const QString path = dir_.filePath(QStringLiteral("pattern_%1x%2.png").arg(w).arg(h));
+        ASSERT_TRUE(test::PatternImage(w, h).save(path));
+        ASSERT_TRUE(doc.Open(path));
+    }
+    static void SetOutput(int w, int h, int algorithm) {
+        AppResizeSettings().width = w;
+        AppResizeSettings().height = h;
+        AppResizeSettings().algorithm = algorithm;
+        AppResizeSettings().correction = 2;  // None
+    }
+    static PreviewArea Whole(const CORMensuraDoc& doc) {
+        return AreaForVisible({0, 0, AppResizeSettings().width, AppResizeSettings().height}, 0, doc.Mapping());
+    }
+
+    ResizeSettings saved_;
+    QTemporaryDir dir_;
+};
+
+TEST_F(DocumentPreview, OneToOneIsCopiedFromTheSourceWithoutTheWorker) {
+    CORMensuraDoc doc;
+    OpenPattern(doc, 64, 48);
+    SetOutput(64, 48, 6);
+    QSignalSpy started(doc.Worker(), &PreviewWorker::jobStarted);
+    const PreviewArea area{{8, 4, 40, 30}, {8, 4, 40, 30}};
+    doc.RequestPreview(area);
+    ASSERT_TRUE(doc.Preview().HasResult());
+    EXPECT_EQ(doc.Preview().Result(), doc.SourcePixels().copy(8, 4, 32, 26));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_FALSE(doc.PreviewInFlight());
+}
+
+TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
+    CORMensuraDoc doc;
+    OpenPattern(doc, 40, 30);
+    SetOutput(80, 60, 6);
+    QSignalSpy started(doc.Worker(), &PreviewWorker::jobStarted);
+    QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
+
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(ready.wait(20000));
+    const QImage six = doc.Preview().Result();
+    ASSERT_EQ(six.size(), QSize(80, 60));
+
+    doc.ReleasePreviewResult();  // the view does this when the algorithm changes
+    AppResizeSettings().algorithm = 7;
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(ready.wait(20000));
+    const QImage seven = doc.Preview().Result();
+    EXPECT_NE(seven, six);
+
+    doc.ReleasePreviewResult();
+    AppResizeSettings().algorithm = 6;
+    doc.RequestPreview(Whole(doc));
+    EXPECT_TRUE(doc.Preview().HasResult());
+    EXPECT_EQ(doc.Preview().Result(), six);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(started.count(), 2);
+}
+
+TEST_F(DocumentPreview, ScrollingBackInsideTheComputedAreaComputesNothing) {
+    CORMensuraDoc doc;
+    OpenPattern(doc, 120, 90);
+    SetOutput(240, 180, 5);
+    QSignalSpy started(doc.Worker(), &PreviewWorker::jobStarted);
+    QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
+    const PreviewArea whole = Whole(doc);
+    doc.RequestPreview(whole);
+    ASSERT_TRUE(ready.wait(20000));
+    const QImage all = doc.Preview().Result();
+
+    doc.ReleasePreviewResult();
+    const PreviewArea part = AreaForVisible({40, 30, 140, 110}, 0, doc.Mapping());
+    doc.RequestPreview(part);
+    ASSERT_TRUE(doc.Preview().HasResult());
+    EXPECT_EQ(doc.Preview().Result(),
+              all.copy(part.target.left, part.target.top, part.target.width(), part.target.height()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(started.count(), 1);
+}
+
+TEST_F(DocumentPreview, ChangingTheWidthDuringAComputationCancelsIt) {
+    CORMensuraDoc doc;
+    OpenPattern(doc, 900, 700);
+    SetOutput(2700, 2100, 7);
+    QSignalSpy started(doc.Worker(), &PreviewWorker::jobStarted);
+    QSignalSpy finished(doc.Worker(), &PreviewWorker::jobFinished);
+    QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
+
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 10000));
+    ASSERT_TRUE(doc.Worker()->IsComputing());
+
+    SetOutput(1800, 1400, 7);
+    const PreviewArea second = Whole(doc);
+    QElapsedTimer timer;
+    timer.start();
+    doc.RequestPreview(second);
+    // The running computation for the outdated area gave up well within the idle wait.
+    EXPECT_LT(timer.elapsed(), kIdleWaitMs);
+
+    while (ready.count() == 0)
+        ASSERT_TRUE(ready.wait(60000));
+    // The spy records on the worker's thread, possibly just after the document took the result.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() >= 2; }, 5000));
+    const auto first = finished.at(0).at(0).value<PreviewResult>();
+    EXPECT_TRUE(first.image.isNull());  // cancelled, never shown
+    EXPECT_EQ(first.request.outputWidth, 2700);
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_EQ(doc.Preview().Result().size(), QSize(second.target.width(), second.target.height()));
+    EXPECT_EQ(doc.Preview().Computed().outputWidth, 1800);
+}
+
+TEST_F(DocumentPreview, OpeningAnotherImageDropsAResultStillOnItsWay) {
+    CORMensuraDoc doc;
+    OpenPattern(doc, 600, 400);
+    SetOutput(1800, 1200, 7);
+    QSignalSpy started(doc.Worker(), &PreviewWorker::jobStarted);
+    QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 10000));
+    OpenPattern(doc, 30, 20);
+    EXPECT_TRUE(doc.WaitWorkerIdle(kIdleWaitMs));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ready.count(), 0);
+    EXPECT_FALSE(doc.Preview().HasResult());
+}
+
+}  // namespace
+}  // namespace orm
