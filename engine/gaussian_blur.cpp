@@ -265,10 +265,11 @@ void BlurLines(const DericheCoefficients& k, std::uint8_t* plane, int first, int
 // `report(line)` runs after each wave for every line of it, in order.
 template <typename Report>
 bool BlurPass(const DericheCoefficients& k, std::uint8_t* plane, int lines, int n,
-              std::ptrdiff_t line_step, std::ptrdiff_t sample_step, Report&& report) {
+              std::ptrdiff_t line_step, std::ptrdiff_t sample_step, bool listened,
+              Report&& report) {
     const int bundles = (lines + kLanes - 1) / kLanes;
     return ParallelRows(
-        bundles, 2,
+        bundles, 2, listened,
         [&](int b0, int b1) {
             BundleScratch scratch;
             scratch.in.resize(std::size_t(n) * kLanes);
@@ -305,13 +306,14 @@ bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code
     }
 
     const DericheCoefficients kv = ComputeDericheCoefficients(GaussianSigmaForCode(vertical_code));
-    if (!BlurPass(kv, plane.Data(), w, h, 1, w,
+    if (!BlurPass(kv, plane.Data(), w, h, 1, w, progress != nullptr,
                   [&](int x) { return Report(progress, 50 * x / w); }))
         return false;
 
     const DericheCoefficients kh =
         ComputeDericheCoefficients(GaussianSigmaForCode(horizontal_code));
-    return BlurPass(kh, plane.Data(), h, w, w, 1, [&](int y) {
+    return BlurPass(kh, plane.Data(), h, w, w, 1, progress != nullptr || stop != nullptr,
+                    [&](int y) {
         if (stop != nullptr && *stop != 0)
             return false;
         return Report(progress, 50 * y / h + 50);

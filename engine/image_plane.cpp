@@ -98,7 +98,7 @@ bool ExtractPlane(const std::uint8_t* first_row, std::ptrdiff_t stride, int c, i
                   int height, CRSProgress* progress, ImagePlane& plane, PlaneArena* arena) {
     plane = arena != nullptr ? arena->Take(width, height) : ImagePlane(width, height);
     const bool done = ParallelRows(
-        height, kCopyBand,
+        height, kCopyBand, progress != nullptr,
         [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* src = first_row + y * stride + c;
@@ -121,7 +121,7 @@ bool StorePlane(std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k,
     const int width = plane.Width();
     const int height = plane.Height();
     return ParallelRows(
-        height, kCopyBand,
+        height, kCopyBand, progress != nullptr,
         [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y) {
                 std::uint8_t* dst = first_row + y * stride + c;

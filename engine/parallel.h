@@ -41,26 +41,30 @@ void ParallelFor(int count, int grain, BandFunction body);
 
 // Rows [0, count) in waves of about a sixteenth of the rows; after each wave `report(i)` is
 // called on the calling thread for every row i of the wave, in order, until one returns false,
-// which ends the stage (returns false). `min_band` is the smallest band worth a thread.
+// which ends the stage (returns false). Without a listener (`listened` false: no progress sink,
+// no stop flag) the rows run as one wave and `report` is not called. Bands are a quarter of a
+// thread's share of a wave, so a thread slowed by other work hands rows to the others;
+// `min_band` is the smallest band worth a thread.
 template <typename Body, typename Report>
-bool ParallelRows(int count, int min_band, Body&& body, Report&& report) {
+bool ParallelRows(int count, int min_band, bool listened, Body&& body, Report&& report) {
     if (count <= 0)
         return true;
     const int threads = EngineThreadCount();
-    int wave = (count + 15) / 16;
+    int wave = listened ? (count + 15) / 16 : count;
     if (wave < min_band * threads)
         wave = min_band * threads;
     for (int begin = 0; begin < count; begin += wave) {
         const int end = begin + wave < count ? begin + wave : count;
         const int n = end - begin;
-        int grain = (n + threads - 1) / threads;
+        int grain = (n + 4 * threads - 1) / (4 * threads);
         if (grain < min_band)
             grain = min_band;
         auto shifted = [&](int b, int e) { body(begin + b, begin + e); };
         ParallelFor(n, grain, shifted);
-        for (int i = begin; i < end; ++i)
-            if (!report(i))
-                return false;
+        if (listened)
+            for (int i = begin; i < end; ++i)
+                if (!report(i))
+                    return false;
     }
     return true;
 }

@@ -238,7 +238,7 @@ bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, doubl
         }
     } else {
         done = ParallelRows(
-            h, 8,
+            h, 8, progress != nullptr,
             [&](int y0, int y1) {
                 WindowRows windows(g, hx, hy);
                 for (int y = y0; y < y1; ++y) {

@@ -168,7 +168,7 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     // A band recomputes the horizontal sums of the few source rows it shares with its
     // neighbours; bands of 32 rows or more keep that small.
     return ParallelRows(
-        plan.dh, 32, [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
+        plan.dh, 32, progress != nullptr, [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
         [&](int y) { return Report(progress, int(100LL * y / plan.dh)); });
 }
 
@@ -271,7 +271,7 @@ bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress
     const int h = src.Height();
     const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width());
     return ParallelRows(
-        h, 16,
+        h, 16, progress != nullptr,
         [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y)
                 BoxLineReduce(plan, src.Row(y), 1, dst.Row(y), 1);
@@ -286,7 +286,7 @@ bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progr
     // Columns are independent: bands of columns, each reduced row by row across the band so the
     // loads are contiguous; the reports are the per-column ones.
     return ParallelRows(
-        w, 64,
+        w, 64, progress != nullptr,
         [&](int x0, int x1) {
             std::vector<std::uint64_t> acc(w);
             for (int o = 0; o < dh; ++o)

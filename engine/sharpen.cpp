@@ -48,7 +48,7 @@ bool SharpenPlane(ImagePlane& plane, int amount, CRSProgress* progress, PlaneAre
     std::memcpy(result.Row(0), plane.Row(0), std::size_t(w));
     std::memcpy(result.Row(h - 1), plane.Row(h - 1), std::size_t(w));
     const bool done = ParallelRows(
-        h - 2, 16,
+        h - 2, 16, progress != nullptr,
         [&](int i0, int i1) {
             for (int y = i0 + 1; y < i1 + 1; ++y) {
                 std::uint8_t* out = result.Row(y);

@@ -134,7 +134,7 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
         first[x] = fx.first[x] + pad;
 
     ParallelRows(
-        dst.height, 16,
+        dst.height, 16, false,
         [&](int y0, int y1) {
             std::vector<Pixel> padded(std::size_t(sw) + 2 * pad);
             // Horizontal sums of the source rows the band reads, in a ring keyed by source row:
