@@ -110,13 +110,15 @@ ORM_KERNEL void StretchRowBody(const std::uint8_t* v, const std::uint8_t* g,
         const int big = wmax[x], small = wmin[x];
         const int mid = (big + small + 1) >> 1;
         const int half = big - mid;  // 0 counts as 1; the table says so
-        const double gain = gains[half];
         const int limit = limits[half];
+        if (limit < 0) {
+            out[x] = g[x];  // gain 1: flat areas pass the guide through
+            continue;
+        }
+        const double gain = gains[half];
         const int d = int(v[x]) - mid;
         const int ad = d < 0 ? -d : d;
-        const int stretched = int(gain * d + mid);
-        int r = ad <= limit ? stretched : (d > 0 ? big : small);
-        r = limit < 0 ? int(g[x]) : r;
+        int r = ad <= limit ? int(gain * d + mid) : (d > 0 ? big : small);
         r = r < 0 ? 0 : r;
         r = r > 255 ? 255 : r;
         out[x] = std::uint8_t(r);
