@@ -240,7 +240,7 @@ ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int
         }
     }
 }
-ORM_DISPATCH(BlurBundle, BlurBundleBody)
+ORM_DISPATCH3(BlurBundle, BlurBundleBody)
 
 // Blurs lines [first, first + count) of the plane (count <= kLanes). A line of index i starts at
 // plane + i * line_step and its samples are sample_step apart; missing lanes repeat the last line.

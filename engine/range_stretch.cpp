@@ -28,7 +28,7 @@ ORM_KERNEL void FoldRowBody(const std::uint8_t* __restrict rmax, const std::uint
         mn[x] = mn[x] < rmin[x] ? mn[x] : rmin[x];
     }
 }
-ORM_DISPATCH(FoldRow, FoldRowBody)
+ORM_DISPATCH3(FoldRow, FoldRowBody)
 
 // Maximum and minimum of g over [x - half, x + half] for every x of [lo, hi], the window clipped
 // to the row. Windows inside the row use the doubling scheme: after the pass with span s, p[x]
@@ -124,7 +124,7 @@ ORM_KERNEL void StretchRowBody(const std::uint8_t* v, const std::uint8_t* g,
         out[x] = std::uint8_t(r);
     }
 }
-ORM_DISPATCH(StretchRow, StretchRowBody)
+ORM_DISPATCH3(StretchRow, StretchRowBody)
 
 // The same with grain noise on the stretched values; the noise is drawn in scan order, so this
 // form runs on one thread.

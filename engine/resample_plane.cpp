@@ -65,7 +65,7 @@ ORM_KERNEL void HorizontalSumsBody(const double* padded, const double* weights, 
         }
     }
 }
-ORM_DISPATCH(HorizontalSums, HorizontalSumsBody)
+ORM_DISPATCH3(HorizontalSums, HorizontalSumsBody)
 
 // One output row from the horizontal sums of the rows its taps read: sum over taps of
 // weight x row sum, accumulated from 0 in tap order, then rounded by adding one half, truncated
@@ -92,7 +92,7 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
         }
     }
 }
-ORM_DISPATCH(VerticalRow, VerticalRowBody)
+ORM_DISPATCH3(VerticalRow, VerticalRowBody)
 
 // Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring of
 // `taps` rows keyed by source row (the rows an output reads are consecutive, so they never
@@ -263,7 +263,7 @@ ORM_KERNEL void BoxColumnRowBody(const std::uint8_t* s, std::ptrdiff_t w, const 
     for (int x = x0; x < x1; ++x)
         out[x] = std::uint8_t(std::int64_t(double(acc[x]) / divisor));
 }
-ORM_DISPATCH(BoxColumnRow, BoxColumnRowBody)
+ORM_DISPATCH3(BoxColumnRow, BoxColumnRowBody)
 
 }  // namespace
 

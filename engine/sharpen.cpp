@@ -30,7 +30,7 @@ ORM_KERNEL void SharpenRowBody(const std::uint8_t* above, const std::uint8_t* ro
         out[x] = std::uint8_t(v);
     }
 }
-ORM_DISPATCH(SharpenRow, SharpenRowBody)
+ORM_DISPATCH3(SharpenRow, SharpenRowBody)
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 namespace orm::engine::simd {
 
 namespace {
-std::atomic<bool> forceScalar{false};
+std::atomic<int> limit{int(Level::Avx512)};
 
 bool CpuHasAvx2() {
 #if defined(ORM_SIMD_X86)
@@ -15,10 +15,23 @@ bool CpuHasAvx2() {
     return false;
 #endif
 }
+bool CpuHasAvx512() {
+#if defined(ORM_SIMD_X86)
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") && CpuHasAvx2();
+    return has;
+#else
+    return false;
+#endif
+}
 }  // namespace
 
-bool UseAvx2() { return CpuHasAvx2() && !forceScalar.load(std::memory_order_relaxed); }
+bool UseAvx512() {
+    return CpuHasAvx512() && limit.load(std::memory_order_relaxed) >= int(Level::Avx512);
+}
 
-void ForceScalar(bool force) { forceScalar.store(force, std::memory_order_relaxed); }
+bool UseAvx2() { return CpuHasAvx2() && limit.load(std::memory_order_relaxed) >= int(Level::Avx2); }
+
+void LimitLevel(Level level) { limit.store(int(level), std::memory_order_relaxed); }
 
 }  // namespace orm::engine::simd

@@ -12,15 +12,22 @@ namespace orm::engine::simd {
 #if defined(__x86_64__) || defined(__i386__)
 #define ORM_SIMD_X86 1
 #define ORM_AVX2 __attribute__((target("avx2")))
+#define ORM_AVX512 __attribute__((target("avx2,avx512f,avx512vl")))
 #else
 #define ORM_AVX2
+#define ORM_AVX512
 #endif
 #define ORM_KERNEL inline __attribute__((always_inline))
 
-// True when the CPU has AVX2 and the portable path is not forced.
+// The builds a dispatch may choose, from the plainest.
+enum class Level : int { Portable = 0, Avx2 = 1, Avx512 = 2 };
+
+// True when the CPU has AVX2 and no lower limit is set.
 bool UseAvx2();
-// Forces the portable path (tests); false restores the CPU's choice.
-void ForceScalar(bool force);
+// True when the CPU has AVX-512 (F and VL) and no lower limit is set.
+bool UseAvx512();
+// Limits the builds used to `level` and below (tests); Level::Avx512 restores the CPU's choice.
+void LimitLevel(Level level);
 
 }  // namespace orm::engine::simd
 
@@ -38,7 +45,26 @@ void ForceScalar(bool force);
         else                                                                              \
             name##Portable(a...);                                                         \
     }
+// The same with a third build for AVX-512 (its 32 vector registers help loops that keep many
+// values in flight).
+#define ORM_DISPATCH3(name, body)                                                         \
+    template <typename... A>                                                              \
+    ORM_AVX512 void name##Avx512(A... a) { body(a...); }                                  \
+    template <typename... A>                                                              \
+    ORM_AVX2 void name##Avx2(A... a) { body(a...); }                                      \
+    template <typename... A>                                                              \
+    void name##Portable(A... a) { body(a...); }                                           \
+    template <typename... A>                                                              \
+    void name(A... a) {                                                                   \
+        if (::orm::engine::simd::UseAvx512())                                             \
+            name##Avx512(a...);                                                           \
+        else if (::orm::engine::simd::UseAvx2())                                          \
+            name##Avx2(a...);                                                             \
+        else                                                                              \
+            name##Portable(a...);                                                         \
+    }
 #else
+#define ORM_DISPATCH3(name, body) ORM_DISPATCH(name, body)
 #define ORM_DISPATCH(name, body)                                                          \
     template <typename... A>                                                              \
     void name(A... a) { body(a...); }

@@ -91,7 +91,7 @@ ORM_KERNEL void HorizontalPixelsBody(const Pixel* padded, const float* weights, 
         out[x] = acc;
     }
 }
-ORM_DISPATCH(HorizontalPixels, HorizontalPixelsBody)
+ORM_DISPATCH3(HorizontalPixels, HorizontalPixelsBody)
 
 // Vertical pass of one output row: the weighted rows summed in tap order, rounded to nearest
 // (halves to even, as lrint does: adding 1.5 x 2^23 and taking it away rounds a float of
@@ -117,7 +117,7 @@ ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weight
         for (int c = 0; c < kBgrChannels; ++c)
             out[kBgrChannels * x + c] = std::uint8_t(int(acc[4 * x + c]));
 }
-ORM_DISPATCH(VerticalPixels, VerticalPixelsBody)
+ORM_DISPATCH3(VerticalPixels, VerticalPixelsBody)
 
 }  // namespace
 

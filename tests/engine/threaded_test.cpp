@@ -26,26 +26,31 @@ namespace {
 
 using test::SamePlanes;
 
-// Every combination of thread count and loop build, restored afterwards.
+// Thread counts and loop builds (the best the CPU has, at most AVX2, portable), restored
+// afterwards.
+using simd::Level;
 struct Config {
     int threads;
-    bool portable;
+    Level level;
     std::string Name() const {
-        return std::to_string(threads) + (threads == 1 ? " thread, " : " threads, ") +
-               (portable ? "portable loops" : "AVX2 loops where the CPU has them");
+        const char* loops = level == Level::Portable ? "portable loops"
+                            : level == Level::Avx2   ? "AVX2 loops where the CPU has them"
+                                                     : "the CPU's best loops";
+        return std::to_string(threads) + (threads == 1 ? " thread, " : " threads, ") + loops;
     }
 };
-const Config kConfigs[] = {{1, false}, {2, false}, {3, false}, {1, true}, {3, true}};
+const Config kConfigs[] = {{1, Level::Avx512},  {2, Level::Avx512}, {3, Level::Avx512},
+                           {2, Level::Avx2},    {1, Level::Portable}, {3, Level::Portable}};
 
 class ConfigScope {
 public:
     explicit ConfigScope(const Config& c) {
         SetEngineThreadCount(c.threads);
-        simd::ForceScalar(c.portable);
+        simd::LimitLevel(c.level);
     }
     ~ConfigScope() {
         SetEngineThreadCount(0);
-        simd::ForceScalar(false);
+        simd::LimitLevel(Level::Avx512);
     }
 };
 
@@ -230,7 +235,7 @@ TEST(ThreadedAlgorithms, StandardModesDoNotDependOnThreadsOrLoops) {
         for (auto [tw, th] : {std::pair{150, 97}, {15, 11}, {61, 200}}) {
             BgrImage expected(tw, th);
             {
-                ConfigScope scope({1, true});
+                ConfigScope scope({1, Level::Portable});
                 DrawStandardMode(src.View(), expected.View(), StandardMode(mode));
             }
             ForEachConfig([&] {
@@ -259,7 +264,7 @@ TEST(ThreadedAlgorithms, ProgressReportsAreTheSameForAnyThreadCount) {
     for (auto [algorithm, tw, th] : {std::array{5, 120, 90}, {6, 100, 75}, {7, 10, 7}, {5, 100, 36}}) {
         std::vector<int> expected;
         {
-            ConfigScope scope({1, false});
+            ConfigScope scope({1, Level::Avx512});
             RecordingSink sink;
             ASSERT_EQ(ResizeImage(src.View(), tw, th, algorithm, false, &sink).status,
                       ResizeStatus::Ok);
@@ -283,7 +288,7 @@ TEST(ThreadedAlgorithms, StopRequestsEndTheResizeOnAnyThreadCount) {
         // exception: the blur after it asks once more).
         std::vector<int> expected;
         {
-            ConfigScope scope({1, false});
+            ConfigScope scope({1, Level::Avx512});
             RecordingSink sink;
             sink.stop_after = stop_after;
             EXPECT_EQ(ResizeImage(src.View(), 120, 90, 5, false, &sink).status,
@@ -304,7 +309,7 @@ TEST(ThreadedAlgorithms, StopRequestsEndTheResizeOnAnyThreadCount) {
 
 TEST(ThreadedAlgorithms, TwoResizesAtOnceGiveTheSameResults) {
     const BgrImage a = RandomImage(50, 40, 12), b = RandomImage(33, 45, 13);
-    ConfigScope scope({2, false});
+    ConfigScope scope({2, Level::Avx512});
     const ResizeOutcome a_alone = ResizeImage(a.View(), 100, 80, 5, false, nullptr);
     const ResizeOutcome b_alone = ResizeImage(b.View(), 66, 90, 6, false, nullptr);
     ResizeOutcome a_together, b_together;
