@@ -106,9 +106,10 @@ ORM_KERNEL Lanes& operator+=(Lanes& a, const Lanes& b) { return a = a + b; }
 ORM_KERNEL Lanes& operator-=(Lanes& a, const Lanes& b) { return a = a - b; }
 
 struct BundleScratch {
-    std::vector<int> in;                // n x kLanes samples
-    std::vector<int> out;               // n x kLanes results
-    std::vector<double> vp;             // n x kLanes forward values
+    // Written before read: no clearing.
+    std::vector<int, UninitAllocator<int>> in;       // n x kLanes samples
+    std::vector<int, UninitAllocator<int>> out;      // n x kLanes results
+    std::vector<double, UninitAllocator<double>> vp;  // n x kLanes forward values
 };
 
 // Forward values in memory (unaligned access: the buffer has the alignment of double only).
@@ -300,7 +301,8 @@ bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code
     try {
         // The line buffers of the first bundle, made up front so that a plane too large for
         // memory fails before anything is written.
-        std::vector<double> probe(std::size_t(std::max(w, h)) * kLanes);
+        std::vector<double> probe;
+        probe.reserve(std::size_t(std::max(w, h)) * kLanes);
     } catch (const std::bad_alloc&) {
         return false;  // the plane is left as it was
     }

@@ -198,9 +198,10 @@ private:
 
     const ImagePlane& g_;
     int w_, h_, hx_, hy_, slots_, lo_, hi_;
-    std::vector<std::uint8_t> ring_max_, ring_min_;
+    using Bytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;  // written first
+    Bytes ring_max_, ring_min_;
     std::vector<int> slot_row_;
-    std::vector<std::uint8_t> pmax_, pmin_, wmax_, wmin_;
+    Bytes pmax_, pmin_, wmax_, wmin_;
 };
 
 }  // namespace

@@ -100,10 +100,11 @@ ORM_DISPATCH3(VerticalRow, VerticalRowBody)
 void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
                   int y1) {
     const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
-    std::vector<double> padded(std::size_t(sw) + 2 * n);
-    std::vector<double> ring(std::size_t(taps) * dw);
+    using Doubles = std::vector<double, UninitAllocator<double>>;  // written before read
+    Doubles padded(std::size_t(sw) + 2 * n);
+    Doubles ring(std::size_t(taps) * dw);
     std::vector<int> slot_row(taps, -1);
-    std::vector<double> acc(dw);
+    Doubles acc(dw);
     std::vector<const double*> sums(taps);
     std::vector<double> weights(taps);
 
@@ -288,7 +289,7 @@ bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progr
     return ParallelRows(
         w, 64, progress != nullptr,
         [&](int x0, int x1) {
-            std::vector<std::uint64_t> acc(w);
+            std::vector<std::uint64_t, UninitAllocator<std::uint64_t>> acc(w);  // written first
             for (int o = 0; o < dh; ++o)
                 BoxColumnRow(src.Data(), std::ptrdiff_t(w),
                              static_cast<const BoxTerm*>(plan.terms.data() + o), plan.step, x0, x1,

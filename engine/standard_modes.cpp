@@ -136,14 +136,15 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
     ParallelRows(
         dst.height, 16, false,
         [&](int y0, int y1) {
-            std::vector<Pixel> padded(std::size_t(sw) + 2 * pad);
+            std::vector<Pixel, UninitAllocator<Pixel>> padded(std::size_t(sw) + 2 * pad);
             // Horizontal sums of the source rows the band reads, in a ring keyed by source row:
             // the rows an output reads are consecutive, so they never share a slot.
             const int slots = fy.taps;
-            std::vector<Pixel> ring(std::size_t(dw) * slots);
+            std::vector<Pixel, UninitAllocator<Pixel>> ring(std::size_t(dw) * slots);
             std::vector<int> slot_row(slots, -1);
             std::vector<const float*> rows(slots);
-            std::vector<float> weights(slots), acc(std::size_t(dw) * 4);
+            std::vector<float> weights(slots);
+            std::vector<float, UninitAllocator<float>> acc(std::size_t(dw) * 4);
             for (int y = y0; y < y1; ++y) {
                 const int* idx = fy.index.data() + std::size_t(y) * fy.taps;
                 const float* w = fy.weight.data() + std::size_t(y) * fy.taps;
