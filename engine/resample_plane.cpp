@@ -33,36 +33,40 @@ std::vector<AxisSample> AxisSamples(int src, int dst) {
 }
 
 // Everything the row loops need, looked up once per call:
-//  - the horizontal weights of every output column, tap-major (weight t of column x at
-//    [t * dw + x]) so the column loop reads them contiguously, and the first padded sample
-//    each column reads;
+//  - the horizontal weights of every output column (weight t of column x at [x * taps + t])
+//    and the first padded sample each column reads;
 //  - per output row, the source rows its taps read (clamped to the plane) and their weights,
 //    leaving out taps whose weight is exactly 0 (see VerticalRow).
 struct ResamplePlan {
     int sw, sh, dw, dh, n, taps;
-    std::vector<double> column_weights;  // taps x dw
+    std::vector<double> column_weights;  // dw x taps
     std::vector<int> column_first;       // dw: index into the padded row
     std::vector<AxisSample> rows;        // dh
     const WeightTable* table;
 };
 
-// The horizontal sums of one source row: out[x] = sum over t of w[t][x] * padded[first[x] + t],
-// accumulated from 0 in tap order, exactly the inner sum of the documented double sum. The row is
-// padded with n repeated edge samples on each side so no column clamps. Columns are processed in
-// chunks that stay in the first-level cache while every tap passes over them.
-ORM_KERNEL void HorizontalSumsBody(const double* padded, const double* weights, const int* first,
-                                   int dw, int taps, double* out) {
-    constexpr int kChunk = 512;
-    for (int x0 = 0; x0 < dw; x0 += kChunk) {
-        const int x1 = std::min(dw, x0 + kChunk);
-        for (int x = x0; x < x1; ++x)
-            out[x] = 0.0;
-        for (int t = 0; t < taps; ++t) {
-            const double* w = weights + std::size_t(t) * dw;
-            const double* p = padded + t;
-            for (int x = x0; x < x1; ++x)
-                out[x] += w[x] * p[first[x]];
-        }
+// The horizontal sums of four source rows at once (one per lane of a four-double vector):
+// out_i[x] = sum over t of w[x][t] * padded_i[first[x] + t], accumulated from 0 in tap order,
+// exactly the inner sum of the documented double sum for each row. The rows are interleaved and
+// padded with n repeated edge samples on each side so no column clamps, and the lanes never mix.
+typedef double Rows4 __attribute__((vector_size(4 * sizeof(double))));
+
+ORM_KERNEL void HorizontalSumsBody(const Rows4* padded, const double* weights, const int* first,
+                                   int dw, int taps, double* const* out) {
+    double* out0 = out[0];
+    double* out1 = out[1];
+    double* out2 = out[2];
+    double* out3 = out[3];
+    for (int x = 0; x < dw; ++x) {
+        const double* w = weights + std::size_t(x) * taps;
+        const Rows4* p = padded + first[x];
+        Rows4 h = {0.0, 0.0, 0.0, 0.0};
+        for (int t = 0; t < taps; ++t)
+            h += w[t] * p[t];
+        out0[x] = h[0];
+        out1[x] = h[1];
+        out2[x] = h[2];
+        out3[x] = h[3];
     }
 }
 ORM_DISPATCH3(HorizontalSums, HorizontalSumsBody)
@@ -94,19 +98,48 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
 }
 ORM_DISPATCH3(VerticalRow, VerticalRowBody)
 
-// Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring of
-// `taps` rows keyed by source row (the rows an output reads are consecutive, so they never
-// share a slot); each is computed once per band and reused by every output row of the band.
+// Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring
+// keyed by source row, computed four aligned rows at a time (g .. g + 3, g a multiple of 4) and
+// reused by every output row of the band that reads them. The rows an output reads are
+// consecutive and only grow from one output row to the next, and a group lies within three rows
+// of the window that asked for it, so with taps + 8 slots no row still needed loses its slot.
 void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
                   int y1) {
     const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
+    const int slots = taps + 8;
     using Doubles = std::vector<double, UninitAllocator<double>>;  // written before read
-    Doubles padded(std::size_t(sw) + 2 * n);
-    Doubles ring(std::size_t(taps) * dw);
-    std::vector<int> slot_row(taps, -1);
+    std::vector<Rows4, UninitAllocator<Rows4>> padded(std::size_t(sw) + 2 * n);
+    Doubles ring(std::size_t(slots) * dw);
+    Doubles spare(dw);  // the lanes of a group past the last source row
+    std::vector<int> slot_row(slots, -1);
     Doubles acc(dw);
     std::vector<const double*> sums(taps);
     std::vector<double> weights(taps);
+
+    auto compute_group = [&](int g) {
+        double* out[4];
+        for (int i = 0; i < 4; ++i) {
+            const int r = std::min(g + i, sh - 1);
+            const std::uint8_t* s = src.Row(r);
+            for (int k = 0; k < n; ++k)
+                padded[k][i] = s[0];
+            for (int c = 0; c < sw; ++c)
+                padded[c + n][i] = s[c];
+            for (int k = 0; k < n; ++k)
+                padded[std::size_t(sw) + n + k][i] = s[sw - 1];
+            if (g + i < sh) {
+                const int slot = (g + i) % slots;
+                out[i] = ring.data() + std::size_t(slot) * dw;
+                slot_row[slot] = g + i;
+            } else {
+                out[i] = spare.data();
+            }
+        }
+        HorizontalSums(static_cast<const Rows4*>(padded.data()),
+                       static_cast<const double*>(plan.column_weights.data()),
+                       static_cast<const int*>(plan.column_first.data()), dw, taps,
+                       static_cast<double* const*>(out));
+    };
 
     for (int y = y0; y < y1; ++y) {
         const AxisSample& row = plan.rows[y];
@@ -116,23 +149,10 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
             if (w[t] == 0.0)
                 continue;
             const int r = std::clamp(row.base + t - (n - 1), 0, sh - 1);
-            const int slot = r % taps;
-            double* slot_sums = ring.data() + std::size_t(slot) * dw;
-            if (slot_row[slot] != r) {
-                const std::uint8_t* s = src.Row(r);
-                for (int i = 0; i < n; ++i)
-                    padded[i] = s[0];
-                for (int c = 0; c < sw; ++c)
-                    padded[c + n] = s[c];
-                for (int i = 0; i < n; ++i)
-                    padded[std::size_t(sw) + n + i] = s[sw - 1];
-                HorizontalSums(static_cast<const double*>(padded.data()),
-                               static_cast<const double*>(plan.column_weights.data()),
-                               static_cast<const int*>(plan.column_first.data()), dw, taps,
-                               slot_sums);
-                slot_row[slot] = r;
-            }
-            sums[count] = slot_sums;
+            const int slot = r % slots;
+            if (slot_row[slot] != r)
+                compute_group(r - r % 4);
+            sums[count] = ring.data() + std::size_t(slot) * dw;
             weights[count] = w[t];
             ++count;
         }
@@ -162,7 +182,7 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     for (int x = 0; x < plan.dw; ++x) {
         const double* w = table.Phase(columns[x].phase);
         for (int t = 0; t < plan.taps; ++t)
-            plan.column_weights[std::size_t(t) * plan.dw + x] = w[t];
+            plan.column_weights[std::size_t(x) * plan.taps + t] = w[t];
         plan.column_first[x] = columns[x].base + 1;  // padded index of column base - (n - 1)
     }
 
