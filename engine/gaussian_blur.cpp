@@ -247,16 +247,31 @@ ORM_DISPATCH3(BlurBundle, BlurBundleBody)
 // plane + i * line_step and its samples are sample_step apart; missing lanes repeat the last line.
 void BlurLines(const DericheCoefficients& k, std::uint8_t* plane, int first, int count, int n,
                std::ptrdiff_t line_step, std::ptrdiff_t sample_step, BundleScratch& scratch) {
+    int* in = scratch.in.data();
+    const int* out = scratch.out.data();
+    if (line_step == 1 && count == kLanes) {
+        // Neighbouring columns: sample i of the bundle is kLanes consecutive bytes.
+        std::uint8_t* base = plane + first;
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t* row = base + i * sample_step;
+            for (int l = 0; l < kLanes; ++l)
+                in[i * kLanes + l] = row[l];
+        }
+        BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(), scratch.out.data());
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t* row = base + i * sample_step;
+            for (int l = 0; l < kLanes; ++l)
+                row[l] = std::uint8_t(out[i * kLanes + l]);
+        }
+        return;
+    }
     const std::uint8_t* src[kLanes];
     for (int l = 0; l < kLanes; ++l)
         src[l] = plane + std::min(first + l, first + count - 1) * line_step;
-    int* in = scratch.in.data();
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < kLanes; ++l)
             in[i * kLanes + l] = src[l][i * sample_step];
-    BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(),
-               scratch.out.data());
-    const int* out = scratch.out.data();
+    BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(), scratch.out.data());
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < count; ++l)
             plane[(first + l) * line_step + i * sample_step] = std::uint8_t(out[i * kLanes + l]);
