@@ -14,6 +14,10 @@ int CentringOffset(int content, int client, bool centre) {
 int ScrollMaximum(int content, int client) { return std::max(0, content - client); }
 
 int KeepCentre(int position, int oldTotal, int newTotal, int client) {
+    // A content smaller than the window was shown centred: its centre was the window's centre,
+    // as if scrolled to (old - client) / 2.
+    if (oldTotal < client)
+        position = (oldTotal - client) / 2;
     const int moved = position + (newTotal - oldTotal) / 2;
     return std::clamp(moved, 0, ScrollMaximum(newTotal, client));
 }

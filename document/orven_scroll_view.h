@@ -16,6 +16,7 @@ int CentringOffset(int content, int client, bool centre = true);
 // The largest scroll position.
 int ScrollMaximum(int content, int client);
 // The scroll position after the total size changed: moved by half the change, then clamped.
+// A content that was smaller than the window (shown centred) counts as centred.
 int KeepCentre(int position, int oldTotal, int newTotal, int client);
 
 class COrvenScrollView : public QAbstractScrollArea {

@@ -65,6 +65,8 @@ TEST(ScrollArithmetic, CentringKeepingTheCentreAndClamping) {
     // Shrinking below the window clamps to 0; past the end clamps to the new maximum.
     EXPECT_EQ(KeepCentre(300, 1000, 350, 400), 0);
     EXPECT_EQ(KeepCentre(600, 1000, 800, 400), 400);
+    // A content that was smaller than the window was shown centred: the new one is centred too.
+    EXPECT_EQ(KeepCentre(0, 10, 1400, 778), 311);
 }
 
 TEST(NavigatorGeometry, ImageFitsCentredAndCropFrameHasTheOutputAspect) {
