@@ -80,9 +80,12 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
     constexpr int kChunk = 512;
     for (int x0 = 0; x0 < dw; x0 += kChunk) {
         const int x1 = std::min(dw, x0 + kChunk);
+        // The sum starts at 0: the first product is added to 0 as it comes.
+        const double w0 = count > 0 ? weights[0] : 0.0;
+        const double* h0 = count > 0 ? sums[0] : nullptr;
         for (int x = x0; x < x1; ++x)
-            acc[x] = 0.0;
-        for (int t = 0; t < count; ++t) {
+            acc[x] = count > 0 ? 0.0 + w0 * h0[x] : 0.0;
+        for (int t = 1; t < count; ++t) {
             const double w = weights[t];
             const double* h = sums[t];
             for (int x = x0; x < x1; ++x)
