@@ -125,6 +125,8 @@ CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(pare
 
     currentFrame = this;
     engine::SetFrameCommandPoster(&PostCommandToFrame);
+    // Keys go to the preview first: Left and Right step through the folder from there.
+    view_->setFocus();
     UpdateTitle();
     UpdatePanelFromDocument();
     UpdateCommandStates();
@@ -217,7 +219,11 @@ void CMainFrame::CreateMenus() {
     file->addSeparator();
     file->addAction(Action(kCmdExit));
     recentMenu_ = file;
-    connect(file, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        UpdateCommandStates();
+        // Looks at the settings folder, so only when the menu opens.
+        Action(kCmdLoadSettings)->setEnabled(CanLoadSettings());
+    });
     UpdateRecentMenu();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -352,7 +358,6 @@ void CMainFrame::UpdateCommandStates() {
     Action(kCmdSave)->setEnabled(doc_->CanResizeAndSave());
     Action(kCmdNext)->setEnabled(doc_->CanLoadNeighbour());
     Action(kCmdPrevious)->setEnabled(doc_->CanLoadNeighbour());
-    Action(kCmdLoadSettings)->setEnabled(CanLoadSettings());
     Action(kCmdBatchMode)->setChecked(batchMode.load() != 0);
     // Batch mode is filled in with the batch list.
     Action(kCmdBatchMode)->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "app/gui/main_frame.h"
 #include "app/gui/toolbar_sets.h"
 #include "document/cormensura_doc.h"
+#include "document/cormensura_view.h"
 #include "engine/progress.h"
 #include "settings/prompt.h"
 #include "settings/resize_settings.h"
@@ -14,6 +15,7 @@
 #include "test_environment.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
 #include <QSplitter>
 #include <QProgressBar>
@@ -96,6 +98,24 @@ TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
     EXPECT_TRUE(frame.RecentFiles().first().endsWith(QStringLiteral("f4.png")));
     frame.SaveFrameState();
     EXPECT_EQ(store.RecentFiles(), frame.RecentFiles());
+}
+
+TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
+    CMainFrame frame(nullptr);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    WriteImage("a.png", 12, 10);
+    WriteImage("b.png", 14, 10);
+    ASSERT_TRUE(frame.OpenDocumentFile(dir_.filePath("a.png")));
+    frame.View()->setFocus();
+    QTest::keyClick(frame.View(), Qt::Key_Right);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    QTest::keyClick(frame.View(), Qt::Key_Left);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("a.png"));
+    QTest::keyClick(frame.View(), Qt::Key_PageDown);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    EXPECT_TRUE(prompt_.messages.isEmpty());
 }
 
 TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
