@@ -106,16 +106,15 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const QRegion around = QRegion(client).subtracted(QRegion(output));
     for (const QRect& r : around)
         painter.fillRect(r, Qt::white);
-    if (document_->SpinPending())
-        return;
-
-    const PreviewArea area = CurrentArea();
-    if (area.isEmpty())
-        return;
-    PreparePicture(area);
+    // While a spin button is held nothing new is drawn: the last picture stays.
+    const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
+    if (!area.isEmpty())
+        PreparePicture(area);
     if (!picture_.isNull())
         painter.drawPixmap(origin + QPoint(drawn_.target.left, drawn_.target.top), picture_);
 
+    if (area.isEmpty())
+        return;
     const ResizeSettings& s = AppResizeSettings();
     if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_, ScrollBarOperated()))
         document_->RequestPreview(area);
