@@ -2,6 +2,7 @@
 
 #include "engine/parallel.h"
 #include "engine/progress.h"
+#include "engine/simd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -92,21 +93,122 @@ void PlaneArena::Give(ImagePlane&& plane) {
 
 namespace {
 constexpr int kCopyBand = 16;  // rows per band of the channel copies
+
+// Channel C of 16 BGR pixels (48 bytes) to and from 16 plane bytes with byte shuffles.
+typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+
+template <int C>
+struct ChannelMasks {
+    // Store: byte i of the 48-byte block d (0..2) keeps its value or takes source byte (p / 3).
+    static Bytes16 Store(int d) {
+        Bytes16 m{};
+        for (int i = 0; i < 16; ++i) {
+            const int p = 16 * d + i;
+            m[i] = std::uint8_t(p % 3 == C ? 16 + p / 3 : i);
+        }
+        return m;
+    }
+    // Extract: pixel i's byte sits at p = 3 i + C; the first step gathers those below 32 from
+    // blocks 0 and 1, the second adds those from block 2.
+    static Bytes16 First() {
+        Bytes16 m{};
+        for (int i = 0; i < 16; ++i)
+            m[i] = std::uint8_t(3 * i + C < 32 ? 3 * i + C : 0);
+        return m;
+    }
+    static Bytes16 Second() {
+        Bytes16 m{};
+        for (int i = 0; i < 16; ++i)
+            m[i] = std::uint8_t(3 * i + C < 32 ? i : 16 + 3 * i + C - 32);
+        return m;
+    }
+};
+
+template <int C>
+ORM_KERNEL void ExtractRow3(const std::uint8_t* src, int width, std::uint8_t* dst) {
+    const Bytes16 first = ChannelMasks<C>::First(), second = ChannelMasks<C>::Second();
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        Bytes16 d0, d1, d2;
+        std::memcpy(&d0, src + 3 * x, 16);
+        std::memcpy(&d1, src + 3 * x + 16, 16);
+        std::memcpy(&d2, src + 3 * x + 32, 16);
+        const Bytes16 low = __builtin_shuffle(d0, d1, first);
+        const Bytes16 out = __builtin_shuffle(low, d2, second);
+        std::memcpy(dst + x, &out, 16);
+    }
+    for (; x < width; ++x)
+        dst[x] = src[3 * x + C];
 }
+
+template <int C>
+ORM_KERNEL void StoreRow3(const std::uint8_t* src, int width, std::uint8_t* dst) {
+    const Bytes16 m0 = ChannelMasks<C>::Store(0), m1 = ChannelMasks<C>::Store(1),
+                      m2 = ChannelMasks<C>::Store(2);
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        Bytes16 s, d0, d1, d2;
+        std::memcpy(&s, src + x, 16);
+        std::memcpy(&d0, dst + 3 * x, 16);
+        std::memcpy(&d1, dst + 3 * x + 16, 16);
+        std::memcpy(&d2, dst + 3 * x + 32, 16);
+        d0 = __builtin_shuffle(d0, s, m0);
+        d1 = __builtin_shuffle(d1, s, m1);
+        d2 = __builtin_shuffle(d2, s, m2);
+        std::memcpy(dst + 3 * x, &d0, 16);
+        std::memcpy(dst + 3 * x + 16, &d1, 16);
+        std::memcpy(dst + 3 * x + 32, &d2, 16);
+    }
+    for (; x < width; ++x)
+        dst[3 * x + C] = src[x];
+}
+
+// Rows [y0, y1) of channel c of a k-byte-per-pixel image, into or out of the plane.
+ORM_KERNEL void ExtractRowsBody(const std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k,
+                                int width, int y0, int y1, ImagePlane* plane) {
+    for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* src = first_row + y * stride;
+        std::uint8_t* dst = plane->Row(y);
+        if (k == 3 && c == 0)
+            ExtractRow3<0>(src, width, dst);
+        else if (k == 3 && c == 1)
+            ExtractRow3<1>(src, width, dst);
+        else if (k == 3 && c == 2)
+            ExtractRow3<2>(src, width, dst);
+        else
+            for (int x = 0; x < width; ++x)
+                dst[x] = src[x * k + c];
+    }
+}
+ORM_DISPATCH3(ExtractRows, ExtractRowsBody)
+
+ORM_KERNEL void StoreRowsBody(std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k,
+                              const ImagePlane* plane, int y0, int y1) {
+    const int width = plane->Width();
+    for (int y = y0; y < y1; ++y) {
+        std::uint8_t* dst = first_row + y * stride;
+        const std::uint8_t* src = plane->Row(y);
+        if (k == 3 && c == 0)
+            StoreRow3<0>(src, width, dst);
+        else if (k == 3 && c == 1)
+            StoreRow3<1>(src, width, dst);
+        else if (k == 3 && c == 2)
+            StoreRow3<2>(src, width, dst);
+        else
+            for (int x = 0; x < width; ++x)
+                dst[x * k + c] = src[x];
+    }
+}
+ORM_DISPATCH3(StoreRows, StoreRowsBody)
+
+}  // namespace
 
 bool ExtractPlane(const std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k, int width,
                   int height, CRSProgress* progress, ImagePlane& plane, PlaneArena* arena) {
     plane = arena != nullptr ? arena->Take(width, height) : ImagePlane(width, height);
     const bool done = ParallelRows(
         height, kCopyBand, progress != nullptr,
-        [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) {
-                const std::uint8_t* src = first_row + y * stride + c;
-                std::uint8_t* dst = plane.Row(y);
-                for (int x = 0; x < width; ++x)
-                    dst[x] = src[x * k];
-            }
-        },
+        [&](int y0, int y1) { ExtractRows(first_row, stride, c, k, width, y0, y1, &plane); },
         [&](int y) { return Report(progress, 100 * y / height); });
     if (!done) {
         if (arena != nullptr)
@@ -123,12 +225,7 @@ bool StorePlane(std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k,
     return ParallelRows(
         height, kCopyBand, progress != nullptr,
         [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) {
-                std::uint8_t* dst = first_row + y * stride + c;
-                const std::uint8_t* src = plane.Row(y);
-                for (int x = 0; x < width; ++x)
-                    dst[x * k] = src[x];
-            }
+            StoreRows(first_row, stride, c, k, static_cast<const ImagePlane*>(&plane), y0, y1);
         },
         [&](int y) { return Report(progress, 100 * y / height); });
 }
