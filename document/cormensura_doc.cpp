@@ -94,6 +94,7 @@ CORMensuraDoc::~CORMensuraDoc() {
     if (thread_->wait(kExitWaitMs)) {
         delete worker_;
         delete thread_;
+        engine::cancelPreview.store(0);  // nothing is left to stop
     }
     // Otherwise the worker is still inside a computation that ignores the stop; it holds only
     // its own shared copy of the source, so it is left to finish while the program ends.
