@@ -124,10 +124,16 @@ struct ChannelMasks {
     }
 };
 
+// GCC's two-input byte shuffle; other compilers take the plain loops.
+#if defined(__GNUC__) && !defined(__clang__)
+#define ORM_BYTE_SHUFFLE 1
+#endif
+
 template <int C>
 ORM_KERNEL void ExtractRow3(const std::uint8_t* src, int width, std::uint8_t* dst) {
-    const Bytes16 first = ChannelMasks<C>::First(), second = ChannelMasks<C>::Second();
     int x = 0;
+#if defined(ORM_BYTE_SHUFFLE)
+    const Bytes16 first = ChannelMasks<C>::First(), second = ChannelMasks<C>::Second();
     for (; x + 16 <= width; x += 16) {
         Bytes16 d0, d1, d2;
         std::memcpy(&d0, src + 3 * x, 16);
@@ -137,15 +143,17 @@ ORM_KERNEL void ExtractRow3(const std::uint8_t* src, int width, std::uint8_t* ds
         const Bytes16 out = __builtin_shuffle(low, d2, second);
         std::memcpy(dst + x, &out, 16);
     }
+#endif
     for (; x < width; ++x)
         dst[x] = src[3 * x + C];
 }
 
 template <int C>
 ORM_KERNEL void StoreRow3(const std::uint8_t* src, int width, std::uint8_t* dst) {
-    const Bytes16 m0 = ChannelMasks<C>::Store(0), m1 = ChannelMasks<C>::Store(1),
-                      m2 = ChannelMasks<C>::Store(2);
     int x = 0;
+#if defined(ORM_BYTE_SHUFFLE)
+    const Bytes16 m0 = ChannelMasks<C>::Store(0), m1 = ChannelMasks<C>::Store(1),
+                  m2 = ChannelMasks<C>::Store(2);
     for (; x + 16 <= width; x += 16) {
         Bytes16 s, d0, d1, d2;
         std::memcpy(&s, src + x, 16);
@@ -159,6 +167,7 @@ ORM_KERNEL void StoreRow3(const std::uint8_t* src, int width, std::uint8_t* dst)
         std::memcpy(dst + 3 * x + 16, &d1, 16);
         std::memcpy(dst + 3 * x + 32, &d2, 16);
     }
+#endif
     for (; x < width; ++x)
         dst[3 * x + C] = src[x];
 }
@@ -220,7 +229,6 @@ bool ExtractPlane(const std::uint8_t* first_row, std::ptrdiff_t stride, int c, i
 
 bool StorePlane(std::uint8_t* first_row, std::ptrdiff_t stride, int c, int k,
                 const ImagePlane& plane, CRSProgress* progress) {
-    const int width = plane.Width();
     const int height = plane.Height();
     return ParallelRows(
         height, kCopyBand, progress != nullptr,
