@@ -1,11 +1,12 @@
 #pragma once
-// Runtime choice between the AVX2 build of a hot loop and its portable (SSE2) build.
+// Runtime choice between the AVX-512, AVX2 and portable (SSE2) builds of a hot loop.
 //
-// A kernel body is written once as an always-inline function; `ORM_AVX2` marks the wrapper that
-// GCC compiles with AVX2 enabled, and `UseAvx2()` picks it at run time. Both builds perform the
-// same IEEE operations in the same order (the loops vectorise across independent outputs only and
-// -ffp-contract=off forbids fused multiply-add), so their results are identical; the tests force
-// the portable path and compare.
+// A kernel body is written once as an always-inline function; ORM_DISPATCH / ORM_DISPATCH3 make
+// wrappers that the compiler builds with those instruction sets enabled, and the CPU's features
+// pick one at run time (never -march=native). Every build performs the same IEEE operations in
+// the same order (the loops vectorise across independent outputs only, and -ffp-contract=off
+// forbids fused multiply-add), so their results are identical; the tests limit the level and
+// compare.
 
 namespace orm::engine::simd {
 
