@@ -8,7 +8,25 @@
 #include <cstring>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace orm::engine {
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+}
+
+void* AllocateLarge(std::size_t bytes) {
+    void* p = ::operator new(bytes, std::align_val_t(kHugePage));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without huge pages nothing changes
+#endif
+    return p;
+}
+
+void FreeLarge(void* p, std::size_t bytes) { ::operator delete(p, bytes, std::align_val_t(kHugePage)); }
 
 BgrImage::BgrImage(int width, int height) {
     if (width <= 0 || height <= 0)

@@ -11,6 +11,13 @@
 
 namespace orm::engine {
 
+// Large pixel buffers: memory from the system costs a page fault per 4 KiB page on its first
+// write; blocks of at least kLargeBlock bytes are aligned to 2 MiB and offered to the kernel as
+// transparent huge pages (where it has them), which cuts those faults 512-fold.
+constexpr std::size_t kLargeBlock = std::size_t(4) << 20;
+void* AllocateLarge(std::size_t bytes);
+void FreeLarge(void* p, std::size_t bytes);
+
 // An allocator that leaves new elements uninitialised when they are made without a value:
 // buffers that are written in full before they are read need no clearing first.
 template <typename T>
@@ -22,6 +29,19 @@ struct UninitAllocator : std::allocator<T> {
     UninitAllocator() = default;
     template <typename U>
     UninitAllocator(const UninitAllocator<U>&) {}  // NOLINT: converting like std::allocator
+    T* allocate(std::size_t n) {
+        if (n > std::size_t(-1) / sizeof(T))
+            throw std::bad_array_new_length();
+        if (n * sizeof(T) >= kLargeBlock)
+            return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) {
+        if (n * sizeof(T) >= kLargeBlock)
+            FreeLarge(p, n * sizeof(T));
+        else
+            std::allocator<T>::deallocate(p, n);
+    }
     template <typename U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
