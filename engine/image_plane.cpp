@@ -26,7 +26,7 @@ void* AllocateLarge(std::size_t bytes) {
     return p;
 }
 
-void FreeLarge(void* p, std::size_t bytes) { ::operator delete(p, bytes, std::align_val_t(kHugePage)); }
+void FreeLarge(void* p, std::size_t) { ::operator delete(p, std::align_val_t(kHugePage)); }
 
 BgrImage::BgrImage(int width, int height) {
     if (width <= 0 || height <= 0)
