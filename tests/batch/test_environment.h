@@ -1,14 +1,14 @@
 #pragma once
-// Every batch test runs in a QApplication whose home folder is a temporary folder, with the
-// standard paths in test mode, and helpers that make real image files.
+// Batch tests run in the shared temporary test home (tests/common/qt_test_home.h); helpers that
+// make real image files.
+
+#include "qt_test_home.h"
 
 #include <QImage>
 #include <QString>
 
 namespace orm::test {
 
-// The temporary home folder of this test run.
-QString TestHome();
 
 // A real image file of w x h with a colour gradient, written by the toolkit's encoder for the
 // path's extension, with the given resolution (for JPEG as its JFIF density).

@@ -1,13 +1,10 @@
 #pragma once
-// Every settings test runs in a QApplication whose home folder is a temporary folder, with the
-// standard paths in test mode, so no test reads or writes the real user's files.
+// Settings tests run in the shared temporary test home (tests/common/qt_test_home.h).
 
-#include <QString>
+#include "qt_test_home.h"
 
 namespace orm::test {
 
-// The temporary home folder of this test run.
-QString TestHome();
 // Removes the program's storage folders (settings and batches) under the test home.
 void ClearStorage();
 

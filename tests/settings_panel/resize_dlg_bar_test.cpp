@@ -8,7 +8,7 @@
 #include "settings/storage_folder.h"
 #include "settings/gadget_dlg.h"
 
-#include "panel_test_environment.h"
+#include "qt_test_home.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "panel_test_environment.h"
+#include "qt_test_home.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -13,7 +13,7 @@ namespace {
 
 QTemporaryDir* home = nullptr;
 
-class PanelQtEnvironment : public ::testing::Environment {
+class QtTestHome : public ::testing::Environment {
 public:
     void SetUp() override {
         home = new QTemporaryDir();
@@ -21,11 +21,13 @@ public:
         qputenv("HOME", home->path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", (home->path() + "/data").toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", (home->path() + "/config").toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", (home->path() + "/cache").toLocal8Bit());
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QStandardPaths::setTestModeEnabled(true);
         app_ = std::make_unique<QApplication>(argc_, argv_);
-        ASSERT_TRUE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).startsWith(home->path()));
+        ASSERT_TRUE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                        .startsWith(home->path()));
     }
     void TearDown() override {
         app_.reset();
@@ -35,16 +37,16 @@ public:
 
 private:
     int argc_ = 1;
-    char name_[24] = "settings_panel_tests";
+    char name_[16] = "orm_tests";
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> app_;
 };
 
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new PanelQtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new QtTestHome);
 
 }  // namespace
 
-QString PanelTestHome() { return home ? home->path() : QString(); }
+QString TestHome() { return home ? home->path() : QString(); }
 
 }  // namespace orm::test
