@@ -27,21 +27,7 @@ engine::ConstBgrView ViewOf(const QImage& image) {
 
 }  // namespace
 
-int BatchProgressSink::ReportProgress(int value) {
-    if (CancelRequested())
-        return 0;
-    if (value < last)
-        ++wraps;
-    const bool changed = value != last;
-    last = value;
-    if (!changed)
-        return 1;
-    const int sweeps = passes > 0 ? passes : 1;
-    const int position = (100 / sweeps) * wraps + value / sweeps;
-    engine::progressPosition.store(position);
-    reporter_.Progress(position);
-    return 1;
-}
+void BatchProgressSink::PositionChanged(int position) { reporter_.Progress(position); }
 
 void BatchProgressSink::Reset() {
     passes = 1;

@@ -71,9 +71,11 @@ public:
 class BatchProgressSink final : public engine::CRSProgress {
 public:
     explicit BatchProgressSink(IBatchReporter& reporter) : reporter_(reporter) {}
-    int ReportProgress(int value) override;
     // Before each file: a fresh count of sweeps.
     void Reset();
+
+protected:
+    void PositionChanged(int position) override;
 
 private:
     IBatchReporter& reporter_;

@@ -29,9 +29,13 @@ int CRSProgress::ReportProgress(int value) {
     last = value;
     if (!changed)
         return 1;
-    progressPosition.store((100 / passes) * wraps + value / passes, std::memory_order_relaxed);
-    PostFrameCommand(kCmdProgressChanged);
+    const int sweeps = passes > 0 ? passes : 1;
+    const int position = (100 / sweeps) * wraps + value / sweeps;
+    progressPosition.store(position, std::memory_order_relaxed);
+    PositionChanged(position);
     return 1;
 }
+
+void CRSProgress::PositionChanged(int) { PostFrameCommand(kCmdProgressChanged); }
 
 }  // namespace orm::engine

@@ -35,12 +35,17 @@ public:
     CRSProgress(const CRSProgress&) = delete;
     CRSProgress& operator=(const CRSProgress&) = delete;
 
-    // Returns non-zero to go on, 0 to stop.
+    // Returns non-zero to go on, 0 to stop. Counts sweeps and, when the value changed, sets the
+    // process-wide progress position and announces it through PositionChanged.
     virtual int ReportProgress(int value);
 
     int passes = 1;  // number of 0..100 sweeps the running algorithm will make
     int wraps = 0;   // sweeps finished so far
     int last = 0;    // the last value reported
+
+protected:
+    // The progress position changed; by default the main frame is told (kCmdProgressChanged).
+    virtual void PositionChanged(int position);
 };
 
 // A stage's report: true to go on. No sink means no reports and no stop.
