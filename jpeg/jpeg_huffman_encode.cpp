@@ -4,14 +4,14 @@
 
 namespace MiniJpeg::detail {
 
-HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& spec)
+HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table)
 {
     HuffmanEncodeTable t;
     uint32_t code = 0;
     int k = 0;
     for (int len = 1; len <= 16; ++len) {
-        for (int i = 0; i < spec.counts[len - 1]; ++i, ++k, ++code) {
-            const uint8_t symbol = spec.symbols[k];
+        for (int i = 0; i < table.counts[len - 1]; ++i, ++k, ++code) {
+            const uint8_t symbol = table.symbols[k];
             t.code[symbol] = uint16_t(code);
             t.length[symbol] = uint8_t(len);
         }
@@ -20,14 +20,14 @@ HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& spec)
     return t;
 }
 
-void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& spec)
+void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& table)
 {
     out.PutMarker(0xC4);
-    out.Put16(uint16_t(2 + 17 + spec.symbolCount));
+    out.Put16(uint16_t(2 + 17 + table.symbolCount));
     out.PutByte(uint8_t(tableClass * 16 + number));
-    for (uint8_t c : spec.counts)
+    for (uint8_t c : table.counts)
         out.PutByte(c);
-    out.WriteBlock(spec.symbols, size_t(spec.symbolCount));
+    out.WriteBlock(table.symbols, size_t(table.symbolCount));
 }
 
 namespace {

@@ -14,10 +14,10 @@ struct HuffmanEncodeTable {
     std::array<uint8_t, 256> length{}; // 0: the symbol has no code
 };
 
-HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& spec);
+HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table);
 
 // Writes one DHT segment holding one table.
-void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& spec);
+void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& table);
 
 // Collects bits MSB first and emits bytes, each 0xFF followed by a stuffed 0x00.
 class BitWriter {
