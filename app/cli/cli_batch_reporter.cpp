@@ -15,8 +15,9 @@ QString ConsoleText(const QString& logText) {
 }
 
 QString TimingLines(const BatchFileTimes& times) {
-    return QStringLiteral("decode: %1 ms\nresize: %2 ms\nencode: %3 ms\n")
-        .arg(QFormatFixed(times.decodeMs, 1), QFormatFixed(times.resizeMs, 1), QFormatFixed(times.encodeMs, 1));
+    return QStringLiteral("decode %1 s\nresize %2 s\nencode %3 s\n")
+        .arg(QFormatFixed(times.decodeMs / 1000, 3), QFormatFixed(times.resizeMs / 1000, 3),
+             QFormatFixed(times.encodeMs / 1000, 3));
 }
 
 int ExitStatusOf(const BatchRunSummary& summary) {
