@@ -94,10 +94,12 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
         return options;
     if (!out.output.isEmpty()) {
         const bool folder = out.output.endsWith(QLatin1Char('/')) || QFileInfo(out.output).isDir() || inputCount > 1;
+        // Absolute paths, so the log names the folder of every file.
+        const QString path = QFileInfo(out.output).absoluteFilePath();
         if (folder)
-            s.outputFolder = out.output.endsWith(QLatin1Char('/')) ? out.output : out.output + QLatin1Char('/');
+            s.outputFolder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
         else
-            options.outputFile = out.output;
+            options.outputFile = path;
         return options;
     }
     // Neither -o nor --same-folder: the batch output folder of the program's settings, or the
@@ -152,8 +154,10 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
     }
     std::vector<BatchEntry> entries;
     entries.reserve(static_cast<size_t>(cmd.inputs.size()));
-    for (const QString& input : cmd.inputs)
+    for (const QString& given : cmd.inputs) {
+        const QString input = QFileInfo(given).absoluteFilePath();
         entries.push_back(EntryForInput(input, cmd.size, ProbeImage(input)));
+    }
     return RunEntries(entries, cmd.output, io);
 }
 
