@@ -22,6 +22,12 @@ int KeepCentre(int position, int oldTotal, int newTotal, int client) {
     return std::clamp(moved, 0, ScrollMaximum(newTotal, client));
 }
 
+int KeepCentreOnResize(int position, int total, int oldClient, int newClient) {
+    // The content point at the centre of the old window; a content that fitted was centred.
+    const int centre = total <= oldClient ? total / 2 : position + oldClient / 2;
+    return std::clamp(centre - newClient / 2, 0, ScrollMaximum(total, newClient));
+}
+
 COrvenScrollView::COrvenScrollView(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -53,6 +59,7 @@ void COrvenScrollView::SetScrollSize(QSize total) {
     const int x = KeepCentre(horizontalScrollBar()->value(), total_.width(), total.width(), client.width());
     const int y = KeepCentre(verticalScrollBar()->value(), total_.height(), total.height(), client.height());
     total_ = total;
+    client_ = client;
     UpdateScrollBars();
     ScrollTo(x, y);
     viewport()->update();
@@ -92,7 +99,16 @@ void COrvenScrollView::UpdateScrollBars() {
 
 void COrvenScrollView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    // The point at the window's centre stays there: a content sized before the window was shown
+    // opens centred, and growing or shrinking the window does not drift towards a corner.
+    const QSize client = viewport()->size();
+    const int x = KeepCentreOnResize(horizontalScrollBar()->value(), total_.width(),
+                                     client_.width(), client.width());
+    const int y = KeepCentreOnResize(verticalScrollBar()->value(), total_.height(),
+                                     client_.height(), client.height());
+    client_ = client;
     UpdateScrollBars();
+    ScrollTo(x, y);
     emit visibleAreaChanged();
 }
 

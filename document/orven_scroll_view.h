@@ -18,6 +18,9 @@ int ScrollMaximum(int content, int client);
 // The scroll position after the total size changed: moved by half the change, then clamped.
 // A content that was smaller than the window (shown centred) counts as centred.
 int KeepCentre(int position, int oldTotal, int newTotal, int client);
+// The scroll position that keeps the content point at the window's centre when the window
+// changes from oldClient to newClient.
+int KeepCentreOnResize(int position, int total, int oldClient, int newClient);
 
 class COrvenScrollView : public QAbstractScrollArea {
     Q_OBJECT
@@ -51,6 +54,7 @@ private:
 
     bool centre_ = true;
     QSize total_{0, 0};
+    QSize client_{0, 0};  // the window size the scroll positions refer to
     bool scrolling_ = false;
 };
 

@@ -69,6 +69,14 @@ TEST(ScrollArithmetic, CentringKeepingTheCentreAndClamping) {
     EXPECT_EQ(KeepCentre(0, 10, 1400, 778), 311);
 }
 
+TEST(ScrollArithmetic, ResizingTheWindowKeepsTheCentredPoint) {
+    // A 1200-wide content sized while the window was 98 wide, then shown 778 wide: centred.
+    EXPECT_EQ(KeepCentreOnResize(551, 1200, 98, 778), 211);
+    EXPECT_EQ(KeepCentreOnResize(0, 300, 98, 778), 0);        // fits the new window
+    EXPECT_EQ(KeepCentreOnResize(1000, 1200, 200, 400), 800);  // clamped at the far edge
+    EXPECT_EQ(KeepCentreOnResize(100, 1200, 400, 200), 200);   // shrinking keeps the centre
+}
+
 TEST(NavigatorGeometry, ImageFitsCentredAndCropFrameHasTheOutputAspect) {
     const PixelRect image = FitCentred(400, 200, 200, 136);
     EXPECT_EQ(image, (PixelRect{0, 18, 200, 118}));

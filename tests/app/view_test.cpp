@@ -70,6 +70,30 @@ TEST_F(PreviewView, SmallOutputIsCentredOnWhite) {
     EXPECT_EQ(view_.horizontalScrollBar()->maximum(), 0);
 }
 
+TEST(PreviewViewStartUp, OutputSizedBeforeTheWindowIsShownOpensCentred) {
+    // At start-up the document opens its image before the window has its final size.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("start.png"));
+    ASSERT_TRUE(test::PatternImage(300, 200).save(path));
+    const ResizeSettings saved = AppResizeSettings();
+    AppResizeSettings() = ResizeSettings{};
+    CORMensuraDoc doc;
+    CORMensuraView view;
+    view.SetDocument(&doc);
+    ASSERT_TRUE(doc.Open(path));
+    AppResizeSettings().width = 1200;
+    AppResizeSettings().height = 800;
+    AppResizeSettings().correction = 2;
+    doc.SettingsChanged();
+    view.resize(500, 400);
+    view.show();
+    QCoreApplication::processEvents();
+    const QSize client = view.viewport()->size();
+    EXPECT_NEAR(view.horizontalScrollBar()->value(), (1200 - client.width()) / 2, 1);
+    EXPECT_NEAR(view.verticalScrollBar()->value(), (800 - client.height()) / 2, 1);
+    AppResizeSettings() = saved;
+}
+
 TEST_F(PreviewView, OwnAlgorithmShowsProvisionalThenExactPicture) {
     Open(60, 40);
     SetOutput(120, 80, 6);
