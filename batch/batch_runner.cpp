@@ -170,8 +170,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     if (!saved) {
         summary_.stoppedBy = BatchStatus::CantWrite;
         Send(BatchStatus::CantWrite, entry, out.path,
-             error.isEmpty() ? QStringLiteral("no encoder writes \"%1\" files").arg(SplitPath(out.path).extension)
-                            : error);
+             error.isEmpty() ? UnwritableOutputReason(out.path) : error);
         return false;
     }
     ++summary_.written;

@@ -1,12 +1,16 @@
 #include "batch/output_naming.h"
 
+#include "document/image_file_types.h"
+
 #include <QFileInfo>
 
 namespace orm {
 
 namespace {
 
-bool PathExists(const QString& path) { return QFileInfo::exists(path); }
+bool PathExists(const QString& path, const PathExistsFn& exists) {
+    return exists ? exists(path) : QFileInfo::exists(path);
+}
 
 }  // namespace
 
@@ -25,7 +29,8 @@ QString ResizedSuffix(int width, int height) {
     return QStringLiteral("_RESIZED_TO_%1x%2").arg(width).arg(height);
 }
 
-OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings) {
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings,
+                               const PathExistsFn& exists) {
     const PathParts in = SplitPath(input);
     QString base;
     if (settings.sameFolder != 0) {
@@ -42,14 +47,14 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height, cons
     const int format = settings.outputFormat;
     const bool known = format > 0 && format < static_cast<int>(formats.size());
     base += known ? QLatin1String(formats[format].extension) : in.extension;
-    return DecideOutputPath(base, settings.method());
+    return DecideOutputPath(base, settings.method(), exists);
 }
 
-OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method) {
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, const PathExistsFn& exists) {
     OutputPath out;
     out.path = candidate;
     const PathParts parts = SplitPath(candidate);
-    if (PathExists(candidate)) {
+    if (PathExists(candidate, exists)) {
         if (method == OverwriteMethod::Skip) {
             out.decision = OutputDecision::Skip;
             return out;
@@ -58,7 +63,7 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method) {
             bool found = false;
             for (int n = 1; n <= kMaxUniqueNumber && !found; ++n) {
                 const QString numbered = parts.folder + parts.name + QStringLiteral("_%1").arg(n) + parts.extension;
-                if (!PathExists(numbered)) {
+                if (!PathExists(numbered, exists)) {
                     out.path = numbered;
                     found = true;
                 }
@@ -78,6 +83,19 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method) {
         return out;
     }
     return out;
+}
+
+QString UnwritableOutputReason(const QString& path) {
+    const QString mime = MimeTypeForOutputPath(path);
+    if (!mime.isEmpty() && FindEncoderForMime(mime).index >= 0)
+        return {};
+    const QString extension = SplitPath(path).extension;
+    if (mime.isEmpty()) {
+        const QString written = QStringLiteral("only .jpg, .tif, .bmp, .png and .gif files are written");
+        return extension.isEmpty() ? QStringLiteral("the output name has no extension: %1").arg(written)
+                                   : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
+    }
+    return QStringLiteral("no encoder for %1 is installed").arg(mime);
 }
 
 }  // namespace orm

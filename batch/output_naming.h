@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace orm {
 
 enum class OutputDecision {
@@ -40,10 +42,19 @@ PathParts SplitPath(const QString& path);
 // "_RESIZED_TO_%dx%d".
 QString ResizedSuffix(int width, int height);
 
+// Whether a file or folder exists at a path. Empty: the file system is asked. A dry run passes
+// one that also counts the outputs it has planned for earlier files as existing.
+using PathExistsFn = std::function<bool(const QString&)>;
+
 // The output path of an input of the batch with a target size.
-OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings);
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings,
+                               const PathExistsFn& exists = {});
 
 // The existence rules for a chosen output path (also used for an output file named outright).
-OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method);
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, const PathExistsFn& exists = {});
+
+// Why no file can be written at this output path (its extension names no format that is
+// written, e.g. ".jpeg", ".tiff" or none), or empty when an encoder for it exists.
+QString UnwritableOutputReason(const QString& path);
 
 }  // namespace orm

@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <csignal>
 #include <unistd.h>
@@ -36,21 +37,35 @@ QString AlgorithmText(int algorithm) {
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options) {
+OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options, const PathExistsFn& exists) {
     return options.outputFile.isEmpty()
-               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, options.settings)
-               : DecideOutputPath(options.outputFile, options.settings.method());
+               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, options.settings, exists)
+               : DecideOutputPath(options.outputFile, options.settings.method(), exists);
 }
 
 int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options, CliStreams& io) {
     int status = kExitOk;
+    // The real run writes each output before it names the next one, so an output planned for an
+    // earlier file counts as existing (a later file with the same name is skipped or numbered).
+    QSet<QString> planned;
+    const PathExistsFn exists = [&planned](const QString& path) {
+        return planned.contains(path) || QFileInfo::exists(path);
+    };
     for (const BatchEntry& entry : entries) {
         if (!ProbeImage(entry.path)) {
             io.err << "ormensura-cli: " << entry.path << ": can't open this file as an image\n";
             status = kExitInputFailed;
             continue;
         }
-        const OutputPath out = OutputFor(entry, options);
+        const OutputPath out = OutputFor(entry, options, exists);
+        if (out.decision == OutputDecision::Write) {
+            // The run stops at an output it cannot encode; so does its plan.
+            if (const QString why = UnwritableOutputReason(out.path); !why.isEmpty()) {
+                io.err << "ormensura-cli: " << entry.path << ": can't write " << out.path << ": " << why << "\n";
+                return kExitStopped;
+            }
+            planned.insert(out.path);
+        }
         const QString line = DryRunLine(entry, out);
         if (line.isEmpty()) {
             io.err << "ormensura-cli: " << entry.path << ": "

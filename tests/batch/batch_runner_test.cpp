@@ -199,6 +199,8 @@ TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     Run({Entry(In("photo.jpeg"), 15, 10), Entry(In("photo.jpeg"), 15, 10)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
     EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.jpeg") + "!");
+    EXPECT_EQ(recorder.reports[1].reason,
+              "no encoder writes \".jpeg\" files: only .jpg, .tif, .bmp, .png and .gif files are written");
     EXPECT_EQ(test::FileBytes(In("photo.jpeg")), original);
     EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpeg"});
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::CantWrite);

@@ -105,6 +105,46 @@ TEST_F(Cli, SkipAndUniqueFollowTheOverwriteRule) {
     EXPECT_EQ(test::ImageFileSize(Out("hopper_1.gif")), QSize(40, 40));
 }
 
+TEST_F(Cli, DryRunNamesOutputsAsTheRunWillWhenTwoInputsShareAName) {
+    // Two inputs with the same file name: the run writes the first before it names the second.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("other"));
+    const QString copy = dir.path() + "/other/hopper.gif";
+    ASSERT_TRUE(QFile::copy(Corpus("hopper.gif"), copy));
+    const QStringList both{"resize", Corpus("hopper.gif"), copy, "--width", "20", "-o", Out()};
+
+    const Result unique = Run(both + QStringList{"--overwrite", "unique", "--dry-run"});
+    ASSERT_EQ(unique.status, 0) << unique.err.toStdString();
+    const QStringList lines = unique.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << unique.out.toStdString();
+    EXPECT_EQ(lines[0].split('\t').value(1), Out("hopper.gif"));
+    EXPECT_EQ(lines[1].split('\t').value(1), Out("hopper_1.gif"));
+
+    const Result skip = Run(both + QStringList{"--overwrite", "skip", "--dry-run"});
+    EXPECT_EQ(skip.out.split('\n', Qt::SkipEmptyParts).value(1), copy + "\tskip\t" + Out("hopper.gif"));
+    EXPECT_TRUE(OutFiles().isEmpty());
+
+    ASSERT_EQ(Run(both + QStringList{"--overwrite", "unique", "-q"}).status, 0);
+    EXPECT_EQ(OutFiles(), (QStringList{"hopper.gif", "hopper_1.gif"}));
+}
+
+TEST_F(Cli, DryRunStopsWhereTheRunWouldAtAnOutputNoEncoderWrites) {
+    // Keeping the format of a .tiff input names a ".tiff" output, which no encoder writes: the
+    // run stops there after writing the files before it, and the plan says so.
+    const QStringList args{"resize", Corpus("hopper.gif"), Corpus("Reagan.tiff"), Corpus("Canon_40D.jpg"),
+                           "--width", "20", "-o", Out()};
+    const Result dry = Run(args + QStringList{"--dry-run"});
+    EXPECT_EQ(dry.status, 3);
+    EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).size(), 1) << dry.out.toStdString();
+    EXPECT_TRUE(dry.err.contains(Corpus("Reagan.tiff") + ": can't write " + Out("Reagan.tiff") +
+                                 ": no encoder writes \".tiff\" files"))
+        << dry.err.toStdString();
+    EXPECT_TRUE(OutFiles().isEmpty());
+
+    const Result run = Run(args + QStringList{"-q"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(OutFiles(), QStringList{"hopper.gif"});
+}
+
 TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
     const QString missing = dir.path() + "/missing.jpg";
     const Result failed = Run({"resize", missing, Corpus("hopper.gif"), "--width", "16", "-o", Out()});

@@ -91,6 +91,14 @@ TEST_F(Naming, AMissingOutputFolderStopsTheRun) {
     EXPECT_EQ(MakeBatchOutputPath(Pics("cat.jpg"), 10, 10, settings).path, Out("cat.jpg"));
 }
 
+TEST_F(Naming, OutputsThatCannotBeEncodedSayWhy) {
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.JPG")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.png")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.gif")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.tiff")).startsWith("no encoder writes \".tiff\" files"));
+    EXPECT_TRUE(UnwritableOutputReason(Out("a")).startsWith("the output name has no extension"));
+}
+
 TEST(PathSplitting, FolderNameAndExtension) {
     const PathParts p = SplitPath("/a/b.c/photo.tar.gz");
     EXPECT_EQ(p.folder, "/a/b.c/");
