@@ -188,7 +188,10 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
         return kExitBadArguments;
     }
     BatchList list;
-    const bool isFile = QFileInfo(cmd.batch).isFile();
+    // A path (an existing file, or one with a folder or the .mnb extension) is read as a file,
+    // so a mistyped path is reported as a missing file rather than as an unknown batch name.
+    const bool isFile = QFileInfo(cmd.batch).isFile() || cmd.batch.contains(QLatin1Char('/')) ||
+                        cmd.batch.endsWith(QLatin1String(".mnb"), Qt::CaseInsensitive);
     const BatchFileResult loaded = isFile ? list.Load(cmd.batch) : list.LoadNamed(cmd.batch);
     if (!loaded.ok()) {
         io.err << "ormensura-cli: " << cmd.batch << ": " << QString(loaded.message).replace('\n', ' ') << "\n";

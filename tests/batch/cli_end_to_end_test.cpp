@@ -210,6 +210,11 @@ TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     EXPECT_EQ(wrong.status, 1);
     EXPECT_TRUE(wrong.err.contains("Wrong file!"));
     EXPECT_EQ(Run({"batch", "NoSuchBatch", "-o", Out()}).status, 2);
+    // A mistyped path is a missing file, not an unknown name.
+    const QString gone = dir.path() + "/gone.mnb";
+    const Result missing = Run({"batch", gone, "-o", Out()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("Can't open file " + gone)) << missing.err.toStdString();
 }
 
 }  // namespace
