@@ -5,6 +5,9 @@
 #include "document/image_saver.h"
 #include "engine/resize_image.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <chrono>
 #include <new>
 
@@ -26,6 +29,22 @@ engine::ConstBgrView ViewOf(const QImage& image) {
 }
 
 }  // namespace
+
+bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, const QString& output) {
+    if (index >= entries.size())
+        return false;
+    const QString target = QDir::cleanPath(output);
+    if (target == QDir::cleanPath(entries[index].path))
+        return false;
+    for (size_t i = index + 1; i < entries.size(); ++i)
+        if (QDir::cleanPath(entries[i].path) == target)
+            return true;
+    return false;
+}
+
+QString LaterInputReason() {
+    return QStringLiteral("it is the input of a later file of this run and is left as it is");
+}
 
 void BatchProgressSink::PositionChanged(int position) { reporter_.Progress(position); }
 
@@ -127,6 +146,13 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
             return false;
         case OutputDecision::Write:
             break;
+    }
+    // Never replace a file that a later entry still has to read.
+    if (QFileInfo::exists(out.path) &&
+        ReplacesALaterInput(entries_, static_cast<size_t>(fileCounter_.load() - 1), out.path)) {
+        ++summary_.skipped;
+        Send(BatchStatus::Skipped, entry, out.path, LaterInputReason());
+        return true;
     }
 
     Send(BatchStatus::Processing, entry, out.path);

@@ -81,6 +81,14 @@ private:
     IBatchReporter& reporter_;
 };
 
+// Whether writing `output` for the entry at `index` would replace the input file of a later entry
+// (other than the entry's own file), which the run has not read yet: that file would be lost and
+// the later entry would resize this output instead.
+bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, const QString& output);
+
+// The reason logged with such a skip.
+QString LaterInputReason();
+
 struct BatchRunOptions {
     BatchSettings settings;
     // When set (a run of one entry), the output is this file instead of a name formed from the

@@ -49,7 +49,10 @@ void CliBatchReporter::Report(const BatchReport& report) {
         io_.err << "\n";
         io_.err.flush();
     } else if (!options_.quiet) {
-        io_.out << ConsoleText(report.LogText()) << "\n\n";
+        io_.out << ConsoleText(report.LogText()) << "\n";
+        if (!report.reason.isEmpty())
+            io_.out << "Reason: " << report.reason << "\n";
+        io_.out << "\n";
         io_.out.flush();
     }
 }

@@ -51,13 +51,16 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
     const PathExistsFn exists = [&planned](const QString& path) {
         return planned.contains(path) || QFileInfo::exists(path);
     };
-    for (const BatchEntry& entry : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const BatchEntry& entry = entries[i];
         if (!ProbeImage(entry.path)) {
             io.err << "ormensura-cli: " << entry.path << ": can't open this file as an image\n";
             status = kExitInputFailed;
             continue;
         }
-        const OutputPath out = OutputFor(entry, options, exists);
+        OutputPath out = OutputFor(entry, options, exists);
+        if (out.decision == OutputDecision::Write && exists(out.path) && ReplacesALaterInput(entries, i, out.path))
+            out.decision = OutputDecision::Skip;
         if (out.decision == OutputDecision::Write) {
             // The run stops at an output it cannot encode; so does its plan.
             if (const QString why = UnwritableOutputReason(out.path); !why.isEmpty()) {

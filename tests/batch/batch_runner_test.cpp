@@ -206,6 +206,29 @@ TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::CantWrite);
 }
 
+TEST_F(Runner, AnOutputNeverReplacesTheInputOfALaterFile) {
+    // Same folder, format PNG, overwrite: photo.jpg's output would be photo.png, which is the
+    // next entry's input. It is skipped, so photo.png is read as it was and resized itself.
+    test::WriteImage(In("photo.jpg"), 40, 20);
+    test::WriteImage(In("photo.png"), 30, 30);
+    const QByteArray jpeg = test::FileBytes(In("photo.jpg"));
+    options.settings.sameFolder = 1;
+    options.settings.outputFormat = 4;
+    Run({Entry(In("photo.jpg"), 20, 10), Entry(In("photo.png"), 15, 15)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{3, 0}));
+    EXPECT_EQ(recorder.reports[0].outputPath, In("photo.png"));
+    EXPECT_EQ(recorder.reports[0].reason, LaterInputReason());
+    EXPECT_EQ(test::ImageFileSize(In("photo.png")), QSize(15, 15));
+    EXPECT_EQ(test::FileBytes(In("photo.jpg")), jpeg);
+    EXPECT_EQ(recorder.summary.skipped, 1);
+    EXPECT_EQ(recorder.summary.written, 1);
+
+    // The entry's own file, listed twice, is still replaced in turn.
+    EXPECT_FALSE(ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.png"), 5, 5)}, 0, In("a.png")));
+    EXPECT_TRUE(ReplacesALaterInput({Entry(In("a.jpg"), 5, 5), Entry(In("a.png"), 5, 5)}, 0, In("./a.png")));
+    EXPECT_FALSE(ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.jpg"), 5, 5)}, 1, In("a.png")));
+}
+
 TEST_F(Runner, AWriteThatFailsOnDiskLeavesWhatWasThere) {
     // The output name is taken by a folder with content: writing fails at the final rename.
     test::WriteImage(In("a.png"), 30, 20);

@@ -145,6 +145,27 @@ TEST_F(Cli, DryRunStopsWhereTheRunWouldAtAnOutputNoEncoderWrites) {
     EXPECT_EQ(OutFiles(), QStringList{"hopper.gif"});
 }
 
+TEST_F(Cli, ConvertingInPlaceKeepsAnotherInputOfTheSameName) {
+    const QString jpg = Out("photo.jpg");
+    const QString png = Out("photo.png");
+    ASSERT_TRUE(QFile::copy(Corpus("Canon_40D.jpg"), jpg));
+    ASSERT_TRUE(QFile::copy(Corpus("pngsuite-basn2c08.png"), png));
+    QFile::setPermissions(png, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray original = test::FileBytes(png);
+    const QStringList args{"resize", jpg, png, "--width", "16", "--same-folder", "--format", "png"};
+
+    const Result dry = Run(args + QStringList{"--dry-run"});
+    EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).value(0), jpg + "\tskip\t" + png) << dry.out.toStdString();
+    EXPECT_EQ(test::FileBytes(png), original);
+
+    const Result run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Output file photo.png already exists!\nSkip resizing!\nReason: "))
+        << run.out.toStdString();
+    // photo.png was resized from its own pixels (32 x 32), not from photo.jpg's output.
+    EXPECT_EQ(test::ImageFileSize(png), QSize(16, 16));
+}
+
 TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
     const QString missing = dir.path() + "/missing.jpg";
     const Result failed = Run({"resize", missing, Corpus("hopper.gif"), "--width", "16", "-o", Out()});
