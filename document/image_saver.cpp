@@ -60,6 +60,8 @@ bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncode
         if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
             SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
         items = std::move(props.items);
+        if (encoder.mimeType == QLatin1String("image/tiff"))
+            AddThumbnailSizeItems(items);
     }
 
     QImage image = output;

@@ -3,6 +3,7 @@
 #include "document/tiff_reader.h"
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <algorithm>
@@ -143,6 +144,35 @@ bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize s
     items.push_back(MakeShortItem(kPropThumbnailHeight, uint16_t(size.height()), g));
     items.push_back(MakeRationalItem(kPropThumbnailResolutionX, 1, 1, g));
     items.push_back(MakeRationalItem(kPropThumbnailResolutionY, 1, 1, g));
+    return true;
+}
+
+bool AddThumbnailSizeItems(PropertyItems& items) {
+    const PropertyItem* data = nullptr;
+    bool hasWidth = false, hasHeight = false;
+    for (const PropertyItem& item : items) {
+        if (item.group != ExifGroup::kThumbnail)
+            continue;
+        if (item.id == kPropThumbnailData)
+            data = &item;
+        hasWidth = hasWidth || item.id == kPropThumbnailWidth;
+        hasHeight = hasHeight || item.id == kPropThumbnailHeight;
+    }
+    if (!data || (hasWidth && hasHeight))
+        return false;
+    QByteArray jpeg = data->value;
+    QBuffer buffer(&jpeg);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer, "jpeg");
+    const QSize size = reader.size();
+    if (size.isEmpty() || size.width() > 0xFFFF || size.height() > 0xFFFF)
+        return false;
+    const ExifGroup g = ExifGroup::kThumbnail;
+    if (!hasWidth)
+        items.push_back(MakeShortItem(kPropThumbnailWidth, uint16_t(size.width()), g));
+    if (!hasHeight)
+        items.push_back(MakeShortItem(kPropThumbnailHeight, uint16_t(size.height()), g));
     return true;
 }
 

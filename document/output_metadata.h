@@ -44,6 +44,11 @@ bool ShouldRegenerateThumbnail(bool sourceHadThumbnail, QSize sourceSize);
 // False (items unchanged) when the thumbnail cannot be encoded.
 bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize size);
 
+// A thumbnail directory in a TIFF file is read as a second page, which TIFF readers refuse
+// without its pixel size. When the items carry thumbnail data but no width or height items,
+// adds them from the thumbnail's own JPEG header. False when nothing was added.
+bool AddThumbnailSizeItems(PropertyItems& items);
+
 // Sets the first directory's X/YResolution (RATIONAL) and ResolutionUnit (SHORT, 2 = inch) of a
 // TIFF file in place, in the file's byte order. False when the file lacks those entries.
 bool SetTiffResolution(QByteArray& tiffFile, Rational dpi);

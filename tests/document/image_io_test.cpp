@@ -198,6 +198,38 @@ TEST_F(ImageIo, ThumbnailRules) {
     EXPECT_EQ(kept->value, original->value);
 }
 
+TEST_F(ImageIo, CopiedThumbnailInTiffStatesItsSize) {
+    ORM_REQUIRE_CORPUS();
+    // A TIFF's thumbnail directory is a second page to TIFF readers; without its pixel size
+    // they refuse the file. The camera file's own thumbnail directory names no size.
+    const auto src = LoadSourceImage(test::CorpusFile("exiforg-nikon-e950.jpg"));
+    ASSERT_TRUE(src);
+    ASSERT_FALSE(FindItem(src->properties, kPropThumbnailWidth));
+    const PropertyItem* original = FindItem(src->properties, kPropThumbnailData);
+    ASSERT_TRUE(original);
+    QByteArray thumbBytes = original->value;
+    const QImage thumb = QImage::fromData(thumbBytes, "jpeg");
+    ASSERT_FALSE(thumb.isNull());
+
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.tif"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.tif")));
+    const PropertyItem* data = FindItem(written, kPropThumbnailData);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->value, original->value);
+    uint32_t w = 0, h = 0;
+    const PropertyItem* width = FindItem(written, kPropThumbnailWidth);
+    const PropertyItem* height = FindItem(written, kPropThumbnailHeight);
+    ASSERT_TRUE(width && height);
+    ASSERT_TRUE(ItemNumber(*width, w) && ItemNumber(*height, h));
+    EXPECT_EQ(QSize(int(w), int(h)), thumb.size());
+    const QImage back(Path("tall.tif"));
+    EXPECT_EQ(back.size(), QSize(75, 500));
+
+    // A JPEG output keeps the copied items as they were.
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("tall.jpg"))), kPropThumbnailWidth));
+}
+
 TEST_F(ImageIo, ResolutionIsWrittenAsGivenWhateverTheSource) {
     ORM_REQUIRE_CORPUS();
     ORM_REQUIRE_EXIFTOOL();
