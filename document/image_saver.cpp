@@ -72,6 +72,9 @@ bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncode
     QByteArray bytes = Encode(image, encoder, options.jpegQuality);
     if (bytes.isEmpty())
         return false;
+    // The encoder's JFIF density wraps above 65535 dpi and may round to dots per centimetre.
+    if (encoder.mimeType == QLatin1String("image/jpeg"))
+        SetJfifDensity(bytes, options.dpi);
     if (!items.empty() && CarriesExif(encoder.mimeType))
         WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded

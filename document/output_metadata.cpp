@@ -176,6 +176,28 @@ bool AddThumbnailSizeItems(PropertyItems& items) {
     return true;
 }
 
+bool SetJfifDensity(QByteArray& jpegFile, double dpi) {
+    constexpr qsizetype kHeaderBytes = 18;  // SOI, APP0 marker and length, "JFIF\0", version, unit, densities
+    if (jpegFile.size() < kHeaderBytes || !jpegFile.startsWith(QByteArrayLiteral("\xFF\xD8\xFF\xE0")) ||
+        jpegFile.mid(6, 5) != QByteArrayLiteral("JFIF\0"))
+        return false;
+    if (!std::isfinite(dpi) || dpi <= 0)
+        return false;
+    uint8_t unit = 1;  // dots per inch
+    double density = std::round(dpi);
+    if (density > 0xFFFF) {
+        unit = 2;  // dots per centimetre
+        density = std::round(dpi / 2.54);
+    }
+    const uint16_t value = uint16_t(std::clamp(density, 1.0, double(0xFFFF)));
+    jpegFile[13] = char(unit);
+    for (int at : {14, 16}) {
+        jpegFile[at] = char(uint8_t(value >> 8));
+        jpegFile[at + 1] = char(uint8_t(value));
+    }
+    return true;
+}
+
 bool SetTiffResolution(QByteArray& tiffFile, Rational dpi) {
     const MemoryByteSource source(
         std::span(reinterpret_cast<const uint8_t*>(tiffFile.constData()), size_t(tiffFile.size())));

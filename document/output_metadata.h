@@ -49,6 +49,10 @@ bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize s
 // adds them from the thumbnail's own JPEG header. False when nothing was added.
 bool AddThumbnailSizeItems(PropertyItems& items);
 
+// Sets the density of a JPEG file's JFIF header in place: whole dots per inch when they fit the
+// header's 16-bit fields, otherwise dots per centimetre. False when the file has no JFIF header.
+bool SetJfifDensity(QByteArray& jpegFile, double dpi);
+
 // Sets the first directory's X/YResolution (RATIONAL) and ResolutionUnit (SHORT, 2 = inch) of a
 // TIFF file in place, in the file's byte order. False when the file lacks those entries.
 bool SetTiffResolution(QByteArray& tiffFile, Rational dpi);

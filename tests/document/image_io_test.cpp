@@ -251,6 +251,28 @@ TEST_F(ImageIo, ResolutionIsWrittenAsGivenWhateverTheSource) {
     EXPECT_NEAR(png->dpiX, 72.0, 0.01);
 }
 
+TEST_F(ImageIo, JpegDensityHoldsEveryResolution) {
+    // The JFIF header holds 16-bit densities: a resolution above 65535 dpi must not wrap, and
+    // whole dots per inch come back as they were written.
+    for (double dpi : {72.0, 33.0, 2400.0}) {
+        const QString path = Path(QString("d%1.jpg").arg(dpi));
+        ASSERT_TRUE(SaveImage(Gradient(20, 20), path, SaveSource{}, SaveOptions{dpi, 75}));
+        const auto back = LoadSourceImage(path);
+        ASSERT_TRUE(back);
+        EXPECT_DOUBLE_EQ(back->dpiX, dpi);
+        EXPECT_DOUBLE_EQ(back->dpiY, dpi);
+    }
+    ASSERT_TRUE(SaveImage(Gradient(20, 20), Path("huge.jpg"), SaveSource{}, SaveOptions{100000, 75}));
+    const auto huge = LoadSourceImage(Path("huge.jpg"));
+    ASSERT_TRUE(huge);
+    EXPECT_NEAR(huge->dpiX, 100000, 1.5);
+
+    QByteArray notJpeg("\x89PNG\r\n\x1a\n and more bytes");
+    const QByteArray before = notJpeg;
+    EXPECT_FALSE(SetJfifDensity(notJpeg, 300));
+    EXPECT_EQ(notJpeg, before);
+}
+
 TEST_F(ImageIo, FailedSaveLeavesTheOldFileAndNothingElse) {
     const QString target = Path("keep.jpg");
     test::WriteAll(target, "old contents");
