@@ -1,6 +1,7 @@
 #include "app/gui/main_frame.h"
 
 #include "app/gui/frame_layout.h"
+#include "app/gui/save_dialog.h"
 #include "app/gui/toolbar_sets.h"
 #include "document/cormensura_doc.h"
 #include "document/cormensura_view.h"
@@ -65,17 +66,6 @@ void PostCommandToFrame(int command) {
 const QString kOpenFilter = QStringLiteral(
     "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
     "Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
-const QString kSaveFilter = QStringLiteral(
-    "JPEG Files (*.jpg);;TIFF Files (*.tif);;Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
-
-// The extension of a save-dialog filter such as "JPEG Files (*.jpg)".
-QString FilterExtension(const QString& filter) {
-    const qsizetype star = filter.indexOf(QLatin1String("*."));
-    if (star < 0)
-        return {};
-    return filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
-}
-
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -441,18 +431,12 @@ void CMainFrame::OnOpen() {
 }
 
 QString CMainFrame::AskSavePath() {
-    QFileDialog dialog(this, QStringLiteral("Save As"),
-                       doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(kSaveFilter);
+    QFileDialog dialog(this);
+    ConfigureSaveDialog(dialog,
+                        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    QString path = dialog.selectedFiles().first();
-    // A name typed without an extension gets the one of the chosen file type.
-    if (QFileInfo(path).suffix().isEmpty())
-        path += FilterExtension(dialog.selectedNameFilter());
-    return path;
+    return dialog.selectedFiles().first();
 }
 
 void CMainFrame::OnResizeAndSave() {

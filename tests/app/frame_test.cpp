@@ -5,6 +5,7 @@
 #include "app/gui/command_line.h"
 #include "app/gui/frame_layout.h"
 #include "app/gui/main_frame.h"
+#include "app/gui/save_dialog.h"
 #include "app/gui/toolbar_sets.h"
 #include "document/cormensura_doc.h"
 #include "document/cormensura_view.h"
@@ -16,13 +17,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -184,6 +190,46 @@ TEST(FrameRules, ProgressGeometryPanesTitleHelpAbout) {
     EXPECT_EQ(AboutVersionText(QStringLiteral("2.0.1.7")), QStringLiteral("ORVEN Mensura v. 2.0.1.7"));
     EXPECT_EQ(AboutVersionText(QStringLiteral("2.1")), QStringLiteral("ORVEN Mensura v. 2.1.0.0"));
     EXPECT_EQ(LabelsOf(SingleImageToolbarSet()), (QStringList{"Open", "Save", "Batch Mode", "Previous", "Next"}));
+}
+
+// A name typed without an extension must be checked for replacing under the name that is
+// written: "res" with res.jpg in the folder asks first, and declining keeps the dialog open.
+TEST(SaveDialog, BareNameTakesTheChosenTypeBeforeTheReplaceQuestion) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile existing(dir.filePath("res.jpg"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ConfigureSaveDialog(dialog, dir.path());
+    dialog.selectFile(QStringLiteral("res"));
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("res.jpg")});
+
+    QString question;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->done(QMessageBox::No);
+        }
+    });
+    answer.start(10);
+    static_cast<QDialog&>(dialog).accept();  // the dialog's own check runs
+    answer.stop();
+    EXPECT_TRUE(question.contains(QStringLiteral("res.jpg"))) << question.toStdString();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    // Another type chosen in the list (PNG, the last): a bare name takes its extension.
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QTest::keyClick(types, Qt::Key_End);
+    ASSERT_EQ(dialog.selectedNameFilter(), QStringLiteral("PNG Files (*.png)"));
+    dialog.selectFile(QStringLiteral("other"));
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("other.png")});
+    EXPECT_EQ(FilterSuffix(QStringLiteral("TIFF Files (*.tif)")), QStringLiteral("tif"));
+    EXPECT_EQ(FilterSuffix(QStringLiteral("All")), QString());
 }
 
 TEST(CommandLineRules, SupportedFilesSwitchesAndTheRest) {
