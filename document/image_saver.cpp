@@ -49,9 +49,10 @@ QString CantSaveFileMessage(const QString& path) {
 
 namespace {
 
-// Encodes the image with its metadata and writes the file safely; false on any failure.
+// Encodes the image with its metadata and writes the file safely; false on any failure, with
+// the system's reason in `reason` when writing the file failed.
 bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncoder& encoder,
-                    const SaveSource& source, const SaveOptions& options) {
+                    const SaveSource& source, const SaveOptions& options, QString* reason) {
     if (output.isNull())
         return false;
     PropertyItems items;
@@ -81,7 +82,7 @@ bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncode
     // through dots per metre.
     if (encoder.mimeType == QLatin1String("image/tiff"))
         SetTiffResolution(bytes, DpiToRational(options.dpi));
-    return WriteFileSafely(path, bytes);
+    return WriteFileSafely(path, bytes, reason);
 }
 
 }  // namespace
@@ -97,13 +98,18 @@ bool SaveImage(const QImage& output, const QString& path, const SaveSource& sour
     if (encoder.index < 0)
         return false;
     bool written = false;
+    QString reason;
     try {
-        written = EncodeAndWrite(output, path, encoder, source, options);
+        written = EncodeAndWrite(output, path, encoder, source, options, &reason);
     } catch (const std::bad_alloc&) {
         written = false;
+        reason = QStringLiteral("Not enough memory.");
     }
-    if (!written && error)
+    if (!written && error) {
         *error = CantSaveFileMessage(path);
+        if (!reason.isEmpty())
+            *error += QLatin1Char('\n') + reason;
+    }
     return written;
 }
 

@@ -283,7 +283,10 @@ TEST_F(ImageIo, FailedSaveLeavesTheOldFileAndNothingElse) {
     EXPECT_EQ(Files(), QStringList{"keep.jpg"});
 
     EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("no/such/folder/x.png"), SaveSource{}, SaveOptions{}, &error));
-    EXPECT_FALSE(error.isEmpty());
+    // The message names the file, then the system's reason.
+    const QString head = QString("Can't save file %1.\n").arg(Path("no/such/folder/x.png"));
+    EXPECT_TRUE(error.startsWith(head)) << error.toStdString();
+    EXPECT_GT(error.size(), head.size());
 
     // The target is a folder: the finished file cannot replace it; no temporary file remains.
     ASSERT_TRUE(QDir(dir_.path()).mkdir("taken.png"));
