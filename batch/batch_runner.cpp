@@ -195,8 +195,11 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     times.encodeMs = MsSince(start);
     if (!saved) {
         summary_.stoppedBy = BatchStatus::CantWrite;
+        // The save message names the file on its first line (the log names it already) and the
+        // system's reason after it.
+        const QString reason = error.section(QLatin1Char('\n'), 1);
         Send(BatchStatus::CantWrite, entry, out.path,
-             error.isEmpty() ? UnwritableOutputReason(out.path) : error);
+             !reason.isEmpty() ? reason : error.isEmpty() ? UnwritableOutputReason(out.path) : error);
         return false;
     }
     ++summary_.written;
