@@ -1,9 +1,12 @@
 #include "engine/resize_image.h"
 
+#include "engine/memory_budget.h"
 #include "engine/own_algorithms.h"
 #include "engine/progress.h"
 #include "engine/standard_modes.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -58,12 +61,15 @@ int RatioFlag(int tw, int th, int sw, int sh) {
 }
 
 void CoverSize(int sw, int sh, int dw, int dh, int& tw, int& th) {
+    // 64-bit products; a side beyond int (an absurd aspect) is held at INT_MAX, which no
+    // allocation satisfies, so the resize reports out of memory.
     const std::int64_t a = std::int64_t(dw) * sh, b = std::int64_t(dh) * sw;
+    const auto side = [](std::int64_t v) { return int(std::min<std::int64_t>(v, INT_MAX)); };
     if (a > b) {
         tw = dw;
-        th = int(a / sw);
+        th = side(a / sw);
     } else {
-        tw = int(b / sh);
+        tw = side(b / sh);
         th = dh;
     }
 }
@@ -86,6 +92,12 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, int algorithm, bool 
         int tw = dw, th = dh;
         if (crop)
             CoverSize(src.width, src.height, dw, dh, tw, th);
+        const std::uint64_t available = AvailableMemoryBytes();
+        if (available != 0 &&
+            EstimatedResizeBytes(src.width, src.height, tw, th, dw, dh, algorithm, crop) > available) {
+            outcome.status = ResizeStatus::OutOfMemory;
+            return outcome;
+        }
         BgrImage target = BgrImage::Uninitialised(tw, th);  // every algorithm writes every byte
         if (!RunAlgorithm(src, target.View(), algorithm, progress)) {
             outcome.status = ResizeStatus::Cancelled;

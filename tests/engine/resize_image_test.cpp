@@ -1,11 +1,13 @@
 // ResizeImage: dispatch, ratio flag, crop, progress arithmetic, cancellation and failures.
 
+#include "engine/memory_budget.h"
 #include "engine/progress.h"
 #include "engine/resize_image.h"
 #include "engine/standard_modes.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -141,6 +143,43 @@ TEST(ResizeImage, AbsurdSizesAndBadInputFailCleanly) {
               ResizeStatus::InvalidInput);
     EXPECT_EQ(ResizeImage(ConstBgrView(), 10, 10, 1, false, nullptr).status,
               ResizeStatus::InvalidInput);
+}
+
+TEST(ResizeImage, ResizesThatCannotFitInMemoryAreRefusedBeforeAllocating) {
+    // Linux would grant the buffers and kill the process while writing them: the resize compares
+    // its need with what the system has and reports out of memory instead.
+    const BgrImage src = Gradient(100, 100);
+    SetAvailableMemoryOverride(1000000);
+    for (int algorithm : {4, 6}) {
+        EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, algorithm, false, nullptr).status,
+                  ResizeStatus::OutOfMemory);
+        BgrImage dst = Gradient(1000, 1000);
+        const BgrImage before = dst;
+        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), algorithm, true, nullptr),
+                  ResizeStatus::OutOfMemory);
+        EXPECT_TRUE(SameImages(before, dst));
+    }
+    SetAvailableMemoryOverride(100000000);
+    EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, 6, false, nullptr).status, ResizeStatus::Ok);
+    SetAvailableMemoryOverride(0);
+    EXPECT_GT(AvailableMemoryBytes(), 0u);  // read from the system
+
+    // The estimate: the target image, and for the own algorithms the source plane and three
+    // planes of the largest working size; a crop adds the cut-out copy.
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, 4, false), 3u * 40000);
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, 6, false),
+              3u * 40000 + 10000 + 3u * 40000);
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, 4, true), 3u * 40000 + 3u * 30000);
+}
+
+TEST(ResizeImage, AbsurdCropAspectsDoNotOverflow) {
+    int tw = 0, th = 0;
+    CoverSize(1, 100000, 100000, 3, tw, th);
+    EXPECT_EQ(tw, 100000);
+    EXPECT_EQ(th, INT_MAX);
+    const BgrImage src = Gradient(1, 100);
+    EXPECT_EQ(ResizeImage(src.View(), 100000, 3, 4, true, nullptr).status,
+              ResizeStatus::OutOfMemory);
 }
 
 TEST(ResizeImage, AlgorithmNames) {
