@@ -23,6 +23,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -307,7 +309,16 @@ void CMainFrame::CreateSettingsPanel() {
     panel_ = new PanelPlaceholder(navigator_);
 #endif
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
-    dock_->setWidget(panel_);
+    // The panel is taller than a small screen leaves for it: it scrolls instead of being cut off.
+    auto* scroll = new QScrollArea(dock_);
+    scroll->setObjectName(QStringLiteral("resizeSettingsScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(panel_);
+    scroll->setMinimumWidth(panel_->sizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    dock_->setWidget(scroll);
     addDockWidget(Qt::RightDockWidgetArea, dock_);
 }
 

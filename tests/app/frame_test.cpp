@@ -33,6 +33,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include <gtest/gtest.h>
 
 namespace orm::gui {
@@ -154,6 +157,19 @@ TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
     }
     QCoreApplication::processEvents();
     EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(MainFrame, SettingsPanelScrollsWhenTheScreenIsShort) {
+    CMainFrame frame(nullptr);
+    frame.resize(1000, 500);
+    frame.show();
+    QCoreApplication::processEvents();
+    auto* scroll = frame.findChild<QScrollArea*>(QStringLiteral("resizeSettingsScroll"));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->widget(), frame.SettingsPanel());
+    // Shorter than the panel: the panel keeps its own height and the area scrolls.
+    EXPECT_GE(frame.SettingsPanel()->height(), frame.SettingsPanel()->minimumSizeHint().height());
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(MainFrame, SplitterPanesAreStoredAndRestored) {
