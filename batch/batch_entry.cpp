@@ -3,6 +3,7 @@
 #include "document/byte_source.h"
 #include "document/image_loader.h"
 #include "document/image_resolution.h"
+#include "settings/size_math.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -70,14 +71,14 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
         entry.targetWidth = current.width;
         entry.targetHeight = current.height;
     } else {
-        const int64_t w = current.width, h = current.height;
-        if (w * image->height < int64_t(image->width) * h) {
-            entry.targetWidth = AtLeastMin(w);
-            entry.targetHeight = AtLeastMin(w * image->height / image->width);
-        } else {
-            entry.targetHeight = AtLeastMin(h);
-            entry.targetWidth = AtLeastMin(h * image->width / image->height);
-        }
+        SourceImageInfo src;
+        src.present = true;
+        src.width = image->width;
+        src.height = image->height;
+        int64_t w = current.width, h = current.height;
+        FitBoxToSource(w, h, src);
+        entry.targetWidth = AtLeastMin(w);
+        entry.targetHeight = AtLeastMin(h);
     }
     entry.resolution = current.dpi;
     entry.algorithm = current.algorithm;

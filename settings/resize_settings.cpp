@@ -1,16 +1,15 @@
 #include "settings/resize_settings.h"
 
+#include "engine/resize_image.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace orm {
 namespace {
 
-constexpr std::array<std::string_view, kAlgorithmCount> kAlgorithmNames = {
-    "Nearest Neighbor", "Bilinear", "High Quality Bilinear", "Bicubic",
-    "High Quality Bicubic", "Smart for Artificial Scenes", "Smart for Natural Scenes",
-    "Advanced for Natural Scenes",
-};
+// The engine owns the algorithms and their names.
+static_assert(kAlgorithmCount == engine::kAlgorithmCount);
 
 struct SizeUnitRow {
     std::string_view comboText;
@@ -86,9 +85,7 @@ bool SanitizeSettings(ResizeSettings& s) {
     return changed;
 }
 
-std::string_view AlgorithmName(int index) {
-    return InRange(index, kAlgorithmCount) ? kAlgorithmNames[index] : std::string_view();
-}
+std::string_view AlgorithmName(int index) { return engine::AlgorithmName(index); }
 std::string_view SizeUnitComboText(int index) {
     return InRange(index, kSizeUnitCount) ? kSizeUnits[index].comboText : std::string_view();
 }
