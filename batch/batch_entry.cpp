@@ -1,8 +1,8 @@
 #include "batch/batch_entry.h"
 
-#include "document/byte_source.h"
-#include "document/image_loader.h"
-#include "document/image_resolution.h"
+#include "metadata/byte_source.h"
+#include "imageio/image_loader.h"
+#include "metadata/image_resolution.h"
 #include "settings/size_math.h"
 
 #include <QFile>

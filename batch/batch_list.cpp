@@ -1,6 +1,6 @@
 #include "batch/batch_list.h"
 
-#include "document/safe_file_writer.h"
+#include "imageio/safe_file_writer.h"
 #include "settings/named_entries.h"
 #include "settings/storage_folder.h"
 

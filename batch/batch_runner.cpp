@@ -1,8 +1,8 @@
 #include "batch/batch_runner.h"
 
 #include "batch/output_naming.h"
-#include "document/image_loader.h"
-#include "document/image_saver.h"
+#include "imageio/image_loader.h"
+#include "imageio/image_saver.h"
 #include "engine/resize_image.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "batch/output_naming.h"
 
-#include "document/image_file_types.h"
+#include "imageio/image_file_types.h"
 
 #include <QFileInfo>
 

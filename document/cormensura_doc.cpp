@@ -1,16 +1,16 @@
 #include "document/cormensura_doc.h"
 
-#include "document/image_saver.h"
+#include "imageio/image_saver.h"
 #include "document/preview_worker.h"
 #include "engine/progress.h"
 #include "engine/resize_image.h"
 #include "settings/prompt.h"
 #include "settings/size_math.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QTemporaryFile>
 #include <QThread>

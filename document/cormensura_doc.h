@@ -4,7 +4,7 @@
 // save). One lives as long as the main window. It owns the preview worker's thread.
 
 #include "document/folder_navigation.h"
-#include "document/image_loader.h"
+#include "imageio/image_loader.h"
 #include "document/preview_store.h"
 #include "settings/resize_settings.h"
 

@@ -1,6 +1,6 @@
 #include "document/folder_navigation.h"
 
-#include "document/image_file_types.h"
+#include "imageio/image_file_types.h"
 
 #include <QDir>
 #include <QFileInfo>

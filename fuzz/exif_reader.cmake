@@ -1,5 +1,5 @@
 # The own TIFF/EXIF reader (embedded thumbnails, EXIF segment and directory search, resolution).
-if(NOT TARGET orm_document OR NOT TARGET orm_jpeg)
+if(NOT TARGET orm_metadata OR NOT TARGET orm_jpeg)
   return()
 endif()
 orm_add_fuzzer(exif_reader

@@ -1,8 +1,8 @@
 // Fuzz target of the own TIFF/EXIF reader: the input is taken as a JPEG and as a TIFF file.
 
-#include "document/embedded_thumbnail.h"
-#include "document/exif_locator.h"
-#include "document/image_resolution.h"
+#include "metadata/embedded_thumbnail.h"
+#include "metadata/exif_locator.h"
+#include "metadata/image_resolution.h"
 
 #include <cstddef>
 #include <cstdint>

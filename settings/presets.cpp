@@ -3,12 +3,9 @@
 #include "settings/number_text.h"
 #include "settings/size_math.h"
 
-#include <QGuiApplication>
-#include <QPrinter>
-#include <QPrinterInfo>
-
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 
 namespace orm {
@@ -209,18 +206,15 @@ std::optional<PaperPrintSize> ApplyPaperPreset(ResizeSettings& s, const SourceIm
     return result;
 }
 
+namespace {
+std::atomic<PrinterDpiSource> printerDpiSource{nullptr};
+}
+
+void SetDefaultPrinterDpiSource(PrinterDpiSource source) { printerDpiSource.store(source); }
+
 std::optional<double> DefaultPrinterDpi() {
-    // The printer back end needs a GUI application object.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return std::nullopt;
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull())
-        return std::nullopt;
-    QPrinter printer(info, QPrinter::HighResolution);
-    const int dpi = printer.logicalDpiX();
-    if (dpi <= 0)
-        return std::nullopt;
-    return dpi;
+    const PrinterDpiSource source = printerDpiSource.load();
+    return source ? source() : std::nullopt;
 }
 
 std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const SourceImageInfo& src) {

@@ -61,8 +61,11 @@ struct ResolutionPreset {
 };
 std::span<const ResolutionPreset> ResolutionPresets();
 
-// Horizontal logical resolution of the default printer; none when there is no printer.
+// Horizontal logical resolution of the default printer; none when there is no printer or no
+// printer back end (the command-line tool has none; the window installs one at start-up).
 std::optional<double> DefaultPrinterDpi();
+using PrinterDpiSource = std::optional<double> (*)();
+void SetDefaultPrinterDpiSource(PrinterDpiSource source);
 // The resolution a preset stands for; none when its source is unavailable (no printer, no
 // image or an image without a usable resolution).
 std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const SourceImageInfo& src);

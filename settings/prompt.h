@@ -7,8 +7,6 @@
 
 #include <deque>
 
-class QWidget;
-
 namespace orm {
 
 class IPrompt {
@@ -18,18 +16,6 @@ public:
     virtual void Message(const QString& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool AskYesNo(const QString& text) = 0;
-};
-
-// Message boxes over the active window (or the given parent). Calls from another thread are
-// carried over to the user-interface thread, which shows the box while the caller waits.
-class MessageBoxPrompt : public IPrompt {
-public:
-    explicit MessageBoxPrompt(QWidget* parent = nullptr) : parent_(parent) {}
-    void Message(const QString& text) override;
-    bool AskYesNo(const QString& text) override;
-
-private:
-    QWidget* parent_;
 };
 
 // Writes messages to the standard error stream and answers No; for processes without widgets.

@@ -1,6 +1,6 @@
 #pragma once
-// Sub-commands of ormensura-cli. Each cmd_*.cpp file defines one and registers it with a
-// static CliCommandRegistration, so adding a command touches no shared table.
+// Sub-commands of ormensura-cli. Each cmd_*.cpp file defines one; CliCommands() lists them all
+// (an explicit table: a static library drops self-registering objects nobody refers to).
 
 #include <QStringList>
 #include <QTextStream>
@@ -29,12 +29,16 @@ struct CliCommand {
     std::function<int(const QStringList& args, CliStreams& io)> run;
 };
 
-std::vector<CliCommand>& CliCommands();
+CliCommand BatchCommand();
+CliCommand InfoCommand();
+CliCommand PresetsCommand();
+CliCommand ResizeCommand();
 
-struct CliCommandRegistration {
-    explicit CliCommandRegistration(CliCommand command) {
-        CliCommands().push_back(std::move(command));
-    }
-};
+// Every sub-command, sorted by name.
+std::vector<CliCommand> CliCommands();
+
+// Runs the command line after the program name ("resize a.jpg -o b.png", "--help", ...) and
+// returns the exit status.
+int RunCli(QStringList args, CliStreams& io);
 
 }  // namespace orm::cli

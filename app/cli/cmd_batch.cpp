@@ -4,10 +4,9 @@
 #include "cli/resize_run.h"
 
 namespace orm::cli {
-namespace {
 
-const CliCommandRegistration registration{
-    {"batch", "run a saved batch list (.mnb) with each entry's own settings", RunBatchArgs}};
+CliCommand BatchCommand() {
+    return {"batch", "run a saved batch list (.mnb) with each entry's own settings", RunBatchArgs};
+}
 
-}  // namespace
 }  // namespace orm::cli

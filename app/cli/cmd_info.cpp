@@ -2,7 +2,7 @@
 
 #include "cli/cli_command.h"
 
-#include "document/image_info.h"
+#include "imageio/image_info_reader.h"
 
 namespace orm::cli {
 namespace {
@@ -39,11 +39,13 @@ int RunInfo(const QStringList& args, CliStreams& io) {
     return kExitOk;
 }
 
-const CliCommandRegistration registration({
-    QStringLiteral("info"),
-    QStringLiteral("print a file's dimensions, colours and camera details"),
-    RunInfo,
-});
 
 }  // namespace
+
+CliCommand InfoCommand() {
+    return {QStringLiteral("info"),
+    QStringLiteral("print a file's dimensions, colours and camera details"),
+    RunInfo};
+}
+
 }  // namespace orm::cli

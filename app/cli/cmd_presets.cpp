@@ -89,11 +89,13 @@ int RunPresets(const QStringList& args, CliStreams& io) {
     return kExitOk;
 }
 
-const CliCommandRegistration registration({
-    QStringLiteral("presets"),
-    QStringLiteral("list the predefined screen sizes, paper sizes and resolutions"),
-    RunPresets,
-});
 
 }  // namespace
+
+CliCommand PresetsCommand() {
+    return {QStringLiteral("presets"),
+    QStringLiteral("list the predefined screen sizes, paper sizes and resolutions"),
+    RunPresets};
+}
+
 }  // namespace orm::cli

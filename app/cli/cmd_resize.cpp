@@ -9,8 +9,11 @@ namespace {
 
 int RunResize(const QStringList& args, CliStreams& io) { return RunResizeArgs(args, io); }
 
-const CliCommandRegistration registration{
-    {"resize", "resize images with one of the eight algorithms", RunResize}};
 
 }  // namespace
+
+CliCommand ResizeCommand() {
+    return {"resize", "resize images with one of the eight algorithms", RunResize};
+}
+
 }  // namespace orm::cli

@@ -4,7 +4,7 @@
 #include "test_environment.h"
 
 #include "batch/batch_runner.h"
-#include "document/image_loader.h"
+#include "imageio/image_loader.h"
 
 #include <QDir>
 #include <QTemporaryDir>

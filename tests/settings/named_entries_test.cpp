@@ -1,15 +1,10 @@
-#include "settings/gadget_dlg.h"
 #include "settings/named_entries.h"
-#include "settings/settings_commands.h"
 #include "settings/settings_file.h"
 #include "settings/storage_folder.h"
 #include "test_environment.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -98,41 +93,6 @@ TEST_F(NamedEntriesTest, DeleteAsksFirst) {
     EXPECT_EQ(prompt.questions, QStringList(2, "Delete this entry?"));
 }
 
-TEST_F(NamedEntriesTest, DialogSavesOverAnExistingEntryAfterYes) {
-    const QString folder = StorageFolder("Settings");
-    ASSERT_TRUE(SaveSettingsFile(folder + "web.mns", ResizeSettings()).ok());
-    ScriptedPrompt prompt({true});
-    ScopedPrompt scoped(prompt);
-    CGadgetDlg dialog("Save settings", "Settings", "mns", false, folder + "web.mns");
-    EXPECT_EQ(dialog.windowTitle(), "Save settings");
-    ASSERT_EQ(dialog.list()->count(), 1);
-    EXPECT_EQ(dialog.nameEdit()->text(), "web");
-    dialog.nameEdit()->setText("WEB");
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(prompt.questions.size(), 1);
-    EXPECT_EQ(dialog.path(), folder + "web.mns");
-}
-
-TEST_F(NamedEntriesTest, DialogDeleteAndMustExist) {
-    const QString folder = StorageFolder("Settings");
-    Touch(folder + "a.mns");
-    Touch(folder + "b.mns");
-    ScriptedPrompt prompt({true});
-    ScopedPrompt scoped(prompt);
-    CGadgetDlg dialog("Load settings", "Settings", "mns", true);
-    EXPECT_EQ(dialog.list()->count(), 2);
-    dialog.list()->setCurrentRow(1);
-    EXPECT_EQ(dialog.nameEdit()->text(), "b");
-    dialog.deleteButton()->click();
-    EXPECT_EQ(dialog.list()->count(), 1);
-    EXPECT_FALSE(QFile::exists(folder + "b.mns"));
-    dialog.nameEdit()->setText("b");
-    dialog.accept();
-    EXPECT_NE(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(prompt.messages, QStringList({"No such name exists."}));
-    EXPECT_TRUE(CanLoadSettings());  // "a" is still there
-}
 
 }  // namespace
 }  // namespace orm
@@ -141,9 +101,9 @@ namespace orm {
 namespace {
 
 TEST(Prompt, ScopedPromptInstallsAndRestores) {
-    // A widget application shows message boxes unless a prompt is installed.
+    // Without an installed prompt, messages go to the console.
     IPrompt& initial = CurrentPrompt();
-    EXPECT_NE(dynamic_cast<MessageBoxPrompt*>(&initial), nullptr);
+    EXPECT_NE(dynamic_cast<ConsolePrompt*>(&initial), nullptr);
     ScriptedPrompt outer({true});
     {
         ScopedPrompt a(outer);

@@ -1,0 +1,21 @@
+# orm_module_dependencies(<target> ALLOWED <targets...>): the libraries <target> may link.
+# Anything else on its link line stops the configuration, so a module cannot grow a dependency
+# its folder's rules do not allow (a widget in settings/, Qt in the engine).
+function(orm_module_dependencies target)
+  cmake_parse_arguments(PARSE_ARGV 1 DEP "" "" "ALLOWED")
+  set(always Threads::Threads)
+  foreach(kind LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+    get_target_property(libs ${target} ${kind})
+    if(NOT libs)
+      continue()
+    endif()
+    foreach(lib IN LISTS libs)
+      if(lib MATCHES "^\\$<" OR lib IN_LIST always)
+        continue()
+      endif()
+      if(NOT lib IN_LIST DEP_ALLOWED)
+        message(FATAL_ERROR "${target} may not depend on ${lib} (allowed: ${DEP_ALLOWED})")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()

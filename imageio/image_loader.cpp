@@ -1,0 +1,165 @@
+#include "imageio/image_loader.h"
+
+#include "metadata/byte_source.h"
+#include "metadata/exif_properties.h"
+#include "metadata/image_resolution.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <new>
+#include <span>
+
+namespace orm {
+
+int BitsPerPixelOf(const QImage& decoded) {
+    switch (decoded.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        return 1;
+    case QImage::Format_Indexed8:
+        return decoded.colorCount() <= 2 ? 1 : decoded.colorCount() <= 16 ? 4 : 8;
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Alpha8:
+        return 8;
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGB16:
+    case QImage::Format_RGB555:
+    case QImage::Format_RGB444:
+    case QImage::Format_ARGB4444_Premultiplied:
+        return 16;
+    case QImage::Format_RGB32:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+    case QImage::Format_RGB666:
+        return 24;
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGB30:
+    case QImage::Format_BGR30:
+        return 48;
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+        return 64;
+    default:
+        return 32;
+    }
+}
+
+bool IsTruncatedBmp(const QByteArray& fileBytes) {
+    const auto* b = reinterpret_cast<const uint8_t*>(fileBytes.constData());
+    const qsizetype size = fileBytes.size();
+    if (size < 26 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    auto le16 = [&](int at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
+    auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
+    const uint32_t pixelsAt = le32(10);
+    const uint32_t headerSize = le32(14);
+    int64_t width = 0, height = 0;
+    uint32_t bits = 0, compression = 0;
+    if (headerSize == 12) {  // OS/2 1.x
+        width = le16(18);
+        height = le16(20);
+        bits = le16(24);
+    } else if (headerSize >= 40 && size >= 34) {
+        width = int32_t(le32(18));
+        height = int32_t(le32(22));
+        bits = le16(28);
+        compression = le32(30);
+    } else {
+        return false;
+    }
+    if (compression != 0 && compression != 3)  // run-length and embedded streams have no fixed size
+        return false;
+    if (width <= 0 || bits == 0)
+        return false;
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    const int64_t need = int64_t(pixelsAt) + rowBytes * (height < 0 ? -height : height);
+    return size < need;
+}
+
+std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error) {
+    auto fail = [&](const QString& reason) -> std::optional<DecodedImage> {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    if (IsTruncatedBmp(fileBytes))
+        return fail(QStringLiteral("The file is truncated"));
+    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+    QByteArray bytes = fileBytes;  // shares the data; QBuffer wants a non-const array
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);  // the pixels as stored; the orientation stays an EXIF item
+    const QByteArray format = reader.format();
+    DecodedImage out;
+    out.image = reader.read();
+    if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
+        return fail(reader.errorString());
+    // Qt hands GIF frames out as 32-bit pixels; the file holds 8-bit palette indices.
+    out.bitsPerPixel = format == "gif" ? 8 : BitsPerPixelOf(out.image);
+    return out;
+}
+
+std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error) {
+    try {
+        std::optional<DecodedImage> decoded = DecodeImageBytes(fileBytes, error);
+        if (!decoded)
+            return std::nullopt;
+        SourceImage out;
+        out.fileFormat = decoded->image.format();
+        out.bitsPerPixel = decoded->bitsPerPixel;
+        out.image = decoded->image.convertToFormat(QImage::Format_BGR888);
+        decoded.reset();
+        if (out.image.isNull()) {
+            if (error)
+                *error = QStringLiteral("Out of memory");
+            return std::nullopt;
+        }
+        const MemoryByteSource source(
+            std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
+        const ImageResolution dpi = ReadImageResolution(source);
+        out.dpiX = dpi.dpiX;
+        out.dpiY = dpi.dpiY;
+        out.properties = ReadPropertyItems(fileBytes);
+        return out;
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = QStringLiteral("Out of memory");
+        return std::nullopt;
+    }
+}
+
+std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error) {
+    QByteArray bytes;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = file.errorString();
+            return std::nullopt;
+        }
+        try {
+            bytes = file.readAll();
+        } catch (const std::bad_alloc&) {
+            if (error)
+                *error = QStringLiteral("Out of memory");
+            return std::nullopt;
+        }
+        if (file.error() != QFileDevice::NoError) {
+            if (error)
+                *error = file.errorString();
+            return std::nullopt;
+        }
+    }  // closed here: the image never keeps its file open
+    return DecodeSourceImage(bytes, error);
+}
+
+}  // namespace orm

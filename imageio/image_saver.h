@@ -1,0 +1,37 @@
+#pragma once
+// Saving an output image: the encoder by the path's extension, the resolution, the source's
+// metadata and a regenerated EXIF thumbnail. The file is written safely: an existing file is
+// replaced only by a complete new one, and a failed save leaves nothing behind.
+
+#include "imageio/image_loader.h"
+#include "metadata/property_item.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace orm {
+
+struct SaveOptions {
+    double dpi = 96.0;     // written into the output in both directions
+    int jpegQuality = 75;  // 0..100, JPEG only
+};
+
+// What the output takes from its source: the size (for the thumbnail rule) and the items.
+struct SaveSource {
+    QSize size;
+    PropertyItems properties;
+};
+
+// True when the file was written. On false, error is empty when the path's extension names no
+// known encoder (a silent refusal) and otherwise holds "Can't save file <path>." for the caller
+// to show (or not, when it runs quietly).
+bool SaveImage(const QImage& output, const QString& path, const SaveSource& source,
+               const SaveOptions& options, QString* error = nullptr);
+bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
+               const SaveOptions& options, QString* error = nullptr);
+
+// The message of a failed save.
+QString CantSaveFileMessage(const QString& path);
+
+}  // namespace orm

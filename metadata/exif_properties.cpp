@@ -1,0 +1,251 @@
+#include "metadata/exif_properties.h"
+
+#include <QFile>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <mutex>
+
+namespace orm {
+
+namespace {
+
+constexpr uint16_t kTagMakerNote = 0x927C;
+constexpr uint16_t kTagExifPointer = 0x8769;
+constexpr uint16_t kTagGpsPointer = 0x8825;
+constexpr uint16_t kTagInteropPointer = 0xA005;
+constexpr uint16_t kTagJpegOffset = 0x0201;
+constexpr uint16_t kTagJpegLength = 0x0202;
+constexpr uint16_t kCompressionJpeg = 6;
+
+// Thumbnail-directory tags and the identifiers they have as items.
+struct ThumbnailTagId {
+    uint16_t tag;
+    uint32_t id;
+};
+constexpr ThumbnailTagId kThumbnailIds[] = {
+    {0x0103, kPropThumbnailCompression}, {0x0100, kPropThumbnailWidth},
+    {0x0101, kPropThumbnailHeight},      {0x011A, kPropThumbnailResolutionX},
+    {0x011B, kPropThumbnailResolutionY}, {0x0128, kPropThumbnailResolutionUnit},
+};
+
+void InitExiv2Once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
+    });
+}
+
+std::optional<ExifGroup> GroupOf(const std::string& name) {
+    if (name == "Image")
+        return ExifGroup::kImage;
+    if (name == "Photo")
+        return ExifGroup::kPhoto;
+    if (name == "GPSInfo")
+        return ExifGroup::kGps;
+    if (name == "Iop")
+        return ExifGroup::kInterop;
+    if (name == "Thumbnail")
+        return ExifGroup::kThumbnail;
+    return std::nullopt;  // maker-note and other sub-directories are not items of their own
+}
+
+const char* GroupName(ExifGroup group) {
+    switch (group) {
+    case ExifGroup::kImage:
+        return "Image";
+    case ExifGroup::kPhoto:
+        return "Photo";
+    case ExifGroup::kGps:
+        return "GPSInfo";
+    case ExifGroup::kInterop:
+        return "Iop";
+    case ExifGroup::kThumbnail:
+        return "Thumbnail";
+    }
+    return "Image";
+}
+
+PropertyItem ToItem(const Exiv2::Exifdatum& d, uint32_t id, ExifGroup group) {
+    PropertyItem item;
+    item.id = id;
+    item.type = uint16_t(d.typeId());
+    item.count = uint32_t(d.count());
+    item.group = group;
+    item.value.resize(int(d.size()));
+    if (d.size() > 0)
+        d.copy(reinterpret_cast<Exiv2::byte*>(item.value.data()), Exiv2::littleEndian);
+    return item;
+}
+
+bool AddItem(Exiv2::ExifData& exif, uint16_t tag, ExifGroup group, const PropertyItem& item) {
+    try {
+        Exiv2::ExifKey key(tag, GroupName(group));
+        Exiv2::Value::AutoPtr value = Exiv2::Value::create(Exiv2::TypeId(item.type));
+        if (value->read(reinterpret_cast<const Exiv2::byte*>(item.value.constData()),
+                        long(item.value.size()), Exiv2::littleEndian) != 0)
+            return false;
+        exif.add(key, value.get());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
+    Exiv2::ExifData exif;
+    const PropertyItem* thumbData = nullptr;
+    uint32_t thumbCompression = kCompressionJpeg;
+    for (const PropertyItem& item : items) {
+        if (item.group == ExifGroup::kThumbnail) {
+            if (item.id == kPropThumbnailData)
+                thumbData = &item;
+            else if (item.id == kPropThumbnailCompression)
+                ItemNumber(item, thumbCompression);
+            continue;
+        }
+        if (item.id > 0xFFFF || item.type == 0 || item.type > Exiv2::tiffIfd)
+            continue;
+        const uint16_t tag = uint16_t(item.id);
+        // Directory pointers are laid out anew by exiv2.
+        if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer)
+            continue;
+        if (tag == kTagMakerNote && !withMakerNote)
+            continue;
+        AddItem(exif, tag, item.group, item);
+    }
+    // Only a JPEG thumbnail can be carried over; its directory is written around its data.
+    if (thumbData && thumbCompression == kCompressionJpeg && !thumbData->value.isEmpty()) {
+        try {
+            Exiv2::ExifThumb thumb(exif);
+            thumb.setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbData->value.constData()),
+                                   long(thumbData->value.size()));
+            for (const PropertyItem& item : items) {
+                if (item.group != ExifGroup::kThumbnail || item.id == kPropThumbnailData ||
+                    item.id == kPropThumbnailCompression)
+                    continue;
+                for (const ThumbnailTagId& t : kThumbnailIds)
+                    if (t.id == item.id) {
+                        exif.erase(std::remove_if(exif.begin(), exif.end(),
+                                                  [&](const Exiv2::Exifdatum& d) {
+                                                      return d.groupName() == "Thumbnail" && d.tag() == t.tag;
+                                                  }),
+                                   exif.end());
+                        AddItem(exif, t.tag, ExifGroup::kThumbnail, item);
+                    }
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    return exif;
+}
+
+bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, QByteArray& result) {
+    try {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(encoded.constData()),
+                                               long(encoded.size()));
+        if (!image.get())
+            return false;
+        image->readMetadata();
+        image->setExifData(exif);
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0)
+            return false;
+        io.seek(0, Exiv2::BasicIo::beg);
+        const long size = long(io.size());
+        Exiv2::DataBuf buf = io.read(size);
+        io.close();
+        if (buf.size_ != size)
+            return false;
+        result = QByteArray(reinterpret_cast<const char*>(buf.pData_), int(buf.size_));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+PropertyItems ItemsOf(Exiv2::Image& image) {
+    PropertyItems items;
+    image.readMetadata();
+    const Exiv2::ExifData& exif = image.exifData();
+    bool thumbIsJpeg = false;
+    for (const Exiv2::Exifdatum& d : exif) {
+        const auto group = GroupOf(d.groupName());
+        if (!group || uint32_t(d.typeId()) > Exiv2::tiffIfd)
+            continue;
+        if (*group != ExifGroup::kThumbnail) {
+            items.push_back(ToItem(d, d.tag(), *group));
+            continue;
+        }
+        if (d.tag() == kTagJpegOffset || d.tag() == kTagJpegLength) {
+            thumbIsJpeg = true;
+            continue;
+        }
+        for (const ThumbnailTagId& t : kThumbnailIds)
+            if (t.tag == d.tag())
+                items.push_back(ToItem(d, t.id, ExifGroup::kThumbnail));
+    }
+    if (thumbIsJpeg) {
+        Exiv2::ExifThumbC thumb(exif);
+        const Exiv2::DataBuf data = thumb.copy();
+        if (data.size_ > 0) {
+            PropertyItem item;
+            item.id = kPropThumbnailData;
+            item.type = 1;
+            item.count = uint32_t(data.size_);
+            item.value = QByteArray(reinterpret_cast<const char*>(data.pData_), int(data.size_));
+            item.group = ExifGroup::kThumbnail;
+            items.push_back(std::move(item));
+        }
+    }
+    // Directory order: the main image's directories, then the thumbnail's.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const PropertyItem& a, const PropertyItem& b) { return a.group < b.group; });
+    return items;
+}
+
+}  // namespace
+
+PropertyItems ReadPropertyItems(const QByteArray& fileBytes) {
+    InitExiv2Once();
+    try {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(fileBytes.constData()),
+                                               long(fileBytes.size()));
+        return image.get() ? ItemsOf(*image) : PropertyItems{};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+PropertyItems ReadPropertyItemsFromFile(const QString& path) {
+    InitExiv2Once();
+    try {
+        // exiv2 reads only the metadata parts of the file.
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false);
+        return image.get() ? ItemsOf(*image) : PropertyItems{};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error) {
+    InitExiv2Once();
+    QByteArray result;
+    if (TryWrite(encoded, BuildExifData(items, true), result) ||
+        TryWrite(encoded, BuildExifData(items, false), result)) {
+        encoded = result;
+        return true;
+    }
+    if (error)
+        *error = QStringLiteral("the metadata could not be written");
+    return false;
+}
+
+}  // namespace orm

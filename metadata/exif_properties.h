@@ -1,0 +1,24 @@
+#pragma once
+// EXIF property items through exiv2: read from a file's bytes in the order of the file's
+// directories (IFD0, EXIF, GPS, interoperability, then the thumbnail directory), and written
+// into an encoded JPEG, TIFF or PNG file held in memory.
+
+#include "metadata/property_item.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace orm {
+
+// The items of a whole file in memory; empty when the file has none or exiv2 cannot read it.
+PropertyItems ReadPropertyItems(const QByteArray& fileBytes);
+// The same from a path (the file is read whole and closed again).
+PropertyItems ReadPropertyItemsFromFile(const QString& path);
+
+// Replaces the EXIF block of the encoded file with the items. An item exiv2 refuses is skipped;
+// when the block as a whole cannot be written, the maker note is left out and, failing that,
+// the file keeps no EXIF block. Returns false only when the file could not be handled at all
+// (encoded stays unchanged then).
+bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error = nullptr);
+
+}  // namespace orm

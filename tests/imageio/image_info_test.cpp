@@ -1,0 +1,173 @@
+// Tag texts, the image-info list, colour counts, picture dates and the file-type rules.
+
+#include "imageio/image_file_types.h"
+#include "imageio/image_info_reader.h"
+#include "metadata/image_info.h"
+#include "metadata/picture_date.h"
+#include "metadata/tag_names.h"
+#include "test_support.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace orm {
+namespace {
+
+PropertyItem Short(uint32_t id, uint16_t v) { return MakeShortItem(id, v); }
+
+TEST(TagNames, TableAndValueTexts) {
+    EXPECT_EQ(NamedTagCount(), 82);
+    EXPECT_STREQ(TagName(0x8827), "ISO speed ratings");
+    EXPECT_STREQ(TagName(0xa301), "Scene type");
+    EXPECT_EQ(TagName(0x0001), nullptr);
+    EXPECT_EQ(TagName(0x501B), nullptr);
+
+    EXPECT_EQ(FormatTagValue(0x0106, 2), "RGB");
+    EXPECT_EQ(FormatTagValue(0x0106, 6), "YCbCr");
+    EXPECT_EQ(FormatTagValue(0x0112, 5), "Horzizontal flip + 90 left");
+    EXPECT_EQ(FormatTagValue(0x0112, 9), "");
+    EXPECT_EQ(FormatTagValue(0x0128, 3), "Centimeters");
+    EXPECT_EQ(FormatTagValue(0x0128, 1), "");
+    EXPECT_EQ(FormatTagValue(0x8822, 8), "Landscape");
+    EXPECT_EQ(FormatTagValue(0x8822, 0), "Unknown");
+    EXPECT_EQ(FormatTagValue(0x9207, 6), "Partial");
+    EXPECT_EQ(FormatTagValue(0x9208, 21), "D65");
+    EXPECT_EQ(FormatTagValue(0x9208, 4), "Unknown");
+    EXPECT_EQ(FormatTagValue(0x9209, 0x19), "Fired");
+    EXPECT_EQ(FormatTagValue(0x9209, 0x10), "No flash");
+    EXPECT_EQ(FormatTagValue(0xA001, 2), "Uncalibrated");
+    EXPECT_EQ(FormatTagValue(0xA001, 0xFFFF), "");
+    EXPECT_EQ(FormatTagValue(0xA217, 8), "Color sequential linear");
+    EXPECT_EQ(FormatTagValue(0xA217, 6), "Unknown");
+    EXPECT_EQ(FormatTagValue(0x0103, 6), "");  // never shown as numbers
+    EXPECT_EQ(FormatTagValue(0x011A, 72), "");
+    EXPECT_EQ(FormatTagValue(0xA002, 3008), "3008");
+    EXPECT_EQ(FormatTagValue(0x8827, 40000), "40000");
+    EXPECT_EQ(FormatTagValue(0x1234, 5), "");
+}
+
+TEST(ImageInfoList, WhichItemsAreShown) {
+    PropertyItems items = {
+        MakeAsciiItem(0x010F, QByteArray("Canon\0", 6)),
+        Short(0x8827, 40000),                      // ISO as SHORT: unsigned
+        MakeRationalItem(0x829A, 1, 250),          // rational: not shown
+        Short(0x0103, 6),                          // never shown
+        Short(0x0001, 3),                          // not in the table
+        MakeLongItem(0xA002, 3008),
+        Short(0x0112, 6),
+        PropertyItem{0x0102, 3, 3, QByteArray("\x08\0\x08\0\x08\0", 6), ExifGroup::kImage},  // 3 values
+        MakeAsciiItem(0x0131, QByteArray("", 0)),  // empty text
+        MakeAsciiItem(0x013B, QByteArray("J\xC3\xBCrgen\0", 8)),
+        MakeAsciiItem(0x8298, QByteArray("\xA9 M\xFCller\0", 10)),  // not UTF-8: Latin-1
+    };
+    const std::vector<InfoProperty> expected = {
+        {"Manufacturer", "Canon"},           {"ISO speed ratings", "40000"},
+        {"Exif image width", "3008"},        {"Orientation", "90 left"},
+        {"Artist", QString::fromUtf8("Jürgen")}, {"Copyrights", QString::fromUtf8("© Müller")},
+    };
+    EXPECT_EQ(BuildPropertyList(items), expected);
+
+    const PropertyItems rationalOnly = {MakeRationalItem(0x829A, 1, 60), MakeRationalItem(0x829D, 28, 10)};
+    EXPECT_TRUE(BuildPropertyList(rationalOnly).empty());
+}
+
+TEST(ImageInfoList, ColourCountsAndDimensions) {
+    EXPECT_EQ(FormatColorCount(1), "2");
+    EXPECT_EQ(FormatColorCount(4), "16");
+    EXPECT_EQ(FormatColorCount(8), "256");
+    EXPECT_EQ(FormatColorCount(16), "65,536");
+    EXPECT_EQ(FormatColorCount(24), "16,777,216");
+    EXPECT_EQ(FormatColorCount(32), "16,777,216");
+    EXPECT_EQ(FormatColorCount(20), "1,048,576");  // inner groups keep their zeros
+    EXPECT_EQ(FormatDimensions(3008, 2000), "3008 X 2000");
+}
+
+TEST(ImageInfoList, CameraFile) {
+    ORM_REQUIRE_CORPUS();
+    const auto info = ReadImageInfo(test::CorpusFile("exiv2-nikon-d70.jpg"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 150);
+    EXPECT_EQ(info->height, 91);
+    EXPECT_EQ(FormatColorCount(info->bitsPerPixel), "16,777,216");
+    auto has = [&](const char* name, const char* value) {
+        return std::find(info->properties.begin(), info->properties.end(),
+                         InfoProperty{name, value}) != info->properties.end();
+    };
+    EXPECT_TRUE(has("Manufacturer", "NIKON CORPORATION"));
+    EXPECT_TRUE(has("Exif image width", "3008"));  // SHORT in a big-endian file
+    EXPECT_TRUE(has("Orientation", "90 left"));
+    EXPECT_TRUE(has("Date/time original", "2004:03:30 10:43:46"));
+    EXPECT_FALSE(ReadImageInfo(test::CorpusFile("zero_width.gif")));
+}
+
+TEST(PictureDate, ParsesOnlyUsableDates) {
+    const auto d = ParseExifDateTime("2008:05:30 15:56:01");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->date(), QDate(2008, 5, 30));
+    EXPECT_EQ(d->time(), QTime(15, 56, 1));
+    EXPECT_EQ(d->timeSpec(), Qt::LocalTime);
+    EXPECT_FALSE(ParseExifDateTime("2010:13:01 10:00:00"));
+    EXPECT_FALSE(ParseExifDateTime("1969:12:31 23:59:59"));
+    EXPECT_FALSE(ParseExifDateTime("3001:01:01 00:00:00"));
+    EXPECT_FALSE(ParseExifDateTime("2010:01:01 10:00"));
+    EXPECT_FALSE(ParseExifDateTime("N13-String-13_ttttt"));
+    EXPECT_FALSE(ParseExifDateTime("    :  :     :  :  "));
+    const auto rolled = ParseExifDateTime("2010:02:28 24:00:00");  // hour 24 is accepted
+    ASSERT_TRUE(rolled);
+    EXPECT_EQ(rolled->date(), QDate(2010, 3, 1));
+}
+
+TEST(PictureDate, FromFiles) {
+    ORM_REQUIRE_CORPUS();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto dateOf = [&](const char* corpus, const char* name) {
+        const QString copy = dir.filePath(name);
+        QFile::remove(copy);
+        QFile::copy(test::CorpusFile(corpus), copy);
+        return ReadPictureDate(copy);
+    };
+    const QDateTime canon(QDate(2008, 5, 30), QTime(15, 56, 1), Qt::LocalTime);
+    EXPECT_EQ(dateOf("Canon_40D.jpg", "a.jpg"), canon);
+    EXPECT_EQ(dateOf("Canon_40D.jpg", "a.jpeg"), std::nullopt);  // not a date extension
+    EXPECT_EQ(dateOf("Canon_40D.jpg", "a.png"), std::nullopt);
+    EXPECT_EQ(dateOf("Reagan.tiff", "r.tiff"), QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
+    EXPECT_EQ(dateOf("Reagan.tiff", "r.TIF"), QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
+    // Only date/time of IFD0: the third choice.
+    EXPECT_EQ(dateOf("exif-ifd-offset.jpg", "o.jpg"), QDateTime(QDate(2017, 3, 13), QTime(23, 3, 9), Qt::LocalTime));
+    // The first date that exists is not a date: no date (the others are not tried).
+    EXPECT_EQ(dateOf("custom_dir_EXIF_GPS.tiff", "c.tif"), std::nullopt);
+    EXPECT_EQ(dateOf("hopper_orientation_6.jpg", "h.jpg"), std::nullopt);
+}
+
+TEST(ImageFileTypes, ExtensionRules) {
+    EXPECT_TRUE(IsSupportedImage("/x/a.JPG"));
+    EXPECT_TRUE(IsSupportedImage("b.gif"));
+    EXPECT_FALSE(IsSupportedImage("c.jpeg"));
+    EXPECT_FALSE(IsSupportedImage("d.jp"));
+    EXPECT_FALSE(IsSupportedImage("/some.dir/noext"));
+    EXPECT_FALSE(IsSupportedImage("e.tiff"));
+
+    EXPECT_TRUE(IsNavigableImage("a.Png"));
+    EXPECT_TRUE(IsNavigableImage("a.tif"));
+    EXPECT_FALSE(IsNavigableImage("a.gif"));
+    EXPECT_FALSE(IsNavigableImage("a.jpeg"));
+
+    EXPECT_EQ(MimeTypeForOutputPath("photo.jpg"), "image/jpeg");
+    EXPECT_EQ(MimeTypeForOutputPath("photo.JPG"), "image/jpeg");
+    EXPECT_EQ(MimeTypeForOutputPath("photo.jpeg"), "");
+    EXPECT_EQ(MimeTypeForOutputPath("scan.tiff"), "");
+    EXPECT_EQ(MimeTypeForOutputPath("a.Gif"), "image/gif");
+    EXPECT_EQ(MimeTypeForOutputPath("dir.tif/file"), "");
+
+    for (const char* mime : {"image/jpeg", "image/bmp", "image/gif", "image/tiff", "image/png"}) {
+        const ImageEncoder e = FindEncoderForMime(mime);
+        EXPECT_GE(e.index, 0) << mime;
+        EXPECT_EQ(e.mimeType, mime);
+    }
+    EXPECT_EQ(FindEncoderForMime("image/JPEG").index, -1);  // exact match only
+    EXPECT_EQ(FindEncoderForMime("image/webp").index, -1);
+}
+
+}  // namespace
+}  // namespace orm

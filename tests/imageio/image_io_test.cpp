@@ -1,0 +1,347 @@
+// Loading and saving image files: decoding from memory, resolution as stated, EXIF items,
+// encoders by extension, copied and regenerated metadata (checked with exiftool), safe writing.
+
+#include "metadata/exif_properties.h"
+#include "imageio/image_loader.h"
+#include "imageio/image_saver.h"
+#include "metadata/output_metadata.h"
+#include "imageio/safe_file_writer.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QSet>
+#include <QTemporaryDir>
+
+namespace orm {
+namespace {
+
+class ImageIo : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QStringList Files() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    static QImage Gradient(int w, int h) {
+        QImage img(w, h, QImage::Format_BGR888);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
+        return img;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(ImageIo, LoadsCameraJpegWithItsFacts) {
+    ORM_REQUIRE_CORPUS();
+    QString error;
+    const auto img = LoadSourceImage(test::CorpusFile("Canon_40D.jpg"), &error);
+    ASSERT_TRUE(img) << error.toStdString();
+    EXPECT_EQ(img->image.format(), QImage::Format_BGR888);
+    EXPECT_EQ(img->width(), 100);
+    EXPECT_EQ(img->height(), 68);
+    EXPECT_EQ(img->bitsPerPixel, 24);
+    EXPECT_DOUBLE_EQ(img->dpiX, 72.0);
+    const PropertyItem* make = FindItem(img->properties, 0x010F);
+    ASSERT_TRUE(make);
+    EXPECT_EQ(make->value.left(5), "Canon");
+    EXPECT_TRUE(FindItem(img->properties, kPropThumbnailData));
+    // Directory order: all IFD0 items come before the EXIF directory's.
+    bool seenPhoto = false;
+    for (const PropertyItem& item : img->properties) {
+        if (item.group == ExifGroup::kPhoto)
+            seenPhoto = true;
+        EXPECT_FALSE(seenPhoto && item.group == ExifGroup::kImage);
+    }
+}
+
+TEST_F(ImageIo, FileCanBeDeletedAfterLoading) {
+    ORM_REQUIRE_CORPUS();
+    const QString copy = Path("gone.jpg");
+    ASSERT_TRUE(QFile::copy(test::CorpusFile("exiforg-nikon-e950.jpg"), copy));
+    const auto img = LoadSourceImage(copy);
+    ASSERT_TRUE(img);
+    ASSERT_TRUE(QFile::remove(copy));
+    EXPECT_EQ(img->width(), 800);
+    EXPECT_FALSE(img->image.copy(0, 0, 10, 10).isNull());
+}
+
+TEST_F(ImageIo, ResolutionAsTheFileStatesIt) {
+    ORM_REQUIRE_CORPUS();
+    // 300 dpi in PNG and BMP is stored as 11811 dots per metre: 299.9994, not Qt's rounding.
+    QImage img = Gradient(8, 8);
+    img.setDotsPerMeterX(11811);
+    img.setDotsPerMeterY(11811);
+    ASSERT_TRUE(img.save(Path("a.png")));
+    ASSERT_TRUE(img.save(Path("a.bmp")));
+    for (const char* name : {"a.png", "a.bmp"}) {
+        const auto loaded = LoadSourceImage(Path(name));
+        ASSERT_TRUE(loaded) << name;
+        EXPECT_DOUBLE_EQ(loaded->dpiX, 11811 * 0.0254) << name;
+    }
+    const auto tiff = LoadSourceImage(test::CorpusFile("rgb-3c-8b.tiff"));
+    ASSERT_TRUE(tiff);
+    const auto gif = LoadSourceImage(test::CorpusFile("hopper.gif"));
+    ASSERT_TRUE(gif);
+    EXPECT_DOUBLE_EQ(gif->dpiX, 96.0);
+    EXPECT_EQ(gif->bitsPerPixel, 8);
+}
+
+TEST_F(ImageIo, BrokenFilesAreRefusedWithAReason) {
+    ORM_REQUIRE_CORPUS();
+    for (const char* name : {"zero_width.gif", "bmpsuite-b-shortfile.bmp", "pngsuite-xs1n0g01.png",
+                             "pngsuite-xd0n2c08.png", "pngsuite-xdtn0g01.png", "pngsuite-xhdn0g08.png",
+                             "pngsuite-xcrn0g04.png"}) {
+        QString error;
+        EXPECT_FALSE(LoadSourceImage(test::CorpusFile(name), &error)) << name;
+        EXPECT_FALSE(error.isEmpty()) << name;
+    }
+    QString error;
+    EXPECT_FALSE(LoadSourceImage(Path("missing.jpg"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(ImageIo, ExtensionsChooseTheEncoder) {
+    const QImage img = Gradient(40, 30);
+    QString error;
+    EXPECT_FALSE(SaveImage(img, Path("photo.jpeg"), SaveSource{}, SaveOptions{}, &error));
+    EXPECT_TRUE(error.isEmpty());  // silent refusal
+    EXPECT_FALSE(QFile::exists(Path("photo.jpeg")));
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.JPG", "jpeg"}, {"b.jpg", "jpeg"}, {"c.bmp", "bmp"}, {"d.GIF", "gif"}, {"e.tif", "tiff"}, {"f.png", "png"}};
+    for (const auto& [name, format] : cases) {
+        ASSERT_TRUE(SaveImage(img, Path(name), SaveSource{}, SaveOptions{}, &error)) << name;
+        QImageReader reader(Path(name));
+        reader.setDecideFormatFromContent(true);
+        EXPECT_EQ(reader.format(), QByteArray(format)) << name;
+        EXPECT_EQ(reader.size(), QSize(40, 30)) << name;
+    }
+    // Nothing else was left in the folder.
+    EXPECT_EQ(Files().size(), 6);
+}
+
+TEST_F(ImageIo, GifIsQuantisedToAPalette) {
+    const QImage img = Gradient(64, 48);
+    ASSERT_TRUE(SaveImage(img, Path("g.gif"), SaveSource{}, SaveOptions{}));
+    const QImage back(Path("g.gif"));
+    ASSERT_FALSE(back.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            colours.insert(back.pixel(x, y));
+    EXPECT_LE(colours.size(), 256);
+    const QRgb a = img.pixel(30, 20), b = back.pixel(30, 20);
+    EXPECT_NEAR(qRed(a), qRed(b), 24);
+    EXPECT_NEAR(qGreen(a), qGreen(b), 24);
+}
+
+TEST_F(ImageIo, SourceWithoutMetadataGetsNoSoftwareItem) {
+    ORM_REQUIRE_EXIFTOOL();
+    ASSERT_TRUE(SaveImage(Gradient(50, 50), Path("plain.jpg"), SaveSource{QSize(50, 50), {}}, SaveOptions{72, 90}));
+    EXPECT_EQ(test::Exiftool(Path("plain.jpg"), "Software"), std::nullopt);
+    EXPECT_EQ(test::Exiftool(Path("plain.jpg"), "JFIF:XResolution"), "72");
+}
+
+TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    const auto src = LoadSourceImage(test::CorpusFile("exiv2-nikon-d70.jpg"));
+    ASSERT_TRUE(src);
+    const QImage out = Gradient(120, 80);
+    const QString path = Path("out.jpg");
+    ASSERT_TRUE(SaveImage(out, path, SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(path, "Software"), "ORVEN Imaging  Resizer");
+    EXPECT_EQ(test::Exiftool(path, "Make"), "NIKON CORPORATION");
+    EXPECT_EQ(test::Exiftool(path, "DateTimeOriginal", false), "2004:03:30 10:43:46");
+    EXPECT_EQ(test::Exiftool(path, "IFD0:XResolution"), "72");
+    EXPECT_EQ(test::Exiftool(path, "IFD0:YResolution"), "72");
+    EXPECT_EQ(test::Exiftool(path, "IFD0:ResolutionUnit"), "2");
+    EXPECT_EQ(test::Exiftool(path, "JFIF:XResolution"), "72");
+    // The stated pixel size is the output's, not the camera's 3008 x 2000.
+    EXPECT_EQ(test::Exiftool(path, "ExifImageWidth"), "120");
+    EXPECT_EQ(test::Exiftool(path, "ExifImageHeight"), "80");
+    // A source above 200 x 200 with a thumbnail gets a new one, a twentieth of its size.
+    ASSERT_TRUE(test::Exiftool(path, "ThumbnailLength"));
+    const QImage thumb = test::ExiftoolThumbnail(path);
+    EXPECT_EQ(thumb.size(), QSize(150, 100));
+
+    // PNG carries the items too; BMP and GIF carry none.
+    ASSERT_TRUE(SaveImage(out, Path("out.png"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(Path("out.png"), "Make"), "NIKON CORPORATION");
+    EXPECT_EQ(test::Exiftool(Path("out.png"), "Software"), "ORVEN Imaging  Resizer");
+    ASSERT_TRUE(SaveImage(out, Path("out.bmp"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(Path("out.bmp"), "Make"), std::nullopt);
+}
+
+TEST_F(ImageIo, ThumbnailRules) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    const auto src = LoadSourceImage(test::CorpusFile("exiforg-nikon-e950.jpg"));
+    ASSERT_TRUE(src);
+    const PropertyItem* original = FindItem(src->properties, kPropThumbnailData);
+    ASSERT_TRUE(original);
+
+    // 1000 x 800 camera picture: a new 50 x 40 thumbnail made from the resized image.
+    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.jpg"), SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
+    const QImage thumb = test::ExiftoolThumbnail(Path("big.jpg"));
+    EXPECT_EQ(thumb.size(), QSize(50, 40));
+    EXPECT_LT(qRed(thumb.pixel(2, 20)), qRed(thumb.pixel(47, 20)));  // made from the output
+    EXPECT_EQ(test::Exiftool(Path("big.jpg"), "IFD1:Compression"), "6");
+
+    // 150 x 1000: not above 200 in both directions, the copied thumbnail stays as it was.
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.jpg")));
+    const PropertyItem* kept = FindItem(written, kPropThumbnailData);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->value, original->value);
+}
+
+TEST_F(ImageIo, CopiedThumbnailInTiffStatesItsSize) {
+    ORM_REQUIRE_CORPUS();
+    // A TIFF's thumbnail directory is a second page to TIFF readers; without its pixel size
+    // they refuse the file. The camera file's own thumbnail directory names no size.
+    const auto src = LoadSourceImage(test::CorpusFile("exiforg-nikon-e950.jpg"));
+    ASSERT_TRUE(src);
+    ASSERT_FALSE(FindItem(src->properties, kPropThumbnailWidth));
+    const PropertyItem* original = FindItem(src->properties, kPropThumbnailData);
+    ASSERT_TRUE(original);
+    QByteArray thumbBytes = original->value;
+    const QImage thumb = QImage::fromData(thumbBytes, "jpeg");
+    ASSERT_FALSE(thumb.isNull());
+
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.tif"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.tif")));
+    const PropertyItem* data = FindItem(written, kPropThumbnailData);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->value, original->value);
+    uint32_t w = 0, h = 0;
+    const PropertyItem* width = FindItem(written, kPropThumbnailWidth);
+    const PropertyItem* height = FindItem(written, kPropThumbnailHeight);
+    ASSERT_TRUE(width && height);
+    ASSERT_TRUE(ItemNumber(*width, w) && ItemNumber(*height, h));
+    EXPECT_EQ(QSize(int(w), int(h)), thumb.size());
+    const QImage back(Path("tall.tif"));
+    EXPECT_EQ(back.size(), QSize(75, 500));
+
+    // A JPEG output keeps the copied items as they were.
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("tall.jpg"))), kPropThumbnailWidth));
+}
+
+TEST_F(ImageIo, ResolutionIsWrittenAsGivenWhateverTheSource) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    const auto src = LoadSourceImage(test::CorpusFile("Reagan.tiff"));
+    ASSERT_TRUE(src);
+    ASSERT_TRUE(SaveImage(Gradient(60, 40), Path("r.tif"), *src, SaveOptions{72, 75}));
+    EXPECT_EQ(test::Exiftool(Path("r.tif"), "IFD0:XResolution"), "72");
+    EXPECT_EQ(test::Exiftool(Path("r.tif"), "IFD0:YResolution"), "72");
+    EXPECT_EQ(test::Exiftool(Path("r.tif"), "ImageWidth"), "60");
+    EXPECT_EQ(test::Exiftool(Path("r.tif"), "Software"), "ORVEN Imaging  Resizer");
+    const QImage back(Path("r.tif"));
+    EXPECT_EQ(back.size(), QSize(60, 40));
+
+    ASSERT_TRUE(SaveImage(Gradient(60, 40), Path("p.tif"), SaveSource{}, SaveOptions{300.5, 75}));
+    EXPECT_EQ(test::Exiftool(Path("p.tif"), "IFD0:XResolution"), "300.5");
+    ASSERT_TRUE(SaveImage(Gradient(60, 40), Path("p.png"), SaveSource{}, SaveOptions{72, 75}));
+    const auto png = LoadSourceImage(Path("p.png"));
+    ASSERT_TRUE(png);
+    EXPECT_NEAR(png->dpiX, 72.0, 0.01);
+}
+
+TEST_F(ImageIo, JpegDensityHoldsEveryResolution) {
+    // The JFIF header holds 16-bit densities: a resolution above 65535 dpi must not wrap, and
+    // whole dots per inch come back as they were written.
+    for (double dpi : {72.0, 33.0, 2400.0}) {
+        const QString path = Path(QString("d%1.jpg").arg(dpi));
+        ASSERT_TRUE(SaveImage(Gradient(20, 20), path, SaveSource{}, SaveOptions{dpi, 75}));
+        const auto back = LoadSourceImage(path);
+        ASSERT_TRUE(back);
+        EXPECT_DOUBLE_EQ(back->dpiX, dpi);
+        EXPECT_DOUBLE_EQ(back->dpiY, dpi);
+    }
+    ASSERT_TRUE(SaveImage(Gradient(20, 20), Path("huge.jpg"), SaveSource{}, SaveOptions{100000, 75}));
+    const auto huge = LoadSourceImage(Path("huge.jpg"));
+    ASSERT_TRUE(huge);
+    EXPECT_NEAR(huge->dpiX, 100000, 1.5);
+
+    QByteArray notJpeg("\x89PNG\r\n\x1a\n and more bytes");
+    const QByteArray before = notJpeg;
+    EXPECT_FALSE(SetJfifDensity(notJpeg, 300));
+    EXPECT_EQ(notJpeg, before);
+}
+
+TEST_F(ImageIo, FailedSaveLeavesTheOldFileAndNothingElse) {
+    const QString target = Path("keep.jpg");
+    test::WriteAll(target, "old contents");
+    QString error;
+    EXPECT_FALSE(SaveImage(QImage(), target, SaveSource{}, SaveOptions{}, &error));
+    EXPECT_EQ(error, QString("Can't save file %1.").arg(target));
+    EXPECT_EQ(test::ReadAll(target), "old contents");
+    EXPECT_EQ(Files(), QStringList{"keep.jpg"});
+
+    EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("no/such/folder/x.png"), SaveSource{}, SaveOptions{}, &error));
+    // The message names the file, then the system's reason.
+    const QString head = QString("Can't save file %1.\n").arg(Path("no/such/folder/x.png"));
+    EXPECT_TRUE(error.startsWith(head)) << error.toStdString();
+    EXPECT_GT(error.size(), head.size());
+
+    // The target is a folder: the finished file cannot replace it; no temporary file remains.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("taken.png"));
+    EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("taken.png"), SaveSource{}, SaveOptions{}, &error));
+    EXPECT_EQ(Files(), QStringList{"keep.jpg"});
+}
+
+TEST_F(ImageIo, SafeFileWriterReplacesCompletelyOrNotAtAll) {
+    const QString target = Path("data.bin");
+    ASSERT_TRUE(WriteFileSafely(target, "first"));
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(WriteFileSafely(target, "second"));
+    EXPECT_EQ(test::ReadAll(target), "second");
+    EXPECT_EQ(QFile::permissions(target) & (QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+    {
+        SafeFileWriter writer(target);
+        ASSERT_TRUE(writer.Open());
+        writer.Device().write("abandoned");
+    }  // never committed
+    EXPECT_EQ(test::ReadAll(target), "second");
+    EXPECT_EQ(Files(), QStringList{"data.bin"});
+    QString error;
+    EXPECT_FALSE(WriteFileSafely(Path("missing/x.bin"), "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(OutputMetadata, ItemsForTheOutput) {
+    const PropertyItems source = {
+        MakeShortItem(0x0100, 4000), MakeRationalItem(kPropXResolution, 180, 1), MakeShortItem(0x0111, 8),
+        MakeShortItem(kPropResolutionUnit, 3), MakeAsciiItem(kPropSoftware, "Camera FW 1.0"),
+        MakeShortItem(kPropPixelXDimension, 3008, ExifGroup::kPhoto),
+        MakeLongItem(kPropPixelYDimension, 2000, ExifGroup::kPhoto),
+    };
+    const OutputProperties out = BuildOutputProperties(source, QSize(70000, 40), 72.25);
+    const PropertyItems expected = {
+        MakeLongItem(0x0100, 70000), MakeRationalItem(kPropXResolution, 289, 4),
+        MakeShortItem(kPropResolutionUnit, 2), MakeAsciiItem(kPropSoftware, "ORVEN Imaging  Resizer"),
+        MakeLongItem(kPropPixelXDimension, 70000, ExifGroup::kPhoto),
+        MakeLongItem(kPropPixelYDimension, 40, ExifGroup::kPhoto),
+    };
+    EXPECT_EQ(out.items, expected);
+    EXPECT_FALSE(out.sourceHadThumbnail);
+    EXPECT_EQ(MakeAsciiItem(kPropSoftware, kSoftwareText).count, 22u);
+    EXPECT_TRUE(BuildOutputProperties({}, QSize(10, 10), 96).items.empty());
+
+    EXPECT_EQ(RegeneratedThumbnailSize(QSize(1000, 800)), QSize(50, 40));
+    EXPECT_EQ(RegeneratedThumbnailSize(QSize(210, 30)), QSize(10, 2));
+    EXPECT_TRUE(ShouldRegenerateThumbnail(true, QSize(201, 201)));
+    EXPECT_FALSE(ShouldRegenerateThumbnail(true, QSize(150, 1000)));
+    EXPECT_FALSE(ShouldRegenerateThumbnail(false, QSize(1000, 1000)));
+    EXPECT_EQ(DpiToRational(72).numerator, 72u);
+    EXPECT_EQ(DpiToRational(72).denominator, 1u);
+}
+
+}  // namespace
+}  // namespace orm

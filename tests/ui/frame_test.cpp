@@ -1,0 +1,265 @@
+// The main frame offscreen: toolbar labels, shortcuts, title, the status-bar progress driven by
+// the engine's frame commands, the splitter's stored panes, the recent files; and the pure
+// rules of the command line, the help file and the About text.
+
+#include "ui/command_line.h"
+#include "ui/frame_layout.h"
+#include "ui/main_frame.h"
+#include "ui/resize_dlg_bar.h"
+#include "ui/save_dialog.h"
+#include "ui/toolbar_sets.h"
+#include "document/cormensura_doc.h"
+#include "ui/cormensura_view.h"
+#include "engine/progress.h"
+#include "settings/prompt.h"
+#include "settings/resize_settings.h"
+#include "settings/settings_store.h"
+#include "test_environment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+namespace orm::gui {
+namespace {
+
+class MainFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = AppResizeSettings();
+        AppResizeSettings() = ResizeSettings{};
+        ASSERT_TRUE(dir_.isValid());
+    }
+    void TearDown() override { AppResizeSettings() = saved_; }
+
+    QString WriteImage(const QString& name, int w, int h) {
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(test::PatternImage(w, h).save(path));
+        return path;
+    }
+
+    ResizeSettings saved_;
+    QTemporaryDir dir_;
+    ScriptedPrompt prompt_;
+    ScopedPrompt scoped_{prompt_};
+};
+
+TEST_F(MainFrame, ToolbarHoldsTheSingleImageSetWithItsLabels) {
+    QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
+    SettingsStore store(backend);
+    CMainFrame frame(&store);
+    QStringList texts;
+    for (QAction* a : frame.ToolBar()->actions()) {
+        if (a->isSeparator())
+            continue;
+        auto* button = qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(a));
+        ASSERT_NE(button, nullptr);
+        texts << button->text();
+        EXPECT_FALSE(a->icon().isNull()) << qPrintable(button->text());
+    }
+    EXPECT_EQ(texts, (QStringList{"Open", "Save", "Batch Mode", "Previous", "Next"}));
+    EXPECT_EQ(frame.Action(kCmdOpen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame.Action(kCmdSave)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(frame.Action(kCmdNext)->shortcut(), QKeySequence(Qt::Key_Right));
+    EXPECT_EQ(frame.Action(kCmdPrevious)->shortcut(), QKeySequence(Qt::Key_Left));
+    EXPECT_EQ(frame.Action(kCmdHelpTopics)->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(frame.SettingsDock()->windowTitle(), QStringLiteral("Resize settings"));
+    EXPECT_EQ(frame.Action(kCmdResizeSettingsBar)->text(), QStringLiteral("&Resize Settings"));
+}
+
+TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
+    QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
+    SettingsStore store(backend);
+    CMainFrame frame(&store);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("ORVEN Mensura"));
+    EXPECT_FALSE(frame.Action(kCmdSave)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCmdNext)->isEnabled());
+
+    ASSERT_TRUE(frame.OpenDocumentFile(WriteImage("first.png", 40, 30)));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("first.png"));
+    EXPECT_TRUE(frame.Action(kCmdNext)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCmdSave)->isEnabled());  // settings equal the source
+    AppResizeSettings().width = 20;
+    frame.OnSettingsChanged();
+    EXPECT_TRUE(frame.Action(kCmdSave)->isEnabled());
+
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(frame.OpenDocumentFile(WriteImage(QStringLiteral("f%1.png").arg(i), 10, 10)));
+    ASSERT_EQ(frame.RecentFiles().size(), kRecentFileCount);
+    EXPECT_TRUE(frame.RecentFiles().first().endsWith(QStringLiteral("f4.png")));
+    frame.SaveFrameState();
+    EXPECT_EQ(store.RecentFiles(), frame.RecentFiles());
+}
+
+TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
+    CMainFrame frame(nullptr);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    WriteImage("a.png", 12, 10);
+    WriteImage("b.png", 14, 10);
+    ASSERT_TRUE(frame.OpenDocumentFile(dir_.filePath("a.png")));
+    frame.View()->setFocus();
+    QTest::keyClick(frame.View(), Qt::Key_Right);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    QTest::keyClick(frame.View(), Qt::Key_Left);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("a.png"));
+    QTest::keyClick(frame.View(), Qt::Key_PageDown);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
+    CMainFrame frame(nullptr);
+    frame.resize(900, 600);
+    frame.show();
+    QProgressBar* bar = frame.ProgressBar();
+    EXPECT_FALSE(bar->isVisible());
+    frame.OnFrameCommand(engine::kCmdShowProgress);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 90);
+    EXPECT_EQ(bar->parentWidget(), frame.statusBar());
+    EXPECT_EQ(bar->geometry(), ProgressBarGeometry(frame.statusBar()->rect()));
+    engine::progressPosition.store(42);
+    frame.OnFrameCommand(engine::kCmdProgressChanged);
+    EXPECT_EQ(bar->value(), 42);
+    frame.OnFrameCommand(engine::kCmdHideProgress);
+    EXPECT_FALSE(bar->isVisible());
+
+    // A worker's sink reaches the bar through the posted commands.
+    engine::cancelPreview.store(0);
+    {
+        engine::CRSProgress sink;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(bar->isVisible());
+        sink.ReportProgress(30);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar->value(), 30);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(MainFrame, SettingsPanelScrollsWhenTheScreenIsShort) {
+    CMainFrame frame(nullptr);
+    frame.resize(1000, 500);
+    frame.show();
+    QCoreApplication::processEvents();
+    auto* scroll = frame.findChild<QScrollArea*>(QStringLiteral("resizeSettingsScroll"));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->widget(), static_cast<QWidget*>(frame.SettingsPanel()));
+    // Shorter than the panel: the panel keeps its own height and the area scrolls.
+    EXPECT_GE(frame.SettingsPanel()->height(), frame.SettingsPanel()->minimumSizeHint().height());
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(MainFrame, SplitterPanesAreStoredAndRestored) {
+    QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
+    SettingsStore store(backend);
+    store.WriteText("SPLITTER", "Panes_0", QStringLiteral("333 100 0 100"));
+    {
+        CMainFrame frame(&store);
+        frame.resize(800, 700);
+        frame.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(frame.Splitter()->count(), 2);
+    }
+    const auto panes = ParsePanes(store.ReadText("SPLITTER", "Panes_0"));
+    ASSERT_TRUE(panes.has_value());
+    EXPECT_GT(panes->first, 0);
+    EXPECT_EQ(panes->firstIdeal, 100);
+    EXPECT_EQ(panes->secondIdeal, 100);
+}
+
+TEST(FrameRules, ProgressGeometryPanesTitleHelpAbout) {
+    // Status bar 900 x 24: w = 900, h = 20; x = 900 - 300 - 20.
+    EXPECT_EQ(ProgressBarGeometry(QRect(0, 0, 900, 24)), QRect(580, 2, 300, 20));
+    EXPECT_EQ(FormatPanes({400, -1, 250, 7}), QStringLiteral("400 100 250 7"));
+    EXPECT_EQ(ParsePanes(QStringLiteral("400 100 250 7")), (PaneSizes{400, 100, 250, 7}));
+    EXPECT_FALSE(ParsePanes(QStringLiteral("400 x 250 7")).has_value());
+    EXPECT_FALSE(ParsePanes(QStringLiteral("1 2 3")).has_value());
+    EXPECT_EQ(PanesKey(3), QStringLiteral("Panes_3"));
+    EXPECT_EQ(FrameTitle(QStringLiteral("/home/u/Pictures/cat.jpg")), QStringLiteral("cat.jpg"));
+    EXPECT_EQ(FrameTitle(QString()), QStringLiteral("ORVEN Mensura"));
+    EXPECT_EQ(FrameTitle(QStringLiteral("/x/cat.jpg"), true), QStringLiteral("ORVEN Mensura"));
+    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/orm/bin/ormensura")), QStringLiteral("/opt/orm/bin/ormensura.html"));
+    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/x.y/prog.exe")), QStringLiteral("/opt/x.y/prog.html"));
+    EXPECT_EQ(AboutVersionText(QStringLiteral("2.0.1.7")), QStringLiteral("ORVEN Mensura v. 2.0.1.7"));
+    EXPECT_EQ(AboutVersionText(QStringLiteral("2.1")), QStringLiteral("ORVEN Mensura v. 2.1.0.0"));
+    EXPECT_EQ(LabelsOf(SingleImageToolbarSet()), (QStringList{"Open", "Save", "Batch Mode", "Previous", "Next"}));
+}
+
+// A name typed without an extension must be checked for replacing under the name that is
+// written: "res" with res.jpg in the folder asks first, and declining keeps the dialog open.
+TEST(SaveDialog, BareNameTakesTheChosenTypeBeforeTheReplaceQuestion) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile existing(dir.filePath("res.jpg"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ConfigureSaveDialog(dialog, dir.path());
+    dialog.selectFile(QStringLiteral("res"));
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("res.jpg")});
+
+    QString question;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->done(QMessageBox::No);
+        }
+    });
+    answer.start(10);
+    static_cast<QDialog&>(dialog).accept();  // the dialog's own check runs
+    answer.stop();
+    EXPECT_TRUE(question.contains(QStringLiteral("res.jpg"))) << question.toStdString();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    // Another type chosen in the list (PNG, the last): a bare name takes its extension.
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QTest::keyClick(types, Qt::Key_End);
+    ASSERT_EQ(dialog.selectedNameFilter(), QStringLiteral("PNG Files (*.png)"));
+    dialog.selectFile(QStringLiteral("other"));
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("other.png")});
+    EXPECT_EQ(FilterSuffix(QStringLiteral("TIFF Files (*.tif)")), QStringLiteral("tif"));
+    EXPECT_EQ(FilterSuffix(QStringLiteral("All")), QString());
+}
+
+TEST(CommandLineRules, SupportedFilesSwitchesAndTheRest) {
+    const CommandLine cl = ParseCommandLine({"a.JPG", "b.gif", "c.jpeg", "d.jp", "--version", "-x", "--", "--e.png"});
+    EXPECT_EQ(cl.files, (QStringList{"a.JPG", "b.gif", "--e.png"}));
+    EXPECT_EQ(cl.ignored, (QStringList{"c.jpeg", "d.jp"}));
+    EXPECT_TRUE(cl.version);
+    EXPECT_FALSE(cl.help);
+    EXPECT_EQ(cl.unknownSwitches, QStringList{"-x"});
+    const CommandLine reg = ParseCommandLine({"--register"});
+    EXPECT_TRUE(reg.registerPlugin);
+    EXPECT_TRUE(reg.files.isEmpty());
+}
+
+}  // namespace
+}  // namespace orm::gui

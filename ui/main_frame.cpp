@@ -1,0 +1,501 @@
+#include "ui/main_frame.h"
+
+#include "ui/frame_layout.h"
+#include "ui/save_dialog.h"
+#include "ui/toolbar_sets.h"
+#include "document/cormensura_doc.h"
+#include "ui/cormensura_view.h"
+#include "imageio/image_file_types.h"
+#include "ui/navigator_wnd.h"
+#include "engine/progress.h"
+#include "settings/prompt.h"
+#include "ui/settings_commands.h"
+#include "settings/settings_store.h"
+
+#include "ui/resize_dlg_bar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+// The toolbar's own icons live in the static library's resources, which need an explicit start.
+static void InitGuiResources() { Q_INIT_RESOURCE(gui_resources); }
+
+namespace orm::gui {
+namespace {
+
+constexpr const char* kSplitterGroup = "SPLITTER";
+constexpr int kSplitterNode = 0;
+
+// The open frame, read and written on the user-interface thread only.
+CMainFrame* currentFrame = nullptr;
+
+// Installed as the engine's frame-command poster: carries the command over to the
+// user-interface thread (queued, never blocking the worker).
+void PostCommandToFrame(int command) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [command] {
+            if (currentFrame)
+                currentFrame->OnFrameCommand(command);
+        },
+        Qt::QueuedConnection);
+}
+
+const QString kOpenFilter = QStringLiteral(
+    "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
+    "Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
+// The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
+// cannot), otherwise the program's own.
+QIcon ThemeIcon(const char* themeName, const char* fallback) {
+    const QIcon themed = QIcon::fromTheme(QString::fromLatin1(themeName));
+    if (!themed.isNull() && !themed.pixmap(32, 32).isNull())
+        return themed;
+    return QIcon(QString::fromLatin1(fallback));
+}
+
+
+}  // namespace
+
+CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(parent), store_(store) {
+    setObjectName(QStringLiteral("mainFrame"));
+    InitGuiResources();
+    doc_ = new CORMensuraDoc(this);
+    if (store_)
+        recentFiles_ = store_->RecentFiles();
+
+    CreateActions();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateClientArea();
+    CreateSettingsPanel();
+    CreateMenus();
+    RestoreSplitter();
+
+    connect(doc_, &CORMensuraDoc::documentOpened, this, [this] {
+        UpdateTitle();
+        UpdatePanelFromDocument();
+        UpdateCommandStates();
+    });
+    connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
+    connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
+
+    currentFrame = this;
+    engine::SetFrameCommandPoster(&PostCommandToFrame);
+    // Keys go to the preview first: Left and Right step through the folder from there.
+    view_->setFocus();
+    UpdateTitle();
+    UpdatePanelFromDocument();
+    UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() {
+    engine::SetFrameCommandPoster(nullptr);
+    if (currentFrame == this)
+        currentFrame = nullptr;
+    SaveFrameState();
+    // The document (a child) stops its worker when it is destroyed with the frame.
+}
+
+// ---- Construction -------------------------------------------------------------------------
+
+QAction* CMainFrame::MakeAction(int command, const QString& text, const QKeySequence& shortcut) {
+    auto* action = new QAction(text, this);
+    action->setData(command);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    actions_.insert(command, action);
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    QAction* open = MakeAction(kCmdOpen, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    open->setIcon(ThemeIcon("document-open", ":/icons/open.png"));
+    open->setStatusTip(QStringLiteral("Open an existing image"));
+    connect(open, &QAction::triggered, this, &CMainFrame::OnOpen);
+
+    QAction* save = MakeAction(kCmdSave, QStringLiteral("Resize and &Save..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    save->setIcon(ThemeIcon("document-save", ":/icons/save.png"));
+    save->setStatusTip(QStringLiteral("Resize the image and save it"));
+    connect(save, &QAction::triggered, this, &CMainFrame::OnResizeAndSave);
+
+    QAction* next = MakeAction(kCmdNext, QStringLiteral("&Next"), QKeySequence(Qt::Key_Right));
+    next->setIcon(ThemeIcon("go-next", ":/icons/next.png"));
+    next->setShortcuts({QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
+    next->setStatusTip(QStringLiteral("Open the next image of the folder"));
+    connect(next, &QAction::triggered, this, &CMainFrame::OnNext);
+
+    QAction* previous = MakeAction(kCmdPrevious, QStringLiteral("&Previous"), QKeySequence(Qt::Key_Left));
+    previous->setIcon(ThemeIcon("go-previous", ":/icons/previous.png"));
+    previous->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp)});
+    previous->setStatusTip(QStringLiteral("Open the previous image of the folder"));
+    connect(previous, &QAction::triggered, this, &CMainFrame::OnPrevious);
+
+    QAction* batch = MakeAction(kCmdBatchMode, QStringLiteral("&Batch Mode"));
+    batch->setIcon(ThemeIcon("view-list-details", ":/icons/batch.png"));
+    batch->setCheckable(true);
+    batch->setStatusTip(QStringLiteral("Switch batch mode on or off"));
+
+    QAction* saveSettings = MakeAction(kCmdSaveSettings, QStringLiteral("Save se&ttings..."));
+    connect(saveSettings, &QAction::triggered, this, &CMainFrame::OnSaveSettings);
+    QAction* loadSettings = MakeAction(kCmdLoadSettings, QStringLiteral("&Load settings..."));
+    connect(loadSettings, &QAction::triggered, this, &CMainFrame::OnLoadSettings);
+
+    QAction* exit = MakeAction(kCmdExit, QStringLiteral("E&xit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QAction* help = MakeAction(kCmdHelpTopics, QStringLiteral("&Help Topics"), QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    QAction* about = MakeAction(kCmdAbout, QStringLiteral("&About..."));
+    connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
+
+    for (QAction* a : {open, save, next, previous})
+        a->setShortcutContext(Qt::WindowShortcut);
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(Action(kCmdOpen));
+    file->addAction(Action(kCmdSave));
+    file->addSeparator();
+    file->addAction(Action(kCmdSaveSettings));
+    file->addAction(Action(kCmdLoadSettings));
+    file->addSeparator();
+    file->addAction(Action(kCmdPrevious));
+    file->addAction(Action(kCmdNext));
+    recentSeparator_ = file->addSeparator();
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction* a = MakeAction(kCmdRecentFirst + i, QString());
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (i < recentFiles_.size())
+                OpenDocumentFile(recentFiles_[i]);
+        });
+        file->addAction(a);
+        recentActions_.append(a);
+    }
+    file->addSeparator();
+    file->addAction(Action(kCmdExit));
+    recentMenu_ = file;
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        UpdateCommandStates();
+        // Looks at the settings folder, so only when the menu opens.
+        Action(kCmdLoadSettings)->setEnabled(CanLoadSettings());
+    });
+    UpdateRecentMenu();
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* toolbar = toolbar_->toggleViewAction();
+    toolbar->setText(QStringLiteral("&Toolbar"));
+    actions_.insert(kCmdToolbar, toolbar);
+    view->addAction(toolbar);
+    QAction* status = MakeAction(kCmdStatusBar, QStringLiteral("&Status Bar"));
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    view->addAction(status);
+    QAction* panel = dock_->toggleViewAction();
+    panel->setText(QStringLiteral("&Resize Settings"));
+    panel->setStatusTip(QStringLiteral("Show or hide Resize options"));
+    actions_.insert(kCmdResizeSettingsBar, panel);
+    view->addAction(panel);
+    view->addSeparator();
+    view->addAction(Action(kCmdBatchMode));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(Action(kCmdHelpTopics));
+    help->addSeparator();
+    help->addAction(Action(kCmdAbout));
+}
+
+void CMainFrame::CreateToolBar() {
+    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const ToolbarSet set = SingleImageToolbarSet();
+    const QStringList labels = LabelsOf(set);
+    int label = 0;
+    for (int id : set.commands) {
+        if (id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* action = Action(id);
+        // The button shows the action's icon text: the label of the set.
+        action->setIconText(labels.value(label));
+        action->setToolTip(action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        toolbar_->addAction(action);
+        if (QWidget* button = toolbar_->widgetForAction(action))
+            button->setMinimumSize(40, 39);
+        ++label;
+    }
+}
+
+void CMainFrame::CreateStatusBar() {
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    progress_ = new QProgressBar(statusBar());
+    progress_->setObjectName(QStringLiteral("statusProgress"));
+    progress_->setRange(0, kProgressMaximum);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    statusBar()->installEventFilter(this);
+}
+
+void CMainFrame::CreateClientArea() {
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    view_ = new CORMensuraView(splitter_);
+    view_->setObjectName(QStringLiteral("preview"));
+    view_->SetDocument(doc_);
+    batchRow_ = new QWidget(splitter_);
+    batchRow_->setObjectName(QStringLiteral("batchRow"));
+    batchRow_->hide();  // the batch list's row, shown in batch mode
+    splitter_->addWidget(view_);
+    splitter_->addWidget(batchRow_);
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 0);
+    setCentralWidget(splitter_);
+    navigator_ = new CNavigatorWnd;
+    navigator_->SetView(view_);
+}
+
+void CMainFrame::CreateSettingsPanel() {
+    dock_ = new QDockWidget(QStringLiteral("Resize settings"), this);
+    dock_->setObjectName(QStringLiteral("resizeSettingsDock"));
+    dock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    auto* panel = new CResizeDlgBar(dock_);
+    panel->SetNavigator(navigator_);
+    connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
+    panel_ = panel;
+    panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
+    // The panel is taller than a small screen leaves for it: it scrolls instead of being cut off.
+    auto* scroll = new QScrollArea(dock_);
+    scroll->setObjectName(QStringLiteral("resizeSettingsScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(panel_);
+    scroll->setMinimumWidth(panel_->sizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    dock_->setWidget(scroll);
+    addDockWidget(Qt::RightDockWidgetArea, dock_);
+}
+
+void CMainFrame::RestoreSplitter() {
+    if (!store_)
+        return;
+    const auto panes = ParsePanes(store_->ReadText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode))));
+    if (panes && panes->first > 0)
+        splitter_->setSizes({panes->first, std::max(0, panes->second)});
+}
+
+void CMainFrame::SaveFrameState() {
+    if (!store_ || stateSaved_)
+        return;
+    stateSaved_ = true;
+    const QList<int> sizes = splitter_->sizes();
+    PaneSizes panes{sizes.value(0), -1, sizes.value(1), -1};
+    store_->WriteText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode)), FormatPanes(panes));
+    store_->SetRecentFiles(recentFiles_);
+}
+
+// ---- State shown ---------------------------------------------------------------------------
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(FrameTitle(doc_->HasSource() ? doc_->CurrentPath() : QString()));
+}
+
+void CMainFrame::UpdatePanelFromDocument() {
+    const QString path = doc_->HasSource() ? doc_->CurrentPath() : QString();
+    panel_->UpdateFromDocument(doc_->SourceInfo(), path, path.isEmpty() ? 0 : QFileInfo(path).size());
+    navigator_->SetDocument();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    Action(kCmdSave)->setEnabled(doc_->CanResizeAndSave());
+    Action(kCmdNext)->setEnabled(doc_->CanLoadNeighbour());
+    Action(kCmdPrevious)->setEnabled(doc_->CanLoadNeighbour());
+    Action(kCmdBatchMode)->setChecked(batchMode.load() != 0);
+    // Batch mode is filled in with the batch list.
+    Action(kCmdBatchMode)->setEnabled(false);
+}
+
+void CMainFrame::UpdateRecentMenu() {
+    for (int i = 0; i < recentActions_.size(); ++i) {
+        QAction* a = recentActions_[i];
+        if (i < recentFiles_.size()) {
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(recentFiles_[i]));
+            a->setVisible(true);
+        } else {
+            a->setVisible(false);
+        }
+    }
+    if (recentSeparator_)
+        recentSeparator_->setVisible(!recentFiles_.isEmpty());
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    recentFiles_.removeIf([&](const QString& p) { return p.compare(absolute, Qt::CaseSensitive) == 0; });
+    recentFiles_.prepend(absolute);
+    while (recentFiles_.size() > kRecentFileCount)
+        recentFiles_.removeLast();
+    UpdateRecentMenu();
+}
+
+// ---- Progress --------------------------------------------------------------------------------
+
+void CMainFrame::PlaceProgressBar() { progress_->setGeometry(ProgressBarGeometry(statusBar()->rect())); }
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == statusBar() && event->type() == QEvent::Resize && progress_->isVisible())
+        PlaceProgressBar();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::OnFrameCommand(int command) {
+    switch (command) {
+    case engine::kCmdShowProgress:
+        PlaceProgressBar();
+        progress_->setRange(0, kProgressMaximum);
+        progress_->setValue(0);
+        progress_->show();
+        progress_->raise();
+        break;
+    case engine::kCmdProgressChanged:
+        progress_->setValue(std::clamp(engine::progressPosition.load(), 0, kProgressMaximum));
+        break;
+    case engine::kCmdHideProgress:
+        progress_->hide();
+        break;
+    case engine::kCmdPreviewReady:
+        doc_->RefreshViews();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Commands ------------------------------------------------------------------------------
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    const bool ok = doc_->Open(path);
+    if (ok) {
+        AddRecentFile(path);
+    } else if (recentFiles_.removeAll(QFileInfo(path).absoluteFilePath()) > 0) {
+        UpdateRecentMenu();
+    }
+    UpdateTitle();
+    UpdateCommandStates();
+    return ok;
+}
+
+void CMainFrame::OnOpen() {
+    const QString folder = doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+QString CMainFrame::AskSavePath() {
+    QFileDialog dialog(this);
+    ConfigureSaveDialog(dialog,
+                        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+void CMainFrame::OnResizeAndSave() {
+    if (!doc_->CanResizeAndSave())
+        return;
+    const QString path = AskSavePath();
+    if (path.isEmpty())
+        return;
+    if (MimeTypeForOutputPath(path).isEmpty()) {
+        // The writers know only these five types; say so rather than return without a word.
+        CurrentPrompt().Message(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
+        return;
+    }
+    if (doc_->ResizeAndSave(path))
+        statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
+}
+
+void CMainFrame::OnNext() {
+    if (doc_->CanLoadNeighbour() && doc_->LoadNeighbour(StepDirection::Next))
+        AddRecentFile(doc_->CurrentPath());
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnPrevious() {
+    if (doc_->CanLoadNeighbour() && doc_->LoadNeighbour(StepDirection::Previous))
+        AddRecentFile(doc_->CurrentPath());
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnSaveSettings() { RunSaveSettingsCommand(AppResizeSettings(), this); }
+
+void CMainFrame::OnLoadSettings() {
+    if (!RunLoadSettingsCommand(AppResizeSettings(), this))
+        return;
+    UpdatePanelFromDocument();
+    doc_->RefreshViews();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnSettingsChanged() {
+    doc_->SettingsChanged();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnHelpTopics() {
+    const QString help = HelpFilePath(QCoreApplication::applicationFilePath());
+    if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
+        CurrentPrompt().Message(QStringLiteral("Can't open the help file %1.").arg(help));
+}
+
+void CMainFrame::OnAbout() {
+    QDialog box(this);
+    box.setWindowTitle(QStringLiteral("About ORVEN Mensura"));
+    auto* layout = new QVBoxLayout(&box);
+    auto* text = new QLabel(AboutVersionText(QCoreApplication::applicationVersion()), &box);
+    text->setObjectName(QStringLiteral("aboutVersion"));
+    layout->addWidget(text);
+    layout->addWidget(new QLabel(QStringLiteral("Image resizer for Linux, by ORVEN Imaging."), &box));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    layout->addWidget(buttons);
+    box.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    SaveFrameState();
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace orm::gui

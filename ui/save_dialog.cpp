@@ -1,0 +1,34 @@
+#include "ui/save_dialog.h"
+
+#include <QFileDialog>
+
+namespace orm::gui {
+namespace {
+
+const QString kSaveFilter = QStringLiteral(
+    "JPEG Files (*.jpg);;TIFF Files (*.tif);;Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
+
+}  // namespace
+
+QString FilterSuffix(const QString& filter) {
+    const qsizetype star = filter.indexOf(QLatin1String("*."));
+    if (star < 0)
+        return {};
+    const qsizetype end = filter.indexOf(QLatin1Char(')'), star);
+    return filter.mid(star + 2, end < 0 ? -1 : end - star - 2);
+}
+
+void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {
+    dialog.setWindowTitle(QStringLiteral("Save As"));
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(kSaveFilter);
+    // The dialog adds the default suffix to a bare name before it asks about replacing a file.
+    dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterSuffix(filter)); });
+}
+
+}  // namespace orm::gui
