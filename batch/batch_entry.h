@@ -17,7 +17,7 @@ struct BatchEntry {
     int32_t targetWidth = 0;   // 0 until a size has been given
     int32_t targetHeight = 0;
     float resolution = 300;    // dots per inch
-    int32_t algorithm = 4;     // 0..7
+    ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
     int32_t correction = 0;    // CorrectionMode
 
     bool HasTargetSize() const { return targetWidth != 0 && targetHeight != 0; }

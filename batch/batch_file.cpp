@@ -26,7 +26,7 @@ constexpr size_t kMinRecordSize = 1 + 5 * 4;
 }  // namespace
 
 void SanitizeEntry(BatchEntry& entry) {
-    if (entry.algorithm < 0 || entry.algorithm >= kAlgorithmCount)
+    if (!AlgorithmFromIndex(AlgorithmIndex(entry.algorithm)))
         entry.algorithm = ResizeSettings{}.algorithm;
     if (entry.correction < 0 || entry.correction >= kCorrectionModeCount)
         entry.correction = ResizeSettings{}.correction;
@@ -55,7 +55,7 @@ QByteArray EncodeBatchFile(const std::vector<BatchEntry>& entries) {
         w.WriteInt32(e.targetWidth);
         w.WriteInt32(e.targetHeight);
         w.WriteFloat(e.resolution);
-        w.WriteInt32(e.algorithm);
+        w.WriteInt32(AlgorithmIndex(e.algorithm));
         w.WriteInt32(e.correction);
     }
     return w.bytes();
@@ -79,12 +79,14 @@ BatchFileResult DecodeBatchFile(std::span<const uint8_t> bytes) {
     result.entries.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
         BatchEntry e;
+        int32_t algorithm = 0;
         if (!r.ReadString(e.path) || !r.ReadInt32(e.targetWidth) || !r.ReadInt32(e.targetHeight) ||
-            !r.ReadFloat(e.resolution) || !r.ReadInt32(e.algorithm) || !r.ReadInt32(e.correction)) {
+            !r.ReadFloat(e.resolution) || !r.ReadInt32(algorithm) || !r.ReadInt32(e.correction)) {
             result.status = BatchFileStatus::Damaged;
             result.entries.clear();
             return result;
         }
+        e.algorithm = static_cast<ResizeAlgorithm>(algorithm);  // sanitised next
         SanitizeEntry(e);
         result.entries.push_back(std::move(e));
     }

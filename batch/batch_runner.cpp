@@ -21,8 +21,6 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-bool CancelRequested() { return engine::cancelPreview.load() != 0; }
-
 // The decoded image as the engine's view (the loader hands out 24-bit BGR rows).
 engine::ConstBgrView ViewOf(const QImage& image) {
     return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
@@ -57,7 +55,7 @@ void BatchProgressSink::Reset() {
 BatchRunner::BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options, IBatchReporter& reporter,
                          IPrompt* prompt)
     : entries_(std::move(entries)), options_(std::move(options)), reporter_(reporter), prompt_(prompt),
-      sink_(reporter) {}
+      sink_(reporter, stop_) {}
 
 BatchRunner::~BatchRunner() {
     if (worker_.joinable()) {
@@ -69,12 +67,9 @@ BatchRunner::~BatchRunner() {
 void BatchRunner::Start() {
     if (worker_.joinable())
         return;
-    engine::cancelPreview.store(0);
     running_.store(1);
     worker_ = std::thread([this] { Run(); });
 }
-
-void BatchRunner::Cancel() { engine::cancelPreview.store(1); }
 
 void BatchRunner::Wait() {
     if (worker_.joinable())
@@ -83,7 +78,6 @@ void BatchRunner::Wait() {
 
 void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString& output, const QString& reason) {
     sink_.Reset();
-    engine::progressPosition.store(0);
     BatchReport report;
     report.code = code;
     report.fileNumber = fileCounter_.load();
@@ -110,7 +104,6 @@ void BatchRunner::Run() {
     if (!summary_.cancelled && summary_.stoppedBy == BatchStatus::Cancelled && CancelRequested())
         summary_.cancelled = true;
     running_.store(0);
-    engine::cancelPreview.store(0);
     reporter_.Finished(summary_);
 }
 

@@ -4,8 +4,8 @@
 // sees goes through IBatchReporter, called on the worker thread with values (never references
 // into the run), so a window can queue them to its own thread and the command line can print them.
 //
-// Cancellation uses the process-wide resize cancel flag: it stops the own algorithms inside a
-// resize and the loop before its next file.
+// Each run owns its stop token (Cancel): it stops the own algorithms inside a resize and the loop
+// before its next file, and nothing else.
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
@@ -36,7 +36,7 @@ struct BatchReport {
     QString LogText() const { return LogEntryText(code, fileNumber, total, entry, outputPath); }
     QString StatusText() const { return ProcessingText(fileNumber, total); }
     // The own algorithms report progress; the standard modes do not.
-    bool ShowsProgress() const { return entry.algorithm >= 5 && entry.algorithm <= 7; }
+    bool ShowsProgress() const { return IsOwnAlgorithm(entry.algorithm); }
     bool IsError() const { return code != BatchStatus::Processing && code != BatchStatus::Skipped; }
 };
 
@@ -70,7 +70,8 @@ public:
 // The sink the engine reports to during a resize: cancellation and the progress arithmetic.
 class BatchProgressSink final : public engine::CRSProgress {
 public:
-    explicit BatchProgressSink(IBatchReporter& reporter) : reporter_(reporter) {}
+    BatchProgressSink(IBatchReporter& reporter, const engine::StopToken& stop)
+        : engine::CRSProgress(&stop), reporter_(reporter) {}
     // Before each file: a fresh count of sweeps.
     void Reset();
 
@@ -106,10 +107,12 @@ public:
     BatchRunner(const BatchRunner&) = delete;
     BatchRunner& operator=(const BatchRunner&) = delete;
 
-    // Clears the cancel flag and starts the worker thread.
+    // Starts the worker thread.
     void Start();
-    // Sets the cancel flag: the run stops inside an own algorithm's resize or before the next file.
-    static void Cancel();
+    // Any thread: the run stops inside an own algorithm's resize or before the next file. Only
+    // this run's token is touched; a preview or another run goes on.
+    void Cancel() { stop_.RequestStop(); }
+    bool CancelRequested() const { return stop_.StopRequested(); }
     // Waits for the worker to end.
     void Wait();
 
@@ -129,6 +132,7 @@ private:
     BatchRunOptions options_;
     IBatchReporter& reporter_;
     IPrompt* prompt_;
+    engine::StopToken stop_;
     BatchProgressSink sink_;
     std::thread worker_;
     std::atomic<int> running_{0};

@@ -26,6 +26,9 @@
 namespace orm::engine {
 namespace {
 
+ResizeAlgorithm Alg(int index) { return static_cast<ResizeAlgorithm>(index); }
+
+
 constexpr int kWidth = 1000;
 constexpr int kHeight = 750;
 
@@ -127,10 +130,10 @@ void BM_Resize(benchmark::State& state) {
     const double scale = state.range(1) / 100.0;
     const int dw = int(kWidth * scale), dh = int(kHeight * scale);
     for (auto _ : state) {
-        ResizeOutcome out = ResizeImage(Photo().View(), dw, dh, algorithm, false, nullptr);
+        ResizeOutcome out = ResizeImage(Photo().View(), dw, dh, Alg(algorithm), false, nullptr);
         benchmark::DoNotOptimize(out.image.Row(0));
     }
-    state.SetLabel(AlgorithmName(algorithm));
+    state.SetLabel(AlgorithmName(Alg(algorithm)));
     SetPixels(state, double(dw) * dh);
 }
 BENCHMARK(BM_Resize)
@@ -148,11 +151,11 @@ void BM_Photo(benchmark::State& state) {
     ThreadScope threads(int(state.range(2)));
     ResetPeakMemory();
     for (auto _ : state) {
-        ResizeOutcome out = ResizeImage(photo.View(), dw, dh, algorithm, false, nullptr);
+        ResizeOutcome out = ResizeImage(photo.View(), dw, dh, Alg(algorithm), false, nullptr);
         benchmark::DoNotOptimize(out.image.Row(0));
     }
     state.counters["peak_MB"] = PeakMemoryMb();
-    state.SetLabel(AlgorithmName(algorithm));
+    state.SetLabel(AlgorithmName(Alg(algorithm)));
     SetPixels(state, double(dw) * dh);
 }
 BENCHMARK(BM_Photo)

@@ -84,17 +84,23 @@ CORMensuraDoc::CORMensuraDoc(QObject* parent) : QObject(parent) {
     worker_ = new PreviewWorker;
     worker_->moveToThread(thread_);
     connect(worker_, &PreviewWorker::jobFinished, this, &CORMensuraDoc::OnWorkerFinished, Qt::QueuedConnection);
+    connect(worker_, &PreviewWorker::jobStarted, this, [this](quint64 generation) {
+        if (generation == generation_)
+            emit progressStarted();
+    }, Qt::QueuedConnection);
+    connect(worker_, &PreviewWorker::jobProgress, this, [this](quint64 generation, int position) {
+        if (generation == generation_)
+            emit progressChanged(position);
+    }, Qt::QueuedConnection);
     thread_->start();
 }
 
 CORMensuraDoc::~CORMensuraDoc() {
-    engine::cancelPreview.store(1);
     worker_->CancelAll();
     thread_->quit();
     if (thread_->wait(kExitWaitMs)) {
         delete worker_;
         delete thread_;
-        engine::cancelPreview.store(0);  // nothing is left to stop
     }
     // Otherwise the worker is still inside a computation that ignores the stop; it holds only
     // its own shared copy of the source, so it is left to finish while the program ends.
@@ -114,13 +120,16 @@ SourceImageInfo CORMensuraDoc::SourceInfo() const {
     return info;
 }
 
-void CORMensuraDoc::StopWorkerJob() {
-    engine::cancelPreview.store(1);
-    worker_->CancelAll();
-    worker_->WaitIdle(kIdleWaitMs);
-    engine::cancelPreview.store(0);
-    ++generation_;  // a result still on its way belongs to the old source
+void CORMensuraDoc::RetireWorkerJob() {
+    worker_->CancelAll();  // never waits: the job holds its own shared copy of the source
+    ++generation_;         // a result still on its way is dropped when it arrives
+    if (inFlight_)
+        emit progressFinished();
     inFlight_ = false;
+}
+
+void CORMensuraDoc::StopWorkerJob() {
+    RetireWorkerJob();
     pending_ = PreviewRequest{};
 }
 
@@ -209,7 +218,8 @@ bool CORMensuraDoc::ResizeAndSave(const QString& path) {
             const QImage& src = source_->image;
             const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
             const engine::BgrView to{resized.bits(), resized.width(), resized.height(), resized.bytesPerLine()};
-            const engine::ResizeStatus status = engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), nullptr);
+            const engine::ResizeStatus status =
+                engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), nullptr);
             if (status == engine::ResizeStatus::OutOfMemory)
                 throw std::bad_alloc();
             if (status != engine::ResizeStatus::Ok)
@@ -243,8 +253,6 @@ OutputMapping CORMensuraDoc::Mapping() const {
     return OutputMapping(sourceWidth_, sourceHeight_, s.width, s.height, s.cropFlag());
 }
 
-bool CORMensuraDoc::WaitWorkerIdle(int ms) const { return worker_->WaitIdle(ms); }
-
 void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
     if (!source_ || area.isEmpty())
         return;
@@ -252,32 +260,24 @@ void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
     const PreviewRequest request{area, s.width, s.height, s.algorithm};
     if (!IsOwnAlgorithm(request.algorithm))
         return;
+    // The same request is already being computed: its result will come.
+    if (request == pending_ && inFlight_)
+        return;
+    // Whatever runs now was asked for another request: stop it and retire its generation before
+    // anything else is shown, so its result can never arrive under this request.
+    if (inFlight_)
+        RetireWorkerJob();
+    pending_ = request;
 
     if (store_.ServeFromCache(request) != PreviewStore::Served::No) {
         RefreshViews();
         return;
     }
-    // The same request is already being computed: its result will come.
-    if (request == pending_ && inFlight_)
-        return;
-
-    if (!(request == pending_)) {
-        engine::cancelPreview.store(1);  // a computation for an outdated area gives up
-        worker_->CancelAll();
-    } else {
-        engine::cancelPreview.store(0);
-    }
-    pending_ = request;
-    // Once the worker is idle nothing is left to stop; the flag must not stop the next resize.
-    if (worker_->WaitIdle(kIdleWaitMs))
-        engine::cancelPreview.store(0);
     ++generation_;
-
     if (area.source.width() == area.target.width() && area.source.height() == area.target.height()) {
         // 1:1: the exact pixels are the source's own.
         const QRect r(area.source.left, area.source.top, area.source.width(), area.source.height());
         store_.StoreCopy(request, source_->image.copy(r));
-        inFlight_ = false;
         RefreshViews();
         return;
     }
@@ -289,6 +289,7 @@ void CORMensuraDoc::OnWorkerFinished(const PreviewResult& result) {
     if (result.generation != generation_)
         return;  // computed for an outdated request
     inFlight_ = false;
+    emit progressFinished();
     if (result.image.isNull())
         return;
     store_.StoreComputed(result.request, result.image);

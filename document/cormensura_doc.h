@@ -26,8 +26,8 @@ inline constexpr int kCmdLoadNextFile = 32858;
 inline constexpr int kCmdLoadPreviousFile = 32859;
 inline constexpr int kCmdResizeAndSave = 57603;
 
-// Longest waits of the handshakes with the preview worker.
-inline constexpr int kIdleWaitMs = 1000;
+// Longest wait for the preview worker's thread when the document closes (the running job is
+// stopped first, so this is reached only inside a standard step that cannot stop).
 inline constexpr int kExitWaitMs = 5000;
 
 // Size of a document before the first image.
@@ -81,8 +81,6 @@ public:
     const PreviewRequest& PendingRequest() const { return pending_; }
     bool PreviewInFlight() const { return inFlight_; }
     PreviewWorker* Worker() const { return worker_; }
-    // Waits (at most ms) until the worker is idle.
-    bool WaitWorkerIdle(int ms) const;
 
 signals:
     // A new image was opened (or the document became empty): views start afresh.
@@ -93,11 +91,18 @@ signals:
     void previewReady();
     // No neighbour to step to.
     void warningBeep();
+    // Progress of the preview job for the current request: started, 0..100, ended (by any way).
+    void progressStarted();
+    void progressChanged(int position);
+    void progressFinished();
 
 private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
 
 private:
+    // Stops the running preview job and retires its generation (never waits).
+    void RetireWorkerJob();
+    // The same, and forgets the request.
     void StopWorkerJob();
     void ReleaseSource();
     bool FrameworkOpenCheck(const QString& path);

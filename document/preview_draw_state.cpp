@@ -5,7 +5,7 @@
 namespace orm {
 
 DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth, int outputHeight,
-                      int algorithm, bool documentHasResult) {
+                      ResizeAlgorithm algorithm, bool documentHasResult) {
     const bool sameArea = drawn.exists && drawn.source == source && drawn.outputWidth == outputWidth &&
                           drawn.outputHeight == outputHeight;
     if (sameArea && drawn.algorithm == algorithm) {
@@ -18,7 +18,7 @@ DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int ou
     return DrawAction::DrawNew;
 }
 
-bool ShouldRequestPreview(int algorithm, bool documentHasResult, bool panning, bool scrolling) {
+bool ShouldRequestPreview(ResizeAlgorithm algorithm, bool documentHasResult, bool panning, bool scrolling) {
     return IsOwnAlgorithm(algorithm) && !documentHasResult && !panning && !scrolling;
 }
 

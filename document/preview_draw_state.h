@@ -4,10 +4,11 @@
 // a new one; and when it asks the document for exact pixels.
 
 #include "document/preview_geometry.h"
+#include "engine/algorithm.h"
+
+#include <optional>
 
 namespace orm {
-
-inline constexpr int kNoAlgorithmDrawn = -10;
 
 struct DrawnPicture {
     bool exists = false;
@@ -15,7 +16,7 @@ struct DrawnPicture {
     PixelRect target;  // where it lies in output pixels
     int outputWidth = 0;
     int outputHeight = 0;
-    int algorithm = kNoAlgorithmDrawn;
+    std::optional<engine::ResizeAlgorithm> algorithm;  // none before the first picture
     bool resultShown = false;  // the picture already holds the document's exact result
 };
 
@@ -27,10 +28,10 @@ enum class DrawAction {
 };
 
 DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth, int outputHeight,
-                      int algorithm, bool documentHasResult);
+                      engine::ResizeAlgorithm algorithm, bool documentHasResult);
 
 // Own algorithms ask for exact pixels while there are none, unless the user is panning or
 // operating a scroll bar.
-bool ShouldRequestPreview(int algorithm, bool documentHasResult, bool panning, bool scrolling);
+bool ShouldRequestPreview(engine::ResizeAlgorithm algorithm, bool documentHasResult, bool panning, bool scrolling);
 
 }  // namespace orm

@@ -6,13 +6,14 @@
 
 namespace orm {
 
-int DrawModeForAlgorithm(int algorithm) {
-    return algorithm >= 0 && algorithm <= 4 ? algorithm : 0;
+engine::StandardMode DrawModeForAlgorithm(engine::ResizeAlgorithm algorithm) {
+    return engine::IsOwnAlgorithm(algorithm) ? engine::StandardMode::NearestNeighbor
+                                             : engine::StandardMode(engine::AlgorithmIndex(algorithm));
 }
 
-QImage RenderStandardArea(const QImage& source, const PreviewArea& area, int mode) {
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode) {
     if (source.isNull() || source.format() != QImage::Format_BGR888 || area.isEmpty() ||
-        !PixelRect{0, 0, source.width(), source.height()}.contains(area.source) || mode < 0 || mode > 4)
+        !PixelRect{0, 0, source.width(), source.height()}.contains(area.source))
         return {};
     try {
         QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
@@ -23,7 +24,7 @@ QImage RenderStandardArea(const QImage& source, const PreviewArea& area, int mod
         const engine::BgrView to{out.bits(), out.width(), out.height(), out.bytesPerLine()};
         engine::DrawStandardMode(
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()), to,
-            static_cast<engine::StandardMode>(mode));
+            mode);
         return out;
     } catch (const std::bad_alloc&) {
         return {};

@@ -4,17 +4,19 @@
 // of engine images to and from QImage.
 
 #include "document/preview_geometry.h"
+#include "engine/algorithm.h"
+#include "engine/standard_modes.h"
 
 #include <QImage>
 
 namespace orm {
 
-// The view's picture mode for an algorithm: 0-4 draw with that mode, 5-7 with nearest neighbour
-// (their provisional picture).
-int DrawModeForAlgorithm(int algorithm);
+// The view's picture mode for an algorithm: the standard ones draw with their own mode, the own
+// ones with nearest neighbour (their provisional picture).
+engine::StandardMode DrawModeForAlgorithm(engine::ResizeAlgorithm algorithm);
 
-// The source area (of a Format_BGR888 source) resized to the target size with standard mode
-// 0..4. Null when the area lies outside the source or memory runs out.
-QImage RenderStandardArea(const QImage& source, const PreviewArea& area, int mode);
+// The source area (of a Format_BGR888 source) resized to the target size with a standard mode.
+// Null when the area lies outside the source or memory runs out.
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode);
 
 }  // namespace orm

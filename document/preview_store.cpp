@@ -2,14 +2,15 @@
 
 namespace orm {
 
-PreviewStore::Cache* PreviewStore::CacheFor(int algorithm) {
+PreviewStore::Cache* PreviewStore::CacheFor(ResizeAlgorithm algorithm) {
     if (!IsOwnAlgorithm(algorithm))
         return nullptr;
-    return &caches_[algorithm - kFirstOwnAlgorithm];
+    return &caches_[engine::AlgorithmIndex(algorithm) - kFirstOwnAlgorithm];
 }
 
-bool PreviewStore::HasCache(int algorithm) const {
-    return IsOwnAlgorithm(algorithm) && !caches_[algorithm - kFirstOwnAlgorithm].image.isNull();
+bool PreviewStore::HasCache(ResizeAlgorithm algorithm) const {
+    return IsOwnAlgorithm(algorithm) &&
+           !caches_[engine::AlgorithmIndex(algorithm) - kFirstOwnAlgorithm].image.isNull();
 }
 
 void PreviewStore::ReleaseCaches() {

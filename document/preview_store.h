@@ -4,6 +4,7 @@
 // results over by value, so no lock guards this state.
 
 #include "document/preview_geometry.h"
+#include "engine/algorithm.h"
 
 #include <QImage>
 
@@ -16,16 +17,16 @@ struct PreviewRequest {
     PreviewArea area;
     int outputWidth = 0;
     int outputHeight = 0;
-    int algorithm = 0;
+    engine::ResizeAlgorithm algorithm = engine::ResizeAlgorithm::SmartArtificial;
     bool operator==(const PreviewRequest&) const = default;
 };
 
+using engine::IsOwnAlgorithm;
+using engine::ResizeAlgorithm;
+
 // Algorithms with a cache: the three own ones.
-inline constexpr int kFirstOwnAlgorithm = 5;
-inline constexpr int kLastOwnAlgorithm = 7;
-inline bool IsOwnAlgorithm(int algorithm) {
-    return algorithm >= kFirstOwnAlgorithm && algorithm <= kLastOwnAlgorithm;
-}
+inline constexpr int kFirstOwnAlgorithm = engine::AlgorithmIndex(ResizeAlgorithm::SmartArtificial);
+inline constexpr int kLastOwnAlgorithm = engine::AlgorithmIndex(ResizeAlgorithm::AdvancedNatural);
 
 class PreviewStore {
 public:
@@ -52,7 +53,7 @@ public:
 
     bool HasResult() const { return !result_.isNull(); }
     const QImage& Result() const { return result_; }
-    bool HasCache(int algorithm) const;
+    bool HasCache(ResizeAlgorithm algorithm) const;
     const PreviewRequest& Computed() const { return computed_; }
 
 private:
@@ -60,7 +61,7 @@ private:
         QImage image;
         PreviewRequest request;
     };
-    Cache* CacheFor(int algorithm);
+    Cache* CacheFor(ResizeAlgorithm algorithm);
 
     QImage result_;
     PreviewRequest computed_;

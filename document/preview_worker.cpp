@@ -3,39 +3,36 @@
 #include "engine/progress.h"
 #include "engine/resize_image.h"
 
-#include <chrono>
 #include <new>
 
 namespace orm {
 namespace {
 
-// The worker's progress sink: the status-bar progress of every preview job, and a stop as soon
-// as a newer job exists (besides the process-wide cancel flag the base class honours).
+// The job's progress sink: its own stop token, and the positions forwarded to the worker's owner.
 class PreviewProgress : public engine::CRSProgress {
 public:
-    PreviewProgress(const std::atomic<quint64>& latest, quint64 mine) : latest_(latest), mine_(mine) {}
-    int ReportProgress(int value) override {
-        if (latest_.load(std::memory_order_relaxed) != mine_)
-            return 0;
-        return engine::CRSProgress::ReportProgress(value);
+    PreviewProgress(const engine::StopToken& stop, const std::function<void(int)>& position)
+        : engine::CRSProgress(&stop), position_(position) {}
+
+protected:
+    void PositionChanged(int position) override {
+        if (position_)
+            position_(position);
     }
 
 private:
-    const std::atomic<quint64>& latest_;
-    quint64 mine_;
+    const std::function<void(int)>& position_;
 };
 
 }  // namespace
 
-QImage ComputePreviewArea(const PreviewJob& job, const std::atomic<quint64>& latestGeneration) {
-    engine::cancelPreview.store(0);
+QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
+                          const std::function<void(int)>& position) {
     const PreviewArea& area = job.request.area;
     const QImage& src = job.source;
     if (src.isNull() || src.format() != QImage::Format_BGR888 || area.isEmpty() ||
         !PixelRect{0, 0, src.width(), src.height()}.contains(area.source) ||
-        !IsOwnAlgorithm(job.request.algorithm))
-        return {};
-    if (latestGeneration.load() != job.generation)
+        !IsOwnAlgorithm(job.request.algorithm) || stop.StopRequested())
         return {};
     try {
         QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
@@ -45,7 +42,7 @@ QImage ComputePreviewArea(const PreviewJob& job, const std::atomic<quint64>& lat
         const engine::ConstBgrView region =
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
         const engine::BgrView target{out.bits(), out.width(), out.height(), out.bytesPerLine()};
-        PreviewProgress progress(latestGeneration, job.generation);
+        PreviewProgress progress(stop, position);
         const engine::ResizeStatus status =
             engine::ResizeImageInto(region, target, job.request.algorithm, false, &progress);
         if (status != engine::ResizeStatus::Ok)
@@ -63,7 +60,8 @@ PreviewWorker::PreviewWorker(QObject* parent) : QObject(parent) {
 void PreviewWorker::Post(PreviewJob job) {
     {
         std::lock_guard lock(mutex_);
-        latestGeneration_.store(job.generation);
+        if (running_)
+            running_->RequestStop();
         pending_ = std::move(job);
     }
     QMetaObject::invokeMethod(this, &PreviewWorker::RunPending, Qt::QueuedConnection);
@@ -71,39 +69,37 @@ void PreviewWorker::Post(PreviewJob job) {
 
 void PreviewWorker::CancelAll() {
     std::lock_guard lock(mutex_);
+    if (running_)
+        running_->RequestStop();
     pending_.reset();
-    // Generation 0 is never posted, so no job is the newest any more.
-    latestGeneration_.store(0);
-}
-
-bool PreviewWorker::WaitIdle(int ms) {
-    std::unique_lock lock(mutex_);
-    return idleChanged_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !computing_; });
 }
 
 bool PreviewWorker::IsComputing() const {
     std::lock_guard lock(mutex_);
-    return computing_;
+    return running_ != nullptr;
 }
 
 void PreviewWorker::RunPending() {
     PreviewJob job;
+    std::shared_ptr<engine::StopToken> stop;
     {
         std::lock_guard lock(mutex_);
         if (!pending_)
             return;
         job = std::move(*pending_);
         pending_.reset();
-        computing_ = true;
+        stop = std::make_shared<engine::StopToken>();
+        running_ = stop;
     }
-    emit jobStarted(job.generation);
-    PreviewResult result{job.request, job.generation, ComputePreviewArea(job, latestGeneration_)};
+    const quint64 generation = job.generation;
+    emit jobStarted(generation);
+    const std::function<void(int)> position = [this, generation](int p) { emit jobProgress(generation, p); };
+    PreviewResult result{job.request, generation, ComputePreviewArea(job, *stop, position)};
     job.source = QImage();
     {
         std::lock_guard lock(mutex_);
-        computing_ = false;
+        running_.reset();
     }
-    idleChanged_.notify_all();
     emit jobFinished(std::move(result));
 }
 

@@ -1,18 +1,20 @@
 #pragma once
 // The preview worker: computes one own-algorithm preview area at a time on its own thread.
 // It receives value jobs (the shared source image, the request and a generation number) and
-// answers with value results through a queued signal; it never touches the document or a window.
-// Only the newest job counts: posting a job replaces any job still waiting, and a running job
-// whose generation is no longer the newest stops at its next progress report.
+// answers with value results through queued signals; it never touches the document or a window.
+// Every job owns a stop token: posting a job stops the running one and replaces any job still
+// waiting, so a new request cancels exactly the job it replaces and nothing else.
 
 #include "document/preview_store.h"
+#include "engine/stop_token.h"
 
 #include <QImage>
 #include <QObject>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -30,21 +32,21 @@ struct PreviewResult {
     QImage image;  // Format_BGR888 of the target size; null when cancelled or failed
 };
 
-// Resizes the job's area with its own algorithm. Stops (null result) once `stillWanted` turns
-// false or the process-wide cancel flag is raised; clears that flag first, as every preview job does.
-QImage ComputePreviewArea(const PreviewJob& job, const std::atomic<quint64>& latestGeneration);
+// Resizes the job's area with its own algorithm. Stops (null result) once `stop` is requested;
+// `position` (may be null) receives the overall progress 0..100 as it changes.
+QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
+                          const std::function<void(int)>& position = {});
 
 class PreviewWorker : public QObject {
     Q_OBJECT
 public:
     explicit PreviewWorker(QObject* parent = nullptr);
 
-    // Any thread: replaces the waiting job and wakes the worker (the start handshake).
+    // Any thread, never blocks on a computation: stops the running job, replaces the waiting
+    // job and wakes the worker.
     void Post(PreviewJob job);
-    // Any thread: every waiting or running job becomes outdated.
+    // Any thread, never blocks on a computation: stops the running job and drops the waiting one.
     void CancelAll();
-    // Any thread: waits up to `ms` for the worker to be idle (not computing); true when idle.
-    bool WaitIdle(int ms);
     bool IsComputing() const;
 
 public slots:
@@ -53,14 +55,14 @@ public slots:
 
 signals:
     void jobStarted(quint64 generation);
+    // The running job's overall progress, 0..100 (worker thread; connect queued).
+    void jobProgress(quint64 generation, int position);
     void jobFinished(orm::PreviewResult result);
 
 private:
     mutable std::mutex mutex_;
-    std::condition_variable idleChanged_;
     std::optional<PreviewJob> pending_;
-    bool computing_ = false;
-    std::atomic<quint64> latestGeneration_{0};
+    std::shared_ptr<engine::StopToken> running_;  // the token of the job being computed
 };
 
 }  // namespace orm

@@ -18,11 +18,12 @@ std::uint64_t Pixels(int w, int h) { return std::uint64_t(std::max(w, 0)) * std:
 
 }  // namespace
 
-std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh, int algorithm,
+std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh,
+                                   ResizeAlgorithm algorithm,
                                    bool crop) {
     const std::uint64_t target = Pixels(tw, th);
     std::uint64_t bytes = 3 * target;
-    if (algorithm >= kAlgorithmSmartArtificial) {
+    if (IsOwnAlgorithm(algorithm)) {
         // Per channel: the source plane, the result plane and two more of the largest size a
         // stage works at (the guide and the stretch result; the 1.5 intermediate of mixed
         // ratios; the row-reduced plane of reductions).

@@ -3,6 +3,8 @@
 // is killed later, when it writes the pages. A resize therefore compares what it will need with
 // what the system has before it starts, and reports "out of memory" instead of being killed.
 
+#include "engine/algorithm.h"
+
 #include <cstdint>
 
 namespace orm::engine {
@@ -10,7 +12,8 @@ namespace orm::engine {
 // Bytes a resize of sw x sh into a tw x th target (cropped to dw x dh when `crop`) holds at its
 // peak: the target image, the planes of the own algorithms and the cropped copy. The caller's
 // source and destination are not counted.
-std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh, int algorithm,
+std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh,
+                                   ResizeAlgorithm algorithm,
                                    bool crop);
 
 // Memory the system can still give: MemAvailable plus SwapFree of /proc/meminfo; 0 when unknown.

@@ -26,20 +26,21 @@ constexpr const char* kAlgorithmNames[kAlgorithmCount] = {
 bool IsWhole(double v) { return v == std::trunc(v); }
 
 // Runs algorithm into target (which has the target size). False on a stop request.
-bool RunAlgorithm(ConstBgrView src, BgrView target, int algorithm, CRSProgress* progress) {
+bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
+                  CRSProgress* progress) {
     switch (algorithm) {
-        case kAlgorithmSmartArtificial:
+        case ResizeAlgorithm::SmartArtificial:
             return ResizeSmart(target, src, true, 50,
                                RatioFlag(target.width, target.height, src.width, src.height), 0,
                                kVariantPlain, progress);
-        case kAlgorithmSmartNatural:
+        case ResizeAlgorithm::SmartNatural:
             return ResizeNatural(target, src, true, 40,
                                  RatioFlag(target.width, target.height, src.width, src.height), 0,
                                  kVariantPlain, progress);
-        case kAlgorithmAdvancedNatural:
+        case ResizeAlgorithm::AdvancedNatural:
             return ResizeSmart(target, src, true, 25, 2, 0, kVariantPresharpen, progress);
         default:
-            DrawStandardMode(src, target, StandardMode(algorithm));
+            DrawStandardMode(src, target, StandardMode(AlgorithmIndex(algorithm)));
             return true;
     }
 }
@@ -52,8 +53,9 @@ void CopyPixels(ConstBgrView from, BgrView to) {
 
 }  // namespace
 
-const char* AlgorithmName(int algorithm) {
-    return algorithm >= 0 && algorithm < kAlgorithmCount ? kAlgorithmNames[algorithm] : "";
+const char* AlgorithmName(ResizeAlgorithm algorithm) {
+    const int index = AlgorithmIndex(algorithm);
+    return index >= 0 && index < kAlgorithmCount ? kAlgorithmNames[index] : "";
 }
 
 int RatioFlag(int tw, int th, int sw, int sh) {
@@ -80,11 +82,11 @@ void CropCentre(ConstBgrView intermediate, BgrView dst) {
     CopyPixels(intermediate.Sub(left, top, dst.width, dst.height), dst);
 }
 
-ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, int algorithm, bool crop,
+ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algorithm, bool crop,
                           CRSProgress* progress) {
     ResizeOutcome outcome;
     if (src.data == nullptr || src.width <= 0 || src.height <= 0 || dw <= 0 || dh <= 0 ||
-        algorithm < 0 || algorithm >= kAlgorithmCount) {
+        !AlgorithmFromIndex(AlgorithmIndex(algorithm))) {
         outcome.status = ResizeStatus::InvalidInput;
         return outcome;
     }
@@ -118,26 +120,14 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, int algorithm, bool 
     return outcome;
 }
 
-ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, int algorithm, bool crop,
-                             CRSProgress* progress) {
+ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm,
+                             bool crop, CRSProgress* progress) {
     if (dst.data == nullptr)
         return ResizeStatus::InvalidInput;
     ResizeOutcome outcome = ResizeImage(src, dst.width, dst.height, algorithm, crop, progress);
     if (outcome.status == ResizeStatus::Ok)
         CopyPixels(outcome.image.View(), dst);
     return outcome.status;
-}
-
-std::optional<BgrImage> ResizePreviewRegion(ConstBgrView source_region, int dw, int dh,
-                                            int algorithm) {
-    cancelPreview.store(0);
-    if (algorithm < kAlgorithmSmartArtificial || algorithm > kAlgorithmAdvancedNatural)
-        return std::nullopt;
-    CRSProgress progress;
-    ResizeOutcome outcome = ResizeImage(source_region, dw, dh, algorithm, false, &progress);
-    if (outcome.status != ResizeStatus::Ok)
-        return std::nullopt;
-    return std::move(outcome.image);
 }
 
 }  // namespace orm::engine

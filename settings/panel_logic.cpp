@@ -234,9 +234,10 @@ PanelOutcome ResizePanelLogic::CorrectionSelected(int index) {
 
 PanelOutcome ResizePanelLogic::AlgorithmSelected(int index) {
     PanelOutcome out;
-    if (!ValidIndex(index, kAlgorithmCount))
+    const auto algorithm = AlgorithmFromIndex(index);
+    if (!algorithm)
         return out;
-    s_.algorithm = index;
+    s_.algorithm = *algorithm;
     out.accepted = true;
     return out;
 }

@@ -8,8 +8,6 @@
 namespace orm {
 namespace {
 
-// The engine owns the algorithms and their names.
-static_assert(kAlgorithmCount == engine::kAlgorithmCount);
 
 struct SizeUnitRow {
     std::string_view comboText;
@@ -74,7 +72,7 @@ bool SanitizeSettings(ResizeSettings& s) {
         changed |= Replace(s.sizeUnit, d.sizeUnit);
     if (!InRange(s.correction, kCorrectionModeCount))
         changed |= Replace(s.correction, d.correction);
-    if (!InRange(s.algorithm, kAlgorithmCount))
+    if (!AlgorithmFromIndex(AlgorithmIndex(s.algorithm)))
         changed |= Replace(s.algorithm, d.algorithm);
     changed |= Replace(s.inPercent, s.inPercent ? 1 : 0);
     changed |= Replace(s.editPrintSize, s.editPrintSize ? 1 : 0);
@@ -85,7 +83,10 @@ bool SanitizeSettings(ResizeSettings& s) {
     return changed;
 }
 
-std::string_view AlgorithmName(int index) { return engine::AlgorithmName(index); }
+std::string_view AlgorithmName(int index) {
+    const auto a = AlgorithmFromIndex(index);
+    return a ? engine::AlgorithmName(*a) : std::string_view();
+}
 std::string_view SizeUnitComboText(int index) {
     return InRange(index, kSizeUnitCount) ? kSizeUnits[index].comboText : std::string_view();
 }

@@ -3,6 +3,8 @@
 // behaviour switches. One instance lives for the whole process (see AppResizeSettings());
 // workers get copies of it, never references.
 
+#include "engine/algorithm.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,17 +12,11 @@
 
 namespace orm {
 
-enum class ResizeAlgorithm : int32_t {
-    NearestNeighbor = 0,
-    Bilinear = 1,
-    HighQualityBilinear = 2,
-    Bicubic = 3,
-    HighQualityBicubic = 4,
-    SmartArtificial = 5,
-    SmartNatural = 6,
-    AdvancedNatural = 7,
-};
-inline constexpr int kAlgorithmCount = 8;
+using engine::AlgorithmFromIndex;
+using engine::AlgorithmIndex;
+using engine::IsOwnAlgorithm;
+using engine::kAlgorithmCount;
+using engine::ResizeAlgorithm;
 
 // Units of the print size; the factor is units per inch.
 enum class SizeUnit : int32_t { Inches = 0, Millimeters = 1, Centimeters = 2, Picas = 3, Points = 4 };
@@ -49,7 +45,7 @@ struct ResizeSettings {
     int32_t resolutionUnit = 0;    // ResolutionUnit shown and typed
     int32_t sizeUnit = 0;          // SizeUnit of the print size shown and typed
     int32_t correction = 0;        // CorrectionMode
-    int32_t algorithm = 4;         // ResizeAlgorithm
+    ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
     int32_t inPercent = 0;         // 1: width and height are edited in percent
     int32_t editPrintSize = 0;     // 1: print size is edited and the pixel size follows
     int32_t lockSettings = 0;      // outside batch mode: keep the size for the next image
@@ -59,7 +55,6 @@ struct ResizeSettings {
     CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
     SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }
     ResolutionUnit resolutionUnitValue() const { return static_cast<ResolutionUnit>(resolutionUnit); }
-    ResizeAlgorithm algorithmValue() const { return static_cast<ResizeAlgorithm>(algorithm); }
     // The crop flag that ResizeImage takes.
     bool cropFlag() const { return correction == static_cast<int32_t>(CorrectionMode::Crop); }
 

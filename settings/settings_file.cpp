@@ -25,9 +25,10 @@ uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// The ten fields in file order; a field is either an int32 member or the dpi.
+// The ten fields in file order; a field is an int32 member, the dpi or the algorithm.
 struct FieldRef {
-    int32_t ResizeSettings::*integer;  // null for the dpi
+    int32_t ResizeSettings::*integer;  // null for the dpi and the algorithm
+    bool algorithm = false;
 };
 constexpr std::array<FieldRef, 10> kFileFields = {{
     {&ResizeSettings::width},
@@ -36,7 +37,7 @@ constexpr std::array<FieldRef, 10> kFileFields = {{
     {&ResizeSettings::resolutionUnit},
     {&ResizeSettings::sizeUnit},
     {&ResizeSettings::correction},
-    {&ResizeSettings::algorithm},
+    {nullptr, true},  // algorithm
     {&ResizeSettings::inPercent},
     {&ResizeSettings::editPrintSize},
     {&ResizeSettings::lockSettings},
@@ -56,7 +57,9 @@ std::vector<uint8_t> EncodeSettingsFile(const ResizeSettings& s) {
         out.push_back(0);
     }
     for (const FieldRef& f : kFileFields)
-        PutU32(out, f.integer ? static_cast<uint32_t>(s.*f.integer) : std::bit_cast<uint32_t>(s.dpi));
+        PutU32(out, f.integer     ? static_cast<uint32_t>(s.*f.integer)
+                    : f.algorithm ? static_cast<uint32_t>(AlgorithmIndex(s.algorithm))
+                                  : std::bit_cast<uint32_t>(s.dpi));
     return out;
 }
 
@@ -74,6 +77,8 @@ SettingsFileStatus DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSett
         const uint32_t v = GetU32(bytes.data() + offset);
         if (f.integer)
             s.*f.integer = static_cast<int32_t>(v);
+        else if (f.algorithm)
+            s.algorithm = static_cast<ResizeAlgorithm>(static_cast<int32_t>(v));  // sanitised below
         else
             s.dpi = std::bit_cast<float>(v);
         offset += 4;

@@ -18,7 +18,8 @@ namespace orm {
 
 template <class Record>
 struct StoredField {
-    using Member = std::variant<int32_t Record::*, double Record::*, float Record::*, QString Record::*>;
+    using Member = std::variant<int32_t Record::*, double Record::*, float Record::*, QString Record::*,
+                                ResizeAlgorithm Record::*>;
     const char* group;
     const char* key;
     Member member;
@@ -88,6 +89,12 @@ private:
     void ReadValue(const char* group, const char* key, int32_t& value, int32_t fallback) const {
         value = ReadInt(group, key, fallback);
     }
+    // A stored index outside the list takes the default.
+    void ReadValue(const char* group, const char* key, ResizeAlgorithm& value, ResizeAlgorithm fallback) const {
+        int32_t index = AlgorithmIndex(fallback);
+        ReadValue(group, key, index, AlgorithmIndex(fallback));
+        value = AlgorithmFromIndex(index).value_or(fallback);
+    }
     void ReadValue(const char* group, const char* key, double& value, double fallback) const {
         value = ReadReal(group, key, fallback);
     }
@@ -98,6 +105,9 @@ private:
         value = ReadText(group, key, fallback);
     }
     void WriteValue(const char* group, const char* key, int32_t value) { WriteInt(group, key, value); }
+    void WriteValue(const char* group, const char* key, ResizeAlgorithm value) {
+        WriteInt(group, key, AlgorithmIndex(value));
+    }
     void WriteValue(const char* group, const char* key, double value) { WriteReal(group, key, value); }
     void WriteValue(const char* group, const char* key, float value) { WriteReal(group, key, value); }
     void WriteValue(const char* group, const char* key, const QString& value) { WriteText(group, key, value); }

@@ -45,23 +45,6 @@ namespace {
 constexpr const char* kSplitterGroup = "SPLITTER";
 constexpr int kSplitterNode = 0;
 
-// The open frame, read and written on the user-interface thread only.
-CMainFrame* currentFrame = nullptr;
-
-// Installed as the engine's frame-command poster: carries the command over to the
-// user-interface thread (queued, never blocking the worker).
-void PostCommandToFrame(int command) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [command] {
-            if (currentFrame)
-                currentFrame->OnFrameCommand(command);
-        },
-        Qt::QueuedConnection);
-}
 
 const QString kOpenFilter = QStringLiteral(
     "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
@@ -101,8 +84,12 @@ CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(pare
     connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
 
-    currentFrame = this;
-    engine::SetFrameCommandPoster(&PostCommandToFrame);
+    // The status-bar progress shows the document's running job (queued from its worker).
+    connect(doc_, &CORMensuraDoc::progressStarted, this, [this] { OnFrameCommand(kCmdShowProgress); });
+    connect(doc_, &CORMensuraDoc::progressChanged, this, [this](int position) {
+        OnFrameCommand(kCmdProgressChanged, position);
+    });
+    connect(doc_, &CORMensuraDoc::progressFinished, this, [this] { OnFrameCommand(kCmdHideProgress); });
     // Keys go to the preview first: Left and Right step through the folder from there.
     view_->setFocus();
     UpdateTitle();
@@ -111,9 +98,6 @@ CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(pare
 }
 
 CMainFrame::~CMainFrame() {
-    engine::SetFrameCommandPoster(nullptr);
-    if (currentFrame == this)
-        currentFrame = nullptr;
     SaveFrameState();
     // The document (a child) stops its worker when it is destroyed with the frame.
 }
@@ -376,22 +360,22 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void CMainFrame::OnFrameCommand(int command) {
+void CMainFrame::OnFrameCommand(int command, int position) {
     switch (command) {
-    case engine::kCmdShowProgress:
+    case kCmdShowProgress:
         PlaceProgressBar();
         progress_->setRange(0, kProgressMaximum);
         progress_->setValue(0);
         progress_->show();
         progress_->raise();
         break;
-    case engine::kCmdProgressChanged:
-        progress_->setValue(std::clamp(engine::progressPosition.load(), 0, kProgressMaximum));
+    case kCmdProgressChanged:
+        progress_->setValue(std::clamp(position, 0, kProgressMaximum));
         break;
-    case engine::kCmdHideProgress:
+    case kCmdHideProgress:
         progress_->hide();
         break;
-    case engine::kCmdPreviewReady:
+    case kCmdPreviewReady:
         doc_->RefreshViews();
         break;
     default:

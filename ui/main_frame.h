@@ -37,8 +37,8 @@ public:
     void SetCommandLineBatch(const QStringList& files) { commandLineBatch_ = files; }
     const QStringList& CommandLineBatch() const { return commandLineBatch_; }
 
-    // A command posted by a worker thread (progress, preview ready).
-    void OnFrameCommand(int command);
+    // A command of a running job (progress with its position, preview ready).
+    void OnFrameCommand(int command, int position = 0);
 
     // Enabling and checking of every command, from the current state.
     void UpdateCommandStates();

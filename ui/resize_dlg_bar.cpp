@@ -348,7 +348,7 @@ void CResizeDlgBar::UpdateFromDocument(const SourceImageInfo& image, const QStri
 void CResizeDlgBar::SelectCombos() {
     const auto guard = logic_.Guard();
     const ResizeSettings& s = logic_.settings();
-    SetIfDifferent(algorithm_, s.algorithm);
+    SetIfDifferent(algorithm_, AlgorithmIndex(s.algorithm));
     SetIfDifferent(correction_, s.correction);
     SetIfDifferent(unitsMode_, s.inPercent ? 1 : 0);
     // The unit lists follow the record, so a loaded settings file shows its own units.

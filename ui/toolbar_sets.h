@@ -29,6 +29,11 @@ enum FrameCommandId : int {
     kCmdAbout = 57664,
     kCmdExit = 57665,
     kCmdRecentFirst = 57616,  // the recent-file entries: 57616 .. 57619
+    // Commands of running jobs.
+    kCmdProgressChanged = 32838,
+    kCmdPreviewReady = 32839,
+    kCmdShowProgress = 32840,
+    kCmdHideProgress = 32841,
 };
 
 struct ToolbarSet {

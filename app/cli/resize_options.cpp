@@ -107,13 +107,13 @@ int32_t AtLeastMin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(
 
 }  // namespace
 
-std::optional<int> ParseAlgorithmArg(const QString& text) {
+std::optional<ResizeAlgorithm> ParseAlgorithmArg(const QString& text) {
     if (const auto n = ParseUnsigned(text); n && *n < kAlgorithmCount)
-        return static_cast<int>(*n);
+        return AlgorithmFromIndex(static_cast<int>(*n));
     for (int i = 0; i < kAlgorithmCount; ++i) {
-        const std::string_view name = AlgorithmName(i);
-        if (text.compare(QLatin1String(name.data(), static_cast<qsizetype>(name.size())), Qt::CaseInsensitive) == 0)
-            return i;
+        const ResizeAlgorithm a = *AlgorithmFromIndex(i);
+        if (text.compare(QLatin1String(engine::AlgorithmName(a)), Qt::CaseInsensitive) == 0)
+            return a;
     }
     return std::nullopt;
 }

@@ -35,7 +35,7 @@ struct SizeRequest {
     QString preset;             // the canonical label of Paper or Screen
     std::optional<double> dpi;  // --dpi; otherwise the named settings' or the source's own
     std::optional<int> correction;
-    std::optional<int> algorithm;
+    std::optional<ResizeAlgorithm> algorithm;
     std::optional<ResizeSettings> named;  // --settings NAME, loaded
     QString namedName;
 };
@@ -68,7 +68,7 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd);
 QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd);
 
 // Individual values, for the parsers and their tests.
-std::optional<int> ParseAlgorithmArg(const QString& text);    // 0..7 or a name, case ignored
+std::optional<ResizeAlgorithm> ParseAlgorithmArg(const QString& text);    // 0..7 or a name, case ignored
 std::optional<int> ParseCorrectionArg(const QString& text);   // keep, crop, none
 std::optional<int> ParseUnitsArg(const QString& text);        // in, mm, cm, picas, pt
 std::optional<int> ParseFormatArg(const QString& text);       // keep, jpg, tif, bmp, png, gif

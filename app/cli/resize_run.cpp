@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <atomic>
 #include <csignal>
 #include <unistd.h>
 
@@ -18,13 +19,26 @@ namespace orm::cli {
 
 namespace {
 
-extern "C" void CancelOnInterrupt(int) { engine::cancelPreview.store(1); }
+// The run that Ctrl+C cancels (an atomic pointer and an atomic flag: safe in a signal handler).
+std::atomic<BatchRunner*> interruptedRun{nullptr};
+static_assert(std::atomic<BatchRunner*>::is_always_lock_free);
+
+extern "C" void CancelOnInterrupt(int) {
+    if (BatchRunner* run = interruptedRun.load())
+        run->Cancel();
+}
 
 // Ctrl+C during a run cancels it the way the progress dialog's Cancel does.
 class InterruptCancels {
 public:
-    InterruptCancels() { previous_ = std::signal(SIGINT, CancelOnInterrupt); }
-    ~InterruptCancels() { std::signal(SIGINT, previous_); }
+    explicit InterruptCancels(BatchRunner& run) {
+        interruptedRun.store(&run);
+        previous_ = std::signal(SIGINT, CancelOnInterrupt);
+    }
+    ~InterruptCancels() {
+        std::signal(SIGINT, previous_);
+        interruptedRun.store(nullptr);
+    }
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
 
@@ -32,10 +46,7 @@ private:
     void (*previous_)(int) = SIG_DFL;
 };
 
-QString AlgorithmText(int algorithm) {
-    const std::string_view name = AlgorithmName(algorithm);
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
+QString AlgorithmText(ResizeAlgorithm algorithm) { return QString::fromLatin1(engine::AlgorithmName(algorithm)); }
 
 OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options, const PathExistsFn& exists) {
     return options.outputFile.isEmpty()
@@ -152,8 +163,8 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
     ro.timings = out.timings;
     ro.progressLine = isatty(STDERR_FILENO) != 0;
     CliBatchReporter reporter(io, ro);
-    InterruptCancels interrupt;
     BatchRunner runner(entries, options, reporter, &reporter);
+    InterruptCancels interrupt(runner);
     runner.Start();
     runner.Wait();
     return ExitStatusOf(runner.Summary());

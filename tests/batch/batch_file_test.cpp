@@ -28,7 +28,7 @@ BatchEntry Entry(const QString& path, int w, int h, float dpi = 300, int algorit
     e.targetWidth = w;
     e.targetHeight = h;
     e.resolution = dpi;
-    e.algorithm = algorithm;
+    e.algorithm = ResizeAlgorithm(algorithm);
     e.correction = correction;
     return e;
 }
@@ -99,7 +99,7 @@ TEST(BatchFile, ValuesOutOfRangeAreBroughtIntoRange) {
     EXPECT_EQ(r.entries[0].targetWidth, 0);
     EXPECT_EQ(r.entries[0].targetHeight, 0);
     EXPECT_EQ(r.entries[0].resolution, 300.0f);
-    EXPECT_EQ(r.entries[0].algorithm, 4);
+    EXPECT_EQ(r.entries[0].algorithm, ResizeAlgorithm(4));
     EXPECT_EQ(r.entries[0].correction, 0);
 }
 

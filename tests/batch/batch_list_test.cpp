@@ -19,7 +19,7 @@ ResizeSettings Box(int w, int h, CorrectionMode c) {
     s.height = h;
     s.correction = static_cast<int32_t>(c);
     s.dpi = 150;
-    s.algorithm = 6;
+    s.algorithm = ResizeAlgorithm(6);
     return s;
 }
 
@@ -39,7 +39,7 @@ TEST(ApplySettings, KeepAspectFitsTheBoxOtherModesTakeIt) {
         EXPECT_EQ(e.targetWidth, c.w) << c.iw << "x" << c.ih;
         EXPECT_EQ(e.targetHeight, c.h) << c.iw << "x" << c.ih;
         EXPECT_EQ(e.resolution, 150.0f);
-        EXPECT_EQ(e.algorithm, 6);
+        EXPECT_EQ(e.algorithm, ResizeAlgorithm(6));
         EXPECT_EQ(e.correction, static_cast<int32_t>(c.mode));
     }
     // An image that cannot be opened gets the box as it is.

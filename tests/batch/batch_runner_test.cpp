@@ -80,17 +80,20 @@ protected:
         e.targetWidth = w;
         e.targetHeight = h;
         e.resolution = 200;
-        e.algorithm = algorithm;
+        e.algorithm = static_cast<ResizeAlgorithm>(algorithm);
         return e;
     }
     void Run(const std::vector<BatchEntry>& entries) {
         BatchRunner runner(entries, options, recorder, &prompt);
+        running = &runner;
         runner.Start();
         runner.Wait();
+        running = nullptr;
         EXPECT_FALSE(runner.IsRunning());
         EXPECT_EQ(recorder.finishedCalls, 1);
-        EXPECT_EQ(engine::cancelPreview.load(), 0);  // cleared when the run ends
     }
+    // The run in progress (for the recorder's callbacks).
+    BatchRunner* running = nullptr;
     static void WriteText(const QString& path, const QByteArray& text) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -150,7 +153,7 @@ TEST_F(Runner, SkipLeavesTheDiskAloneAndStillCountsTheFile) {
 TEST_F(Runner, CancelInsideAnOwnAlgorithmEndsTheRunWithoutWriting) {
     test::WriteImage(In("big.png"), 120, 90);
     test::WriteImage(In("next.png"), 20, 20);
-    recorder.onProgress = [](int) { BatchRunner::Cancel(); };
+    recorder.onProgress = [this](int) { running->Cancel(); };
     Run({Entry(In("big.png"), 360, 270, 6), Entry(In("next.png"), 10, 10)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 5}));
     EXPECT_EQ(recorder.reports[1].LogText(), "Operation canceled by user!");
@@ -165,9 +168,9 @@ TEST_F(Runner, CancelInsideAnOwnAlgorithmEndsTheRunWithoutWriting) {
 TEST_F(Runner, CancelDuringAStandardModeFinishesThatFileThenStops) {
     test::WriteImage(In("a.png"), 40, 40);
     test::WriteImage(In("b.png"), 40, 40);
-    recorder.onReport = [](const BatchReport& r) {
+    recorder.onReport = [this](const BatchReport& r) {
         if (r.code == BatchStatus::Processing)
-            BatchRunner::Cancel();
+            running->Cancel();
     };
     Run({Entry(In("a.png"), 20, 20, 3), Entry(In("b.png"), 20, 20, 3)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0}));
@@ -277,10 +280,10 @@ TEST_F(Runner, AnExplicitOutputFileFollowsTheOverwriteRule) {
     EXPECT_EQ(test::ImageFileSize(Out("chosen_1.bmp")), QSize(8, 8));
 }
 
-TEST(BatchProgress, PositionsFollowTheSweepsAndTheCancelFlag) {
+TEST(BatchProgress, PositionsFollowTheSweepsAndTheRunsStopToken) {
     Recorder recorder;
-    BatchProgressSink sink(recorder);
-    engine::cancelPreview.store(0);
+    engine::StopToken stop;
+    BatchProgressSink sink(recorder, stop);
     sink.passes = 2;
     EXPECT_EQ(sink.ReportProgress(0), 1);  // unchanged: nothing shown
     EXPECT_EQ(sink.ReportProgress(50), 1);
@@ -289,13 +292,12 @@ TEST(BatchProgress, PositionsFollowTheSweepsAndTheCancelFlag) {
     EXPECT_EQ(sink.ReportProgress(10), 1);  // a new sweep
     EXPECT_EQ(sink.ReportProgress(99), 1);
     EXPECT_EQ(recorder.positions, (std::vector<int>{25, 50, 55, 99}));
-    EXPECT_EQ(engine::progressPosition.load(), 99);
+    EXPECT_EQ(sink.position(), 99);
     sink.Reset();
     EXPECT_EQ(sink.wraps, 0);
     EXPECT_EQ(sink.last, 0);
-    engine::cancelPreview.store(1);
+    stop.RequestStop();
     EXPECT_EQ(sink.ReportProgress(20), 0);
-    engine::cancelPreview.store(0);
 }
 
 }  // namespace

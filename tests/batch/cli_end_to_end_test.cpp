@@ -210,10 +210,10 @@ TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     ASSERT_EQ(list.count(), 2);
     list.at(0).targetWidth = 25;
     list.at(0).targetHeight = 20;
-    list.at(0).algorithm = 7;
+    list.at(0).algorithm = ResizeAlgorithm(7);
     list.at(1).targetWidth = 33;
     list.at(1).targetHeight = 22;
-    list.at(1).algorithm = 0;
+    list.at(1).algorithm = ResizeAlgorithm(0);
     const QString file = dir.path() + "/list.mnb";
     ASSERT_TRUE(list.Save(file).ok());
     const Result dry = Run({"batch", file, "-o", Out(), "--format", "png", "--dry-run"});

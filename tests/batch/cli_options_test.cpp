@@ -44,7 +44,7 @@ TEST(CliOptions, ValuesAreRead) {
     EXPECT_EQ(cmd.size.kind, SizeKind::Percent);
     EXPECT_EQ(cmd.size.percentWidth, 50);
     EXPECT_EQ(cmd.size.percentHeight, 25);
-    EXPECT_EQ(cmd.size.algorithm, 6);
+    EXPECT_EQ(cmd.size.algorithm, ResizeAlgorithm(6));
     EXPECT_EQ(cmd.size.correction, 1);
     EXPECT_EQ(cmd.size.dpi, 150);
     EXPECT_EQ(cmd.output.output, "out");
@@ -61,7 +61,7 @@ TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
     EXPECT_EQ(e.targetWidth, 800);
     EXPECT_EQ(e.targetHeight, 600);
     EXPECT_EQ(e.resolution, 300.0f);  // the source's own
-    EXPECT_EQ(e.algorithm, 4);
+    EXPECT_EQ(e.algorithm, ResizeAlgorithm(4));
     const SizeRequest h = Parse({"a", "--height", "100", "--dpi", "96"}).size;
     e = EntryForInput("a", h, Probe(1600, 1200, 300));
     EXPECT_EQ(e.targetWidth, 133);

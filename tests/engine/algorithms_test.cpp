@@ -53,10 +53,10 @@ const Size kTargets[] = {{111, 75}, {51, 41}, {17, 12}, {200, 44}, {40, 130}, {6
 TEST(OwnAlgorithms, SmartMatchesReferencePlanInEveryRegime) {
     const BgrImage src = RandomImage(37, 25, 11);
     for (const Size& t : kTargets) {
-        for (int algorithm : {kAlgorithmSmartArtificial, kAlgorithmAdvancedNatural}) {
-            ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, algorithm, false, nullptr);
+        for (ResizeAlgorithm algorithm : {ResizeAlgorithm::SmartArtificial, ResizeAlgorithm::AdvancedNatural}) {
+            ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, Alg(algorithm), false, nullptr);
             ASSERT_EQ(out.status, ResizeStatus::Ok);
-            const bool advanced = algorithm == kAlgorithmAdvancedNatural;
+            const bool advanced = algorithm == ResizeAlgorithm::AdvancedNatural;
             const int flag = advanced ? 2 : RatioFlag(t.w, t.h, 37, 25);
             const double s = StretchStrength(advanced ? 25 : 50);
             for (int c = 0; c < 3; ++c) {
@@ -74,7 +74,7 @@ TEST(OwnAlgorithms, SmartMatchesReferencePlanInEveryRegime) {
 TEST(OwnAlgorithms, NaturalMatchesReferencePlanInEveryRegime) {
     const BgrImage src = RandomImage(37, 25, 21);
     for (const Size& t : kTargets) {
-        ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, kAlgorithmSmartNatural, false, nullptr);
+        ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, ResizeAlgorithm::SmartNatural, false, nullptr);
         ASSERT_EQ(out.status, ResizeStatus::Ok);
         for (int c = 0; c < 3; ++c)
             ASSERT_TRUE(SamePlanes(
@@ -86,8 +86,8 @@ TEST(OwnAlgorithms, NaturalMatchesReferencePlanInEveryRegime) {
 
 TEST(OwnAlgorithms, WholeRatioEnlargementUsesRadiusTwoExceptAlgorithmSeven) {
     const BgrImage src = RandomImage(20, 20, 3);
-    ResizeOutcome a5 = ResizeImage(src.View(), 40, 40, kAlgorithmSmartArtificial, false, nullptr);
-    ResizeOutcome a7 = ResizeImage(src.View(), 40, 40, kAlgorithmAdvancedNatural, false, nullptr);
+    ResizeOutcome a5 = ResizeImage(src.View(), 40, 40, ResizeAlgorithm::SmartArtificial, false, nullptr);
+    ResizeOutcome a7 = ResizeImage(src.View(), 40, 40, ResizeAlgorithm::AdvancedNatural, false, nullptr);
     const ImagePlane blue = Channel(src.View(), 0);
     EXPECT_TRUE(SamePlanes(reference::SmartPlane(blue, 40, 40, StretchStrength(50), 1),
                            Channel(a5.image.View(), 0)));
@@ -122,7 +122,7 @@ TEST(OwnAlgorithms, AnnouncedSweepsMatchTheSweepsMade) {
     for (const Case& c : cases) {
         const BgrImage src = RandomImage(c.sw, c.sh, 1);
         RecordingSink sink;
-        ResizeOutcome out = ResizeImage(src.View(), c.dw, c.dh, c.algorithm, false, &sink);
+        ResizeOutcome out = ResizeImage(src.View(), c.dw, c.dh, Alg(c.algorithm), false, &sink);
         ASSERT_EQ(out.status, ResizeStatus::Ok);
         EXPECT_EQ(sink.passes, 3 * c.per_channel) << c.algorithm << " " << c.dw << "x" << c.dh;
         EXPECT_EQ(sink.wraps + 1, sink.passes) << c.algorithm << " " << c.dw << "x" << c.dh;
@@ -142,7 +142,7 @@ TEST(OwnAlgorithms, StopDuringSecondChannelLeavesFirstChannelOnly) {
     sink.stop_after = counter.reports / 3 + 5;
     BgrImage fresh = dst;
     EXPECT_FALSE(ResizeNatural(dst.View(), src.View(), true, 40, 1, 0, 3, &sink));
-    ResizeOutcome full = ResizeImage(src.View(), 60, 40, kAlgorithmSmartNatural, false, nullptr);
+    ResizeOutcome full = ResizeImage(src.View(), 60, 40, ResizeAlgorithm::SmartNatural, false, nullptr);
     EXPECT_TRUE(SamePlanes(Channel(full.image.View(), 0), Channel(dst.View(), 0)));
     for (int c = 1; c < 3; ++c)
         EXPECT_TRUE(SamePlanes(Channel(fresh.View(), c), Channel(dst.View(), c)));
@@ -151,7 +151,7 @@ TEST(OwnAlgorithms, StopDuringSecondChannelLeavesFirstChannelOnly) {
 TEST(OwnAlgorithms, PresharpeningNeverTouchesTheCallersImage) {
     const BgrImage src = RandomImage(25, 25, 4);
     const BgrImage before = src;
-    ResizeOutcome out = ResizeImage(src.View(), 100, 100, kAlgorithmAdvancedNatural, false, nullptr);
+    ResizeOutcome out = ResizeImage(src.View(), 100, 100, ResizeAlgorithm::AdvancedNatural, false, nullptr);
     ASSERT_EQ(out.status, ResizeStatus::Ok);
     for (int c = 0; c < 3; ++c)
         EXPECT_TRUE(SamePlanes(Channel(before.View(), c), Channel(src.View(), c)));

@@ -4,6 +4,7 @@
 #include "engine/progress.h"
 #include "engine/resize_image.h"
 #include "engine/standard_modes.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -52,14 +53,14 @@ TEST(ResizeImage, CropCoversThenCutsTheCentre) {
 
     // Nearest neighbour at the same height keeps the columns, so the crop's offset is visible.
     const BgrImage src = Gradient(266, 200);
-    ResizeOutcome out = ResizeImage(src.View(), 200, 200, kAlgorithmNearestNeighbor, true, nullptr);
+    ResizeOutcome out = ResizeImage(src.View(), 200, 200, ResizeAlgorithm::NearestNeighbor, true, nullptr);
     ASSERT_EQ(out.status, ResizeStatus::Ok);
     ASSERT_EQ(out.image.Width(), 200);
     EXPECT_EQ(out.image.Row(0)[0], 33);
     EXPECT_EQ(out.image.Row(0)[3 * 199], 232);
 
     BgrImage tall = Gradient(200, 266);
-    out = ResizeImage(tall.View(), 200, 200, kAlgorithmNearestNeighbor, true, nullptr);
+    out = ResizeImage(tall.View(), 200, 200, ResizeAlgorithm::NearestNeighbor, true, nullptr);
     EXPECT_EQ(out.image.Row(0)[1], 33);
     EXPECT_EQ(out.image.Row(199)[1], 232);
 }
@@ -69,79 +70,79 @@ TEST(ResizeImage, EveryAlgorithmAndCorrectionGivesTheTargetSize) {
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm)
         for (bool crop : {false, true})
             for (auto [w, h] : {std::pair{90, 60}, {20, 20}, {41, 29}, {7, 50}}) {
-                ResizeOutcome out = ResizeImage(src.View(), w, h, algorithm, crop, nullptr);
-                ASSERT_EQ(out.status, ResizeStatus::Ok) << AlgorithmName(algorithm);
+                ResizeOutcome out = ResizeImage(src.View(), w, h, Alg(algorithm), crop, nullptr);
+                ASSERT_EQ(out.status, ResizeStatus::Ok) << AlgorithmName(Alg(algorithm));
                 EXPECT_EQ(out.image.Width(), w);
                 EXPECT_EQ(out.image.Height(), h);
             }
 }
 
-TEST(ResizeImage, ProgressPositionsAndPosts) {
-    static std::vector<int> posted;
-    posted.clear();
-    SetFrameCommandPoster([](int command) { posted.push_back(command); });
-    {
-        CRSProgress sink;
-        sink.passes = 2;
-        std::vector<int> positions;
-        for (int v : {0, 40, 80, 0, 50, 50}) {
-            EXPECT_EQ(sink.ReportProgress(v), 1);
-            positions.push_back(progressPosition.load());
-        }
-        EXPECT_EQ(positions[1], 20);
-        EXPECT_EQ(positions[2], 40);
-        EXPECT_EQ(positions[3], 50);
-        EXPECT_EQ(positions[4], 75);
-    }
-    SetFrameCommandPoster(nullptr);
-    // Show, four changes (the first 0 and the repeated 50 post nothing), hide.
-    EXPECT_EQ(posted, (std::vector<int>{kCmdShowProgress, kCmdProgressChanged, kCmdProgressChanged,
-                                        kCmdProgressChanged, kCmdProgressChanged,
-                                        kCmdHideProgress}));
+// A sink that records the overall positions it announces.
+class RecordingSink : public CRSProgress {
+public:
+    using CRSProgress::CRSProgress;
+    std::vector<int> positions;
+
+protected:
+    void PositionChanged(int position) override { positions.push_back(position); }
+};
+
+TEST(ResizeImage, ProgressCountsSweepsAndAnnouncesChangedPositionsOnly) {
+    RecordingSink sink;
+    sink.passes = 2;
+    for (int v : {0, 40, 80, 0, 50, 50})
+        EXPECT_EQ(sink.ReportProgress(v), 1);
+    // The first 0 and the repeated 50 announce nothing; the drop to 0 starts the second sweep.
+    EXPECT_EQ(sink.positions, (std::vector<int>{20, 40, 50, 75}));
+    EXPECT_EQ(sink.position(), 75);
+    EXPECT_EQ(SweepPosition(3, 2, 99), 33 * 2 + 33);
 }
 
-TEST(ResizeImage, CancellationLeavesNoResultAndTheDestinationUnchanged) {
+TEST(ResizeImage, AStopRequestLeavesNoResultAndTheDestinationUnchanged) {
     const BgrImage src = Gradient(60, 40);
-    CRSProgress sink;
-    cancelPreview.store(1);
+    StopToken stop;
+    stop.RequestStop();
+    CRSProgress sink(&stop);
     for (int algorithm : {5, 6, 7}) {
-        ResizeOutcome out = ResizeImage(src.View(), 150, 100, algorithm, false, &sink);
+        ResizeOutcome out = ResizeImage(src.View(), 150, 100, Alg(algorithm), false, &sink);
         EXPECT_EQ(out.status, ResizeStatus::Cancelled);
         EXPECT_TRUE(out.image.IsNull());
 
         BgrImage dst = Gradient(150, 100);
         const BgrImage before = dst;
-        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), algorithm, true, &sink),
+        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), Alg(algorithm), true, &sink),
                   ResizeStatus::Cancelled);
         EXPECT_TRUE(SameImages(before, dst));
     }
-    cancelPreview.store(0);
-    EXPECT_EQ(ResizeImage(src.View(), 150, 100, 6, false, &sink).status, ResizeStatus::Ok);
 }
 
-TEST(ResizeImage, PreviewRegionClearsTheCancelFlagAndResizesTheRegion) {
-    const BgrImage src = Gradient(80, 60);
-    cancelPreview.store(1);
-    const ConstBgrView region = ConstBgrView(src.View()).Sub(10, 5, 30, 20);
-    std::optional<BgrImage> preview = ResizePreviewRegion(region, 90, 60, 6);
-    ASSERT_TRUE(preview.has_value());
-    ResizeOutcome direct = ResizeImage(region, 90, 60, 6, false, nullptr);
-    EXPECT_TRUE(SameImages(direct.image, *preview));
-    EXPECT_FALSE(ResizePreviewRegion(region, 90, 60, 3).has_value());  // own algorithms only
+TEST(ResizeImage, OneJobsStopLeavesAnotherJobRunning) {
+    // Two jobs with their own tokens: stopping the first never stops the second, and a resize
+    // never clears a token it was given.
+    const BgrImage src = Gradient(60, 40);
+    StopToken first, second;
+    CRSProgress firstSink(&first), secondSink(&second);
+    first.RequestStop();
+    EXPECT_EQ(ResizeImage(src.View(), 150, 100, Alg(6), false, &secondSink).status,
+              ResizeStatus::Ok);
+    EXPECT_EQ(ResizeImage(src.View(), 150, 100, Alg(6), false, &firstSink).status,
+              ResizeStatus::Cancelled);
+    EXPECT_TRUE(first.StopRequested());
+    EXPECT_FALSE(second.StopRequested());
 }
 
 TEST(ResizeImage, AbsurdSizesAndBadInputFailCleanly) {
     const BgrImage src = Gradient(8, 8);
-    EXPECT_EQ(ResizeImage(src.View(), 2000000000, 2000000000, 4, false, nullptr).status,
+    EXPECT_EQ(ResizeImage(src.View(), 2000000000, 2000000000, Alg(4), false, nullptr).status,
               ResizeStatus::OutOfMemory);
 #ifndef __SANITIZE_ADDRESS__  // AddressSanitizer aborts on a failed allocation instead of throwing
-    EXPECT_EQ(ResizeImage(src.View(), 1000000, 1000000, 6, false, nullptr).status,
+    EXPECT_EQ(ResizeImage(src.View(), 1000000, 1000000, Alg(6), false, nullptr).status,
               ResizeStatus::OutOfMemory);
 #endif
-    EXPECT_EQ(ResizeImage(src.View(), 0, 10, 4, false, nullptr).status, ResizeStatus::InvalidInput);
-    EXPECT_EQ(ResizeImage(src.View(), 10, 10, 8, false, nullptr).status,
+    EXPECT_EQ(ResizeImage(src.View(), 0, 10, Alg(4), false, nullptr).status, ResizeStatus::InvalidInput);
+    EXPECT_EQ(ResizeImage(src.View(), 10, 10, Alg(8), false, nullptr).status,
               ResizeStatus::InvalidInput);
-    EXPECT_EQ(ResizeImage(ConstBgrView(), 10, 10, 1, false, nullptr).status,
+    EXPECT_EQ(ResizeImage(ConstBgrView(), 10, 10, Alg(1), false, nullptr).status,
               ResizeStatus::InvalidInput);
 }
 
@@ -151,25 +152,25 @@ TEST(ResizeImage, ResizesThatCannotFitInMemoryAreRefusedBeforeAllocating) {
     const BgrImage src = Gradient(100, 100);
     SetAvailableMemoryOverride(1000000);
     for (int algorithm : {4, 6}) {
-        EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, algorithm, false, nullptr).status,
+        EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, Alg(algorithm), false, nullptr).status,
                   ResizeStatus::OutOfMemory);
         BgrImage dst = Gradient(1000, 1000);
         const BgrImage before = dst;
-        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), algorithm, true, nullptr),
+        EXPECT_EQ(ResizeImageInto(src.View(), dst.View(), Alg(algorithm), true, nullptr),
                   ResizeStatus::OutOfMemory);
         EXPECT_TRUE(SameImages(before, dst));
     }
     SetAvailableMemoryOverride(100000000);
-    EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, 6, false, nullptr).status, ResizeStatus::Ok);
+    EXPECT_EQ(ResizeImage(src.View(), 1000, 1000, Alg(6), false, nullptr).status, ResizeStatus::Ok);
     SetAvailableMemoryOverride(0);
     EXPECT_GT(AvailableMemoryBytes(), 0u);  // read from the system
 
     // The estimate: the target image, and for the own algorithms the source plane and three
     // planes of the largest working size; a crop adds the cut-out copy.
-    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, 4, false), 3u * 40000);
-    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, 6, false),
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, Alg(4), false), 3u * 40000);
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, Alg(6), false),
               3u * 40000 + 10000 + 3u * 40000);
-    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, 4, true), 3u * 40000 + 3u * 30000);
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, Alg(4), true), 3u * 40000 + 3u * 30000);
 }
 
 TEST(ResizeImage, AbsurdCropAspectsDoNotOverflow) {
@@ -178,14 +179,19 @@ TEST(ResizeImage, AbsurdCropAspectsDoNotOverflow) {
     EXPECT_EQ(tw, 100000);
     EXPECT_EQ(th, INT_MAX);
     const BgrImage src = Gradient(1, 100);
-    EXPECT_EQ(ResizeImage(src.View(), 100000, 3, 4, true, nullptr).status,
+    EXPECT_EQ(ResizeImage(src.View(), 100000, 3, Alg(4), true, nullptr).status,
               ResizeStatus::OutOfMemory);
 }
 
-TEST(ResizeImage, AlgorithmNames) {
-    EXPECT_STREQ(AlgorithmName(0), "Nearest Neighbor");
-    EXPECT_STREQ(AlgorithmName(4), "High Quality Bicubic");
-    EXPECT_STREQ(AlgorithmName(7), "Advanced for Natural Scenes");
+TEST(ResizeImage, AlgorithmIndicesAndNames) {
+    EXPECT_EQ(AlgorithmFromIndex(7), ResizeAlgorithm::AdvancedNatural);
+    EXPECT_FALSE(AlgorithmFromIndex(8).has_value());
+    EXPECT_FALSE(AlgorithmFromIndex(-1).has_value());
+    for (int i = 0; i < kAlgorithmCount; ++i)
+        EXPECT_EQ(IsOwnAlgorithm(Alg(i)), i >= 5) << i;
+    EXPECT_STREQ(AlgorithmName(Alg(0)), "Nearest Neighbor");
+    EXPECT_STREQ(AlgorithmName(Alg(4)), "High Quality Bicubic");
+    EXPECT_STREQ(AlgorithmName(Alg(7)), "Advanced for Natural Scenes");
 }
 
 }  // namespace

@@ -1,13 +1,26 @@
 #pragma once
 
+#include "engine/algorithm.h"
 #include "engine/image_plane.h"
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+namespace orm::engine {
+
+// An algorithm from its index, unchecked (tests pass invalid indices on purpose).
+inline ResizeAlgorithm Alg(int index) { return static_cast<ResizeAlgorithm>(index); }
+inline ResizeAlgorithm Alg(ResizeAlgorithm a) { return a; }
+inline std::ostream& operator<<(std::ostream& os, ResizeAlgorithm a) {
+    return os << "algorithm " << AlgorithmIndex(a);
+}
+
+}  // namespace orm::engine
 
 namespace orm::engine::test {
 

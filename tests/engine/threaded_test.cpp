@@ -210,7 +210,7 @@ TEST(ThreadedAlgorithms, OwnAlgorithmsMatchReferencePlansInEveryRegime) {
         ForEachConfig([&] {
             int i = 0;
             for (int algorithm : {5, 6, 7}) {
-                ResizeOutcome out = ResizeImage(src.View(), tw, th, algorithm, false, nullptr);
+                ResizeOutcome out = ResizeImage(src.View(), tw, th, Alg(algorithm), false, nullptr);
                 ASSERT_EQ(out.status, ResizeStatus::Ok);
                 for (int c = 0; c < 3; ++c, ++i)
                     ASSERT_TRUE(SamePlanes(expected[i], Channel(out.image, c)))
@@ -266,14 +266,14 @@ TEST(ThreadedAlgorithms, ProgressReportsAreTheSameForAnyThreadCount) {
         {
             ConfigScope scope({1, Level::Avx512});
             RecordingSink sink;
-            ASSERT_EQ(ResizeImage(src.View(), tw, th, algorithm, false, &sink).status,
+            ASSERT_EQ(ResizeImage(src.View(), tw, th, Alg(algorithm), false, &sink).status,
                       ResizeStatus::Ok);
             expected = sink.values;
             EXPECT_EQ(sink.wraps + 1, sink.passes);
         }
         ForEachConfig([&] {
             RecordingSink sink;
-            ASSERT_EQ(ResizeImage(src.View(), tw, th, algorithm, false, &sink).status,
+            ASSERT_EQ(ResizeImage(src.View(), tw, th, Alg(algorithm), false, &sink).status,
                       ResizeStatus::Ok);
             EXPECT_EQ(sink.values, expected) << "algorithm " << algorithm;
         });
@@ -291,7 +291,7 @@ TEST(ThreadedAlgorithms, StopRequestsEndTheResizeOnAnyThreadCount) {
             ConfigScope scope({1, Level::Avx512});
             RecordingSink sink;
             sink.stop_after = stop_after;
-            EXPECT_EQ(ResizeImage(src.View(), 120, 90, 5, false, &sink).status,
+            EXPECT_EQ(ResizeImage(src.View(), 120, 90, Alg(5), false, &sink).status,
                       ResizeStatus::Cancelled);
             expected = sink.values;
             EXPECT_GE(int(expected.size()), stop_after + 1);
@@ -300,7 +300,7 @@ TEST(ThreadedAlgorithms, StopRequestsEndTheResizeOnAnyThreadCount) {
         ForEachConfig([&] {
             RecordingSink sink;
             sink.stop_after = stop_after;
-            EXPECT_EQ(ResizeImage(src.View(), 120, 90, 5, false, &sink).status,
+            EXPECT_EQ(ResizeImage(src.View(), 120, 90, Alg(5), false, &sink).status,
                       ResizeStatus::Cancelled);
             EXPECT_EQ(sink.values, expected) << "stop after " << stop_after;
         });
@@ -310,11 +310,11 @@ TEST(ThreadedAlgorithms, StopRequestsEndTheResizeOnAnyThreadCount) {
 TEST(ThreadedAlgorithms, TwoResizesAtOnceGiveTheSameResults) {
     const BgrImage a = RandomImage(50, 40, 12), b = RandomImage(33, 45, 13);
     ConfigScope scope({2, Level::Avx512});
-    const ResizeOutcome a_alone = ResizeImage(a.View(), 100, 80, 5, false, nullptr);
-    const ResizeOutcome b_alone = ResizeImage(b.View(), 66, 90, 6, false, nullptr);
+    const ResizeOutcome a_alone = ResizeImage(a.View(), 100, 80, Alg(5), false, nullptr);
+    const ResizeOutcome b_alone = ResizeImage(b.View(), 66, 90, Alg(6), false, nullptr);
     ResizeOutcome a_together, b_together;
-    std::thread other([&] { b_together = ResizeImage(b.View(), 66, 90, 6, false, nullptr); });
-    a_together = ResizeImage(a.View(), 100, 80, 5, false, nullptr);
+    std::thread other([&] { b_together = ResizeImage(b.View(), 66, 90, Alg(6), false, nullptr); });
+    a_together = ResizeImage(a.View(), 100, 80, Alg(5), false, nullptr);
     other.join();
     EXPECT_TRUE(SameImages(a_alone.image, a_together.image));
     EXPECT_TRUE(SameImages(b_alone.image, b_together.image));

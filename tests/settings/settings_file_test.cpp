@@ -21,7 +21,7 @@ ResizeSettings Custom() {
     s.resolutionUnit = 1;
     s.sizeUnit = 3;
     s.correction = 1;
-    s.algorithm = 6;
+    s.algorithm = ResizeAlgorithm(6);
     s.inPercent = 1;
     s.editPrintSize = 1;
     s.lockSettings = 1;
@@ -138,7 +138,7 @@ TEST(SettingsFileFormat, OutOfRangeFieldsAreBroughtIntoRange) {
     EXPECT_EQ(s.dpi, 300.0f);
     EXPECT_EQ(s.sizeUnit, 0);
     EXPECT_EQ(s.width, kMinPixels);
-    EXPECT_EQ(s.algorithm, 6);
+    EXPECT_EQ(s.algorithm, ResizeAlgorithm(6));
 }
 
 TEST(SettingsFileFormat, SaveIntoAMissingFolderFails) {

@@ -21,7 +21,7 @@ TEST_F(SettingsStoreTest, EmptyStoreGivesTheDefaults) {
     ResizeSettings s;
     s.width = 1;
     s.dpi = 7;
-    s.algorithm = 0;
+    s.algorithm = ResizeAlgorithm(0);
     store.Load(s);
     EXPECT_EQ(s, ResizeSettings());
     BrowserSettings b;
@@ -42,7 +42,7 @@ TEST_F(SettingsStoreTest, SaveThenLoadEveryValue) {
     s.resolutionUnit = 2;
     s.sizeUnit = 4;
     s.correction = 2;
-    s.algorithm = 7;
+    s.algorithm = ResizeAlgorithm(7);
     s.inPercent = 1;
     s.editPrintSize = 1;
     s.lockSettings = 1;

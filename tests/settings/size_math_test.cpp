@@ -20,7 +20,7 @@ TEST(ResizeSettingsDefaults, MatchTheDocumentedRecord) {
     EXPECT_EQ(s.sizeUnitValue(), SizeUnit::Inches);
     EXPECT_EQ(s.resolutionUnitValue(), ResolutionUnit::DotsPerInch);
     EXPECT_EQ(s.correctionMode(), CorrectionMode::KeepAspect);
-    EXPECT_EQ(s.algorithmValue(), ResizeAlgorithm::HighQualityBicubic);
+    EXPECT_EQ(s.algorithm, ResizeAlgorithm::HighQualityBicubic);
     EXPECT_EQ(AlgorithmName(s.algorithm), "High Quality Bicubic");
     EXPECT_EQ(s.jpegQuality, 75);
     EXPECT_EQ(s.applyToAll, 1);
@@ -36,7 +36,7 @@ TEST(SanitizeSettings, BringsUntrustedValuesIntoRange) {
     s.sizeUnit = 5;
     s.resolutionUnit = -1;
     s.correction = 3;
-    s.algorithm = 8;
+    s.algorithm = ResizeAlgorithm(8);
     s.inPercent = 42;
     s.percentWidth = -1;
     EXPECT_TRUE(SanitizeSettings(s));
@@ -46,7 +46,7 @@ TEST(SanitizeSettings, BringsUntrustedValuesIntoRange) {
     EXPECT_EQ(s.sizeUnit, 0);
     EXPECT_EQ(s.resolutionUnit, 0);
     EXPECT_EQ(s.correction, 0);
-    EXPECT_EQ(s.algorithm, 4);
+    EXPECT_EQ(s.algorithm, ResizeAlgorithm(4));
     EXPECT_EQ(s.inPercent, 1);
     EXPECT_EQ(s.percentWidth, 100);
     // Unit lookups never index outside their tables.

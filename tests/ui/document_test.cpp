@@ -181,7 +181,7 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
         AppResizeSettings().width = 60;
         AppResizeSettings().height = 17;
-        AppResizeSettings().algorithm = algorithm;
+        AppResizeSettings().algorithm = ResizeAlgorithm(algorithm);
         const QString out = Path(QStringLiteral("out%1.bmp").arg(algorithm));
         ASSERT_TRUE(doc.ResizeAndSave(out)) << algorithm;
         EXPECT_EQ(QImage(out).size(), QSize(60, 17)) << algorithm;

@@ -134,29 +134,23 @@ TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
     frame.show();
     QProgressBar* bar = frame.ProgressBar();
     EXPECT_FALSE(bar->isVisible());
-    frame.OnFrameCommand(engine::kCmdShowProgress);
+    frame.OnFrameCommand(kCmdShowProgress);
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->minimum(), 0);
     EXPECT_EQ(bar->maximum(), 90);
     EXPECT_EQ(bar->parentWidget(), frame.statusBar());
     EXPECT_EQ(bar->geometry(), ProgressBarGeometry(frame.statusBar()->rect()));
-    engine::progressPosition.store(42);
-    frame.OnFrameCommand(engine::kCmdProgressChanged);
+    frame.OnFrameCommand(kCmdProgressChanged, 42);
     EXPECT_EQ(bar->value(), 42);
-    frame.OnFrameCommand(engine::kCmdHideProgress);
+    frame.OnFrameCommand(kCmdHideProgress);
     EXPECT_FALSE(bar->isVisible());
 
-    // A worker's sink reaches the bar through the posted commands.
-    engine::cancelPreview.store(0);
-    {
-        engine::CRSProgress sink;
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(bar->isVisible());
-        sink.ReportProgress(30);
-        QCoreApplication::processEvents();
-        EXPECT_EQ(bar->value(), 30);
-    }
-    QCoreApplication::processEvents();
+    // The document's running job reaches the bar through its signals.
+    emit frame.Document()->progressStarted();
+    EXPECT_TRUE(bar->isVisible());
+    emit frame.Document()->progressChanged(30);
+    EXPECT_EQ(bar->value(), 30);
+    emit frame.Document()->progressFinished();
     EXPECT_FALSE(bar->isVisible());
 }
 

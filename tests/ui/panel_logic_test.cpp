@@ -220,7 +220,7 @@ TEST_F(PanelLogicTest, CorrectionToKeepAspectShrinksTheBoxAndRefreshesAllSizeFie
     EXPECT_FALSE(logic.CorrectionSelected(3).accepted);
     EXPECT_FALSE(logic.AlgorithmSelected(8).accepted);
     EXPECT_TRUE(logic.AlgorithmSelected(7).accepted);
-    EXPECT_EQ(s.algorithm, 7);
+    EXPECT_EQ(s.algorithm, ResizeAlgorithm(7));
 }
 
 TEST_F(PanelLogicTest, PresetsSetTheSizeAndWriteTheFields) {

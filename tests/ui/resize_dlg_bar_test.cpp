@@ -274,7 +274,7 @@ TEST_F(ResizeDlgBarTest, DocumentFactsAndEnablingFollowTheImage) {
     EXPECT_FALSE(panel->field(PanelField::PrintWidth)->isEnabled());
 
     panel->algorithmList()->setCurrentIndex(6);
-    EXPECT_EQ(s.algorithm, 6);
+    EXPECT_EQ(s.algorithm, ResizeAlgorithm(6));
     EXPECT_EQ(panel->algorithmList()->currentText(), QStringLiteral("Smart for Natural Scenes"));
 
     panel->UpdateFromDocument(SourceImageInfo{}, {}, 0);
@@ -315,7 +315,7 @@ TEST_F(ResizeDlgBarTest, LoadIsEnabledOnlyWithASavedFileAndLoadingRefreshesThePa
     stored.width = 1234;
     stored.height = 567;
     stored.sizeUnit = int(SizeUnit::Millimeters);
-    stored.algorithm = 7;
+    stored.algorithm = ResizeAlgorithm(7);
     ASSERT_TRUE(SaveSettingsFile(SettingsFolder() + QStringLiteral("preset.mns"), stored).ok());
     panel->RefreshLoadEnabled();
     ASSERT_TRUE(panel->loadSettingsButton()->isEnabled());

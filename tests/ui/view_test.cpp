@@ -38,7 +38,7 @@ protected:
     void SetOutput(int w, int h, int algorithm, int correction = 2) {
         AppResizeSettings().width = w;
         AppResizeSettings().height = h;
-        AppResizeSettings().algorithm = algorithm;
+        AppResizeSettings().algorithm = ResizeAlgorithm(algorithm);
         AppResizeSettings().correction = correction;
         doc_.SettingsChanged();
     }
