@@ -7,6 +7,7 @@
 #include "ui/message_box_prompt.h"
 #include "ui/printer_resolution.h"
 #include "imageio/image_loader.h"
+#include "settings/settings_model.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>
@@ -23,8 +24,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("ormensura"));
     QImageReader::setAllocationLimit(orm::kImageAllocationLimitMb);
     orm::InstallPrinterDpiSource();
-    orm::MessageBoxPrompt boxes;
-    orm::ScopedPrompt prompt(boxes);
 
     const orm::gui::CommandLine commandLine = orm::gui::ParseCommandLine(app.arguments().mid(1));
     if (commandLine.help) {
@@ -44,12 +43,15 @@ int main(int argc, char* argv[]) {
     for (const QString& s : commandLine.unknownSwitches)
         std::fprintf(stderr, "ormensura: unknown option %s (see --help)\n", qPrintable(s));
 
+    orm::MessageBoxPrompt boxes;
+    orm::SettingsModel settings;
+    settings.SetPrompt(&boxes);
     orm::SettingsStore store;
-    orm::LoadProgramSettings(store);
+    settings.Load(store);
 
     int result = 0;
     {
-        orm::gui::CMainFrame frame(&store);
+        orm::gui::CMainFrame frame(settings, &store);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             frame.resize(screen->availableGeometry().size() * 0.9);
         frame.showMaximized();
@@ -60,6 +62,6 @@ int main(int argc, char* argv[]) {
         result = app.exec();
         frame.SaveFrameState();
     }
-    orm::SaveProgramSettings(store);
+    settings.Save(store);
     return result;
 }

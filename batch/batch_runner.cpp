@@ -125,7 +125,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
             : DecideOutputPath(options_.outputFile, options_.settings.method());
     switch (out.decision) {
         case OutputDecision::FolderMissing:
-            (prompt_ ? *prompt_ : CurrentPrompt()).Message(CantCreateOutputFolderText());
+            if (prompt_)
+                prompt_->Message(CantCreateOutputFolderText());
             summary_.stoppedBy = BatchStatus::NoOutputFolder;
             Send(BatchStatus::NoOutputFolder, entry, {}, out.folder);
             return false;

@@ -99,8 +99,8 @@ struct BatchRunOptions {
 
 class BatchRunner {
 public:
-    // prompt: where "Can't create output folder!" goes; the current prompt when null (message
-    // boxes carry it over to the user-interface thread).
+    // prompt: where "Can't create output folder!" goes (message boxes carry it over to the
+    // user-interface thread); the log alone tells it when null.
     BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options, IBatchReporter& reporter,
                 IPrompt* prompt = nullptr);
     ~BatchRunner();  // cancels a running worker and waits for it

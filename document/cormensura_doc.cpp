@@ -1,10 +1,7 @@
 #include "document/cormensura_doc.h"
 
-#include "imageio/image_saver.h"
 #include "document/preview_worker.h"
-#include "engine/progress.h"
-#include "engine/resize_image.h"
-#include "settings/prompt.h"
+#include "imageio/image_saver.h"
 #include "settings/size_math.h"
 
 #include <QDir>
@@ -12,7 +9,6 @@
 #include <QFileInfo>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include <new>
@@ -38,47 +34,10 @@ private:
     bool on_;
 };
 
-// Whether path can be written, without creating or changing anything there: an existing file is
-// opened for writing without truncation; for a new file a temporary file is made and removed in
-// its folder.
-bool CheckWritableTarget(const QString& path, QString* reason) {
-    const QFileInfo info(path);
-    if (info.exists()) {
-        if (info.isDir()) {
-            *reason = QStringLiteral("The path is a folder.");
-            return false;
-        }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadWrite)) {
-            *reason = file.errorString();
-            return false;
-        }
-        return true;
-    }
-    const QDir dir = info.absoluteDir();
-    if (!dir.exists()) {
-        *reason = QStringLiteral("The folder does not exist.");
-        return false;
-    }
-    QTemporaryFile probe(dir.filePath(QStringLiteral(".ormensura-XXXXXX")));
-    if (!probe.open()) {
-        *reason = probe.errorString();
-        return false;
-    }
-    return true;
-}
-
-// The source at its own size, in its own pixel format where the decoded pixels still hold it
-// exactly (grey images); everything else is written as 24-bit colour.
-QImage SameSizeOutput(const SourceImage& source) {
-    if (source.fileFormat == QImage::Format_Grayscale8)
-        return source.image.convertToFormat(QImage::Format_Grayscale8);
-    return source.image;
-}
-
 }  // namespace
 
-CORMensuraDoc::CORMensuraDoc(QObject* parent) : QObject(parent) {
+CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
+    : QObject(parent), settings_(settings) {
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("preview worker"));
     worker_ = new PreviewWorker;
@@ -96,6 +55,8 @@ CORMensuraDoc::CORMensuraDoc(QObject* parent) : QObject(parent) {
 }
 
 CORMensuraDoc::~CORMensuraDoc() {
+    CancelResizeAndSave();
+    JoinSaveThread();
     worker_->CancelAll();
     thread_->quit();
     if (thread_->wait(kExitWaitMs)) {
@@ -144,7 +105,7 @@ bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         return true;
-    CurrentPrompt().Message(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    settings_.Prompt().Message(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
     return false;
 }
 
@@ -160,7 +121,7 @@ bool CORMensuraDoc::Open(const QString& path) {
     }
     if (!loaded) {
         emit documentOpened();
-        CurrentPrompt().Message(QStringLiteral("Can't open file\n%1!").arg(path));
+        settings_.Prompt().Message(QStringLiteral("Can't open file\n%1!").arg(path));
         return false;
     }
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
@@ -168,7 +129,7 @@ bool CORMensuraDoc::Open(const QString& path) {
     sourceHeight_ = source_->height();
     sourceDpi_ = static_cast<float>(source_->dpiX);
     currentPath_ = path;
-    AdoptSettingsForImage(AppResizeSettings(), SourceInfo(), batchMode.load() != 0, false);
+    AdoptSettingsForImage(settings_.Resize(), SourceInfo(), settings_.BatchMode(), false);
     emit documentOpened();
     return true;
 }
@@ -193,50 +154,68 @@ bool CORMensuraDoc::LoadNeighbour(StepDirection direction) {
 bool CORMensuraDoc::CanResizeAndSave() const {
     if (!HasSource())
         return false;
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = settings_.Resize();
     return s.width != sourceWidth_ || s.height != sourceHeight_ || s.dpi != sourceDpi_;
 }
 
-bool CORMensuraDoc::ResizeAndSave(const QString& path) {
-    if (!source_ || path.isEmpty())
+bool CORMensuraDoc::PrepareSave(const QString& path, ResizeSaveJob* job) {
+    if (!source_ || path.isEmpty() || SaveRunning())
         return false;
     QString reason;
     if (!CheckWritableTarget(path, &reason)) {
-        CurrentPrompt().Message(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
+        settings_.Prompt().Message(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
         return false;
     }
-    const ResizeSettings s = AppResizeSettings();
-    QImage output;
-    if (sourceWidth_ == s.width && sourceHeight_ == s.height) {
-        output = SameSizeOutput(*source_);
-    } else {
-        WaitCursor wait;
-        try {
-            QImage resized(s.width, s.height, QImage::Format_BGR888);
-            if (resized.isNull())
-                throw std::bad_alloc();
-            const QImage& src = source_->image;
-            const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
-            const engine::BgrView to{resized.bits(), resized.width(), resized.height(), resized.bytesPerLine()};
-            const engine::ResizeStatus status =
-                engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), nullptr);
-            if (status == engine::ResizeStatus::OutOfMemory)
-                throw std::bad_alloc();
-            if (status != engine::ResizeStatus::Ok)
-                return false;
-            output = std::move(resized);
-        } catch (const std::bad_alloc&) {
-            CurrentPrompt().Message(CantSaveFileMessage(path) + QStringLiteral("\nNot enough memory."));
-            return false;
-        }
-    }
-    QString error;
-    if (!SaveImage(output, path, *source_, SaveOptions{s.dpi, s.jpegQuality}, &error)) {
-        if (!error.isEmpty())
-            CurrentPrompt().Message(error);
-        return false;
-    }
+    *job = ResizeSaveJob{source_, settings_.Resize(), path};
     return true;
+}
+
+bool CORMensuraDoc::ResizeAndSave(const QString& path) {
+    ResizeSaveJob job;
+    if (!PrepareSave(path, &job))
+        return false;
+    const engine::StopToken stop;
+    const ResizeSaveOutcome outcome = RunResizeSaveJob(job, stop);
+    if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
+        settings_.Prompt().Message(outcome.message);
+    return outcome.status == ResizeSaveOutcome::Status::Written;
+}
+
+bool CORMensuraDoc::StartResizeAndSave(const QString& path) {
+    ResizeSaveJob job;
+    if (!PrepareSave(path, &job))
+        return false;
+    JoinSaveThread();  // the previous one has ended (its result was delivered)
+    saveStop_ = std::make_shared<engine::StopToken>();
+    emit progressStarted();
+    saveThread_ = std::thread([this, job = std::move(job), stop = saveStop_] {
+        const std::function<void(int)> position = [this](int p) {
+            QMetaObject::invokeMethod(this, [this, p] { emit progressChanged(p); }, Qt::QueuedConnection);
+        };
+        const ResizeSaveOutcome outcome = RunResizeSaveJob(job, *stop, position);
+        QMetaObject::invokeMethod(this, [this, outcome, path = job.path] { OnSaveFinished(outcome, path); },
+                                  Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void CORMensuraDoc::CancelResizeAndSave() {
+    if (saveStop_)
+        saveStop_->RequestStop();
+}
+
+void CORMensuraDoc::JoinSaveThread() {
+    if (saveThread_.joinable())
+        saveThread_.join();
+}
+
+void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QString& path) {
+    JoinSaveThread();
+    saveStop_.reset();
+    emit progressFinished();
+    if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
+        settings_.Prompt().Message(outcome.message);
+    emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path);
 }
 
 void CORMensuraDoc::SettingsChanged() {
@@ -249,14 +228,14 @@ void CORMensuraDoc::RefreshViews() { emit viewsUpdate(); }
 OutputMapping CORMensuraDoc::Mapping() const {
     if (!source_)
         return {};
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = settings_.Resize();
     return OutputMapping(sourceWidth_, sourceHeight_, s.width, s.height, s.cropFlag());
 }
 
 void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
     if (!source_ || area.isEmpty())
         return;
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = settings_.Resize();
     const PreviewRequest request{area, s.width, s.height, s.algorithm};
     if (!IsOwnAlgorithm(request.algorithm))
         return;

@@ -4,15 +4,18 @@
 // save). One lives as long as the main window. It owns the preview worker's thread.
 
 #include "document/folder_navigation.h"
+#include "document/resize_save_job.h"
 #include "imageio/image_loader.h"
 #include "document/preview_store.h"
 #include "settings/resize_settings.h"
+#include "settings/settings_model.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <thread>
 
 class QThread;
 
@@ -36,8 +39,11 @@ inline constexpr int kEmptyDocumentSize = 10;
 class CORMensuraDoc : public QObject {
     Q_OBJECT
 public:
-    explicit CORMensuraDoc(QObject* parent = nullptr);
+    // settings: the program's settings owner (not owned; outlives the document).
+    explicit CORMensuraDoc(SettingsModel& settings, QObject* parent = nullptr);
     ~CORMensuraDoc() override;
+
+    SettingsModel& Settings() const { return settings_; }
 
     // ---- Source ---------------------------------------------------------------------------
     bool HasSource() const { return source_ != nullptr; }
@@ -52,12 +58,20 @@ public:
 
     // ---- Commands -------------------------------------------------------------------------
     // Opens an image into the document (replacing whatever was open). Failures are reported
-    // through CurrentPrompt(); returns whether the image is now open.
+    // through the settings' prompt; returns whether the image is now open.
     bool Open(const QString& path);
     // Steps to the next or previous image of the folder (beeps when there is none).
     bool LoadNeighbour(StepDirection direction);
     bool CanLoadNeighbour() const { return HasSource(); }
-    // Resizes the source with the current settings and saves it to path; true when written.
+    // Resizes the source with the current settings and saves it to path on a worker thread;
+    // returns at once (false when it cannot start: no image, a save running, a target that
+    // cannot be written, which is reported). saveFinished follows; progress is announced like
+    // the preview's. Failures are reported through the settings' prompt.
+    bool StartResizeAndSave(const QString& path);
+    // Stops a running Resize and Save before it writes (the existing file stays as it was).
+    void CancelResizeAndSave();
+    bool SaveRunning() const { return saveStop_ != nullptr; }
+    // The same on the calling thread (the command-line path and tests); true when written.
     bool ResizeAndSave(const QString& path);
     // An image is open and the settings ask for another size or resolution.
     bool CanResizeAndSave() const;
@@ -95,9 +109,12 @@ signals:
     void progressStarted();
     void progressChanged(int position);
     void progressFinished();
+    // A Resize and Save ended: written, cancelled or failed (already reported).
+    void saveFinished(bool written, const QString& path);
 
 private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
+    void OnSaveFinished(const orm::ResizeSaveOutcome& outcome, const QString& path);
 
 private:
     // Stops the running preview job and retires its generation (never waits).
@@ -106,7 +123,10 @@ private:
     void StopWorkerJob();
     void ReleaseSource();
     bool FrameworkOpenCheck(const QString& path);
+    bool PrepareSave(const QString& path, ResizeSaveJob* job);
+    void JoinSaveThread();
 
+    SettingsModel& settings_;
     std::shared_ptr<const SourceImage> source_;
     int sourceWidth_ = kEmptyDocumentSize;
     int sourceHeight_ = kEmptyDocumentSize;
@@ -121,6 +141,10 @@ private:
 
     QThread* thread_ = nullptr;
     PreviewWorker* worker_ = nullptr;
+
+    // The running Resize and Save: its thread and its stop token.
+    std::thread saveThread_;
+    std::shared_ptr<engine::StopToken> saveStop_;
 };
 
 }  // namespace orm

@@ -149,11 +149,4 @@ QString ColourSchemePath() {
     return beside;
 }
 
-ColourScheme& AppColourScheme() {
-    static ColourScheme scheme;
-    return scheme;
-}
-
-void LoadAppColourScheme() { AppColourScheme() = LoadColourScheme(ColourSchemePath()); }
-
 }  // namespace orm

@@ -43,8 +43,4 @@ ColourScheme LoadColourScheme(const QString& path);
 // copy ("<exe folder>/../share/ormensura/Res/resourses.ini"); the first when neither exists.
 QString ColourSchemePath();
 
-// The scheme of this process (defaults until LoadAppColourScheme ran).
-ColourScheme& AppColourScheme();
-void LoadAppColourScheme();
-
 }  // namespace orm

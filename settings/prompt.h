@@ -1,6 +1,6 @@
 #pragma once
-// Messages and Yes/No questions to the user. Code asks CurrentPrompt(); the program shows
-// message boxes, tests install a ScriptedPrompt with the answers they want.
+// Messages and Yes/No questions to the user. Code is handed a prompt (the SettingsModel holds the
+// program's); the program shows message boxes, tests use a ScriptedPrompt with the answers they want.
 
 #include <QString>
 #include <QStringList>
@@ -38,24 +38,6 @@ public:
 
 private:
     std::deque<bool> answers_;
-};
-
-// The process-wide prompt: the one installed, otherwise message boxes in a widget application
-// and the console elsewhere.
-IPrompt& CurrentPrompt();
-// Installs a prompt (not owned); nullptr returns to the default. Returns the previous one.
-IPrompt* SetCurrentPrompt(IPrompt* prompt);
-
-// Installs a prompt for the lifetime of the guard.
-class ScopedPrompt {
-public:
-    explicit ScopedPrompt(IPrompt& prompt) : previous_(SetCurrentPrompt(&prompt)) {}
-    ~ScopedPrompt() { SetCurrentPrompt(previous_); }
-    ScopedPrompt(const ScopedPrompt&) = delete;
-    ScopedPrompt& operator=(const ScopedPrompt&) = delete;
-
-private:
-    IPrompt* previous_;
 };
 
 }  // namespace orm

@@ -48,11 +48,6 @@ bool Replace(T& field, T value) {
 
 }  // namespace
 
-ResizeSettings& AppResizeSettings() {
-    static ResizeSettings settings;
-    return settings;
-}
-
 bool SanitizeSettings(ResizeSettings& s) {
     const ResizeSettings d;
     bool changed = false;

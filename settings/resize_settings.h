@@ -1,7 +1,7 @@
 #pragma once
 // The resize settings record: output size, resolution, units, correction mode, algorithm and
-// behaviour switches. One instance lives for the whole process (see AppResizeSettings());
-// workers get copies of it, never references.
+// behaviour switches. The program's instance is held by its SettingsModel; workers get copies of
+// it, never references.
 
 #include "engine/algorithm.h"
 
@@ -69,12 +69,6 @@ struct SourceImageInfo {
     int32_t bitsPerPixel = 0;
     double horizontalDpi = 0;  // as the file reports it; can be 0
 };
-
-// Batch mode of the main window is on (set by the main frame, read everywhere).
-inline std::atomic<int> batchMode{0};
-
-// The process-wide record.
-ResizeSettings& AppResizeSettings();
 
 // Brings values from an untrusted source (a settings file, the settings store) into range:
 // enumerations outside their lists and non-finite or non-positive resolutions take their

@@ -45,24 +45,6 @@ QString KeyPath(const char* group, const char* key) {
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() { return kResizeFields; }
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() { return kBrowserFields; }
 
-BrowserSettings& AppBrowserSettings() {
-    static BrowserSettings settings;
-    return settings;
-}
-
-void LoadProgramSettings(const SettingsStore& store) {
-    store.Load(AppResizeSettings());
-    store.Load(AppBrowserSettings());
-    SettingsFolder(/*create=*/true);
-    LoadAppColourScheme();
-}
-
-void SaveProgramSettings(SettingsStore& store) {
-    store.Save(AppResizeSettings());
-    store.Save(AppBrowserSettings());
-    store.Sync();
-}
-
 SettingsStore::SettingsStore()
     : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"))),
       settings_(owned_.get()) {}

@@ -33,9 +33,6 @@ struct BrowserSettings {
     bool operator==(const BrowserSettings&) const = default;
 };
 
-// The process-wide browser values.
-BrowserSettings& AppBrowserSettings();
-
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
 
@@ -115,11 +112,5 @@ private:
     std::unique_ptr<QSettings> owned_;
     QSettings* settings_;
 };
-
-// Start-up: reads the resize and browser settings of the store into the process-wide records,
-// creates the settings folder and reads the colour scheme beside the program.
-void LoadProgramSettings(const SettingsStore& store);
-// Exit: writes the resize and browser settings back.
-void SaveProgramSettings(SettingsStore& store);
 
 }  // namespace orm

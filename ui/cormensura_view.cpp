@@ -28,7 +28,9 @@ void CORMensuraView::SetDocument(CORMensuraDoc* document) {
 }
 
 QSize CORMensuraView::OutputSize() const {
-    const ResizeSettings& s = AppResizeSettings();
+    if (!document_)
+        return {};
+    const ResizeSettings& s = document_->Settings().Resize();
     return {s.width, s.height};
 }
 
@@ -65,7 +67,7 @@ PreviewArea CORMensuraView::CurrentArea() const {
 }
 
 void CORMensuraView::PreparePicture(const PreviewArea& area) {
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = document_->Settings().Resize();
     const PreviewStore& store = document_->Preview();
     switch (DecideDraw(drawn_, area.source, s.width, s.height, s.algorithm, store.HasResult())) {
     case DrawAction::Keep:
@@ -115,13 +117,13 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
 
     if (area.isEmpty())
         return;
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = document_->Settings().Resize();
     if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_, ScrollBarOperated()))
         document_->RequestPreview(area);
 }
 
 void CORMensuraView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || batchMode.load() != 0) {
+    if (event->button() != Qt::LeftButton || !document_ || document_->Settings().BatchMode()) {
         COrvenScrollView::mousePressEvent(event);
         return;
     }

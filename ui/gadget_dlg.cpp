@@ -9,9 +9,10 @@
 
 namespace orm {
 
-CGadgetDlg::CGadgetDlg(const QString& caption, const QString& subfolder, const QString& extension,
-                       bool mustExist, const QString& initialPath, QWidget* parent)
-    : QDialog(parent), entries_(subfolder, extension, mustExist, initialPath) {
+CGadgetDlg::CGadgetDlg(IPrompt& prompt, const QString& caption, const QString& subfolder,
+                       const QString& extension, bool mustExist, const QString& initialPath,
+                       QWidget* parent)
+    : QDialog(parent), entries_(subfolder, extension, mustExist, initialPath), prompt_(prompt) {
     setWindowTitle(caption);
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(QStringLiteral("Name:"), this);
@@ -50,14 +51,14 @@ void CGadgetDlg::FillList() {
 
 void CGadgetDlg::accept() {
     const QString typed = nameEdit_->text();
-    if (entries_.Confirm(typed, CurrentPrompt()) != NamedEntryFolder::OkResult::Accept)
+    if (entries_.Confirm(typed, prompt_) != NamedEntryFolder::OkResult::Accept)
         return;
     name_ = typed;
     QDialog::accept();
 }
 
 void CGadgetDlg::DeleteEntry() {
-    if (entries_.Delete(nameEdit_->text(), CurrentPrompt()) == NamedEntryFolder::DeleteResult::Deleted) {
+    if (entries_.Delete(nameEdit_->text(), prompt_) == NamedEntryFolder::DeleteResult::Deleted) {
         FillList();
         nameEdit_->clear();
     }

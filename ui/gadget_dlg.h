@@ -3,6 +3,7 @@
 // storage subfolder, with OK, Cancel and Delete. The rules live in NamedEntryFolder.
 
 #include "settings/named_entries.h"
+#include "settings/prompt.h"
 
 #include <QDialog>
 
@@ -15,8 +16,10 @@ namespace orm {
 class CGadgetDlg : public QDialog {
     Q_OBJECT
 public:
-    CGadgetDlg(const QString& caption, const QString& subfolder, const QString& extension,
-               bool mustExist, const QString& initialPath = {}, QWidget* parent = nullptr);
+    // prompt: where the questions before replacing or deleting an entry go.
+    CGadgetDlg(IPrompt& prompt, const QString& caption, const QString& subfolder,
+               const QString& extension, bool mustExist, const QString& initialPath = {},
+               QWidget* parent = nullptr);
 
     // The name typed or chosen (valid after OK).
     QString name() const { return name_; }
@@ -40,6 +43,7 @@ private:
     QLineEdit* nameEdit_;
     QListWidget* list_;
     QPushButton* deleteButton_;
+    IPrompt& prompt_;
 };
 
 }  // namespace orm

@@ -61,10 +61,11 @@ QIcon ThemeIcon(const char* themeName, const char* fallback) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(parent), store_(store) {
+CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), store_(store) {
     setObjectName(QStringLiteral("mainFrame"));
     InitGuiResources();
-    doc_ = new CORMensuraDoc(this);
+    doc_ = new CORMensuraDoc(settings_, this);
     if (store_)
         recentFiles_ = store_->RecentFiles();
 
@@ -90,6 +91,7 @@ CMainFrame::CMainFrame(SettingsStore* store, QWidget* parent) : QMainWindow(pare
         OnFrameCommand(kCmdProgressChanged, position);
     });
     connect(doc_, &CORMensuraDoc::progressFinished, this, [this] { OnFrameCommand(kCmdHideProgress); });
+    connect(doc_, &CORMensuraDoc::saveFinished, this, &CMainFrame::OnSaveFinished);
     // Keys go to the preview first: Left and Right step through the folder from there.
     view_->setFocus();
     UpdateTitle();
@@ -123,6 +125,15 @@ void CMainFrame::CreateActions() {
     save->setIcon(ThemeIcon("document-save", ":/icons/save.png"));
     save->setStatusTip(QStringLiteral("Resize the image and save it"));
     connect(save, &QAction::triggered, this, &CMainFrame::OnResizeAndSave);
+
+    // Esc stops a running Resize and Save (the existing file stays as it was).
+    cancelSave_ = new QAction(QStringLiteral("Cancel"), this);
+    cancelSave_->setObjectName(QStringLiteral("cancelSave"));
+    cancelSave_->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelSave_->setShortcutContext(Qt::WindowShortcut);
+    cancelSave_->setEnabled(false);
+    addAction(cancelSave_);
+    connect(cancelSave_, &QAction::triggered, this, [this] { doc_->CancelResizeAndSave(); });
 
     QAction* next = MakeAction(kCmdNext, QStringLiteral("&Next"), QKeySequence(Qt::Key_Right));
     next->setIcon(ThemeIcon("go-next", ":/icons/next.png"));
@@ -270,7 +281,7 @@ void CMainFrame::CreateSettingsPanel() {
     dock_->setObjectName(QStringLiteral("resizeSettingsDock"));
     dock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    auto* panel = new CResizeDlgBar(dock_);
+    auto* panel = new CResizeDlgBar(settings_, dock_);
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
     panel_ = panel;
@@ -319,10 +330,11 @@ void CMainFrame::UpdatePanelFromDocument() {
 }
 
 void CMainFrame::UpdateCommandStates() {
-    Action(kCmdSave)->setEnabled(doc_->CanResizeAndSave());
+    Action(kCmdSave)->setEnabled(doc_->CanResizeAndSave() && !doc_->SaveRunning());
+    cancelSave_->setEnabled(doc_->SaveRunning());
     Action(kCmdNext)->setEnabled(doc_->CanLoadNeighbour());
     Action(kCmdPrevious)->setEnabled(doc_->CanLoadNeighbour());
-    Action(kCmdBatchMode)->setChecked(batchMode.load() != 0);
+    Action(kCmdBatchMode)->setChecked(settings_.BatchMode());
     // Batch mode is filled in with the batch list.
     Action(kCmdBatchMode)->setEnabled(false);
 }
@@ -421,11 +433,24 @@ void CMainFrame::OnResizeAndSave() {
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
         // The writers know only these five types; say so rather than return without a word.
-        CurrentPrompt().Message(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
+        settings_.Prompt().Message(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
         return;
     }
-    if (doc_->ResizeAndSave(path))
+    if (!doc_->StartResizeAndSave(path))
+        return;
+    // The work runs on a worker: the window answers, the status bar shows the progress.
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    statusBar()->showMessage(QStringLiteral("Resizing and saving %1 ... (Esc cancels)").arg(path));
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnSaveFinished(bool written, const QString& path) {
+    QGuiApplication::restoreOverrideCursor();
+    if (written)
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
+    else
+        statusBar()->clearMessage();
+    UpdateCommandStates();
 }
 
 void CMainFrame::OnNext() {
@@ -442,10 +467,10 @@ void CMainFrame::OnPrevious() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnSaveSettings() { RunSaveSettingsCommand(AppResizeSettings(), this); }
+void CMainFrame::OnSaveSettings() { RunSaveSettingsCommand(settings_.Resize(), settings_.Prompt(), this); }
 
 void CMainFrame::OnLoadSettings() {
-    if (!RunLoadSettingsCommand(AppResizeSettings(), this))
+    if (!RunLoadSettingsCommand(settings_.Resize(), settings_.Prompt(), this))
         return;
     UpdatePanelFromDocument();
     doc_->RefreshViews();
@@ -460,7 +485,7 @@ void CMainFrame::OnSettingsChanged() {
 void CMainFrame::OnHelpTopics() {
     const QString help = HelpFilePath(QCoreApplication::applicationFilePath());
     if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
-        CurrentPrompt().Message(QStringLiteral("Can't open the help file %1.").arg(help));
+        settings_.Prompt().Message(QStringLiteral("Can't open the help file %1.").arg(help));
 }
 
 void CMainFrame::OnAbout() {

@@ -3,6 +3,8 @@
 // side, the status bar with its progress bar, and a two-row splitter whose upper row holds the
 // preview (the lower row holds the batch list in batch mode).
 
+#include "settings/settings_model.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -27,8 +29,9 @@ namespace orm::gui {
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // store: where the splitter and the recent-file list are kept (not owned; may be null).
-    explicit CMainFrame(SettingsStore* store, QWidget* parent = nullptr);
+    // settings: the program's settings owner; store: where the splitter and the recent-file list
+    // are kept (neither owned; the store may be null).
+    CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Opens an image as the document (the command line, Open, the recent files).
@@ -44,6 +47,7 @@ public:
     void UpdateCommandStates();
 
     CORMensuraDoc* Document() const { return doc_; }
+    SettingsModel& Settings() const { return settings_; }
     CORMensuraView* View() const { return view_; }
     CNavigatorWnd* Navigator() const { return navigator_; }
     CResizeDlgBar* SettingsPanel() const { return panel_; }
@@ -68,6 +72,8 @@ public slots:
     void OnAbout();
     // The settings panel changed the resize settings.
     void OnSettingsChanged();
+    // A Resize and Save ended (written, cancelled or failed).
+    void OnSaveFinished(bool written, const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -89,8 +95,10 @@ private:
     void PlaceProgressBar();
     QString AskSavePath();
 
+    SettingsModel& settings_;
     SettingsStore* store_;
     CORMensuraDoc* doc_ = nullptr;
+    QAction* cancelSave_ = nullptr;
     QSplitter* splitter_ = nullptr;
     CORMensuraView* view_ = nullptr;
     QWidget* batchRow_ = nullptr;

@@ -74,7 +74,7 @@ void CNavigatorWnd::UpdateMarker() {
         update();
         return;
     }
-    const ResizeSettings& s = AppResizeSettings();
+    const ResizeSettings& s = doc->Settings().Resize();
     frame_ = NavigatorFrame(image_, s.width, s.height, s.cropFlag());
     marker_ = NavigatorMarker(view_->VisibleSourceRect(), image_, sourceWidth_, sourceHeight_);
     update();

@@ -56,7 +56,8 @@ void SetIfDifferent(QComboBox* list, int index) {
 
 }  // namespace
 
-CResizeDlgBar::CResizeDlgBar(QWidget* parent) : QWidget(parent), logic_(AppResizeSettings()) {
+CResizeDlgBar::CResizeDlgBar(SettingsModel& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings), logic_(settings.Resize()) {
     setObjectName(QStringLiteral("ResizeDlgBar"));
     BuildControls();
     SetToolTips();
@@ -397,8 +398,10 @@ void CResizeDlgBar::Finish(const PanelOutcome& outcome) {
 void CResizeDlgBar::Recompute() {
     outputRaw_->setText(OutputRawSizeText(logic_.settings(), logic_.image()));
     // While spin steps run the views wait; the end of the steps recomputes once.
-    if (!logic_.spinPending())
+    if (!logic_.spinPending()) {
+        settings_.NotifyResizeSettingsChanged();
         emit settingsChanged();
+    }
 }
 
 void CResizeDlgBar::RefreshLoadEnabled() { loadSettings_->setEnabled(CanLoadSettings()); }
@@ -590,12 +593,12 @@ void CResizeDlgBar::OpenMenu(QPushButton* button, QMenu* menu) {
 // ---- Settings files -------------------------------------------------------------------
 
 void CResizeDlgBar::SaveSettings() {
-    RunSaveSettingsCommand(logic_.settings(), this);
+    RunSaveSettingsCommand(logic_.settings(), settings_.Prompt(), this);
     RefreshLoadEnabled();
 }
 
 void CResizeDlgBar::LoadSettings() {
-    const bool loaded = RunLoadSettingsCommand(logic_.settings(), this);
+    const bool loaded = RunLoadSettingsCommand(logic_.settings(), settings_.Prompt(), this);
     RefreshLoadEnabled();
     if (!loaded)
         return;

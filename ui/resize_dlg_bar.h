@@ -1,11 +1,12 @@
 #pragma once
 // The resize settings panel: facts about the open image, the navigator, the new size in pixels
 // or percent, the print size and resolution, the correction mode, the algorithm, the units and
-// the lock switch. Every accepted change goes straight into AppResizeSettings() and ends with
+// the lock switch. Every accepted change goes straight into the settings model's record and ends with
 // settingsChanged(). The rules live in ResizePanelLogic; this class binds them to controls.
 
 #include "settings/panel_logic.h"
 #include "settings/resize_settings.h"
+#include "settings/settings_model.h"
 
 #include <QString>
 #include <QWidget>
@@ -30,10 +31,11 @@ class CPanelSpinEdit;
 class CResizeDlgBar : public QWidget {
     Q_OBJECT
 public:
-    explicit CResizeDlgBar(QWidget* parent = nullptr);
+    // settings: the program's settings owner (not owned; outlives the panel).
+    explicit CResizeDlgBar(SettingsModel& settings, QWidget* parent = nullptr);
     ~CResizeDlgBar() override;
 
-    // Refreshes every field from AppResizeSettings() and the facts of the open image
+    // Refreshes every field from the settings record and the facts of the open image
     // (image.present == false: no image).
     void UpdateFromDocument(const orm::SourceImageInfo& image, const QString& fileName, qint64 fileBytes);
     // Puts the navigator overview into the panel's navigator frame (it becomes the frame's child;
@@ -85,7 +87,7 @@ public:
     void RefreshLoadEnabled();
 
 signals:
-    // Every accepted edit, after AppResizeSettings() changed.
+    // Every accepted edit, after the settings record changed.
     void settingsChanged();
     // "Apply to &All" was clicked (batch mode).
     void applyToAllRequested();
@@ -123,6 +125,7 @@ private:
     void LoadSettings();
     bool InputHeld() const;
 
+    SettingsModel& settings_;
     ResizePanelLogic logic_;
     QString fileName_;
     qint64 fileBytes_ = 0;

@@ -7,25 +7,25 @@
 
 namespace orm {
 
-bool RunSaveSettingsCommand(const ResizeSettings& s, QWidget* parent) {
-    CGadgetDlg dialog(QStringLiteral("Save settings"), QString::fromLatin1(kSettingsSubfolder),
+bool RunSaveSettingsCommand(const ResizeSettings& s, IPrompt& prompt, QWidget* parent) {
+    CGadgetDlg dialog(prompt, QStringLiteral("Save settings"), QString::fromLatin1(kSettingsSubfolder),
                       QString::fromLatin1(kSettingsExtension), /*mustExist=*/false, {}, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const SettingsFileResult result = SaveSettingsFile(dialog.path(), s);
     if (!result.ok())
-        CurrentPrompt().Message(result.message);
+        prompt.Message(result.message);
     return result.ok();
 }
 
-bool RunLoadSettingsCommand(ResizeSettings& s, QWidget* parent) {
-    CGadgetDlg dialog(QStringLiteral("Load settings"), QString::fromLatin1(kSettingsSubfolder),
+bool RunLoadSettingsCommand(ResizeSettings& s, IPrompt& prompt, QWidget* parent) {
+    CGadgetDlg dialog(prompt, QStringLiteral("Load settings"), QString::fromLatin1(kSettingsSubfolder),
                       QString::fromLatin1(kSettingsExtension), /*mustExist=*/true, {}, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const SettingsFileResult result = LoadSettingsFile(dialog.path(), s);
     if (!result.ok())
-        CurrentPrompt().Message(result.message);
+        prompt.Message(result.message);
     return result.ok();
 }
 

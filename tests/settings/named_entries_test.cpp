@@ -1,4 +1,5 @@
 #include "settings/named_entries.h"
+#include "settings/settings_model.h"
 #include "settings/settings_file.h"
 #include "settings/storage_folder.h"
 #include "test_environment.h"
@@ -100,25 +101,18 @@ TEST_F(NamedEntriesTest, DeleteAsksFirst) {
 namespace orm {
 namespace {
 
-TEST(Prompt, ScopedPromptInstallsAndRestores) {
-    // Without an installed prompt, messages go to the console.
-    IPrompt& initial = CurrentPrompt();
-    EXPECT_NE(dynamic_cast<ConsolePrompt*>(&initial), nullptr);
-    ScriptedPrompt outer({true});
-    {
-        ScopedPrompt a(outer);
-        ScriptedPrompt inner;
-        {
-            ScopedPrompt b(inner);
-            EXPECT_FALSE(CurrentPrompt().AskYesNo("inner?"));  // script used up: No
-        }
-        EXPECT_TRUE(CurrentPrompt().AskYesNo("outer?"));
-        CurrentPrompt().Message("done");
-        EXPECT_EQ(inner.questions, QStringList({"inner?"}));
-    }
-    EXPECT_EQ(outer.questions, QStringList({"outer?"}));
-    EXPECT_EQ(outer.messages, QStringList({"done"}));
-    EXPECT_EQ(&CurrentPrompt(), &initial);
+TEST(Prompt, TheModelsPromptIsTheOneSetElseTheConsole) {
+    SettingsModel model;
+    EXPECT_NE(dynamic_cast<ConsolePrompt*>(&model.Prompt()), nullptr);
+    ScriptedPrompt script({true});
+    model.SetPrompt(&script);
+    EXPECT_TRUE(model.Prompt().AskYesNo("first?"));
+    EXPECT_FALSE(model.Prompt().AskYesNo("second?"));  // script used up: No
+    model.Prompt().Message("done");
+    EXPECT_EQ(script.questions, QStringList({"first?", "second?"}));
+    EXPECT_EQ(script.messages, QStringList({"done"}));
+    model.SetPrompt(nullptr);
+    EXPECT_NE(dynamic_cast<ConsolePrompt*>(&model.Prompt()), nullptr);
 }
 
 }  // namespace

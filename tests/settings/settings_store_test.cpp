@@ -1,4 +1,5 @@
 #include "settings/colour_scheme.h"
+#include "settings/settings_model.h"
 #include "settings/settings_store.h"
 
 #include <QSettings>
@@ -130,19 +131,16 @@ TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
     QTemporaryDir dir;
     QSettings backend(dir.filePath("program.ini"), QSettings::IniFormat);
     SettingsStore store(backend);
-    AppResizeSettings() = ResizeSettings();
-    AppResizeSettings().width = 777;
-    AppBrowserSettings().iconsZoom = 80;
-    SaveProgramSettings(store);
-    AppResizeSettings() = ResizeSettings();
-    AppBrowserSettings() = BrowserSettings();
-    LoadProgramSettings(store);
-    EXPECT_EQ(AppResizeSettings().width, 777);
-    EXPECT_EQ(AppBrowserSettings().iconsZoom, 80);
+    SettingsModel before;
+    before.Resize().width = 777;
+    before.Browser().iconsZoom = 80;
+    before.Save(store);
+    SettingsModel after;
+    after.Load(store);
+    EXPECT_EQ(after.Resize().width, 777);
+    EXPECT_EQ(after.Browser().iconsZoom, 80);
     // The test binary has no Res folder beside it: the colours are the defaults.
-    EXPECT_EQ(AppColourScheme(), ColourScheme());
-    AppResizeSettings() = ResizeSettings();
-    AppBrowserSettings() = BrowserSettings();
+    EXPECT_EQ(after.Colours(), ColourScheme());
 }
 
 }  // namespace

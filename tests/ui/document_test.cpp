@@ -21,11 +21,9 @@ namespace {
 class DocumentCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = AppResizeSettings();
-        AppResizeSettings() = ResizeSettings{};
+        settings_.SetPrompt(&prompt_);
         ASSERT_TRUE(dir_.isValid());
     }
-    void TearDown() override { AppResizeSettings() = saved_; }
 
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QString WriteImage(const QString& name, int w = 24, int h = 16) {
@@ -48,14 +46,13 @@ protected:
     }
     static QString Name(const CORMensuraDoc& doc) { return QFileInfo(doc.CurrentPath()).fileName(); }
 
-    ResizeSettings saved_;
     QTemporaryDir dir_;
     ScriptedPrompt prompt_;
-    ScopedPrompt scoped_{prompt_};
+    SettingsModel settings_;
 };
 
 TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     EXPECT_FALSE(doc.HasSource());
     EXPECT_EQ(doc.SourceWidth(), kEmptyDocumentSize);
     QSignalSpy opened(&doc, &CORMensuraDoc::documentOpened);
@@ -63,13 +60,13 @@ TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
     EXPECT_EQ(opened.count(), 1);
     EXPECT_EQ(doc.SourceWidth(), 30);
     EXPECT_EQ(doc.SourceHeight(), 20);
-    EXPECT_EQ(AppResizeSettings().width, 30);
-    EXPECT_EQ(AppResizeSettings().height, 20);
+    EXPECT_EQ(settings_.Resize().width, 30);
+    EXPECT_EQ(settings_.Resize().height, 20);
     EXPECT_TRUE(prompt_.messages.isEmpty());
 }
 
 TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("a.png")));
     const QString bad = WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
     EXPECT_FALSE(doc.Open(bad));
@@ -90,7 +87,7 @@ TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
     WriteGif("b.gif");
     WriteImage("c.png");
     WriteBytes("notes.txt", "text");
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("c.png")));
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
     EXPECT_EQ(Name(doc), QStringLiteral("a.jpg"));  // wrapped from the last to the first
@@ -106,7 +103,7 @@ TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
 TEST_F(DocumentCommands, SingleImageOnlyBeeps) {
     WriteImage("only.png");
     WriteGif("other.gif");
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("only.png")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
     EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
@@ -122,7 +119,7 @@ TEST_F(DocumentCommands, CorruptNeighboursAreReportedOnceEachAndSkipped) {
     WriteBytes("b.jpg", "garbage");
     WriteBytes("c.png", "\x89PNG\r\n\x1a\n truncated");
     WriteImage("d.bmp");
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
     EXPECT_EQ(Name(doc), QStringLiteral("d.bmp"));
@@ -135,7 +132,7 @@ TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
     WriteImage("a.jpg");
     WriteBytes("b.jpg", "garbage");
     WriteBytes("c.tif", "II*\0garbage");
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
     EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
@@ -144,18 +141,18 @@ TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
 }
 
 TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     EXPECT_FALSE(doc.CanResizeAndSave());
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
-    AppResizeSettings().dpi = doc.SourceDpi();
+    settings_.Resize().dpi = doc.SourceDpi();
     EXPECT_FALSE(doc.CanResizeAndSave());
-    AppResizeSettings().width = 31;
+    settings_.Resize().width = 31;
     EXPECT_TRUE(doc.CanResizeAndSave());
-    AppResizeSettings().width = 30;
-    AppResizeSettings().height = 19;
+    settings_.Resize().width = 30;
+    settings_.Resize().height = 19;
     EXPECT_TRUE(doc.CanResizeAndSave());
-    AppResizeSettings().height = 20;
-    AppResizeSettings().dpi = doc.SourceDpi() + 1;
+    settings_.Resize().height = 20;
+    settings_.Resize().dpi = doc.SourceDpi() + 1;
     EXPECT_TRUE(doc.CanResizeAndSave());
 }
 
@@ -165,9 +162,9 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
         for (int x = 0; x < 20; ++x)
             grey.scanLine(y)[x] = uchar(x * 12 + y);
     ASSERT_TRUE(grey.save(Path("grey.png")));
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("grey.png")));
-    AppResizeSettings().dpi = 150;
+    settings_.Resize().dpi = 150;
     ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
     const QImage back(Path("out.png"));
     EXPECT_EQ(back.format(), QImage::Format_Grayscale8);
@@ -176,12 +173,12 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
 }
 
 TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
-        AppResizeSettings().width = 60;
-        AppResizeSettings().height = 17;
-        AppResizeSettings().algorithm = ResizeAlgorithm(algorithm);
+        settings_.Resize().width = 60;
+        settings_.Resize().height = 17;
+        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
         const QString out = Path(QStringLiteral("out%1.bmp").arg(algorithm));
         ASSERT_TRUE(doc.ResizeAndSave(out)) << algorithm;
         EXPECT_EQ(QImage(out).size(), QSize(60, 17)) << algorithm;
@@ -190,10 +187,10 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
 }
 
 TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWritten) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
-    AppResizeSettings().width = 20;
-    AppResizeSettings().height = 15;
+    settings_.Resize().width = 20;
+    settings_.Resize().height = 15;
     const QString target = Path("no/such/folder/out.jpg");
     EXPECT_FALSE(doc.ResizeAndSave(target));
     ASSERT_EQ(prompt_.messages.size(), 1);
@@ -211,10 +208,10 @@ TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWrit
 }
 
 TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
-    AppResizeSettings().width = 20;
-    AppResizeSettings().height = 15;
+    settings_.Resize().width = 20;
+    settings_.Resize().height = 15;
     const QString existing = WriteBytes("photo.jpeg", "keep me");
     EXPECT_FALSE(doc.ResizeAndSave(existing));
     QFile f(existing);
@@ -223,7 +220,7 @@ TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
 }
 
 TEST_F(DocumentCommands, SettingsChangedUpdatesViewsUnlessASpinIsHeld) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     QSignalSpy update(&doc, &CORMensuraDoc::viewsUpdate);
     doc.SettingsChanged();
     doc.SetSpinPending(true);

@@ -45,11 +45,9 @@ namespace {
 class MainFrame : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = AppResizeSettings();
-        AppResizeSettings() = ResizeSettings{};
+        settings_.SetPrompt(&prompt_);
         ASSERT_TRUE(dir_.isValid());
     }
-    void TearDown() override { AppResizeSettings() = saved_; }
 
     QString WriteImage(const QString& name, int w, int h) {
         const QString path = dir_.filePath(name);
@@ -57,16 +55,15 @@ protected:
         return path;
     }
 
-    ResizeSettings saved_;
     QTemporaryDir dir_;
     ScriptedPrompt prompt_;
-    ScopedPrompt scoped_{prompt_};
+    SettingsModel settings_;
 };
 
 TEST_F(MainFrame, ToolbarHoldsTheSingleImageSetWithItsLabels) {
     QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
     SettingsStore store(backend);
-    CMainFrame frame(&store);
+    CMainFrame frame(settings_, &store);
     QStringList texts;
     for (QAction* a : frame.ToolBar()->actions()) {
         if (a->isSeparator())
@@ -89,7 +86,7 @@ TEST_F(MainFrame, ToolbarHoldsTheSingleImageSetWithItsLabels) {
 TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
     QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
     SettingsStore store(backend);
-    CMainFrame frame(&store);
+    CMainFrame frame(settings_, &store);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("ORVEN Mensura"));
     EXPECT_FALSE(frame.Action(kCmdSave)->isEnabled());
     EXPECT_FALSE(frame.Action(kCmdNext)->isEnabled());
@@ -98,7 +95,7 @@ TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("first.png"));
     EXPECT_TRUE(frame.Action(kCmdNext)->isEnabled());
     EXPECT_FALSE(frame.Action(kCmdSave)->isEnabled());  // settings equal the source
-    AppResizeSettings().width = 20;
+    settings_.Resize().width = 20;
     frame.OnSettingsChanged();
     EXPECT_TRUE(frame.Action(kCmdSave)->isEnabled());
 
@@ -111,7 +108,7 @@ TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
 }
 
 TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
-    CMainFrame frame(nullptr);
+    CMainFrame frame(settings_, nullptr);
     frame.show();
     QApplication::setActiveWindow(&frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
@@ -129,7 +126,7 @@ TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
 }
 
 TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
-    CMainFrame frame(nullptr);
+    CMainFrame frame(settings_, nullptr);
     frame.resize(900, 600);
     frame.show();
     QProgressBar* bar = frame.ProgressBar();
@@ -155,7 +152,7 @@ TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
 }
 
 TEST_F(MainFrame, SettingsPanelScrollsWhenTheScreenIsShort) {
-    CMainFrame frame(nullptr);
+    CMainFrame frame(settings_, nullptr);
     frame.resize(1000, 500);
     frame.show();
     QCoreApplication::processEvents();
@@ -172,7 +169,7 @@ TEST_F(MainFrame, SplitterPanesAreStoredAndRestored) {
     SettingsStore store(backend);
     store.WriteText("SPLITTER", "Panes_0", QStringLiteral("333 100 0 100"));
     {
-        CMainFrame frame(&store);
+        CMainFrame frame(settings_, &store);
         frame.resize(800, 700);
         frame.show();
         QCoreApplication::processEvents();

@@ -39,8 +39,7 @@ TEST_F(NamedEntriesTest, DialogSavesOverAnExistingEntryAfterYes) {
     const QString folder = StorageFolder("Settings");
     ASSERT_TRUE(SaveSettingsFile(folder + "web.mns", ResizeSettings()).ok());
     ScriptedPrompt prompt({true});
-    ScopedPrompt scoped(prompt);
-    CGadgetDlg dialog("Save settings", "Settings", "mns", false, folder + "web.mns");
+    CGadgetDlg dialog(prompt, "Save settings", "Settings", "mns", false, folder + "web.mns");
     EXPECT_EQ(dialog.windowTitle(), "Save settings");
     ASSERT_EQ(dialog.list()->count(), 1);
     EXPECT_EQ(dialog.nameEdit()->text(), "web");
@@ -56,8 +55,7 @@ TEST_F(NamedEntriesTest, DialogDeleteAndMustExist) {
     Touch(folder + "a.mns");
     Touch(folder + "b.mns");
     ScriptedPrompt prompt({true});
-    ScopedPrompt scoped(prompt);
-    CGadgetDlg dialog("Load settings", "Settings", "mns", true);
+    CGadgetDlg dialog(prompt, "Load settings", "Settings", "mns", true);
     EXPECT_EQ(dialog.list()->count(), 2);
     dialog.list()->setCurrentRow(1);
     EXPECT_EQ(dialog.nameEdit()->text(), "b");

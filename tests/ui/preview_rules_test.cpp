@@ -139,11 +139,7 @@ struct WorkerLog {
 
 class DocumentPreview : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = AppResizeSettings();
-        ASSERT_TRUE(dir_.isValid());
-    }
-    void TearDown() override { AppResizeSettings() = saved_; }
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
     // Opens a pattern image of the given size and sets the output size and algorithm.
     void OpenPattern(CORMensuraDoc& doc, int w, int h) {
@@ -151,22 +147,22 @@ protected:
         ASSERT_TRUE(test::PatternImage(w, h).save(path));
         ASSERT_TRUE(doc.Open(path));
     }
-    static void SetOutput(int w, int h, int algorithm) {
-        AppResizeSettings().width = w;
-        AppResizeSettings().height = h;
-        AppResizeSettings().algorithm = ResizeAlgorithm(algorithm);
-        AppResizeSettings().correction = 2;  // None
+    void SetOutput(int w, int h, int algorithm) {
+        settings_.Resize().width = w;
+        settings_.Resize().height = h;
+        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
+        settings_.Resize().correction = 2;  // None
     }
-    static PreviewArea Whole(const CORMensuraDoc& doc) {
-        return AreaForVisible({0, 0, AppResizeSettings().width, AppResizeSettings().height}, 0, doc.Mapping());
+    PreviewArea Whole(const CORMensuraDoc& doc) const {
+        return AreaForVisible({0, 0, settings_.Resize().width, settings_.Resize().height}, 0, doc.Mapping());
     }
 
-    ResizeSettings saved_;
     QTemporaryDir dir_;
+    SettingsModel settings_;
 };
 
 TEST_F(DocumentPreview, OneToOneIsCopiedFromTheSourceWithoutTheWorker) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     OpenPattern(doc, 64, 48);
     SetOutput(64, 48, 6);
     WorkerLog log(doc.Worker());
@@ -180,7 +176,7 @@ TEST_F(DocumentPreview, OneToOneIsCopiedFromTheSourceWithoutTheWorker) {
 }
 
 TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     OpenPattern(doc, 40, 30);
     SetOutput(80, 60, 6);
     WorkerLog log(doc.Worker());
@@ -192,14 +188,14 @@ TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
     ASSERT_EQ(six.size(), QSize(80, 60));
 
     doc.ReleasePreviewResult();  // the view does this when the algorithm changes
-    AppResizeSettings().algorithm = ResizeAlgorithm(7);
+    settings_.Resize().algorithm = ResizeAlgorithm(7);
     doc.RequestPreview(Whole(doc));
     ASSERT_TRUE(ready.wait(20000));
     const QImage seven = doc.Preview().Result();
     EXPECT_NE(seven, six);
 
     doc.ReleasePreviewResult();
-    AppResizeSettings().algorithm = ResizeAlgorithm(6);
+    settings_.Resize().algorithm = ResizeAlgorithm(6);
     doc.RequestPreview(Whole(doc));
     EXPECT_TRUE(doc.Preview().HasResult());
     EXPECT_EQ(doc.Preview().Result(), six);
@@ -208,7 +204,7 @@ TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
 }
 
 TEST_F(DocumentPreview, ScrollingBackInsideTheComputedAreaComputesNothing) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     OpenPattern(doc, 120, 90);
     SetOutput(240, 180, 5);
     WorkerLog log(doc.Worker());
@@ -229,7 +225,7 @@ TEST_F(DocumentPreview, ScrollingBackInsideTheComputedAreaComputesNothing) {
 }
 
 TEST_F(DocumentPreview, ChangingTheWidthDuringAComputationCancelsIt) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     OpenPattern(doc, 900, 700);
     SetOutput(2700, 2100, 7);
     WorkerLog log(doc.Worker());
@@ -260,7 +256,7 @@ TEST_F(DocumentPreview, ChangingTheWidthDuringAComputationCancelsIt) {
 }
 
 TEST_F(DocumentPreview, OpeningAnotherImageDropsAResultStillOnItsWay) {
-    CORMensuraDoc doc;
+    CORMensuraDoc doc(settings_);
     OpenPattern(doc, 600, 400);
     SetOutput(1800, 1200, 7);
     WorkerLog log(doc.Worker());

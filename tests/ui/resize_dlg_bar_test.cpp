@@ -51,15 +51,13 @@ QAction* FindAction(QMenu* menu, const QString& text) {
 class ResizeDlgBarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AppResizeSettings() = ResizeSettings{};
         QDir(SettingsFolder(false)).removeRecursively();
-        panel = std::make_unique<CResizeDlgBar>();
+        panel = std::make_unique<CResizeDlgBar>(settings);
         spy = std::make_unique<QSignalSpy>(panel.get(), &CResizeDlgBar::settingsChanged);
     }
     void TearDown() override {
         spy.reset();
         panel.reset();
-        AppResizeSettings() = ResizeSettings{};
     }
 
     // Shows the panel and makes it the active window, so focus moves as it does for a user.
@@ -71,7 +69,8 @@ protected:
     QLineEdit* Edit(PanelField f) const { return panel->field(f)->edit(); }
     QString Text(PanelField f) const { return Edit(f)->text(); }
 
-    ResizeSettings& s = AppResizeSettings();
+    SettingsModel settings;
+    ResizeSettings& s = settings.Resize();
     std::unique_ptr<CResizeDlgBar> panel;
     std::unique_ptr<QSignalSpy> spy;
 };
@@ -331,7 +330,7 @@ TEST_F(ResizeDlgBarTest, LoadIsEnabledOnlyWithASavedFileAndLoadingRefreshesThePa
         answered = true;
     });
     ScriptedPrompt prompt;
-    ScopedPrompt scoped(prompt);
+    settings.SetPrompt(&prompt);
     panel->loadSettingsButton()->click();
     ASSERT_TRUE(answered);
     EXPECT_TRUE(prompt.messages.isEmpty());

@@ -21,32 +21,28 @@ namespace {
 class PreviewView : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = AppResizeSettings();
-        AppResizeSettings() = ResizeSettings{};
         ASSERT_TRUE(dir_.isValid());
         view_.SetDocument(&doc_);
         view_.resize(400, 300);
         view_.show();
     }
-    void TearDown() override { AppResizeSettings() = saved_; }
-
     void Open(int w, int h) {
         const QString path = dir_.filePath(QStringLiteral("img_%1x%2.png").arg(w).arg(h));
         ASSERT_TRUE(test::PatternImage(w, h).save(path));
         ASSERT_TRUE(doc_.Open(path));
     }
     void SetOutput(int w, int h, int algorithm, int correction = 2) {
-        AppResizeSettings().width = w;
-        AppResizeSettings().height = h;
-        AppResizeSettings().algorithm = ResizeAlgorithm(algorithm);
-        AppResizeSettings().correction = correction;
+        settings_.Resize().width = w;
+        settings_.Resize().height = h;
+        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
+        settings_.Resize().correction = correction;
         doc_.SettingsChanged();
     }
     QImage Shot() { return view_.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-    ResizeSettings saved_;
     QTemporaryDir dir_;
-    CORMensuraDoc doc_;
+    SettingsModel settings_;
+    CORMensuraDoc doc_{settings_};
     CORMensuraView view_;
 };
 
@@ -75,15 +71,14 @@ TEST(PreviewViewStartUp, OutputSizedBeforeTheWindowIsShownOpensCentred) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("start.png"));
     ASSERT_TRUE(test::PatternImage(300, 200).save(path));
-    const ResizeSettings saved = AppResizeSettings();
-    AppResizeSettings() = ResizeSettings{};
-    CORMensuraDoc doc;
+    SettingsModel settings;
+    CORMensuraDoc doc(settings);
     CORMensuraView view;
     view.SetDocument(&doc);
     ASSERT_TRUE(doc.Open(path));
-    AppResizeSettings().width = 1200;
-    AppResizeSettings().height = 800;
-    AppResizeSettings().correction = 2;
+    settings.Resize().width = 1200;
+    settings.Resize().height = 800;
+    settings.Resize().correction = 2;
     doc.SettingsChanged();
     view.resize(500, 400);
     view.show();
@@ -91,7 +86,6 @@ TEST(PreviewViewStartUp, OutputSizedBeforeTheWindowIsShownOpensCentred) {
     const QSize client = view.viewport()->size();
     EXPECT_NEAR(view.horizontalScrollBar()->value(), (1200 - client.width()) / 2, 1);
     EXPECT_NEAR(view.verticalScrollBar()->value(), (800 - client.height()) / 2, 1);
-    AppResizeSettings() = saved;
 }
 
 TEST_F(PreviewView, OwnAlgorithmShowsProvisionalThenExactPicture) {

@@ -1,0 +1,30 @@
+#include "settings/settings_model.h"
+
+#include "settings/colour_scheme.h"
+#include "settings/storage_folder.h"
+
+namespace orm {
+
+SettingsModel::SettingsModel(QObject* parent) : QObject(parent) {}
+
+void SettingsModel::SetBatchMode(bool on) {
+    if (batchMode_ == on)
+        return;
+    batchMode_ = on;
+    emit batchModeChanged(on);
+}
+
+void SettingsModel::Load(const SettingsStore& store) {
+    store.Load(resize_);
+    store.Load(browser_);
+    SettingsFolder(/*create=*/true);
+    colours_ = LoadColourScheme(ColourSchemePath());
+}
+
+void SettingsModel::Save(SettingsStore& store) const {
+    store.Save(resize_);
+    store.Save(browser_);
+    store.Sync();
+}
+
+}  // namespace orm

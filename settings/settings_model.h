@@ -1,0 +1,59 @@
+#pragma once
+// The one owner of the program's settings: the resize settings record, the browser values, the
+// mode flags and the prompt through which the user is told and asked. The application makes one
+// and hands it to the panel, the document, the views and the frame; tests make their own.
+// User-interface thread only: workers get copies of the records, never references.
+
+#include "settings/colour_scheme.h"
+#include "settings/prompt.h"
+#include "settings/resize_settings.h"
+#include "settings/settings_store.h"
+
+#include <QObject>
+
+namespace orm {
+
+class SettingsModel : public QObject {
+    Q_OBJECT
+public:
+    explicit SettingsModel(QObject* parent = nullptr);
+
+    ResizeSettings& Resize() { return resize_; }
+    const ResizeSettings& Resize() const { return resize_; }
+    BrowserSettings& Browser() { return browser_; }
+    const BrowserSettings& Browser() const { return browser_; }
+    // The colour scheme read from the file beside the program (defaults until Load).
+    const ColourScheme& Colours() const { return colours_; }
+    void SetColours(const ColourScheme& colours) { colours_ = colours; }
+
+    // Batch mode of the main window.
+    bool BatchMode() const { return batchMode_; }
+    void SetBatchMode(bool on);
+
+    // Messages and questions to the user (message boxes in the program, a script in tests, the
+    // console elsewhere). Not owned; nullptr returns to the console.
+    IPrompt& Prompt() const { return prompt_ ? *prompt_ : console_; }
+    void SetPrompt(IPrompt* prompt) { prompt_ = prompt; }
+
+    // Whoever changed the resize record says so; listeners refresh.
+    void NotifyResizeSettingsChanged() { emit resizeSettingsChanged(); }
+
+    // Start-up: the stored values, the settings folder and the colour scheme file.
+    void Load(const SettingsStore& store);
+    // Exit: the stored values back.
+    void Save(SettingsStore& store) const;
+
+signals:
+    void resizeSettingsChanged();
+    void batchModeChanged(bool on);
+
+private:
+    ResizeSettings resize_;
+    BrowserSettings browser_;
+    ColourScheme colours_;
+    bool batchMode_ = false;
+    IPrompt* prompt_ = nullptr;
+    mutable ConsolePrompt console_;
+};
+
+}  // namespace orm
