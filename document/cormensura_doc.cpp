@@ -105,7 +105,7 @@ bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         return true;
-    settings_.Prompt().Message(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    settings_.Prompt().Warning(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
     return false;
 }
 
@@ -121,7 +121,7 @@ bool CORMensuraDoc::Open(const QString& path) {
     }
     if (!loaded) {
         emit documentOpened();
-        settings_.Prompt().Message(QStringLiteral("Can't open file\n%1!").arg(path));
+        settings_.Prompt().Warning(QStringLiteral("Can't open file\n%1!").arg(path));
         return false;
     }
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
@@ -163,7 +163,7 @@ bool CORMensuraDoc::PrepareSave(const QString& path, ResizeSaveJob* job) {
         return false;
     QString reason;
     if (!CheckWritableTarget(path, &reason)) {
-        settings_.Prompt().Message(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
+        settings_.Prompt().Warning(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
         return false;
     }
     *job = ResizeSaveJob{source_, settings_.Resize(), path};
@@ -177,7 +177,7 @@ bool CORMensuraDoc::ResizeAndSave(const QString& path) {
     const engine::StopToken stop;
     const ResizeSaveOutcome outcome = RunResizeSaveJob(job, stop);
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Message(outcome.message);
+        settings_.Prompt().Warning(outcome.message);
     return outcome.status == ResizeSaveOutcome::Status::Written;
 }
 
@@ -214,7 +214,7 @@ void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QStri
     saveStop_.reset();
     emit progressFinished();
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Message(outcome.message);
+        settings_.Prompt().Warning(outcome.message);
     emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path);
 }
 

@@ -11,12 +11,12 @@ std::optional<QString> FindNeighbourName(const QStringList& entries, const QStri
                                          const QStringList& skip, StepDirection direction) {
     QStringList list;
     for (const QString& name : entries) {
-        if (IsNavigableImage(name) && !skip.contains(name, Qt::CaseInsensitive))
+        if (IsNavigableImage(name) && !skip.contains(name, Qt::CaseSensitive))
             list.append(name);
     }
     qsizetype at = -1;
     for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list[i].compare(reference, Qt::CaseInsensitive) == 0) {
+        if (list[i] == reference) {  // Linux names are case-sensitive
             at = i;
             break;
         }

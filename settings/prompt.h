@@ -14,6 +14,9 @@ public:
     virtual ~IPrompt() = default;
     // A plain message with an OK button.
     virtual void Message(const QString& text) = 0;
+    // A failure ("Can't open ...", "Can't save ...", "Wrong file!"): the same with a warning
+    // sign where the prompt can show one.
+    virtual void Warning(const QString& text) { Message(text); }
     // A Yes/No question; true for Yes.
     virtual bool AskYesNo(const QString& text) = 0;
 };
@@ -30,10 +33,15 @@ class ScriptedPrompt : public IPrompt {
 public:
     explicit ScriptedPrompt(std::deque<bool> answers = {}) : answers_(std::move(answers)) {}
     void Message(const QString& text) override { messages.append(text); }
+    void Warning(const QString& text) override {
+        messages.append(text);
+        warnings.append(text);
+    }
     bool AskYesNo(const QString& text) override;
     void QueueAnswer(bool yes) { answers_.push_back(yes); }
 
-    QStringList messages;   // texts of Message
+    QStringList messages;   // texts of Message and Warning
+    QStringList warnings;   // texts of Warning
     QStringList questions;  // texts of AskYesNo
 
 private:

@@ -433,7 +433,7 @@ void CMainFrame::OnResizeAndSave() {
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
         // The writers know only these five types; say so rather than return without a word.
-        settings_.Prompt().Message(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
+        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
@@ -484,8 +484,25 @@ void CMainFrame::OnSettingsChanged() {
 
 void CMainFrame::OnHelpTopics() {
     const QString help = HelpFilePath(QCoreApplication::applicationFilePath());
-    if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
-        settings_.Prompt().Message(QStringLiteral("Can't open the help file %1.").arg(help));
+    if (!QFileInfo::exists(help)) {
+        settings_.Prompt().Warning(QStringLiteral("Can't open the help file %1.").arg(help));
+        return;
+    }
+    if (urlOpener_(QUrl::fromLocalFile(help)))
+        return;
+    // No browser to hand the page to (no URL launcher installed): show it in a window of our own.
+    if (!helpWindow_) {
+        helpWindow_ = new QTextBrowser(this);
+        helpWindow_->setWindowFlag(Qt::Window);
+        helpWindow_->setObjectName(QStringLiteral("helpWindow"));
+        helpWindow_->setWindowTitle(QStringLiteral("ORVEN Mensura Help"));
+        helpWindow_->setOpenExternalLinks(true);
+        helpWindow_->resize(720, 640);
+    }
+    helpWindow_->setSource(QUrl::fromLocalFile(help));
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
 }
 
 void CMainFrame::OnAbout() {

@@ -5,9 +5,14 @@
 
 #include "settings/settings_model.h"
 
+#include <QDesktopServices>
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <functional>
 
 class QAction;
 class QDockWidget;
@@ -58,6 +63,11 @@ public:
     QAction* Action(int command) const { return actions_.value(command); }
     const QStringList& RecentFiles() const { return recentFiles_; }
 
+    // How the help page is handed to the desktop's browser (tests replace it); false when no
+    // browser took it.
+    void SetUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
+    QTextBrowser* HelpWindow() const { return helpWindow_; }
+
     // Writes the splitter's pane sizes and the recent-file list into the store.
     void SaveFrameState();
 
@@ -99,6 +109,8 @@ private:
     SettingsStore* store_;
     CORMensuraDoc* doc_ = nullptr;
     QAction* cancelSave_ = nullptr;
+    QTextBrowser* helpWindow_ = nullptr;
+    std::function<bool(const QUrl&)> urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     QSplitter* splitter_ = nullptr;
     CORMensuraView* view_ = nullptr;
     QWidget* batchRow_ = nullptr;

@@ -27,6 +27,10 @@ void MessageBoxPrompt::Message(const QString& text) {
     OnUiThread([&] { QMessageBox::information(ParentFor(parent_), Title(), text); });
 }
 
+void MessageBoxPrompt::Warning(const QString& text) {
+    OnUiThread([&] { QMessageBox::warning(ParentFor(parent_), Title(), text); });
+}
+
 bool MessageBoxPrompt::AskYesNo(const QString& text) {
     bool yes = false;
     OnUiThread([&] {

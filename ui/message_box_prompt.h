@@ -13,6 +13,7 @@ class MessageBoxPrompt : public IPrompt {
 public:
     explicit MessageBoxPrompt(QWidget* parent = nullptr) : parent_(parent) {}
     void Message(const QString& text) override;
+    void Warning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
 
 private:

@@ -96,7 +96,7 @@ void CResizeDlgBar::BuildControls() {
 
     main->addWidget(BuildNewSizeGroup());
 
-    auto* correctionGroup = new QGroupBox(QStringLiteral("Corection of size"), this);
+    auto* correctionGroup = new QGroupBox(QStringLiteral("Correction of size"), this);
     auto* correctionLayout = new QVBoxLayout(correctionGroup);
     correction_ = MakeList(correctionGroup, CorrectionModeName, kCorrectionModeCount);
     correctionLayout->addWidget(correction_);
@@ -240,7 +240,7 @@ QWidget* CResizeDlgBar::BuildBottomRow() {
 void CResizeDlgBar::SetToolTips() {
     field(PanelField::Width)->setToolTip(QStringLiteral("Sets output width in pixels or percents"));
     field(PanelField::Height)->setToolTip(QStringLiteral("Sets output height in pixels or percents"));
-    unitsMode_->setToolTip(QStringLiteral("Sets unuts for above fields"));
+    unitsMode_->setToolTip(QStringLiteral("Sets units for above fields"));
     screenButton_->setToolTip(QStringLiteral("Sets standard output size"));
     editPixels_->setToolTip(QStringLiteral("Force editing in above fields"));
     field(PanelField::PrintWidth)->setToolTip(QStringLiteral("Sets phisical output width"));

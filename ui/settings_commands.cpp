@@ -14,7 +14,7 @@ bool RunSaveSettingsCommand(const ResizeSettings& s, IPrompt& prompt, QWidget* p
         return false;
     const SettingsFileResult result = SaveSettingsFile(dialog.path(), s);
     if (!result.ok())
-        prompt.Message(result.message);
+        prompt.Warning(result.message);
     return result.ok();
 }
 
@@ -25,7 +25,7 @@ bool RunLoadSettingsCommand(ResizeSettings& s, IPrompt& prompt, QWidget* parent)
         return false;
     const SettingsFileResult result = LoadSettingsFile(dialog.path(), s);
     if (!result.ok())
-        prompt.Message(result.message);
+        prompt.Warning(result.message);
     return result.ok();
 }
 

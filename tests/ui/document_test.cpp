@@ -80,6 +80,8 @@ TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
     EXPECT_TRUE(doc.HasSource());
     EXPECT_EQ(prompt_.messages.size(), 2);
     EXPECT_TRUE(prompt_.messages[1].startsWith(QStringLiteral("Failed to open document.")));
+    // Both are failures: shown with the warning sign, not as information.
+    EXPECT_EQ(prompt_.warnings, prompt_.messages);
 }
 
 TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
@@ -98,6 +100,26 @@ TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Previous));
     EXPECT_EQ(Name(doc), QStringLiteral("c.png"));  // wrapped from the first to the last
     EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
+TEST_F(DocumentCommands, NamesDifferingOnlyInCaseAreTwoFiles) {
+    // Linux names are case-sensitive: stepping from the second of A.PNG and a.png goes on to the
+    // next file instead of finding the first again, and each is visited once.
+    WriteImage("A.png");
+    WriteImage("a.png");
+    WriteImage("b.png");
+    CORMensuraDoc doc(settings_);
+    ASSERT_TRUE(doc.Open(Path("A.png")));
+    QStringList visited;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
+        visited.append(Name(doc));
+    }
+    visited.sort();
+    EXPECT_EQ(visited, QStringList({"A.png", "a.png", "b.png"}));
+    // A skipped name skips only itself.
+    EXPECT_EQ(FindNeighbourName({"A.png", "a.png", "b.png"}, "b.png", {"a.png"}, StepDirection::Previous),
+              std::optional<QString>("A.png"));
 }
 
 TEST_F(DocumentCommands, SingleImageOnlyBeeps) {

@@ -164,6 +164,33 @@ TEST_F(MainFrame, SettingsPanelScrollsWhenTheScreenIsShort) {
     EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
 }
 
+TEST_F(MainFrame, HelpOpensInAWindowOfItsOwnWhenNoBrowserTakesIt) {
+    CMainFrame frame(settings_, nullptr);
+    QStringList handed;
+    frame.SetUrlOpener([&](const QUrl& url) {
+        handed.append(url.toLocalFile());
+        return false;  // no URL launcher installed
+    });
+    const QString help = HelpFilePath(QCoreApplication::applicationFilePath());
+    QFile::remove(help);
+    frame.Action(kCmdHelpTopics)->trigger();
+    EXPECT_EQ(prompt_.warnings, QStringList({QStringLiteral("Can't open the help file %1.").arg(help)}));
+    EXPECT_TRUE(handed.isEmpty());
+
+    {
+        QFile page(help);
+        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<html><body><h1>Resizing</h1></body></html>");
+    }
+    frame.Action(kCmdHelpTopics)->trigger();
+    QFile::remove(help);
+    EXPECT_EQ(handed, QStringList({help}));
+    EXPECT_EQ(prompt_.warnings.size(), 1) << "an existing page is never reported missing";
+    ASSERT_NE(frame.HelpWindow(), nullptr);
+    EXPECT_TRUE(frame.HelpWindow()->isVisible());
+    EXPECT_TRUE(frame.HelpWindow()->toPlainText().contains(QStringLiteral("Resizing")));
+}
+
 TEST_F(MainFrame, SplitterPanesAreStoredAndRestored) {
     QSettings backend(dir_.filePath("s.ini"), QSettings::IniFormat);
     SettingsStore store(backend);

@@ -359,7 +359,7 @@ TEST_F(ResizeDlgBarTest, TooltipsAndListTexts) {
     // Tooltips are broken into lines of at most 300 pixels; the words are the same.
     auto tip = [](QWidget* w) { return w->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' ')); };
     const QFontMetrics metrics(QToolTip::font());
-    EXPECT_EQ(tip(panel->unitsModeList()), QStringLiteral("Sets unuts for above fields"));
+    EXPECT_EQ(tip(panel->unitsModeList()), QStringLiteral("Sets units for above fields"));
     EXPECT_EQ(tip(panel->field(PanelField::PrintWidth)), QStringLiteral("Sets phisical output width"));
     EXPECT_EQ(tip(panel->lockCheck()),
               QStringLiteral("Select this item to apply current settings to next open image"));
