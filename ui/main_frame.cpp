@@ -137,13 +137,17 @@ void CMainFrame::CreateActions() {
 
     QAction* next = MakeAction(kCmdNext, QStringLiteral("&Next"), QKeySequence(Qt::Key_Right));
     next->setIcon(ThemeIcon("go-next", ":/icons/next.png"));
-    next->setShortcuts({QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
+    // Right serves the preview; Page Down and Alt+Right also work while a text field has focus
+    // (where Right moves the text cursor). The menu names all three.
+    next->setShortcuts({QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_PageDown),
+                        QKeySequence(Qt::ALT | Qt::Key_Right)});
     next->setStatusTip(QStringLiteral("Open the next image of the folder"));
     connect(next, &QAction::triggered, this, &CMainFrame::OnNext);
 
     QAction* previous = MakeAction(kCmdPrevious, QStringLiteral("&Previous"), QKeySequence(Qt::Key_Left));
     previous->setIcon(ThemeIcon("go-previous", ":/icons/previous.png"));
-    previous->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp)});
+    previous->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp),
+                            QKeySequence(Qt::ALT | Qt::Key_Left)});
     previous->setStatusTip(QStringLiteral("Open the previous image of the folder"));
     connect(previous, &QAction::triggered, this, &CMainFrame::OnPrevious);
 
@@ -177,8 +181,15 @@ void CMainFrame::CreateMenus() {
     file->addAction(Action(kCmdSaveSettings));
     file->addAction(Action(kCmdLoadSettings));
     file->addSeparator();
-    file->addAction(Action(kCmdPrevious));
-    file->addAction(Action(kCmdNext));
+    // The menu lists every key of the two steps ("&Next\tRight, PgDown, Alt+Right").
+    for (int command : {kCmdPrevious, kCmdNext}) {
+        QAction* a = Action(command);
+        QStringList keys;
+        for (const QKeySequence& k : a->shortcuts())
+            keys << k.toString(QKeySequence::NativeText);
+        a->setText(a->text().section(QLatin1Char('\t'), 0, 0) + QLatin1Char('\t') + keys.join(QStringLiteral(", ")));
+        file->addAction(a);
+    }
     recentSeparator_ = file->addSeparator();
     for (int i = 0; i < kRecentFileCount; ++i) {
         QAction* a = MakeAction(kCmdRecentFirst + i, QString());
@@ -284,6 +295,7 @@ void CMainFrame::CreateSettingsPanel() {
     auto* panel = new CResizeDlgBar(settings_, dock_);
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
+    connect(panel, &CResizeDlgBar::spinPendingChanged, doc_, &CORMensuraDoc::SetSpinPending);
     panel_ = panel;
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
     // The panel is taller than a small screen leaves for it: it scrolls instead of being cut off.

@@ -445,12 +445,16 @@ void CResizeDlgBar::OnSpinStep(PanelField f, int delta) {
     if (!spin->isEnabled())
         return;
     // Written without the guard: the new text is handled as if it had been typed.
-    spin->edit()->setText(logic_.SpinStep(f, spin->edit()->text(), delta));
+    const QString text = logic_.SpinStep(f, spin->edit()->text(), delta);
+    emit spinPendingChanged(true);  // before the text: no view may draw the in-between size
+    spin->edit()->setText(text);
 }
 
 void CResizeDlgBar::OnSpinsFinished() {
-    if (logic_.SpinFinished())
+    if (logic_.SpinFinished()) {
+        emit spinPendingChanged(false);
         Recompute();
+    }
 }
 
 bool CResizeDlgBar::InputHeld() const {
@@ -463,8 +467,10 @@ bool CResizeDlgBar::InputHeld() const {
 }
 
 void CResizeDlgBar::OnTimerTick() {
-    if (logic_.TimerTick(InputHeld()))
+    if (logic_.TimerTick(InputHeld())) {
+        emit spinPendingChanged(false);
         Recompute();
+    }
 }
 
 // ---- Units ----------------------------------------------------------------------------

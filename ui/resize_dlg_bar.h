@@ -91,6 +91,8 @@ signals:
     void settingsChanged();
     // "Apply to &All" was clicked (batch mode).
     void applyToAllRequested();
+    // A run of spin steps began (true) or ended (false): views keep their picture meanwhile.
+    void spinPendingChanged(bool pending);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -5,10 +5,12 @@
 #include "ui/command_line.h"
 #include "ui/frame_layout.h"
 #include "ui/main_frame.h"
+#include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/save_dialog.h"
 #include "ui/toolbar_sets.h"
 #include "document/cormensura_doc.h"
+#include "document/preview_worker.h"
 #include "ui/cormensura_view.h"
 #include "engine/progress.h"
 #include "settings/prompt.h"
@@ -22,6 +24,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QProgressBar>
@@ -123,6 +126,50 @@ TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
     QTest::keyClick(frame.View(), Qt::Key_PageDown);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
     EXPECT_TRUE(prompt_.messages.isEmpty());
+
+    // With a panel field focused (as after typing a size) Right and Left stay the text field's;
+    // Page Up/Down and Alt+Left/Right still step.
+    CPanelSpinEdit* width = frame.SettingsPanel()->field(PanelField::Width);
+    frame.SettingsDock()->show();
+    width->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return width->edit()->hasFocus(); }));
+    width->edit()->setCursorPosition(0);
+    QTest::keyClick(width->edit(), Qt::Key_Right);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    EXPECT_EQ(width->edit()->cursorPosition(), 1);
+    QTest::keyClick(width->edit(), Qt::Key_PageUp);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("a.png"));
+    QTest::keyClick(width->edit(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
+    QTest::keyClick(width->edit(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("a.png"));
+    EXPECT_TRUE(frame.Action(kCmdNext)->text().endsWith(QStringLiteral("\tRight, PgDown, Alt+Right")))
+        << qPrintable(frame.Action(kCmdNext)->text());
+}
+
+TEST_F(MainFrame, AHeldSpinKeepsTheViewFromComputingInBetweenSizes) {
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 600);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_TRUE(frame.OpenDocumentFile(WriteImage("spin.png", 300, 200)));
+    settings_.Resize().algorithm = ResizeAlgorithm::SmartNatural;
+    frame.SettingsPanel()->UpdateFromDocument(frame.Document()->SourceInfo(), dir_.filePath("spin.png"), 1);
+    CPanelSpinEdit* width = frame.SettingsPanel()->field(PanelField::Width);
+    width->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return width->edit()->hasFocus(); }));
+    QSignalSpy started(frame.Document()->Worker(), &PreviewWorker::jobStarted);
+
+    QTest::keyPress(width, Qt::Key_Up);  // held
+    EXPECT_TRUE(frame.Document()->SpinPending());
+    frame.Document()->RefreshViews();  // any other refresh meanwhile
+    QTest::qWait(50);
+    EXPECT_EQ(started.count(), 0) << "no own-algorithm job for an in-between size";
+
+    QTest::keyRelease(width, Qt::Key_Up);
+    EXPECT_FALSE(frame.Document()->SpinPending());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 5000)) << "the final size is computed";
 }
 
 TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
