@@ -1,5 +1,6 @@
 #include "ui/orven_scroll_view.h"
 
+#include <QCoreApplication>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -31,13 +32,26 @@ int KeepCentreOnResize(int position, int total, int oldClient, int newClient) {
 COrvenScrollView::COrvenScrollView(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
-        connect(bar, &QScrollBar::sliderPressed, this, [this] { scrolling_ = true; });
-        connect(bar, &QScrollBar::sliderReleased, this, [this] {
+    // A scroll bar is operated from the press of a mouse button on it (handle, arrow or page
+    // area, held or clicked) until its release: the end of the scroll.
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
+        bar->installEventFilter(this);
+}
+
+bool COrvenScrollView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalScrollBar() || watched == verticalScrollBar()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            scrolling_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease && scrolling_) {
+            // The bar handles the release first (it ends its own repeat; with the flag cleared
+            // this filter lets the event through), then the scroll ends.
             scrolling_ = false;
+            QCoreApplication::sendEvent(watched, event);
             OnScrollEnded();
-        });
+            return true;
+        }
     }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void COrvenScrollView::OnScrollEnded() {

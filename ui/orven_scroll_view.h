@@ -46,6 +46,7 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // At the end of operating a scroll bar.
     virtual void OnScrollEnded();
 

@@ -9,6 +9,8 @@
 #include "test_environment.h"
 
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,6 +118,36 @@ TEST_F(PreviewView, LargeOutputComputesOnlyTheVisibleAreaWithItsMargin) {
     EXPECT_LE(target.width(), client.width() + 2 * kPreviewMargin + 3);
     EXPECT_LE(target.height(), client.height() + 2 * kPreviewMargin + 3);
     EXPECT_EQ(doc_.PendingRequest().area.target, target);
+}
+
+TEST_F(PreviewView, APageClickOnAScrollBarAsksForPixelsOnlyWhenTheButtonIsReleased) {
+    Open(1000, 800);
+    SetOutput(3000, 2400, 7);
+    Shot();
+    const PreviewArea first = doc_.PendingRequest().area;
+    QScrollBar* bar = view_.verticalScrollBar();
+    const int before = bar->value();
+    // Press in the page area below the handle and keep the button down: the bar scrolls.
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    option.singleStep = bar->singleStep();
+    const QPoint pageArea =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, bar).center();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, pageArea);
+    EXPECT_TRUE(view_.ScrollBarOperated());
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);  // the held button repeats
+    ASSERT_GT(bar->value(), before);
+    Shot();
+    EXPECT_EQ(doc_.PendingRequest().area, first) << "no computation while the bar is operated";
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, pageArea);
+    EXPECT_FALSE(view_.ScrollBarOperated());
+    Shot();
+    EXPECT_NE(doc_.PendingRequest().area, first) << "the end of the scroll asks for the new area";
 }
 
 TEST_F(PreviewView, DraggingPansTheView) {
