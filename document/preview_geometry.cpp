@@ -1,5 +1,7 @@
 #include "document/preview_geometry.h"
 
+#include "engine/resize_image.h"
+
 #include <algorithm>
 
 namespace orm {
@@ -44,6 +46,8 @@ OutputMapping::OutputMapping(int sourceWidth, int sourceHeight, int outputWidth,
         return;
     }
     box_ = {0, 0, sw_, sh_};
+    iw_ = ow_;
+    ih_ = oh_;
     if (crop) {
         int bw = 0, bh = 0;
         CropBoxSize(sw_, sh_, ow_, oh_, bw, bh);
@@ -51,20 +55,34 @@ OutputMapping::OutputMapping(int sourceWidth, int sourceHeight, int outputWidth,
         box_.top = (sh_ - bh) / 2;
         box_.right = box_.left + bw;
         box_.bottom = box_.top + bh;
+        // Exactly as ResizeImage crops: cover, then cut the centre.
+        engine::CoverSize(sw_, sh_, ow_, oh_, iw_, ih_);
+        offX_ = (iw_ - ow_) / 2;
+        offY_ = (ih_ - oh_) / 2;
     }
 }
 
-int OutputMapping::ToSourceX(int x) const { return box_.left + MulDiv(x, box_.width(), ow_); }
-int OutputMapping::ToSourceY(int y) const { return box_.top + MulDiv(y, box_.height(), oh_); }
-int OutputMapping::ToOutputX(int x) const { return MulDiv(x - box_.left, ow_, box_.width()); }
-int OutputMapping::ToOutputY(int y) const { return MulDiv(y - box_.top, oh_, box_.height()); }
+int OutputMapping::ToSourceX(int x) const { return MulDiv(x + offX_, sw_, iw_); }
+int OutputMapping::ToSourceY(int y) const { return MulDiv(y + offY_, sh_, ih_); }
+int OutputMapping::ToOutputX(int x) const { return MulDiv(x, iw_, sw_) - offX_; }
+int OutputMapping::ToOutputY(int y) const { return MulDiv(y, ih_, sh_) - offY_; }
 
 PixelRect OutputMapping::OutputToSource(const PixelRect& output) const {
     if (!valid())
         return {};
-    const PixelRect mapped{ToSourceX(output.left), ToSourceY(output.top), ToSourceX(output.right),
-                           ToSourceY(output.bottom)};
-    return mapped.intersected(box_);
+    const PixelRect shown = output.intersected({0, 0, ow_, oh_});
+    if (shown.isEmpty())
+        return {};
+    // In the intermediate an area that reaches an edge of the output reaches the intermediate's
+    // edge too: the strips cut away are computed with it, so a view of the whole output is
+    // resized exactly as the saved file (the whole source at the intermediate's scale).
+    const int left = shown.left <= 0 ? 0 : shown.left + offX_;
+    const int top = shown.top <= 0 ? 0 : shown.top + offY_;
+    const int right = shown.right >= ow_ ? iw_ : shown.right + offX_;
+    const int bottom = shown.bottom >= oh_ ? ih_ : shown.bottom + offY_;
+    const PixelRect mapped{MulDiv(left, sw_, iw_), MulDiv(top, sh_, ih_), MulDivUp(right, sw_, iw_),
+                           MulDivUp(bottom, sh_, ih_)};
+    return mapped.intersected({0, 0, sw_, sh_});
 }
 
 PixelRect OutputMapping::SourceToOutput(const PixelRect& source) const {
@@ -146,9 +164,8 @@ void MarkerToOutput(const PixelRect& marker, const PixelRect& image, const Outpu
         return;
     const int sx = MulDivUp(marker.left - image.left, mapping.sourceWidth(), image.width());
     const int sy = MulDivUp(marker.top - image.top, mapping.sourceHeight(), image.height());
-    const PixelRect& box = mapping.shownSource();
-    outputX = std::max(0, MulDivUp(sx - box.left, mapping.outputWidth(), box.width()));
-    outputY = std::max(0, MulDivUp(sy - box.top, mapping.outputHeight(), box.height()));
+    outputX = std::max(0, MulDivUp(sx, mapping.intermediateWidth(), mapping.sourceWidth()) - mapping.offsetX());
+    outputY = std::max(0, MulDivUp(sy, mapping.intermediateHeight(), mapping.sourceHeight()) - mapping.offsetY());
 }
 
 }  // namespace orm

@@ -30,9 +30,11 @@ void CropBoxSize(int w, int h, int outputWidth, int outputHeight, int& boxWidth,
 
 // Maps between output pixels (the outputWidth x outputHeight result) and source pixels.
 // Without crop the whole source maps onto the whole output: x * sw / ow and back x * ow / sw.
-// With crop only the centred crop box of the output's aspect is shown, so the mapping runs
-// through that box; for a view of the whole output this equals narrowing the source rectangle
-// to the crop box, and for a partial view it still shows exactly the pixels the saved file has.
+// With crop the saved file is the centre of the source resized to cover the output (the
+// intermediate of ResizeImage, CoverSize), so the mapping runs through that intermediate and the
+// output sits at its centre offset: the preview shows exactly the pixels the saved file has. An
+// area's target may then reach a little past the output's edges (whole source pixels); views
+// clip it to the output.
 class OutputMapping {
 public:
     OutputMapping() = default;
@@ -45,19 +47,27 @@ public:
     int outputHeight() const { return oh_; }
     // The part of the source the output shows: the whole source, or the crop box.
     const PixelRect& shownSource() const { return box_; }
+    // The size the source is resized to before the centre is cut out, and the output's offset
+    // in it (the output's own size and 0, 0 without crop).
+    int intermediateWidth() const { return iw_; }
+    int intermediateHeight() const { return ih_; }
+    int offsetX() const { return offX_; }
+    int offsetY() const { return offY_; }
 
     int ToSourceX(int x) const;
     int ToSourceY(int y) const;
     int ToOutputX(int x) const;
     int ToOutputY(int y) const;
 
-    // The source rectangle under an output rectangle, clipped to the shown source.
+    // The source pixels under an output rectangle (clipped to the output first; partly covered
+    // source pixels included), clipped to the source.
     PixelRect OutputToSource(const PixelRect& output) const;
     // The output rectangle a source rectangle covers (aligned to whole source pixels).
     PixelRect SourceToOutput(const PixelRect& source) const;
 
 private:
     int sw_ = 0, sh_ = 0, ow_ = 0, oh_ = 0;
+    int iw_ = 0, ih_ = 0, offX_ = 0, offY_ = 0;
     PixelRect box_;
 };
 

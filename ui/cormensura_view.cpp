@@ -112,8 +112,13 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
     if (!area.isEmpty())
         PreparePicture(area);
-    if (!picture_.isNull())
+    if (!picture_.isNull()) {
+        // In Crop mode an area may reach a little past the output's edges: show the output only.
+        painter.save();
+        painter.setClipRect(output);
         painter.drawPixmap(origin + QPoint(drawn_.target.left, drawn_.target.top), picture_);
+        painter.restore();
+    }
 
     if (area.isEmpty())
         return;

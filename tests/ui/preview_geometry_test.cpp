@@ -25,10 +25,15 @@ TEST(PreviewGeometry, CropShowsTheCentredBoxOfTheOutputAspect) {
     // 300 x 400 into 200 x 200: rows 50 .. 349.
     const OutputMapping tall(300, 400, 200, 200, true);
     EXPECT_EQ(tall.shownSource(), (PixelRect{0, 50, 300, 350}));
-    // The whole output maps onto the whole box, and a part of it onto the matching part.
-    EXPECT_EQ(wide.OutputToSource({0, 0, 200, 200}), (PixelRect{50, 0, 350, 300}));
-    EXPECT_EQ(wide.OutputToSource({100, 0, 200, 100}), (PixelRect{200, 0, 350, 150}));
-    EXPECT_EQ(wide.SourceToOutput({200, 0, 350, 150}), (PixelRect{100, 0, 200, 100}));
+    // The mapping runs through the intermediate the saved file is cut from: 400 x 300 covers
+    // 200 x 200 as 266 x 200, whose centre starts at column 33.
+    EXPECT_EQ(wide.intermediateWidth(), 266);
+    EXPECT_EQ(wide.offsetX(), 33);
+    // The whole output takes the whole source (the cut strips are computed with it) and maps onto
+    // the whole intermediate; an inner part maps onto the source pixels under it.
+    EXPECT_EQ(wide.OutputToSource({0, 0, 200, 200}), (PixelRect{0, 0, 400, 300}));
+    EXPECT_EQ(wide.SourceToOutput({0, 0, 400, 300}), (PixelRect{-33, 0, 233, 200}));
+    EXPECT_EQ(wide.OutputToSource({100, 0, 150, 100}), (PixelRect{200, 0, 276, 150}));
 }
 
 TEST(PreviewGeometry, AreaGrowsByTheMarginAndStaysInsideTheSource) {
@@ -101,6 +106,29 @@ TEST(NavigatorGeometry, MarkerMapsTheVisibleSourceAndDragsStayInsideTheFrame) {
     MarkerToOutput({50, 43, 101, 69}, image, OutputMapping(400, 200, 800, 400, false), x, y);
     EXPECT_EQ(x, 200);
     EXPECT_EQ(y, 100);
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+TEST(PreviewGeometry, TheAreaCoversTheWindowAtEveryEnlargement) {
+    // Above 100x one source pixel is larger than the margin: the area still covers every visible
+    // output pixel, in every correction mode, wherever the window lies.
+    for (const bool crop : {false, true}) {
+        for (const int scale : {2, 99, 150, 333}) {
+            const OutputMapping m(12, 9, 12 * scale, 10 * scale, crop);
+            for (int top = 0; top + 300 <= m.outputHeight(); top += 97) {
+                const PixelRect visible{5, top, 405, top + 300};
+                const PreviewArea a = AreaForVisible(visible, kPreviewMargin, m);
+                const PixelRect shown = visible.intersected({0, 0, m.outputWidth(), m.outputHeight()});
+                EXPECT_TRUE(a.target.contains(shown))
+                    << (crop ? "crop " : "") << scale << "x, window top " << top;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
 #include "document/preview_store.h"
+#include "document/preview_render.h"
 #include "document/preview_worker.h"
+#include "engine/resize_image.h"
 #include "engine/progress.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
@@ -203,6 +205,37 @@ TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
     EXPECT_EQ(log.started, 2);
 }
 
+TEST_F(DocumentPreview, BackToACachedAlgorithmDuringAComputationNeverShowsTheOtherResult) {
+    // 6 is computed and cached; 7 starts; back to 6 before 7 is done: the cache serves 6 and the
+    // result of 7, still on its way, must never replace it.
+    CORMensuraDoc doc(settings_);
+    OpenPattern(doc, 400, 300);
+    SetOutput(1600, 1200, 6);
+    WorkerLog log(doc.Worker());
+    QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(ready.wait(30000));
+    const QImage six = doc.Preview().Result();
+
+    doc.ReleasePreviewResult();
+    settings_.Resize().algorithm = ResizeAlgorithm(7);
+    doc.RequestPreview(Whole(doc));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.started == 2; }, 10000));
+    doc.ReleasePreviewResult();
+    settings_.Resize().algorithm = ResizeAlgorithm(6);
+    doc.RequestPreview(Whole(doc));
+    EXPECT_EQ(doc.Preview().Result(), six);
+    EXPECT_FALSE(doc.PreviewInFlight());
+
+    // Let the worker end the job for 7 (stopped or not) and deliver whatever it has.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.finished.size() == 2; }, 30000));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_EQ(doc.Preview().Result(), six);
+    EXPECT_EQ(doc.Preview().Computed().algorithm, ResizeAlgorithm::SmartNatural);
+}
+
 TEST_F(DocumentPreview, ScrollingBackInsideTheComputedAreaComputesNothing) {
     CORMensuraDoc doc(settings_);
     OpenPattern(doc, 120, 90);
@@ -269,6 +302,67 @@ TEST_F(DocumentPreview, OpeningAnotherImageDropsAResultStillOnItsWay) {
     QCoreApplication::processEvents();
     EXPECT_EQ(ready.count(), 0);
     EXPECT_FALSE(doc.Preview().HasResult());
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+// The preview of the whole output, area by area as the view asks for it, must hold exactly the
+// pixels ResizeImage writes, in every correction mode and with every algorithm.
+QImage PreviewOfWholeOutput(const QImage& source, int ow, int oh, ResizeAlgorithm algorithm, bool crop,
+                            int tile) {
+    const OutputMapping mapping(source.width(), source.height(), ow, oh, crop);
+    QImage out(ow, oh, QImage::Format_BGR888);
+    out.fill(Qt::magenta);
+    for (int y = 0; y < oh; y += tile) {
+        for (int x = 0; x < ow; x += tile) {
+            const PreviewArea area = AreaForVisible({x, y, x + tile, y + tile}, kPreviewMargin, mapping);
+            QImage part;
+            if (IsOwnAlgorithm(algorithm)) {
+                const engine::StopToken stop;
+                part = ComputePreviewArea(PreviewJob{source, PreviewRequest{area, ow, oh, algorithm}, 1}, stop);
+            } else {
+                part = RenderStandardArea(source, area, DrawModeForAlgorithm(algorithm));
+            }
+            if (part.isNull())
+                return {};
+            // Copy the visible tile out of the computed area.
+            for (int ty = y; ty < std::min(y + tile, oh); ++ty)
+                for (int tx = x; tx < std::min(x + tile, ow); ++tx)
+                    out.setPixel(tx, ty, part.pixel(tx - area.target.left, ty - area.target.top));
+        }
+    }
+    return out;
+}
+
+QImage Saved(const QImage& source, int ow, int oh, ResizeAlgorithm algorithm, bool crop) {
+    const engine::ConstBgrView view(source.constBits(), source.width(), source.height(), source.bytesPerLine());
+    const engine::ResizeOutcome r = engine::ResizeImage(view, ow, oh, algorithm, crop, nullptr);
+    if (r.status != engine::ResizeStatus::Ok)
+        return {};
+    return QImage(r.image.Row(0), ow, oh, r.image.Stride(), QImage::Format_BGR888).copy();
+}
+
+TEST(PreviewMatchesSaved, EveryCorrectionModeAndAlgorithm) {
+    const QImage source = test::PatternImage(160, 120);
+    struct Case {
+        int ow, oh;
+        bool crop;
+    };
+    for (const Case c : {Case{40, 80, true}, Case{300, 120, true}, Case{200, 200, true}, Case{240, 180, false},
+                         Case{70, 30, true}, Case{333, 100, false}}) {
+        for (int a = 0; a < kAlgorithmCount; ++a) {
+            const ResizeAlgorithm algorithm = *AlgorithmFromIndex(a);
+            const QImage saved = Saved(source, c.ow, c.oh, algorithm, c.crop);
+            const QImage preview = PreviewOfWholeOutput(source, c.ow, c.oh, algorithm, c.crop, 1000);
+            ASSERT_FALSE(saved.isNull());
+            ASSERT_FALSE(preview.isNull());
+            EXPECT_EQ(preview, saved) << c.ow << "x" << c.oh << (c.crop ? " crop" : "") << " algorithm " << a;
+        }
+    }
 }
 
 }  // namespace
