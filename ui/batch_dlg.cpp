@@ -1,0 +1,168 @@
+#include "ui/batch_dlg.h"
+
+#include "ui/panel_spin_edit.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace orm {
+namespace {
+
+constexpr int kMinQuality = 1;
+constexpr int kMaxQuality = 100;
+
+QString PickFolder(QWidget* parent, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, QString(), start);
+}
+
+}  // namespace
+
+CBatchDlg::CBatchDlg(const BatchSettings& settings, IPrompt& prompt, QWidget* parent)
+    : QDialog(parent), settings_(settings), prompt_(prompt), picker_(&PickFolder) {
+    setWindowTitle(QStringLiteral("Batch Settings"));
+    setObjectName(QStringLiteral("batchSettingsDialog"));
+    if (settings_.outputFolder.isEmpty())
+        settings_.outputFolder = DefaultOutputFolder();
+    BuildControls();
+    FillControls();
+}
+
+QLineEdit* CBatchDlg::qualityEdit() const { return quality_->edit(); }
+
+void CBatchDlg::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* folderGroup = new QGroupBox(QStringLiteral("Output folder"), this);
+    auto* folderLayout = new QGridLayout(folderGroup);
+    folder_ = new QLineEdit(folderGroup);
+    browse_ = new QPushButton(QStringLiteral("&Browse..."), folderGroup);
+    newName_ = new QCheckBox(QStringLiteral("&Generate new name (e.g. FILE_RESIZED_TO_320X200 )"), folderGroup);
+    sameFolder_ = new QCheckBox(QStringLiteral("&Save in initial folder with new name (e.g. FILE_RESIZED_TO_320X200 )"),
+                                folderGroup);
+    folderLayout->addWidget(folder_, 0, 0);
+    folderLayout->addWidget(browse_, 0, 1);
+    folderLayout->addWidget(newName_, 1, 0, 1, 2);
+    folderLayout->addWidget(sameFolder_, 2, 0, 1, 2);
+    layout->addWidget(folderGroup);
+
+    auto* lower = new QHBoxLayout;
+    auto* existsGroup = new QGroupBox(QStringLiteral("If file already exists"), this);
+    auto* existsLayout = new QVBoxLayout(existsGroup);
+    overwrite_ = new QButtonGroup(this);
+    const char* labels[kOverwriteMethodCount] = {"&Skip", "&Overwrite", "Save with &unique name"};
+    for (int i = 0; i < kOverwriteMethodCount; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(labels[i]), existsGroup);
+        overwrite_->addButton(radio, i);
+        existsLayout->addWidget(radio);
+    }
+    lower->addWidget(existsGroup);
+
+    auto* formatLayout = new QGridLayout;
+    formatLayout->addWidget(new QLabel(QStringLiteral("Output format:"), this), 0, 0);
+    format_ = new QComboBox(this);
+    // The five formats of the list first (stored indices keep their meaning), then the others
+    // the encoders write.
+    for (const OutputFormat& f : OutputFormats())
+        format_->addItem(QString::fromLatin1(f.listText));
+    formatLayout->addWidget(format_, 0, 1);
+    auto* qualityLabel = new QLabel(QStringLiteral("JPEG &quality:"), this);
+    quality_ = new CPanelSpinEdit(this);
+    qualityLabel->setBuddy(quality_);
+    formatLayout->addWidget(qualityLabel, 1, 0);
+    formatLayout->addWidget(quality_, 1, 1);
+    formatLayout->setRowStretch(2, 1);
+    lower->addLayout(formatLayout);
+    layout->addLayout(lower);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &CBatchDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CBatchDlg::reject);
+    connect(browse_, &QPushButton::clicked, this, &CBatchDlg::OnBrowse);
+    connect(sameFolder_, &QCheckBox::toggled, this, [this](bool on) {
+        settings_.sameFolder = on ? 1 : 0;
+        UpdateEnabling();
+    });
+    connect(quality_, &CPanelSpinEdit::stepRequested, this, [this](int delta) {
+        bool ok = false;
+        const int q = quality_->edit()->text().trimmed().toInt(&ok);
+        const int next = std::clamp(ok ? q + delta : settings_.jpegQuality, kMinQuality, kMaxQuality);
+        quality_->edit()->setText(QString::number(next));
+    });
+}
+
+void CBatchDlg::FillControls() {
+    folder_->setText(settings_.outputFolder);
+    newName_->setChecked(settings_.newName != 0);
+    sameFolder_->setChecked(settings_.sameFolder != 0);
+    if (QAbstractButton* b = overwrite_->button(settings_.overwriteMethod))
+        b->setChecked(true);
+    format_->setCurrentIndex(std::clamp(settings_.outputFormat, 0, format_->count() - 1));
+    quality_->edit()->setText(QString::number(settings_.jpegQuality));
+    UpdateEnabling();
+}
+
+void CBatchDlg::UpdateEnabling() {
+    // The folder and the new-name switch belong to the output folder; a disabled switch keeps
+    // its value, and that value still applies.
+    const bool ownFolder = !sameFolder_->isChecked();
+    folder_->setEnabled(ownFolder);
+    browse_->setEnabled(ownFolder);
+    newName_->setEnabled(ownFolder);
+}
+
+void CBatchDlg::OnBrowse() {
+    QString picked = picker_(this, folder_->text());
+    if (picked.isEmpty())
+        return;
+    if (!picked.endsWith(QLatin1Char('/')))
+        picked += QLatin1Char('/');
+    settings_.outputFolder = picked;
+    folder_->setText(picked);
+}
+
+void CBatchDlg::accept() {
+    bool ok = false;
+    const int quality = quality_->edit()->text().trimmed().toInt(&ok);
+    if (!ok || quality < kMinQuality || quality > kMaxQuality) {
+        prompt_.Warning(QStringLiteral("Enter an integer between %1 and %2.").arg(kMinQuality).arg(kMaxQuality));
+        quality_->setFocus();
+        quality_->edit()->selectAll();
+        return;
+    }
+    settings_.jpegQuality = quality;
+    settings_.outputFolder = folder_->text();
+    settings_.newName = newName_->isChecked() ? 1 : 0;
+    settings_.sameFolder = sameFolder_->isChecked() ? 1 : 0;
+    settings_.overwriteMethod = std::max(0, overwrite_->checkedId());
+    settings_.outputFormat = std::max(0, format_->currentIndex());
+    QDialog::accept();
+}
+
+bool RunBatchSettingsDialog(BatchSettings& settings, IPrompt& prompt, QWidget* parent) {
+    CBatchDlg dialog(settings, prompt, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    BatchSettings accepted = dialog.settings();
+    // The dialog is closed; the folder questions that follow only inform, the run goes ahead.
+    if (!accepted.sameFolder)
+        accepted.outputFolder = AcceptOutputFolder(accepted.outputFolder, prompt);
+    settings = accepted;
+    return true;
+}
+
+}  // namespace orm

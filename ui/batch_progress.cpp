@@ -1,0 +1,120 @@
+#include "ui/batch_progress.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace orm {
+
+CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options, IPrompt& prompt,
+                               QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Batch processing"));
+    setObjectName(QStringLiteral("batchProgressDialog"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("status"));
+    log_ = new QPlainTextEdit(this);
+    log_->setObjectName(QStringLiteral("log"));
+    log_->setReadOnly(true);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setMinimumSize(460, 200);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, kBatchProgressRange);  // 90, not 100
+    progress_->setValue(0);
+    progress_->hide();
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setAutoDefault(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(progress_, 1);
+    bottom->addStretch();
+    bottom->addWidget(cancel_);
+    layout->addWidget(status_);
+    layout->addWidget(log_, 1);
+    layout->addLayout(bottom);
+    connect(cancel_, &QPushButton::clicked, this, &CBatchProgress::OnCancelClicked);
+
+    runner_ = std::make_unique<BatchRunner>(std::move(entries), std::move(options), *this, &prompt);
+}
+
+CBatchProgress::~CBatchProgress() {
+    // The runner cancels and waits for its worker; nothing is delivered to this dialog afterwards.
+    runner_.reset();
+}
+
+void CBatchProgress::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (started_)
+        return;
+    started_ = true;
+    running_ = true;
+    runner_->Start();
+}
+
+void CBatchProgress::Report(const BatchReport& report) {
+    QMetaObject::invokeMethod(this, [this, report] { OnReport(report); }, Qt::QueuedConnection);
+}
+
+void CBatchProgress::Progress(int position) {
+    QMetaObject::invokeMethod(this, [this, position] { progress_->setValue(position); }, Qt::QueuedConnection);
+}
+
+void CBatchProgress::Finished(const BatchRunSummary& summary) {
+    QMetaObject::invokeMethod(this, [this, summary] { OnFinished(summary); }, Qt::QueuedConnection);
+}
+
+void CBatchProgress::OnReport(const BatchReport& report) {
+    status_->setText(report.StatusText());
+    progress_->setValue(0);
+    progress_->setVisible(report.ShowsProgress());
+    const QString entry = report.LogText();
+    logText_ += entry;
+    // Appended at the end (never the whole text again), and the end kept in view.
+    QString shown = entry;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor end = log_->textCursor();
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown + QLatin1Char('\n'));
+    log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
+}
+
+void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
+    summary_ = summary;
+    running_ = false;
+    runner_->Wait();
+    cancel_->setText(DoneText());
+    progress_->hide();
+    emit runFinished();
+}
+
+void CBatchProgress::OnCancelClicked() {
+    if (running_)
+        runner_->Cancel();  // the worker stops at its next check; the dialog stays open
+    else
+        accept();
+}
+
+void CBatchProgress::reject() {
+    if (running_) {
+        runner_->Cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+void CBatchProgress::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        runner_->Cancel();
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+}  // namespace orm
