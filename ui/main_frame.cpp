@@ -47,8 +47,9 @@ constexpr int kSplitterNode = 0;
 
 
 const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
-    "Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
+    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp);;"
+    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files (*.gif);;"
+    "PNG Files (*.png);;WebP Files (*.webp)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -445,7 +446,7 @@ void CMainFrame::OnResizeAndSave() {
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
         // The writers know only these five types; say so rather than return without a word.
-        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
+        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .jpeg, .tif, .tiff, .bmp, .gif or .png.").arg(path));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
