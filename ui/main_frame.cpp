@@ -1,5 +1,6 @@
 #include "ui/main_frame.h"
 
+#include "ui/dropped_files.h"
 #include "ui/frame_layout.h"
 #include "ui/save_dialog.h"
 #include "ui/toolbar_sets.h"
@@ -16,11 +17,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QFileDialog>
@@ -66,6 +71,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     : QMainWindow(parent), settings_(settings), store_(store) {
     setObjectName(QStringLiteral("mainFrame"));
     InitGuiResources();
+    setAcceptDrops(true);
     doc_ = new CORMensuraDoc(settings_, this);
     if (store_)
         recentFiles_ = store_->RecentFiles();
@@ -162,6 +168,10 @@ void CMainFrame::CreateActions() {
     QAction* loadSettings = MakeAction(kCmdLoadSettings, QStringLiteral("&Load settings..."));
     connect(loadSettings, &QAction::triggered, this, &CMainFrame::OnLoadSettings);
 
+    QAction* paste = MakeAction(kCmdPaste, QStringLiteral("&Paste"), QKeySequence::Paste);
+    paste->setStatusTip(QStringLiteral("Open the image files copied in a file manager"));
+    connect(paste, &QAction::triggered, this, &CMainFrame::OnPaste);
+
     QAction* exit = MakeAction(kCmdExit, QStringLiteral("E&xit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -170,7 +180,7 @@ void CMainFrame::CreateActions() {
     QAction* about = MakeAction(kCmdAbout, QStringLiteral("&About..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
 
-    for (QAction* a : {open, save, next, previous})
+    for (QAction* a : {open, save, next, previous, paste})
         a->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -210,6 +220,9 @@ void CMainFrame::CreateMenus() {
         Action(kCmdLoadSettings)->setEnabled(CanLoadSettings());
     });
     UpdateRecentMenu();
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(Action(kCmdPaste));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* toolbar = toolbar_->toggleViewAction();
@@ -420,6 +433,35 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
     UpdateTitle();
     UpdateCommandStates();
     return ok;
+}
+
+void CMainFrame::OpenFiles(const QStringList& paths) {
+    if (!paths.isEmpty())
+        OpenDocumentFile(paths.first());
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedImageFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedImageFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    // The files stay where they are: the drop only names them. They are opened once the drag
+    // has ended, so a message about a file does not hold the file manager's drag.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    QMetaObject::invokeMethod(this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnPaste() {
+    const QStringList files = DroppedImageFiles(QGuiApplication::clipboard()->mimeData());
+    if (files.isEmpty())
+        statusBar()->showMessage(QStringLiteral("The clipboard holds no image files."), 5000);
+    else
+        OpenFiles(files);
 }
 
 void CMainFrame::OnOpen() {
