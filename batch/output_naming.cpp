@@ -91,7 +91,7 @@ QString UnwritableOutputReason(const QString& path) {
         return {};
     const QString extension = SplitPath(path).extension;
     if (mime.isEmpty()) {
-        const QString written = QStringLiteral("only .jpg, .tif, .bmp, .png and .gif files are written");
+        const QString written = QStringLiteral("only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
         return extension.isEmpty() ? QStringLiteral("the output name has no extension: %1").arg(written)
                                    : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
     }

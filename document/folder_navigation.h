@@ -1,6 +1,6 @@
 #pragma once
-// Stepping to the next or previous image of a folder: the navigable files (.jpg, .tif, .bmp,
-// .png), minus the files that already failed during this step, with wrap-around.
+// Stepping to the next or previous image of a folder: the navigable files (IsNavigableImage: no
+// GIF files), minus the files that already failed during this step, with wrap-around.
 
 #include <QString>
 #include <QStringList>

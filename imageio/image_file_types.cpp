@@ -28,31 +28,36 @@ QString PathExtension(const QString& path) {
     return dot < 0 ? QString() : name.mid(dot);
 }
 
+const QStringList& ImageFileExtensions() {
+    static const QStringList extensions{
+        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"), QStringLiteral(".tif"),
+        QStringLiteral(".tiff"), QStringLiteral(".bmp"), QStringLiteral(".gif"), QStringLiteral(".png"),
+        QStringLiteral(".webp")};
+    return extensions;
+}
+
 bool IsSupportedImage(const QString& path) {
-    const QString ext = PathExtension(path).toLower();
-    return ext.size() >= 4 && QStringLiteral(".tif;.gif;.bmp;.jpg;.png").contains(ext);
+    const QString ext = PathExtension(path);
+    return !ext.isEmpty() && ImageFileExtensions().contains(ext, Qt::CaseInsensitive);
 }
 
 bool IsNavigableImage(const QString& fileName) {
     const QString ext = PathExtension(fileName);
-    for (const char* e : {".jpg", ".tif", ".bmp", ".png"})
-        if (ext.compare(QLatin1String(e), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return IsSupportedImage(fileName) && ext.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0;
 }
 
 QString MimeTypeForOutputPath(const QString& path) {
-    const QString ext = PathExtension(path).toUpper();
-    if (ext == QLatin1String(".JPG"))
-        return QStringLiteral("image/jpeg");
-    if (ext == QLatin1String(".BMP"))
-        return QStringLiteral("image/bmp");
-    if (ext == QLatin1String(".GIF"))
-        return QStringLiteral("image/gif");
-    if (ext == QLatin1String(".TIF"))
-        return QStringLiteral("image/tiff");
-    if (ext == QLatin1String(".PNG"))
-        return QStringLiteral("image/png");
+    static const struct {
+        const char* extension;
+        const char* mimeType;
+    } kWritten[] = {
+        {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"}, {".bmp", "image/bmp"},
+        {".gif", "image/gif"},  {".tif", "image/tiff"},  {".tiff", "image/tiff"}, {".png", "image/png"},
+    };
+    const QString ext = PathExtension(path);
+    for (const auto& w : kWritten)
+        if (ext.compare(QLatin1String(w.extension), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(w.mimeType);
     return {};
 }
 

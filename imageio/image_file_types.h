@@ -3,21 +3,26 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace orm {
 
 // The extension of a path: from the last dot of its file name ("" when there is none).
 QString PathExtension(const QString& path);
 
-// Command line, browser and batch list: the lower-cased extension is at least 4 characters long
-// and occurs in ".tif;.gif;.bmp;.jpg;.png" (so .jpeg and .tiff are not image files here).
+// The extensions of the image files the program opens, lower case with the dot: .jpg .jpeg .jpe
+// .tif .tiff .bmp .gif .png .webp (WebP is read by Qt's image formats plugin).
+const QStringList& ImageFileExtensions();
+
+// Command line, Open dialog, drops, browser and batch list: the extension is one of
+// ImageFileExtensions(), case ignored.
 bool IsSupportedImage(const QString& path);
 
-// Next/previous file in a folder: .jpg, .tif, .bmp or .png, case ignored (GIF files are skipped).
+// Next/previous file in a folder: the same extensions without .gif (GIF files are skipped).
 bool IsNavigableImage(const QString& fileName);
 
-// The MIME type of an output path by its upper-cased extension (".JPG", ".BMP", ".GIF", ".TIF",
-// ".PNG"); empty for any other extension.
+// The MIME type of an output path by its extension, case ignored: .jpg .jpeg .jpe "image/jpeg",
+// .tif .tiff "image/tiff", .bmp, .gif, .png; empty for any other extension.
 QString MimeTypeForOutputPath(const QString& path);
 
 struct ImageEncoder {

@@ -44,8 +44,12 @@ QString HelpFilePath(const QString& executablePath) {
     const QFileInfo info(executablePath);
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > 0 ? name.left(dot) : name;
-    return info.dir().filePath(base + QStringLiteral(".html"));
+    const QString page = (dot > 0 ? name.left(dot) : name) + QStringLiteral(".html");
+    const QString beside = info.dir().filePath(page);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(info.dir().filePath(QStringLiteral("../share/ormensura/") + page));
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 QString AboutVersionText(const QString& version) {

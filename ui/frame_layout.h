@@ -33,8 +33,9 @@ std::optional<PaneSizes> ParsePanes(const QString& text);
 // The frame's title: the document's file name, or the bare application title.
 QString FrameTitle(const QString& documentPath, bool browseMode = false);
 
-// The help page beside the program: the executable's path with its extension replaced by
-// ".html" (a program without an extension gets ".html" appended).
+// The help page: the executable's path with its extension replaced by ".html" (a program without
+// an extension gets ".html" appended) when that exists (the build tree), else the installed copy
+// "<exe folder>/../share/ormensura/<name>.html" when that exists, else the first.
 QString HelpFilePath(const QString& executablePath);
 
 // "ORVEN Mensura v. %d.%d.%d.%d" of a version text "a.b.c.d" (missing parts are 0).

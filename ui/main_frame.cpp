@@ -1,5 +1,6 @@
 #include "ui/main_frame.h"
 
+#include "ui/dropped_files.h"
 #include "ui/frame_layout.h"
 #include "ui/save_dialog.h"
 #include "ui/toolbar_sets.h"
@@ -16,11 +17,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QFileDialog>
@@ -47,8 +52,9 @@ constexpr int kSplitterNode = 0;
 
 
 const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
-    "Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
+    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp);;"
+    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files (*.gif);;"
+    "PNG Files (*.png);;WebP Files (*.webp)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -65,6 +71,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     : QMainWindow(parent), settings_(settings), store_(store) {
     setObjectName(QStringLiteral("mainFrame"));
     InitGuiResources();
+    setAcceptDrops(true);
     doc_ = new CORMensuraDoc(settings_, this);
     if (store_)
         recentFiles_ = store_->RecentFiles();
@@ -161,6 +168,10 @@ void CMainFrame::CreateActions() {
     QAction* loadSettings = MakeAction(kCmdLoadSettings, QStringLiteral("&Load settings..."));
     connect(loadSettings, &QAction::triggered, this, &CMainFrame::OnLoadSettings);
 
+    QAction* paste = MakeAction(kCmdPaste, QStringLiteral("&Paste"), QKeySequence::Paste);
+    paste->setStatusTip(QStringLiteral("Open the image files copied in a file manager"));
+    connect(paste, &QAction::triggered, this, &CMainFrame::OnPaste);
+
     QAction* exit = MakeAction(kCmdExit, QStringLiteral("E&xit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -169,7 +180,7 @@ void CMainFrame::CreateActions() {
     QAction* about = MakeAction(kCmdAbout, QStringLiteral("&About..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
 
-    for (QAction* a : {open, save, next, previous})
+    for (QAction* a : {open, save, next, previous, paste})
         a->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -209,6 +220,9 @@ void CMainFrame::CreateMenus() {
         Action(kCmdLoadSettings)->setEnabled(CanLoadSettings());
     });
     UpdateRecentMenu();
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(Action(kCmdPaste));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* toolbar = toolbar_->toggleViewAction();
@@ -421,6 +435,35 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
     return ok;
 }
 
+void CMainFrame::OpenFiles(const QStringList& paths) {
+    if (!paths.isEmpty())
+        OpenDocumentFile(paths.first());
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedImageFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedImageFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    // The files stay where they are: the drop only names them. They are opened once the drag
+    // has ended, so a message about a file does not hold the file manager's drag.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    QMetaObject::invokeMethod(this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnPaste() {
+    const QStringList files = DroppedImageFiles(QGuiApplication::clipboard()->mimeData());
+    if (files.isEmpty())
+        statusBar()->showMessage(QStringLiteral("The clipboard holds no image files."), 5000);
+    else
+        OpenFiles(files);
+}
+
 void CMainFrame::OnOpen() {
     const QString folder = doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
@@ -445,7 +488,7 @@ void CMainFrame::OnResizeAndSave() {
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
         // The writers know only these five types; say so rather than return without a word.
-        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .tif, .bmp, .gif or .png.").arg(path));
+        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .jpeg, .tif, .tiff, .bmp, .gif or .png.").arg(path));
         return;
     }
     if (!doc_->StartResizeAndSave(path))

@@ -41,6 +41,9 @@ public:
 
     // Opens an image as the document (the command line, Open, the recent files).
     bool OpenDocumentFile(const QString& path);
+    // Image files dropped on the window, pasted or named by a file manager: one opens as the
+    // document; of several, until the batch list takes them, the first.
+    void OpenFiles(const QStringList& paths);
     // Files named on the command line beyond the first: kept for the batch list.
     void SetCommandLineBatch(const QStringList& files) { commandLineBatch_ = files; }
     const QStringList& CommandLineBatch() const { return commandLineBatch_; }
@@ -78,6 +81,7 @@ public slots:
     void OnPrevious();
     void OnSaveSettings();
     void OnLoadSettings();
+    void OnPaste();
     void OnHelpTopics();
     void OnAbout();
     // The settings panel changed the resize settings.
@@ -88,6 +92,8 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* MakeAction(int command, const QString& text, const QKeySequence& shortcut = {});

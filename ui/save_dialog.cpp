@@ -6,7 +6,8 @@ namespace orm::gui {
 namespace {
 
 const QString kSaveFilter = QStringLiteral(
-    "JPEG Files (*.jpg);;TIFF Files (*.tif);;Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)");
+    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files (*.gif);;"
+    "PNG Files (*.png)");
 
 }  // namespace
 
@@ -14,8 +15,10 @@ QString FilterSuffix(const QString& filter) {
     const qsizetype star = filter.indexOf(QLatin1String("*."));
     if (star < 0)
         return {};
-    const qsizetype end = filter.indexOf(QLatin1Char(')'), star);
-    return filter.mid(star + 2, end < 0 ? -1 : end - star - 2);
+    qsizetype end = star + 2;
+    while (end < filter.size() && filter[end] != QLatin1Char(')') && filter[end] != QLatin1Char(' '))
+        ++end;
+    return filter.mid(star + 2, end - star - 2);
 }
 
 void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {

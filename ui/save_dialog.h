@@ -9,7 +9,8 @@ class QFileDialog;
 
 namespace orm::gui {
 
-// The extension of a save-dialog filter such as "JPEG Files (*.jpg)", without the dot ("jpg").
+// The first extension of a save-dialog filter such as "JPEG Files (*.jpg *.jpeg)", without the
+// dot ("jpg").
 QString FilterSuffix(const QString& filter);
 
 // Sets up dialog for choosing an output file in folder (may be empty).

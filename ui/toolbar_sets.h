@@ -28,6 +28,7 @@ enum FrameCommandId : int {
     kCmdHelpTopics = 57670,
     kCmdAbout = 57664,
     kCmdExit = 57665,
+    kCmdPaste = 57637,
     kCmdRecentFirst = 57616,  // the recent-file entries: 57616 .. 57619
     // Commands of running jobs.
     kCmdProgressChanged = 32838,

@@ -254,7 +254,7 @@ const char* ResizeUsage() {
            "                            program's settings, else ~/Pictures/Resized_Images/)\n"
            "  --new-name                append _RESIZED_TO_<W>x<H> to the name\n"
            "  --format keep|jpg|tif|bmp|png|gif  output type (default keep: the input's extension;\n"
-           "                            only .jpg .tif .bmp .png .gif are written)\n"
+           "                            .jpg .jpeg .jpe .tif .tiff .bmp .png .gif are written)\n"
            "  --quality N               JPEG quality 1..100 (default 75)\n"
            "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the old\n"
            "                            file is replaced only by a complete new one; unique adds _N)\n"

@@ -194,18 +194,19 @@ TEST_F(Runner, AMissingOutputFolderIsToldThroughThePromptAndStops) {
 
 TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     // Same folder, no new name, keep the format, overwrite: the output is the input itself. No
-    // encoder writes ".jpeg" outputs, so the save fails - after which the original must remain.
-    test::WriteImage(In("photo.jpeg"), 30, 20);
-    const QByteArray original = test::FileBytes(In("photo.jpeg"));
+    // encoder writes ".pcx" outputs, so the save fails - after which the original must remain.
+    test::WriteImage(In("photo.png"), 30, 20);
+    ASSERT_TRUE(QFile::rename(In("photo.png"), In("photo.pcx")));  // a PNG under a name no encoder writes
+    const QByteArray original = test::FileBytes(In("photo.pcx"));
     ASSERT_FALSE(original.isEmpty());
     options.settings.sameFolder = 1;
-    Run({Entry(In("photo.jpeg"), 15, 10), Entry(In("photo.jpeg"), 15, 10)});
+    Run({Entry(In("photo.pcx"), 15, 10), Entry(In("photo.pcx"), 15, 10)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
-    EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.jpeg") + "!");
+    EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.pcx") + "!");
     EXPECT_EQ(recorder.reports[1].reason,
-              "no encoder writes \".jpeg\" files: only .jpg, .tif, .bmp, .png and .gif files are written");
-    EXPECT_EQ(test::FileBytes(In("photo.jpeg")), original);
-    EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpeg"});
+              "no encoder writes \".pcx\" files: only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
+    EXPECT_EQ(test::FileBytes(In("photo.pcx")), original);
+    EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden), QStringList{"photo.pcx"});
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::CantWrite);
 }
 

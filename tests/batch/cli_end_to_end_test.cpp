@@ -128,15 +128,18 @@ TEST_F(Cli, DryRunNamesOutputsAsTheRunWillWhenTwoInputsShareAName) {
 }
 
 TEST_F(Cli, DryRunStopsWhereTheRunWouldAtAnOutputNoEncoderWrites) {
-    // Keeping the format of a .tiff input names a ".tiff" output, which no encoder writes: the
+    // Keeping the format of a .pcx input names a ".pcx" output, which no encoder writes: the
     // run stops there after writing the files before it, and the plan says so.
-    const QStringList args{"resize", Corpus("hopper.gif"), Corpus("Reagan.tiff"), Corpus("Canon_40D.jpg"),
+    ASSERT_TRUE(QDir(dir.path()).mkpath("in"));
+    const QString pcx = dir.path() + "/in/Reagan.pcx";  // a TIFF under a name no encoder writes
+    ASSERT_TRUE(QFile::copy(Corpus("Reagan.tiff"), pcx));
+    const QStringList args{"resize", Corpus("hopper.gif"), pcx, Corpus("Canon_40D.jpg"),
                            "--width", "20", "-o", Out()};
     const Result dry = Run(args + QStringList{"--dry-run"});
     EXPECT_EQ(dry.status, 3);
     EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).size(), 1) << dry.out.toStdString();
-    EXPECT_TRUE(dry.err.contains(Corpus("Reagan.tiff") + ": can't write " + Out("Reagan.tiff") +
-                                 ": no encoder writes \".tiff\" files"))
+    EXPECT_TRUE(dry.err.contains(pcx + ": can't write " + Out("Reagan.pcx") +
+                                 ": no encoder writes \".pcx\" files"))
         << dry.err.toStdString();
     EXPECT_TRUE(OutFiles().isEmpty());
 

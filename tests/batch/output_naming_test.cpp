@@ -95,7 +95,9 @@ TEST_F(Naming, OutputsThatCannotBeEncodedSayWhy) {
     EXPECT_TRUE(UnwritableOutputReason(Out("a.JPG")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.png")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.gif")).isEmpty());
-    EXPECT_TRUE(UnwritableOutputReason(Out("a.tiff")).startsWith("no encoder writes \".tiff\" files"));
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.tiff")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.Jpeg")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.webp")).startsWith("no encoder writes \".webp\" files"));
     EXPECT_TRUE(UnwritableOutputReason(Out("a")).startsWith("the output name has no extension"));
 }
 

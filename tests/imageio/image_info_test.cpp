@@ -141,23 +141,30 @@ TEST(PictureDate, FromFiles) {
 }
 
 TEST(ImageFileTypes, ExtensionRules) {
-    EXPECT_TRUE(IsSupportedImage("/x/a.JPG"));
-    EXPECT_TRUE(IsSupportedImage("b.gif"));
-    EXPECT_FALSE(IsSupportedImage("c.jpeg"));
-    EXPECT_FALSE(IsSupportedImage("d.jp"));
-    EXPECT_FALSE(IsSupportedImage("/some.dir/noext"));
-    EXPECT_FALSE(IsSupportedImage("e.tiff"));
+    // The long spellings are image files wherever the short ones are, in any case.
+    for (const char* name : {"/x/a.JPG", "b.gif", "c.jpeg", "c.JPE", "e.tiff", "f.Webp", "g.png", "h.bmp"})
+        EXPECT_TRUE(IsSupportedImage(name)) << name;
+    // Only the extension after the last dot counts, and it must match a whole extension.
+    for (const char* name : {"d.jp", "/some.dir/noext", "x.tif;", "x.jpgx", "x.", "jpg", "a.jpg.txt", ".hidden"})
+        EXPECT_FALSE(IsSupportedImage(name)) << name;
 
     EXPECT_TRUE(IsNavigableImage("a.Png"));
     EXPECT_TRUE(IsNavigableImage("a.tif"));
+    EXPECT_TRUE(IsNavigableImage("a.jpeg"));
+    EXPECT_TRUE(IsNavigableImage("a.TIFF"));
+    EXPECT_TRUE(IsNavigableImage("a.webp"));
     EXPECT_FALSE(IsNavigableImage("a.gif"));
-    EXPECT_FALSE(IsNavigableImage("a.jpeg"));
+    EXPECT_FALSE(IsNavigableImage("a.GIF"));
+    EXPECT_FALSE(IsNavigableImage("a.txt"));
 
     EXPECT_EQ(MimeTypeForOutputPath("photo.jpg"), "image/jpeg");
     EXPECT_EQ(MimeTypeForOutputPath("photo.JPG"), "image/jpeg");
-    EXPECT_EQ(MimeTypeForOutputPath("photo.jpeg"), "");
-    EXPECT_EQ(MimeTypeForOutputPath("scan.tiff"), "");
+    EXPECT_EQ(MimeTypeForOutputPath("photo.jpeg"), "image/jpeg");
+    EXPECT_EQ(MimeTypeForOutputPath("photo.Jpe"), "image/jpeg");
+    EXPECT_EQ(MimeTypeForOutputPath("scan.tiff"), "image/tiff");
+    EXPECT_EQ(MimeTypeForOutputPath("scan.TIF"), "image/tiff");
     EXPECT_EQ(MimeTypeForOutputPath("a.Gif"), "image/gif");
+    EXPECT_EQ(MimeTypeForOutputPath("a.webp"), "");  // read, not written
     EXPECT_EQ(MimeTypeForOutputPath("dir.tif/file"), "");
 
     for (const char* mime : {"image/jpeg", "image/bmp", "image/gif", "image/tiff", "image/png"}) {

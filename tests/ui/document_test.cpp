@@ -234,7 +234,7 @@ TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     settings_.Resize().width = 20;
     settings_.Resize().height = 15;
-    const QString existing = WriteBytes("photo.jpeg", "keep me");
+    const QString existing = WriteBytes("photo.pcx", "keep me");
     EXPECT_FALSE(doc.ResizeAndSave(existing));
     QFile f(existing);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -310,14 +310,16 @@ TEST(SaveDialog, BareNameTakesTheChosenTypeBeforeTheReplaceQuestion) {
     ASSERT_EQ(dialog.selectedNameFilter(), QStringLiteral("PNG Files (*.png)"));
     dialog.selectFile(QStringLiteral("other"));
     EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("other.png")});
-    EXPECT_EQ(FilterSuffix(QStringLiteral("TIFF Files (*.tif)")), QStringLiteral("tif"));
+    EXPECT_EQ(FilterSuffix(QStringLiteral("TIFF Files (*.tif *.tiff)")), QStringLiteral("tif"));
+    EXPECT_EQ(FilterSuffix(QStringLiteral("PNG Files (*.png)")), QStringLiteral("png"));
     EXPECT_EQ(FilterSuffix(QStringLiteral("All")), QString());
 }
 
 TEST(CommandLineRules, SupportedFilesSwitchesAndTheRest) {
-    const CommandLine cl = ParseCommandLine({"a.JPG", "b.gif", "c.jpeg", "d.jp", "--version", "-x", "--", "--e.png"});
-    EXPECT_EQ(cl.files, (QStringList{"a.JPG", "b.gif", "--e.png"}));
-    EXPECT_EQ(cl.ignored, (QStringList{"c.jpeg", "d.jp"}));
+    const CommandLine cl =
+        ParseCommandLine({"a.JPG", "b.gif", "c.jpeg", "d.jp", "--version", "-x", "--", "--e.png", "f.TIFF"});
+    EXPECT_EQ(cl.files, (QStringList{"a.JPG", "b.gif", "c.jpeg", "--e.png", "f.TIFF"}));
+    EXPECT_EQ(cl.ignored, (QStringList{"d.jp"}));
     EXPECT_TRUE(cl.version);
     EXPECT_FALSE(cl.help);
     EXPECT_EQ(cl.unknownSwitches, QStringList{"-x"});
