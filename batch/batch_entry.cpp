@@ -1,15 +1,13 @@
 #include "batch/batch_entry.h"
 
-#include "metadata/byte_source.h"
+#include "imageio/file_reader.h"
 #include "imageio/image_loader.h"
+#include "metadata/byte_source.h"
 #include "metadata/image_resolution.h"
 #include "settings/size_math.h"
 
-#include <QFile>
-#include <QImageReader>
-
 #include <algorithm>
-#include <filesystem>
+#include <span>
 
 namespace orm {
 
@@ -22,31 +20,27 @@ BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path) {
     return e;
 }
 
-std::optional<ImageProbe> ProbeImage(const QString& path) {
+std::optional<ImageProbe> ProbeImage(const QString& path, QString* error) {
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, error))
+        return std::nullopt;
+    const std::optional<ImageHeader> header = ReadImageHeader(bytes, error);
+    if (!header)
+        return std::nullopt;
     ImageProbe probe;
-    {
-        QImageReader reader(path);
-        reader.setAutoTransform(false);
-        if (!reader.canRead())
-            return std::nullopt;
-        const QSize size = reader.size();
-        if (size.isValid() && !size.isEmpty()) {
-            probe.width = size.width();
-            probe.height = size.height();
-        }
-    }
-    if (probe.width <= 0) {
-        std::optional<SourceImage> decoded = LoadSourceImage(path);
+    if (header->size.width() > 0 && header->size.height() > 0) {
+        probe.width = header->size.width();
+        probe.height = header->size.height();
+    } else {
+        const std::optional<SourceImage> decoded = DecodeSourceImage(bytes, error);
         if (!decoded)
             return std::nullopt;
         probe.width = decoded->width();
         probe.height = decoded->height();
-        probe.dpiX = decoded->dpiX;
-        return probe;
     }
-    const FileByteSource file(std::filesystem::path(QFile::encodeName(path).toStdString()));
-    if (file.IsOpen())
-        probe.dpiX = ReadImageResolution(file).dpiX;
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    probe.dpiX = ReadImageResolution(source).dpiX;
     return probe;
 }
 

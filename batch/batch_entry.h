@@ -36,9 +36,9 @@ struct ImageProbe {
 };
 
 // Reads the size and the stated resolution of an image file without decoding its pixels
-// (falling back to a full decode for formats whose header gives no size). None when the file
-// is not an image the program reads.
-std::optional<ImageProbe> ProbeImage(const QString& path);
+// (falling back to a full decode for formats whose header gives no size). None, with the reason
+// in error, when the file is not an image the program reads (or not a regular file).
+std::optional<ImageProbe> ProbeImage(const QString& path, QString* error = nullptr);
 
 // Current-settings mode: percent of the image (rounded half up) when percent input is on and
 // both percents are positive; the current box when the image is unknown or the correction is not

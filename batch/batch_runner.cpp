@@ -1,13 +1,20 @@
 #include "batch/batch_runner.h"
 
 #include "batch/output_naming.h"
+#include "engine/memory_budget.h"
+#include "engine/resize_image.h"
+#include "imageio/damage_check.h"
+#include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
 #include "imageio/image_saver.h"
-#include "engine/resize_image.h"
+#include "imageio/memory_needs.h"
+#include "imageio/native_path.h"
+#include "imageio/safe_file_writer.h"
 
 #include <QDir>
-#include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <new>
 
@@ -24,6 +31,21 @@ double MsSince(Clock::time_point start) {
 // The decoded image as the engine's view (the loader hands out 24-bit BGR rows).
 engine::ConstBgrView ViewOf(const QImage& image) {
     return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
+}
+
+// Whether resizing the source to the entry's size and encoding the result fit in the memory the
+// system has: the resize's own peak, or the output with the encoder's buffers, whichever is more.
+bool ResizeAndEncodeFit(const QImage& source, const BatchEntry& entry, const QString& output) {
+    const int sw = source.width(), sh = source.height();
+    const int dw = entry.targetWidth, dh = entry.targetHeight;
+    const bool crop = entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
+    int tw = dw, th = dh;
+    if (crop)
+        engine::CoverSize(sw, sh, dw, dh, tw, th);
+    const std::uint64_t resize = engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
+    const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
+                                 EstimatedEncodeBytes(dw, dh, MimeTypeForOutputPath(output));
+    return FitsInAvailableMemory(std::max(resize, encode));
 }
 
 }  // namespace
@@ -107,6 +129,13 @@ void BatchRunner::Run() {
     reporter_.Finished(summary_);
 }
 
+bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) {
+    summary_.stoppedBy = BatchStatus::Cancelled;
+    summary_.cancelled = true;
+    Send(BatchStatus::Cancelled, entry, output);
+    return false;
+}
+
 bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     BatchFileTimes times;
     auto start = Clock::now();
@@ -118,6 +147,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         Send(BatchStatus::CantOpenInput, entry, {}, error);
         return true;
     }
+    if (StopsWithinFile())
+        return StopCancelled(entry, {});
 
     const OutputPath out =
         options_.outputFile.isEmpty()
@@ -142,7 +173,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
             break;
     }
     // Never replace a file that a later entry still has to read.
-    if (QFileInfo::exists(out.path) &&
+    if (PathEntryExists(out.path) &&
         ReplacesALaterInput(entries_, static_cast<size_t>(fileCounter_.load() - 1), out.path)) {
         ++summary_.skipped;
         Send(BatchStatus::Skipped, entry, out.path, LaterInputReason());
@@ -150,11 +181,24 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     }
 
     Send(BatchStatus::Processing, entry, out.path);
+    if (!source->damage.isEmpty()) {
+        ++summary_.damaged;
+        reporter_.Warning(DamagedFileWarning(entry.path, source->damage));
+    }
 
     if (entry.targetWidth < 1 || entry.targetHeight < 1 || entry.targetWidth > kMaxPixels ||
         entry.targetHeight > kMaxPixels) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path, QStringLiteral("the entry has no usable size"));
+        return true;
+    }
+    // Refused before the work rather than after it: the encoder's buffers count as well.
+    if (!ResizeAndEncodeFit(source->image, entry, out.path)) {
+        ++summary_.failed;
+        Send(BatchStatus::CantCreateImage, entry, out.path,
+             QStringLiteral("Not enough memory to resize to %1 x %2 pixels and write the file")
+                 .arg(entry.targetWidth)
+                 .arg(entry.targetHeight));
         return true;
     }
 
@@ -170,7 +214,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     times.resizeMs = MsSince(start);
     if (resized.status == engine::ResizeStatus::OutOfMemory) {
         ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, QStringLiteral("not enough memory"));
+        Send(BatchStatus::CantCreateImage, entry, out.path, QStringLiteral("Not enough memory"));
         return true;
     }
     if (resized.status != engine::ResizeStatus::Ok) {
@@ -178,16 +222,22 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         Send(BatchStatus::Cancelled, entry, out.path);
         return false;
     }
+    if (StopsWithinFile())
+        return StopCancelled(entry, out.path);
 
     start = Clock::now();
-    const engine::BgrImage& pixels = resized.image;
-    const QImage output(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(), QImage::Format_BGR888);
+    const SaveSource saveSource{source->image.size(), source->properties};
+    source.reset();  // the decoded pixels are not needed any more
+    engine::BgrImage& pixels = resized.image;
+    // The image is handed over alone, so the encoder sets its resolution without a copy.
+    QImage output(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(), QImage::Format_BGR888);
     SaveOptions saveOptions;
     saveOptions.dpi = entry.resolution;
     saveOptions.jpegQuality = options_.settings.jpegQuality;
-    const bool saved = SaveImage(output, out.path, *source, saveOptions, &error);
-    times.encodeMs = MsSince(start);
-    if (!saved) {
+    const QByteArray bytes = EncodeImageFile(std::move(output), out.path, saveSource, saveOptions, &error);
+    resized.image = {};
+    if (bytes.isEmpty()) {
+        times.encodeMs = MsSince(start);
         summary_.stoppedBy = BatchStatus::CantWrite;
         // The save message names the file on its first line (the log names it already) and the
         // system's reason after it.
@@ -196,14 +246,64 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
              !reason.isEmpty() ? reason : error.isEmpty() ? UnwritableOutputReason(out.path) : error);
         return false;
     }
+    if (StopsWithinFile())
+        return StopCancelled(entry, out.path);
+    QString written;
+    const bool goOn = Commit(entry, out, bytes, written);
+    times.encodeMs = MsSince(start);
+    if (written.isEmpty())
+        return goOn;
     ++summary_.written;
     BatchReport done;
     done.code = BatchStatus::Processing;
     done.fileNumber = fileCounter_.load();
     done.total = Total();
     done.entry = entry;
-    done.outputPath = out.path;
+    done.outputPath = written;
     reporter_.Written(done, times);
+    return goOn;
+}
+
+bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes, QString& written) {
+    const OverwriteMethod method = options_.settings.method();
+    SafeFileWriter writer(out.path, method == OverwriteMethod::Overwrite ? ExistingTarget::Replace
+                                                                         : ExistingTarget::KeepExisting);
+    QString reason;
+    auto cantWrite = [&](const QString& path) {
+        summary_.stoppedBy = BatchStatus::CantWrite;
+        Send(BatchStatus::CantWrite, entry, path, reason);
+        return false;
+    };
+    if (!writer.Open(&reason) || !writer.Write(bytes, &reason))
+        return cantWrite(out.path);
+    for (;;) {
+        const CommitResult result = writer.Commit(&reason);
+        if (result == CommitResult::Written)
+            break;
+        if (result == CommitResult::Failed)
+            return cantWrite(writer.Target());
+        // Something took the name while this file was being made; it stays as it is.
+        if (method == OverwriteMethod::Skip) {
+            ++summary_.skipped;
+            Send(BatchStatus::Skipped, entry, writer.Target(),
+                 QStringLiteral("the file appeared while this one was being made"));
+            return true;
+        }
+        const OutputPath next = DecideOutputPath(out.candidate, OverwriteMethod::Unique);
+        if (next.decision == OutputDecision::FolderMissing) {
+            reason = SystemErrorText(ENOENT);
+            return cantWrite(writer.Target());
+        }
+        if (next.decision != OutputDecision::Write) {
+            reason = QStringLiteral("every numbered name is taken");
+            return cantWrite(writer.Target());
+        }
+        writer.SetTarget(next.path);
+    }
+    written = writer.Target();
+    if (written != out.path)
+        reporter_.Warning(QStringLiteral("warning: %1 appeared while the file was being made; written as %2 instead")
+                              .arg(out.path, written));
     return true;
 }
 

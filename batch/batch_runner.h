@@ -5,11 +5,17 @@
 // into the run), so a window can queue them to its own thread and the command line can print them.
 //
 // Each run owns its stop token (Cancel): it stops the own algorithms inside a resize and the loop
-// before its next file, and nothing else.
+// before its next file, and nothing else. With BatchRunOptions::cancelWithinFile it also stops
+// the file in progress between decoding, resizing and encoding and before the file is committed.
+//
+// Under "skip" and "unique" the output is committed without replacing anything: a file that
+// appeared under the chosen name while this one was being made is kept, and the output is
+// skipped or takes the next free number.
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
 #include "batch/batch_settings.h"
+#include "batch/output_naming.h"
 #include "engine/progress.h"
 #include "settings/prompt.h"
 
@@ -50,6 +56,7 @@ struct BatchRunSummary {
     int written = 0;
     int skipped = 0;                         // code 3
     int failed = 0;                          // codes 1 and 4
+    int damaged = 0;                         // inputs that were cut off (resized all the same)
     std::optional<BatchStatus> stoppedBy;    // code 2, 5 or 6 ended the run
     bool cancelled = false;                  // the cancel flag ended the run
 };
@@ -61,6 +68,9 @@ public:
     virtual void Report(const BatchReport& report) = 0;
     // The position of the running resize, 0..100 in kBatchProgressRange units (worker thread).
     virtual void Progress(int /*position*/) {}
+    // A line for the log that is no entry of its own, e.g. "warning: FILE is damaged; the
+    // missing part is grey" after the file's entry (worker thread).
+    virtual void Warning(const QString& /*text*/) {}
     // A file has been written (worker thread).
     virtual void Written(const BatchReport& /*report*/, const BatchFileTimes& /*times*/) {}
     // The run has ended, by any way out (worker thread, its last call).
@@ -95,6 +105,10 @@ struct BatchRunOptions {
     // When set (a run of one entry), the output is this file instead of a name formed from the
     // settings; the settings' overwrite rule still applies.
     QString outputFile;
+    // Cancel stops the file in progress too (checked between decode, resize and encode and
+    // before the commit), so a cancelled file is never written. Without it a file whose resize
+    // reports no progress (the standard modes) is finished, as the progress dialog documents.
+    bool cancelWithinFile = false;
 };
 
 class BatchRunner {
@@ -126,6 +140,13 @@ private:
     void Run();
     // One entry; returns false when the run must stop.
     bool ProcessEntry(const BatchEntry& entry);
+    // Whether a cancel stops the file in progress now.
+    bool StopsWithinFile() const { return options_.cancelWithinFile && CancelRequested(); }
+    // Ends the run as cancelled at a check inside a file (code 5).
+    bool StopCancelled(const BatchEntry& entry, const QString& output);
+    // Writes the encoded bytes under the output's name by the overwrite rule; false when the run
+    // must stop. Sets `written` when the file was written (as opposed to skipped).
+    bool Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes, QString& written);
     void Send(BatchStatus code, const BatchEntry& entry, const QString& output, const QString& reason = {});
 
     std::vector<BatchEntry> entries_;

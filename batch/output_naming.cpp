@@ -1,15 +1,14 @@
 #include "batch/output_naming.h"
 
 #include "imageio/image_file_types.h"
-
-#include <QFileInfo>
+#include "imageio/native_path.h"
 
 namespace orm {
 
 namespace {
 
 bool PathExists(const QString& path, const PathExistsFn& exists) {
-    return exists ? exists(path) : QFileInfo::exists(path);
+    return exists ? exists(path) : PathEntryExists(path);
 }
 
 }  // namespace
@@ -53,6 +52,7 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height, cons
 OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, const PathExistsFn& exists) {
     OutputPath out;
     out.path = candidate;
+    out.candidate = candidate;
     const PathParts parts = SplitPath(candidate);
     if (PathExists(candidate, exists)) {
         if (method == OverwriteMethod::Skip) {
@@ -77,7 +77,7 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, co
     out.folder = parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder.left(parts.folder.size() - 1);
     if (out.folder.isEmpty())
         out.folder = QStringLiteral("/");
-    if (!QFileInfo(out.folder).isDir()) {
+    if (!IsFolder(out.folder)) {
         out.decision = OutputDecision::FolderMissing;
         out.path.clear();
         return out;

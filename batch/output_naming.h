@@ -6,6 +6,10 @@
 // Nothing is deleted here: under "overwrite" the new file replaces the old one only once it has
 // been written completely (the image saver writes through a temporary file), so a failed resize
 // or save leaves the existing file - possibly the input itself - as it was.
+//
+// Anything with the name counts as existing, a link too (even one pointing nowhere): the output
+// is always a regular file at the named path. The choice made here is checked once more when the
+// file is committed (skip and unique never replace what appeared in the meantime).
 
 #include "batch/batch_settings.h"
 
@@ -26,6 +30,7 @@ struct OutputPath {
     OutputDecision decision = OutputDecision::Write;
     QString path;    // the output, or for Skip the existing file
     QString folder;  // the output's folder (for FolderMissing)
+    QString candidate;  // the name before the existence rule (unique numbers it)
 };
 
 inline constexpr int kMaxUniqueNumber = 9999999;
@@ -42,7 +47,7 @@ PathParts SplitPath(const QString& path);
 // "_RESIZED_TO_%dx%d".
 QString ResizedSuffix(int width, int height);
 
-// Whether a file or folder exists at a path. Empty: the file system is asked. A dry run passes
+// Whether anything exists at a path. Empty: the file system is asked (links are not followed). A dry run passes
 // one that also counts the outputs it has planned for earlier files as existing.
 using PathExistsFn = std::function<bool(const QString&)>;
 

@@ -1,31 +1,57 @@
 #include "imageio/image_info_reader.h"
 
+#include "imageio/file_reader.h"
 #include "imageio/image_loader.h"
 #include "metadata/exif_properties.h"
 
-#include <QFile>
-
 namespace orm {
+
+namespace {
+
+// The depth from the header alone; 0 when only the decoded image can tell (palettes count their
+// colours, and some readers name their format only once they have decoded).
+int HeaderBitsPerPixel(const ImageHeader& header) {
+    if (header.type == "gif")
+        return 8;
+    switch (header.format) {
+    case QImage::Format_Invalid:
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+        return 0;
+    default:
+        return BitsPerPixelOf(header.format, 0);
+    }
+}
+
+}  // namespace
 
 std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
     QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = file.errorString();
-            return std::nullopt;
-        }
-        bytes = file.readAll();
+    if (!ReadWholeFile(path, bytes, error))
+        return std::nullopt;
+    if (IsTruncatedBmp(bytes)) {
+        if (error)
+            *error = QStringLiteral("The file is truncated");
+        return std::nullopt;
     }
-    const std::optional<DecodedImage> decoded = DecodeImageBytes(bytes, error);
-    if (!decoded)
+    const std::optional<ImageHeader> header = ReadImageHeader(bytes, error);
+    if (!header)
         return std::nullopt;
     ImageInfo info;
     info.path = path;
-    info.width = decoded->image.width();
-    info.height = decoded->image.height();
-    info.bitsPerPixel = decoded->bitsPerPixel;
+    info.bitsPerPixel = HeaderBitsPerPixel(*header);
+    if (info.bitsPerPixel != 0 && header->size.width() > 0 && header->size.height() > 0) {
+        info.width = header->size.width();
+        info.height = header->size.height();
+    } else {
+        const std::optional<DecodedImage> decoded = DecodeImageBytes(bytes, error);
+        if (!decoded)
+            return std::nullopt;
+        info.width = decoded->image.width();
+        info.height = decoded->image.height();
+        info.bitsPerPixel = decoded->bitsPerPixel;
+    }
     info.properties = BuildPropertyList(ReadPropertyItems(bytes));
     return info;
 }

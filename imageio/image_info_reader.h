@@ -1,5 +1,6 @@
 #pragma once
-// Reads a file's image-info record: its decoded size and depth and its property list.
+// Reads a file's image-info record: its size and depth and its property list. The pixels are
+// decoded only when the header cannot tell the depth (palette images count their colours).
 
 #include "metadata/image_info.h"
 
@@ -9,7 +10,7 @@
 
 namespace orm {
 
-// Decodes the file and builds its info; nothing (with a reason) when it cannot be decoded.
+// The file's info; nothing (with a reason) when it is not an image the program reads.
 std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error = nullptr);
 
 }  // namespace orm

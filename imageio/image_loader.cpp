@@ -1,11 +1,15 @@
 #include "imageio/image_loader.h"
 
+#include "imageio/codec_messages.h"
+#include "imageio/damage_check.h"
+#include "imageio/file_reader.h"
+#include "imageio/jpeg_bgr_decoder.h"
+#include "imageio/memory_needs.h"
 #include "metadata/byte_source.h"
 #include "metadata/exif_properties.h"
 #include "metadata/image_resolution.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 
 #include <new>
@@ -13,13 +17,39 @@
 
 namespace orm {
 
-int BitsPerPixelOf(const QImage& decoded) {
-    switch (decoded.format()) {
+namespace {
+
+// A reader over the bytes (which the caller keeps alive), the pixels as stored: the orientation
+// stays an EXIF item.
+class BufferReader {
+public:
+    explicit BufferReader(const QByteArray& fileBytes) : bytes_(fileBytes), buffer_(&bytes_) {
+        RouteCodecMessages();
+        QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+        buffer_.open(QIODevice::ReadOnly);
+        reader_.setDevice(&buffer_);
+        reader_.setAutoTransform(false);
+    }
+    QImageReader& operator*() { return reader_; }
+    QImageReader* operator->() { return &reader_; }
+
+private:
+    QByteArray bytes_;  // shares the caller's data; QBuffer wants a non-const array
+    QBuffer buffer_;
+    QImageReader reader_;
+};
+
+}  // namespace
+
+int BitsPerPixelOf(const QImage& decoded) { return BitsPerPixelOf(decoded.format(), decoded.colorCount()); }
+
+int BitsPerPixelOf(QImage::Format format, int colorCount) {
+    switch (format) {
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB:
         return 1;
     case QImage::Format_Indexed8:
-        return decoded.colorCount() <= 2 ? 1 : decoded.colorCount() <= 16 ? 4 : 8;
+        return colorCount <= 2 ? 1 : colorCount <= 16 ? 4 : 8;
     case QImage::Format_Grayscale8:
     case QImage::Format_Alpha8:
         return 8;
@@ -84,6 +114,20 @@ bool IsTruncatedBmp(const QByteArray& fileBytes) {
     return size < need;
 }
 
+std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error) {
+    BufferReader reader(fileBytes);
+    ImageHeader header;
+    header.type = reader->format();
+    if (header.type.isEmpty()) {
+        if (error)
+            *error = reader->errorString();
+        return std::nullopt;
+    }
+    header.size = reader->size();
+    header.format = reader->imageFormat();
+    return header;
+}
+
 std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error) {
     auto fail = [&](const QString& reason) -> std::optional<DecodedImage> {
         if (error)
@@ -92,36 +136,62 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     };
     if (IsTruncatedBmp(fileBytes))
         return fail(QStringLiteral("The file is truncated"));
-    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
-    QByteArray bytes = fileBytes;  // shares the data; QBuffer wants a non-const array
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(false);  // the pixels as stored; the orientation stays an EXIF item
-    const QByteArray format = reader.format();
+    BufferReader reader(fileBytes);
+    const QByteArray format = reader->format();
+    // A top-down BMP states a negative height; the decoded image has the positive one.
+    const QSize size = reader->size();
+    if (size.width() > 0 && size.height() != 0 &&
+        !FitsInAvailableMemory(EstimatedDecodeBytes(size.width(), size.height(), reader->imageFormat())))
+        return fail(NotEnoughMemoryToOpenText(size.width(), size.height()));
     DecodedImage out;
-    out.image = reader.read();
+    out.image = reader->read();
     if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
-        return fail(reader.errorString());
+        return fail(reader->errorString());
     // Qt hands GIF frames out as 32-bit pixels; the file holds 8-bit palette indices.
     out.bitsPerPixel = format == "gif" ? 8 : BitsPerPixelOf(out.image);
     return out;
 }
 
+namespace {
+
+// Decodes with Qt's readers and converts to 24-bit BGR, in place where Qt can (32- and 64-bit
+// colour): one copy of the pixels, not two.
+bool DecodeWithQt(const QByteArray& fileBytes, SourceImage& out, QString* error) {
+    std::optional<DecodedImage> decoded = DecodeImageBytes(fileBytes, error);
+    if (!decoded)
+        return false;
+    out.fileFormat = decoded->image.format();
+    out.bitsPerPixel = decoded->bitsPerPixel;
+    decoded->image.convertTo(QImage::Format_BGR888);
+    out.image = std::move(decoded->image);
+    if (out.image.isNull() || out.image.format() != QImage::Format_BGR888) {
+        if (error)
+            *error = QStringLiteral("Not enough memory");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error) {
     try {
-        std::optional<DecodedImage> decoded = DecodeImageBytes(fileBytes, error);
-        if (!decoded)
-            return std::nullopt;
         SourceImage out;
-        out.fileFormat = decoded->image.format();
-        out.bitsPerPixel = decoded->bitsPerPixel;
-        out.image = decoded->image.convertToFormat(QImage::Format_BGR888);
-        decoded.reset();
-        if (out.image.isNull()) {
-            if (error)
-                *error = QStringLiteral("Out of memory");
-            return std::nullopt;
+        JpegBgrImage jpeg;
+        switch (DecodeJpegToBgr(fileBytes, jpeg, error)) {
+            case JpegDecodeOutcome::Refused:
+                return std::nullopt;
+            case JpegDecodeOutcome::Decoded:
+                out.image = std::move(jpeg.image);
+                out.fileFormat = jpeg.fileFormat;
+                out.bitsPerPixel = BitsPerPixelOf(jpeg.fileFormat, 0);
+                if (jpeg.endedEarly)
+                    out.damage = kMissingPartGrey;
+                break;
+            case JpegDecodeOutcome::NotHandled:
+                if (!DecodeWithQt(fileBytes, out, error))
+                    return std::nullopt;
+                break;
         }
         const MemoryByteSource source(
             std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
@@ -129,36 +199,20 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
         out.dpiX = dpi.dpiX;
         out.dpiY = dpi.dpiY;
         out.properties = ReadPropertyItems(fileBytes);
+        if (out.damage.isEmpty())
+            out.damage = DamageDescription(fileBytes);
         return out;
     } catch (const std::bad_alloc&) {
         if (error)
-            *error = QStringLiteral("Out of memory");
+            *error = QStringLiteral("Not enough memory");
         return std::nullopt;
     }
 }
 
 std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error) {
     QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = file.errorString();
-            return std::nullopt;
-        }
-        try {
-            bytes = file.readAll();
-        } catch (const std::bad_alloc&) {
-            if (error)
-                *error = QStringLiteral("Out of memory");
-            return std::nullopt;
-        }
-        if (file.error() != QFileDevice::NoError) {
-            if (error)
-                *error = file.errorString();
-            return std::nullopt;
-        }
-    }  // closed here: the image never keeps its file open
+    if (!ReadWholeFile(path, bytes, error))
+        return std::nullopt;  // the file is closed: the image never keeps its file open
     return DecodeSourceImage(bytes, error);
 }
 

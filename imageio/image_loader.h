@@ -1,6 +1,10 @@
 #pragma once
 // Loading a source image: the whole file is read into memory and closed, then decoded from the
 // buffer. The result carries what the rest of the program needs besides the pixels.
+//
+// Only regular files are read (file_reader.h). The header is read first: an image whose pixels
+// cannot fit in the memory the system has is refused before anything is decoded, and the pixels
+// are converted to 24-bit BGR inside the decoded buffer where Qt can, so one copy exists.
 
 #include "metadata/property_item.h"
 
@@ -18,6 +22,7 @@ struct SourceImage {
     double dpiX = 96.0;                            // resolution exactly as the file states it
     double dpiY = 96.0;
     PropertyItems properties;                      // EXIF items, in directory order
+    QString damage;  // for a cut-off file, what fills the missing part ("the missing part is grey")
 
     int width() const { return image.width(); }
     int height() const { return image.height(); }
@@ -26,6 +31,7 @@ struct SourceImage {
 // Bits per pixel of a decoded format, as the image-info dialog counts colours: 1, 4 or 8 for
 // palettes (by the palette's size), 8 or 16 for grey, 16, 24 (colour without alpha), 32, 48, 64.
 int BitsPerPixelOf(const QImage& decoded);
+int BitsPerPixelOf(QImage::Format format, int colorCount);
 
 // Qt refuses images above 256 MB by default; the program raises the limit to this.
 constexpr int kImageAllocationLimitMb = 4096;
@@ -35,9 +41,19 @@ struct DecodedImage {
     int bitsPerPixel = 0;  // of the file's own pixel format (GIF: 8)
 };
 
+// What the file's header says, without decoding pixels: the size (invalid when the reader cannot
+// tell) and the format the reader will decode to (Invalid when it cannot tell before decoding).
+struct ImageHeader {
+    QSize size;
+    QImage::Format format = QImage::Format_Invalid;
+    QByteArray type;  // the reader's name for the file type ("jpeg", "png", "gif", ...)
+};
+std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error = nullptr);
+
 // Decodes a whole file held in memory with Qt's readers, the pixels as stored (no rotation by
 // the EXIF orientation). Uncompressed BMP files shorter than their pixel rows are refused rather
-// than shown with missing rows.
+// than shown with missing rows; an image that (with its conversion to BGR) cannot fit in memory
+// is refused before decoding with "Not enough memory to open a W x H image".
 std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error = nullptr);
 
 // True when an uncompressed BMP file ends before its last pixel row.

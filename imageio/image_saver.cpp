@@ -24,9 +24,9 @@ bool CarriesExif(const QString& mime) {
            mime == QLatin1String("image/png");
 }
 
-QByteArray Encode(const QImage& image, const ImageEncoder& encoder, int jpegQuality) {
+QByteArray Encode(const QImage& image, const ImageEncoder& encoder, int jpegQuality, QString* reason) {
     if (encoder.qtFormat.isEmpty())
-        return EncodeGif(image);
+        return EncodeGif(image, reason);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))
@@ -36,8 +36,10 @@ QByteArray Encode(const QImage& image, const ImageEncoder& encoder, int jpegQual
         writer.setQuality(jpegQuality);
     if (encoder.mimeType == QLatin1String("image/tiff"))
         writer.setCompression(kTiffLzw);
-    if (!writer.write(image))
+    if (!writer.write(image)) {
+        *reason = writer.errorString();
         return {};
+    }
     return bytes;
 }
 
@@ -49,12 +51,12 @@ QString CantSaveFileMessage(const QString& path) {
 
 namespace {
 
-// Encodes the image with its metadata and writes the file safely; false on any failure, with
-// the system's reason in `reason` when writing the file failed.
-bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncoder& encoder,
-                    const SaveSource& source, const SaveOptions& options, QString* reason) {
+// Encodes the image with its metadata; empty on failure, with the reason when one is known.
+QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const SaveSource& source,
+                              const SaveOptions& options, QString* reason) {
+    const QImage& output = image;
     if (output.isNull())
-        return false;
+        return {};
     PropertyItems items;
     if (!source.properties.empty()) {
         OutputProperties props = BuildOutputProperties(source.properties, output.size(), options.dpi);
@@ -65,14 +67,18 @@ bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncode
             AddThumbnailSizeItems(items);
     }
 
-    QImage image = output;
+    // An image shared with the caller is copied here (Qt detaches it); one passed in alone is not.
     const int dotsPerMetre = int(std::lround(options.dpi / kInchPerMetre));
     image.setDotsPerMeterX(dotsPerMetre);
     image.setDotsPerMeterY(dotsPerMetre);
+    if (image.isNull()) {
+        *reason = QStringLiteral("Not enough memory.");
+        return {};
+    }
 
-    QByteArray bytes = Encode(image, encoder, options.jpegQuality);
+    QByteArray bytes = Encode(image, encoder, options.jpegQuality, reason);
     if (bytes.isEmpty())
-        return false;
+        return {};
     // The encoder's JFIF density wraps above 65535 dpi and may round to dots per centimetre.
     if (encoder.mimeType == QLatin1String("image/jpeg"))
         SetJfifDensity(bytes, options.dpi);
@@ -82,35 +88,54 @@ bool EncodeAndWrite(const QImage& output, const QString& path, const ImageEncode
     // through dots per metre.
     if (encoder.mimeType == QLatin1String("image/tiff"))
         SetTiffResolution(bytes, DpiToRational(options.dpi));
-    return WriteFileSafely(path, bytes, reason);
+    return bytes;
+}
+
+// The save message: the path, then the reason when one is known.
+void SetSaveError(QString* error, const QString& path, const QString& reason) {
+    if (!error)
+        return;
+    *error = CantSaveFileMessage(path);
+    if (!reason.isEmpty())
+        *error += QLatin1Char('\n') + reason;
 }
 
 }  // namespace
 
-bool SaveImage(const QImage& output, const QString& path, const SaveSource& source,
-               const SaveOptions& options, QString* error) {
+QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource& source,
+                           const SaveOptions& options, QString* error) {
     if (error)
         error->clear();
     const QString mime = MimeTypeForOutputPath(path);
     if (mime.isEmpty())
-        return false;
+        return {};
     const ImageEncoder encoder = FindEncoderForMime(mime);
     if (encoder.index < 0)
-        return false;
-    bool written = false;
+        return {};
+    QByteArray bytes;
     QString reason;
     try {
-        written = EncodeAndWrite(output, path, encoder, source, options, &reason);
+        bytes = EncodeWithMetadata(std::move(output), encoder, source, options, &reason);
     } catch (const std::bad_alloc&) {
-        written = false;
+        bytes.clear();
         reason = QStringLiteral("Not enough memory.");
     }
-    if (!written && error) {
-        *error = CantSaveFileMessage(path);
-        if (!reason.isEmpty())
-            *error += QLatin1Char('\n') + reason;
+    if (bytes.isEmpty())
+        SetSaveError(error, path, reason);
+    return bytes;
+}
+
+bool SaveImage(const QImage& output, const QString& path, const SaveSource& source,
+               const SaveOptions& options, QString* error) {
+    const QByteArray bytes = EncodeImageFile(output, path, source, options, error);
+    if (bytes.isEmpty())
+        return false;
+    QString reason;
+    if (!WriteFileSafely(path, bytes, &reason)) {
+        SetSaveError(error, path, reason);
+        return false;
     }
-    return written;
+    return true;
 }
 
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,

@@ -31,6 +31,12 @@ bool SaveImage(const QImage& output, const QString& path, const SaveSource& sour
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error = nullptr);
 
+// The bytes SaveImage writes: the file for the path's extension, with resolution and metadata.
+// Empty on failure, with error as SaveImage words it. An image passed in without other owners
+// (moved in) is not copied to set its resolution.
+QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource& source,
+                           const SaveOptions& options, QString* error = nullptr);
+
 // The message of a failed save.
 QString CantSaveFileMessage(const QString& path);
 

@@ -20,10 +20,10 @@ QString TimingLines(const BatchFileTimes& times) {
              QFormatFixed(times.encodeMs / 1000, 3));
 }
 
-int ExitStatusOf(const BatchRunSummary& summary) {
+int ExitStatusOf(const BatchRunSummary& summary, bool acceptDamaged) {
     if (summary.stoppedBy || summary.cancelled)
         return kExitStopped;
-    if (summary.failed > 0)
+    if (summary.failed > 0 || (summary.damaged > 0 && !acceptDamaged))
         return kExitInputFailed;
     return kExitOk;
 }
@@ -68,6 +68,13 @@ void CliBatchReporter::Progress(int position) {
     io_.err << "\r" << QString::number(percent).rightJustified(3) << "%";
     io_.err.flush();
     progressShown_ = true;
+}
+
+void CliBatchReporter::Warning(const QString& text) {
+    std::lock_guard lock(mutex_);
+    ClearProgressLine();
+    io_.err << text << "\n";
+    io_.err.flush();
 }
 
 void CliBatchReporter::Written(const BatchReport&, const BatchFileTimes& times) {

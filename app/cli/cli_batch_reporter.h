@@ -1,6 +1,6 @@
 #pragma once
 // The command line's side of a batch run: log entries on standard output (errors, with their
-// reason, on standard error), a progress line for the own algorithms when standard error is a
+// reason, and warnings on standard error), a progress line for the own algorithms when standard error is a
 // terminal, the decode/resize/encode times on request, and the program's messages.
 
 #include "cli/cli_command.h"
@@ -24,6 +24,7 @@ public:
 
     void Report(const BatchReport& report) override;
     void Progress(int position) override;
+    void Warning(const QString& text) override;
     void Written(const BatchReport& report, const BatchFileTimes& times) override;
     void Finished(const BatchRunSummary& summary) override;
 
@@ -49,7 +50,7 @@ QString ConsoleText(const QString& logText);
 // The three timing lines of a written file.
 QString TimingLines(const BatchFileTimes& times);
 
-// The exit status of a finished run.
-int ExitStatusOf(const BatchRunSummary& summary);
+// The exit status of a finished run: a damaged input counts as a failed one unless accepted.
+int ExitStatusOf(const BatchRunSummary& summary, bool acceptDamaged = false);
 
 }  // namespace orm::cli

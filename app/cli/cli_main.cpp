@@ -2,6 +2,8 @@
 
 #include "cli/cli_command.h"
 
+#include "imageio/native_path.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -24,7 +26,13 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietMessageHandler);
-    QGuiApplication app(argc, argv);
+    // The arguments as the system gave them: file names need not be UTF-8, and Qt would turn
+    // their other bytes into U+FFFD (and take arguments such as -platform for itself).
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(orm::PathFromNative(QByteArrayView(argv[i])));
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
     QCoreApplication::setOrganizationName("ORVEN Imaging");
     QCoreApplication::setApplicationName("ORVEN Mensura");
     QCoreApplication::setApplicationVersion(ORM_VERSION);
@@ -32,7 +40,7 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     CliStreams io{out, err};
-    const int rc = RunCli(QCoreApplication::arguments().mid(1), io);
+    const int rc = RunCli(args, io);
     out.flush();
     err.flush();
     return rc;

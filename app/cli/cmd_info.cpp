@@ -8,14 +8,17 @@ namespace orm::cli {
 namespace {
 
 void PrintHelp(QTextStream& out) {
-    out << "Usage: ormensura-cli info FILE\n\n"
+    out << "Usage: ormensura-cli info [--] FILE\n\n"
            "Prints the file name, the dimensions, the number of colours and, after the line\n"
            "\"Camera details:\", one line per EXIF property as name, a tab and value: the list\n"
            "of the program's \"Image Info\" dialog.\n";
 }
 
-int RunInfo(const QStringList& args, CliStreams& io) {
-    if (args.contains("--help") || args.contains("-h")) {
+int RunInfo(const QStringList& given, CliStreams& io) {
+    QStringList args = given;
+    if (!args.isEmpty() && args.first() == QLatin1String("--"))
+        args.removeFirst();  // the end of the options: a name starting with '-' follows
+    else if (args.contains("--help") || args.contains("-h")) {
         PrintHelp(io.out);
         return kExitOk;
     }

@@ -21,12 +21,22 @@ std::optional<double> PositiveReal(const QString& text) {
     return v;
 }
 
-// Walks the arguments; options taking a value read the next one.
+// Walks the arguments; options taking a value read the next one. After "--" every argument is
+// an operand (Operand() is true and "--" itself is skipped).
 class ArgWalker {
 public:
     explicit ArgWalker(const QStringList& args) : args_(args) {}
-    bool Next() { return ++i_ < args_.size(); }
+    bool Next() {
+        ++i_;
+        if (!operandsOnly_ && i_ < args_.size() && args_[i_] == QLatin1String("--")) {
+            operandsOnly_ = true;
+            ++i_;
+        }
+        return i_ < args_.size();
+    }
     const QString& Current() const { return args_[i_]; }
+    // The current argument is a file, not an option.
+    bool Operand() const { return operandsOnly_ || !args_[i_].startsWith(QLatin1Char('-')) || args_[i_].size() == 1; }
     // The value of the current option; false when it is missing.
     bool Value(QString& out) {
         if (i_ + 1 >= args_.size())
@@ -38,6 +48,7 @@ public:
 private:
     const QStringList& args_;
     qsizetype i_ = -1;
+    bool operandsOnly_ = false;
 };
 
 // The output options both commands share. Returns true when arg was one of them (error set
@@ -75,6 +86,8 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
         out.quiet = true;
     } else if (arg == QLatin1String("--timings")) {
         out.timings = true;
+    } else if (arg == QLatin1String("--accept-damaged")) {
+        out.acceptDamaged = true;
     } else {
         return false;
     }
@@ -190,7 +203,9 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
     while (error.isEmpty() && w.Next()) {
         const QString arg = w.Current();
         QString v;
-        if (ParseOutputOption(arg, w, cmd.output, error)) {
+        if (w.Operand()) {
+            cmd.inputs.append(arg);
+        } else if (ParseOutputOption(arg, w, cmd.output, error)) {
             continue;
         } else if (arg == QLatin1String("--width") || arg == QLatin1String("--height")) {
             const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
@@ -272,10 +287,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
             }
             size.named = named;
             size.namedName = v;
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            error = QStringLiteral("unknown option ") + arg;
         } else {
-            cmd.inputs.append(arg);
+            error = QStringLiteral("unknown option ") + arg + QStringLiteral(" (put -- before a file whose name starts with -)");
         }
     }
     if (!error.isEmpty())
@@ -294,10 +307,10 @@ QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd) {
     QString error;
     while (error.isEmpty() && w.Next()) {
         const QString arg = w.Current();
-        if (ParseOutputOption(arg, w, cmd.output, error))
+        if (!w.Operand() && ParseOutputOption(arg, w, cmd.output, error))
             continue;
-        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
-            error = QStringLiteral("unknown option ") + arg;
+        if (!w.Operand())
+            error = QStringLiteral("unknown option ") + arg + QStringLiteral(" (put -- before a file whose name starts with -)");
         else if (cmd.batch.isEmpty())
             cmd.batch = arg;
         else

@@ -50,6 +50,7 @@ struct OutputRequest {
     bool dryRun = false;
     bool quiet = false;
     bool timings = false;
+    bool acceptDamaged = false;  // --accept-damaged: a cut-off input does not make the exit status 1
 };
 
 struct ResizeCommandLine {
@@ -63,7 +64,8 @@ struct BatchCommandLine {
     OutputRequest output;
 };
 
-// Each returns an error text for the user, empty when the arguments are complete.
+// Each returns an error text for the user, empty when the arguments are complete. "--" ends the
+// options: every argument after it is a file, even one that starts with '-'.
 QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd);
 QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd);
 

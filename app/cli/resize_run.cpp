@@ -8,43 +8,73 @@
 #include "settings/number_text.h"
 #include "settings/settings_store.h"
 
+#include "imageio/native_path.h"
+
 #include <QFileInfo>
 #include <QSet>
 
 #include <atomic>
 #include <csignal>
+
+#include <signal.h>
 #include <unistd.h>
 
 namespace orm::cli {
 
 namespace {
 
-// The run that Ctrl+C cancels (an atomic pointer and an atomic flag: safe in a signal handler).
+// The run that Ctrl+C cancels (an atomic pointer and an atomic count: safe in a signal handler).
 std::atomic<BatchRunner*> interruptedRun{nullptr};
+std::atomic<int> interrupts{0};
 static_assert(std::atomic<BatchRunner*>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void CancelOnInterrupt(int) {
+extern "C" void CancelOnInterrupt(int signal) {
+    if (interrupts.fetch_add(1) > 0) {
+        // The second Ctrl+C ends the process at once, as an interrupted program ends. The file
+        // being written has no name yet, so nothing is left behind.
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
     if (BatchRunner* run = interruptedRun.load())
         run->Cancel();
 }
 
-// Ctrl+C during a run cancels it the way the progress dialog's Cancel does.
+// Ctrl+C during a run cancels it the way the progress dialog's Cancel does; the file in progress
+// is not written.
 class InterruptCancels {
 public:
     explicit InterruptCancels(BatchRunner& run) {
+        interrupts.store(0);
         interruptedRun.store(&run);
-        previous_ = std::signal(SIGINT, CancelOnInterrupt);
+        struct sigaction action {};
+        action.sa_handler = CancelOnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &previous_);
     }
     ~InterruptCancels() {
-        std::signal(SIGINT, previous_);
+        ::sigaction(SIGINT, &previous_, nullptr);
         interruptedRun.store(nullptr);
     }
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
 
 private:
-    void (*previous_)(int) = SIG_DFL;
+    struct sigaction previous_ {};
 };
+
+// Whether --help or -h comes before the end of the options.
+bool WantsHelp(const QStringList& args) {
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            return false;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
 
 QString AlgorithmText(ResizeAlgorithm algorithm) { return QString::fromLatin1(engine::AlgorithmName(algorithm)); }
 
@@ -60,12 +90,14 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
     // earlier file counts as existing (a later file with the same name is skipped or numbered).
     QSet<QString> planned;
     const PathExistsFn exists = [&planned](const QString& path) {
-        return planned.contains(path) || QFileInfo::exists(path);
+        return planned.contains(path) || PathEntryExists(path);
     };
     for (size_t i = 0; i < entries.size(); ++i) {
         const BatchEntry& entry = entries[i];
-        if (!ProbeImage(entry.path)) {
-            io.err << "ormensura-cli: " << entry.path << ": can't open this file as an image\n";
+        QString why;
+        if (!ProbeImage(entry.path, &why)) {
+            io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't open this file as an image"
+                   << (why.isEmpty() ? QString() : QStringLiteral(": ") + why) << "\n";
             status = kExitInputFailed;
             continue;
         }
@@ -73,19 +105,23 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         if (out.decision == OutputDecision::Write && exists(out.path) && ReplacesALaterInput(entries, i, out.path))
             out.decision = OutputDecision::Skip;
         if (out.decision == OutputDecision::Write) {
-            // The run stops at an output it cannot encode; so does its plan.
-            if (const QString why = UnwritableOutputReason(out.path); !why.isEmpty()) {
-                io.err << "ormensura-cli: " << entry.path << ": can't write " << out.path << ": " << why << "\n";
+            // The run stops at an output it cannot encode or cannot create; so does its plan.
+            QString reason = UnwritableOutputReason(out.path);
+            if (reason.isEmpty() && !CanCreateFilesIn(FolderOf(out.path), &reason))
+                reason = QStringLiteral("the folder does not take new files: ") + reason;
+            if (!reason.isEmpty()) {
+                io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't write " << EscapedPath(out.path)
+                       << ": " << reason << "\n";
                 return kExitStopped;
             }
             planned.insert(out.path);
         }
         const QString line = DryRunLine(entry, out);
         if (line.isEmpty()) {
-            io.err << "ormensura-cli: " << entry.path << ": "
+            io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": "
                    << (out.decision == OutputDecision::FolderMissing
-                           ? QStringLiteral("the output folder %1 does not exist").arg(out.folder)
-                           : QStringLiteral("every numbered name of %1 is taken").arg(out.path))
+                           ? QStringLiteral("the output folder %1 does not exist").arg(EscapedPath(out.folder))
+                           : QStringLiteral("every numbered name of %1 is taken").arg(EscapedPath(out.path)))
                    << "\n";
             return kExitStopped;
         }
@@ -96,14 +132,38 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
 
 }  // namespace
 
+QString EscapedPath(const QString& path) {
+    QString out;
+    out.reserve(path.size());
+    for (const QChar ch : path) {
+        const char16_t c = ch.unicode();
+        switch (c) {
+            case u'\\': out += QLatin1String("\\\\"); continue;
+            case u'\t': out += QLatin1String("\\t"); continue;
+            case u'\n': out += QLatin1String("\\n"); continue;
+            case u'\r': out += QLatin1String("\\r"); continue;
+            default: break;
+        }
+        // Other control characters, and the bytes of a name that are not UTF-8 (which stand in
+        // the path as U+DC80..U+DCFF), as \xHH.
+        if (c < 0x20 || c == 0x7F || (c >= 0xDC80 && c <= 0xDCFF)) {
+            const unsigned byte = c >= 0xDC80 ? unsigned(c - 0xDC00) : unsigned(c);
+            out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+            continue;
+        }
+        out += ch;
+    }
+    return out;
+}
+
 QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
     switch (output.decision) {
         case OutputDecision::Write:
             return QStringLiteral("%1\t%2\t%3x%4\t%5\t%6")
-                .arg(entry.path, output.path, QString::number(entry.targetWidth),
+                .arg(EscapedPath(entry.path), EscapedPath(output.path), QString::number(entry.targetWidth),
                      QString::number(entry.targetHeight), QFormatG(entry.resolution), AlgorithmText(entry.algorithm));
         case OutputDecision::Skip:
-            return QStringLiteral("%1\tskip\t%2").arg(entry.path, output.path);
+            return QStringLiteral("%1\tskip\t%2").arg(EscapedPath(entry.path), EscapedPath(output.path));
         case OutputDecision::FolderMissing:
         case OutputDecision::NoFreeName:
             break;
@@ -122,9 +182,9 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     if (out.sameFolder)
         return options;
     if (!out.output.isEmpty()) {
-        const bool folder = out.output.endsWith(QLatin1Char('/')) || QFileInfo(out.output).isDir() || inputCount > 1;
+        const bool folder = out.output.endsWith(QLatin1Char('/')) || IsFolder(out.output) || inputCount > 1;
         // Absolute paths, so the log names the folder of every file.
-        const QString path = QFileInfo(out.output).absoluteFilePath();
+        const QString path = AbsolutePath(out.output);
         if (folder)
             s.outputFolder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
         else
@@ -150,13 +210,14 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
 
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io) {
     QString error;
-    const BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error);
+    BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error);
     if (!error.isEmpty()) {
         io.err << "ormensura-cli: " << error << "\n";
         return kExitBadArguments;
     }
     if (out.dryRun)
         return DryRun(entries, options, io);
+    options.cancelWithinFile = true;  // Ctrl+C never leaves a file written after it
 
     ReporterOptions ro;
     ro.quiet = out.quiet;
@@ -167,11 +228,11 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
     InterruptCancels interrupt(runner);
     runner.Start();
     runner.Wait();
-    return ExitStatusOf(runner.Summary());
+    return ExitStatusOf(runner.Summary(), out.acceptDamaged);
 }
 
 int RunResizeArgs(const QStringList& args, CliStreams& io) {
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+    if (WantsHelp(args)) {
         io.out << ResizeUsage();
         return kExitOk;
     }
@@ -184,14 +245,14 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
     std::vector<BatchEntry> entries;
     entries.reserve(static_cast<size_t>(cmd.inputs.size()));
     for (const QString& given : cmd.inputs) {
-        const QString input = QFileInfo(given).absoluteFilePath();
+        const QString input = AbsolutePath(given);
         entries.push_back(EntryForInput(input, cmd.size, ProbeImage(input)));
     }
     return RunEntries(entries, cmd.output, io);
 }
 
 int RunBatchArgs(const QStringList& args, CliStreams& io) {
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+    if (WantsHelp(args)) {
         io.out << BatchUsage();
         return kExitOk;
     }
@@ -215,7 +276,7 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
     if (dropped > 0 && !cmd.output.quiet)
         io.err << "ormensura-cli: " << cmd.batch << ": " << dropped
                << (dropped == 1 ? " entry was" : " entries were") << " left out: the file no longer exists\n";
-    if (!cmd.output.output.isEmpty() && list.count() == 1 && !QFileInfo(cmd.output.output).isDir() &&
+    if (!cmd.output.output.isEmpty() && list.count() == 1 && !IsFolder(cmd.output.output) &&
         !cmd.output.output.endsWith(QLatin1Char('/'))) {
         // A batch always writes into a folder.
         cmd.output.output += QLatin1Char('/');
@@ -259,13 +320,22 @@ const char* ResizeUsage() {
            "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the old\n"
            "                            file is replaced only by a complete new one; unique adds _N)\n"
            "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi and\n"
-           "                            algorithm (or input, skip, existing file), tab-separated\n"
-           "  --quiet, -q               show only errors\n"
+           "                            algorithm (or input, skip, existing file), tab-separated;\n"
+           "                            in paths \\ \\t \\n \\r stand for backslash, tab, newline and\n"
+           "                            carriage return, \\xhh for other control bytes and bytes\n"
+           "                            that are not UTF-8\n"
+           "  --quiet, -q               show only errors and warnings\n"
            "  --timings                 print decode, resize and encode times of each file\n"
+           "  --accept-damaged          a cut-off input (resized with its missing part grey) does\n"
+           "                            not make the exit status 1\n"
+           "  --                        the end of the options: what follows are files, even\n"
+           "                            names that start with -\n"
            "\n"
            "Shows the log of the run and, on a terminal, the progress of algorithms 5-7. Ctrl+C\n"
-           "cancels. Exit status: 0 every file written or skipped by rule, 1 an input failed,\n"
-           "2 bad arguments, 3 the run stopped (missing output folder, failed resize or save).\n";
+           "cancels (the file in progress is not written); a second Ctrl+C ends at once.\n"
+           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was\n"
+           "damaged, 2 bad arguments, 3 the run stopped (missing output folder, failed resize or\n"
+           "save, Ctrl+C).\n";
 }
 
 const char* BatchUsage() {
@@ -277,10 +347,10 @@ const char* BatchUsage() {
            "\n"
            "Output options (as for 'resize'):\n"
            "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality N,\n"
-           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings\n"
+           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged, --\n"
            "\n"
-           "Exit status: 0 every file written or skipped by rule, 1 an input failed (or the batch file\n"
-           "is not one), 2 bad arguments or no such batch, 3 the run stopped.\n";
+           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was damaged\n"
+           "(or the batch file is not one), 2 bad arguments or no such batch, 3 the run stopped.\n";
 }
 
 }  // namespace orm::cli

@@ -23,7 +23,12 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
 
 // The dry run's line of one entry: input, output path, WxH, dpi ("%g") and algorithm name, or
 // input, "skip" and the existing file, separated by tabs. Empty when the run would stop here.
+// Paths are escaped (EscapedPath), so every line is one entry and splits at its tabs.
 QString DryRunLine(const BatchEntry& entry, const OutputPath& output);
+
+// A path for a line of text: backslash, tab, newline and carriage return as \\, \t, \n, \r;
+// other control characters and bytes that are not UTF-8 as \xhh.
+QString EscapedPath(const QString& path);
 
 // Whole commands, from their arguments (after the command's name).
 int RunResizeArgs(const QStringList& args, CliStreams& io);

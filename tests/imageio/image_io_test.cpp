@@ -307,7 +307,7 @@ TEST_F(ImageIo, SafeFileWriterReplacesCompletelyOrNotAtAll) {
     {
         SafeFileWriter writer(target);
         ASSERT_TRUE(writer.Open());
-        writer.Device().write("abandoned");
+        ASSERT_TRUE(writer.Write("abandoned"));
     }  // never committed
     EXPECT_EQ(test::ReadAll(target), "second");
     EXPECT_EQ(Files(), QStringList{"data.bin"});

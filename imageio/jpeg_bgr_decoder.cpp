@@ -1,0 +1,80 @@
+#include "imageio/jpeg_bgr_decoder.h"
+
+#include "imageio/memory_needs.h"
+
+#include <turbojpeg.h>
+
+#include <new>
+
+namespace orm {
+
+namespace {
+
+class TurboHandle {
+public:
+    TurboHandle() : handle_(tjInitDecompress()) {}
+    ~TurboHandle() {
+        if (handle_)
+            tjDestroy(handle_);
+    }
+    TurboHandle(const TurboHandle&) = delete;
+    TurboHandle& operator=(const TurboHandle&) = delete;
+    tjhandle get() const { return handle_; }
+
+private:
+    tjhandle handle_;
+};
+
+// libjpeg's warnings for missing data: JWRN_JPEG_EOF ("Premature end of JPEG file") and
+// JWRN_HIT_MARKER ("Corrupt JPEG data: premature end of data segment"). Other warnings (stray
+// bytes between segments, common in camera files) lose nothing.
+bool MeansMissingData(const char* warning) {
+    return warning && QByteArray(warning).toLower().contains("premature end");
+}
+
+}  // namespace
+
+JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out, QString* error) {
+    if (fileBytes.size() < 3 || uchar(fileBytes[0]) != 0xFF || uchar(fileBytes[1]) != 0xD8 ||
+        uchar(fileBytes[2]) != 0xFF)
+        return JpegDecodeOutcome::NotHandled;
+    const TurboHandle turbo;
+    if (!turbo.get())
+        return JpegDecodeOutcome::NotHandled;
+    const auto* data = reinterpret_cast<const unsigned char*>(fileBytes.constData());
+    const auto size = static_cast<unsigned long>(fileBytes.size());
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(turbo.get(), data, size, &width, &height, &subsampling, &colourspace) != 0 ||
+        width <= 0 || height <= 0)
+        return JpegDecodeOutcome::NotHandled;
+    // Qt's reader converts CMYK with Adobe's inversion rules; leave those files to it.
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK)
+        return JpegDecodeOutcome::NotHandled;
+    if (!FitsInAvailableMemory(EstimatedDecodeBytes(width, height, QImage::Format_BGR888))) {
+        if (error)
+            *error = NotEnoughMemoryToOpenText(width, height);
+        return JpegDecodeOutcome::Refused;
+    }
+    QImage image;
+    try {
+        image = QImage(width, height, QImage::Format_BGR888);
+    } catch (const std::bad_alloc&) {
+        image = QImage();
+    }
+    if (image.isNull()) {
+        if (error)
+            *error = NotEnoughMemoryToOpenText(width, height);
+        return JpegDecodeOutcome::Refused;
+    }
+    // The library's defaults are Qt's: accurate integer DCT, smooth chroma upsampling.
+    const int status = tjDecompress2(turbo.get(), data, size, image.bits(), width, int(image.bytesPerLine()), height,
+                                     TJPF_BGR, 0);
+    if (status != 0 && tjGetErrorCode(turbo.get()) != TJERR_WARNING)
+        return JpegDecodeOutcome::NotHandled;  // Qt's reader gives its own verdict and reason
+    out.image = std::move(image);
+    out.fileFormat = colourspace == TJCS_GRAY ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    out.endedEarly = status != 0 && MeansMissingData(tjGetErrorStr2(turbo.get()));
+    return JpegDecodeOutcome::Decoded;
+}
+
+}  // namespace orm
