@@ -74,11 +74,11 @@ QByteArray NativePath(const QString& path) {
     const qsizetype n = path.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = u[i];
-        if (IsEscapedByte(c)) {
-            out.append(char(c - kEscapeBase));
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
             AppendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (u[i + 1] - 0xDC00));
             ++i;
+        } else if (IsEscapedByte(c)) {
+            out.append(char(c - kEscapeBase));
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             AppendUtf8(out, 0xFFFD);  // a lone surrogate that stands for no byte
         } else {
@@ -113,9 +113,17 @@ QString PathFromNative(QByteArrayView bytes) {
     return out;
 }
 
+int EscapedByteAt(const QString& path, qsizetype i) {
+    const char16_t c = path[i].unicode();
+    // The low half of a surrogate pair is text, whatever its value.
+    if (!IsEscapedByte(c) || (i > 0 && path[i - 1].isHighSurrogate()))
+        return -1;
+    return c - kEscapeBase;
+}
+
 bool IsUtf8Path(const QString& path) {
-    for (const QChar c : path)
-        if (IsEscapedByte(c.unicode()))
+    for (qsizetype i = 0; i < path.size(); ++i)
+        if (EscapedByteAt(path, i) >= 0)
             return false;
     return true;
 }

@@ -19,6 +19,9 @@ QByteArray NativePath(const QString& path);
 // A path from the system's bytes (argv, readdir, getcwd).
 QString PathFromNative(QByteArrayView bytes);
 
+// The byte that position i of a path stands for when it is not UTF-8, or -1 for text.
+int EscapedByteAt(const QString& path, qsizetype i);
+
 // Whether the path's bytes are UTF-8 (so the path shows as it is).
 bool IsUtf8Path(const QString& path);
 

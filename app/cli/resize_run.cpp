@@ -135,7 +135,8 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
 QString EscapedPath(const QString& path) {
     QString out;
     out.reserve(path.size());
-    for (const QChar ch : path) {
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const QChar ch = path[i];
         const char16_t c = ch.unicode();
         switch (c) {
             case u'\\': out += QLatin1String("\\\\"); continue;
@@ -146,9 +147,9 @@ QString EscapedPath(const QString& path) {
         }
         // Other control characters, and the bytes of a name that are not UTF-8 (which stand in
         // the path as U+DC80..U+DCFF), as \xHH.
-        if (c < 0x20 || c == 0x7F || (c >= 0xDC80 && c <= 0xDCFF)) {
-            const unsigned byte = c >= 0xDC80 ? unsigned(c - 0xDC00) : unsigned(c);
-            out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+        const int escaped = EscapedByteAt(path, i);
+        if (c < 0x20 || c == 0x7F || escaped >= 0) {
+            out += QStringLiteral("\\x%1").arg(escaped >= 0 ? escaped : int(c), 2, 16, QLatin1Char('0'));
             continue;
         }
         out += ch;

@@ -5,10 +5,13 @@
 
 #include "jpeg/minijpeg.h"
 #include "netpbm.h"
+#include "tool_files.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace {
@@ -39,8 +42,9 @@ const char* unitName(uint8_t code)
 int decode(const std::string& in, const std::string& out)
 {
     std::vector<uint8_t> bytes;
-    if (!minijpeg::ReadFileBytes(in, bytes)) {
-        std::fprintf(stderr, "minijpeg: cannot read %s\n", in.c_str());
+    std::string why;
+    if (!minijpeg::ReadFileBytes(in, bytes, why)) {
+        std::fprintf(stderr, "minijpeg: cannot read %s: %s\n", in.c_str(), why.c_str());
         return kExitFile;
     }
     MiniJpeg::DecodedImage image;
@@ -56,8 +60,8 @@ int decode(const std::string& in, const std::string& out)
                 i.width, i.height, i.colour ? 3 : 1, i.densityUnit, unitName(i.densityUnit),
                 i.xDensity, i.yDensity);
     minijpeg::NetpbmImage pnm{i.width, i.height, i.bytesPerPixel(), std::move(image.pixels)};
-    if (!minijpeg::WriteFileBytes(out, minijpeg::FormatNetpbm(pnm))) {
-        std::fprintf(stderr, "minijpeg: cannot write %s\n", out.c_str());
+    if (!minijpeg::WriteFileBytes(out, minijpeg::FormatNetpbm(pnm), why)) {
+        std::fprintf(stderr, "minijpeg: cannot write %s: %s\n", out.c_str(), why.c_str());
         return kExitFile;
     }
     return 0;
@@ -96,12 +100,12 @@ int encode(const std::string& in, const std::string& out, int argc, char** argv)
         }
     }
     std::vector<uint8_t> bytes;
-    if (!minijpeg::ReadFileBytes(in, bytes)) {
-        std::fprintf(stderr, "minijpeg: cannot read %s\n", in.c_str());
+    std::string why;
+    if (!minijpeg::ReadFileBytes(in, bytes, why)) {
+        std::fprintf(stderr, "minijpeg: cannot read %s: %s\n", in.c_str(), why.c_str());
         return kExitFile;
     }
     minijpeg::NetpbmImage image;
-    std::string why;
     if (!minijpeg::ParseNetpbm(bytes, image, why)) {
         std::fprintf(stderr, "minijpeg: %s: %s\n", in.c_str(), why.c_str());
         return kExitFile;
@@ -116,16 +120,14 @@ int encode(const std::string& in, const std::string& out, int argc, char** argv)
         std::fprintf(stderr, "minijpeg: %s: %s\n", e.what(), in.c_str());
         return kExitJpegError;
     }
-    if (!minijpeg::WriteFileBytes(out, jpeg)) {
-        std::fprintf(stderr, "minijpeg: cannot write %s\n", out.c_str());
+    if (!minijpeg::WriteFileBytes(out, jpeg, why)) {
+        std::fprintf(stderr, "minijpeg: cannot write %s: %s\n", out.c_str(), why.c_str());
         return kExitFile;
     }
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     if (argc < 4)
         return usage();
@@ -135,4 +137,19 @@ int main(int argc, char** argv)
     if (cmd == "encode")
         return encode(argv[2], argv[3], argc - 4, argv + 4);
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Anything the codec and the files did not foresee ends with a message, never an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "minijpeg: not enough memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "minijpeg: %s\n", e.what());
+    }
+    return kExitFile;
 }

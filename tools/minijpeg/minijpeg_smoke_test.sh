@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # minijpeg end to end: encode a PPM and a PGM, decode them back, and refuse a progressive JPEG
-# with "Jpeg error", the file name and a non-zero exit status.
+# with "Jpeg error", the file name and a non-zero exit status; refuse a folder, a named pipe and
+# a device as input with a message (no abort, no hang), and leave no temporary file behind.
 #   minijpeg_smoke_test.sh MINIJPEG
 set -euo pipefail
 tool=$1
@@ -38,4 +39,26 @@ if "$tool" decode "$work/p.jpg" "$work/p.ppm" 2>"$work/err"; then
 fi
 grep -q "Jpeg error: $work/p.jpg" "$work/err"
 [ ! -e "$work/p.ppm" ]
+# Not files: a folder, a named pipe without a writer, a device. Each is refused at once with
+# exit status 3 and a reason; nothing is written.
+mkfifo "$work/pipe.jpg"
+ln -s /dev/zero "$work/zero.jpg"
+for input in "$work" "$work/pipe.jpg" "$work/zero.jpg"; do
+  set +e
+  timeout 20 "$tool" decode "$input" "$work/x.ppm" 2>"$work/err"
+  status=$?
+  set -e
+  [ "$status" -eq 3 ] || { echo "decode $input: exit $status" >&2; cat "$work/err" >&2; exit 1; }
+  grep -q "minijpeg: cannot read $input: it is a" "$work/err" || { cat "$work/err" >&2; exit 1; }
+  [ ! -e "$work/x.ppm" ]
+done
+
+# The output replaces a link at its name (never the file the link points to), and the writer
+# leaves no temporary file.
+echo keep >"$work/target.txt"
+ln -s "$work/target.txt" "$work/linked.ppm"
+"$tool" decode "$work/c.jpg" "$work/linked.ppm" >/dev/null
+[ "$(cat "$work/target.txt")" = keep ]
+[ ! -L "$work/linked.ppm" ] && head -c 2 "$work/linked.ppm" | grep -q P6
+if ls -A "$work" | grep -q 'tmp'; then echo "temporary file left" >&2; ls -A "$work" >&2; exit 1; fi
 echo "minijpeg smoke test passed"

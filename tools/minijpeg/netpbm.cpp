@@ -1,8 +1,6 @@
 #include "netpbm.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace minijpeg {
 
@@ -72,38 +70,6 @@ std::vector<uint8_t> FormatNetpbm(const NetpbmImage& image)
     std::vector<uint8_t> out(header, header + n);
     out.insert(out.end(), image.pixels.begin(), image.pixels.end());
     return out;
-}
-
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    return !f.bad();
-}
-
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    // Written beside the target and renamed over it only when complete.
-    const std::string tmp = path + ".tmp-minijpeg";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f)
-            return false;
-        f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        f.flush();
-        if (!f) {
-            f.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
 }
 
 } // namespace minijpeg

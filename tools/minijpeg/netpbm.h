@@ -18,7 +18,4 @@ struct NetpbmImage {
 bool ParseNetpbm(const std::vector<uint8_t>& bytes, NetpbmImage& image, std::string& error);
 std::vector<uint8_t> FormatNetpbm(const NetpbmImage& image);
 
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes);
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-
 } // namespace minijpeg

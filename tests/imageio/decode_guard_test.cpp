@@ -1,0 +1,201 @@
+// Decoding untrusted files: decompression bombs are refused before decoding (and the info
+// record never decodes them), cut-off JPEG and GIF files are loaded but marked damaged, and the
+// JPEG path that decodes straight to BGR gives Qt's pixels.
+
+#include "engine/memory_budget.h"
+#include "imageio/damage_check.h"
+#include "imageio/image_info_reader.h"
+#include "imageio/image_loader.h"
+#include "imageio/memory_needs.h"
+#include "test_support.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstring>
+
+namespace orm {
+namespace {
+
+// Pretends the system has `bytes` of memory for the life of the object.
+class AvailableMemory {
+public:
+    explicit AvailableMemory(std::uint64_t bytes) { engine::SetAvailableMemoryOverride(bytes); }
+    ~AvailableMemory() { engine::SetAvailableMemoryOverride(0); }
+};
+
+QByteArray Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QImage Pattern(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x * y) % 256));
+    return image;
+}
+
+// A small JPEG whose frame header claims w x h: a few hundred bytes that decode to gigabytes.
+QByteArray JpegClaiming(int w, int h) {
+    QByteArray jpeg = Encoded(Pattern(16, 16), "jpg");
+    const qsizetype sof = jpeg.indexOf("\xff\xc0");
+    jpeg[sof + 5] = char(h >> 8), jpeg[sof + 6] = char(h);
+    jpeg[sof + 7] = char(w >> 8), jpeg[sof + 8] = char(w);
+    return jpeg;
+}
+
+uint32_t Crc32(const QByteArray& bytes) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (const char c : bytes) {
+        crc ^= uint8_t(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A small PNG whose IHDR claims w x h (with a correct checksum, so the reader believes it).
+QByteArray PngClaiming(int w, int h) {
+    QByteArray png = Encoded(Pattern(16, 16), "png");
+    auto put32 = [&](qsizetype at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = char(v >> (24 - 8 * i));
+    };
+    const qsizetype ihdr = png.indexOf("IHDR");
+    put32(ihdr + 4, uint32_t(w));
+    put32(ihdr + 8, uint32_t(h));
+    put32(ihdr + 4 + 13, Crc32(png.mid(ihdr, 4 + 13)));
+    return png;
+}
+
+TEST(DecodeGuard, BombsAreRefusedBeforeDecodingWithTheirSize) {
+    const AvailableMemory available(512u << 20);
+    for (const QByteArray& bomb : {JpegClaiming(30000, 30000), PngClaiming(30000, 30000)}) {
+        QString error;
+        EXPECT_FALSE(DecodeSourceImage(bomb, &error));
+        EXPECT_EQ(error, "Not enough memory to open a 30000 x 30000 image");
+    }
+    // What fits is decoded (the JPEG's data runs out: it is damaged, not refused).
+    QString error;
+    const auto fits = DecodeSourceImage(JpegClaiming(2000, 1000), &error);
+    ASSERT_TRUE(fits) << error.toStdString();
+    EXPECT_EQ(fits->image.size(), QSize(2000, 1000));
+    EXPECT_EQ(fits->damage, "the missing part is grey");
+}
+
+TEST(DecodeGuard, InfoReadsTheHeaderOnly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bomb.jpg");
+    test::WriteAll(path, JpegClaiming(30000, 30000));
+    const AvailableMemory available(64u << 20);  // far too little to decode
+    QString error;
+    const auto info = ReadImageInfo(path, &error);
+    ASSERT_TRUE(info) << error.toStdString();
+    EXPECT_EQ(info->width, 30000);
+    EXPECT_EQ(info->height, 30000);
+    EXPECT_EQ(info->bitsPerPixel, 24);
+}
+
+TEST(DecodeGuard, InfoFromTheHeaderMatchesTheDecodedImage) {
+    ORM_REQUIRE_CORPUS();
+    // Every corpus file the program opens: the header-only record equals the decoded facts.
+    const QStringList files = QDir(test::CorpusDir()).entryList({"*.jpg", "*.png", "*.gif", "*.bmp", "*.tiff"});
+    int compared = 0;
+    for (const QString& name : files) {
+        const QString path = test::CorpusDir() + "/" + name;
+        const auto loaded = LoadSourceImage(path);
+        const auto info = ReadImageInfo(path);
+        if (!loaded)
+            continue;
+        ASSERT_TRUE(info) << name.toStdString();
+        EXPECT_EQ(QSize(info->width, info->height), loaded->image.size()) << name.toStdString();
+        EXPECT_EQ(info->bitsPerPixel, loaded->bitsPerPixel) << name.toStdString();
+        ++compared;
+    }
+    EXPECT_GT(compared, 80);
+}
+
+TEST(DecodeGuard, JpegDecodedStraightToBgrHasQtsPixels) {
+    ORM_REQUIRE_CORPUS();
+    const QStringList files = QDir(test::CorpusDir()).entryList({"*.jpg"});
+    int compared = 0;
+    for (const QString& name : files) {
+        const QString path = test::CorpusDir() + "/" + name;
+        QImageReader reader(path);
+        reader.setAutoTransform(false);
+        const QImage qt = reader.read();
+        const auto ours = LoadSourceImage(path);
+        ASSERT_EQ(qt.isNull(), !ours) << name.toStdString();
+        if (qt.isNull())
+            continue;
+        EXPECT_EQ(ours->fileFormat, qt.format()) << name.toStdString();
+        // Pixels only: Qt's image also carries the file's colour space (ICC profile).
+        const QImage expected = qt.convertToFormat(QImage::Format_BGR888);
+        ASSERT_EQ(ours->image.size(), expected.size()) << name.toStdString();
+        for (int y = 0; y < expected.height(); ++y)
+            ASSERT_EQ(std::memcmp(ours->image.constScanLine(y), expected.constScanLine(y), size_t(expected.width()) * 3), 0)
+                << name.toStdString() << " row " << y;
+        ++compared;
+    }
+    EXPECT_GT(compared, 40);
+}
+
+TEST(DecodeGuard, CutOffFilesAreDamagedAndWholeOnesAreNot) {
+    ORM_REQUIRE_CORPUS();
+    for (const QString& name : QDir(test::CorpusDir()).entryList({"*.jpg", "*.gif", "*.png", "*.bmp"})) {
+        const auto loaded = LoadSourceImage(test::CorpusDir() + "/" + name);
+        if (!loaded)
+            continue;
+        const bool cut = name.contains("truncated");
+        EXPECT_EQ(loaded->damage.isEmpty(), !cut) << name.toStdString() << ": " << loaded->damage.toStdString();
+    }
+    const QByteArray gif = test::ReadAll(test::CorpusFile("test.colors.gif"));
+    const auto cutGif = DecodeSourceImage(gif.left(gif.size() / 5));
+    ASSERT_TRUE(cutGif);
+    EXPECT_EQ(cutGif->damage, "the missing part is blank");
+    EXPECT_EQ(DamagedFileWarning("/p/a.jpg", "the missing part is grey"),
+              "warning: /p/a.jpg is damaged; the missing part is grey");
+}
+
+TEST(DecodeGuard, EveryPrefixOfAFileIsCutOff) {
+    // The structure walks check every length against the end: each prefix of a whole file is
+    // cut off, the whole file is not (a JPEG with restart markers and a GIF with extensions).
+    ORM_REQUIRE_CORPUS();
+    const QByteArray jpeg = test::ReadAll(test::CorpusFile("Canon_40D.jpg"));
+    const QByteArray gif = test::ReadAll(test::CorpusFile("transparent.gif"));
+    ASSERT_FALSE(IsTruncatedJpeg(jpeg));
+    ASSERT_FALSE(IsTruncatedGif(gif));
+    for (qsizetype n = 0; n < jpeg.size() - 1; ++n)
+        ASSERT_TRUE(IsTruncatedJpeg(jpeg.left(n)) || n < 2) << n;
+    // A GIF is whole once its first picture's data is complete; the trailer may be missing.
+    qsizetype firstWhole = gif.size();
+    for (qsizetype n = 0; n < gif.size(); ++n)
+        if (!IsTruncatedGif(gif.left(n)) && n >= 6) {
+            firstWhole = n;
+            break;
+        }
+    EXPECT_GE(firstWhole, gif.size() - 2);
+    EXPECT_FALSE(IsTruncatedJpeg("not a jpeg"));
+    EXPECT_FALSE(IsTruncatedGif("GIF89"));
+}
+
+TEST(MemoryNeeds, DecodeAndEncodeEstimates) {
+    // 32-bit decodes convert inside their buffer; grey and palettes need a 32-bit pass and a copy.
+    EXPECT_EQ(EstimatedDecodeBytes(100, 10, QImage::Format_RGB32), 4000u);
+    EXPECT_EQ(EstimatedDecodeBytes(100, 10, QImage::Format_Grayscale8), 1000u + 4000u + 3000u);
+    EXPECT_EQ(EstimatedDecodeBytes(3, 1, QImage::Format_BGR888), 12u);  // rows padded to 4 bytes
+    EXPECT_EQ(EstimatedDecodeBytes(100, -10, QImage::Format_RGB32), 4000u);  // a top-down BMP
+    EXPECT_GT(EstimatedEncodeBytes(100, 100, "image/tiff"), EstimatedEncodeBytes(100, 100, "image/png"));
+    EXPECT_EQ(NotEnoughMemoryToOpenText(30000, -2), "Not enough memory to open a 30000 x 2 image");
+}
+
+}  // namespace
+}  // namespace orm
