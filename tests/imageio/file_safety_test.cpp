@@ -127,8 +127,9 @@ TEST_F(FileSafety, ReplacingKeepsOwnerGroupAndMode) {
     const QString target = Path("theirs.jpg");
     test::WriteAll(target, "old");
     ASSERT_EQ(::chmod(NativePath(target).constData(), 0640), 0);
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         ASSERT_EQ(::chown(NativePath(target).constData(), 65534, 65534), 0);
+    }
     struct stat before {};
     ASSERT_EQ(::stat(NativePath(target).constData(), &before), 0);
     ASSERT_TRUE(WriteFileSafely(target, "new"));
