@@ -4,7 +4,9 @@
 #include "test_environment.h"
 
 #include "batch/batch_runner.h"
+#include "engine/memory_budget.h"
 #include "imageio/image_loader.h"
+#include "imageio/native_path.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,6 +16,8 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace orm {
 namespace {
@@ -41,10 +45,22 @@ public:
         std::lock_guard lock(mutex);
         written.push_back(r.outputPath);
     }
+    void Warning(const QString& text) override {
+        std::lock_guard lock(mutex);
+        warnings.push_back(text);
+    }
     void Finished(const BatchRunSummary& s) override {
         std::lock_guard lock(mutex);
         summary = s;
         ++finishedCalls;
+    }
+    void Clear() {
+        reports.clear();
+        positions.clear();
+        written.clear();
+        warnings.clear();
+        summary = {};
+        finishedCalls = 0;
     }
     std::vector<int> Codes() const {
         std::vector<int> codes;
@@ -57,6 +73,7 @@ public:
     std::vector<BatchReport> reports;
     std::vector<int> positions;
     QStringList written;
+    QStringList warnings;
     BatchRunSummary summary;
     int finishedCalls = 0;
     std::thread::id workerThread;
@@ -279,6 +296,102 @@ TEST_F(Runner, AnExplicitOutputFileFollowsTheOverwriteRule) {
     Run({Entry(In("a.png"), 8, 8)});
     EXPECT_EQ(test::FileBytes(Out("chosen.bmp")), QByteArray("keep me"));
     EXPECT_EQ(test::ImageFileSize(Out("chosen_1.bmp")), QSize(8, 8));
+}
+
+TEST_F(Runner, ACancelWithinAFileNeverWritesIt) {
+    // Same folder, overwrite, a standard mode (no progress reports): the cancel arrives while the
+    // file is being worked on. The input must stay as it was, and the run says it was cancelled.
+    options.cancelWithinFile = true;
+    options.settings.sameFolder = 1;
+    test::WriteImage(In("photo.png"), 60, 40);
+    test::WriteImage(In("next.png"), 20, 20);
+    const QByteArray original = test::FileBytes(In("photo.png"));
+    recorder.onReport = [this](const BatchReport& r) {
+        if (r.code == BatchStatus::Processing)
+            running->Cancel();
+    };
+    Run({Entry(In("photo.png"), 30, 20, 3), Entry(In("next.png"), 10, 10, 3)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 5}));
+    EXPECT_EQ(test::FileBytes(In("photo.png")), original);
+    EXPECT_EQ(QDir(In("")).entryList(QDir::Files | QDir::Hidden), (QStringList{"next.png", "photo.png"}));
+    EXPECT_TRUE(recorder.summary.cancelled);
+    EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::Cancelled);
+    EXPECT_TRUE(recorder.written.isEmpty());
+}
+
+TEST_F(Runner, ANameTakenWhileTheFileIsMadeIsNeverReplaced) {
+    // Another program writes the output's name after the run chose it.
+    test::WriteImage(In("a.png"), 40, 40);
+    recorder.onReport = [this](const BatchReport& r) {
+        if (r.code == BatchStatus::Processing)
+            WriteText(r.outputPath, "the user's file");
+    };
+    options.settings.overwriteMethod = 2;  // unique: the next number
+    Run({Entry(In("a.png"), 20, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0}));
+    EXPECT_EQ(test::FileBytes(Out("a.png")), QByteArray("the user's file"));
+    EXPECT_EQ(test::ImageFileSize(Out("a_1.png")), QSize(20, 20));
+    EXPECT_EQ(recorder.written, QStringList{Out("a_1.png")});
+    EXPECT_EQ(recorder.warnings,
+              QStringList{"warning: " + Out("a.png") + " appeared while the file was being made; written as " +
+                          Out("a_1.png") + " instead"});
+
+    recorder.Clear();
+    QFile::remove(Out("a.png"));
+    QFile::remove(Out("a_1.png"));
+    options.settings.overwriteMethod = 0;  // skip: the file counts as skipped
+    Run({Entry(In("a.png"), 20, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 3}));
+    EXPECT_EQ(recorder.reports[1].outputPath, Out("a.png"));
+    EXPECT_EQ(test::FileBytes(Out("a.png")), QByteArray("the user's file"));
+    EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{"a.png"});
+    EXPECT_EQ(recorder.summary.skipped, 1);
+    EXPECT_EQ(recorder.summary.written, 0);
+}
+
+TEST_F(Runner, ALinkAtTheOutputNameIsAFileThatExists) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("elsewhere"));
+    test::WriteImage(In("a.png"), 40, 40);
+    ASSERT_TRUE(QFile::link(dir.path() + "/elsewhere/target.png", Out("a.png")));  // points nowhere yet
+    options.settings.overwriteMethod = 0;
+    Run({Entry(In("a.png"), 20, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{3}));
+    EXPECT_TRUE(QDir(dir.path() + "/elsewhere").isEmpty());
+
+    recorder.Clear();
+    options.settings.overwriteMethod = 1;  // overwrite: the link itself is replaced
+    Run({Entry(In("a.png"), 20, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0}));
+    struct stat st {};
+    ASSERT_EQ(::lstat(NativePath(Out("a.png")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(test::ImageFileSize(Out("a.png")), QSize(20, 20));
+    EXPECT_TRUE(QDir(dir.path() + "/elsewhere").isEmpty());
+}
+
+TEST_F(Runner, ADamagedInputIsResizedWithAWarning) {
+    test::WriteImage(In("whole.jpg"), 200, 150);
+    const QByteArray jpeg = test::FileBytes(In("whole.jpg"));
+    WriteText(In("cut.jpg"), jpeg.left(jpeg.size() * 2 / 3));
+    Run({Entry(In("cut.jpg"), 50, 40), Entry(In("whole.jpg"), 50, 40)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
+    EXPECT_EQ(recorder.warnings, QStringList{"warning: " + In("cut.jpg") + " is damaged; the missing part is grey"});
+    EXPECT_EQ(recorder.summary.damaged, 1);
+    EXPECT_EQ(recorder.summary.written, 2);
+    EXPECT_EQ(test::ImageFileSize(Out("cut.jpg")), QSize(50, 40));
+}
+
+TEST_F(Runner, TheEncodersMemoryCountsBeforeTheResizeStarts) {
+    // A 2000 x 2000 PNG: the resize needs its 12 MB target, the encoder about 24 MB more. With
+    // 24 MB available the resize alone would fit and the encoder would fail after it.
+    test::WriteImage(In("small.png"), 20, 20);
+    engine::SetAvailableMemoryOverride(24u << 20);
+    Run({Entry(In("small.png"), 2000, 2000, 3), Entry(In("small.png"), 10, 10, 3)});
+    engine::SetAvailableMemoryOverride(0);
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 4, 0}));
+    EXPECT_EQ(recorder.reports[1].reason, "Not enough memory to resize to 2000 x 2000 pixels and write the file");
+    EXPECT_EQ(test::ImageFileSize(Out("small.png")), QSize(10, 10));
+    EXPECT_EQ(recorder.summary.failed, 1);
 }
 
 TEST(BatchProgress, PositionsFollowTheSweepsAndTheRunsStopToken) {

@@ -1,6 +1,9 @@
 // The command line's options and the sizes they give each input.
 
+#include "cli/cli_batch_reporter.h"
 #include "cli/resize_options.h"
+#include "cli/resize_run.h"
+#include "imageio/native_path.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +56,46 @@ TEST(CliOptions, ValuesAreRead) {
     EXPECT_EQ(cmd.output.quality, 90);
     EXPECT_EQ(cmd.output.overwrite, OverwriteMethod::Unique);
     EXPECT_TRUE(cmd.output.dryRun && cmd.output.quiet && cmd.output.timings);
+}
+
+TEST(CliOptions, DoubleDashEndsTheOptions) {
+    const ResizeCommandLine cmd = Parse({"--width", "10", "--", "-leading.jpg", "--help", "--", "b.jpg"});
+    EXPECT_EQ(cmd.inputs, (QStringList{"-leading.jpg", "--help", "--", "b.jpg"}));
+    QString error;
+    Parse({"-leading.jpg", "--width", "10"}, &error);
+    EXPECT_TRUE(error.startsWith("unknown option -leading.jpg")) << error.toStdString();
+    EXPECT_TRUE(Parse({"-", "--width", "10"}).inputs == QStringList{"-"});  // a lone dash is a name
+
+    BatchCommandLine batch;
+    EXPECT_TRUE(ParseBatchCommandLine({"-o", "out/", "--accept-damaged", "--", "-list.mnb"}, batch).isEmpty());
+    EXPECT_EQ(batch.batch, "-list.mnb");
+    EXPECT_TRUE(batch.output.acceptDamaged);
+}
+
+TEST(CliOptions, DryRunPathsAreEscapedOneEntryPerLine) {
+    EXPECT_EQ(EscapedPath("/in/plain name.jpg"), "/in/plain name.jpg");
+    EXPECT_EQ(EscapedPath("/in/a\tb\nc\rd\\e\x01.jpg"), "/in/a\\tb\\nc\\rd\\\\e\\x01.jpg");
+    EXPECT_EQ(EscapedPath(PathFromNative("/in/n\xffm.jpg")), "/in/n\\xffm.jpg");
+    EXPECT_EQ(EscapedPath(PathFromNative("/in/\xf0\x9f\x93\xb7.jpg")), QString::fromUtf8("/in/\xf0\x9f\x93\xb7.jpg"));
+    BatchEntry entry;
+    entry.path = "/in/tab\there.png";
+    entry.targetWidth = 4;
+    entry.targetHeight = 3;
+    entry.resolution = 72;
+    OutputPath out;
+    out.path = "/out/new\nline.png";
+    EXPECT_EQ(DryRunLine(entry, out).split('\t').size(), 5);
+    EXPECT_FALSE(DryRunLine(entry, out).contains('\n'));
+}
+
+TEST(CliOptions, ADamagedInputFailsTheRunUnlessAccepted) {
+    BatchRunSummary summary;
+    summary.written = 2;
+    summary.damaged = 1;
+    EXPECT_EQ(ExitStatusOf(summary), kExitInputFailed);
+    EXPECT_EQ(ExitStatusOf(summary, true), kExitOk);
+    summary.cancelled = true;
+    EXPECT_EQ(ExitStatusOf(summary, true), kExitStopped);
 }
 
 TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
