@@ -1,0 +1,5 @@
+# The structure walks that find cut-off JPEG and GIF files.
+orm_add_fuzzer(damage_check
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/damage_check.cpp ${CMAKE_SOURCE_DIR}/imageio/damage_check.cpp
+  LIBS Qt6::Core)
+target_include_directories(fuzz_damage_check PRIVATE ${CMAKE_SOURCE_DIR})
