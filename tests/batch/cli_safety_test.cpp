@@ -258,6 +258,23 @@ TEST_F(CliSafety, DryRunEscapesNamesAndKnowsAFolderThatTakesNoFiles) {
     EXPECT_TRUE(Names(Path("locked")).isEmpty());
 }
 
+TEST_F(CliSafety, AFullDiskIsNamedAsTheReason) {
+    // A 64 KiB file system in a mount namespace of its own (needs root with CAP_SYS_ADMIN).
+    WriteNoise(Path("noise.png"), 200, 200);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("small"));
+    const QString script = R"sh(mount -t tmpfs -o size=64k tmpfs "$1" || exit 99
+exec "$0" resize "$2" --percent 100 -o "$1/" -q)sh";
+    if (::geteuid() != 0 || QProcess::execute("unshare", {"-m", "true"}) != 0)
+        GTEST_SKIP() << "no mount namespace here (needs root with CAP_SYS_ADMIN)";
+    auto p = Start("unshare", {"-m", "/bin/sh", "-c", script, ORM_CLI_PATH, Path("small"), Path("noise.png")});
+    const Outcome o = Finish(*p);
+    if (o.status == 99)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here";
+    EXPECT_EQ(o.status, 3);
+    EXPECT_TRUE(o.err.contains("Can't write file\n" + Path("small/noise.png") + "!\nReason: No space left on device\n"))
+        << o.err.toStdString();
+}
+
 TEST_F(CliSafety, NamesThatAreNotUtf8AreProcessed) {
     if (QString(ORM_CORPUS_DIR).isEmpty())
         GTEST_SKIP() << "no image corpus";
