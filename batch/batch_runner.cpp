@@ -276,7 +276,14 @@ bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const Q
     };
     if (!writer.Open(&reason) || !writer.Write(bytes, &reason))
         return cantWrite(out.path);
-    for (;;) {
+    // Each round another writer took the name just chosen; a bound keeps a pathological folder
+    // from holding the run forever.
+    constexpr int kMaxRounds = 1000;
+    for (int round = 0;; ++round) {
+        if (round == kMaxRounds) {
+            reason = QStringLiteral("every name chosen was taken before the file could be written");
+            return cantWrite(writer.Target());
+        }
         const CommitResult result = writer.Commit(&reason);
         if (result == CommitResult::Written)
             break;
