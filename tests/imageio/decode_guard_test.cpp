@@ -6,7 +6,6 @@
 #include "imageio/damage_check.h"
 #include "imageio/image_info_reader.h"
 #include "imageio/image_loader.h"
-#include "imageio/memory_needs.h"
 #include "test_support.h"
 
 #include <QBuffer>
@@ -185,16 +184,6 @@ TEST(DecodeGuard, EveryPrefixOfAFileIsCutOff) {
     EXPECT_GE(firstWhole, gif.size() - 2);
     EXPECT_FALSE(IsTruncatedJpeg("not a jpeg"));
     EXPECT_FALSE(IsTruncatedGif("GIF89"));
-}
-
-TEST(MemoryNeeds, DecodeAndEncodeEstimates) {
-    // 32-bit decodes convert inside their buffer; grey and palettes need a 32-bit pass and a copy.
-    EXPECT_EQ(EstimatedDecodeBytes(100, 10, QImage::Format_RGB32), 4000u);
-    EXPECT_EQ(EstimatedDecodeBytes(100, 10, QImage::Format_Grayscale8), 1000u + 4000u + 3000u);
-    EXPECT_EQ(EstimatedDecodeBytes(3, 1, QImage::Format_BGR888), 12u);  // rows padded to 4 bytes
-    EXPECT_EQ(EstimatedDecodeBytes(100, -10, QImage::Format_RGB32), 4000u);  // a top-down BMP
-    EXPECT_GT(EstimatedEncodeBytes(100, 100, "image/tiff"), EstimatedEncodeBytes(100, 100, "image/png"));
-    EXPECT_EQ(NotEnoughMemoryToOpenText(30000, -2), "Not enough memory to open a 30000 x 2 image");
 }
 
 }  // namespace
