@@ -65,15 +65,12 @@ void CBatchProgress::Progress(int position) {
     QMetaObject::invokeMethod(this, [this, position] { progress_->setValue(position); }, Qt::QueuedConnection);
 }
 
-void CBatchProgress::Finished(const BatchRunSummary& summary) {
-    QMetaObject::invokeMethod(this, [this, summary] { OnFinished(summary); }, Qt::QueuedConnection);
+void CBatchProgress::Warning(const QString& text) {
+    QMetaObject::invokeMethod(this, [this, text] { AppendLog(text); },
+                              Qt::QueuedConnection);
 }
 
-void CBatchProgress::OnReport(const BatchReport& report) {
-    status_->setText(report.StatusText());
-    progress_->setValue(0);
-    progress_->setVisible(report.ShowsProgress());
-    const QString entry = report.LogText();
+void CBatchProgress::AppendLog(const QString& entry) {
     logText_ += entry;
     // Appended at the end (never the whole text again), and the end kept in view.
     QString shown = entry;
@@ -82,6 +79,17 @@ void CBatchProgress::OnReport(const BatchReport& report) {
     end.movePosition(QTextCursor::End);
     end.insertText(shown + QLatin1Char('\n'));
     log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
+}
+
+void CBatchProgress::Finished(const BatchRunSummary& summary) {
+    QMetaObject::invokeMethod(this, [this, summary] { OnFinished(summary); }, Qt::QueuedConnection);
+}
+
+void CBatchProgress::OnReport(const BatchReport& report) {
+    status_->setText(report.StatusText());
+    progress_->setValue(0);
+    progress_->setVisible(report.ShowsProgress());
+    AppendLog(report.LogText());
 }
 
 void CBatchProgress::OnFinished(const BatchRunSummary& summary) {

@@ -39,6 +39,8 @@ public:
     // order (queued), so the log keeps the run's order without the worker waiting.
     void Report(const BatchReport& report) override;
     void Progress(int position) override;
+    // A file that was processed with a warning (a damaged input): logged after its entry.
+    void Warning(const QString& text) override;
     void Finished(const BatchRunSummary& summary) override;
 
 public slots:
@@ -53,6 +55,7 @@ protected:
 
 private:
     void OnReport(const BatchReport& report);
+    void AppendLog(const QString& entry);
     void OnFinished(const BatchRunSummary& summary);
     void OnCancelClicked();
 

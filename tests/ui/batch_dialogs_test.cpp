@@ -199,6 +199,19 @@ TEST_F(BatchProgressDialog, CancelDuringAnOwnAlgorithmEndsTheRunAndTheDialogStay
     EXPECT_EQ(dialog.cancelButton()->text(), QStringLiteral("Done"));
 }
 
+TEST_F(BatchProgressDialog, ADamagedInputIsResizedAndSaidSoInTheLog) {
+    BatchEntry e = Entry("cut.jpg", 40, 30);
+    {
+        QFile f(e.path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(f.size() / 2));  // the second half of the scan is missing
+    }
+    CBatchProgress dialog({e}, options_, prompt_);
+    RunToEnd(dialog);
+    EXPECT_EQ(dialog.Summary().written, 1);
+    EXPECT_TRUE(dialog.LogText().contains(QStringLiteral("damaged"))) << qPrintable(dialog.LogText());
+}
+
 TEST_F(BatchProgressDialog, TheBarShowsOnlyForTheOwnAlgorithms) {
     CBatchProgress dialog({}, options_, prompt_);
     for (int a = 0; a < kAlgorithmCount; ++a) {
