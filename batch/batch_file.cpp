@@ -1,6 +1,6 @@
 #include "batch/batch_file.h"
 
-#include "batch/archive_coding.h"
+#include "settings/archive_coding.h"
 
 #include <array>
 #include <cmath>

@@ -3,9 +3,9 @@
 
 #include "test_environment.h"
 
-#include "batch/archive_coding.h"
 #include "batch/batch_file.h"
 #include "batch/batch_list.h"
+#include "settings/archive_coding.h"
 
 #include <QDir>
 #include <QFile>

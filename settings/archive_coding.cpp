@@ -1,4 +1,4 @@
-#include "batch/archive_coding.h"
+#include "settings/archive_coding.h"
 
 #include <cstring>
 
