@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     for (const BatchEntry& e : r.entries) {
-        if (e.algorithm < 0 || e.algorithm >= kAlgorithmCount || e.correction < 0 ||
+        if (AlgorithmIndex(e.algorithm) < 0 || AlgorithmIndex(e.algorithm) >= kAlgorithmCount || e.correction < 0 ||
             e.correction >= kCorrectionModeCount || e.targetWidth < 0 || e.targetWidth > kMaxPixels ||
             e.targetHeight < 0 || e.targetHeight > kMaxPixels || !std::isfinite(e.resolution) || e.selected != 0)
             std::abort();
