@@ -131,7 +131,8 @@ TEST(ThumbnailCacheFiles, PictureWithoutDataIsWrittenCompressed) {
 
 TEST(ThumbnailCacheFiles, ArchiveTimesAndObjectReferences) {
     // A time without the 64-bit marker is an older 32-bit one, signed.
-    ArchiveReader old(Span(Bytes("FE FF FF FF")));
+    const QByteArray oldTime = Bytes("FE FF FF FF");
+    ArchiveReader old(Span(oldTime));
     int64_t t = 0;
     ASSERT_TRUE(old.ReadTime(t));
     EXPECT_EQ(t, -2);
