@@ -15,9 +15,9 @@ namespace {
 
 // Bytes written as hex pairs ("0A 00 ff"); text in quotes is taken as 8-bit characters and text
 // in <angle brackets> as UTF-16LE characters.
-QByteArray Bytes(const char* spec) {
+QByteArray Bytes(const char* text) {
     QByteArray out;
-    for (const char* p = spec; *p;) {
+    for (const char* p = text; *p;) {
         if (*p == '"' || *p == '<') {
             const char close = *p == '"' ? '"' : '>';
             for (++p; *p && *p != close; ++p) {
@@ -70,9 +70,9 @@ const char* const kHandRecord =
     "00 00";                                                                        // no rectangles
 
 QByteArray HandRecord() {
-    QByteArray spec(kHandRecord);
-    spec.replace('\'', '"');
-    return Bytes(spec.constData());
+    QByteArray text(kHandRecord);
+    text.replace('\'', '"');
+    return Bytes(text.constData());
 }
 
 TEST(ThumbnailCacheFiles, RecordFolderFileAndIndexAreByteExact) {

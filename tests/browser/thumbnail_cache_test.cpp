@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 namespace orm {
 namespace {
@@ -265,21 +264,6 @@ TEST_F(ThumbnailCacheTest, OlderSingleFileIsReadOnlyWhenTheCacheFolderIsMissing)
     CMapStringToObPlus later(cacheFolder);
     later.Load(oldFile);  // the folder exists now: the single file is not read again
     EXPECT_EQ(later.size(), 0);
-}
-
-TEST(ThumbnailCacheLock, TryLockFailsWhileAnotherHolderHasIt) {
-    QTemporaryDir dir;
-    ThumbnailCache cache(dir.filePath(QStringLiteral("c")));
-    {
-        auto held = cache.Lock();
-        held->SetAt(QStringLiteral("/x/a.jpg"), test::SampleThumbnail(1, "a"));
-        std::optional<ThumbnailCache::Access> other;
-        std::thread([&] { other = cache.TryLock(); }).join();
-        EXPECT_FALSE(other.has_value());
-    }
-    auto again = cache.TryLock();
-    ASSERT_TRUE(again);
-    EXPECT_TRUE((*again)->Find(QStringLiteral("/x/a.jpg")));
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ class Recorder : public IThumbUpdate {
     }
     bool WaitForCount(size_t n) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return seen_.size() >= n; });
+        return changed_.wait_for(lock, 10s, [&] { return size_t(seen_.size()) >= n; });
     }
     QStringList Seen() {
         std::lock_guard lock(mutex_);
