@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <mutex>
 
 namespace orm {
 
@@ -173,7 +174,8 @@ struct FullDecode {
 std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItemImg& item) {
     if (IsTruncatedBmp(bytes))
         return std::nullopt;
-    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+    static std::once_flag limitRaised;  // a process-wide setting of Qt; set once, not per thread
+    std::call_once(limitRaised, [] { QImageReader::setAllocationLimit(kImageAllocationLimitMb); });
     QByteArray shared = bytes;
     QBuffer buffer(&shared);
     buffer.open(QIODevice::ReadOnly);
