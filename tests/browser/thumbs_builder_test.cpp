@@ -72,11 +72,14 @@ class ThumbsBuilderTest : public ::testing::Test {
     }
     // A builder with one worker per stage (so the order of work is the queue's) and short looks
     // at files still being written.
-    std::unique_ptr<CThumbsBuilderThreads> Builder(int workers = 1) {
+    std::unique_ptr<CThumbsBuilderThreads> Builder(int workers = 1,
+                                                   std::chrono::milliseconds interval = 20ms,
+                                                   int attempts = 8) {
         ThumbsBuilderOptions options;
         options.stage1Workers = workers;
         options.stage2Workers = workers;
-        options.settle.interval = 20ms;
+        options.settle.interval = interval;
+        options.settle.attempts = attempts;
         return std::make_unique<CThumbsBuilderThreads>(*cache, options);
     }
     QStringList Pngs(const QString& prefix, int n) {
@@ -187,49 +190,56 @@ TEST_F(ThumbsBuilderTest, AThumbnailIsRebuiltWhenItsFileChanges) {
 
 TEST_F(ThumbsBuilderTest, AFileStillBeingWrittenIsWaitedForButNeverBuiltWhileItGrows) {
     const QStringList p = Pngs(QStringLiteral("w"), 3);
-    // Appends a byte every 5 ms (the image stays decodable: PNG readers stop at its end).
-    auto grow = [](const QString& path, std::chrono::milliseconds span) {
-        return std::thread([path, span] {
+    // Appends a byte every 5 ms until `span` has passed or `stop` is set (the image stays
+    // decodable: PNG readers stop at its end).
+    auto grow = [](const QString& path, std::chrono::milliseconds span,
+                   const std::atomic<bool>& stop) {
+        return std::thread([path, span, &stop] {
             const auto end = std::chrono::steady_clock::now() + span;
             QFile f(path);
             if (!f.open(QIODevice::Append))
                 return;
-            while (std::chrono::steady_clock::now() < end) {
+            while (!stop && std::chrono::steady_clock::now() < end) {
                 f.write("x", 1);
                 f.flush();
                 std::this_thread::sleep_for(5ms);
             }
         });
     };
-    auto builder = Builder();
+    std::atomic<bool> never{false};
 
-    // Growing for longer than the 8 looks 20 ms apart: skipped; the list goes on.
-    std::thread long_writer = grow(p[0], 800ms);
-    std::thread short_writer = grow(p[1], 60ms);
+    // Looks 50 ms apart, 8 of them: a file growing for longer is skipped and the list goes on;
+    // one that stops growing within the looks is built.
+    auto builder = Builder(1, 50ms);
+    std::thread longWriter = grow(p[0], 1500ms, never);
+    std::thread shortWriter = grow(p[1], 60ms, never);
     std::this_thread::sleep_for(10ms);
     builder->SetList(p);
     ASSERT_TRUE(builder->WaitIdle(10s));
     EXPECT_FALSE(Cached(p[0]));
-    EXPECT_TRUE(Cached(p[1]));  // it stopped growing within the looks
+    EXPECT_TRUE(Cached(p[1]));
     EXPECT_TRUE(Cached(p[2]));
-    long_writer.join();
-    short_writer.join();
+    longWriter.join();
+    shortWriter.join();
     builder->SetList({p[0]});
     ASSERT_TRUE(builder->WaitIdle(10s));
     EXPECT_TRUE(Cached(p[0]));
 
-    // A new list ends the looks at once.
+    // A new list ends the looks at once (here they could go on for 100 x 50 ms).
+    builder = Builder(1, 50ms, 100);
     const QString more = Pngs(QStringLiteral("z"), 1)[0];
-    std::thread writer = grow(more, 400ms);
+    std::atomic<bool> stop{false};
+    std::thread writer = grow(more, 20s, stop);
     std::this_thread::sleep_for(10ms);
     builder->SetList({more});
-    std::this_thread::sleep_for(30ms);
+    std::this_thread::sleep_for(100ms);
     const auto stopped = std::chrono::steady_clock::now();
     builder->SetList({});
     ASSERT_TRUE(builder->WaitIdle(10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 150ms);
-    EXPECT_FALSE(Cached(more));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+    stop = true;
     writer.join();
+    EXPECT_FALSE(Cached(more));
 }
 
 TEST_F(ThumbsBuilderTest, SeveralWorkersBuildEveryFileOnce) {
