@@ -1,6 +1,6 @@
 #include "browser/file_look.h"
 
-#include <QFile>
+#include "imageio/native_path.h"
 
 #include <sys/stat.h>
 
@@ -47,7 +47,7 @@ int64_t FileLook::ModifiedSeconds() const {
 FileLook LookAt(const QString& path) {
     FileLook look;
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(NativePath(path).constData(), &st) != 0)
         return look;
     look.exists = true;
     look.isFile = S_ISREG(st.st_mode);

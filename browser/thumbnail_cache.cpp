@@ -1,6 +1,7 @@
 #include "browser/thumbnail_cache.h"
 
 #include "browser/thumbnail_cache_files.h"
+#include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
 
 #include <QDir>
@@ -286,7 +287,7 @@ void CMapStringToObPlus::Save() {
     }
 
     for (auto it = folderIndex_.begin(); it != folderIndex_.end();) {
-        if (QFileInfo(FolderOfKey(it.key())).isDir()) {
+        if (IsFolder(FolderOfKey(it.key()))) {
             ++it;
         } else {
             QFile::remove(it.value());

@@ -5,15 +5,20 @@
 #include "engine/memory_budget.h"
 #include "engine/pixel_view.h"
 #include "engine/standard_modes.h"
+#include "imageio/file_reader.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
+#include "imageio/memory_needs.h"
+#include "imageio/native_path.h"
 #include "metadata/byte_source.h"
 #include "metadata/embedded_thumbnail.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -45,6 +50,32 @@ std::span<const uint8_t> Span(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())};
 }
 
+// The first `maxBytes` bytes of a regular file (opened without blocking, so a pipe under an image
+// name cannot hang the builder); empty when it is not a regular file or cannot be read.
+QByteArray ReadFilePrefix(const QString& path, qint64 maxBytes) {
+    const int fd =
+        ::open(NativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QByteArray bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.resize(qsizetype(std::min<qint64>(maxBytes, st.st_size)));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        bytes.truncate(done);
+    }
+    ::close(fd);
+    return bytes;
+}
+
 // A bottom-up 24-bit DIB (header and rows) as a top-down Format_BGR888 picture.
 QImage PictureFromDib(const EmbeddedThumbnail& thumb) {
     const int w = int(thumb.width), h = int(thumb.height);
@@ -65,13 +96,9 @@ QImage PictureFromDib(const EmbeddedThumbnail& thumb) {
 // The embedded thumbnail of a JPEG or TIFF file, fitted into the box, with the image's full size
 // as its tags give it.
 EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t fileSize) {
-    const std::filesystem::path fsPath(QFile::encodeName(path).toStdString());
+    const std::filesystem::path fsPath(NativePath(path).toStdString());
     if (IsJpegExtension(ext)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray prefix = file.read(kJpegPrefixBytes);
-        file.close();
+        const QByteArray prefix = ReadFilePrefix(path, kJpegPrefixBytes);
         EmbeddedThumbnail found =
             ReadJpegExifThumbnail(MemoryByteSource(Span(prefix)), kThumbBoxWidth, kThumbBoxHeight);
         if (found.HasPicture() || fileSize <= prefix.size())
@@ -154,15 +181,6 @@ QImage ScaleToThumbnail(const QImage& bgr, QSize target) {
     }
 }
 
-// True when decoding to `size` is likely to fit in the memory the system has (the decoded image,
-// its opaque copy and Qt's conversion buffers, with room for a second decode at the same time).
-bool DecodeFitsMemory(QSize size) {
-    const uint64_t bytes =
-        uint64_t(std::max(size.width(), 0)) * uint64_t(std::max(size.height(), 0)) * 11;
-    const uint64_t available = engine::AvailableMemoryBytes();
-    return available == 0 || bytes <= available / 2;
-}
-
 struct FullDecode {
     QImage bgr;
     QSize fullSize;
@@ -197,7 +215,11 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
             decodeSize = scaled;
         }
     }
-    if (decodeSize.isValid() && !DecodeFitsMemory(decodeSize))
+    // Refused before decoding when it cannot fit in memory, with room for a second decode of
+    // another builder thread at the same time.
+    if (decodeSize.isValid() &&
+        !FitsInAvailableMemory(2 * EstimatedDecodeBytes(decodeSize.width(), decodeSize.height(),
+                                                        reader.imageFormat())))
         return std::nullopt;
     const QImage decoded = reader.read();
     if (decoded.isNull())
@@ -262,14 +284,8 @@ bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode
     if (item.imageWidth >= kMaxDecodedWidth)
         return false;
     QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
-    }
+    if (!ReadWholeFile(path, bytes))
+        return false;
     // A file that changed while it was read is still being written: no thumbnail from it.
     if (!(LookAt(path) == before) || bytes.size() != before.size)
         return false;
@@ -329,8 +345,8 @@ bool HasSoundCompanion(const QString& path) {
     if (ext != QLatin1String(".jpg") && ext != QLatin1String(".tif"))
         return false;
     const QString base = path.left(path.size() - ext.size());
-    return QFileInfo::exists(base + QStringLiteral(".wav")) ||
-           QFileInfo::exists(base + QStringLiteral(".WAV"));
+    return LookAt(base + QStringLiteral(".wav")).isFile ||
+           LookAt(base + QStringLiteral(".WAV")).isFile;
 }
 
 int ThumbnailBitsPerPixel(const QImage& decoded, const QByteArray& readerFormat,

@@ -6,6 +6,7 @@
 
 #include "browser/thumbnail_codec.h"
 #include "browser/thumbnail_loader.h"
+#include "imageio/native_path.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace orm {
 namespace {
@@ -199,6 +202,30 @@ TEST_F(ThumbnailLoaderTest, WhatIsNoImageGetsNoThumbnail) {
     const QString shortBmp = Path(QStringLiteral("short.bmp"));
     ASSERT_TRUE(QFile::copy(test::CorpusFile("bmpsuite-b-shortfile.bmp"), shortBmp));
     EXPECT_FALSE(Load(shortBmp));
+}
+
+TEST_F(ThumbnailLoaderTest, NamesThatAreNotUtf8AndPipesUnderImageNames) {
+    // "caf\xe9.png": Latin-1 bytes, no UTF-8; the name must survive to the system's calls.
+    const QString odd = PathFromNative(NativePath(dir.path()) + QByteArray("/caf\xe9.png"));
+    const QImage image = test::TestPattern(40, 30);
+    QByteArray png;
+    {
+        QBuffer b(&png);
+        b.open(QIODevice::WriteOnly);
+        image.save(&b, "PNG");
+    }
+    FILE* f = std::fopen(NativePath(odd).constData(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(png.constData(), 1, size_t(png.size()), f);
+    std::fclose(f);
+    const auto item = Load(odd);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->imageWidth, 40);
+
+    // A named pipe is no image file: refused at once, never opened to wait for a writer.
+    const QString pipe = Path(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(NativePath(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(Load(pipe));
 }
 
 TEST_F(ThumbnailLoaderTest, SoundCompanionsOfJpgAndTifImages) {
