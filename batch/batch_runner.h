@@ -14,8 +14,8 @@
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
-#include "batch/batch_settings.h"
 #include "batch/output_naming.h"
+#include "settings/batch_settings.h"
 #include "engine/progress.h"
 #include "settings/prompt.h"
 

@@ -11,7 +11,7 @@
 // is always a regular file at the named path. The choice made here is checked once more when the
 // file is committed (skip and unique never replace what appeared in the meantime).
 
-#include "batch/batch_settings.h"
+#include "settings/batch_settings.h"
 
 #include <QString>
 

@@ -16,6 +16,7 @@ void SettingsModel::SetBatchMode(bool on) {
 
 void SettingsModel::Load(const SettingsStore& store) {
     store.Load(resize_);
+    store.Load(batch_);
     store.Load(browser_);
     SettingsFolder(/*create=*/true);
     colours_ = LoadColourScheme(ColourSchemePath());
@@ -23,6 +24,7 @@ void SettingsModel::Load(const SettingsStore& store) {
 
 void SettingsModel::Save(SettingsStore& store) const {
     store.Save(resize_);
+    store.Save(batch_);
     store.Save(browser_);
     store.Sync();
 }

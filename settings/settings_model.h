@@ -1,9 +1,11 @@
 #pragma once
-// The one owner of the program's settings: the resize settings record, the browser values, the
-// mode flags and the prompt through which the user is told and asked. The application makes one
-// and hands it to the panel, the document, the views and the frame; tests make their own.
+// The one owner of the program's settings: the resize and batch settings records, the browser
+// values, the mode flags and the prompt through which the user is told and asked. The application
+// makes one and hands it to the panel, the document, the views and the frame; tests make their
+// own.
 // User-interface thread only: workers get copies of the records, never references.
 
+#include "settings/batch_settings.h"
 #include "settings/colour_scheme.h"
 #include "settings/prompt.h"
 #include "settings/resize_settings.h"
@@ -20,6 +22,8 @@ public:
 
     ResizeSettings& Resize() { return resize_; }
     const ResizeSettings& Resize() const { return resize_; }
+    BatchSettings& Batch() { return batch_; }
+    const BatchSettings& Batch() const { return batch_; }
     BrowserSettings& Browser() { return browser_; }
     const BrowserSettings& Browser() const { return browser_; }
     // The colour scheme read from the file beside the program (defaults until Load).
@@ -49,6 +53,7 @@ signals:
 
 private:
     ResizeSettings resize_;
+    BatchSettings batch_;
     BrowserSettings browser_;
     ColourScheme colours_;
     bool batchMode_ = false;

@@ -34,6 +34,16 @@ const std::array<StoredField<BrowserSettings>, 2> kBrowserFields = {{
     {"INTERFACE", "ICONSZOOM", &BrowserSettings::iconsZoom},
 }};
 
+using BS = BatchSettings;
+const std::array<StoredField<BS>, 6> kBatchFields = {{
+    {"BATCH", "OVERWRITEMETHOD", &BS::overwriteMethod},
+    {"BATCH", "OUTFORMAT", &BS::outputFormat},
+    {"BATCH", "OUTFOLDER", &BS::outputFolder},
+    {"BATCH", "NEWNAME", &BS::newName},
+    {"BATCH", "JPEGQUALITY", &BS::jpegQuality},
+    {"BATCH", "SAMEFOLDER", &BS::sameFolder},
+}};
+
 constexpr const char* kRecentGroup = "Recent File List";
 
 QString KeyPath(const char* group, const char* key) {
@@ -44,6 +54,7 @@ QString KeyPath(const char* group, const char* key) {
 
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() { return kResizeFields; }
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() { return kBrowserFields; }
+std::span<const StoredField<BatchSettings>> BatchSettingsFields() { return kBatchFields; }
 
 SettingsStore::SettingsStore()
     : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"))),
@@ -59,6 +70,11 @@ void SettingsStore::Load(ResizeSettings& s) const {
 }
 
 void SettingsStore::Save(const ResizeSettings& s) { Write(ResizeSettingsFields(), s); }
+
+void SettingsStore::Load(BatchSettings& b) const {
+    Read(BatchSettingsFields(), b);
+    SanitizeBatchSettings(b);
+}
 
 int32_t SettingsStore::ReadInt(const char* group, const char* key, int32_t fallback) const {
     const QVariant v = settings_->value(KeyPath(group, key));

@@ -4,6 +4,7 @@
 // the defaults are the record's member initialisers. Integers are stored as integers, reals as
 // "%f" texts in the C locale, texts as texts.
 
+#include "settings/batch_settings.h"
 #include "settings/resize_settings.h"
 
 #include <QSettings>
@@ -35,6 +36,7 @@ struct BrowserSettings {
 
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
+std::span<const StoredField<BatchSettings>> BatchSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -66,6 +68,9 @@ public:
     void Save(const ResizeSettings& s);
     void Load(BrowserSettings& b) const { Read(BrowserSettingsFields(), b); }
     void Save(const BrowserSettings& b) { Write(BrowserSettingsFields(), b); }
+    // The batch settings (brought into range after reading).
+    void Load(BatchSettings& b) const;
+    void Save(const BatchSettings& b) { Write(BatchSettingsFields(), b); }
 
     // Single values for the windows that keep their own (splitters, folder tree).
     int32_t ReadInt(const char* group, const char* key, int32_t fallback) const;

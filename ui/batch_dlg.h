@@ -2,7 +2,7 @@
 // "Batch Settings": where and how the resized images of a run are written. Shown before every
 // run; the run goes ahead only after OK.
 
-#include "batch/batch_settings.h"
+#include "settings/batch_settings.h"
 #include "settings/prompt.h"
 
 #include <QDialog>

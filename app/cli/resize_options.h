@@ -3,7 +3,7 @@
 // where and how the outputs are written. Parsing only; resize_run.h runs them.
 
 #include "batch/batch_entry.h"
-#include "batch/batch_settings.h"
+#include "settings/batch_settings.h"
 #include "settings/resize_settings.h"
 
 #include <QString>

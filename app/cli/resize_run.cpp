@@ -195,7 +195,7 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     // Neither -o nor --same-folder: the batch output folder of the program's settings, or the
     // default one (which is made when missing, as the settings dialog would offer).
     BatchSettings stored;
-    LoadBatchSettings(SettingsStore(), stored);
+    SettingsStore().Load(stored);
     s.outputFolder = stored.outputFolder;
     if (s.outputFolder.isEmpty()) {
         s.outputFolder = DefaultOutputFolder();

@@ -2,7 +2,8 @@
 
 #include "test_environment.h"
 
-#include "batch/batch_settings.h"
+#include "settings/batch_settings.h"
+#include "settings/settings_store.h"
 #include "batch/output_naming.h"
 
 #include <QDir>
@@ -168,16 +169,16 @@ TEST(BatchSettingsRecord, DefaultsStoreKeysAndDefaultFolder) {
     b.newName = 1;
     b.jpegQuality = 90;
     b.sameFolder = 1;
-    SaveBatchSettings(store, b);
+    store.Save(b);
     EXPECT_EQ(backend.value("BATCH/OVERWRITEMETHOD").toInt(), 2);
     EXPECT_EQ(backend.value("BATCH/OUTFOLDER").toString(), "/srv/out/");
     EXPECT_EQ(backend.value("BATCH/JPEGQUALITY").toInt(), 90);
     BatchSettings read;
-    LoadBatchSettings(store, read);
+    store.Load(read);
     EXPECT_EQ(read, b);
     backend.setValue("BATCH/JPEGQUALITY", 0);
     backend.setValue("BATCH/OUTFORMAT", 17);
-    LoadBatchSettings(store, read);
+    store.Load(read);
     EXPECT_EQ(read.jpegQuality, 75);
     EXPECT_EQ(read.outputFormat, 0);
 

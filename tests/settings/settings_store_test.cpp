@@ -31,6 +31,12 @@ TEST_F(SettingsStoreTest, EmptyStoreGivesTheDefaults) {
     EXPECT_EQ(b.iconsZoom, 100);
     EXPECT_TRUE(b.defaultFolder.isEmpty());
     EXPECT_TRUE(store.RecentFiles().isEmpty());
+    BatchSettings batch;
+    batch.overwriteMethod = 0;
+    batch.outputFolder = "/x/";
+    batch.jpegQuality = 3;
+    store.Load(batch);
+    EXPECT_EQ(batch, BatchSettings());
 }
 
 TEST_F(SettingsStoreTest, SaveThenLoadEveryValue) {
@@ -131,14 +137,42 @@ TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
     QTemporaryDir dir;
     QSettings backend(dir.filePath("program.ini"), QSettings::IniFormat);
     SettingsStore store(backend);
+    // A fresh home: every record starts with its defaults, the batch settings included.
+    SettingsModel fresh;
+    fresh.Batch().jpegQuality = 12;
+    fresh.Batch().outputFolder = "/left/over/";
+    fresh.Load(store);
+    EXPECT_EQ(fresh.Resize(), ResizeSettings());
+    EXPECT_EQ(fresh.Batch(), BatchSettings());
+    EXPECT_EQ(fresh.Batch().overwriteMethod, 1);
+    EXPECT_EQ(fresh.Batch().jpegQuality, 75);
+    EXPECT_TRUE(fresh.Batch().outputFolder.isEmpty());
+
     SettingsModel before;
     before.Resize().width = 777;
     before.Browser().iconsZoom = 80;
+    BatchSettings& batch = before.Batch();
+    batch.overwriteMethod = 2;
+    batch.outputFormat = 4;
+    batch.outputFolder = "/srv/resized/";
+    batch.newName = 1;
+    batch.jpegQuality = 91;
+    batch.sameFolder = 1;
     before.Save(store);
+    EXPECT_EQ(backend.value("BATCH/OVERWRITEMETHOD").toString(), "2");
+    EXPECT_EQ(backend.value("BATCH/OUTFORMAT").toString(), "4");
+    EXPECT_EQ(backend.value("BATCH/OUTFOLDER").toString(), "/srv/resized/");
+    EXPECT_EQ(backend.value("BATCH/NEWNAME").toString(), "1");
+    EXPECT_EQ(backend.value("BATCH/JPEGQUALITY").toString(), "91");
+    EXPECT_EQ(backend.value("BATCH/SAMEFOLDER").toString(), "1");
+    // The batch quality is its own value, apart from the single-image one.
+    EXPECT_EQ(backend.value("MAIN/JPEGQUALITY").toString(), "75");
+
     SettingsModel after;
     after.Load(store);
     EXPECT_EQ(after.Resize().width, 777);
     EXPECT_EQ(after.Browser().iconsZoom, 80);
+    EXPECT_EQ(after.Batch(), before.Batch());
     // The test binary has no Res folder beside it: the colours are the defaults.
     EXPECT_EQ(after.Colours(), ColourScheme());
 }

@@ -1,10 +1,9 @@
 #pragma once
-// The batch output settings: where and how the resized images of a run are written, their
-// store keys (group BATCH), the default output folder, the output formats and the check of the
-// output folder when the settings are accepted.
+// The batch output settings: where and how the resized images of a run are written, the default
+// output folder, the output formats and the check of the output folder when the settings are
+// accepted. The settings store keeps the record (group BATCH).
 
 #include "settings/prompt.h"
-#include "settings/settings_store.h"
 
 #include <QString>
 
@@ -28,10 +27,6 @@ struct BatchSettings {
     bool operator==(const BatchSettings&) const = default;
 };
 
-std::span<const StoredField<BatchSettings>> BatchSettingsFields();
-// Reads the record from the store and brings it into range.
-void LoadBatchSettings(const SettingsStore& store, BatchSettings& b);
-void SaveBatchSettings(SettingsStore& store, const BatchSettings& b);
 // Values out of range take their defaults; returns whether anything changed.
 bool SanitizeBatchSettings(BatchSettings& b);
 

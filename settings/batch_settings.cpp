@@ -1,4 +1,4 @@
-#include "batch/batch_settings.h"
+#include "settings/batch_settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,16 +9,6 @@
 namespace orm {
 
 namespace {
-
-using Field = StoredField<BatchSettings>;
-const std::array<Field, 6> kFields = {{
-    {"BATCH", "OVERWRITEMETHOD", &BatchSettings::overwriteMethod},
-    {"BATCH", "OUTFORMAT", &BatchSettings::outputFormat},
-    {"BATCH", "OUTFOLDER", &BatchSettings::outputFolder},
-    {"BATCH", "NEWNAME", &BatchSettings::newName},
-    {"BATCH", "JPEGQUALITY", &BatchSettings::jpegQuality},
-    {"BATCH", "SAMEFOLDER", &BatchSettings::sameFolder},
-}};
 
 constexpr std::array<OutputFormat, 6> kFormats = {{
     {"Don't change", "", "keep"},
@@ -45,14 +35,6 @@ QString StandardFolder(QStandardPaths::StandardLocation location) {
 
 }  // namespace
 
-std::span<const StoredField<BatchSettings>> BatchSettingsFields() { return kFields; }
-
-void LoadBatchSettings(const SettingsStore& store, BatchSettings& b) {
-    store.Read(BatchSettingsFields(), b);
-    SanitizeBatchSettings(b);
-}
-
-void SaveBatchSettings(SettingsStore& store, const BatchSettings& b) { store.Write(BatchSettingsFields(), b); }
 
 bool SanitizeBatchSettings(BatchSettings& b) {
     const BatchSettings defaults;
