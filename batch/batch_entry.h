@@ -21,6 +21,10 @@ struct BatchEntry {
     int32_t correction = 0;    // CorrectionMode
 
     bool HasTargetSize() const { return targetWidth != 0 && targetHeight != 0; }
+    // A size an output image can be made at: both sides 1..kMaxPixels.
+    bool HasUsableSize() const {
+        return targetWidth >= 1 && targetHeight >= 1 && targetWidth <= kMaxPixels && targetHeight <= kMaxPixels;
+    }
     bool operator==(const BatchEntry&) const = default;
 };
 

@@ -62,6 +62,8 @@ bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, c
     return false;
 }
 
+QString NoUsableSizeReason() { return QStringLiteral("the entry has no usable size"); }
+
 QString LaterInputReason() {
     return QStringLiteral("it is the input of a later file of this run and is left as it is");
 }
@@ -186,10 +188,9 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         reporter_.Warning(DamagedFileWarning(entry.path, source->damage));
     }
 
-    if (entry.targetWidth < 1 || entry.targetHeight < 1 || entry.targetWidth > kMaxPixels ||
-        entry.targetHeight > kMaxPixels) {
+    if (!entry.HasUsableSize()) {
         ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, QStringLiteral("the entry has no usable size"));
+        Send(BatchStatus::CantCreateImage, entry, out.path, NoUsableSizeReason());
         return true;
     }
     // Refused before the work rather than after it: the encoder's buffers count as well.

@@ -99,6 +99,8 @@ bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, c
 
 // The reason logged with such a skip.
 QString LaterInputReason();
+// The reason logged for an entry whose size no image can be made at (BatchEntry::HasUsableSize).
+QString NoUsableSizeReason();
 
 struct BatchRunOptions {
     BatchSettings settings;

@@ -77,7 +77,8 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, co
     out.folder = parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder.left(parts.folder.size() - 1);
     if (out.folder.isEmpty())
         out.folder = QStringLiteral("/");
-    if (!IsFolder(out.folder)) {
+    const bool planned = exists && exists(out.folder.endsWith(QLatin1Char('/')) ? out.folder : out.folder + '/');
+    if (!planned && !IsFolder(out.folder)) {
         out.decision = OutputDecision::FolderMissing;
         out.path.clear();
         return out;

@@ -47,8 +47,9 @@ PathParts SplitPath(const QString& path);
 // "_RESIZED_TO_%dx%d".
 QString ResizedSuffix(int width, int height);
 
-// Whether anything exists at a path. Empty: the file system is asked (links are not followed). A dry run passes
-// one that also counts the outputs it has planned for earlier files as existing.
+// Whether anything exists at a path. Empty: the file system is asked (links are not followed). A
+// dry run passes one that also counts the outputs it has planned for earlier files as existing,
+// and answers true for "<folder>/" when the run would make that folder first.
 using PathExistsFn = std::function<bool(const QString&)>;
 
 // The output path of an input of the batch with a target size.

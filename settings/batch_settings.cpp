@@ -23,12 +23,13 @@ bool EndsWithSeparator(const QString& s) {
     return s.endsWith(QLatin1Char('/')) || s.endsWith(QLatin1Char('\\'));
 }
 
-// A standard folder, created when missing; empty when the platform has none or it cannot be made.
-QString StandardFolder(QStandardPaths::StandardLocation location) {
+// A standard folder, created when missing (and asked to); empty when the platform has none or it
+// cannot be made.
+QString StandardFolder(QStandardPaths::StandardLocation location, bool create) {
     const QString path = QStandardPaths::writableLocation(location);
     if (path.isEmpty())
         return {};
-    if (!QFileInfo(path).isDir() && !QDir().mkpath(path))
+    if (create && !QFileInfo(path).isDir() && !QDir().mkpath(path))
         return {};
     return path;
 }
@@ -52,11 +53,11 @@ bool SanitizeBatchSettings(BatchSettings& b) {
 
 std::span<const OutputFormat> OutputFormats() { return kFormats; }
 
-QString DefaultOutputFolder() {
+QString DefaultOutputFolder(bool create) {
     QString folder;
     for (auto location : {QStandardPaths::PicturesLocation, QStandardPaths::DocumentsLocation,
                           QStandardPaths::DesktopLocation}) {
-        folder = StandardFolder(location);
+        folder = StandardFolder(location, create);
         if (!folder.isEmpty())
             break;
     }

@@ -44,8 +44,9 @@ inline constexpr int kDialogOutputFormatCount = 5;
 inline constexpr const char* kResizedImagesFolderName = "Resized_Images";
 
 // The user's pictures folder, else documents, else desktop (each created when missing), with
-// "Resized_Images/" appended; empty when none is available.
-QString DefaultOutputFolder();
+// "Resized_Images/" appended; empty when none is available. Without create nothing is made: the
+// first folder the system names is taken as it would be made.
+QString DefaultOutputFolder(bool create = true);
 
 // Creates a folder and every missing parent. Fails for paths of two characters or fewer, and when
 // a part of the path exists as a file.

@@ -84,11 +84,19 @@ OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options, co
                : DecideOutputPath(options.outputFile, options.settings.method(), exists);
 }
 
-int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options, CliStreams& io) {
+int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options, const QString& folderToMake,
+           bool quiet, CliStreams& io) {
     int status = kExitOk;
     // The real run writes each output before it names the next one, so an output planned for an
     // earlier file counts as existing (a later file with the same name is skipped or numbered).
+    // The folder the run would make first counts as made.
     QSet<QString> planned;
+    if (!folderToMake.isEmpty()) {
+        planned.insert(folderToMake);
+        if (!quiet)
+            io.err << "ormensura-cli: the output folder " << EscapedPath(folderToMake)
+                   << " does not exist; the run would create it\n";
+    }
     const PathExistsFn exists = [&planned](const QString& path) {
         return planned.contains(path) || PathEntryExists(path);
     };
@@ -104,10 +112,19 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         OutputPath out = OutputFor(entry, options, exists);
         if (out.decision == OutputDecision::Write && exists(out.path) && ReplacesALaterInput(entries, i, out.path))
             out.decision = OutputDecision::Skip;
+        // The run fails an entry it cannot make an image for and goes on with the next.
+        if (out.decision == OutputDecision::Write && !entry.HasUsableSize()) {
+            io.err << "ormensura-cli: " << EscapedPath(entry.path)
+                   << ": can't create the output image: " << NoUsableSizeReason() << "\n";
+            status = kExitInputFailed;
+            continue;
+        }
         if (out.decision == OutputDecision::Write) {
             // The run stops at an output it cannot encode or cannot create; so does its plan.
+            // (A folder the run would make first takes files once it is made.)
+            const bool folderMadeFirst = !folderToMake.isEmpty() && FolderOf(out.path) + '/' == folderToMake;
             QString reason = UnwritableOutputReason(out.path);
-            if (reason.isEmpty() && !CanCreateFilesIn(FolderOf(out.path), &reason))
+            if (reason.isEmpty() && !folderMadeFirst && !CanCreateFilesIn(FolderOf(out.path), &reason))
                 reason = QStringLiteral("the folder does not take new files: ") + reason;
             if (!reason.isEmpty()) {
                 io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't write " << EscapedPath(out.path)
@@ -172,7 +189,7 @@ QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
     return {};
 }
 
-BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error) {
+BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error, QString* folderToMake) {
     BatchRunOptions options;
     BatchSettings& s = options.settings;
     s.overwriteMethod = static_cast<int32_t>(out.overwrite);
@@ -193,13 +210,18 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
         return options;
     }
     // Neither -o nor --same-folder: the batch output folder of the program's settings, or the
-    // default one (which is made when missing, as the settings dialog would offer).
+    // default one (which is made when missing, as the settings dialog would offer; a dry run
+    // makes nothing and only names it).
     BatchSettings stored;
     SettingsStore().Load(stored);
     s.outputFolder = stored.outputFolder;
     if (s.outputFolder.isEmpty()) {
-        s.outputFolder = DefaultOutputFolder();
-        if (s.outputFolder.isEmpty() || (!QFileInfo(s.outputFolder).isDir() && !CreateFolderPath(s.outputFolder))) {
+        s.outputFolder = DefaultOutputFolder(/*create=*/false);
+        const bool missing = !s.outputFolder.isEmpty() && !QFileInfo(s.outputFolder).isDir();
+        if (missing && out.dryRun) {
+            if (folderToMake)
+                *folderToMake = s.outputFolder;
+        } else if (s.outputFolder.isEmpty() || (missing && !CreateFolderPath(s.outputFolder))) {
             if (error)
                 *error = QStringLiteral("no output folder: give -o or --same-folder");
         }
@@ -211,13 +233,14 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
 
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io) {
     QString error;
-    BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error);
+    QString folderToMake;
+    BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error, &folderToMake);
     if (!error.isEmpty()) {
         io.err << "ormensura-cli: " << error << "\n";
         return kExitBadArguments;
     }
     if (out.dryRun)
-        return DryRun(entries, options, io);
+        return DryRun(entries, options, folderToMake, out.quiet, io);
     options.cancelWithinFile = true;  // Ctrl+C never leaves a file written after it
 
     ReporterOptions ro;

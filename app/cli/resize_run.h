@@ -15,8 +15,10 @@
 namespace orm::cli {
 
 // The run options of the output request; error set when they cannot work (e.g. the default
-// output folder cannot be created).
-BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error);
+// output folder cannot be created). A dry run creates no folder: a missing default output
+// folder, which the run would make, is named in folderToMake instead.
+BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error,
+                           QString* folderToMake = nullptr);
 
 // Runs (or, with --dry-run, plans) the entries; returns the exit status.
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io);

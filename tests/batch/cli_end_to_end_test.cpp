@@ -241,5 +241,49 @@ TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     EXPECT_TRUE(missing.err.contains("Can't open file " + gone)) << missing.err.toStdString();
 }
 
+TEST_F(Cli, DryRunMakesNoFolderAndSaysTheRunWould) {
+    // Without -o the outputs go to ~/Pictures/Resized_Images/, which the run makes when missing.
+    const QString folder = dir.path() + "/home/Pictures/Resized_Images";
+    ASSERT_FALSE(QFileInfo::exists(folder));
+    const QStringList args{"resize", Corpus("hopper.gif"), Corpus("Canon_40D.jpg"), "--width", "20"};
+    const Result dry = Run(args + QStringList{"--dry-run"});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/home/Pictures"));
+    EXPECT_TRUE(dry.err.contains(folder + "/ does not exist; the run would create it")) << dry.err.toStdString();
+    const QStringList lines = dry.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << dry.out.toStdString();
+    EXPECT_EQ(lines[0].split('\t').value(1), folder + "/hopper.gif");
+    EXPECT_EQ(lines[1].split('\t').value(1), folder + "/Canon_40D.jpg");
+
+    const Result run = Run(args + QStringList{"-q"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"Canon_40D.jpg", "hopper.gif"}));
+}
+
+TEST_F(Cli, DryRunPlansAnEntryWithoutSizeAsTheRunFailsIt) {
+    BatchList list;
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    ASSERT_EQ(list.count(), 2);
+    list.at(0).targetWidth = 0;  // never given a size
+    list.at(0).targetHeight = 0;
+    list.at(1).targetWidth = 30;
+    list.at(1).targetHeight = 20;
+    const QString file = dir.path() + "/list.mnb";
+    ASSERT_TRUE(list.Save(file).ok());
+
+    const Result dry = Run({"batch", file, "-o", Out(), "--dry-run"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_TRUE(dry.err.contains(Corpus("hopper.gif") + ": can't create the output image: the entry has no usable size"))
+        << dry.err.toStdString();
+    EXPECT_EQ(dry.out, Corpus("Canon_40D.jpg") + "\t" + Out("Canon_40D.jpg") + "\t30x20\t300\tHigh Quality Bicubic\n");
+    EXPECT_TRUE(OutFiles().isEmpty());
+
+    const Result run = Run({"batch", file, "-o", Out(), "-q"});
+    EXPECT_EQ(run.status, dry.status);
+    EXPECT_TRUE(run.err.contains("Can't create output image!")) << run.err.toStdString();
+    EXPECT_EQ(OutFiles(), QStringList{"Canon_40D.jpg"});
+}
+
 }  // namespace
 }  // namespace orm
