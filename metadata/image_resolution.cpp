@@ -4,6 +4,7 @@
 #include "metadata/tiff_reader.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -47,6 +48,10 @@ std::optional<ImageResolution> TiffResolution(const ByteSource& block) {
     return std::nullopt;
 }
 
+std::optional<ImageResolution> MetreResolution(uint32_t x, uint32_t y) {
+    return Valid(DpiFromDotsPerMetre(x), DpiFromDotsPerMetre(y));
+}
+
 std::optional<ImageResolution> JpegResolution(const ByteSource& file) {
     // The JFIF segment comes first when there is one.
     std::array<uint8_t, 18> app0{};
@@ -78,7 +83,7 @@ std::optional<ImageResolution> PngResolution(const ByteSource& file) {
             std::array<uint8_t, 9> phys{};
             if (length != 9 || !file.Read(pos + 8, phys) || phys[8] != 1)
                 return std::nullopt;
-            return Valid(BigEndian32(phys.data()) * kInchPerMetre, BigEndian32(phys.data() + 4) * kInchPerMetre);
+            return MetreResolution(BigEndian32(phys.data()), BigEndian32(phys.data() + 4));
         }
         pos += 12 + uint64_t(length);
     }
@@ -96,10 +101,22 @@ std::optional<ImageResolution> BmpResolution(const ByteSource& file) {
     if (le32(14) < 40)  // the OS/2 1.x header has no resolution
         return std::nullopt;
     const int32_t x = int32_t(le32(38)), y = int32_t(le32(42));
-    return Valid(x * kInchPerMetre, y * kInchPerMetre);
+    if (x <= 0 || y <= 0)
+        return std::nullopt;
+    return MetreResolution(uint32_t(x), uint32_t(y));
 }
 
 }  // namespace
+
+double DpiFromDotsPerMetre(uint32_t dotsPerMetre) {
+    const double dpi = dotsPerMetre * kInchPerMetre;
+    for (double scale : {1.0, 10.0, 100.0}) {
+        const double candidate = std::round(dpi * scale) / scale;
+        if (std::llround(candidate / kInchPerMetre) == int64_t(dotsPerMetre))
+            return candidate;
+    }
+    return dpi;
+}
 
 ImageResolution ReadImageResolution(const ByteSource& file) {
     std::array<uint8_t, 8> sig{};

@@ -16,4 +16,9 @@ struct ImageResolution {
 
 ImageResolution ReadImageResolution(const ByteSource& file);
 
+// Dots per inch of a resolution stored as whole dots per metre (PNG, BMP). Writers store the
+// nearest whole number, so the resolution with the fewest decimals (at most two) that is stored
+// as this number is the one meant: 3937 is 100 dpi, not 99.9998.
+double DpiFromDotsPerMetre(uint32_t dotsPerMetre);
+
 }  // namespace orm

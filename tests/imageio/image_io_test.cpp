@@ -70,16 +70,29 @@ TEST_F(ImageIo, FileCanBeDeletedAfterLoading) {
 
 TEST_F(ImageIo, ResolutionAsTheFileStatesIt) {
     ORM_REQUIRE_CORPUS();
-    // 300 dpi in PNG and BMP is stored as 11811 dots per metre: 299.9994, not Qt's rounding.
-    QImage img = Gradient(8, 8);
-    img.setDotsPerMeterX(11811);
-    img.setDotsPerMeterY(11811);
-    ASSERT_TRUE(img.save(Path("a.png")));
-    ASSERT_TRUE(img.save(Path("a.bmp")));
-    for (const char* name : {"a.png", "a.bmp"}) {
-        const auto loaded = LoadSourceImage(Path(name));
-        ASSERT_TRUE(loaded) << name;
-        EXPECT_DOUBLE_EQ(loaded->dpiX, 11811 * 0.0254) << name;
+    // PNG and BMP hold whole dots per metre: 100 dpi is stored as 3937 (99.9998 dpi) and 300 dpi
+    // as 11811 (299.9994). A value that a writer of a resolution with at most two decimals
+    // stores as this number is that resolution; others keep two decimals.
+    const std::pair<int, double> cases[] = {{3937, 100}, {11811, 300}, {2835, 72}, {3780, 96},
+                                            {2854, 72.5}, {1, 0.03}, {3000, 76.2}};
+    for (const auto& [dotsPerMetre, dpi] : cases) {
+        QImage img = Gradient(8, 8);
+        img.setDotsPerMeterX(dotsPerMetre);
+        img.setDotsPerMeterY(dotsPerMetre);
+        for (const char* name : {"a.png", "a.bmp"}) {
+            ASSERT_TRUE(img.save(Path(name)));
+            const auto loaded = LoadSourceImage(Path(name));
+            ASSERT_TRUE(loaded) << name;
+            EXPECT_DOUBLE_EQ(loaded->dpiX, dpi) << name << " " << dotsPerMetre;
+            EXPECT_DOUBLE_EQ(loaded->dpiY, dpi) << name << " " << dotsPerMetre;
+        }
+    }
+    // What the saver writes reads back as it was given.
+    for (double dpi : {100.0, 300.0, 72.5, 600.0, 2400.0}) {
+        ASSERT_TRUE(SaveImage(Gradient(8, 8), Path("s.png"), SaveSource{}, SaveOptions{dpi, 75}));
+        ASSERT_TRUE(SaveImage(Gradient(8, 8), Path("s.bmp"), SaveSource{}, SaveOptions{dpi, 75}));
+        EXPECT_DOUBLE_EQ(LoadSourceImage(Path("s.png"))->dpiX, dpi);
+        EXPECT_DOUBLE_EQ(LoadSourceImage(Path("s.bmp"))->dpiX, dpi);
     }
     const auto tiff = LoadSourceImage(test::CorpusFile("rgb-3c-8b.tiff"));
     ASSERT_TRUE(tiff);
