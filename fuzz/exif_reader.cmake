@@ -1,4 +1,5 @@
-# The own TIFF/EXIF reader (embedded thumbnails, EXIF segment and directory search, resolution).
+# The own TIFF/EXIF reader (embedded thumbnails, EXIF segment and directory search, resolution,
+# stored depth).
 if(NOT TARGET orm_metadata OR NOT TARGET orm_jpeg)
   return()
 endif()

@@ -2,6 +2,7 @@
 
 #include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_locator.h"
+#include "metadata/image_depth.h"
 #include "metadata/image_resolution.h"
 
 #include <cstddef>
@@ -30,5 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sink = uint32_t(orm::FindExifSegment(file)) ^ orm::FindExifDirectory(file);
     const orm::ImageResolution dpi = orm::ReadImageResolution(file);
     sink = uint32_t(dpi.dpiX) ^ uint32_t(dpi.dpiY);
+    sink = uint32_t(orm::ReadStoredBitsPerPixel(file).value_or(0));
     return 0;
 }

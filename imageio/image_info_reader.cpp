@@ -2,7 +2,9 @@
 
 #include "imageio/file_reader.h"
 #include "imageio/image_loader.h"
+#include "metadata/byte_source.h"
 #include "metadata/exif_properties.h"
+#include "metadata/image_depth.h"
 
 namespace orm {
 
@@ -40,7 +42,9 @@ std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
         return std::nullopt;
     ImageInfo info;
     info.path = path;
-    info.bitsPerPixel = HeaderBitsPerPixel(*header);
+    // The depth the file stores, else what the reader's header says.
+    const MemoryByteSource source(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    info.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(HeaderBitsPerPixel(*header));
     if (info.bitsPerPixel != 0 && header->size.width() > 0 && header->size.height() > 0) {
         info.width = header->size.width();
         info.height = header->size.height();

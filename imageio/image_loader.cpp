@@ -7,6 +7,7 @@
 #include "imageio/memory_needs.h"
 #include "metadata/byte_source.h"
 #include "metadata/exif_properties.h"
+#include "metadata/image_depth.h"
 #include "metadata/image_resolution.h"
 
 #include <QBuffer>
@@ -137,7 +138,6 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     if (IsTruncatedBmp(fileBytes))
         return fail(QStringLiteral("The file is truncated"));
     BufferReader reader(fileBytes);
-    const QByteArray format = reader->format();
     // A top-down BMP states a negative height; the decoded image has the positive one.
     const QSize size = reader->size();
     if (size.width() > 0 && size.height() != 0 &&
@@ -147,8 +147,11 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     out.image = reader->read();
     if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
         return fail(reader->errorString());
-    // Qt hands GIF frames out as 32-bit pixels; the file holds 8-bit palette indices.
-    out.bitsPerPixel = format == "gif" ? 8 : BitsPerPixelOf(out.image);
+    // The depth the file stores (Qt hands a 4-bit palette TIFF or an RGB565 bitmap out as 32-bit
+    // pixels, and GIF frames too); the decoded format's for files whose header is not read here.
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
+    out.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(BitsPerPixelOf(out.image));
     return out;
 }
 
@@ -195,6 +198,7 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
         }
         const MemoryByteSource source(
             std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
+        out.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(out.bitsPerPixel);
         const ImageResolution dpi = ReadImageResolution(source);
         out.dpiX = dpi.dpiX;
         out.dpiY = dpi.dpiY;

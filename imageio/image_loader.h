@@ -38,7 +38,7 @@ constexpr int kImageAllocationLimitMb = 4096;
 
 struct DecodedImage {
     QImage image;          // in the format the file decoded to
-    int bitsPerPixel = 0;  // of the file's own pixel format (GIF: 8)
+    int bitsPerPixel = 0;  // as the file stores its pixels (GIF: 8)
 };
 
 // What the file's header says, without decoding pixels: the size (invalid when the reader cannot

@@ -2,6 +2,7 @@
 // encoders by extension, copied and regenerated metadata (checked with exiftool), safe writing.
 
 #include "metadata/exif_properties.h"
+#include "metadata/image_depth.h"
 #include "imageio/image_loader.h"
 #include "imageio/image_saver.h"
 #include "metadata/output_metadata.h"
@@ -100,6 +101,42 @@ TEST_F(ImageIo, ResolutionAsTheFileStatesIt) {
     ASSERT_TRUE(gif);
     EXPECT_DOUBLE_EQ(gif->dpiX, 96.0);
     EXPECT_EQ(gif->bitsPerPixel, 8);
+}
+
+TEST_F(ImageIo, BitsPerPixelAreTheFilesOwn) {
+    ORM_REQUIRE_CORPUS();
+    // The depth the file stores, whatever format the decoder hands the pixels out in.
+    const std::pair<const char*, int> cases[] = {
+        {"palette-1c-4b.tiff", 4},        {"palette-1c-8b.tiff", 8},     {"miniswhite-1c-1b.tiff", 1},
+        {"minisblack-1c-16b.tiff", 16},   {"rgb-3c-16b.tiff", 48},       {"rgb-3c-8b.tiff", 24},
+        {"minisblack-2c-8b-alpha.tiff", 16}, {"bmpsuite-g-rgb16-565.bmp", 16}, {"bmpsuite-g-rgb16.bmp", 16},
+        {"bmpsuite-g-pal4.bmp", 4},       {"bmpsuite-g-pal1.bmp", 1},    {"bmpsuite-g-rgb32.bmp", 32},
+        {"bmpsuite-g-pal8os2.bmp", 8},    {"pngsuite-basn3p04.png", 4},  {"pngsuite-basn0g16.png", 16},
+        {"pngsuite-basn6a16.png", 64},    {"pngsuite-basn2c08.png", 24}, {"pngsuite-basn4a08.png", 16},
+        {"testimggray.jpg", 8},           {"pil_sample_cmyk.jpg", 32},   {"testimgp.jpg", 24},
+        {"hopper.gif", 8},
+    };
+    for (const auto& [name, bits] : cases) {
+        const auto img = LoadSourceImage(test::CorpusFile(name));
+        ASSERT_TRUE(img) << name;
+        EXPECT_EQ(img->bitsPerPixel, bits) << name;
+    }
+    // Headers that end early or hold no usable depth give nothing (the decoded format counts).
+    auto bitsOf = [](const QByteArray& bytes) {
+        return ReadStoredBitsPerPixel(
+            MemoryByteSource(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
+    };
+    EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 11)), std::nullopt);
+    EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10\x00\x10\x03", 12)), 24);
+    EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10", 9)), std::nullopt);
+    EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xDA\x00\x08", 6)), std::nullopt);
+    QByteArray bmp = test::ReadAll(test::CorpusFile("bmpsuite-g-rgb24.bmp"));
+    bmp[28] = 0;
+    EXPECT_EQ(bitsOf(bmp), std::nullopt);
+    EXPECT_EQ(bitsOf(bmp.left(30)), std::nullopt);
+    QByteArray png = test::ReadAll(test::CorpusFile("pngsuite-basn2c08.png"));
+    png[25] = 5;  // no such colour type
+    EXPECT_EQ(bitsOf(png), std::nullopt);
 }
 
 TEST_F(ImageIo, BrokenFilesAreRefusedWithAReason) {
