@@ -1,7 +1,10 @@
 #include "imageio/gif_writer.h"
 
+#include "imageio/gif_palette.h"
+
 #include <gif_lib.h>
 
+#include <new>
 #include <vector>
 
 namespace orm {
@@ -9,7 +12,6 @@ namespace orm {
 namespace {
 
 constexpr int kMaxGifSide = 65535;
-constexpr int kPaletteSize = 256;
 
 int AppendToBuffer(GifFileType* gif, const GifByteType* data, int length) {
     auto* out = static_cast<QByteArray*>(gif->UserData);
@@ -22,6 +24,14 @@ void Fail(QString* error, const QString& reason) {
         *error = reason;
 }
 
+// Bits of a GIF colour table that holds n colours (tables have 2, 4, ..., 256 entries).
+int TableBits(size_t n) {
+    int bits = 1;
+    while ((size_t(1) << bits) < n)
+        ++bits;
+    return bits;
+}
+
 }  // namespace
 
 QByteArray EncodeGif(const QImage& image, QString* error) {
@@ -29,40 +39,30 @@ QByteArray EncodeGif(const QImage& image, QString* error) {
         Fail(error, QStringLiteral("GIF images are at most 65535 pixels wide and high"));
         return {};
     }
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    const int w = rgb.width(), h = rgb.height();
-    const size_t pixels = size_t(w) * size_t(h);
-    std::vector<GifByteType> red(pixels), green(pixels), blue(pixels), indices(pixels);
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = rgb.constScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            red[i] = line[3 * x];
-            green[i] = line[3 * x + 1];
-            blue[i] = line[3 * x + 2];
-        }
-    }
-    int colours = kPaletteSize;
-    std::vector<GifColorType> palette(kPaletteSize);
-    if (GifQuantizeBuffer(unsigned(w), unsigned(h), &colours, red.data(), green.data(), blue.data(),
-                          indices.data(), palette.data()) == GIF_ERROR) {
+    std::optional<PalettePicture> picture = ToPalette(image);
+    if (!picture) {
         Fail(error, QStringLiteral("the colours could not be quantised"));
         return {};
     }
-    ColorMapObject* map = GifMakeMapObject(kPaletteSize, palette.data());
+    const int bits = TableBits(picture->palette.size());
+    std::vector<GifColorType> table(size_t(1) << bits, GifColorType{0, 0, 0});
+    for (size_t i = 0; i < picture->palette.size(); ++i)
+        table[i] = {picture->palette[i].red, picture->palette[i].green, picture->palette[i].blue};
+    ColorMapObject* map = GifMakeMapObject(int(table.size()), table.data());
     if (!map) {
         Fail(error, QStringLiteral("out of memory"));
         return {};
     }
 
+    const int w = picture->width, h = picture->height;
     QByteArray out;
     int status = 0;
     GifFileType* gif = EGifOpen(&out, AppendToBuffer, &status);
     bool ok = gif != nullptr;
-    ok = ok && EGifPutScreenDesc(gif, w, h, 8, 0, map) == GIF_OK;
+    ok = ok && EGifPutScreenDesc(gif, w, h, bits, 0, map) == GIF_OK;
     ok = ok && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
     for (int y = 0; ok && y < h; ++y)
-        ok = EGifPutLine(gif, indices.data() + size_t(y) * w, w) == GIF_OK;
+        ok = EGifPutLine(gif, picture->indices.data() + size_t(y) * w, w) == GIF_OK;
     if (gif && EGifCloseFile(gif, &status) == GIF_ERROR)
         ok = false;
     GifFreeMapObject(map);

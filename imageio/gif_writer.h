@@ -1,5 +1,6 @@
 #pragma once
-// GIF encoding through giflib: the picture is quantised to a palette of at most 256 colours.
+// GIF encoding through giflib: a picture of 256 colours or fewer keeps them exactly, a richer one
+// is quantised to a palette of 256 (gif_palette.h).
 
 #include <QByteArray>
 #include <QImage>
