@@ -83,6 +83,10 @@ int BitsPerPixelOf(QImage::Format format, int colorCount) {
     }
 }
 
+bool TwentyFourBitsHold(QImage::Format format) {
+    return format == QImage::Format_RGB32 || format == QImage::Format_RGB888 || format == QImage::Format_BGR888;
+}
+
 bool IsTruncatedBmp(const QByteArray& fileBytes) {
     const auto* b = reinterpret_cast<const uint8_t*>(fileBytes.constData());
     const qsizetype size = fileBytes.size();
@@ -165,6 +169,10 @@ bool DecodeWithQt(const QByteArray& fileBytes, SourceImage& out, QString* error)
         return false;
     out.fileFormat = decoded->image.format();
     out.bitsPerPixel = decoded->bitsPerPixel;
+    // The decoded image stays beside the 24-bit one when those do not hold its pixels exactly
+    // (the conversion below then makes a new buffer instead of converting in place).
+    if (!TwentyFourBitsHold(out.fileFormat))
+        out.original = decoded->image;
     decoded->image.convertTo(QImage::Format_BGR888);
     out.image = std::move(decoded->image);
     if (out.image.isNull() || out.image.format() != QImage::Format_BGR888) {

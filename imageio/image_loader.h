@@ -18,6 +18,10 @@ namespace orm {
 struct SourceImage {
     QImage image;                                 // the pixels, Format_BGR888
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to
+    // The decoded pixels in that format, kept when 24-bit colour does not hold them exactly
+    // (palettes, 1-bit, grey, 16 bits per sample, alpha); null otherwise. A copy at the source's
+    // own size is written from it.
+    QImage original;
     int bitsPerPixel = 0;                          // of the file's own pixel format
     double dpiX = 96.0;                            // resolution exactly as the file states it
     double dpiY = 96.0;
@@ -27,6 +31,10 @@ struct SourceImage {
     int width() const { return image.width(); }
     int height() const { return image.height(); }
 };
+
+// Whether 24-bit colour (Format_BGR888) holds every pixel of a decoded format exactly, so that
+// no copy of the decoded image in its own format is needed.
+bool TwentyFourBitsHold(QImage::Format format);
 
 // Bits per pixel of a decoded format, as the image-info dialog counts colours: 1, 4 or 8 for
 // palettes (by the palette's size), 8 or 16 for grey, 16, 24 (colour without alpha), 32, 48, 64.

@@ -7,6 +7,7 @@
 #include "imageio/safe_file_writer.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageWriter>
 
 #include <cmath>
@@ -24,9 +25,21 @@ bool CarriesExif(const QString& mime) {
            mime == QLatin1String("image/png");
 }
 
-QByteArray Encode(const QImage& image, const ImageEncoder& encoder, int jpegQuality, QString* reason) {
+// Qt's TIFF writer stores a 1-bit image as black and white whatever its two colours are; a
+// two-colour palette of other colours is written as an 8-bit palette instead.
+bool IsBlackAndWhite(const QImage& mono) {
+    const QList<QRgb> table = mono.colorTable();
+    const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    return table.size() == 2 && ((table[0] == black && table[1] == white) || (table[0] == white && table[1] == black));
+}
+
+QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQuality, QString* reason) {
     if (encoder.qtFormat.isEmpty())
-        return EncodeGif(image, reason);
+        return EncodeGif(given, reason);
+    QImage image = given;
+    if (encoder.mimeType == QLatin1String("image/tiff") &&
+        (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) && !IsBlackAndWhite(image))
+        image = image.convertToFormat(QImage::Format_Indexed8);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))
@@ -68,6 +81,9 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
     }
 
     // An image shared with the caller is copied here (Qt detaches it); one passed in alone is not.
+    // The source's colour profile is carried byte for byte with the metadata; the encoders must
+    // not add one of their own making from a decoded colour space.
+    image.setColorSpace(QColorSpace());
     const int dotsPerMetre = int(std::lround(options.dpi / kInchPerMetre));
     image.setDotsPerMeterX(dotsPerMetre);
     image.setDotsPerMeterY(dotsPerMetre);
@@ -138,9 +154,21 @@ bool SaveImage(const QImage& output, const QString& path, const SaveSource& sour
     return true;
 }
 
+bool IsCopyOfSource(const QImage& output, const SourceImage& source) {
+    if (output.isNull() || output.size() != source.image.size())
+        return false;
+    if (output.constBits() == source.image.constBits())
+        return true;  // the very pixels, shared
+    if (output.format() == QImage::Format_BGR888)
+        return output == source.image;
+    return output.convertToFormat(QImage::Format_BGR888) == source.image;
+}
+
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error) {
-    return SaveImage(output, path, SaveSource{source.image.size(), source.properties}, options, error);
+    const bool ownFormat = !source.original.isNull() && IsCopyOfSource(output, source);
+    return SaveImage(ownFormat ? source.original : output, path, SaveSource{source.image.size(), source.properties},
+                     options, error);
 }
 
 }  // namespace orm

@@ -28,6 +28,9 @@ struct SaveSource {
 // to show (or not, when it runs quietly).
 bool SaveImage(const QImage& output, const QString& path, const SaveSource& source,
                const SaveOptions& options, QString* error = nullptr);
+// With the source image: an output that holds exactly the source's pixels at its own size (the
+// same-size copy) is written from the decoded image in its own format, so palette, 1-bit, grey,
+// 16-bit and alpha sources keep it.
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error = nullptr);
 
@@ -36,6 +39,10 @@ bool SaveImage(const QImage& output, const QString& path, const SourceImage& sou
 // (moved in) is not copied to set its resolution.
 QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource& source,
                            const SaveOptions& options, QString* error = nullptr);
+
+// Whether output is the source's own pixels at its own size (in 24-bit colour or any format
+// that converts to exactly them).
+bool IsCopyOfSource(const QImage& output, const SourceImage& source);
 
 // The message of a failed save.
 QString CantSaveFileMessage(const QString& path);

@@ -9,6 +9,7 @@
 #include "imageio/safe_file_writer.h"
 #include "test_support.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -137,6 +138,61 @@ TEST_F(ImageIo, BitsPerPixelAreTheFilesOwn) {
     QByteArray png = test::ReadAll(test::CorpusFile("pngsuite-basn2c08.png"));
     png[25] = 5;  // no such colour type
     EXPECT_EQ(bitsOf(png), std::nullopt);
+}
+
+TEST_F(ImageIo, TheSameSizeCopyKeepsTheSourcesPixelFormat) {
+    ORM_REQUIRE_CORPUS();
+    auto storedBits = [](const QString& path) {
+        const QByteArray bytes = test::ReadAll(path);
+        return ReadStoredBitsPerPixel(
+            MemoryByteSource(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
+    };
+    // (source, output, the depth the output keeps)
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"pngsuite-basn3p04.png", "p4.png", 8},    {"pngsuite-basn0g16.png", "g16.png", 16},
+        {"pngsuite-basn2c16.png", "c16.png", 48},  {"rgb-3c-16b.tiff", "c16.tif", 48},
+        {"minisblack-1c-16b.tiff", "g16.tif", 16}, {"miniswhite-1c-1b.tiff", "b1.tif", 1},
+        {"palette-1c-8b.tiff", "p8.tif", 8},       {"bmpsuite-g-pal1.bmp", "b1.bmp", 1},
+        {"bmpsuite-g-pal8.bmp", "p8.bmp", 8},      {"bmpsuite-g-pal4.bmp", "p4.png", 8},
+        {"pngsuite-basn3p01.png", "p1.tif", 8},  // two colours, not black and white
+    };
+    for (const auto& [name, out, bits] : cases) {
+        const auto src = LoadSourceImage(test::CorpusFile(name));
+        ASSERT_TRUE(src) << name;
+        ASSERT_TRUE(SaveImage(src->image, Path(out), *src, SaveOptions{72, 90})) << name;
+        EXPECT_EQ(storedBits(Path(out)), bits) << name << " as " << out;
+        // Every sample as it was, at the file's own precision.
+        QImage original(test::CorpusFile(name)), back(Path(out));
+        const QImage::Format wide = original.depth() > 32 || original.format() == QImage::Format_Grayscale16
+                                        ? QImage::Format_RGBX64
+                                        : QImage::Format_RGB32;
+        // (Images compare equal only with the same colour space; the samples are what counts.)
+        auto samples = [wide](const QImage& i) {
+            QImage s = i.convertToFormat(wide);
+            s.setColorSpace(QColorSpace());
+            return s;
+        };
+        EXPECT_EQ(samples(back), samples(original)) << name << " as " << out;
+    }
+    // A grey source handed over as 8-bit grey (the window's same-size copy) keeps its 16 bits.
+    const auto grey = LoadSourceImage(test::CorpusFile("pngsuite-basn0g16.png"));
+    ASSERT_TRUE(grey);
+    ASSERT_TRUE(SaveImage(grey->image.convertToFormat(QImage::Format_Grayscale8), Path("grey.png"), *grey,
+                          SaveOptions{72, 90}));
+    EXPECT_EQ(storedBits(Path("grey.png")), 16);
+
+    // A GIF of a palette source keeps its colours exactly.
+    const auto pal = LoadSourceImage(test::CorpusFile("bmpsuite-g-pal4.bmp"));
+    ASSERT_TRUE(pal);
+    ASSERT_TRUE(SaveImage(pal->image, Path("p4.gif"), *pal, SaveOptions{72, 90}));
+    EXPECT_EQ(QImage(Path("p4.gif")).convertToFormat(QImage::Format_RGB32),
+              QImage(test::CorpusFile("bmpsuite-g-pal4.bmp")).convertToFormat(QImage::Format_RGB32));
+
+    // Other pixels than the source's are written as 24-bit colour.
+    QImage changed = pal->image.copy();
+    changed.setPixel(0, 0, qRgb(1, 2, 3));
+    ASSERT_TRUE(SaveImage(changed, Path("changed.png"), *pal, SaveOptions{72, 90}));
+    EXPECT_EQ(storedBits(Path("changed.png")), 24);
 }
 
 TEST_F(ImageIo, BrokenFilesAreRefusedWithAReason) {
