@@ -109,8 +109,9 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
         if (item.id > 0xFFFF || item.type == 0 || item.type > Exiv2::tiffIfd)
             continue;
         const uint16_t tag = uint16_t(item.id);
-        // Directory pointers are laid out anew by exiv2.
-        if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer)
+        // Directory pointers are laid out anew by exiv2; the colour profile goes where the
+        // format keeps it (TryWrite).
+        if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer || tag == kPropIccProfile)
             continue;
         if (tag == kTagMakerNote && !withMakerNote)
             continue;
@@ -142,7 +143,8 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
     return exif;
 }
 
-bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, QByteArray& result) {
+bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const PropertyItem* profile,
+              QByteArray& result) {
     try {
         auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(encoded.constData()),
                                                long(encoded.size()));
@@ -150,6 +152,12 @@ bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, QByteArray
             return false;
         image->readMetadata();
         image->setExifData(exif);
+        if (profile && !profile->value.isEmpty()) {
+            // JPEG: APP2 "ICC_PROFILE" segments; PNG: the iCCP chunk; TIFF: tag 34675.
+            Exiv2::DataBuf bytes(reinterpret_cast<const Exiv2::byte*>(profile->value.constData()),
+                                 long(profile->value.size()));
+            image->setIccProfile(bytes, /*bTestValid=*/false);
+        }
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0)
@@ -191,6 +199,18 @@ PropertyItems ItemsOf(Exiv2::Image& image) {
         for (const ThumbnailTagId& t : kThumbnailIds)
             if (t.tag == d.tag())
                 items.push_back(ToItem(d, t.id, ExifGroup::kThumbnail));
+    }
+    // The colour profile: a TIFF file holds it as an item of its first directory already.
+    if (image.iccProfileDefined() && !FindItem(items, kPropIccProfile)) {
+        const Exiv2::DataBuf* profile = image.iccProfile();
+        if (profile && profile->size_ > 0) {
+            PropertyItem item;
+            item.id = kPropIccProfile;
+            item.type = Exiv2::undefined;
+            item.count = uint32_t(profile->size_);
+            item.value = QByteArray(reinterpret_cast<const char*>(profile->pData_), int(profile->size_));
+            items.push_back(std::move(item));
+        }
     }
     if (thumbIsJpeg) {
         Exiv2::ExifThumbC thumb(exif);
@@ -238,8 +258,9 @@ PropertyItems ReadPropertyItemsFromFile(const QString& path) {
 bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error) {
     InitExiv2Once();
     QByteArray result;
-    if (TryWrite(encoded, BuildExifData(items, true), result) ||
-        TryWrite(encoded, BuildExifData(items, false), result)) {
+    const PropertyItem* profile = FindItem(items, kPropIccProfile);
+    if (TryWrite(encoded, BuildExifData(items, true), profile, result) ||
+        TryWrite(encoded, BuildExifData(items, false), profile, result)) {
         encoded = result;
         return true;
     }

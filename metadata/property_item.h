@@ -27,6 +27,9 @@ constexpr uint32_t kPropXResolution = 0x011A;
 constexpr uint32_t kPropYResolution = 0x011B;
 constexpr uint32_t kPropResolutionUnit = 0x0128;
 constexpr uint32_t kPropSoftware = 0x0131;
+// The colour profile (ICC), type UNDEFINED: tag 34675 of a TIFF file, the APP2 "ICC_PROFILE"
+// segments of a JPEG file, the iCCP chunk of a PNG file.
+constexpr uint32_t kPropIccProfile = 0x8773;
 constexpr uint32_t kPropPixelXDimension = 0xA002;
 constexpr uint32_t kPropPixelYDimension = 0xA003;
 

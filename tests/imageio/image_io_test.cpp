@@ -282,6 +282,37 @@ TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
     EXPECT_EQ(test::Exiftool(Path("out.bmp"), "Make"), std::nullopt);
 }
 
+TEST_F(ImageIo, TheColourProfileIsCarriedIntoEveryFormatThatHoldsOne) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    // A camera JPEG with an embedded profile (3144 bytes), and a TIFF with one in tag 34675.
+    for (const char* name : {"Canon_40D.jpg", "exifsamples-Tless0.tiff"}) {
+        const QString source = test::CorpusFile(name);
+        const QByteArray profile = test::ExiftoolBinary(source, "ICC_Profile");
+        ASSERT_GT(profile.size(), 500) << name;
+        const auto src = LoadSourceImage(source);
+        ASSERT_TRUE(src) << name;
+        const PropertyItem* item = FindItem(src->properties, kPropIccProfile);
+        ASSERT_TRUE(item) << name;
+        EXPECT_EQ(item->value, profile) << name;
+        for (const char* ext : {"jpg", "png", "tif"}) {
+            const QString out = Path(QString("out.%1").arg(ext));
+            // Resized (new pixels) and at the source's own size.
+            ASSERT_TRUE(SaveImage(Gradient(40, 30), out, *src, SaveOptions{72, 85})) << ext;
+            EXPECT_EQ(test::ExiftoolBinary(out, "ICC_Profile"), profile) << name << " as " << ext;
+            ASSERT_TRUE(SaveImage(src->image, out, *src, SaveOptions{72, 85})) << ext;
+            EXPECT_EQ(test::ExiftoolBinary(out, "ICC_Profile"), profile) << name << " as " << ext;
+            // Pixels are not converted: the same-size PNG holds the decoded pixels exactly.
+            if (QLatin1String(ext) == QLatin1String("png")) {
+                QImage back = QImage(out).convertToFormat(QImage::Format_BGR888), decoded = src->image;
+                back.setColorSpace(QColorSpace());
+                decoded.setColorSpace(QColorSpace());
+                EXPECT_EQ(back, decoded) << name;
+            }
+        }
+    }
+}
+
 TEST_F(ImageIo, ThumbnailRules) {
     ORM_REQUIRE_CORPUS();
     ORM_REQUIRE_EXIFTOOL();

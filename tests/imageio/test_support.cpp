@@ -142,6 +142,14 @@ std::optional<QString> Exiftool(const QString& file, const QString& tag, bool nu
     return out;
 }
 
+QByteArray ExiftoolBinary(const QString& file, const QString& tag) {
+    QProcess p;
+    p.start(QStringLiteral("exiftool"), {QStringLiteral("-b"), QStringLiteral("-") + tag, file});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
 QImage ExiftoolThumbnail(const QString& file) {
     QProcess p;
     p.start(QStringLiteral("exiftool"), {QStringLiteral("-b"), QStringLiteral("-ThumbnailImage"), file});

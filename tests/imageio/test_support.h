@@ -74,6 +74,8 @@ const uint8_t* DibPixel(const std::vector<uint8_t>& dib, int x, int yFromTop);
 // exiftool's value of one tag (-n -s3), or nothing when exiftool is missing or the tag is absent.
 bool HaveExiftool();
 std::optional<QString> Exiftool(const QString& file, const QString& tag, bool numeric = true);
+// The bytes of a binary tag as exiftool extracts it (-b), empty when it is absent.
+QByteArray ExiftoolBinary(const QString& file, const QString& tag);
 // The EXIF thumbnail as exiftool extracts it, decoded.
 QImage ExiftoolThumbnail(const QString& file);
 #define ORM_REQUIRE_EXIFTOOL()                                          \
