@@ -100,6 +100,8 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         SetJfifDensity(bytes, options.dpi);
     if (!items.empty() && CarriesExif(encoder.mimeType))
         WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
+    if (encoder.mimeType == QLatin1String("image/png"))
+        NameIccProfileChunk(bytes);
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded
     // through dots per metre.
     if (encoder.mimeType == QLatin1String("image/tiff"))

@@ -49,7 +49,7 @@ std::optional<ExifGroup> GroupOf(const std::string& name) {
         return ExifGroup::kInterop;
     if (name == "Thumbnail")
         return ExifGroup::kThumbnail;
-    return std::nullopt;  // maker-note and other sub-directories are not items of their own
+    return std::nullopt;  // maker-note and other sub-directories
 }
 
 const char* GroupName(ExifGroup group) {
@@ -64,6 +64,8 @@ const char* GroupName(ExifGroup group) {
         return "Iop";
     case ExifGroup::kThumbnail:
         return "Thumbnail";
+    case ExifGroup::kMakerNote:
+        break;  // named by each item
     }
     return "Image";
 }
@@ -80,9 +82,9 @@ PropertyItem ToItem(const Exiv2::Exifdatum& d, uint32_t id, ExifGroup group) {
     return item;
 }
 
-bool AddItem(Exiv2::ExifData& exif, uint16_t tag, ExifGroup group, const PropertyItem& item) {
+bool AddItem(Exiv2::ExifData& exif, uint16_t tag, const std::string& group, const PropertyItem& item) {
     try {
-        Exiv2::ExifKey key(tag, GroupName(group));
+        const Exiv2::ExifKey key(tag, group);
         Exiv2::Value::AutoPtr value = Exiv2::Value::create(Exiv2::TypeId(item.type));
         if (value->read(reinterpret_cast<const Exiv2::byte*>(item.value.constData()),
                         long(item.value.size()), Exiv2::littleEndian) != 0)
@@ -113,9 +115,16 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
         // format keeps it (TryWrite).
         if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer || tag == kPropIccProfile)
             continue;
-        if (tag == kTagMakerNote && !withMakerNote)
+        // The raw maker note is never written: its offsets would point into the old layout.
+        // exiv2 lays out the maker notes it understands anew from their entries.
+        if (tag == kTagMakerNote && item.group != ExifGroup::kMakerNote)
             continue;
-        AddItem(exif, tag, item.group, item);
+        if (item.group == ExifGroup::kMakerNote) {
+            if (withMakerNote)
+                AddItem(exif, tag, item.makerDirectory.toStdString(), item);
+            continue;
+        }
+        AddItem(exif, tag, GroupName(item.group), item);
     }
     // Only a JPEG thumbnail can be carried over; its directory is written around its data.
     if (thumbData && thumbCompression == kCompressionJpeg && !thumbData->value.isEmpty()) {
@@ -134,7 +143,7 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
                                                       return d.groupName() == "Thumbnail" && d.tag() == t.tag;
                                                   }),
                                    exif.end());
-                        AddItem(exif, t.tag, ExifGroup::kThumbnail, item);
+                        AddItem(exif, t.tag, GroupName(ExifGroup::kThumbnail), item);
                     }
             }
         } catch (const std::exception&) {
@@ -185,9 +194,17 @@ PropertyItems ItemsOf(Exiv2::Image& image) {
     const Exiv2::ExifData& exif = image.exifData();
     bool thumbIsJpeg = false;
     for (const Exiv2::Exifdatum& d : exif) {
-        const auto group = GroupOf(d.groupName());
-        if (!group || uint32_t(d.typeId()) > Exiv2::tiffIfd)
+        if (uint32_t(d.typeId()) > Exiv2::tiffIfd)
             continue;
+        const auto group = GroupOf(d.groupName());
+        if (!group) {
+            if (Exiv2::ExifTags::isMakerGroup(d.groupName())) {
+                PropertyItem item = ToItem(d, d.tag(), ExifGroup::kMakerNote);
+                item.makerDirectory = QByteArray::fromStdString(d.groupName());
+                items.push_back(std::move(item));
+            }
+            continue;
+        }
         if (*group != ExifGroup::kThumbnail) {
             items.push_back(ToItem(d, d.tag(), *group));
             continue;

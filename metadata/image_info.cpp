@@ -21,7 +21,7 @@ QString AsciiItemText(const PropertyItem& item) {
 std::vector<InfoProperty> BuildPropertyList(const PropertyItems& items) {
     std::vector<InfoProperty> list;
     for (const PropertyItem& item : items) {
-        if (item.group == ExifGroup::kThumbnail)
+        if (item.group == ExifGroup::kThumbnail || item.group == ExifGroup::kMakerNote)
             continue;
         const char* name = TagName(item.id);
         if (!name)

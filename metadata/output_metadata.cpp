@@ -7,6 +7,7 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -196,6 +197,63 @@ bool SetJfifDensity(QByteArray& jpegFile, double dpi) {
         jpegFile[at + 1] = char(uint8_t(value));
     }
     return true;
+}
+
+namespace {
+
+uint32_t Crc32(const char* data, qsizetype size) {
+    static const auto table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    uint32_t c = 0xFFFFFFFFu;
+    for (qsizetype i = 0; i < size; ++i)
+        c = table[(c ^ uint8_t(data[i])) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+uint32_t BigEndian32At(const QByteArray& bytes, qsizetype at) {
+    return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+           uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]);
+}
+
+QByteArray BigEndian32Bytes(uint32_t v) {
+    QByteArray out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[i] = char(uint8_t(v >> (24 - 8 * i)));
+    return out;
+}
+
+}  // namespace
+
+bool NameIccProfileChunk(QByteArray& pngFile) {
+    static const QByteArray kName("ICC Profile");
+    qsizetype pos = 8;  // after the signature
+    while (pos + 12 <= pngFile.size()) {
+        const uint32_t length = BigEndian32At(pngFile, pos);
+        if (length > uint32_t(pngFile.size() - pos - 12))
+            return false;
+        const QByteArray type = pngFile.mid(pos + 4, 4);
+        if (type == "IDAT" || type == "IEND")
+            return false;
+        if (type == "iCCP") {
+            if (length == 0 || pngFile[pos + 8] != '\0')
+                return true;  // named already
+            QByteArray data = kName + pngFile.mid(pos + 8, length);
+            QByteArray chunk = BigEndian32Bytes(uint32_t(data.size())) + "iCCP" + data;
+            chunk += BigEndian32Bytes(Crc32(chunk.constData() + 4, chunk.size() - 4));
+            pngFile.replace(pos, 12 + qsizetype(length), chunk);
+            return true;
+        }
+        pos += 12 + qsizetype(length);
+    }
+    return false;
 }
 
 bool SetTiffResolution(QByteArray& tiffFile, Rational dpi) {

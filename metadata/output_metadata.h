@@ -53,6 +53,11 @@ bool AddThumbnailSizeItems(PropertyItems& items);
 // header's 16-bit fields, otherwise dots per centimetre. False when the file has no JFIF header.
 bool SetJfifDensity(QByteArray& jpegFile, double dpi);
 
+// An iCCP chunk of a PNG file needs a profile name of 1 to 79 characters; exiv2 writes the
+// name it read from a PNG source and an empty one otherwise. Names a nameless profile "ICC
+// Profile" in place (with a new CRC). False when the file has no such chunk.
+bool NameIccProfileChunk(QByteArray& pngFile);
+
 // Sets the first directory's X/YResolution (RATIONAL) and ResolutionUnit (SHORT, 2 = inch) of a
 // TIFF file in place, in the file's byte order. False when the file lacks those entries.
 bool SetTiffResolution(QByteArray& tiffFile, Rational dpi);

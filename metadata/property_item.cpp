@@ -55,7 +55,7 @@ bool ItemNumber(const PropertyItem& item, uint32_t& out) {
 
 const PropertyItem* FindItem(const PropertyItems& items, uint32_t id) {
     for (const PropertyItem& item : items)
-        if (item.id == id)
+        if (item.id == id && item.group != ExifGroup::kMakerNote)
             return &item;
     return nullptr;
 }

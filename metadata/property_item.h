@@ -3,6 +3,11 @@
 // program sees EXIF: identifiers are the EXIF/TIFF tag numbers of the main image's directories
 // (IFD0, EXIF, GPS, interoperability); the thumbnail directory (IFD1) uses the identifiers below.
 // Values are stored little-endian whatever the file's byte order.
+//
+// A camera's maker note (tag 0x927C) holds offsets from its own place in the file, so its bytes
+// cannot be copied into another layout. Besides the raw item, the entries of a maker note that
+// exiv2 understands are items of their own (group kMakerNote, named by exiv2's directory name),
+// from which a saved file gets a maker note laid out anew.
 
 #include <QByteArray>
 
@@ -11,7 +16,7 @@
 
 namespace orm {
 
-enum class ExifGroup : uint8_t { kImage, kPhoto, kGps, kInterop, kThumbnail };
+enum class ExifGroup : uint8_t { kImage, kPhoto, kGps, kInterop, kThumbnail, kMakerNote };
 
 // Identifiers of the thumbnail directory's items.
 constexpr uint32_t kPropThumbnailData = 0x501B;         // the JPEG thumbnail's bytes
@@ -39,6 +44,7 @@ struct PropertyItem {
     uint32_t count = 0;
     QByteArray value;  // count values, little-endian
     ExifGroup group = ExifGroup::kImage;
+    QByteArray makerDirectory;  // kMakerNote items: the directory as exiv2 names it ("Canon", "CanonCs")
 
     bool operator==(const PropertyItem&) const = default;
 };
@@ -55,6 +61,7 @@ PropertyItem MakeAsciiItem(uint32_t id, const QByteArray& text, ExifGroup group 
 // The first value of a SHORT or LONG item; false for other types or an empty value.
 bool ItemNumber(const PropertyItem& item, uint32_t& out);
 
+// The first item with this identifier outside the maker note (whose tags are numbered apart).
 const PropertyItem* FindItem(const PropertyItems& items, uint32_t id);
 
 }  // namespace orm

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -300,6 +301,8 @@ TEST_F(ImageIo, TheColourProfileIsCarriedIntoEveryFormatThatHoldsOne) {
             // Resized (new pixels) and at the source's own size.
             ASSERT_TRUE(SaveImage(Gradient(40, 30), out, *src, SaveOptions{72, 85})) << ext;
             EXPECT_EQ(test::ExiftoolBinary(out, "ICC_Profile"), profile) << name << " as " << ext;
+            if (QLatin1String(ext) == QLatin1String("png"))  // a profile chunk names its profile
+                EXPECT_EQ(test::Exiftool(out, "ProfileName"), "ICC Profile") << name;
             ASSERT_TRUE(SaveImage(src->image, out, *src, SaveOptions{72, 85})) << ext;
             EXPECT_EQ(test::ExiftoolBinary(out, "ICC_Profile"), profile) << name << " as " << ext;
             // Pixels are not converted: the same-size PNG holds the decoded pixels exactly.
@@ -311,6 +314,41 @@ TEST_F(ImageIo, TheColourProfileIsCarriedIntoEveryFormatThatHoldsOne) {
             }
         }
     }
+}
+
+TEST_F(ImageIo, MakerNotesAreLaidOutAnewOrLeftOut) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    // Maker notes hold offsets from their own place in the file: copied as bytes into a new
+    // layout they point at the wrong data. The ones exiv2 understands are written anew with
+    // every value as it was; one it cannot lay out is left out.
+    auto makerNotes = [](const QString& file) {
+        QProcess p;
+        p.start("exiftool", {"-a", "-G1", "-s", "-MakerNotes:all", "-x", "PreviewImageStart", file});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    for (const char* name : {"exiforg-nikon-e950.jpg", "exiv2-canon-eos-d30.jpg", "exiv2-nikon-d70.jpg"}) {
+        const QString source = test::CorpusFile(name);
+        const auto src = LoadSourceImage(source);
+        ASSERT_TRUE(src) << name;
+        const QString expected = makerNotes(source);
+        ASSERT_GT(expected.count('\n'), 5) << name;
+        for (const char* ext : {"jpg", "tif"}) {
+            const QString out = Path(QString("out.%1").arg(ext));
+            ASSERT_TRUE(SaveImage(Gradient(60, 40), out, *src, SaveOptions{72, 85}));
+            EXPECT_EQ(makerNotes(out), expected) << name << " as " << ext;
+            EXPECT_EQ(test::Exiftool(out, "Warning"), std::nullopt) << name << " as " << ext;
+        }
+    }
+    // A maker note exiv2 does not know (Kodak DC210) cannot be laid out anew: it is left out.
+    const auto kodak = LoadSourceImage(test::CorpusFile("exiforg-kodak-dc210.jpg"));
+    ASSERT_TRUE(kodak);
+    ASSERT_TRUE(FindItem(kodak->properties, 0x927C));
+    ASSERT_TRUE(SaveImage(Gradient(60, 40), Path("kodak.jpg"), *kodak, SaveOptions{72, 85}));
+    EXPECT_EQ(test::Exiftool(Path("kodak.jpg"), "MakerNoteUnknownBinary"), std::nullopt);
+    EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("kodak.jpg"))), 0x927C));
+    EXPECT_EQ(test::Exiftool(Path("kodak.jpg"), "Make"), "Eastman Kodak Company");
 }
 
 TEST_F(ImageIo, ThumbnailRules) {
