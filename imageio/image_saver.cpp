@@ -76,8 +76,13 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
             SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
         items = std::move(props.items);
-        if (encoder.mimeType == QLatin1String("image/tiff"))
-            AddThumbnailSizeItems(items);
+    }
+    // A TIFF keeps only what TIFF readers take without a warning; its thumbnail is a page.
+    const bool tiff = encoder.mimeType == QLatin1String("image/tiff");
+    QImage tiffThumbnail;
+    if (tiff) {
+        tiffThumbnail = ThumbnailOfItems(items);
+        items = TiffOutputItems(items);
     }
 
     // An image shared with the caller is copied here (Qt detaches it); one passed in alone is not.
@@ -104,8 +109,10 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         NameIccProfileChunk(bytes);
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded
     // through dots per metre.
-    if (encoder.mimeType == QLatin1String("image/tiff"))
+    if (tiff) {
         SetTiffResolution(bytes, DpiToRational(options.dpi));
+        AppendTiffThumbnailPage(bytes, tiffThumbnail);
+    }
     return bytes;
 }
 

@@ -82,12 +82,25 @@ PropertyItem ToItem(const Exiv2::Exifdatum& d, uint32_t id, ExifGroup group) {
     return item;
 }
 
+// An ASCII value ends in exactly one NUL, as TIFF readers demand: a camera's padding NULs are
+// dropped and a missing terminator added. (Maker-note values keep their fixed lengths.)
+QByteArray WrittenValue(const PropertyItem& item) {
+    if (item.type != Exiv2::asciiString || item.group == ExifGroup::kMakerNote)
+        return item.value;
+    QByteArray text = item.value;
+    while (text.endsWith('\0'))
+        text.chop(1);
+    text.append('\0');
+    return text;
+}
+
 bool AddItem(Exiv2::ExifData& exif, uint16_t tag, const std::string& group, const PropertyItem& item) {
     try {
         const Exiv2::ExifKey key(tag, group);
         Exiv2::Value::AutoPtr value = Exiv2::Value::create(Exiv2::TypeId(item.type));
-        if (value->read(reinterpret_cast<const Exiv2::byte*>(item.value.constData()),
-                        long(item.value.size()), Exiv2::littleEndian) != 0)
+        const QByteArray bytes = WrittenValue(item);
+        if (value->read(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), long(bytes.size()),
+                        Exiv2::littleEndian) != 0)
             return false;
         exif.add(key, value.get());
         return true;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 namespace orm {
 
@@ -148,32 +149,207 @@ bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize s
     return true;
 }
 
-bool AddThumbnailSizeItems(PropertyItems& items) {
-    const PropertyItem* data = nullptr;
-    bool hasWidth = false, hasHeight = false;
-    for (const PropertyItem& item : items) {
-        if (item.group != ExifGroup::kThumbnail)
-            continue;
-        if (item.id == kPropThumbnailData)
-            data = &item;
-        hasWidth = hasWidth || item.id == kPropThumbnailWidth;
-        hasHeight = hasHeight || item.id == kPropThumbnailHeight;
+namespace {
+
+// First-directory tags that describe the picture rather than how the source stored it.
+bool IsTiffDescriptiveTag(uint32_t tag) {
+    switch (tag) {
+    case 0x0100:  // ImageWidth (the output's)
+    case 0x0101:  // ImageLength
+    case 0x010D:  // DocumentName
+    case 0x010E:  // ImageDescription
+    case 0x010F:  // Make
+    case 0x0110:  // Model
+    case 0x0112:  // Orientation
+    case 0x011A:  // XResolution
+    case 0x011B:  // YResolution
+    case 0x011D:  // PageName
+    case 0x0128:  // ResolutionUnit
+    case 0x0131:  // Software
+    case 0x0132:  // DateTime
+    case 0x013B:  // Artist
+    case 0x013C:  // HostComputer
+    case 0x013E:  // WhitePoint
+    case 0x013F:  // PrimaryChromaticities
+    case 0x02BC:  // XMP
+    case 0x8298:  // Copyright
+    case 0x83BB:  // IPTC
+    case kPropIccProfile:
+        return true;
+    default:
+        return false;
     }
-    if (!data || (hasWidth && hasHeight))
+}
+
+// The EXIF directory's tags of the standard (2.32), as TIFF readers know them.
+constexpr uint16_t kExifStandardTags[] = {
+    0x829A, 0x829D, 0x8822, 0x8824, 0x8827, 0x8828, 0x8830, 0x8831, 0x8832, 0x8833, 0x8834, 0x8835,
+    0x9000, 0x9003, 0x9004, 0x9010, 0x9011, 0x9012, 0x9101, 0x9102, 0x9201, 0x9202, 0x9203, 0x9204,
+    0x9205, 0x9206, 0x9207, 0x9208, 0x9209, 0x920A, 0x9214, 0x927C, 0x9286, 0x9290, 0x9291, 0x9292,
+    0x9400, 0x9401, 0x9402, 0x9403, 0x9404, 0x9405, 0xA000, 0xA001, 0xA002, 0xA003, 0xA004, 0xA20B,
+    0xA20C, 0xA20E, 0xA20F, 0xA210, 0xA214, 0xA215, 0xA217, 0xA300, 0xA301, 0xA302, 0xA401, 0xA402,
+    0xA403, 0xA404, 0xA405, 0xA406, 0xA407, 0xA408, 0xA409, 0xA40A, 0xA40B, 0xA40C, 0xA420, 0xA430,
+    0xA431, 0xA432, 0xA433, 0xA434, 0xA435, 0xA460, 0xA461, 0xA462, 0xA500,
+};
+constexpr uint16_t kExifGainControl = 0xA407;
+constexpr uint16_t kGpsLastTag = 0x1F;
+
+// ASCII tags whose length the standard fixes (with the terminating NUL), as TIFF readers check.
+struct FixedText {
+    ExifGroup group;
+    uint16_t tag;
+    int count;
+};
+constexpr FixedText kFixedTexts[] = {
+    {ExifGroup::kImage, 0x0132, 20},  // DateTime "YYYY:MM:DD HH:MM:SS"
+    {ExifGroup::kPhoto, 0x9003, 20},  {ExifGroup::kPhoto, 0x9004, 20},
+    {ExifGroup::kPhoto, 0x9010, 7},   {ExifGroup::kPhoto, 0x9011, 7},  {ExifGroup::kPhoto, 0x9012, 7},
+    {ExifGroup::kPhoto, 0xA420, 33},  // ImageUniqueID
+    {ExifGroup::kGps, 0x01, 2},       {ExifGroup::kGps, 0x03, 2},      {ExifGroup::kGps, 0x09, 2},
+    {ExifGroup::kGps, 0x0A, 2},       {ExifGroup::kGps, 0x0C, 2},      {ExifGroup::kGps, 0x0E, 2},
+    {ExifGroup::kGps, 0x10, 2},       {ExifGroup::kGps, 0x13, 2},      {ExifGroup::kGps, 0x15, 2},
+    {ExifGroup::kGps, 0x17, 2},       {ExifGroup::kGps, 0x19, 2},
+    {ExifGroup::kGps, 0x1D, 11},  // GPSDateStamp "YYYY:MM:DD"
+};
+
+// A text of a fixed-length tag cut to its length (a camera that wrote "2008:05:08 09:54:28" as
+// the GPS date keeps "2008:05:08"); nothing when it is shorter than the standard's.
+std::optional<PropertyItem> FitFixedText(const PropertyItem& item) {
+    if (item.type != 2)
+        return item;
+    for (const FixedText& f : kFixedTexts) {
+        if (f.group != item.group || f.tag != item.id)
+            continue;
+        QByteArray text = item.value;
+        while (text.endsWith('\0'))
+            text.chop(1);
+        if (text.size() + 1 < f.count)
+            return std::nullopt;
+        return MakeAsciiItem(item.id, text.left(f.count - 1), item.group);
+    }
+    return item;
+}
+
+bool IsExifStandardTag(uint32_t tag) {
+    return std::find(std::begin(kExifStandardTags), std::end(kExifStandardTags), tag) !=
+           std::end(kExifStandardTags);
+}
+
+}  // namespace
+
+PropertyItems TiffOutputItems(const PropertyItems& items) {
+    PropertyItems out;
+    for (const PropertyItem& given : items) {
+        const std::optional<PropertyItem> fitted = FitFixedText(given);
+        if (!fitted || given.count == 0)  // an entry without a value is refused
+            continue;
+        const PropertyItem& item = *fitted;
+        switch (item.group) {
+        case ExifGroup::kImage:
+            if (IsTiffDescriptiveTag(item.id))
+                out.push_back(item);
+            break;
+        case ExifGroup::kPhoto: {
+            if (!IsExifStandardTag(item.id) || item.id == kExifGainControl)
+                break;
+            uint32_t size = 0;
+            if ((item.id == kPropPixelXDimension || item.id == kPropPixelYDimension) && ItemNumber(item, size))
+                out.push_back(MakeLongItem(item.id, size, item.group));
+            else
+                out.push_back(item);
+            break;
+        }
+        case ExifGroup::kGps:
+            if (item.id <= kGpsLastTag)
+                out.push_back(item);
+            break;
+        case ExifGroup::kMakerNote:
+            out.push_back(item);
+            break;
+        case ExifGroup::kInterop:
+        case ExifGroup::kThumbnail:
+            break;
+        }
+    }
+    return out;
+}
+
+QImage ThumbnailOfItems(const PropertyItems& items) {
+    for (const PropertyItem& item : items)
+        if (item.group == ExifGroup::kThumbnail && item.id == kPropThumbnailData)
+            return QImage::fromData(item.value, "JPEG");
+    return {};
+}
+
+bool AppendTiffThumbnailPage(QByteArray& tiffFile, const QImage& thumbnail) {
+    if (thumbnail.isNull())
         return false;
-    QByteArray jpeg = data->value;
-    QBuffer buffer(&jpeg);
-    if (!buffer.open(QIODevice::ReadOnly))
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(tiffFile.constData()), size_t(tiffFile.size())));
+    TiffReader tiff(source);
+    if (!tiff.ReadHeader())
         return false;
-    QImageReader reader(&buffer, "jpeg");
-    const QSize size = reader.size();
-    if (size.isEmpty() || size.width() > 0xFFFF || size.height() > 0xFFFF)
+    const uint32_t first = tiff.FirstDirectoryOffset();
+    const auto dir = tiff.ReadDirectory(first);
+    if (!dir || dir->nextOffset != 0)
         return false;
-    const ExifGroup g = ExifGroup::kThumbnail;
-    if (!hasWidth)
-        items.push_back(MakeShortItem(kPropThumbnailWidth, uint16_t(size.width()), g));
-    if (!hasHeight)
-        items.push_back(MakeShortItem(kPropThumbnailHeight, uint16_t(size.height()), g));
+    const QImage rgb = thumbnail.convertToFormat(QImage::Format_RGB888);
+    const uint32_t w = uint32_t(rgb.width()), h = uint32_t(rgb.height());
+    const uint64_t pixelBytes = uint64_t(w) * h * 3;
+    constexpr int kEntries = 14;
+    // The strip, BitsPerSample's three values, two resolutions, the directory; even offsets.
+    const uint64_t end = uint64_t(tiffFile.size()) + 1 + pixelBytes + 1 + 6 + 16 + 2 + 12 * kEntries + 4;
+    if (end > 0xFFFFFFFFull)
+        return false;
+
+    const bool big = tiff.Order() == TiffByteOrder::kBig;
+    auto append = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiffFile.append(char(uint8_t(v >> (big ? 8 * (bytes - 1 - i) : 8 * i))));
+    };
+    auto align = [&] {
+        if (tiffFile.size() % 2)
+            tiffFile.append('\0');
+    };
+    const qsizetype nextField = qsizetype(first) + 2 + 12 * qsizetype(dir->entries.size());
+
+    align();
+    const uint32_t stripAt = uint32_t(tiffFile.size());
+    for (uint32_t y = 0; y < h; ++y)
+        tiffFile.append(reinterpret_cast<const char*>(rgb.constScanLine(int(y))), qsizetype(w) * 3);
+    align();
+    const uint32_t bitsAt = uint32_t(tiffFile.size());
+    append(8, 2), append(8, 2), append(8, 2);
+    const uint32_t resolutionAt = uint32_t(tiffFile.size());
+    append(72, 4), append(1, 4), append(72, 4), append(1, 4);
+    const uint32_t directoryAt = uint32_t(tiffFile.size());
+
+    append(kEntries, 2);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        append(tag, 2), append(type, 2), append(count, 4);
+        if (type == kTiffShort && count == 1)
+            append(value, 2), append(0, 2);  // a SHORT sits in the field's first two bytes
+        else
+            append(value, 4);
+    };
+    entry(0x00FE, kTiffLong, 1, 1);  // NewSubfileType: a reduced-resolution version
+    entry(0x0100, kTiffLong, 1, w);
+    entry(0x0101, kTiffLong, 1, h);
+    entry(0x0102, kTiffShort, 3, bitsAt);
+    entry(0x0103, kTiffShort, 1, 1);  // no compression
+    entry(0x0106, kTiffShort, 1, 2);  // RGB
+    entry(0x0111, kTiffLong, 1, stripAt);
+    entry(0x0115, kTiffShort, 1, 3);
+    entry(0x0116, kTiffLong, 1, h);
+    entry(0x0117, kTiffLong, 1, uint32_t(pixelBytes));
+    entry(0x011A, kTiffRational, 1, resolutionAt);
+    entry(0x011B, kTiffRational, 1, resolutionAt + 8);
+    entry(0x011C, kTiffShort, 1, 1);  // chunky
+    entry(0x0128, kTiffShort, 1, 2);  // inch
+    append(0, 4);
+
+    for (int i = 0; i < 4; ++i)
+        tiffFile[nextField + i] = char(uint8_t(directoryAt >> (big ? 8 * (3 - i) : 8 * i)));
     return true;
 }
 

@@ -44,10 +44,25 @@ bool ShouldRegenerateThumbnail(bool sourceHadThumbnail, QSize sourceSize);
 // False (items unchanged) when the thumbnail cannot be encoded.
 bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize size);
 
-// A thumbnail directory in a TIFF file is read as a second page, which TIFF readers refuse
-// without its pixel size. When the items carry thumbnail data but no width or height items,
-// adds them from the thumbnail's own JPEG header. False when nothing was added.
-bool AddThumbnailSizeItems(PropertyItems& items);
+// The items a TIFF output carries: TIFF readers read the first directory and the EXIF and GPS
+// directories as their own tags, and warn about any they do not know or whose type differs from
+// theirs. Kept: the first directory's descriptive tags (text, orientation, resolution, colour
+// description, copyright, XMP, IPTC), the EXIF tags of the standard (PixelX/YDimension as LONG;
+// GainControl, which libtiff expects with another type, left out), the GPS tags, the maker note.
+// Left out: the interoperability directory, private and unknown tags, and the thumbnail
+// directory (a TIFF's second directory is a page: see AppendTiffThumbnailPage), and entries
+// without a value. Texts of a length the standard fixes are cut to it.
+PropertyItems TiffOutputItems(const PropertyItems& items);
+
+// The thumbnail a saved file carries: the JPEG of the thumbnail items, decoded; null when the
+// items hold none.
+QImage ThumbnailOfItems(const PropertyItems& items);
+
+// Appends a reduced-resolution page (NewSubfileType 1) holding the picture as uncompressed 8-bit
+// RGB to a single-page TIFF file, as its second directory: the form of an embedded thumbnail every
+// TIFF reader takes. False (file unchanged) when the file has a second directory already or the
+// picture is null.
+bool AppendTiffThumbnailPage(QByteArray& tiffFile, const QImage& thumbnail);
 
 // Sets the density of a JPEG file's JFIF header in place: whole dots per inch when they fit the
 // header's 16-bit fields, otherwise dots per centimetre. False when the file has no JFIF header.

@@ -1,6 +1,7 @@
 // Loading and saving image files: decoding from memory, resolution as stated, EXIF items,
 // encoders by extension, copied and regenerated metadata (checked with exiftool), safe writing.
 
+#include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_properties.h"
 #include "metadata/image_depth.h"
 #include "imageio/image_loader.h"
@@ -374,36 +375,46 @@ TEST_F(ImageIo, ThumbnailRules) {
     EXPECT_EQ(kept->value, original->value);
 }
 
-TEST_F(ImageIo, CopiedThumbnailInTiffStatesItsSize) {
+TEST_F(ImageIo, ATiffCarriesItsThumbnailAsAPageReadersTake) {
     ORM_REQUIRE_CORPUS();
-    // A TIFF's thumbnail directory is a second page to TIFF readers; without its pixel size
-    // they refuse the file. The camera file's own thumbnail directory names no size.
+    // A TIFF's second directory is a page to TIFF readers: the thumbnail is written there as an
+    // uncompressed RGB reduced-resolution page, never as an EXIF-style JPEG directory without
+    // pixel format (which readers warn about or refuse).
     const auto src = LoadSourceImage(test::CorpusFile("exiforg-nikon-e950.jpg"));
     ASSERT_TRUE(src);
-    ASSERT_FALSE(FindItem(src->properties, kPropThumbnailWidth));
     const PropertyItem* original = FindItem(src->properties, kPropThumbnailData);
     ASSERT_TRUE(original);
-    QByteArray thumbBytes = original->value;
-    const QImage thumb = QImage::fromData(thumbBytes, "jpeg");
+    const QImage thumb = QImage::fromData(original->value, "jpeg").convertToFormat(QImage::Format_RGB888);
     ASSERT_FALSE(thumb.isNull());
 
+    // 150 x 1000: the copied thumbnail. The first page is the picture.
     ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.tif"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
-    const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.tif")));
-    const PropertyItem* data = FindItem(written, kPropThumbnailData);
-    ASSERT_TRUE(data);
-    EXPECT_EQ(data->value, original->value);
-    uint32_t w = 0, h = 0;
-    const PropertyItem* width = FindItem(written, kPropThumbnailWidth);
-    const PropertyItem* height = FindItem(written, kPropThumbnailHeight);
-    ASSERT_TRUE(width && height);
-    ASSERT_TRUE(ItemNumber(*width, w) && ItemNumber(*height, h));
-    EXPECT_EQ(QSize(int(w), int(h)), thumb.size());
-    const QImage back(Path("tall.tif"));
-    EXPECT_EQ(back.size(), QSize(75, 500));
+    EXPECT_EQ(QImage(Path("tall.tif")).size(), QSize(75, 500));
+    const std::string tall = Path("tall.tif").toStdString();
+    const EmbeddedThumbnail page = ReadTiffThumbnail(tall, uint32_t(thumb.width()), uint32_t(thumb.height()));
+    ASSERT_TRUE(page.HasPicture());
+    ASSERT_EQ(QSize(int(page.width), int(page.height)), thumb.size());
+    for (int y : {0, thumb.height() / 2, thumb.height() - 1})
+        for (int x : {0, thumb.width() / 3, thumb.width() - 1}) {
+            const uint8_t* bgr = test::DibPixel(page.dib, x, y);
+            EXPECT_EQ(qRgb(bgr[2], bgr[1], bgr[0]), thumb.pixel(x, y)) << x << "," << y;
+        }
+    // No EXIF-style JPEG thumbnail directory is left in a TIFF.
+    EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("tall.tif"))), kPropThumbnailData));
 
-    // A JPEG output keeps the copied items as they were.
+    // 1000 x 800: a new thumbnail, a twentieth of the source, made from the output.
+    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.tif"), SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
+    const EmbeddedThumbnail made = ReadTiffThumbnail(Path("big.tif").toStdString(), 50, 40);
+    ASSERT_TRUE(made.HasPicture());
+    EXPECT_EQ(QSize(int(made.width), int(made.height)), QSize(50, 40));
+    EXPECT_LT(test::DibPixel(made.dib, 2, 20)[2], test::DibPixel(made.dib, 47, 20)[2]);
+
+    // A JPEG output keeps the copied thumbnail as it was.
     ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
-    EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("tall.jpg"))), kPropThumbnailWidth));
+    const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.jpg")));
+    const PropertyItem* kept = FindItem(written, kPropThumbnailData);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->value, original->value);
 }
 
 TEST_F(ImageIo, ResolutionIsWrittenAsGivenWhateverTheSource) {
@@ -489,6 +500,36 @@ TEST_F(ImageIo, SafeFileWriterReplacesCompletelyOrNotAtAll) {
     QString error;
     EXPECT_FALSE(WriteFileSafely(Path("missing/x.bin"), "x", &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(OutputMetadata, ATiffKeepsWhatTiffReadersTake) {
+    PropertyItem gainControl = MakeShortItem(0xA407, 1, ExifGroup::kPhoto);
+    PropertyItem empty{0x920A, 5, 0, {}, ExifGroup::kPhoto};
+    PropertyItem makerEntry = MakeShortItem(0x0001, 7);
+    makerEntry.group = ExifGroup::kMakerNote;
+    makerEntry.makerDirectory = "Canon";
+    const PropertyItems source = {
+        MakeAsciiItem(0x010F, "Canon"),
+        MakeLongItem(0xC4A5, 1),                                      // PrintIM: private
+        MakeShortItem(0x0213, 1),                                     // YCbCrPositioning: JPEG's
+        MakeShortItem(kPropPixelXDimension, 640, ExifGroup::kPhoto),  // readers want LONG
+        gainControl,
+        empty,
+        MakeAsciiItem(0xEA1C, "pad", ExifGroup::kPhoto),              // not of the standard
+        MakeAsciiItem(0x0001, "R98", ExifGroup::kInterop),
+        MakeAsciiItem(0x1D, QByteArray("2008:05:08 09:54:28\0", 20), ExifGroup::kGps),
+        MakeAsciiItem(0x01, "N", ExifGroup::kGps),
+        makerEntry,
+        MakeShortItem(kPropThumbnailCompression, 6, ExifGroup::kThumbnail),
+    };
+    const PropertyItems expected = {
+        MakeAsciiItem(0x010F, "Canon"),
+        MakeLongItem(kPropPixelXDimension, 640, ExifGroup::kPhoto),
+        MakeAsciiItem(0x1D, "2008:05:08", ExifGroup::kGps),
+        MakeAsciiItem(0x01, "N", ExifGroup::kGps),
+        makerEntry,
+    };
+    EXPECT_EQ(TiffOutputItems(source), expected);
 }
 
 TEST(OutputMetadata, ItemsForTheOutput) {
