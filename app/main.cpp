@@ -112,9 +112,11 @@ int main(int argc, char* argv[]) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             frame.resize(screen->availableGeometry().size() * 0.9);
         frame.showMaximized();
+        // One file opens as the document; several become the batch list in batch mode.
         if (commandLine.files.size() > 1)
-            frame.SetCommandLineBatch(commandLine.files);
-        frame.OpenFiles(commandLine.files);
+            frame.OpenCommandLineFiles(commandLine.files);
+        else
+            frame.OpenFiles(commandLine.files);
         if (!commandLine.ignored.isEmpty())
             settings.Prompt().Warning(orm::integration::UnopenedFilesMessage(commandLine.ignored));
         result = app.exec();

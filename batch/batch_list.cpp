@@ -25,7 +25,7 @@ NamedEntryFolder BatchesFolder(bool mustExist) {
 
 bool BatchList::Contains(const QString& path) const {
     return std::any_of(entries_.begin(), entries_.end(), [&](const BatchEntry& e) {
-        return e.path.compare(path, Qt::CaseInsensitive) == 0;
+        return e.path == path;  // Linux names are case-sensitive: A.JPG and a.jpg are two files
     });
 }
 

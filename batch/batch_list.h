@@ -23,7 +23,7 @@ public:
     BatchEntry& at(int i) { return entries_.at(static_cast<size_t>(i)); }
     const BatchEntry& at(int i) const { return entries_.at(static_cast<size_t>(i)); }
 
-    // Whether an entry has this path (compared ignoring case).
+    // Whether an entry has this path (compared exactly).
     bool Contains(const QString& path) const;
 
     // Dropped or pasted files, in order. A path already listed asks "File\n%s\nis already selected

@@ -101,6 +101,13 @@ void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
     emit runFinished();
 }
 
+void CBatchProgress::CancelAndWait() {
+    runner_->Cancel();
+    runner_->Wait();
+    running_ = false;
+    done(QDialog::Rejected);
+}
+
 void CBatchProgress::OnCancelClicked() {
     if (running_)
         runner_->Cancel();  // the worker stops at its next check; the dialog stays open

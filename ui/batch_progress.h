@@ -26,6 +26,9 @@ public:
     ~CBatchProgress() override;
 
     bool Running() const { return running_; }
+    // Cancels the run, waits for its worker to end and closes the dialog (the main window is
+    // closing).
+    void CancelAndWait();
     const BatchRunSummary& Summary() const { return summary_; }
     // The log as the run wrote it (the entries' own line ends).
     const QString& LogText() const { return logText_; }

@@ -13,6 +13,7 @@
 #include "ui/settings_commands.h"
 #include "settings/settings_store.h"
 
+#include "ui/batch_progress.h"
 #include "ui/resize_dlg_bar.h"
 
 #include <QAction>
@@ -107,6 +108,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
 }
 
 CMainFrame::~CMainFrame() {
+    StoreBatchRowHeight();
     SaveFrameState();
     // The document (a child) stops its worker when it is destroyed with the frame.
 }
@@ -162,6 +164,8 @@ void CMainFrame::CreateActions() {
     batch->setIcon(ThemeIcon("view-list-details", ":/icons/batch.png"));
     batch->setCheckable(true);
     batch->setStatusTip(QStringLiteral("Switch batch mode on or off"));
+
+    CreateBatchActions();
 
     QAction* saveSettings = MakeAction(kCmdSaveSettings, QStringLiteral("Save se&ttings..."));
     connect(saveSettings, &QAction::triggered, this, &CMainFrame::OnSaveSettings);
@@ -241,6 +245,18 @@ void CMainFrame::CreateMenus() {
     view->addAction(panel);
     view->addSeparator();
     view->addAction(Action(kCmdBatchMode));
+    view->addSeparator();
+    view->addAction(Action(kCmdLargeIcons));
+    view->addAction(Action(kCmdSmallIcons));
+
+    QMenu* batch = menuBar()->addMenu(QStringLiteral("&Batch"));
+    batch->addAction(Action(kCmdBatchMode));
+    batch->addAction(Action(kCmdBrowse));
+    batch->addAction(Action(kCmdRun));
+    batch->addAction(Action(kCmdRemove));
+    batch->addSeparator();
+    batch->addAction(Action(kCmdLoadBatch));
+    batch->addAction(Action(kCmdSaveBatch));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(kCmdHelpTopics));
@@ -254,23 +270,7 @@ void CMainFrame::CreateToolBar() {
     toolbar_->setMovable(false);
     toolbar_->setIconSize(QSize(32, 32));
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const ToolbarSet set = SingleImageToolbarSet();
-    const QStringList labels = LabelsOf(set);
-    int label = 0;
-    for (int id : set.commands) {
-        if (id == 0) {
-            toolbar_->addSeparator();
-            continue;
-        }
-        QAction* action = Action(id);
-        // The button shows the action's icon text: the label of the set.
-        action->setIconText(labels.value(label));
-        action->setToolTip(action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")));
-        toolbar_->addAction(action);
-        if (QWidget* button = toolbar_->widgetForAction(action))
-            button->setMinimumSize(40, 39);
-        ++label;
-    }
+    InstallToolbarSet(SingleImageToolbarSet());
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -310,6 +310,7 @@ void CMainFrame::CreateSettingsPanel() {
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
     connect(panel, &CResizeDlgBar::spinPendingChanged, doc_, &CORMensuraDoc::SetSpinPending);
+    connect(panel, &CResizeDlgBar::applyToAllRequested, this, &CMainFrame::OnApplyToAll);
     panel_ = panel;
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
     // The panel is taller than a small screen leaves for it: it scrolls instead of being cut off.
@@ -360,9 +361,7 @@ void CMainFrame::UpdateCommandStates() {
     cancelSave_->setEnabled(doc_->SaveRunning());
     Action(kCmdNext)->setEnabled(doc_->CanLoadNeighbour());
     Action(kCmdPrevious)->setEnabled(doc_->CanLoadNeighbour());
-    Action(kCmdBatchMode)->setChecked(settings_.BatchMode());
-    // Batch mode is filled in with the batch list.
-    Action(kCmdBatchMode)->setEnabled(false);
+    UpdateBatchCommandStates();
 }
 
 void CMainFrame::UpdateRecentMenu() {
@@ -436,8 +435,16 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
 }
 
 void CMainFrame::OpenFiles(const QStringList& paths) {
-    if (!paths.isEmpty())
+    if (paths.isEmpty())
+        return;
+    // One file opens as the document; several (or any in batch mode) join the batch list.
+    if (paths.size() == 1 && !settings_.BatchMode()) {
         OpenDocumentFile(paths.first());
+        return;
+    }
+    AddFilesToBatch(paths);
+    if (!settings_.BatchMode() && !batchList_.empty())
+        SetBatchMode(true);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
@@ -533,6 +540,7 @@ void CMainFrame::OnLoadSettings() {
 }
 
 void CMainFrame::OnSettingsChanged() {
+    ApplySettingsToSelectedEntries();
     doc_->SettingsChanged();
     UpdateCommandStates();
 }
@@ -575,6 +583,10 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A batch run ends first: cancelled, and waited for, so no file is left half written.
+    if (runningProgress_)
+        runningProgress_->CancelAndWait();
+    StoreBatchRowHeight();
     SaveFrameState();
     QMainWindow::closeEvent(event);
 }

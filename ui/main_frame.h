@@ -3,7 +3,9 @@
 // side, the status bar with its progress bar, and a two-row splitter whose upper row holds the
 // preview (the lower row holds the batch list in batch mode).
 
+#include "batch/batch_list.h"
 #include "settings/settings_model.h"
+#include "ui/toolbar_sets.h"
 
 #include <QDesktopServices>
 #include <QHash>
@@ -26,6 +28,7 @@ class CORMensuraDoc;
 class CORMensuraView;
 class CNavigatorWnd;
 class CResizeDlgBar;
+class CBatchProgress;
 class SettingsStore;
 }  // namespace orm
 
@@ -44,10 +47,27 @@ public:
     // Image files dropped on the window, pasted or named by a file manager: one opens as the
     // document; of several, until the batch list takes them, the first.
     void OpenFiles(const QStringList& paths);
-    // Files named on the command line beyond the first: kept for the batch list.
-    void SetCommandLineBatch(const QStringList& files) { commandLineBatch_ = files; }
-    const QStringList& CommandLineBatch() const { return commandLineBatch_; }
 
+    // ---- Batch mode ----------------------------------------------------------------------------
+    // Batch mode on or off: the batch row under the preview, the batch toolbar, the panel.
+    void SetBatchMode(bool on);
+    // Browse mode (only in batch mode): the browse window in the preview's place.
+    void SetBrowseMode(bool on);
+    bool BrowseModeOn() const;
+    // How the browse window is made (the browser installs it); without one Browse is disabled.
+    void SetBrowseWindowFactory(std::function<QWidget*(CMainFrame*)> factory) { browseFactory_ = std::move(factory); }
+    QWidget* BrowseWindow() const { return browseWindow_; }
+    // Two or more files named at start: they become the batch list and batch mode comes on.
+    void OpenCommandLineFiles(const QStringList& paths);
+    // Files dropped or pasted in batch mode: added to the batch list (duplicates asked about).
+    void AddFilesToBatch(const QStringList& paths);
+    BatchList& BatchEntries() { return batchList_; }
+    const BatchList& BatchEntries() const { return batchList_; }
+    // The row under the preview that holds the batch list's view.
+    QWidget* BatchRow() const { return batchRow_; }
+    // 100 (large) or 66 (small); the other value of the pair does nothing when already set.
+    void SetIconsZoom(int zoom);
+    bool CanRun() const;
     // A command of a running job (progress with its position, preview ready).
     void OnFrameCommand(int command, int position = 0);
 
@@ -88,6 +108,18 @@ public slots:
     void OnSettingsChanged();
     // A Resize and Save ended (written, cancelled or failed).
     void OnSaveFinished(bool written, const QString& path);
+    void OnRun();
+    void OnLoadBatch();
+    void OnSaveBatch();
+    void OnViewOptions();
+    void OnRemoveFromBatch();
+    // "Apply to &All" of the panel in batch mode.
+    void OnApplyToAll();
+
+signals:
+    // The batch list's entries or their settings changed (its view refreshes).
+    void batchListChanged();
+    void iconsZoomChanged(int zoom);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,6 +132,13 @@ private:
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
+    void CreateBatchActions();
+    void InstallToolbarSet(const ToolbarSet& set);
+    void UpdateBatchCommandStates();
+    void StoreBatchRowHeight();
+    void RestoreBatchRow();
+    // Settings edits in batch mode go to the selected entries as well.
+    void ApplySettingsToSelectedEntries();
     void CreateStatusBar();
     void CreateClientArea();
     void CreateSettingsPanel();
@@ -130,7 +169,12 @@ private:
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
-    QStringList commandLineBatch_;
+    BatchList batchList_;
+    std::function<QWidget*(CMainFrame*)> browseFactory_;
+    QWidget* browseWindow_ = nullptr;
+    bool panelWasShown_ = false;
+    bool batchRunning_ = false;
+    CBatchProgress* runningProgress_ = nullptr;
     bool stateSaved_ = false;
 };
 

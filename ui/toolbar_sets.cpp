@@ -4,6 +4,9 @@ namespace orm::gui {
 namespace {
 
 constexpr int kSingleImageCommands[] = {kCmdOpen, kCmdSave, 0, kCmdBatchMode, 0, kCmdPrevious, kCmdNext};
+constexpr int kBatchCommands[] = {kCmdOpen,   kCmdBrowse, 0, kCmdBatchMode, 0,           kCmdRemove, 0,
+                                  kCmdRun,    0,          kCmdPrevious,  kCmdNext, 0, kCmdViewOptions};
+constexpr int kBrowseCommands[] = {kCmdDone, 0, kCmdRemove, 0, kCmdViewOptions};
 
 }  // namespace
 
@@ -18,6 +21,8 @@ const QStringList& ToolbarLabels() {
 }
 
 ToolbarSet SingleImageToolbarSet() { return {kSingleImageCommands, 0}; }
+ToolbarSet BatchToolbarSet() { return {kBatchCommands, 5}; }
+ToolbarSet BrowseToolbarSet() { return {kBrowseCommands, 13}; }
 
 QStringList LabelsOf(const ToolbarSet& set) {
     QStringList out;

@@ -30,6 +30,10 @@ enum FrameCommandId : int {
     kCmdExit = 57665,
     kCmdPaste = 57637,
     kCmdRecentFirst = 57616,  // the recent-file entries: 57616 .. 57619
+    kCmdLoadBatch = 32853,
+    kCmdSaveBatch = 32854,
+    kCmdSmallIcons = 33106,
+    kCmdLargeIcons = 33107,
     // Commands of running jobs.
     kCmdProgressChanged = 32838,
     kCmdPreviewReady = 32839,
@@ -45,6 +49,8 @@ struct ToolbarSet {
 // The 16 button labels, in the order of the string table.
 const QStringList& ToolbarLabels();
 ToolbarSet SingleImageToolbarSet();
+ToolbarSet BatchToolbarSet();
+ToolbarSet BrowseToolbarSet();
 // The labels of a set's buttons (separators excluded), in order.
 QStringList LabelsOf(const ToolbarSet& set);
 

@@ -73,7 +73,7 @@ TEST_F(Dropping, FilesCopiedInGnomesFileManager) {
     EXPECT_EQ(DroppedImageFiles(&data), (QStringList{a, b}));
 }
 
-TEST_F(Dropping, DropAndPasteOnTheWindowOpenTheFirstImage) {
+TEST_F(Dropping, OneDroppedOrPastedImageOpensAndSeveralBecomeTheBatch) {
     const QString first = Image("first.jpg"), second = Image("second.png");
     CMainFrame frame(settings, nullptr);
     frame.show();
@@ -85,20 +85,7 @@ TEST_F(Dropping, DropAndPasteOnTheWindowOpenTheFirstImage) {
     QApplication::sendEvent(&frame, &refused);
     EXPECT_FALSE(refused.isAccepted());
 
-    QMimeData images;
-    images.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &images, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&frame, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &images, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&frame, &drop);
-    EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);  // the files stay where they are
-    QApplication::processEvents();
-    EXPECT_EQ(frame.Document()->CurrentPath(), first);
-    EXPECT_TRUE(QFile::exists(first));
-
-    // Ctrl+V with files copied in a file manager.
+    // Ctrl+V with one file copied in a file manager opens it.
     auto* copied = new QMimeData;
     copied->setUrls({QUrl::fromLocalFile(second)});
     QGuiApplication::clipboard()->setMimeData(copied);
@@ -109,6 +96,22 @@ TEST_F(Dropping, DropAndPasteOnTheWindowOpenTheFirstImage) {
     QGuiApplication::clipboard()->setText("just text");
     frame.Action(kCmdPaste)->trigger();
     EXPECT_EQ(frame.Document()->CurrentPath(), second);
+
+    // Two images dropped: they become the batch list and batch mode comes on.
+    QMimeData images;
+    images.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &images, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &images, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);  // the files stay where they are
+    QApplication::processEvents();
+    EXPECT_TRUE(settings.BatchMode());
+    ASSERT_EQ(frame.BatchEntries().count(), 2);
+    EXPECT_EQ(frame.BatchEntries().at(0).path, first);
+    EXPECT_TRUE(QFile::exists(first));
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('\n').toStdString();
 }
 

@@ -110,15 +110,20 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(BatchListOps, DuplicatesIgnoreCaseAndAskBeforeAdding) {
+TEST_F(BatchListOps, DuplicatesAreComparedExactlyAndAskBeforeAdding) {
     BatchList list;
     ScriptedPrompt prompt({false, true});
     const ResizeSettings s = Box(80, 80, CorrectionMode::KeepAspect);
     EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 1);
-    const QString sameIgnoringCase = dir.path() + "/WIDE.JPG";
-    EXPECT_EQ(list.AddFiles({sameIgnoringCase}, s, true, prompt), 0);  // No
+    // Linux names are case-sensitive: WIDE.JPG is another file, added without a question.
+    test::WriteImage(dir.filePath("WIDE.JPG"), 160, 120, 300);
+    EXPECT_EQ(list.AddFiles({Path("WIDE.JPG")}, s, true, prompt), 1);
+    EXPECT_TRUE(prompt.questions.isEmpty());
+    list.SetSelected(1, true);
+    list.RemoveSelected();
+    EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 0);  // No
     ASSERT_EQ(prompt.questions.size(), 1);
-    EXPECT_EQ(prompt.questions[0], BatchList::DuplicateQuestion(sameIgnoringCase));
+    EXPECT_EQ(prompt.questions[0], BatchList::DuplicateQuestion(Path("wide.jpg")));
     EXPECT_TRUE(prompt.questions[0].startsWith("File\n"));
     EXPECT_TRUE(prompt.questions[0].endsWith("\nis already selected for batch.\nDo you want have multiple copies of this file?"));
     EXPECT_EQ(list.count(), 1);

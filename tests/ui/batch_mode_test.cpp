@@ -1,0 +1,174 @@
+// The main window's batch mode: the modes and their commands, the batch row, and a whole run
+// through the real dialogs.
+
+#include "ui/batch_dlg.h"
+#include "ui/batch_progress.h"
+#include "ui/cormensura_view.h"
+#include "ui/main_frame.h"
+#include "ui/resize_dlg_bar.h"
+#include "ui/toolbar_sets.h"
+#include "settings/settings_store.h"
+#include "test_environment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace orm::gui {
+namespace {
+
+class BatchMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        settings_.SetPrompt(&prompt_);
+    }
+    QStringList Images(int n) {
+        QStringList paths;
+        for (int i = 0; i < n; ++i) {
+            paths << dir_.filePath(QStringLiteral("photo%1.png").arg(i));
+            EXPECT_TRUE(test::PatternImage(64 + 16 * i, 48).save(paths.last()));
+        }
+        return paths;
+    }
+    QStringList ToolbarTexts(const CMainFrame& frame) const {
+        QStringList texts;
+        for (QAction* a : frame.ToolBar()->actions())
+            if (!a->isSeparator())
+                texts << a->iconText();
+        return texts;
+    }
+
+    QTemporaryDir dir_;
+    ScriptedPrompt prompt_;
+    SettingsModel settings_;
+};
+
+TEST_F(BatchMode, SeveralFilesAtStartBecomeTheBatchInBatchMode) {
+    CMainFrame frame(settings_, nullptr);
+    QStringList files = Images(3);
+    files << dir_.filePath(QStringLiteral("gone.png"));  // missing files are dropped
+    frame.OpenCommandLineFiles(files);
+    EXPECT_TRUE(settings_.BatchMode());
+    EXPECT_EQ(frame.BatchEntries().count(), 3);
+    EXPECT_TRUE(frame.Action(kCmdBatchMode)->isChecked());
+    EXPECT_EQ(ToolbarTexts(frame),
+              QStringList({"Open", "Browse", "Batch Mode", "Remove", "Run", "Previous", "Next", "View"}));
+    EXPECT_TRUE(frame.SettingsPanel()->batchMode());
+    // One file alone changes nothing.
+    CMainFrame other(settings_, nullptr);
+    settings_.SetBatchMode(false);
+    other.OpenCommandLineFiles({files.first()});
+    EXPECT_TRUE(other.BatchEntries().empty());
+    EXPECT_FALSE(settings_.BatchMode());
+}
+
+TEST_F(BatchMode, CommandsAreEnabledByModeListAndBrowsing) {
+    CMainFrame frame(settings_, nullptr);
+    frame.SetBrowseWindowFactory([](CMainFrame*) { return new QWidget; });
+    frame.UpdateCommandStates();
+    EXPECT_FALSE(frame.Action(kCmdBrowse)->isEnabled()) << "Browse only in batch mode";
+    EXPECT_FALSE(frame.Action(kCmdRun)->isEnabled());
+    frame.SetBatchMode(true);
+    EXPECT_TRUE(frame.Action(kCmdBrowse)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCmdRun)->isEnabled()) << "an empty list has nothing to run";
+    EXPECT_FALSE(frame.Action(kCmdSaveBatch)->isEnabled());
+    frame.AddFilesToBatch(Images(2));
+    EXPECT_TRUE(frame.Action(kCmdRun)->isEnabled());
+    EXPECT_TRUE(frame.Action(kCmdSaveBatch)->isEnabled());
+
+    frame.Action(kCmdBrowse)->trigger();
+    ASSERT_TRUE(frame.BrowseModeOn());
+    EXPECT_FALSE(frame.Action(kCmdRun)->isEnabled()) << "no run while browsing";
+    EXPECT_FALSE(frame.Action(kCmdResizeSettingsBar)->isEnabled());
+    EXPECT_EQ(ToolbarTexts(frame), QStringList({"Done", "Remove", "View"}));
+    // Leaving batch mode while browsing closes the browse window and restores the preview.
+    frame.SetBatchMode(false);
+    EXPECT_FALSE(frame.BrowseModeOn());
+    EXPECT_FALSE(frame.View()->isHidden());
+    EXPECT_EQ(ToolbarTexts(frame), QStringList({"Open", "Save", "Batch Mode", "Previous", "Next"}));
+}
+
+TEST_F(BatchMode, IconSizesAndTheBatchRowHeight) {
+    QSettings backend(dir_.filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+    SettingsStore store(backend);
+    {
+        CMainFrame frame(settings_, &store);
+        frame.resize(900, 700);
+        frame.show();
+        QCoreApplication::processEvents();
+        frame.SetBatchMode(true);
+        const QList<int> sizes = frame.Splitter()->sizes();
+        EXPECT_NEAR(sizes.value(1), 250, 8) << "no stored height: a 250-pixel batch row";
+
+        settings_.Browser().iconsZoom = 66;
+        QSignalSpy zoom(&frame, &CMainFrame::iconsZoomChanged);
+        frame.Action(kCmdSmallIcons)->trigger();  // already 66: nothing
+        EXPECT_EQ(zoom.count(), 0);
+        frame.Action(kCmdLargeIcons)->trigger();
+        EXPECT_EQ(settings_.Browser().iconsZoom, 100);
+        EXPECT_EQ(zoom.count(), 1);
+        frame.UpdateCommandStates();
+        EXPECT_TRUE(frame.Action(kCmdLargeIcons)->isChecked());
+        EXPECT_FALSE(frame.Action(kCmdSmallIcons)->isChecked());
+
+        frame.Splitter()->setSizes({300, frame.Splitter()->height() - 300});
+        frame.SetBatchMode(false);  // stores the upper row's height
+    }
+    EXPECT_EQ(store.ReadInt("SPLITTER", "RIGHTHEIGHT", -1), 300);
+    CMainFrame again(settings_, &store);
+    again.resize(900, 700);
+    again.show();
+    QCoreApplication::processEvents();
+    again.SetBatchMode(true);
+    EXPECT_EQ(again.Splitter()->sizes().value(0), 300);
+}
+
+TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
+    CMainFrame frame(settings_, nullptr);
+    frame.show();
+    const QStringList files = Images(3);
+    frame.OpenCommandLineFiles(files);
+    for (int i = 0; i < frame.BatchEntries().count(); ++i) {
+        frame.BatchEntries().at(i).targetWidth = 32;
+        frame.BatchEntries().at(i).targetHeight = 24;
+    }
+    const QString out = dir_.filePath(QStringLiteral("out"));
+    prompt_.QueueAnswer(true);  // "Folder ... does not exist. Create this folder?"
+    bool progressSeen = false;
+    // The settings dialog: set the folder and press OK; then the progress dialog: wait for
+    // "Done" and press it.
+    QTimer::singleShot(0, [&] {
+        auto* settingsDialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(settingsDialog, nullptr);
+        settingsDialog->folderEdit()->setText(out);
+        settingsDialog->accept();
+        QTimer::singleShot(0, [&] {
+            auto* progress = qobject_cast<CBatchProgress*>(QApplication::activeModalWidget());
+            ASSERT_NE(progress, nullptr);
+            progressSeen = true;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !progress->Running(); }, 60000));
+            EXPECT_EQ(progress->cancelButton()->text(), QStringLiteral("Done"));
+            progress->cancelButton()->click();
+        });
+    });
+    frame.Action(kCmdRun)->trigger();
+    EXPECT_TRUE(progressSeen);
+    EXPECT_EQ(settings_.Batch().outputFolder, out + QLatin1Char('/'));
+    for (const QString& f : files)
+        EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(f).fileName()).size(), QSize(32, 24)) << qPrintable(f);
+}
+
+}  // namespace
+}  // namespace orm::gui

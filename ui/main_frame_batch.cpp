@@ -1,0 +1,292 @@
+// The main frame's batch mode: the batch row under the preview, the batch toolbar, running the
+// batch through its two dialogs, batch files, the icon size and several files at once.
+
+#include "ui/main_frame.h"
+
+#include "batch/batch_runner.h"
+#include "settings/storage_folder.h"
+#include "ui/batch_dlg.h"
+#include "ui/batch_progress.h"
+#include "ui/cormensura_view.h"
+#include "ui/gadget_dlg.h"
+#include "ui/resize_dlg_bar.h"
+#include "ui/toolbar_sets.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace orm::gui {
+namespace {
+
+constexpr const char* kSplitterGroup = "SPLITTER";
+constexpr const char* kRightHeightKey = "RIGHTHEIGHT";
+constexpr int kDefaultBatchRowHeight = 250;
+constexpr int kSmallIconsZoom = 66;
+constexpr int kLargeIconsZoom = 100;
+
+QIcon ResourceIcon(const char* themeName, const char* fallback) {
+    const QIcon themed = QIcon::fromTheme(QString::fromLatin1(themeName));
+    if (!themed.isNull() && !themed.pixmap(32, 32).isNull())
+        return themed;
+    return QIcon(QString::fromLatin1(fallback));
+}
+
+}  // namespace
+
+void CMainFrame::CreateBatchActions() {
+    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("&Browse"));
+    browse->setIcon(ResourceIcon("folder-open", ":/icons/browse.png"));
+    browse->setCheckable(true);
+    browse->setStatusTip(QStringLiteral("Pick images for the batch from a folder"));
+    connect(browse, &QAction::triggered, this, [this] { SetBrowseMode(!BrowseModeOn()); });
+
+    QAction* done = MakeAction(kCmdDone, QStringLiteral("Done"));
+    done->setIcon(ResourceIcon("dialog-ok", ":/icons/done.png"));
+    connect(done, &QAction::triggered, this, [this] { SetBrowseMode(false); });
+
+    QAction* remove = MakeAction(kCmdRemove, QStringLiteral("&Remove"), QKeySequence(Qt::Key_Delete));
+    remove->setIcon(ResourceIcon("list-remove", ":/icons/remove.png"));
+    remove->setStatusTip(QStringLiteral("Remove the selected images from the batch"));
+    connect(remove, &QAction::triggered, this, &CMainFrame::OnRemoveFromBatch);
+
+    QAction* run = MakeAction(kCmdRun, QStringLiteral("&Run\tEnter"));
+    run->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    run->setIcon(ResourceIcon("media-playback-start", ":/icons/run.png"));
+    run->setStatusTip(QStringLiteral("Resize every image of the batch"));
+    connect(run, &QAction::triggered, this, &CMainFrame::OnRun);
+
+    QAction* view = MakeAction(kCmdViewOptions, QStringLiteral("View"));
+    view->setIcon(ResourceIcon("view-grid", ":/icons/view.png"));
+    connect(view, &QAction::triggered, this, &CMainFrame::OnViewOptions);
+
+    QAction* load = MakeAction(kCmdLoadBatch, QStringLiteral("&Load..."));
+    connect(load, &QAction::triggered, this, &CMainFrame::OnLoadBatch);
+    QAction* save = MakeAction(kCmdSaveBatch, QStringLiteral("&Save..."));
+    connect(save, &QAction::triggered, this, &CMainFrame::OnSaveBatch);
+
+    QAction* large = MakeAction(kCmdLargeIcons, QStringLiteral("&Large Icons"));
+    large->setCheckable(true);
+    connect(large, &QAction::triggered, this, [this] { SetIconsZoom(kLargeIconsZoom); });
+    QAction* small = MakeAction(kCmdSmallIcons, QStringLiteral("&Small Icons"));
+    small->setCheckable(true);
+    connect(small, &QAction::triggered, this, [this] { SetIconsZoom(kSmallIconsZoom); });
+
+    QAction* batch = Action(kCmdBatchMode);
+    connect(batch, &QAction::triggered, this, [this] { SetBatchMode(!settings_.BatchMode()); });
+}
+
+void CMainFrame::InstallToolbarSet(const ToolbarSet& set) {
+    toolbar_->clear();
+    const QStringList labels = LabelsOf(set);
+    int label = 0;
+    for (int id : set.commands) {
+        if (id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* action = Action(id);
+        // The button shows the action's icon text: the label of the set.
+        action->setIconText(labels.value(label).trimmed());
+        action->setToolTip(action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        toolbar_->addAction(action);
+        if (QWidget* button = toolbar_->widgetForAction(action))
+            button->setMinimumSize(40, 39);
+        ++label;
+    }
+}
+
+// ---- Modes ------------------------------------------------------------------------------------
+
+void CMainFrame::SetBatchMode(bool on) {
+    if (on == settings_.BatchMode())
+        return;
+    if (!on) {
+        StoreBatchRowHeight();
+        SetBrowseMode(false);
+        settings_.SetBatchMode(false);
+        batchRow_->hide();
+        InstallToolbarSet(SingleImageToolbarSet());
+    } else {
+        settings_.SetBatchMode(true);
+        batchRow_->show();
+        RestoreBatchRow();
+        InstallToolbarSet(BatchToolbarSet());
+    }
+    panel_->SetBatchMode(on);
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void CMainFrame::StoreBatchRowHeight() {
+    if (store_ && settings_.BatchMode() && batchRow_->isVisible())
+        store_->WriteInt(kSplitterGroup, kRightHeightKey, splitter_->sizes().value(0));
+}
+
+void CMainFrame::RestoreBatchRow() {
+    const int total = splitter_->height();
+    const int stored = store_ ? store_->ReadInt(kSplitterGroup, kRightHeightKey, -1) : -1;
+    const int upper = stored < 0 ? total - kDefaultBatchRowHeight : std::min(stored, total);
+    splitter_->setSizes({std::max(0, upper), std::max(0, total - upper)});
+}
+
+bool CMainFrame::BrowseModeOn() const { return browseWindow_ != nullptr; }
+
+void CMainFrame::SetBrowseMode(bool on) {
+    if (on == BrowseModeOn() || (on && (!settings_.BatchMode() || !browseFactory_)))
+        return;
+    if (on) {
+        browseWindow_ = browseFactory_(this);
+        // The browse window takes the preview's place; the panel makes room for it.
+        view_->hide();
+        splitter_->insertWidget(0, browseWindow_);
+        browseWindow_->show();
+        panelWasShown_ = dock_->isVisible();
+        dock_->hide();
+        InstallToolbarSet(BrowseToolbarSet());
+    } else {
+        browseWindow_->hide();
+        browseWindow_->deleteLater();
+        browseWindow_ = nullptr;
+        view_->show();
+        InstallToolbarSet(settings_.BatchMode() ? BatchToolbarSet() : SingleImageToolbarSet());
+        if (panelWasShown_)
+            dock_->show();
+        panelWasShown_ = false;
+    }
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+// ---- Batch list ---------------------------------------------------------------------------------
+
+void CMainFrame::AddFilesToBatch(const QStringList& paths) {
+    const ResizeSettings& s = settings_.Resize();
+    batchList_.AddFiles(paths, s, s.applyToAll != 0, settings_.Prompt());
+    emit batchListChanged();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OpenCommandLineFiles(const QStringList& paths) {
+    if (paths.size() < 2)
+        return;
+    batchList_.ReplaceWithPaths(paths, settings_.Resize());
+    emit batchListChanged();
+    if (!settings_.BatchMode() && !batchList_.empty())
+        SetBatchMode(true);
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnRemoveFromBatch() {
+    if (batchList_.RemoveSelected() > 0)
+        emit batchListChanged();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnApplyToAll() {
+    if (!settings_.BatchMode())
+        return;
+    batchList_.ApplyToAll(settings_.Resize());
+    emit batchListChanged();
+}
+
+void CMainFrame::ApplySettingsToSelectedEntries() {
+    if (!settings_.BatchMode() || batchList_.SelectedCount() == 0)
+        return;
+    batchList_.ApplyToSelected(settings_.Resize());
+    emit batchListChanged();
+}
+
+bool CMainFrame::CanRun() const { return !BrowseModeOn() && !batchList_.empty() && !batchRunning_; }
+
+void CMainFrame::OnRun() {
+    if (!CanRun())
+        return;
+    BatchSettings batch = settings_.Batch();
+    if (!RunBatchSettingsDialog(batch, settings_.Prompt(), this))
+        return;
+    settings_.Batch() = batch;
+    BatchRunOptions options;
+    options.settings = batch;
+    CBatchProgress progress(batchList_.entries(), options, settings_.Prompt(), this);
+    batchRunning_ = true;
+    runningProgress_ = &progress;
+    UpdateCommandStates();
+    progress.exec();
+    runningProgress_ = nullptr;
+    batchRunning_ = false;
+    UpdateCommandStates();
+    const BatchRunSummary& done = progress.Summary();
+    statusBar()->showMessage(QStringLiteral("Batch: %1 written, %2 skipped, %3 failed")
+                                 .arg(done.written)
+                                 .arg(done.skipped)
+                                 .arg(done.failed),
+                             8000);
+}
+
+void CMainFrame::OnLoadBatch() {
+    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Load batch"), QString::fromLatin1(kBatchesSubfolder),
+                      QStringLiteral("mnb"), /*mustExist=*/true, {}, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const BatchFileResult result = batchList_.Load(dialog.path());
+    if (!result.ok()) {
+        settings_.Prompt().Warning(result.message);
+        return;
+    }
+    emit batchListChanged();
+    if (!settings_.BatchMode() && !batchList_.empty())
+        SetBatchMode(true);
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnSaveBatch() {
+    if (!settings_.BatchMode() || batchList_.empty())
+        return;
+    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Save batch"), QString::fromLatin1(kBatchesSubfolder),
+                      QStringLiteral("mnb"), /*mustExist=*/false, {}, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const BatchFileResult result = batchList_.Save(dialog.path());
+    if (!result.ok())
+        settings_.Prompt().Warning(result.message);
+}
+
+void CMainFrame::OnViewOptions() {
+    QMenu menu(this);
+    menu.addAction(Action(kCmdLargeIcons));
+    menu.addAction(Action(kCmdSmallIcons));
+    UpdateCommandStates();
+    menu.exec(QCursor::pos());
+}
+
+void CMainFrame::SetIconsZoom(int zoom) {
+    int& current = settings_.Browser().iconsZoom;
+    if ((zoom == kSmallIconsZoom) == (current == kSmallIconsZoom))
+        return;  // "Small Icons" at 66 (or "Large Icons" at 100) does nothing
+    current = zoom;
+    emit iconsZoomChanged(zoom);
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateBatchCommandStates() {
+    const bool batch = settings_.BatchMode();
+    Action(kCmdBatchMode)->setEnabled(!batchRunning_);
+    Action(kCmdBatchMode)->setChecked(batch);
+    Action(kCmdBrowse)->setEnabled(batch && browseFactory_ != nullptr);
+    Action(kCmdBrowse)->setChecked(BrowseModeOn());
+    Action(kCmdRun)->setEnabled(CanRun());
+    Action(kCmdSaveBatch)->setEnabled(batch && !batchList_.empty());
+    Action(kCmdRemove)->setEnabled(batch && batchList_.SelectedCount() > 0);
+    const bool small = settings_.Browser().iconsZoom == kSmallIconsZoom;
+    Action(kCmdSmallIcons)->setChecked(small);
+    Action(kCmdLargeIcons)->setChecked(!small);
+    // While browsing the browse window takes the room of the panel.
+    Action(kCmdResizeSettingsBar)->setEnabled(!BrowseModeOn());
+}
+
+}  // namespace orm::gui
