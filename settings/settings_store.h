@@ -33,8 +33,16 @@ struct BrowserSettings {
     bool operator==(const BrowserSettings&) const = default;
 };
 
+// The folder tree of the browse window.
+struct ShellTreeSettings {
+    QString selectedPath;  // the folder selected when the tree closed last
+
+    bool operator==(const ShellTreeSettings&) const = default;
+};
+
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
+std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -66,6 +74,8 @@ public:
     void Save(const ResizeSettings& s);
     void Load(BrowserSettings& b) const { Read(BrowserSettingsFields(), b); }
     void Save(const BrowserSettings& b) { Write(BrowserSettingsFields(), b); }
+    void Load(ShellTreeSettings& t) const { Read(ShellTreeSettingsFields(), t); }
+    void Save(const ShellTreeSettings& t) { Write(ShellTreeSettingsFields(), t); }
 
     // Single values for the windows that keep their own (splitters, folder tree).
     int32_t ReadInt(const char* group, const char* key, int32_t fallback) const;
