@@ -44,6 +44,10 @@ const std::array<StoredField<BS>, 6> kBatchFields = {{
     {"BATCH", "SAMEFOLDER", &BS::sameFolder},
 }};
 
+const std::array<StoredField<ShellTreeSettings>, 1> kShellTreeFields = {{
+    {"SHELLTREE", "PIDL", &ShellTreeSettings::selectedPath},
+}};
+
 constexpr const char* kRecentGroup = "Recent File List";
 
 QString KeyPath(const char* group, const char* key) {
@@ -55,6 +59,7 @@ QString KeyPath(const char* group, const char* key) {
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() { return kResizeFields; }
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() { return kBrowserFields; }
 std::span<const StoredField<BatchSettings>> BatchSettingsFields() { return kBatchFields; }
+std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields() { return kShellTreeFields; }
 
 SettingsStore::SettingsStore()
     : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"))),

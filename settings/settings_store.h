@@ -34,9 +34,17 @@ struct BrowserSettings {
     bool operator==(const BrowserSettings&) const = default;
 };
 
+// The folder tree of the browse window.
+struct ShellTreeSettings {
+    QString selectedPath;  // the folder selected when the tree closed last
+
+    bool operator==(const ShellTreeSettings&) const = default;
+};
+
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
 std::span<const StoredField<BatchSettings>> BatchSettingsFields();
+std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -71,6 +79,8 @@ public:
     // The batch settings (brought into range after reading).
     void Load(BatchSettings& b) const;
     void Save(const BatchSettings& b) { Write(BatchSettingsFields(), b); }
+    void Load(ShellTreeSettings& t) const { Read(ShellTreeSettingsFields(), t); }
+    void Save(const ShellTreeSettings& t) { Write(ShellTreeSettingsFields(), t); }
 
     // Single values for the windows that keep their own (splitters, folder tree).
     int32_t ReadInt(const char* group, const char* key, int32_t fallback) const;
