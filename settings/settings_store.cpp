@@ -29,9 +29,11 @@ const std::array<StoredField<RS>, 14> kResizeFields = {{
     {"MAIN", "PERCENTH", &RS::percentHeight},
 }};
 
-const std::array<StoredField<BrowserSettings>, 2> kBrowserFields = {{
+const std::array<StoredField<BrowserSettings>, 4> kBrowserFields = {{
     {"BROWSER", "DEFAULT", &BrowserSettings::defaultFolder},
     {"INTERFACE", "ICONSZOOM", &BrowserSettings::iconsZoom},
+    {"BROWSER", "SORT", &BrowserSettings::sortKey},
+    {"SPLITTER", "LEFTWIDTH", &BrowserSettings::leftWidth},
 }};
 
 using BS = BatchSettings;

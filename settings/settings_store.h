@@ -30,6 +30,8 @@ struct StoredField {
 struct BrowserSettings {
     QString defaultFolder;  // folder the image browser shows first
     int32_t iconsZoom = 100;
+    int32_t sortKey = 0;     // the browser's order at start (0..9); read, never changed by the browser
+    int32_t leftWidth = -1;  // the browse window's folder column; -1: none stored (200 pixels)
 
     bool operator==(const BrowserSettings&) const = default;
 };

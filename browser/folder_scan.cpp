@@ -1,0 +1,66 @@
+#include "browser/folder_scan.h"
+
+#include "browser/thumbnail_loader.h"
+#include "imageio/native_path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+namespace orm {
+
+bool BrowserListsFile(const QString& path) { return CountsAsImageFile(path); }
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* d) const {
+        if (d)
+            ::closedir(d);
+    }
+};
+
+}  // namespace
+
+std::vector<ScannedFile> ScanFolder(const QString& folder, const FolderScanOptions& options) {
+    std::vector<ScannedFile> files;
+    if (folder.isEmpty())
+        return files;
+    const QByteArray native = NativePath(folder);
+    const int dirFd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return files;
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(dirFd));
+    if (!dir) {
+        ::close(dirFd);
+        return files;
+    }
+    QString prefix = folder;
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (entry->d_type == DT_DIR || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        // The name first: most entries of a photo folder pass, but a folder of other files
+        // should not cost a status call per file.
+        const QString fileName = PathFromNative(QByteArrayView(name, qsizetype(std::strlen(name))));
+        if (!BrowserListsFile(fileName))
+            continue;
+        ScannedFile file;
+        bool regular = false;
+        if (!ReadFileFactsAt(dirFd, name, file.facts, &regular) || !regular)
+            continue;
+        if (options.maxSkippedSize >= 0 && file.facts.size <= double(options.maxSkippedSize))
+            continue;
+        file.path = prefix + fileName;
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+}  // namespace orm
