@@ -13,7 +13,11 @@
 #include "ui/settings_commands.h"
 #include "settings/settings_store.h"
 
+#include "browser/thumbnail_cache.h"
+#include "browser/thumbs_builder_threads.h"
+#include "ui/basket_browser.h"
 #include "ui/batch_progress.h"
+#include "ui/thumbs_view.h"
 #include "ui/resize_dlg_bar.h"
 
 #include <QAction>
@@ -81,6 +85,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     CreateToolBar();
     CreateStatusBar();
     CreateClientArea();
+    CreateBasket();
     CreateSettingsPanel();
     CreateMenus();
     RestoreSplitter();
@@ -110,6 +115,13 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
 CMainFrame::~CMainFrame() {
     StoreBatchRowHeight();
     SaveFrameState();
+    // The views go before the browsers they show, and the browsers before the thumbnail builder.
+    delete browseWindow_;
+    browseWindow_ = nullptr;
+    delete basketView_;
+    basketView_ = nullptr;
+    basket_.reset();
+    thumbnailBuilder_.reset();
     // The document (a child) stops its worker when it is destroyed with the frame.
 }
 

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QDockWidget;
@@ -29,6 +30,10 @@ class CORMensuraView;
 class CNavigatorWnd;
 class CResizeDlgBar;
 class CBatchProgress;
+class CBasketBrowser;
+class CThumbsBuilderThreads;
+class CThumbsView;
+class ThumbnailCache;
 class SettingsStore;
 }  // namespace orm
 
@@ -65,6 +70,10 @@ public:
     const BatchList& BatchEntries() const { return batchList_; }
     // The row under the preview that holds the batch list's view.
     QWidget* BatchRow() const { return batchRow_; }
+    CBasketBrowser* Basket() const { return basket_.get(); }
+    CThumbsView* BasketView() const { return basketView_; }
+    // An entry of the batch list opens in the preview with its own settings.
+    void ActivateBatchEntry(int index);
     // 100 (large) or 66 (small); the other value of the pair does nothing when already set.
     void SetIconsZoom(int zoom);
     bool CanRun() const;
@@ -133,6 +142,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateBatchActions();
+    void CreateBasket();
     void InstallToolbarSet(const ToolbarSet& set);
     void UpdateBatchCommandStates();
     void StoreBatchRowHeight();
@@ -175,6 +185,11 @@ private:
     bool panelWasShown_ = false;
     bool batchRunning_ = false;
     CBatchProgress* runningProgress_ = nullptr;
+    // The thumbnails of the basket and the browse window (made once, for the window's life).
+    std::unique_ptr<ThumbnailCache> thumbnailCache_;
+    std::unique_ptr<CThumbsBuilderThreads> thumbnailBuilder_;
+    std::unique_ptr<CBasketBrowser> basket_;
+    CThumbsView* basketView_ = nullptr;
     bool stateSaved_ = false;
 };
 

@@ -6,7 +6,13 @@
 #include "batch/batch_runner.h"
 #include "settings/storage_folder.h"
 #include "ui/batch_dlg.h"
+#include "browser/thumbnail_cache.h"
+#include "browser/thumbs_builder_threads.h"
+#include "ui/basket_browser.h"
 #include "ui/batch_progress.h"
+#include "ui/browse_wnd.h"
+#include "ui/thumbs_view.h"
+#include "document/cormensura_doc.h"
 #include "ui/cormensura_view.h"
 #include "ui/gadget_dlg.h"
 #include "ui/resize_dlg_bar.h"
@@ -78,6 +84,55 @@ void CMainFrame::CreateBatchActions() {
 
     QAction* batch = Action(kCmdBatchMode);
     connect(batch, &QAction::triggered, this, [this] { SetBatchMode(!settings_.BatchMode()); });
+}
+
+void CMainFrame::CreateBasket() {
+    thumbnailCache_ = std::make_unique<ThumbnailCache>();
+    thumbnailBuilder_ = std::make_unique<CThumbsBuilderThreads>(*thumbnailCache_);
+    basket_ = std::make_unique<CBasketBrowser>(*thumbnailBuilder_, settings_, batchList_);
+    auto* layout = new QVBoxLayout(batchRow_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    basketView_ = new CThumbsView(batchRow_);
+    basketView_->setObjectName(QStringLiteral("basket"));
+    layout->addWidget(basketView_);
+    basketView_->SetBrowser(basket_.get());
+    connect(basket_.get(), &CBasketBrowser::filesOffered, this, [this](const QStringList& paths) {
+        AddFilesToBatch(paths);
+    });
+    connect(basket_.get(), &CBasketBrowser::removeRequested, this, &CMainFrame::OnRemoveFromBatch);
+    connect(basket_.get(), &CBasketBrowser::entryActivated, this, &CMainFrame::ActivateBatchEntry);
+    connect(basket_.get(), &CThumbsBrowser::selectionChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(this, &CMainFrame::batchListChanged, basket_.get(), &CBasketBrowser::ReloadList);
+    connect(this, &CMainFrame::iconsZoomChanged, basket_.get(), [this] { basket_->ZoomChanged(); });
+    // The browse window: the folder tree and the thumbnails of a folder over the preview.
+    browseFactory_ = [this](CMainFrame*) -> QWidget* {
+        auto* window = new CBrowseWnd(*thumbnailBuilder_, settings_, store_);
+        window->setObjectName(QStringLiteral("browseWindow"));
+        window->ShowFolder(window->StartFolder());
+        connect(this, &CMainFrame::iconsZoomChanged, window, [window] { window->Browser().ZoomChanged(); });
+        return window;
+    };
+}
+
+void CMainFrame::ActivateBatchEntry(int index) {
+    if (index < 0 || index >= batchList_.count())
+        return;
+    const BatchEntry entry = batchList_.at(index);
+    if (!doc_->Open(entry.path))
+        return;
+    // The document keeps the entry's own settings, just copied.
+    ResizeSettings& s = settings_.Resize();
+    if (entry.targetWidth > 0 && entry.targetHeight > 0) {
+        s.width = entry.targetWidth;
+        s.height = entry.targetHeight;
+    }
+    s.dpi = entry.resolution;
+    s.algorithm = entry.algorithm;
+    s.correction = entry.correction;
+    UpdatePanelFromDocument();
+    doc_->SettingsChanged();
+    UpdateTitle();
+    UpdateCommandStates();
 }
 
 void CMainFrame::InstallToolbarSet(const ToolbarSet& set) {

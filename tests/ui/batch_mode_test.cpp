@@ -1,9 +1,11 @@
 // The main window's batch mode: the modes and their commands, the batch row, and a whole run
 // through the real dialogs.
 
+#include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
 #include "ui/cormensura_view.h"
+#include "document/cormensura_doc.h"
 #include "ui/main_frame.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/toolbar_sets.h"
@@ -133,6 +135,37 @@ TEST_F(BatchMode, IconSizesAndTheBatchRowHeight) {
     QCoreApplication::processEvents();
     again.SetBatchMode(true);
     EXPECT_EQ(again.Splitter()->sizes().value(0), 300);
+}
+
+TEST_F(BatchMode, TheBasketShowsTheListAndAClickOpensAnEntryWithItsSettings) {
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 700);
+    frame.show();
+    const QStringList files = Images(3);
+    frame.OpenCommandLineFiles(files);
+    ASSERT_NE(frame.Basket(), nullptr);
+    ASSERT_EQ(frame.Basket()->Count(), 3);
+    EXPECT_EQ(frame.Basket()->Item(1).path, files[1]);
+    BatchEntry& second = frame.BatchEntries().at(1);
+    second.targetWidth = 40;
+    second.targetHeight = 30;
+    second.algorithm = ResizeAlgorithm::SmartNatural;
+    frame.ActivateBatchEntry(1);
+    EXPECT_EQ(frame.Document()->CurrentPath(), files[1]);
+    EXPECT_EQ(settings_.Resize().width, 40);
+    EXPECT_EQ(settings_.Resize().height, 30);
+    EXPECT_EQ(settings_.Resize().algorithm, ResizeAlgorithm::SmartNatural);
+    EXPECT_EQ(CBasketBrowser::DetailText(second), QStringLiteral("40 x 30"));
+
+    // Removing takes entries out of the list, never files off the disk.
+    frame.Basket()->SetSelected(0, true);
+    frame.Basket()->OnSelectionChanged();
+    frame.UpdateCommandStates();
+    EXPECT_TRUE(frame.Action(kCmdRemove)->isEnabled());
+    frame.Action(kCmdRemove)->trigger();
+    EXPECT_EQ(frame.BatchEntries().count(), 2);
+    EXPECT_EQ(frame.Basket()->Count(), 2);
+    EXPECT_TRUE(QFileInfo::exists(files[0]));
 }
 
 TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
