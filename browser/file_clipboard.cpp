@@ -103,7 +103,9 @@ TransferredFiles FilesOfMimeData(const QMimeData* data) {
     return files;
 }
 
-bool HasFiles(const QMimeData* data) { return !FilesOfMimeData(data).paths.isEmpty(); }
+bool HasFiles(const QMimeData* data) {
+    return !FilesOfMimeData(data).paths.isEmpty();
+}
 
 void CutList::Set(const QStringList& paths) {
     paths_ = paths;
@@ -135,7 +137,8 @@ bool CutList::Check(const QMimeData* clipboardData) {
 
 bool CopyToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cutList) {
     const bool hadCut = cutList.Clear();
-    clipboard.setMimeData(MakeFilesMimeData(WithSoundCompanions(paths), ClipboardAction::Copy).release());
+    clipboard.setMimeData(
+        MakeFilesMimeData(WithSoundCompanions(paths), ClipboardAction::Copy).release());
     return hadCut;
 }
 
@@ -149,18 +152,21 @@ bool CanPaste(const QClipboard& clipboard, const QString& folder) {
     return !folder.isEmpty() && HasFiles(clipboard.mimeData());
 }
 
-FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder, const FileOpContext& context) {
+FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder,
+                        const FileOpContext& context) {
     FolderMonitorPause pause(context.monitor);
     const TransferredFiles files = FilesOfMimeData(clipboard.mimeData());
     if (files.paths.isEmpty())
         return {};
-    FileOpReport report = RunFileOperation(files.cut ? FileOp::Move : FileOp::Copy, files.paths, folder, context);
+    FileOpReport report =
+        RunFileOperation(files.cut ? FileOp::Move : FileOp::Copy, files.paths, folder, context);
     if (files.cut && report.Succeeded())
         clipboard.clear();
     return report;
 }
 
-Qt::DropAction DropActionFor(const QStringList& files, const QString& folder, Qt::KeyboardModifiers modifiers) {
+Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
+                             Qt::KeyboardModifiers modifiers) {
     if (files.isEmpty())
         return Qt::IgnoreAction;
     if (modifiers & Qt::ControlModifier)

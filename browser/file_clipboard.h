@@ -67,10 +67,12 @@ void CutToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cu
 bool CanPaste(const QClipboard& clipboard, const QString& folder);
 // "&Paste": copies the clipboard's files into the folder, or moves them when they were cut; a
 // successful move empties the clipboard. The caller refreshes the list afterwards.
-FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder, const FileOpContext& context = {});
+FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder,
+                        const FileOpContext& context = {});
 
 // What a drop of `files` on `folder` does: copy with Ctrl, move with Shift, otherwise move when
 // the first file lies on the folder's file system and copy when not. IgnoreAction without files.
-Qt::DropAction DropActionFor(const QStringList& files, const QString& folder, Qt::KeyboardModifiers modifiers);
+Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
+                             Qt::KeyboardModifiers modifiers);
 
 }  // namespace orm

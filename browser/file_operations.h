@@ -87,7 +87,8 @@ inline FileOpReport TrashFiles(const QStringList& sources, const FileOpContext& 
 // Gives a file or folder a new name in its folder; never replaces an existing name. An image
 // with a sound companion (below) takes it along: both are renamed or neither. The report has
 // the entry of the image, then the companion's.
-FileOpReport RenameFile(const QString& path, const QString& newName, const FileOpContext& context = {});
+FileOpReport RenameFile(const QString& path, const QString& newName,
+                        const FileOpContext& context = {});
 
 // Why a text cannot be a file name ("/" inside, empty, "." or ".."), or empty when it can.
 QString FileNameProblem(const QString& name);
