@@ -406,31 +406,18 @@ QString FileNameProblem(const QString& name) {
 }
 
 QString SoundCompanion(const QString& imagePath) {
-    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".jpeg"),
-                                     QStringLiteral(".jpe"), QStringLiteral(".tif"),
-                                     QStringLiteral(".tiff")};
+    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".tif")};
     const QString extension = PathExtension(imagePath);
     if (!kImages.contains(extension, Qt::CaseInsensitive))
         return {};
     const QString stem = imagePath.chopped(extension.size());
-    for (const char* sound : {".wav", ".WAV", ".Wav"}) {
+    for (const char* sound : {".wav", ".WAV"}) {
         const QString candidate = stem + QLatin1String(sound);
         struct stat st {};
         if (Lstat(candidate, st) && S_ISREG(st.st_mode))
             return candidate;
     }
     return {};
-}
-
-QStringList WithSoundCompanions(const QStringList& paths) {
-    QStringList all;
-    for (const QString& path : paths) {
-        all << path;
-        const QString sound = SoundCompanion(path);
-        if (!sound.isEmpty() && !paths.contains(sound))
-            all << sound;
-    }
-    return all;
 }
 
 bool SameFileSystem(const QString& source, const QString& folder) {

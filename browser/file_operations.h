@@ -93,10 +93,9 @@ FileOpReport RenameFile(const QString& path, const QString& newName,
 // Why a text cannot be a file name ("/" inside, empty, "." or ".."), or empty when it can.
 QString FileNameProblem(const QString& name);
 
-// The same-named ".wav" (or ".WAV") file next to a JPEG or TIFF image, or empty.
+// The same-named ".wav" (or ".WAV") file next to a .jpg or .tif image (extension case ignored),
+// or empty; the rule of HasSoundCompanion.
 QString SoundCompanion(const QString& imagePath);
-// The paths in order, each image followed by its sound companion when it has one.
-QStringList WithSoundCompanions(const QStringList& paths);
 
 // "name (n).ext" for "name.ext"; "name (n)" without an extension or for a folder; a leading dot
 // does not start an extension (".profile (2)").

@@ -1,4 +1,5 @@
 #include "browser/file_clipboard.h"
+#include "browser/file_actions.h"
 
 #include "file_test_support.h"
 #include "imageio/native_path.h"
@@ -21,6 +22,7 @@ using test::NamesIn;
 using test::ReadBytes;
 using test::WriteBytes;
 
+// The browser's file actions over the application's real clipboard.
 class FileClipboard : public ::testing::Test {
   protected:
     void SetUp() override { clipboard().clear(); }
@@ -33,45 +35,43 @@ class FileClipboard : public ::testing::Test {
 
     QTemporaryDir from;
     QTemporaryDir to;
+    CFileActions actions;
 };
 
-TEST_F(FileClipboard, CopyPutsTheFilesAndTheirSoundsInTheThreeFormats) {
+TEST_F(FileClipboard, CopyPutsTheFilesInTheThreeFormatsAndPasteCopiesThem) {
     // A name with a space, a hash, a percent sign and a byte that is not UTF-8.
     const QString odd = From("a b#1%") + PathFromNative("\xE9") + ".jpg";
     WriteBytes(From("IMG_2.JPG"), "picture");
     WriteBytes(From("IMG_2.WAV"), "sound");
-    {
-        // QFile cannot make the odd name; the system can.
-        const QByteArray native = NativePath(odd);
-        FILE* file = std::fopen(native.constData(), "w");
-        ASSERT_TRUE(file);
-        std::fclose(file);
-    }
-    CutList cut;
-    cut.Set({From("old.jpg")});
-    EXPECT_TRUE(CopyToClipboard(clipboard(), {odd, From("IMG_2.JPG")}, cut));
-    EXPECT_TRUE(cut.IsEmpty());
+    FILE* file = std::fopen(NativePath(odd).constData(), "w");  // QFile cannot make this name
+    ASSERT_TRUE(file);
+    std::fclose(file);
 
+    actions.PutOnClipboard({odd, From("IMG_2.JPG"), From("IMG_2.WAV")}, false);
     const QMimeData* data = clipboard().mimeData();
     ASSERT_TRUE(data);
     const QByteArray oddUri = "file://" + from.path().toUtf8() + "/a%20b%231%25%E9.jpg";
-    const QByteArray picture = "file://" + From("IMG_2.JPG").toUtf8(),
-                     sound = "file://" + From("IMG_2.WAV").toUtf8();
+    const QByteArray picture = "file://" + From("IMG_2.JPG").toUtf8();
+    const QByteArray sound = "file://" + From("IMG_2.WAV").toUtf8();
     EXPECT_EQ(data->data("text/uri-list"), oddUri + "\r\n" + picture + "\r\n" + sound + "\r\n");
     EXPECT_EQ(data->data("x-special/gnome-copied-files"),
               "copy\n" + oddUri + "\n" + picture + "\n" + sound);
     EXPECT_EQ(data->data("application/x-kde-cutselection"), "0");
+    EXPECT_TRUE(actions.ClipboardHasFiles());
+    EXPECT_TRUE(actions.ClipboardCutFiles().isEmpty());
+    EXPECT_EQ(FilesOfMimeData(data).paths,
+              (QStringList{odd, From("IMG_2.JPG"), From("IMG_2.WAV")}));
 
-    const TransferredFiles files = FilesOfMimeData(data);
-    EXPECT_FALSE(files.cut);
-    EXPECT_EQ(files.paths, (QStringList{odd, From("IMG_2.JPG"), From("IMG_2.WAV")}));
-
-    // Paste copies, byte-exact names included; twice gives numbered names.
-    ASSERT_TRUE(PasteFiles(clipboard(), To()).Succeeded());
-    const FileOpReport again = PasteFiles(clipboard(), To());
-    ASSERT_TRUE(again.Succeeded()) << again.Failures().join("\n").toStdString();
-    EXPECT_EQ(again.Results()[1], To("IMG_2 (2).JPG"));
-    EXPECT_TRUE(PathEntryExists(To("a b#1%") + PathFromNative("\xE9") + ".jpg"));
+    // Paste copies, byte-exact names included; twice gives numbered names; the browser hears of
+    // every copy (its thumbnails follow).
+    QStringList heard;
+    const auto copied = [&](const QString& a, const QString& b) { heard << a + " > " + b; };
+    ASSERT_TRUE(actions.Paste(To(), copied).ok);
+    const FileActionOutcome again = actions.Paste(To(), copied);
+    ASSERT_TRUE(again.ok) << again.message.toStdString();
+    EXPECT_EQ(again.newPaths.value(1), To("IMG_2 (2).JPG"));
+    EXPECT_EQ(heard.size(), 6);
+    EXPECT_EQ(heard[4], From("IMG_2.JPG") + " > " + To("IMG_2 (2).JPG"));
     EXPECT_EQ(ReadBytes(To("IMG_2.WAV")), "sound");
     EXPECT_TRUE(PathEntryExists(odd));
     // QTemporaryDir cannot remove what Qt cannot name.
@@ -83,81 +83,75 @@ TEST_F(FileClipboard, CopyPutsTheFilesAndTheirSoundsInTheThreeFormats) {
 TEST_F(FileClipboard, CutThenPasteMovesAndEmptiesTheClipboard) {
     WriteBytes(From("a.png"), "a");
     WriteBytes(From("b.png"), "b");
-    CutList cut;
-    CutToClipboard(clipboard(), {From("a.png"), From("b.png")}, cut);
-    EXPECT_TRUE(cut.Contains(From("a.png")));
+    actions.PutOnClipboard({From("a.png"), From("b.png")}, true);
     EXPECT_EQ(clipboard().mimeData()->data("application/x-kde-cutselection"), "1");
     EXPECT_TRUE(clipboard().mimeData()->data("x-special/gnome-copied-files").startsWith("cut\n"));
-    EXPECT_FALSE(cut.Check(clipboard().mimeData()));  // still cut, files still there
-    EXPECT_TRUE(CanPaste(clipboard(), To()));
-    EXPECT_FALSE(CanPaste(clipboard(), QString()));
+    EXPECT_EQ(actions.ClipboardCutFiles(), (QStringList{From("a.png"), From("b.png")}));
 
-    const FileOpReport report = PasteFiles(clipboard(), To());
-    ASSERT_TRUE(report.Succeeded());
+    const FileActionOutcome outcome = actions.Paste(To(), {});
+    ASSERT_TRUE(outcome.ok) << outcome.message.toStdString();
     EXPECT_EQ(NamesIn(To()), (QStringList{"a.png", "b.png"}));
     EXPECT_EQ(NamesIn(from.path()), QStringList{});
-    EXPECT_FALSE(HasFiles(clipboard().mimeData()));
-    EXPECT_FALSE(CanPaste(clipboard(), To()));
-    // The next listing finds the clipboard empty: nothing is drawn as cut any more.
-    EXPECT_TRUE(cut.Check(clipboard().mimeData()));
-    EXPECT_TRUE(cut.IsEmpty());
+    // The clipboard is empty, so the browser draws nothing as cut any more.
+    EXPECT_FALSE(actions.ClipboardHasFiles());
+    EXPECT_TRUE(actions.ClipboardCutFiles().isEmpty());
 }
 
 TEST_F(FileClipboard, PastesWhatFileManagersCopyAndCut) {
     WriteBytes(From("g.jpg"), "gnome");
     WriteBytes(From("k.jpg"), "kde");
     WriteBytes(From("p.jpg"), "plain");
-    const QByteArray g = "file://" + From("g.jpg").toUtf8();
 
     // GNOME Files: the cut list alone, no final line end.
     auto gnome = std::make_unique<QMimeData>();
-    gnome->setData("x-special/gnome-copied-files", "cut\n" + g);
+    gnome->setData("x-special/gnome-copied-files", "cut\nfile://" + From("g.jpg").toUtf8());
     clipboard().setMimeData(gnome.release());
-    ASSERT_TRUE(PasteFiles(clipboard(), To()).Succeeded());
+    ASSERT_TRUE(actions.Paste(To(), {}).ok);
     EXPECT_FALSE(PathEntryExists(From("g.jpg")));
 
-    // Dolphin: a URI list (this machine named, a comment) and its cut mark.
+    // Dolphin: a URI list (this machine named, a comment) and its cut mark; other machines'
+    // files are left out.
     auto kde = std::make_unique<QMimeData>();
     kde->setData("text/uri-list",
                  "# cut in Dolphin\r\nfile://localhost" + From("k.jpg").toUtf8() +
                      "\r\nsmb://server/share/x.jpg\r\nfile://elsewhere/tmp/y.jpg\r\n");
     kde->setData("application/x-kde-cutselection", "1");
     clipboard().setMimeData(kde.release());
-    EXPECT_EQ(FilesOfMimeData(clipboard().mimeData()).paths, QStringList{From("k.jpg")});
-    ASSERT_TRUE(PasteFiles(clipboard(), To()).Succeeded());
+    EXPECT_EQ(actions.ClipboardCutFiles(), QStringList{From("k.jpg")});
+    ASSERT_TRUE(actions.Paste(To(), {}).ok);
     EXPECT_FALSE(PathEntryExists(From("k.jpg")));
 
     // A plain URI list (one slash after "file:") is a copy.
     auto plain = std::make_unique<QMimeData>();
     plain->setData("text/uri-list", "file:" + From("p.jpg").toUtf8() + "\n");
     clipboard().setMimeData(plain.release());
-    ASSERT_TRUE(PasteFiles(clipboard(), To()).Succeeded());
+    ASSERT_TRUE(actions.Paste(To(), {}).ok);
     EXPECT_EQ(ReadBytes(From("p.jpg")), "plain");
     EXPECT_EQ(NamesIn(To()), (QStringList{"g.jpg", "k.jpg", "p.jpg"}));
 }
 
-TEST_F(FileClipboard, TheCutListForgetsFilesThatAreGone) {
+TEST_F(FileClipboard, AFailedPasteSaysWhichFileAndKeepsTheCutFiles) {
     WriteBytes(From("a.jpg"), "a");
-    WriteBytes(From("b.jpg"), "b");
-    CutList cut;
-    CutToClipboard(clipboard(), {From("a.jpg"), From("b.jpg")}, cut);
-    ASSERT_TRUE(QFile::remove(From("a.jpg")));
-    EXPECT_TRUE(cut.Check(clipboard().mimeData()));
-    EXPECT_EQ(cut.Paths(), QStringList{From("b.jpg")});
+    actions.PutOnClipboard({From("a.jpg")}, true);
+    const FileActionOutcome outcome = actions.Paste(To("missing folder"), {});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(outcome.message.contains(From("a.jpg")));
+    EXPECT_EQ(actions.ClipboardCutFiles(), QStringList{From("a.jpg")});
+    EXPECT_EQ(ReadBytes(From("a.jpg")), "a");
 }
 
 TEST_F(FileClipboard, DropsMoveOnOneFileSystemAndCopyAcross) {
     WriteBytes(From("a.jpg"), "a");
     const QStringList files{From("a.jpg")};
-    EXPECT_EQ(DropActionFor(files, To(), Qt::NoModifier), Qt::MoveAction);
-    EXPECT_EQ(DropActionFor(files, To(), Qt::ControlModifier), Qt::CopyAction);
-    EXPECT_EQ(DropActionFor({}, To(), Qt::NoModifier), Qt::IgnoreAction);
+    EXPECT_EQ(actions.DropActionFor(files, To(), Qt::NoModifier), Qt::MoveAction);
+    EXPECT_EQ(actions.DropActionFor(files, To(), Qt::ControlModifier), Qt::CopyAction);
+    EXPECT_EQ(actions.DropActionFor({}, To(), Qt::NoModifier), Qt::IgnoreAction);
     QString reason;
     const auto other = test::FolderOnOtherFileSystem(from.path(), &reason);
     if (!other)
         GTEST_SKIP() << reason.toStdString();
-    EXPECT_EQ(DropActionFor(files, other->path(), Qt::NoModifier), Qt::CopyAction);
-    EXPECT_EQ(DropActionFor(files, other->path(), Qt::ShiftModifier), Qt::MoveAction);
+    EXPECT_EQ(actions.DropActionFor(files, other->path(), Qt::NoModifier), Qt::CopyAction);
+    EXPECT_EQ(actions.DropActionFor(files, other->path(), Qt::ShiftModifier), Qt::MoveAction);
 }
 
 }  // namespace
