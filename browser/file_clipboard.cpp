@@ -103,64 +103,25 @@ TransferredFiles FilesOfMimeData(const QMimeData* data) {
     return files;
 }
 
-bool HasFiles(const QMimeData* data) { return !FilesOfMimeData(data).paths.isEmpty(); }
-
-void CutList::Set(const QStringList& paths) {
-    paths_ = paths;
-    set_ = QSet<QString>(paths.begin(), paths.end());
+bool HasFiles(const QMimeData* data) {
+    return !FilesOfMimeData(data).paths.isEmpty();
 }
 
-bool CutList::Clear() {
-    const bool had = !paths_.isEmpty();
-    paths_.clear();
-    set_.clear();
-    return had;
-}
-
-bool CutList::Check(const QMimeData* clipboardData) {
-    if (paths_.isEmpty())
-        return false;
-    if (!FilesOfMimeData(clipboardData).cut)
-        return Clear();
-    QStringList kept;
-    for (const QString& path : paths_) {
-        if (PathEntryExists(path))
-            kept << path;
-    }
-    if (kept.size() == paths_.size())
-        return false;
-    Set(kept);
-    return true;
-}
-
-bool CopyToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cutList) {
-    const bool hadCut = cutList.Clear();
-    clipboard.setMimeData(MakeFilesMimeData(WithSoundCompanions(paths), ClipboardAction::Copy).release());
-    return hadCut;
-}
-
-void CutToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cutList) {
-    const QStringList files = WithSoundCompanions(paths);
-    cutList.Set(files);
-    clipboard.setMimeData(MakeFilesMimeData(files, ClipboardAction::Cut).release());
-}
-
-bool CanPaste(const QClipboard& clipboard, const QString& folder) {
-    return !folder.isEmpty() && HasFiles(clipboard.mimeData());
-}
-
-FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder, const FileOpContext& context) {
+FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder,
+                        const FileOpContext& context) {
     FolderMonitorPause pause(context.monitor);
     const TransferredFiles files = FilesOfMimeData(clipboard.mimeData());
     if (files.paths.isEmpty())
         return {};
-    FileOpReport report = RunFileOperation(files.cut ? FileOp::Move : FileOp::Copy, files.paths, folder, context);
+    FileOpReport report =
+        RunFileOperation(files.cut ? FileOp::Move : FileOp::Copy, files.paths, folder, context);
     if (files.cut && report.Succeeded())
         clipboard.clear();
     return report;
 }
 
-Qt::DropAction DropActionFor(const QStringList& files, const QString& folder, Qt::KeyboardModifiers modifiers) {
+Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
+                             Qt::KeyboardModifiers modifiers) {
     if (files.isEmpty())
         return Qt::IgnoreAction;
     if (modifiers & Qt::ControlModifier)

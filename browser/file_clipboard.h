@@ -4,13 +4,9 @@
 // and KDE's "application/x-kde-cutselection" ("1" when cut). Files, Dolphin, Thunar and Nemo
 // paste what the browser copies, and the browser pastes what they copy or cut. File names that
 // are not UTF-8 travel as their bytes, percent-encoded.
-//
-// The cut list is the browser's record of the files it has cut: their cells are drawn grey until
-// they are pasted elsewhere or the clipboard holds something else.
 
 #include "browser/file_operations.h"
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <Qt>
@@ -41,36 +37,14 @@ bool HasFiles(const QMimeData* data);
 QByteArray FileUri(const QString& path);
 QString PathOfFileUri(const QByteArray& uri);
 
-class CutList {
-  public:
-    void Set(const QStringList& paths);
-    // True when it held anything (the view then redraws).
-    bool Clear();
-    bool Contains(const QString& path) const { return set_.contains(path); }
-    bool IsEmpty() const { return paths_.isEmpty(); }
-    const QStringList& Paths() const { return paths_; }
-    // Before each listing: drops the paths whose files are gone, and all of them when the
-    // clipboard no longer holds files to be moved. True when the list changed.
-    bool Check(const QMimeData* clipboardData);
-
-  private:
-    QStringList paths_;
-    QSet<QString> set_;
-};
-
-// "&Copy": empties the cut list and puts the paths, each image followed by its sound companion,
-// on the clipboard. True when the cut list held anything (redraw).
-bool CopyToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cutList);
-// "Cut": the same, marked to be moved; the cut list becomes those files.
-void CutToClipboard(QClipboard& clipboard, const QStringList& paths, CutList& cutList);
-// Whether "&Paste" can run: files on the clipboard and a folder to paste into.
-bool CanPaste(const QClipboard& clipboard, const QString& folder);
 // "&Paste": copies the clipboard's files into the folder, or moves them when they were cut; a
 // successful move empties the clipboard. The caller refreshes the list afterwards.
-FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder, const FileOpContext& context = {});
+FileOpReport PasteFiles(QClipboard& clipboard, const QString& folder,
+                        const FileOpContext& context = {});
 
 // What a drop of `files` on `folder` does: copy with Ctrl, move with Shift, otherwise move when
 // the first file lies on the folder's file system and copy when not. IgnoreAction without files.
-Qt::DropAction DropActionFor(const QStringList& files, const QString& folder, Qt::KeyboardModifiers modifiers);
+Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
+                             Qt::KeyboardModifiers modifiers);
 
 }  // namespace orm

@@ -29,25 +29,33 @@ namespace {
 constexpr int kMostNumberedNames = 10000;
 constexpr qsizetype kCopyBlock = qsizetype(1) << 20;
 
-QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString FileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 QString JoinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-bool Lstat(const QString& path, struct stat& st) { return ::lstat(NativePath(path).constData(), &st) == 0; }
+bool Lstat(const QString& path, struct stat& st) {
+    return ::lstat(NativePath(path).constData(), &st) == 0;
+}
 
 // The path with every link resolved; empty when it does not exist.
 QString RealPath(const QString& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(NativePath(path).constData(), nullptr), &std::free);
+    std::unique_ptr<char, decltype(&std::free)> real(
+        ::realpath(NativePath(path).constData(), nullptr), &std::free);
     return real ? PathFromNative(real.get()) : QString();
 }
 
 bool IsInside(const QString& path, const QString& folder) {
-    return path == folder || path.startsWith(folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
+    return path == folder ||
+           path.startsWith(folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
 }
 
-QString ErrorText(int error) { return SystemErrorText(error); }
+QString ErrorText(int error) {
+    return SystemErrorText(error);
+}
 
 void KeepTimesAndMode(const QString& path, const struct stat& source) {
     const QByteArray native = NativePath(path);
@@ -147,8 +155,8 @@ class Transfer {
 
     // Copies `source` (its lstat in st) into `folder` as `name`; with `numbered`, a taken name
     // gives way to the next numbered one, otherwise it is an error. Everything or nothing.
-    bool CopyEntry(const QString& source, const struct stat& st, const QString& folder, const QString& name,
-                   bool numbered, QString* created, QString* error) {
+    bool CopyEntry(const QString& source, const struct stat& st, const QString& folder,
+                   const QString& name, bool numbered, QString* created, QString* error) {
         if (S_ISREG(st.st_mode))
             return CopyFile(source, st, folder, name, numbered, created, error);
         if (S_ISLNK(st.st_mode))
@@ -160,11 +168,12 @@ class Transfer {
     }
 
   private:
-    bool CopyFile(const QString& source, const struct stat& st, const QString& folder, const QString& name,
-                  bool numbered, QString* created, QString* error) {
+    bool CopyFile(const QString& source, const struct stat& st, const QString& folder,
+                  const QString& name, bool numbered, QString* created, QString* error) {
         // Without blocking and without following a link: the name was checked to be a regular
         // file, and what is opened must still be that file.
-        const int in = ::open(NativePath(source).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int in =
+            ::open(NativePath(source).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (in < 0) {
             *error = ErrorText(errno);
             return false;
@@ -219,7 +228,8 @@ class Transfer {
     bool CopyLink(const QString& source, const QString& folder, const QString& name, bool numbered,
                   QString* created, QString* error) {
         QByteArray target(PATH_MAX, '\0');
-        const ssize_t length = ::readlink(NativePath(source).constData(), target.data(), size_t(target.size()));
+        const ssize_t length =
+            ::readlink(NativePath(source).constData(), target.data(), size_t(target.size()));
         if (length < 0 || length >= target.size()) {
             *error = ErrorText(length < 0 ? errno : ENAMETOOLONG);
             return false;
@@ -238,8 +248,8 @@ class Transfer {
         return false;
     }
 
-    bool CopyFolder(const QString& source, const struct stat& st, const QString& folder, const QString& name,
-                    bool numbered, QString* created, QString* error) {
+    bool CopyFolder(const QString& source, const struct stat& st, const QString& folder,
+                    const QString& name, bool numbered, QString* created, QString* error) {
         QString made;
         for (int n = 1; n <= kMostNumberedNames; ++n) {
             const QString path = JoinPath(folder, n == 1 ? name : NumberedName(name, n, true));
@@ -305,8 +315,8 @@ class Transfer {
 // Moves `source` into `folder`: a rename on one file system, else a copy that is made durable
 // before the source goes. Returns the new path; `error` may be set with a result (the source
 // could not be removed after a complete copy).
-QString MoveEntry(Transfer& transfer, const QString& source, const struct stat& st, const QString& folder,
-                  QString* error) {
+QString MoveEntry(Transfer& transfer, const QString& source, const struct stat& st,
+                  const QString& folder, QString* error) {
     const QString name = FileNameOf(source);
     const bool isFolder = S_ISDIR(st.st_mode);
     for (int n = 1; n <= kMostNumberedNames; ++n) {
@@ -332,7 +342,8 @@ QString MoveEntry(Transfer& transfer, const QString& source, const struct stat& 
         }
         QString reason;
         if (!RemoveTree(source, &reason))
-            *error = QStringLiteral("copied to %1, but the original could not be removed: %2").arg(created, reason);
+            *error = QStringLiteral("copied to %1, but the original could not be removed: %2")
+                         .arg(created, reason);
         return created;
     }
     *error = ErrorText(EEXIST);
@@ -395,13 +406,12 @@ QString FileNameProblem(const QString& name) {
 }
 
 QString SoundCompanion(const QString& imagePath) {
-    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
-                                     QStringLiteral(".tif"), QStringLiteral(".tiff")};
+    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".tif")};
     const QString extension = PathExtension(imagePath);
     if (!kImages.contains(extension, Qt::CaseInsensitive))
         return {};
     const QString stem = imagePath.chopped(extension.size());
-    for (const char* sound : {".wav", ".WAV", ".Wav"}) {
+    for (const char* sound : {".wav", ".WAV"}) {
         const QString candidate = stem + QLatin1String(sound);
         struct stat st {};
         if (Lstat(candidate, st) && S_ISREG(st.st_mode))
@@ -410,20 +420,11 @@ QString SoundCompanion(const QString& imagePath) {
     return {};
 }
 
-QStringList WithSoundCompanions(const QStringList& paths) {
-    QStringList all;
-    for (const QString& path : paths) {
-        all << path;
-        const QString sound = SoundCompanion(path);
-        if (!sound.isEmpty() && !paths.contains(sound))
-            all << sound;
-    }
-    return all;
-}
-
 bool SameFileSystem(const QString& source, const QString& folder) {
-    struct stat a {}, b {};
-    return Lstat(source, a) && ::stat(NativePath(folder).constData(), &b) == 0 && a.st_dev == b.st_dev;
+    struct stat a {
+    }, b{};
+    return Lstat(source, a) && ::stat(NativePath(folder).constData(), &b) == 0 &&
+           a.st_dev == b.st_dev;
 }
 
 void ThumbnailFollowsFile(ThumbnailCache& cache, const QString& oldPath, const QString& newPath) {
@@ -457,8 +458,8 @@ bool MoveToTrash(const QString& path, QString* whereInTrash, QString* error) {
         // Not a Trash: bring it back.
         const QString stray = QDir::current().absoluteFilePath(trashed);
         (void)::rename(NativePath(stray).constData(), NativePath(path).constData());
-        QFile::remove(QDir::current().absoluteFilePath(QStringLiteral("info/") + FileNameOf(trashed) +
-                                                       QStringLiteral(".trashinfo")));
+        QFile::remove(QDir::current().absoluteFilePath(
+            QStringLiteral("info/") + FileNameOf(trashed) + QStringLiteral(".trashinfo")));
         if (error)
             *error = QStringLiteral("the Trash cannot take it");
         return false;
@@ -514,8 +515,8 @@ FileOpReport RunFileOperation(FileOp op, const QStringList& sources, const QStri
         } else if (op == FileOp::Move) {
             entry.result = MoveEntry(transfer, source.path, source.st, folder, &entry.error);
         } else {
-            transfer.CopyEntry(source.path, source.st, folder, FileNameOf(source.path), true, &entry.result,
-                               &entry.error);
+            transfer.CopyEntry(source.path, source.st, folder, FileNameOf(source.path), true,
+                               &entry.result, &entry.error);
         }
         if (transfer.cancelled && entry.result.isEmpty()) {
             report.cancelled = true;
@@ -548,7 +549,8 @@ FileOpReport RenameFile(const QString& path, const QString& newName, const FileO
     const QString sound = isFolder ? QString() : SoundCompanion(path);
     FolderMonitorPause pause(context.monitor);
     if (const int result = RenameNoReplace(path, newPath, isFolder)) {
-        entry.error = result == EEXIST ? QStringLiteral("\"%1\" already exists").arg(newName) : ErrorText(result);
+        entry.error = result == EEXIST ? QStringLiteral("\"%1\" already exists").arg(newName)
+                                       : ErrorText(result);
         report.entries.push_back(entry);
         return report;
     }
@@ -559,9 +561,10 @@ FileOpReport RenameFile(const QString& path, const QString& newName, const FileO
             if (const int result = RenameNoReplace(sound, newSound, false)) {
                 // Both or neither: the image takes its old name back.
                 const int back = RenameNoReplace(newPath, path, false);
-                const QString reason = result == EEXIST
-                                           ? QStringLiteral("\"%1\" already exists").arg(FileNameOf(newSound))
-                                           : ErrorText(result);
+                const QString reason =
+                    result == EEXIST
+                        ? QStringLiteral("\"%1\" already exists").arg(FileNameOf(newSound))
+                        : ErrorText(result);
                 entry.error = QStringLiteral("its sound file cannot follow: %1").arg(reason);
                 if (back == 0)
                     entry.result.clear();

@@ -87,15 +87,15 @@ inline FileOpReport TrashFiles(const QStringList& sources, const FileOpContext& 
 // Gives a file or folder a new name in its folder; never replaces an existing name. An image
 // with a sound companion (below) takes it along: both are renamed or neither. The report has
 // the entry of the image, then the companion's.
-FileOpReport RenameFile(const QString& path, const QString& newName, const FileOpContext& context = {});
+FileOpReport RenameFile(const QString& path, const QString& newName,
+                        const FileOpContext& context = {});
 
 // Why a text cannot be a file name ("/" inside, empty, "." or ".."), or empty when it can.
 QString FileNameProblem(const QString& name);
 
-// The same-named ".wav" (or ".WAV") file next to a JPEG or TIFF image, or empty.
+// The same-named ".wav" (or ".WAV") file next to a .jpg or .tif image (extension case ignored),
+// or empty; the rule of HasSoundCompanion.
 QString SoundCompanion(const QString& imagePath);
-// The paths in order, each image followed by its sound companion when it has one.
-QStringList WithSoundCompanions(const QStringList& paths);
 
 // "name (n).ext" for "name.ext"; "name (n)" without an extension or for a folder; a leading dot
 // does not start an extension (".profile (2)").

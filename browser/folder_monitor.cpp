@@ -15,8 +15,9 @@ namespace {
 
 // Names coming and going, a writer finishing a file, times and permissions changed (a copy
 // that keeps the source's times ends with this), and the folder itself deleted or moved.
-constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE |
-                                IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
+                                IN_ONLYDIR;
 
 QString WithoutTrailingSlash(const QString& folder) {
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
@@ -86,7 +87,9 @@ void CFolderMonitor::RemoveWatch() {
     }
 }
 
-void CFolderMonitor::Pause() { ++pauses_; }
+void CFolderMonitor::Pause() {
+    ++pauses_;
+}
 
 void CFolderMonitor::Resume() {
     if (pauses_ == 0)

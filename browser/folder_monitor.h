@@ -20,6 +20,8 @@
 // the list itself); changes seen while paused are dropped. A watched folder that disappears ends
 // the watch.
 
+#include "browser/browser_hooks.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -41,7 +43,7 @@ struct FolderMonitorTiming {
     std::chrono::milliseconds resumeDelay{100};
 };
 
-class CFolderMonitor : public QObject {
+class CFolderMonitor : public QObject, public IFolderWatch {
     Q_OBJECT
   public:
     explicit CFolderMonitor(FolderMonitorTiming timing = {}, QObject* parent = nullptr);
@@ -55,8 +57,8 @@ class CFolderMonitor : public QObject {
 
     // Around the browser's own file operations; nests. The last Resume drops the changes seen
     // so far and ignores changes for `resumeDelay` more.
-    void Pause();
-    void Resume();
+    void Pause() override;
+    void Resume() override;
     bool IsPaused() const { return pauses_ > 0; }
 
     const QString& Folder() const { return folder_; }

@@ -29,7 +29,8 @@ QString CleanFolder(const QString& path) {
 }
 
 bool IsInside(const QString& path, const QString& folder) {
-    return path == folder || path.startsWith(folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
+    return path == folder ||
+           path.startsWith(folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
 }
 
 QString JoinPath(const QString& folder, const QString& name) {
@@ -43,7 +44,8 @@ ConsolePrompt& FallbackPrompt() {
 
 }  // namespace
 
-CShellTree::CShellTree(QWidget* parent) : QTreeView(parent), model_(std::make_unique<ShellTreeModel>()) {
+CShellTree::CShellTree(QWidget* parent)
+    : QTreeView(parent), model_(std::make_unique<ShellTreeModel>()) {
     setModel(model_.get());
     setHeaderHidden(true);
     setUniformRowHeights(true);
@@ -54,7 +56,9 @@ CShellTree::CShellTree(QWidget* parent) : QTreeView(parent), model_(std::make_un
     setDragDropMode(QAbstractItemView::DropOnly);
     setDropIndicatorShown(false);
     setAutoExpandDelay(700);
-    model_->renameHandler = [this](const QModelIndex& index, const QString& name) { return RenameFolder(index, name); };
+    model_->renameHandler = [this](const QModelIndex& index, const QString& name) {
+        return RenameFolder(index, name);
+    };
     model_->SetPlaces(ShellPlaces());
     // Opening a node again lists it again: folders made or removed meanwhile show. (A node opened
     // for the first time has just been listed.)
@@ -71,7 +75,9 @@ CShellTree::~CShellTree() {
     setModel(nullptr);
 }
 
-IPrompt& CShellTree::Prompt() const { return prompt_ ? *prompt_ : FallbackPrompt(); }
+IPrompt& CShellTree::Prompt() const {
+    return prompt_ ? *prompt_ : FallbackPrompt();
+}
 
 QModelIndex CShellTree::IndexOfPath(const QString& path) const {
     const QString clean = CleanFolder(path);
@@ -88,7 +94,8 @@ QModelIndex CShellTree::IndexOfPath(const QString& path) const {
     while (node.isValid() && model_->PathOf(node) != clean) {
         const QString base = model_->PathOf(node);
         const QString rest = clean.mid(base.size() + (base.endsWith(QLatin1Char('/')) ? 0 : 1));
-        const QModelIndex child = model_->ChildWithPath(node, JoinPath(base, rest.section(QLatin1Char('/'), 0, 0)));
+        const QModelIndex child =
+            model_->ChildWithPath(node, JoinPath(base, rest.section(QLatin1Char('/'), 0, 0)));
         if (!child.isValid())
             break;
         node = child;
@@ -107,7 +114,8 @@ bool CShellTree::SelectPath(const QString& path, bool announce) {
         model_->Fill(node);
         const QString base = model_->PathOf(node);
         const QString rest = clean.mid(base.size() + (base.endsWith(QLatin1Char('/')) ? 0 : 1));
-        const QModelIndex child = model_->ChildWithPath(node, JoinPath(base, rest.section(QLatin1Char('/'), 0, 0)));
+        const QModelIndex child =
+            model_->ChildWithPath(node, JoinPath(base, rest.section(QLatin1Char('/'), 0, 0)));
         if (!child.isValid())
             break;
         expand(node);
@@ -131,10 +139,18 @@ void CShellTree::SelectIndex(const QModelIndex& index, bool announce) {
     programSelects_ = false;
 }
 
-QString CShellTree::SelectedPath() const { return model_->PathOf(currentIndex()); }
+QString CShellTree::SelectedPath() const {
+    return model_->PathOf(currentIndex());
+}
 
 void CShellTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTreeView::currentChanged(current, previous);
+    // A picked folder shows the folders made in it meanwhile (and an arrow for them).
+    if (current.isValid() && current.data(ShellTreeModel::FilledRole).toBool() &&
+        QDateTime::currentMSecsSinceEpoch() -
+                current.data(ShellTreeModel::ListedAtRole).toLongLong() >=
+            kRelistAfterMs)
+        model_->Fill(current);
     if (programSelects_ || !current.isValid())
         return;
     const QString path = model_->PathOf(current);
@@ -151,7 +167,8 @@ void CShellTree::SaveSelection(SettingsStore& store) const {
 bool CShellTree::RestoreSelection(const SettingsStore& store) {
     ShellTreeSettings stored;
     store.Load(stored);
-    return !stored.selectedPath.isEmpty() && IsFolder(stored.selectedPath) && SelectPath(stored.selectedPath);
+    return !stored.selectedPath.isEmpty() && IsFolder(stored.selectedPath) &&
+           SelectPath(stored.selectedPath);
 }
 
 QString CShellTree::SelectStartFolder(const SettingsStore& store, const QString& startFolder) {
@@ -210,7 +227,10 @@ bool CShellTree::RenameFolder(const QModelIndex& index, const QString& newName) 
         follow = newPath + selected.mid(oldPath.size());
     // Not now: the label's editor is still committing to the node that goes.
     QMetaObject::invokeMethod(
-        this, [this, parent = FolderOf(oldPath), follow] { RefillAndSelect(parent, follow, !follow.isEmpty()); },
+        this,
+        [this, parent = FolderOf(oldPath), follow] {
+            RefillAndSelect(parent, follow, !follow.isEmpty());
+        },
         Qt::QueuedConnection);
     return true;
 }
@@ -239,7 +259,8 @@ bool CShellTree::DeleteSelectedFolder() {
     return true;
 }
 
-bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files, Qt::DropAction action) {
+bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files,
+                           Qt::DropAction action) {
     if (!index.isValid() || files.isEmpty())
         return false;
     // The monitor stays on: the browser should see files leave or arrive.
@@ -251,15 +272,15 @@ bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files, Q
         const QString folder = model_->PathOf(index);
         if (folder.isEmpty())
             return false;
-        report = action == Qt::MoveAction ? MoveFiles(files, folder, context) : CopyFiles(files, folder, context);
+        report = action == Qt::MoveAction ? MoveFiles(files, folder, context)
+                                          : CopyFiles(files, folder, context);
     }
     // Folders may have arrived at the node and left their own.
     QStringList touched;
     if (!model_->IsTrash(index))
         touched << model_->PathOf(index);
     if (action == Qt::MoveAction || model_->IsTrash(index)) {
-        for (const QString& file : files)
-            touched << FolderOf(file);
+        for (const QString& file : files) touched << FolderOf(file);
     }
     touched.removeDuplicates();
     programSelects_ = true;
@@ -270,9 +291,11 @@ bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files, Q
             model_->Fill(node);
     }
     programSelects_ = false;
-    TellFailures(report, model_->IsTrash(index) ? QStringLiteral("Not everything could be moved to the Trash:")
-                         : action == Qt::MoveAction ? QStringLiteral("Not everything could be moved:")
-                                                    : QStringLiteral("Not everything could be copied:"));
+    TellFailures(report, model_->IsTrash(index)
+                             ? QStringLiteral("Not everything could be moved to the Trash:")
+                         : action == Qt::MoveAction
+                             ? QStringLiteral("Not everything could be moved:")
+                             : QStringLiteral("Not everything could be copied:"));
     return true;
 }
 
@@ -348,10 +371,10 @@ void CShellTree::dragMoveEvent(QDragMoveEvent* event) {
         event->ignore(visualRect(indexAt(position)));
         return;
     }
-    const Qt::DropAction action =
-        model_->IsTrash(target)
-            ? Qt::MoveAction
-            : DropActionFor(FilesOfMimeData(event->mimeData()).paths, model_->PathOf(target), event->modifiers());
+    const Qt::DropAction action = model_->IsTrash(target)
+                                      ? Qt::MoveAction
+                                      : DropActionFor(FilesOfMimeData(event->mimeData()).paths,
+                                                      model_->PathOf(target), event->modifiers());
     event->setDropAction(action);
     event->accept(visualRect(target));
 }
@@ -371,15 +394,18 @@ void CShellTree::dropEvent(QDropEvent* event) {
         return;
     }
     const QStringList files = FilesOfMimeData(event->mimeData()).paths;
-    const Qt::DropAction action = model_->IsTrash(target)
-                                      ? Qt::MoveAction
-                                      : DropActionFor(files, model_->PathOf(target), event->modifiers());
+    const Qt::DropAction action =
+        model_->IsTrash(target) ? Qt::MoveAction
+                                : DropActionFor(files, model_->PathOf(target), event->modifiers());
     event->setDropAction(action);
     event->accept();
     // After the drag has ended: the giver is not kept waiting while files are copied, and
     // messages may show.
     QMetaObject::invokeMethod(
-        this, [this, node = QPersistentModelIndex(target), files, action] { DropFiles(node, files, action); },
+        this,
+        [this, node = QPersistentModelIndex(target), files, action] {
+            DropFiles(node, files, action);
+        },
         Qt::QueuedConnection);
 }
 

@@ -2,7 +2,6 @@
 
 #include "imageio/native_path.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <QDir>
 #include <QFileIconProvider>
@@ -53,6 +52,35 @@ void ForEachVisibleFolder(const QString& folder, Visit visit) {
     ::closedir(dir);
 }
 
+// File managers' order: case ignored, runs of digits compared by their value ("c9" before
+// "c10"). Written out because QCollator ignores both in the C locale.
+int CompareNames(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype si = i, sj = j;
+            while (i < a.size() && a[i].isDigit()) ++i;
+            while (j < b.size() && b[j].isDigit()) ++j;
+            QStringView x = QStringView(a).mid(si, i - si), y = QStringView(b).mid(sj, j - sj);
+            while (x.size() > 1 && x.front() == u'0') x = x.mid(1);
+            while (y.size() > 1 && y.front() == u'0') y = y.mid(1);
+            if (x.size() != y.size())
+                return x.size() < y.size() ? -1 : 1;
+            if (const int order = x.compare(y))
+                return order;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
+        if (x != y)
+            return x < y ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return QString::compare(a, b);  // a fixed order for names that differ only in case or zeros
+}
+
 QIcon ThemeIcon(const QString& name, QAbstractFileIconProvider::IconType fallback) {
     static const QFileIconProvider provider;
     return QIcon::fromTheme(name, provider.icon(fallback));
@@ -88,28 +116,35 @@ std::vector<ShellPlace> ShellPlaces() {
     for (const auto& folder : kUserFolders) {
         const QString path = QStandardPaths::writableLocation(folder.location);
         if (!path.isEmpty() && path != home && IsFolder(path))
-            places.push_back({NameOf(path), path, ShellNodeKind::Folder, QLatin1String(folder.icon)});
+            places.push_back(
+                {NameOf(path), path, ShellNodeKind::Folder, QLatin1String(folder.icon)});
     }
-    places.push_back({QStringLiteral("Home"), home, ShellNodeKind::Folder, QStringLiteral("user-home")});
+    places.push_back(
+        {QStringLiteral("Home"), home, ShellNodeKind::Folder, QStringLiteral("user-home")});
     places.push_back({QStringLiteral("File System"), QStringLiteral("/"), ShellNodeKind::Folder,
                       QStringLiteral("drive-harddisk")});
     std::vector<ShellPlace> volumes;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && IsUserVolume(volume.rootPath(), volume.fileSystemType()))
+        if (volume.isValid() && volume.isReady() &&
+            IsUserVolume(volume.rootPath(), volume.fileSystemType()))
             volumes.push_back({volume.displayName(), volume.rootPath(), ShellNodeKind::Folder,
                                QStringLiteral("drive-removable-media")});
     }
-    std::sort(volumes.begin(), volumes.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    std::sort(volumes.begin(), volumes.end(),
+              [](const auto& a, const auto& b) { return a.path < b.path; });
     places.insert(places.end(), volumes.begin(), volumes.end());
-    places.push_back({QStringLiteral("Trash"), QString(), ShellNodeKind::Trash, QStringLiteral("user-trash")});
+    places.push_back(
+        {QStringLiteral("Trash"), QString(), ShellNodeKind::Trash, QStringLiteral("user-trash")});
     return places;
 }
 
 bool IsUserVolume(const QString& rootPath, const QByteArray& fileSystemType) {
-    static const QByteArrayList kNetwork{"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p"};
-    static const QStringList kSystem{QStringLiteral("/proc"), QStringLiteral("/sys"), QStringLiteral("/dev"),
-                                     QStringLiteral("/run"),  QStringLiteral("/boot"), QStringLiteral("/snap"),
-                                     QStringLiteral("/etc"),  QStringLiteral("/usr"),  QStringLiteral("/var")};
+    static const QByteArrayList kNetwork{"nfs",   "nfs4",       "cifs", "smb3",
+                                         "smbfs", "fuse.sshfs", "9p"};
+    static const QStringList kSystem{
+        QStringLiteral("/proc"), QStringLiteral("/sys"),  QStringLiteral("/dev"),
+        QStringLiteral("/run"),  QStringLiteral("/boot"), QStringLiteral("/snap"),
+        QStringLiteral("/etc"),  QStringLiteral("/usr"),  QStringLiteral("/var")};
     if (rootPath == QLatin1String("/") || !IsFolder(rootPath))
         return false;
     for (const char* removable : {"/media/", "/run/media/", "/mnt/"}) {
@@ -132,16 +167,10 @@ QStringList VisibleSubfolders(const QString& folder) {
             names << name;
         return true;
     });
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
-        const int order = collator.compare(a, b);
-        return order != 0 ? order < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return CompareNames(a, b) < 0; });
     QStringList paths;
-    for (const QString& name : names)
-        paths << JoinPath(folder, name);
+    for (const QString& name : names) paths << JoinPath(folder, name);
     return paths;
 }
 
@@ -157,8 +186,8 @@ bool HasVisibleSubfolder(const QString& folder) {
 ShellTreeModel::ShellTreeModel(QObject* parent) : QStandardItemModel(parent) {}
 
 QStandardItem* ShellTreeModel::MakeFolderItem(const QString& path) const {
-    auto* item = new QStandardItem(ThemeIcon(QStringLiteral("folder"), QAbstractFileIconProvider::Folder),
-                                   NameOf(path));
+    auto* item = new QStandardItem(
+        ThemeIcon(QStringLiteral("folder"), QAbstractFileIconProvider::Folder), NameOf(path));
     item->setData(path, PathRole);
     item->setData(int(ShellNodeKind::Folder), KindRole);
     item->setData(false, FilledRole);
@@ -171,23 +200,31 @@ QStandardItem* ShellTreeModel::MakeFolderItem(const QString& path) const {
 void ShellTreeModel::SetPlaces(const std::vector<ShellPlace>& places) {
     QStandardItem* root = invisibleRootItem();
     auto sameNode = [](QStandardItem* item, const ShellPlace& place) {
-        return item->data(PathRole).toString() == place.path && item->data(KindRole).toInt() == int(place.kind) &&
-               item->text() == place.label;
+        return item->data(PathRole).toString() == place.path &&
+               item->data(KindRole).toInt() == int(place.kind) && item->text() == place.label;
     };
     for (int row = root->rowCount() - 1; row >= 0; --row) {
         QStandardItem* item = root->child(row);
-        if (std::none_of(places.begin(), places.end(), [&](const auto& p) { return sameNode(item, p); }))
+        if (std::none_of(places.begin(), places.end(),
+                         [&](const auto& p) { return sameNode(item, p); }))
             root->removeRow(row);
     }
     for (int i = 0; i < int(places.size()); ++i) {
         const ShellPlace& place = places[size_t(i)];
-        if (i < root->rowCount() && sameNode(root->child(i), place))
+        if (i < root->rowCount() && sameNode(root->child(i), place)) {
+            QStandardItem* kept = root->child(i);
+            if (!kept->data(FilledRole).toBool())
+                kept->setData(
+                    place.kind == ShellNodeKind::Folder && HasVisibleSubfolder(place.path),
+                    HasSubfoldersRole);
             continue;
+        }
         auto* item = new QStandardItem(PlaceIcon(place), place.label);
         item->setData(place.path, PathRole);
         item->setData(int(place.kind), KindRole);
         item->setData(place.kind == ShellNodeKind::Trash, FilledRole);
-        item->setData(place.kind == ShellNodeKind::Folder && HasVisibleSubfolder(place.path), HasSubfoldersRole);
+        item->setData(place.kind == ShellNodeKind::Folder && HasVisibleSubfolder(place.path),
+                      HasSubfoldersRole);
         item->setData(true, PlaceRole);
         item->setToolTip(place.path);
         root->insertRow(i, item);
@@ -260,6 +297,8 @@ bool ShellTreeModel::canFetchMore(const QModelIndex& parent) const {
     return parent.isValid() && !parent.data(FilledRole).toBool();
 }
 
-void ShellTreeModel::fetchMore(const QModelIndex& parent) { Fill(parent); }
+void ShellTreeModel::fetchMore(const QModelIndex& parent) {
+    Fill(parent);
+}
 
 }  // namespace orm::gui

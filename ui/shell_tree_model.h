@@ -64,7 +64,9 @@ class ShellTreeModel : public QStandardItemModel {
     // The child of `parent` (the top level for an invalid index) showing `path`.
     QModelIndex ChildWithPath(const QModelIndex& parent, const QString& path) const;
     // Folders below the places, except mount points, may be renamed and deleted.
-    bool CanRenameOrDelete(const QModelIndex& index) const { return index.data(RenameableRole).toBool(); }
+    bool CanRenameOrDelete(const QModelIndex& index) const {
+        return index.data(RenameableRole).toBool();
+    }
 
     // Renames the node's folder when its label is edited; returns whether it did. The label
     // changes only then.
