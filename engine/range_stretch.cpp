@@ -3,6 +3,10 @@
 #include "engine/progress.h"
 #include "engine/simd.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -80,6 +84,9 @@ void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::ui
 struct GainTable {
     double gain[256];
     int limit[256];
+    // The smallest half whose gain is not 1 (256 when there is none): the gain grows with the
+    // half, so every smaller half passes the guide through.
+    int first_stretched;
 };
 
 GainTable MakeGainTable(double strength, double q) {
@@ -97,6 +104,9 @@ GainTable MakeGainTable(double strength, double q) {
                     limit = d;
         t.limit[h] = limit;
     }
+    t.first_stretched = 256;
+    for (int h = 255; h >= 0 && t.limit[h] >= 0; --h)
+        t.first_stretched = h;
     return t;
 }
 
@@ -124,7 +134,75 @@ ORM_KERNEL void StretchRowBody(const std::uint8_t* v, const std::uint8_t* g,
         out[x] = std::uint8_t(r);
     }
 }
-ORM_DISPATCH3(StretchRow, StretchRowBody)
+ORM_DISPATCH3(StretchRowPlain, StretchRowBody)
+
+#if defined(ORM_SIMD_X86)
+// GCC 12 warns about the deliberately undefined pass-through operand inside its own AVX-512
+// intrinsics (_mm512_undefined_epi32); the warning is about the header, not this code.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+ORM_AVX512 inline __m512i Load16(const std::uint8_t* p) {
+    return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// The same, 16 pixels at a time with AVX-512: lanes whose half is below the table's first
+// stretched half take the guide (a block of nothing else is a plain copy, as most blocks of a
+// photo are); the others gather their limit and gain from the table and compute the documented
+// expressions in the documented order (gain x d, rounded, plus mid, rounded, truncated).
+ORM_AVX512 void StretchRowAvx512(const std::uint8_t* v, const std::uint8_t* g,
+                                 const std::uint8_t* wmax, const std::uint8_t* wmin,
+                                 const GainTable* table, int w, std::uint8_t* out) {
+    const __m512i zero = _mm512_setzero_si512(), one = _mm512_set1_epi32(1);
+    const __m512i top = _mm512_set1_epi32(255), none = _mm512_set1_epi32(-1);
+    const __m512i first = _mm512_set1_epi32(table->first_stretched);
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
+        const __m128i guide = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        const __m512i big = Load16(wmax + x), small = Load16(wmin + x);
+        const __m512i mid = _mm512_srai_epi32(_mm512_add_epi32(_mm512_add_epi32(big, small), one), 1);
+        const __m512i half = _mm512_sub_epi32(big, mid);
+        const __mmask16 active = _mm512_cmpge_epi32_mask(half, first);
+        if (active == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), guide);
+            continue;
+        }
+        const __m512i d = _mm512_sub_epi32(Load16(v + x), mid);
+        const __m512i limit = _mm512_mask_i32gather_epi32(none, active, half, table->limit, 4);
+        const __mmask16 pass = _mm512_cmplt_epi32_mask(limit, zero);
+        const __mmask16 inside = _mm512_mask_cmple_epi32_mask(__mmask16(~pass), _mm512_abs_epi32(d), limit);
+        __m512i r = _mm512_mask_blend_epi32(_mm512_cmpgt_epi32_mask(d, zero), small, big);
+        if (inside != 0) {
+            __m256i t[2];
+            for (int k = 0; k < 2; ++k) {
+                const __mmask8 m = __mmask8(inside >> (8 * k));
+                const __m256i hk = k == 0 ? _mm512_castsi512_si256(half) : _mm512_extracti64x4_epi64(half, 1);
+                const __m256i dk = k == 0 ? _mm512_castsi512_si256(d) : _mm512_extracti64x4_epi64(d, 1);
+                const __m256i mk = k == 0 ? _mm512_castsi512_si256(mid) : _mm512_extracti64x4_epi64(mid, 1);
+                const __m512d gain = _mm512_mask_i32gather_pd(_mm512_set1_pd(1.0), m, hk, table->gain, 8);
+                const __m512d product = _mm512_mul_pd(gain, _mm512_cvtepi32_pd(dk));
+                t[k] = _mm512_cvttpd_epi32(_mm512_add_pd(product, _mm512_cvtepi32_pd(mk)));
+            }
+            const __m512i stretched = _mm512_inserti64x4(_mm512_castsi256_si512(t[0]), t[1], 1);
+            r = _mm512_mask_mov_epi32(r, inside, stretched);
+        }
+        r = _mm512_mask_mov_epi32(r, pass, _mm512_cvtepu8_epi32(guide));
+        r = _mm512_min_epi32(_mm512_max_epi32(r, zero), top);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm512_cvtepi32_epi8(r));
+    }
+    StretchRowBody(v + x, g + x, wmax + x, wmin + x, table, w - x, out + x);
+}
+#pragma GCC diagnostic pop
+#endif
+
+void StretchRow(const std::uint8_t* v, const std::uint8_t* g, const std::uint8_t* wmax,
+                const std::uint8_t* wmin, const GainTable* table, int w, std::uint8_t* out) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512())
+        return StretchRowAvx512(v, g, wmax, wmin, table, w, out);
+#endif
+    StretchRowPlain(v, g, wmax, wmin, table, w, out);
+}
 
 // The same with grain noise on the stretched values; the noise is drawn in scan order, so this
 // form runs on one thread.
