@@ -74,17 +74,49 @@ ORM_DISPATCH3(HorizontalSums, HorizontalSumsBody)
 // One output row from the horizontal sums of the rows its taps read: sum over taps of
 // weight x row sum, accumulated from 0 in tap order, then rounded by adding one half, truncated
 // and clamped. Taps with a weight of exactly 0 are left out: their product is +-0, and adding
-// +-0 to a finite sum changes at most the sign of a zero sum, which rounds to the same byte.
+// +-0 to a finite sum changes at most the sign of a zero sum, which rounds to the same byte. For
+// the same reason the first product stands for 0 plus itself.
+// The tap count is a template parameter so each output's sum stays in a register.
+template <int kCount>
+ORM_KERNEL void VerticalTaps(const double* const* sums, const double* weights, int dw,
+                             std::uint8_t* __restrict out) {
+    const double* h[kCount];
+    double w[kCount];
+    for (int t = 0; t < kCount; ++t) {
+        h[t] = sums[t];
+        w[t] = weights[t];
+    }
+    for (int x = 0; x < dw; ++x) {
+        double acc = w[0] * h[0][x];
+        for (int t = 1; t < kCount; ++t)
+            acc += w[t] * h[t][x];
+        int v = int(acc + 0.5);
+        v = v >= 255 ? 255 : v;
+        v = v < 0 ? 0 : v;
+        out[x] = std::uint8_t(v);
+    }
+}
+
 ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights, int count,
                                 int dw, double* acc, std::uint8_t* out) {
+    switch (count) {
+        case 0:
+            std::fill(out, out + dw, std::uint8_t(0));
+            return;
+        case 1: return VerticalTaps<1>(sums, weights, dw, out);
+        case 2: return VerticalTaps<2>(sums, weights, dw, out);
+        case 3: return VerticalTaps<3>(sums, weights, dw, out);
+        case 4: return VerticalTaps<4>(sums, weights, dw, out);
+        case 5: return VerticalTaps<5>(sums, weights, dw, out);
+        case 6: return VerticalTaps<6>(sums, weights, dw, out);
+        default: break;
+    }
+    // Wider kernels: the sums run through a buffer, a chunk of columns at a time.
     constexpr int kChunk = 512;
     for (int x0 = 0; x0 < dw; x0 += kChunk) {
         const int x1 = std::min(dw, x0 + kChunk);
-        // The sum starts at 0: the first product is added to 0 as it comes.
-        const double w0 = count > 0 ? weights[0] : 0.0;
-        const double* h0 = count > 0 ? sums[0] : nullptr;
         for (int x = x0; x < x1; ++x)
-            acc[x] = count > 0 ? 0.0 + w0 * h0[x] : 0.0;
+            acc[x] = weights[0] * sums[0][x];
         for (int t = 1; t < count; ++t) {
             const double w = weights[t];
             const double* h = sums[t];

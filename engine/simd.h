@@ -13,7 +13,7 @@ namespace orm::engine::simd {
 #if defined(__x86_64__) || defined(__i386__)
 #define ORM_SIMD_X86 1
 #define ORM_AVX2 __attribute__((target("avx2")))
-#define ORM_AVX512 __attribute__((target("avx2,avx512f,avx512vl")))
+#define ORM_AVX512 __attribute__((target("avx2,avx512f,avx512vl,prefer-vector-width=512")))
 #else
 #define ORM_AVX2
 #define ORM_AVX512
