@@ -2,6 +2,7 @@
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/simd.h"
+#include "engine/simd_bytes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -83,10 +84,9 @@ constexpr int kLanes = 16;
 // Eight doubles: one register of the AVX-512 build, two of the AVX2 build, four of the portable
 // one (GCC's generic vectors: every operator works lane by lane with the IEEE operation of double,
 // so a lane computes exactly what scalar code would).
-typedef double D8 __attribute__((vector_size(8 * sizeof(double))));
+using D8 = simd::Doubles8;
 typedef float F8 __attribute__((vector_size(8 * sizeof(float))));
 typedef int I8 __attribute__((vector_size(8 * sizeof(int))));
-typedef std::uint8_t U8 __attribute__((vector_size(8)));
 
 // W lanes (a multiple of 8) as one value.
 template <int W>
@@ -121,33 +121,20 @@ ORM_KERNEL Lanes<W>& operator-=(Lanes<W>& a, const Lanes<W>& b) {
     return a = a - b;
 }
 
-// The conversions between eight bytes and eight doubles, written with the intrinsics of each
-// build (GCC's generic conversions of byte vectors go element by element). The AVX builds are
-// plain inline functions with their target: once the kernel is inlined into its AVX entry below,
-// they are inlined into it.
-//
 // Rounding: each lane's sum is stored as a float, then rounded to the nearest integer, halves to
 // even, clamped to 0..255 and written as a byte. The x86 conversion from float to integer rounds
 // by the floating-point control word, which is round-to-nearest-even unless a program changes it
-// (this one never does); the saturating packs clamp (the values stay far inside 16 bits).
-enum Isa : int { kPortable = 0, kAvx2 = 1, kAvx512 = 2 };
+// (this one never does); the saturating packs clamp (the values stay far inside 16 bits). As in
+// simd_bytes.h, the AVX forms are inline functions with their target.
+using simd::kAvx2;
+using simd::kAvx512;
+using simd::kPortable;
 
 #if defined(ORM_SIMD_X86)
-ORM_AVX512 inline void BytesToDoublesAvx512(const std::uint8_t* s, D8* v) {
-    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
-    *v = __builtin_convertvector(I8(_mm256_cvtepu8_epi32(b)), D8);
-}
 ORM_AVX512 inline void StoreRoundedAvx512(const D8* v, std::uint8_t* d) {
     const __m256i r = _mm256_cvtps_epi32(__m256(__builtin_convertvector(*v, F8)));
     const __m128i w16 = _mm_packs_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
-}
-ORM_AVX2 inline void BytesToDoublesAvx2(const std::uint8_t* s, D8* v) {
-    const __m256i q =
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
-    const __m256d h[2] = {_mm256_cvtepi32_pd(_mm256_castsi256_si128(q)),
-                          _mm256_cvtepi32_pd(_mm256_extracti128_si256(q, 1))};
-    std::memcpy(v, h, sizeof h);
 }
 ORM_AVX2 inline void StoreRoundedAvx2(const D8* v, std::uint8_t* d) {
     __m256d h[2];
@@ -156,15 +143,6 @@ ORM_AVX2 inline void StoreRoundedAvx2(const D8* v, std::uint8_t* d) {
     const __m128i b = _mm_cvtps_epi32(_mm256_cvtpd_ps(h[1]));
     const __m128i w16 = _mm_packs_epi32(a, b);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
-}
-ORM_KERNEL void BytesToDoublesPortable(const std::uint8_t* s, D8* v) {
-    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
-    const __m128i z = _mm_setzero_si128();
-    const __m128i w16 = _mm_unpacklo_epi8(b, z);
-    const __m128i lo = _mm_unpacklo_epi16(w16, z), hi = _mm_unpackhi_epi16(w16, z);
-    const __m128d h[4] = {_mm_cvtepi32_pd(lo), _mm_cvtepi32_pd(_mm_shuffle_epi32(lo, 0xEE)),
-                          _mm_cvtepi32_pd(hi), _mm_cvtepi32_pd(_mm_shuffle_epi32(hi, 0xEE))};
-    std::memcpy(v, h, sizeof h);
 }
 ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
     __m128d h[4];
@@ -175,12 +153,6 @@ ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
 }
 #else
-ORM_KERNEL void BytesToDoublesPortable(const std::uint8_t* s, D8* v) {
-    typedef unsigned short S8 __attribute__((vector_size(16)));
-    U8 b;
-    std::memcpy(&b, s, sizeof b);
-    *v = __builtin_convertvector(__builtin_convertvector(__builtin_convertvector(b, S8), I8), D8);
-}
 ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
     // Adding 1.5 x 2^23 and taking it away again rounds to the nearest integer, halves to even,
     // exactly in float arithmetic for magnitudes below 2^22 (these stay below 2^10).
@@ -199,16 +171,8 @@ ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
 template <int W, int I>
 ORM_KERNEL Lanes<W> LoadBytes(const std::uint8_t* s) {
     Lanes<W> v;
-    for (int i = 0; i < Lanes<W>::kParts; ++i) {
-#if defined(ORM_SIMD_X86)
-        if constexpr (I == kAvx512)
-            BytesToDoublesAvx512(s + 8 * i, &v.p[i]);
-        else if constexpr (I == kAvx2)
-            BytesToDoublesAvx2(s + 8 * i, &v.p[i]);
-        else
-#endif
-            BytesToDoublesPortable(s + 8 * i, &v.p[i]);
-    }
+    for (int i = 0; i < Lanes<W>::kParts; ++i)
+        simd::BytesToDoubles<I>(s + 8 * i, &v.p[i]);
     return v;
 }
 

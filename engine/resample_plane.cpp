@@ -3,6 +3,7 @@
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/simd.h"
+#include "engine/simd_bytes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -61,15 +62,15 @@ typedef long long Index8 __attribute__((vector_size(kGroup * sizeof(long long)))
 
 // The sum of output column x for the eight rows (kTaps taps; 0: `taps`, not known in advance).
 template <int kTaps>
-ORM_KERNEL Rows8 ColumnSum(const Rows8* padded, const double* weights, const int* first, int taps,
-                           int x) {
+ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int* first, int taps,
+                          int x, Rows8* sum) {
     const int count = kTaps > 0 ? kTaps : taps;
     const double* w = weights + std::size_t(x) * count;
     const Rows8* p = padded + first[x];
     Rows8 h = {};
     for (int t = 0; t < count; ++t)
         h += w[t] * p[t];
-    return h;
+    *sum = h;
 }
 
 template <int kTaps>
@@ -84,7 +85,7 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
     for (; x + kGroup <= dw; x += kGroup) {
         Rows8 c[kGroup];
         for (int j = 0; j < kGroup; ++j)
-            c[j] = ColumnSum<kTaps>(padded, weights, first, taps, x + j);
+            ColumnSum<kTaps>(padded, weights, first, taps, x + j, &c[j]);
         Rows8 a[kGroup], b[kGroup];
         for (int j = 0; j < kGroup; j += 2) {
             a[j] = __builtin_shuffle(c[j], c[j + 1], Index8{0, 8, 2, 10, 4, 12, 6, 14});
@@ -104,7 +105,8 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
         }
     }
     for (; x < dw; ++x) {
-        const Rows8 h = ColumnSum<kTaps>(padded, weights, first, taps, x);
+        Rows8 h;
+        ColumnSum<kTaps>(padded, weights, first, taps, x, &h);
         for (int i = 0; i < kGroup; ++i)
             o[i][x] = h[i];
     }
@@ -193,7 +195,7 @@ ORM_DISPATCH3(VerticalRowAuto, VerticalRowBody)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
-typedef double D8 __attribute__((vector_size(8 * sizeof(double))));
+using D8 = simd::Doubles8;
 
 ORM_AVX512 inline D8 Load8(const double* p) {
     D8 v;
@@ -254,15 +256,62 @@ void VerticalRow(const double* const* sums, const double* weights, int count, in
     VerticalRowAuto(sums, weights, count, dw, acc, out);
 }
 
-// Each byte value as a double (a table lookup is cheaper than a conversion per sample).
-struct ByteValues {
-    double value[256];
-    constexpr ByteValues() : value() {
-        for (int i = 0; i < 256; ++i)
-            value[i] = i;
+// Eight source rows interleaved as doubles, padded with n repeated edge samples on each side:
+// padded[n + c] holds column c of the eight rows. The middle goes eight columns at a time: an 8 x 8
+// byte transposition (columns of eight bytes), then each column to doubles.
+template <int I>
+ORM_KERNEL void InterleaveRowsBody(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+    for (int k = 0; k < n; ++k)
+        for (int i = 0; i < kGroup; ++i) {
+            padded[k][i] = rows[i][0];
+            padded[std::size_t(sw) + n + k][i] = rows[i][sw - 1];
+        }
+    Rows8* mid = padded + n;
+    int c = 0;
+#if defined(ORM_SIMD_X86)
+    for (; c + 8 <= sw; c += 8) {
+        __m128i r[8];
+        for (int i = 0; i < 8; ++i)
+            r[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[i] + c));
+        // Bytes of row pairs, 16-bit pairs of row quads, then 32-bit quads: q[j] holds columns
+        // 2j and 2j + 1 (eight bytes each, rows 0 to 7).
+        const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a1 = _mm_unpacklo_epi8(r[2], r[3]);
+        const __m128i a2 = _mm_unpacklo_epi8(r[4], r[5]), a3 = _mm_unpacklo_epi8(r[6], r[7]);
+        const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+        const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+        const __m128i q[4] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
+                              _mm_unpacklo_epi32(b1, b3), _mm_unpackhi_epi32(b1, b3)};
+        for (int j = 0; j < 4; ++j) {
+            simd::Doubles8 low, high;
+            simd::BytesToDoubles<I>(q[j], &low);
+            simd::BytesToDoubles<I>(_mm_unpackhi_epi64(q[j], q[j]), &high);
+            std::memcpy(&mid[c + 2 * j], &low, sizeof low);
+            std::memcpy(&mid[c + 2 * j + 1], &high, sizeof high);
+        }
     }
-};
-constexpr ByteValues kByteValues;
+#endif
+    for (; c < sw; ++c)
+        for (int i = 0; i < kGroup; ++i)
+            mid[c][i] = rows[i][c];
+}
+#if defined(ORM_SIMD_X86)
+ORM_AVX512 void InterleaveRowsAvx512(const std::uint8_t* const* rows, int sw, int n,
+                                     Rows8* padded) {
+    InterleaveRowsBody<simd::kAvx512>(rows, sw, n, padded);
+}
+ORM_AVX2 void InterleaveRowsAvx2(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+    InterleaveRowsBody<simd::kAvx2>(rows, sw, n, padded);
+}
+#endif
+void InterleaveRows(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512())
+        return InterleaveRowsAvx512(rows, sw, n, padded);
+    if (simd::UseAvx2())
+        return InterleaveRowsAvx2(rows, sw, n, padded);
+#endif
+    InterleaveRowsBody<simd::kPortable>(rows, sw, n, padded);
+}
 
 // Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring
 // keyed by source row, computed eight aligned rows at a time (g .. g + 7, g a multiple of 8) and
@@ -284,16 +333,11 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
 
     auto compute_group = [&](int g) {
         double* out[kGroup];
+        const std::uint8_t* rows[kGroup];
+        for (int i = 0; i < kGroup; ++i)
+            rows[i] = src.Row(std::min(g + i, sh - 1));
+        InterleaveRows(rows, sw, n, padded.data());
         for (int i = 0; i < kGroup; ++i) {
-            const int r = std::min(g + i, sh - 1);
-            const std::uint8_t* s = src.Row(r);
-            const double* v = kByteValues.value;
-            for (int k = 0; k < n; ++k)
-                padded[k][i] = v[s[0]];
-            for (int c = 0; c < sw; ++c)
-                padded[c + n][i] = v[s[c]];
-            for (int k = 0; k < n; ++k)
-                padded[std::size_t(sw) + n + k][i] = v[s[sw - 1]];
             if (g + i < sh) {
                 const int slot = (g + i) % slots;
                 out[i] = ring.data() + std::size_t(slot) * dw;
