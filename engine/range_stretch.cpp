@@ -293,54 +293,68 @@ int GrainNoise::Next() {
     return n;
 }
 
+namespace {
+
+// The stretched values of v into out, which may be v itself but not g: each pixel reads only its
+// own value of v and windows of g. False on a stop request.
+bool StretchInto(const ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
+                 double strength, CRSProgress* progress, int grain, ImagePlane& out) {
+    const int w = v.Width(), h = v.Height();
+    const double q = std::sqrt(std::sqrt(sx * sy));
+    const int hx = hw / 2, hy = vw / 2;
+    const GainTable table = MakeGainTable(strength, q);
+    auto report = [&](int y) { return Report(progress, 100 * y / h); };
+    if (grain != 0) {
+        GrainNoise noise;
+        WindowRows windows(g, hx, hy);
+        for (int y = 0; y < h; ++y) {
+            windows.Compute(WindowCentre(y, hy, h));
+            StretchRowWithGrain(v.Row(y), g.Row(y), windows.Max(), windows.Min(), table, w, grain,
+                                noise, out.Row(y));
+            if (!report(y))
+                return false;
+        }
+        return true;
+    }
+    return ParallelRows(
+        h, 8, progress != nullptr,
+        [&](int y0, int y1) {
+            WindowRows windows(g, hx, hy);
+            for (int y = y0; y < y1; ++y) {
+                windows.Compute(WindowCentre(y, hy, h));
+                StretchRow(static_cast<const std::uint8_t*>(v.Row(y)),
+                           static_cast<const std::uint8_t*>(g.Row(y)), windows.Max(),
+                           windows.Min(), static_cast<const GainTable*>(&table), w, out.Row(y));
+            }
+        },
+        report);
+}
+
+}  // namespace
+
 bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
                        double strength, CRSProgress* progress, int grain, PlaneArena* arena) {
     const int w = v.Width(), h = v.Height();
     if (w <= 0 || h <= 0)
         return true;
-    const double q = std::sqrt(std::sqrt(sx * sy));
-    const int hx = hw / 2, hy = vw / 2;
-    const GainTable table = MakeGainTable(strength, q);
-
     // The result goes into T and replaces v only when complete: every pixel reads its window
     // of the guide, which may be v itself.
     ImagePlane result = arena != nullptr ? arena->Take(w, h) : ImagePlane(w, h);
-    auto report = [&](int y) { return Report(progress, 100 * y / h); };
-    bool done;
-    if (grain != 0) {
-        GrainNoise noise;
-        WindowRows windows(g, hx, hy);
-        done = true;
-        for (int y = 0; y < h && done; ++y) {
-            windows.Compute(WindowCentre(y, hy, h));
-            StretchRowWithGrain(v.Row(y), g.Row(y), windows.Max(), windows.Min(), table, w, grain,
-                                noise, result.Row(y));
-            done = report(y);
-        }
-    } else {
-        done = ParallelRows(
-            h, 8, progress != nullptr,
-            [&](int y0, int y1) {
-                WindowRows windows(g, hx, hy);
-                for (int y = y0; y < y1; ++y) {
-                    windows.Compute(WindowCentre(y, hy, h));
-                    StretchRow(static_cast<const std::uint8_t*>(v.Row(y)),
-                               static_cast<const std::uint8_t*>(g.Row(y)), windows.Max(),
-                               windows.Min(), static_cast<const GainTable*>(&table), w,
-                               result.Row(y));
-                }
-            },
-            report);
-    }
-    if (!done) {
-        if (arena != nullptr)
-            arena->Give(std::move(result));
-        return false;
-    }
-    std::swap(v, result);
+    const bool done = StretchInto(v, g, hw, vw, sx, sy, strength, progress, grain, result);
+    if (done)
+        std::swap(v, result);
     if (arena != nullptr)
         arena->Give(std::move(result));
-    return true;
+    return done;
+}
+
+bool RangeStretchPlaneInPlace(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx,
+                              double sy, double strength, CRSProgress* progress) {
+    if (v.Width() <= 0 || v.Height() <= 0)
+        return true;
+    if (&v == &g)
+        return RangeStretchPlane(v, g, hw, vw, sx, sy, strength, progress);
+    return StretchInto(v, g, hw, vw, sx, sy, strength, progress, 0, v);
 }
 
 }  // namespace orm::engine
