@@ -23,22 +23,23 @@ inline int WindowCentre(int i, int half, int n) {
     return std::clamp(c, 0, n - 1);
 }
 
-// Folds one row of extremes into the running window extremes.
-ORM_KERNEL void FoldRowBody(const std::uint8_t* __restrict rmax, const std::uint8_t* __restrict rmin,
-                            int lo, int hi, std::uint8_t* __restrict mx,
-                            std::uint8_t* __restrict mn) {
+// The extremes of two rows of extremes, for x in [lo, hi]: out_max = max(amax, bmax) and
+// out_min = min(amin, bmin). The output may be the first row.
+ORM_KERNEL void FoldRowsBody(const std::uint8_t* amax, const std::uint8_t* bmax,
+                             const std::uint8_t* amin, const std::uint8_t* bmin, int lo, int hi,
+                             std::uint8_t* out_max, std::uint8_t* out_min) {
     for (int x = lo; x <= hi; ++x) {
-        mx[x] = mx[x] > rmax[x] ? mx[x] : rmax[x];
-        mn[x] = mn[x] < rmin[x] ? mn[x] : rmin[x];
+        out_max[x] = amax[x] > bmax[x] ? amax[x] : bmax[x];
+        out_min[x] = amin[x] < bmin[x] ? amin[x] : bmin[x];
     }
 }
-ORM_DISPATCH3(FoldRow, FoldRowBody)
+ORM_DISPATCH3(FoldRows, FoldRowsBody)
 
 // Maximum and minimum of g over [x - half, x + half] for every x of [lo, hi], the window clipped
-// to the row. Windows inside the row use the doubling scheme: after the pass with span s, p[x]
-// holds the extreme of g[x .. x + s - 1]; a window of size W (s <= W < 2 s) is then the union of
-// the span at its start and the span ending at its end.
-// pmax and pmin have room for 2 w bytes each.
+// to the row. Windows inside the row use the doubling scheme: after the pass that makes span s,
+// p[x] holds the extreme of g[x .. x + s - 1] for every x <= w - s (where the span fits); a window
+// of size W (s <= W < 2 s) is then the union of the span at its start and the span ending at its
+// end. pmax and pmin have room for 2 w bytes each.
 void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::uint8_t* pmax,
                  std::uint8_t* pmin, std::uint8_t* out_max, std::uint8_t* out_min) {
     const int size = 2 * half + 1;
@@ -55,27 +56,27 @@ void RowExtremes(const std::uint8_t* g, int w, int half, int lo, int hi, std::ui
         }
         return;
     }
-    // Each pass folds the span that starts `span` later into a copy (p and the free half of the
-    // scratch take turns).
-    std::uint8_t* qmax = pmax + w;
-    std::uint8_t* qmin = pmin + w;
-    std::copy(g, g + w, pmax);
-    std::copy(g, g + w, pmin);
+    // Spans of 1 are g itself; each pass writes the doubled spans into the half of the scratch
+    // the previous pass did not write.
+    const std::uint8_t* smax = g;
+    const std::uint8_t* smin = g;
+    std::uint8_t* dmax = pmax;
+    std::uint8_t* dmin = pmin;
     int span = 1;
     while (2 * span <= size) {
-        std::copy(pmax, pmax + w, qmax);
-        std::copy(pmin, pmin + w, qmin);
-        FoldRow(static_cast<const std::uint8_t*>(pmax + span),
-                static_cast<const std::uint8_t*>(pmin + span), 0, w - span - 1, qmax, qmin);
-        std::swap(pmax, qmax);
-        std::swap(pmin, qmin);
+        FoldRows(smax, static_cast<const std::uint8_t*>(smax + span), smin,
+                 static_cast<const std::uint8_t*>(smin + span), 0, w - 2 * span, dmax, dmin);
+        smax = dmax;
+        smin = dmin;
+        dmax = dmax == pmax ? pmax + w : pmax;
+        dmin = dmin == pmin ? pmin + w : pmin;
         span *= 2;
     }
     const int tail = size - span;  // the second span starts this far after the first
-    for (int x = lo; x <= hi; ++x) {
-        out_max[x] = std::max(pmax[x - half], pmax[x - half + tail]);
-        out_min[x] = std::min(pmin[x - half], pmin[x - half + tail]);
-    }
+    FoldRows(static_cast<const std::uint8_t*>(smax - half),
+             static_cast<const std::uint8_t*>(smax - half + tail),
+             static_cast<const std::uint8_t*>(smin - half),
+             static_cast<const std::uint8_t*>(smin - half + tail), lo, hi, out_max, out_min);
 }
 
 // Per-half lookups, made once per call with the documented expressions: the gain, and the
@@ -244,15 +245,17 @@ public:
         const int r0 = std::max(0, cy - hy_), r1 = std::min(h_ - 1, cy + hy_);
         std::uint8_t* mx = wmax_.data();
         std::uint8_t* mn = wmin_.data();
-        for (int r = r0; r <= r1; ++r) {
-            const std::uint8_t* rmax = RowMax(r);
-            const std::uint8_t* rmin = ring_min_.data() + std::size_t(r % slots_) * w_;
-            if (r == r0) {
-                std::copy(rmax + lo_, rmax + hi_ + 1, mx + lo_);
-                std::copy(rmin + lo_, rmin + hi_ + 1, mn + lo_);
-                continue;
-            }
-            FoldRow(rmax, rmin, lo_, hi_, mx, mn);
+        if (r0 == r1) {
+            const std::uint8_t* rmax = RowMax(r0);
+            const std::uint8_t* rmin = RowMin(r0);
+            std::copy(rmax + lo_, rmax + hi_ + 1, mx + lo_);
+            std::copy(rmin + lo_, rmin + hi_ + 1, mn + lo_);
+        }
+        for (int r = r0 + 1; r <= r1; ++r) {
+            // The first fold combines the window's first two rows, the others fold into it.
+            const std::uint8_t* amax = r == r0 + 1 ? RowMax(r0) : mx;
+            const std::uint8_t* amin = r == r0 + 1 ? RowMin(r0) : mn;
+            FoldRows(amax, RowMax(r), amin, RowMin(r), lo_, hi_, mx, mn);
         }
         std::fill(mx, mx + lo_, mx[lo_]);
         std::fill(mn, mn + lo_, mn[lo_]);
@@ -263,6 +266,10 @@ public:
     const std::uint8_t* Min() const { return wmin_.data(); }
 
 private:
+    // RowMin(r) is valid once RowMax(r) has been asked for.
+    const std::uint8_t* RowMin(int r) const {
+        return ring_min_.data() + std::size_t(r % slots_) * w_;
+    }
     const std::uint8_t* RowMax(int r) {
         const int slot = r % slots_;
         std::uint8_t* mx = ring_max_.data() + std::size_t(slot) * w_;
