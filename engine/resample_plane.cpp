@@ -15,6 +15,11 @@
 #include <cstring>
 #include <vector>
 
+// The kernels below take and return GCC vectors of eight doubles; they are always inlined into
+// the build that calls them, so the calling convention such a vector would have (the warning) never
+// applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace orm::engine {
 
 namespace {
@@ -60,6 +65,15 @@ typedef double Rows8 __attribute__((vector_size(kGroup * sizeof(double))));
 
 typedef long long Index8 __attribute__((vector_size(kGroup * sizeof(long long))));
 
+// A group's samples of one column. The buffer is aligned for double only: an eight-double vector
+// has the alignment of the widest registers of the build that declares it, so the loads say
+// nothing about alignment.
+ORM_KERNEL Rows8 LoadRows(const Rows8* p) {
+    Rows8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // The sum of output column x for the eight rows (kTaps taps; 0: `taps`, not known in advance).
 template <int kTaps>
 ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int* first, int taps,
@@ -69,7 +83,7 @@ ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int*
     const Rows8* p = padded + first[x];
     Rows8 h = {};
     for (int t = 0; t < count; ++t)
-        h += w[t] * p[t];
+        h += w[t] * LoadRows(p + t);
     *sum = h;
 }
 
@@ -82,10 +96,21 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
     int x = 0;
     // Eight columns at a time: the eight sums (a column of eight rows each) are transposed into
     // eight rows of eight columns, which are stored whole.
+    const int count = kTaps > 0 ? kTaps : taps;
     for (; x + kGroup <= dw; x += kGroup) {
+        // The eight columns' sums advance tap by tap side by side (each in its own tap order), so
+        // their additions overlap instead of waiting on one another.
         Rows8 c[kGroup];
-        for (int j = 0; j < kGroup; ++j)
-            ColumnSum<kTaps>(padded, weights, first, taps, x + j, &c[j]);
+        const Rows8* p[kGroup];
+        const double* w[kGroup];
+        for (int j = 0; j < kGroup; ++j) {
+            c[j] = Rows8{};
+            p[j] = padded + first[x + j];
+            w[j] = weights + std::size_t(x + j) * count;
+        }
+        for (int t = 0; t < count; ++t)
+            for (int j = 0; j < kGroup; ++j)
+                c[j] += w[j][t] * LoadRows(p[j] + t);
         Rows8 a[kGroup], b[kGroup];
         for (int j = 0; j < kGroup; j += 2) {
             a[j] = __builtin_shuffle(c[j], c[j + 1], Index8{0, 8, 2, 10, 4, 12, 6, 14});
