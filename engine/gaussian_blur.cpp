@@ -2,6 +2,11 @@
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/simd.h"
+#include "engine/simd_bytes.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <vector>
+
 
 namespace orm::engine {
 
@@ -68,96 +74,168 @@ DericheCoefficients ComputeDericheCoefficients(double sigma) {
 namespace {
 
 // Lines are blurred in bundles of kLanes independent lines at once (columns for the column pass,
-// rows for the row pass). A bundle's samples are interleaved, sample k of lane l at k * kLanes + l,
-// so every step of the recursions is the same operation on kLanes neighbouring values, which the
-// compiler turns into vector instructions. Each lane performs exactly the documented operations
-// of its own line in the documented order; lanes never mix.
+// rows for the row pass). Sample i of lane l of a bundle sits at data[i * step + l]: for the column
+// pass that is the plane itself (16 neighbouring columns, a row apart), for the row pass a scratch
+// copy of 16 rows laid side by side. Every step of the recursions is then the same operation on
+// neighbouring values, which the compiler turns into vector instructions. Each lane performs
+// exactly the documented operations of its own line in the documented order; lanes never mix.
 constexpr int kLanes = 16;
 
-// The lanes of a bundle as one value made of four-double vectors (GCC's generic vectors: every
-// operator works lane by lane with the IEEE operation of double, so a lane computes exactly what
-// scalar code would; four doubles is the widest register of the AVX2 build, two SSE registers in
-// the portable build).
-typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
-typedef float F4 __attribute__((vector_size(4 * sizeof(float))));
-typedef int I4 __attribute__((vector_size(4 * sizeof(int))));
-constexpr int kParts = kLanes / 4;
-static_assert(kLanes % 4 == 0, "lanes come in fours");
+// Eight doubles: one register of the AVX-512 build, two of the AVX2 build, four of the portable
+// one (GCC's generic vectors: every operator works lane by lane with the IEEE operation of double,
+// so a lane computes exactly what scalar code would).
+using D8 = simd::Doubles8;
+typedef float F8 __attribute__((vector_size(8 * sizeof(float))));
+typedef int I8 __attribute__((vector_size(8 * sizeof(int))));
 
+// W lanes (a multiple of 8) as one value.
+template <int W>
 struct Lanes {
-    V4 p[kParts];
+    static constexpr int kParts = W / 8;
+    D8 p[kParts];
 };
-ORM_KERNEL Lanes operator+(Lanes a, const Lanes& b) {
-    for (int i = 0; i < kParts; ++i)
+template <int W>
+ORM_KERNEL Lanes<W> operator+(Lanes<W> a, const Lanes<W>& b) {
+    for (int i = 0; i < Lanes<W>::kParts; ++i)
         a.p[i] += b.p[i];
     return a;
 }
-ORM_KERNEL Lanes operator-(Lanes a, const Lanes& b) {
-    for (int i = 0; i < kParts; ++i)
+template <int W>
+ORM_KERNEL Lanes<W> operator-(Lanes<W> a, const Lanes<W>& b) {
+    for (int i = 0; i < Lanes<W>::kParts; ++i)
         a.p[i] -= b.p[i];
     return a;
 }
-ORM_KERNEL Lanes operator*(double s, Lanes a) {
-    for (int i = 0; i < kParts; ++i)
+template <int W>
+ORM_KERNEL Lanes<W> operator*(double s, Lanes<W> a) {
+    for (int i = 0; i < Lanes<W>::kParts; ++i)
         a.p[i] *= s;
     return a;
 }
-ORM_KERNEL Lanes& operator+=(Lanes& a, const Lanes& b) { return a = a + b; }
-ORM_KERNEL Lanes& operator-=(Lanes& a, const Lanes& b) { return a = a - b; }
+template <int W>
+ORM_KERNEL Lanes<W>& operator+=(Lanes<W>& a, const Lanes<W>& b) {
+    return a = a + b;
+}
+template <int W>
+ORM_KERNEL Lanes<W>& operator-=(Lanes<W>& a, const Lanes<W>& b) {
+    return a = a - b;
+}
 
-struct BundleScratch {
-    // Written before read: no clearing.
-    std::vector<int, UninitAllocator<int>> in;       // n x kLanes samples
-    std::vector<int, UninitAllocator<int>> out;      // n x kLanes results
-    std::vector<double, UninitAllocator<double>> vp;  // n x kLanes forward values
-};
+// Rounding: each lane's sum is stored as a float, then rounded to the nearest integer, halves to
+// even, clamped to 0..255 and written as a byte. The x86 conversion from float to integer rounds
+// by the floating-point control word, which is round-to-nearest-even unless a program changes it
+// (this one never does); the saturating packs clamp (the values stay far inside 16 bits). As in
+// simd_bytes.h, the AVX forms are inline functions with their target.
+using simd::kAvx2;
+using simd::kAvx512;
+using simd::kPortable;
+
+#if defined(ORM_SIMD_X86)
+ORM_AVX512 inline void StoreRoundedAvx512(const D8* v, std::uint8_t* d) {
+    const __m256i r = _mm256_cvtps_epi32(__m256(__builtin_convertvector(*v, F8)));
+    const __m128i w16 = _mm_packs_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
+}
+ORM_AVX2 inline void StoreRoundedAvx2(const D8* v, std::uint8_t* d) {
+    __m256d h[2];
+    std::memcpy(h, v, sizeof h);
+    const __m128i a = _mm_cvtps_epi32(_mm256_cvtpd_ps(h[0]));
+    const __m128i b = _mm_cvtps_epi32(_mm256_cvtpd_ps(h[1]));
+    const __m128i w16 = _mm_packs_epi32(a, b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
+}
+ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
+    __m128d h[4];
+    std::memcpy(h, v, sizeof h);
+    const __m128i a = _mm_cvtps_epi32(_mm_movelh_ps(_mm_cvtpd_ps(h[0]), _mm_cvtpd_ps(h[1])));
+    const __m128i b = _mm_cvtps_epi32(_mm_movelh_ps(_mm_cvtpd_ps(h[2]), _mm_cvtpd_ps(h[3])));
+    const __m128i w16 = _mm_packs_epi32(a, b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(w16, w16));
+}
+#else
+ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
+    // Adding 1.5 x 2^23 and taking it away again rounds to the nearest integer, halves to even,
+    // exactly in float arithmetic for magnitudes below 2^22 (these stay below 2^10).
+    const F8 magic = F8{} + 12582912.0f;
+    const I8 low = I8{}, high = I8{} + 255;
+    const F8 f = __builtin_convertvector(*v, F8);
+    I8 r = __builtin_convertvector((f + magic) - magic, I8);
+    r = r < low ? low : r;
+    r = r > high ? high : r;
+    for (int i = 0; i < 8; ++i)
+        d[i] = std::uint8_t(r[i]);
+}
+#endif
+
+// W samples (bytes) as doubles.
+template <int W, int I>
+ORM_KERNEL Lanes<W> LoadBytes(const std::uint8_t* s) {
+    Lanes<W> v;
+    for (int i = 0; i < Lanes<W>::kParts; ++i)
+        simd::BytesToDoubles<I>(s + 8 * i, &v.p[i]);
+    return v;
+}
+
+template <int W, int I>
+ORM_KERNEL void StoreRounded(const Lanes<W>& total, std::uint8_t* d) {
+    for (int i = 0; i < Lanes<W>::kParts; ++i) {
+#if defined(ORM_SIMD_X86)
+        if constexpr (I == kAvx512)
+            StoreRoundedAvx512(&total.p[i], d + 8 * i);
+        else if constexpr (I == kAvx2)
+            StoreRoundedAvx2(&total.p[i], d + 8 * i);
+        else
+#endif
+            StoreRoundedPortable(&total.p[i], d + 8 * i);
+    }
+}
 
 // Forward values in memory (unaligned access: the buffer has the alignment of double only).
+template <int W>
 class LaneArray {
 public:
     explicit LaneArray(double* p) : p_(p) {}
-    Lanes operator[](int i) const {
-        Lanes v;
-        std::memcpy(&v, p_ + std::size_t(i) * kLanes, sizeof v);
+    Lanes<W> operator[](int i) const {
+        Lanes<W> v;
+        for (int k = 0; k < Lanes<W>::kParts; ++k)
+            std::memcpy(&v.p[k], p_ + std::size_t(i) * W + 8 * k, sizeof(D8));
         return v;
     }
-    void Set(int i, const Lanes& v) { std::memcpy(p_ + std::size_t(i) * kLanes, &v, sizeof v); }
+    void Set(int i, const Lanes<W>& v) {
+        for (int k = 0; k < Lanes<W>::kParts; ++k)
+            std::memcpy(p_ + std::size_t(i) * W + 8 * k, &v.p[k], sizeof(D8));
+    }
 
 private:
     double* p_;
 };
 
-ORM_KERNEL Lanes LoadLanes(const int* p) {
-    Lanes v;
-    for (int i = 0; i < kParts; ++i) {
-        I4 q;
-        std::memcpy(&q, p + 4 * i, sizeof q);
-        v.p[i] = __builtin_convertvector(q, V4);
-    }
-    return v;
-}
-
-// Forward and backward recursions of a bundle of lines of n samples, the sums rounded into out.
+// Forward and backward recursions of W lines of n samples (sample i of lane l at
+// data[i * step + l]), the rounded results written back in place: the forward pass only reads,
+// and the backward pass reads sample i before it writes result i and never reads sample i again
+// (the later samples it needs ride along in registers), so every result comes from the original
+// samples. vp_lanes has room for n x W doubles.
 // Term j of step i is (n[j] L[i -+ j] - d[j] v[i -+ j]), added to a sum that starts at 0, in the
 // documented order. The documented recursion clears vp and vm before it runs, so the j = 0 term
 // reads a 0 there; that 0 is written out here. Near the ends (fewer than four earlier samples) the
 // missing terms are the edge terms (n[j] - bd[j]) L[first or last]. The backward values are used
 // as soon as they are made, so only the last four are kept.
-ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int n,
-                               double* vp_lanes, int* out) {
+template <int W, int I>
+ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std::ptrdiff_t step,
+                          int n, double* vp_lanes) {
+    using L = Lanes<W>;
     const DericheCoefficients& k = *kp;
-    constexpr int L = kLanes;
-    LaneArray vp(vp_lanes);
-    const Lanes zero{};
-    const Lanes first = LoadLanes(in);
-    const Lanes last = LoadLanes(in + (n - 1) * L);
+    LaneArray<W> vp(vp_lanes);
+    const L zero{};
+    const L first = LoadBytes<W, I>(data);
+    const L last = LoadBytes<W, I>(data + (n - 1) * step);
     // Forward.
     for (int i = 0; i < n; ++i) {
         const int t = std::min(i, 4);
-        Lanes sum = zero;
-        sum += k.n_p[0] * LoadLanes(in + i * L) - k.d_p[0] * zero;
+        L sum = zero;
+        sum += k.n_p[0] * LoadBytes<W, I>(data + std::ptrdiff_t(i) * step) - k.d_p[0] * zero;
         for (int j = 1; j <= t; ++j)
-            sum += k.n_p[j] * LoadLanes(in + (i - j) * L) - k.d_p[j] * vp[i - j];
+            sum += k.n_p[j] * LoadBytes<W, I>(data + std::ptrdiff_t(i - j) * step) - k.d_p[j] * vp[i - j];
         for (int j = t + 1; j <= 4; ++j)
             sum += (k.n_p[j] - k.bd_p[j]) * first;
         vp.Set(i, sum);
@@ -173,11 +251,11 @@ ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int
         // byte, so dropping these operations changes no output byte.
         const double n0 = k.n_p[0], n1 = k.n_p[1], n2 = k.n_p[2], n3 = k.n_p[3];
         const double d1 = k.d_p[1], d2 = k.d_p[2], d3 = k.d_p[3], d4 = k.d_p[4];
-        Lanes l1 = LoadLanes(in + 3 * L), l2 = LoadLanes(in + 2 * L), l3 = LoadLanes(in + L);
-        Lanes v1 = vp[3], v2 = vp[2], v3 = vp[1], v4 = vp[0];
+        L l1 = LoadBytes<W, I>(data + std::ptrdiff_t(3) * step), l2 = LoadBytes<W, I>(data + std::ptrdiff_t(2) * step), l3 = LoadBytes<W, I>(data + std::ptrdiff_t(1) * step);
+        L v1 = vp[3], v2 = vp[2], v3 = vp[1], v4 = vp[0];
         for (int i = 4; i < n; ++i) {
-            const Lanes l0 = LoadLanes(in + i * L);
-            Lanes sum = n0 * l0;
+            const L l0 = LoadBytes<W, I>(data + std::ptrdiff_t(i) * step);
+            L sum = n0 * l0;
             sum += n1 * l1 - d1 * v1;
             sum += n2 * l2 - d2 * v2;
             sum += n3 * l3 - d3 * v3;
@@ -192,37 +270,23 @@ ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int
             v1 = sum;
         }
     }
-    // Backward, combined with the forward values and rounded: the sum stored as a float, then
-    // rounded to the nearest integer, halves to even (adding 1.5 x 2^23 and taking it away again
-    // does that exactly in float arithmetic for magnitudes below 2^22; these stay below 2^10).
+    // Backward, combined with the forward values, rounded and written back.
     const double n0 = k.n_m[0], n1 = k.n_m[1], n2 = k.n_m[2], n3 = k.n_m[3], n4 = k.n_m[4];
     const double d0 = k.d_m[0], d1 = k.d_m[1], d2 = k.d_m[2], d3 = k.d_m[3], d4 = k.d_m[4];
-    Lanes m1 = zero, m2 = zero, m3 = zero, m4 = zero;  // vm at i + 1 .. i + 4
-    Lanes l1 = zero, l2 = zero, l3 = zero, l4 = zero;  // inputs at i + 1 .. i + 4
-    const F4 magic = F4{} + 12582912.0f;
-    const I4 low = I4{}, high = I4{} + 255;
-    for (int i = n - 1; i >= 0; --i) {
-        const Lanes l0 = LoadLanes(in + i * L);
-        Lanes sum;
-        if (i + 4 < n) {
-            // n_m[0] and d_m[0] are exactly 0: the j = 0 term is 0 and adding it to the starting
-            // 0 gives 0, so the sum starts with the j = 1 term (the sign of a zero aside, which
-            // changes no byte, as above).
-            sum = n1 * l1 - d1 * m1;
-            sum += n2 * l2 - d2 * m2;
-            sum += n3 * l3 - d3 * m3;
-            sum += n4 * l4 - d4 * m4;
-        } else {
-            sum = zero;
-            sum += n0 * l0 - d0 * zero;
-            const int t = n - 1 - i;
-            const Lanes m[5] = {zero, m1, m2, m3, m4};
-            const Lanes l[5] = {l0, l1, l2, l3, l4};
-            for (int j = 1; j <= t; ++j)
-                sum += k.n_m[j] * l[j] - k.d_m[j] * m[j];
-            for (int j = t + 1; j <= 4; ++j)
-                sum += (k.n_m[j] - k.bd_m[j]) * last;
-        }
+    L m1 = zero, m2 = zero, m3 = zero, m4 = zero;  // vm at i + 1 .. i + 4
+    L l1 = zero, l2 = zero, l3 = zero, l4 = zero;  // inputs at i + 1 .. i + 4
+    int i = n - 1;
+    for (; i >= 0 && i + 4 >= n; --i) {
+        const L l0 = LoadBytes<W, I>(data + std::ptrdiff_t(i) * step);
+        L sum = zero;
+        sum += n0 * l0 - d0 * zero;
+        const int t = n - 1 - i;
+        const L m[5] = {zero, m1, m2, m3, m4};
+        const L l[5] = {l0, l1, l2, l3, l4};
+        for (int j = 1; j <= t; ++j)
+            sum += k.n_m[j] * l[j] - k.d_m[j] * m[j];
+        for (int j = t + 1; j <= 4; ++j)
+            sum += (k.n_m[j] - k.bd_m[j]) * last;
         l4 = l3;
         l3 = l2;
         l2 = l1;
@@ -231,50 +295,169 @@ ORM_KERNEL void BlurBundleBody(const DericheCoefficients* kp, const int* in, int
         m3 = m2;
         m2 = m1;
         m1 = sum;
-        const Lanes total = vp[i] + sum;
-        for (int p = 0; p < kParts; ++p) {
-            const F4 f = __builtin_convertvector(total.p[p], F4);
-            I4 v = __builtin_convertvector((f + magic) - magic, I4);
-            v = v < low ? low : v;
-            v = v > high ? high : v;
-            std::memcpy(out + i * L + 4 * p, &v, sizeof v);
-        }
+        StoreRounded<W, I>(vp[i] + sum, data + i * step);
+    }
+    for (; i >= 0; --i) {
+        // n_m[0] and d_m[0] are exactly 0: the j = 0 term is 0 and adding it to the starting 0
+        // gives 0, so the sum starts with the j = 1 term (the sign of a zero aside, which changes
+        // no byte, as above).
+        const L l0 = LoadBytes<W, I>(data + std::ptrdiff_t(i) * step);
+        L sum = n1 * l1 - d1 * m1;
+        sum += n2 * l2 - d2 * m2;
+        sum += n3 * l3 - d3 * m3;
+        sum += n4 * l4 - d4 * m4;
+        l4 = l3;
+        l3 = l2;
+        l2 = l1;
+        l1 = l0;
+        m4 = m3;
+        m3 = m2;
+        m2 = m1;
+        m1 = sum;
+        StoreRounded<W, I>(vp[i] + sum, data + i * step);
     }
 }
-ORM_DISPATCH3(BlurBundle, BlurBundleBody)
+
+// A bundle of kLanes lines: as one group of 16 lanes where the registers hold it (AVX-512's 32
+// vector registers), else as two groups of 8 (the recursions keep seven values per lane in
+// flight). The lanes are independent, so the grouping changes no result.
+#if defined(ORM_SIMD_X86)
+ORM_AVX512 void BlurBundleAvx512(const DericheCoefficients* k, std::uint8_t* data,
+                                 std::ptrdiff_t step, int n, double* vp) {
+    BlurLanes<16, kAvx512>(k, data, step, n, vp);
+}
+ORM_AVX2 void BlurBundleAvx2(const DericheCoefficients* k, std::uint8_t* data, std::ptrdiff_t step,
+                             int n, double* vp) {
+    BlurLanes<8, kAvx2>(k, data, step, n, vp);
+    BlurLanes<8, kAvx2>(k, data + 8, step, n, vp);
+}
+#endif
+void BlurBundlePortable(const DericheCoefficients* k, std::uint8_t* data, std::ptrdiff_t step,
+                        int n, double* vp) {
+    BlurLanes<8, kPortable>(k, data, step, n, vp);
+    BlurLanes<8, kPortable>(k, data + 8, step, n, vp);
+}
+void BlurBundle(const DericheCoefficients& k, std::uint8_t* data, std::ptrdiff_t step, int n,
+                double* vp) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512())
+        return BlurBundleAvx512(&k, data, step, n, vp);
+    if (simd::UseAvx2())
+        return BlurBundleAvx2(&k, data, step, n, vp);
+#endif
+    BlurBundlePortable(&k, data, step, n, vp);
+}
+
+// Byte transposition between kLanes lines and a bundle: bundle[i * kLanes + l] = lines[l][i] for
+// i < n, in blocks of 16 x 16 bytes.
+#if defined(__SSE2__)
+inline void Transpose16x16(const std::uint8_t* const* src, std::ptrdiff_t offset,
+                           std::uint8_t* const* dst, std::ptrdiff_t dst_offset) {
+    __m128i a[16], b[16];
+    for (int r = 0; r < 16; ++r)
+        a[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src[r] + offset));
+    // Bytes of row pairs, then 16-bit pairs of row quads, 32-bit quads of row octets and 64-bit
+    // halves: after the last step b[c] holds column c of the 16 rows.
+    for (int i = 0; i < 8; ++i) {
+        b[i] = _mm_unpacklo_epi8(a[2 * i], a[2 * i + 1]);      // columns 0-7 of rows 2i, 2i+1
+        b[i + 8] = _mm_unpackhi_epi8(a[2 * i], a[2 * i + 1]);  // columns 8-15
+    }
+    for (int h = 0; h < 2; ++h)
+        for (int i = 0; i < 4; ++i) {
+            a[8 * h + i] = _mm_unpacklo_epi16(b[8 * h + 2 * i], b[8 * h + 2 * i + 1]);
+            a[8 * h + i + 4] = _mm_unpackhi_epi16(b[8 * h + 2 * i], b[8 * h + 2 * i + 1]);
+        }
+    // a[8h + 4q' + i]: columns 8h + 4q' .. + 3 of rows 4i .. 4i + 3 (q' = 0, 1).
+    for (int g = 0; g < 4; ++g)
+        for (int k = 0; k < 2; ++k) {
+            b[4 * g + k] = _mm_unpacklo_epi32(a[4 * g + 2 * k], a[4 * g + 2 * k + 1]);
+            b[4 * g + k + 2] = _mm_unpackhi_epi32(a[4 * g + 2 * k], a[4 * g + 2 * k + 1]);
+        }
+    // b[4g + 2p + k]: columns 4g + 2p, 4g + 2p + 1 of rows 8k .. 8k + 7.
+    for (int g = 0; g < 4; ++g)
+        for (int p = 0; p < 2; ++p) {
+            const __m128i lo = b[4 * g + 2 * p], hi = b[4 * g + 2 * p + 1];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst[4 * g + 2 * p] + dst_offset),
+                             _mm_unpacklo_epi64(lo, hi));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst[4 * g + 2 * p + 1] + dst_offset),
+                             _mm_unpackhi_epi64(lo, hi));
+        }
+}
+#endif
+
+void LinesToBundle(const std::uint8_t* const* lines, int n, std::uint8_t* bundle) {
+    int i = 0;
+#if defined(__SSE2__)
+    std::uint8_t* columns[16];
+    for (; i + 16 <= n; i += 16) {
+        for (int c = 0; c < 16; ++c)
+            columns[c] = bundle + std::size_t(i + c) * kLanes;
+        Transpose16x16(lines, i, columns, 0);
+    }
+#endif
+    for (; i < n; ++i)
+        for (int l = 0; l < kLanes; ++l)
+            bundle[std::size_t(i) * kLanes + l] = lines[l][i];
+}
+
+void BundleToLines(const std::uint8_t* bundle, int n, std::uint8_t* const* lines) {
+    int i = 0;
+#if defined(__SSE2__)
+    const std::uint8_t* columns[16];
+    for (; i + 16 <= n; i += 16) {
+        for (int c = 0; c < 16; ++c)
+            columns[c] = bundle + std::size_t(i + c) * kLanes;
+        Transpose16x16(columns, 0, lines, i);
+    }
+#endif
+    for (; i < n; ++i)
+        for (int l = 0; l < kLanes; ++l)
+            lines[l][i] = bundle[std::size_t(i) * kLanes + l];
+}
+
+struct BundleScratch {
+    // Written before read: no clearing.
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> bundle;  // n x kLanes samples
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> discard;  // n: unused lanes' results
+    std::vector<double, UninitAllocator<double>> vp;  // n x kLanes forward values
+};
 
 // Blurs lines [first, first + count) of the plane (count <= kLanes). A line of index i starts at
-// plane + i * line_step and its samples are sample_step apart; missing lanes repeat the last line.
+// plane + i * line_step and its samples are sample_step apart; missing lanes repeat the last line
+// and their results are dropped.
 void BlurLines(const DericheCoefficients& k, std::uint8_t* plane, int first, int count, int n,
                std::ptrdiff_t line_step, std::ptrdiff_t sample_step, BundleScratch& scratch) {
-    int* in = scratch.in.data();
-    const int* out = scratch.out.data();
     if (line_step == 1 && count == kLanes) {
-        // Neighbouring columns: sample i of the bundle is kLanes consecutive bytes.
-        std::uint8_t* base = plane + first;
+        // Neighbouring columns: the plane is the bundle.
+        BlurBundle(k, plane + first, sample_step, n, scratch.vp.data());
+        return;
+    }
+    std::uint8_t* bundle = scratch.bundle.data();
+    if (line_step == 1) {
+        // The last columns: gathered, blurred, and the real ones put back.
         for (int i = 0; i < n; ++i) {
-            const std::uint8_t* row = base + i * sample_step;
+            const std::uint8_t* row = plane + first + i * sample_step;
             for (int l = 0; l < kLanes; ++l)
-                in[i * kLanes + l] = row[l];
+                bundle[std::size_t(i) * kLanes + l] = row[std::min(l, count - 1)];
         }
-        BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(), scratch.out.data());
+        BlurBundle(k, bundle, kLanes, n, scratch.vp.data());
         for (int i = 0; i < n; ++i) {
-            std::uint8_t* row = base + i * sample_step;
-            for (int l = 0; l < kLanes; ++l)
-                row[l] = std::uint8_t(out[i * kLanes + l]);
+            std::uint8_t* row = plane + first + i * sample_step;
+            for (int l = 0; l < count; ++l)
+                row[l] = bundle[std::size_t(i) * kLanes + l];
         }
         return;
     }
-    const std::uint8_t* src[kLanes];
-    for (int l = 0; l < kLanes; ++l)
-        src[l] = plane + std::min(first + l, first + count - 1) * line_step;
-    for (int i = 0; i < n; ++i)
-        for (int l = 0; l < kLanes; ++l)
-            in[i * kLanes + l] = src[l][i * sample_step];
-    BlurBundle(&k, static_cast<const int*>(in), n, scratch.vp.data(), scratch.out.data());
-    for (int i = 0; i < n; ++i)
-        for (int l = 0; l < count; ++l)
-            plane[(first + l) * line_step + i * sample_step] = std::uint8_t(out[i * kLanes + l]);
+    // Rows (sample_step 1): transposed into the bundle and back.
+    const std::uint8_t* in[kLanes];
+    std::uint8_t* out[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        in[l] = plane + std::min(first + l, first + count - 1) * line_step;
+        out[l] = l < count ? plane + (first + l) * line_step : scratch.discard.data();
+    }
+    LinesToBundle(in, n, bundle);
+    BlurBundle(k, bundle, kLanes, n, scratch.vp.data());
+    BundleToLines(bundle, n, out);
 }
 
 // Blurs `lines` lines of n samples each, bundle by bundle, over the engine's threads;
@@ -288,8 +471,8 @@ bool BlurPass(const DericheCoefficients& k, std::uint8_t* plane, int lines, int 
         bundles, 2, listened,
         [&](int b0, int b1) {
             BundleScratch scratch;
-            scratch.in.resize(std::size_t(n) * kLanes);
-            scratch.out.resize(std::size_t(n) * kLanes);
+            scratch.bundle.resize(std::size_t(n) * kLanes);
+            scratch.discard.resize(std::size_t(n));
             scratch.vp.resize(std::size_t(n) * kLanes);
             for (int b = b0; b < b1; ++b) {
                 const int first = b * kLanes;

@@ -5,28 +5,141 @@
 #include "engine/simd.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace orm::engine {
 
 namespace {
+
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
-}
 
-void* AllocateLarge(std::size_t bytes) {
-    void* p = ::operator new(bytes, std::align_val_t(kHugePage));
+// Large blocks given back are kept for the next resize: a batch resizes file after file at much
+// the same sizes, and the first write into fresh memory costs a page fault and the kernel's
+// clearing of every page, far more than reusing a block. A kept block is marked MADV_FREE, so the
+// kernel takes its pages back whenever it needs the memory (and counts them as available
+// meanwhile); a block not reused within kKeepSeconds, or beyond the kept total, goes back to the
+// system.
+class LargeBlocks {
+public:
+    void* Take(std::size_t bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        DropStale();
+        // The smallest kept block that holds `bytes` without wasting more than as much again.
+        int best = -1;
+        for (int i = 0; i < int(kept_.size()); ++i)
+            if (kept_[i].bytes >= bytes && kept_[i].bytes / 2 <= bytes &&
+                (best < 0 || kept_[i].bytes < kept_[best].bytes))
+                best = i;
+        if (best >= 0) {
+            const Block block = kept_[best];
+            kept_.erase(kept_.begin() + best);
+            kept_bytes_ -= block.bytes;
+            in_use_.push_back({block.p, block.bytes, {}});
+            return block.p;
+        }
+        void* p = ::operator new(bytes, std::align_val_t(kHugePage));
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without huge pages nothing changes
+        madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without huge pages nothing changes
 #endif
-    return p;
+        in_use_.push_back({p, bytes, {}});
+        return p;
+    }
+
+    void Give(void* p) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < in_use_.size(); ++i)
+            if (in_use_[i].p == p) {
+                bytes = in_use_[i].bytes;
+                in_use_[i] = in_use_.back();
+                in_use_.pop_back();
+                break;
+            }
+        const std::size_t limit = KeepLimit();
+        if (bytes == 0 || bytes > limit) {
+            ::operator delete(p, std::align_val_t(kHugePage));
+            return;
+        }
+#if defined(__linux__) && defined(MADV_FREE)
+        madvise(p, bytes, MADV_FREE);
+#endif
+        kept_.push_back({p, bytes, std::chrono::steady_clock::now()});
+        kept_bytes_ += bytes;
+        while (kept_bytes_ > limit)
+            Drop(0);  // the oldest first
+        DropStale();
+    }
+
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        while (!kept_.empty())
+            Drop(0);
+    }
+
+private:
+    struct Block {
+        void* p;
+        std::size_t bytes;
+        std::chrono::steady_clock::time_point since;
+    };
+    static constexpr int kKeepSeconds = 10;
+
+    // At most 1 GiB, and an eighth of the machine's memory.
+    static std::size_t KeepLimit() {
+        static const std::size_t limit = [] {
+            std::size_t total = std::size_t(8) << 30;
+#if defined(__linux__)
+            const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+            if (pages > 0 && page > 0)
+                total = std::size_t(pages) * std::size_t(page);
+#endif
+            return std::min(std::size_t(1) << 30, total / 8);
+        }();
+        return limit;
+    }
+
+    void Drop(std::size_t i) {
+        ::operator delete(kept_[i].p, std::align_val_t(kHugePage));
+        kept_bytes_ -= kept_[i].bytes;
+        kept_.erase(kept_.begin() + std::ptrdiff_t(i));
+    }
+
+    void DropStale() {
+        const auto now = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < kept_.size();)
+            if (now - kept_[i].since > std::chrono::seconds(kKeepSeconds))
+                Drop(i);
+            else
+                ++i;
+    }
+
+    std::mutex mutex_;
+    std::vector<Block> kept_;    // oldest first
+    std::vector<Block> in_use_;  // handed out, with their real sizes
+    std::size_t kept_bytes_ = 0;
+};
+
+LargeBlocks& Blocks() {
+    static LargeBlocks blocks;
+    return blocks;
 }
 
-void FreeLarge(void* p, std::size_t) { ::operator delete(p, std::align_val_t(kHugePage)); }
+}  // namespace
+
+void* AllocateLarge(std::size_t bytes) { return Blocks().Take(bytes); }
+
+void FreeLarge(void* p, std::size_t) { Blocks().Give(p); }
+
+void ReleaseKeptBlocks() { Blocks().Release(); }
 
 BgrImage::BgrImage(int width, int height) {
     if (width <= 0 || height <= 0)

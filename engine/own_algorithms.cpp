@@ -146,8 +146,9 @@ bool SmartCoreLanczos(ImagePlane& dst, const ImagePlane& src, double s, int rati
         if (!GaussianBlurPlane(dst, std::max(10, int(r.sx)), std::max(10, int(r.sy)), &no_stop,
                                progress))
             return false;
-        if (!RangeStretchPlane(dst, *guide, std::max(2, int(2 * r.sx)),
-                               std::max(2, int(2 * r.sy)), r.sx, r.sy, s, progress, 0, &scratch))
+        // dst is this resize's own plane, discarded on a stop: it is stretched in place.
+        if (!RangeStretchPlaneInPlace(dst, *guide, std::max(2, int(2 * r.sx)),
+                                      std::max(2, int(2 * r.sy)), r.sx, r.sy, s, progress))
             return false;
     }
     const unsigned char no_stop = 0;

@@ -13,10 +13,13 @@ namespace orm::engine {
 
 // Large pixel buffers: memory from the system costs a page fault per 4 KiB page on its first
 // write; blocks of at least kLargeBlock bytes are aligned to 2 MiB and offered to the kernel as
-// transparent huge pages (where it has them), which cuts those faults 512-fold.
+// transparent huge pages (where it has them), which cuts those faults 512-fold. Blocks given back
+// are kept a few seconds for the next resize (the kernel may reclaim their pages meanwhile).
 constexpr std::size_t kLargeBlock = std::size_t(4) << 20;
 void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* p, std::size_t bytes);
+// Returns the kept blocks to the system now (benchmarks of a first resize, tests).
+void ReleaseKeptBlocks();
 
 // An allocator that leaves new elements uninitialised when they are made without a value:
 // buffers that are written in full before they are read need no clearing first.

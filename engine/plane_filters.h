@@ -39,6 +39,11 @@ bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, doubl
                        double strength, CRSProgress* progress, int grain = 0,
                        PlaneArena* arena = nullptr);
 
+// The same without grain, written straight into v when g is another plane (no result plane):
+// on a stop request v is then left partly stretched, for callers that discard it.
+bool RangeStretchPlaneInPlace(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx,
+                              double sy, double strength, CRSProgress* progress);
+
 // The noise of the grain steps: the sum of six draws of a 15-bit generator, each less 16383.
 class GrainNoise {
 public:

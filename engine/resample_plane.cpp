@@ -3,11 +3,22 @@
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/simd.h"
+#include "engine/simd_bytes.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+// The kernels below take and return GCC vectors of eight doubles; they are always inlined into
+// the build that calls them, so the calling convention such a vector would have (the warning) never
+// applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace orm::engine {
 
@@ -45,46 +56,146 @@ struct ResamplePlan {
     const WeightTable* table;
 };
 
-// The horizontal sums of four source rows at once (one per lane of a four-double vector):
+// The horizontal sums of eight source rows at once (one per lane of an eight-double vector):
 // out_i[x] = sum over t of w[x][t] * padded_i[first[x] + t], accumulated from 0 in tap order,
 // exactly the inner sum of the documented double sum for each row. The rows are interleaved and
 // padded with n repeated edge samples on each side so no column clamps, and the lanes never mix.
-typedef double Rows4 __attribute__((vector_size(4 * sizeof(double))));
+constexpr int kGroup = 8;
+typedef double Rows8 __attribute__((vector_size(kGroup * sizeof(double))));
 
-ORM_KERNEL void HorizontalSumsBody(const Rows4* padded, const double* weights, const int* first,
+typedef long long Index8 __attribute__((vector_size(kGroup * sizeof(long long))));
+
+// A group's samples of one column. The buffer is aligned for double only: an eight-double vector
+// has the alignment of the widest registers of the build that declares it, so the loads say
+// nothing about alignment.
+ORM_KERNEL Rows8 LoadRows(const Rows8* p) {
+    Rows8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The sum of output column x for the eight rows (kTaps taps; 0: `taps`, not known in advance).
+template <int kTaps>
+ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int* first, int taps,
+                          int x, Rows8* sum) {
+    const int count = kTaps > 0 ? kTaps : taps;
+    const double* w = weights + std::size_t(x) * count;
+    const Rows8* p = padded + first[x];
+    Rows8 h = {};
+    for (int t = 0; t < count; ++t)
+        h += w[t] * LoadRows(p + t);
+    *sum = h;
+}
+
+template <int kTaps>
+ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, const int* first,
                                    int dw, int taps, double* const* out) {
-    double* out0 = out[0];
-    double* out1 = out[1];
-    double* out2 = out[2];
-    double* out3 = out[3];
-    for (int x = 0; x < dw; ++x) {
-        const double* w = weights + std::size_t(x) * taps;
-        const Rows4* p = padded + first[x];
-        Rows4 h = {0.0, 0.0, 0.0, 0.0};
-        for (int t = 0; t < taps; ++t)
-            h += w[t] * p[t];
-        out0[x] = h[0];
-        out1[x] = h[1];
-        out2[x] = h[2];
-        out3[x] = h[3];
+    double* o[kGroup];
+    for (int i = 0; i < kGroup; ++i)
+        o[i] = out[i];
+    int x = 0;
+    // Eight columns at a time: the eight sums (a column of eight rows each) are transposed into
+    // eight rows of eight columns, which are stored whole.
+    const int count = kTaps > 0 ? kTaps : taps;
+    for (; x + kGroup <= dw; x += kGroup) {
+        // The eight columns' sums advance tap by tap side by side (each in its own tap order), so
+        // their additions overlap instead of waiting on one another.
+        Rows8 c[kGroup];
+        const Rows8* p[kGroup];
+        const double* w[kGroup];
+        for (int j = 0; j < kGroup; ++j) {
+            c[j] = Rows8{};
+            p[j] = padded + first[x + j];
+            w[j] = weights + std::size_t(x + j) * count;
+        }
+        for (int t = 0; t < count; ++t)
+            for (int j = 0; j < kGroup; ++j)
+                c[j] += w[j][t] * LoadRows(p[j] + t);
+        Rows8 a[kGroup], b[kGroup];
+        for (int j = 0; j < kGroup; j += 2) {
+            a[j] = __builtin_shuffle(c[j], c[j + 1], Index8{0, 8, 2, 10, 4, 12, 6, 14});
+            a[j + 1] = __builtin_shuffle(c[j], c[j + 1], Index8{1, 9, 3, 11, 5, 13, 7, 15});
+        }
+        for (int j = 0; j < kGroup; j += 4)
+            for (int k = 0; k < 2; ++k) {
+                b[j + k] = __builtin_shuffle(a[j + k], a[j + k + 2], Index8{0, 1, 8, 9, 4, 5, 12, 13});
+                b[j + k + 2] =
+                    __builtin_shuffle(a[j + k], a[j + k + 2], Index8{2, 3, 10, 11, 6, 7, 14, 15});
+            }
+        for (int k = 0; k < 4; ++k) {
+            const Rows8 low = __builtin_shuffle(b[k], b[k + 4], Index8{0, 1, 2, 3, 8, 9, 10, 11});
+            const Rows8 high = __builtin_shuffle(b[k], b[k + 4], Index8{4, 5, 6, 7, 12, 13, 14, 15});
+            std::memcpy(o[k] + x, &low, sizeof low);
+            std::memcpy(o[k + 4] + x, &high, sizeof high);
+        }
     }
+    for (; x < dw; ++x) {
+        Rows8 h;
+        ColumnSum<kTaps>(padded, weights, first, taps, x, &h);
+        for (int i = 0; i < kGroup; ++i)
+            o[i][x] = h[i];
+    }
+}
+
+// The tap counts of the own algorithms' kernels (4: Catmull-Rom and Lanczos 2, 6: Lanczos 3) get
+// loops of a fixed length, whose columns the processor overlaps.
+ORM_KERNEL void HorizontalSumsBody(const Rows8* padded, const double* weights, const int* first,
+                                   int dw, int taps, double* const* out) {
+    if (taps == 4)
+        HorizontalSumsTaps<4>(padded, weights, first, dw, taps, out);
+    else if (taps == 6)
+        HorizontalSumsTaps<6>(padded, weights, first, dw, taps, out);
+    else
+        HorizontalSumsTaps<0>(padded, weights, first, dw, taps, out);
 }
 ORM_DISPATCH3(HorizontalSums, HorizontalSumsBody)
 
 // One output row from the horizontal sums of the rows its taps read: sum over taps of
 // weight x row sum, accumulated from 0 in tap order, then rounded by adding one half, truncated
 // and clamped. Taps with a weight of exactly 0 are left out: their product is +-0, and adding
-// +-0 to a finite sum changes at most the sign of a zero sum, which rounds to the same byte.
+// +-0 to a finite sum changes at most the sign of a zero sum, which rounds to the same byte. For
+// the same reason the first product stands for 0 plus itself.
+// The tap count is a template parameter so each output's sum stays in a register.
+template <int kCount>
+ORM_KERNEL void VerticalTaps(const double* const* sums, const double* weights, int dw,
+                             std::uint8_t* __restrict out) {
+    const double* h[kCount];
+    double w[kCount];
+    for (int t = 0; t < kCount; ++t) {
+        h[t] = sums[t];
+        w[t] = weights[t];
+    }
+    for (int x = 0; x < dw; ++x) {
+        double acc = w[0] * h[0][x];
+        for (int t = 1; t < kCount; ++t)
+            acc += w[t] * h[t][x];
+        int v = int(acc + 0.5);
+        v = v >= 255 ? 255 : v;
+        v = v < 0 ? 0 : v;
+        out[x] = std::uint8_t(v);
+    }
+}
+
 ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights, int count,
                                 int dw, double* acc, std::uint8_t* out) {
+    switch (count) {
+        case 0:
+            std::fill(out, out + dw, std::uint8_t(0));
+            return;
+        case 1: return VerticalTaps<1>(sums, weights, dw, out);
+        case 2: return VerticalTaps<2>(sums, weights, dw, out);
+        case 3: return VerticalTaps<3>(sums, weights, dw, out);
+        case 4: return VerticalTaps<4>(sums, weights, dw, out);
+        case 5: return VerticalTaps<5>(sums, weights, dw, out);
+        case 6: return VerticalTaps<6>(sums, weights, dw, out);
+        default: break;
+    }
+    // Wider kernels: the sums run through a buffer, a chunk of columns at a time.
     constexpr int kChunk = 512;
     for (int x0 = 0; x0 < dw; x0 += kChunk) {
         const int x1 = std::min(dw, x0 + kChunk);
-        // The sum starts at 0: the first product is added to 0 as it comes.
-        const double w0 = count > 0 ? weights[0] : 0.0;
-        const double* h0 = count > 0 ? sums[0] : nullptr;
         for (int x = x0; x < x1; ++x)
-            acc[x] = count > 0 ? 0.0 + w0 * h0[x] : 0.0;
+            acc[x] = weights[0] * sums[0][x];
         for (int t = 1; t < count; ++t) {
             const double w = weights[t];
             const double* h = sums[t];
@@ -99,19 +210,145 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
         }
     }
 }
-ORM_DISPATCH3(VerticalRow, VerticalRowBody)
+ORM_DISPATCH3(VerticalRowAuto, VerticalRowBody)
+
+#if defined(ORM_SIMD_X86)
+// The AVX-512 build by hand: sixteen outputs per step in two registers, the truncation with the
+// CPU's conversion and the clamp by saturating packs (int32 to int16 to 0..255). GCC 12 warns
+// about the deliberately undefined operand inside its own conversion intrinsic; the warning is
+// about the header.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+using D8 = simd::Doubles8;
+
+ORM_AVX512 inline D8 Load8(const double* p) {
+    D8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <int kCount>
+ORM_AVX512 void VerticalTapsAvx512(const double* const* sums, const double* weights, int dw,
+                                   std::uint8_t* out) {
+    const double* h[kCount];
+    double w[kCount];
+    for (int t = 0; t < kCount; ++t) {
+        h[t] = sums[t];
+        w[t] = weights[t];
+    }
+    int x = 0;
+    for (; x + 16 <= dw; x += 16) {
+        D8 a = w[0] * Load8(h[0] + x), b = w[0] * Load8(h[0] + x + 8);
+        for (int t = 1; t < kCount; ++t) {
+            a += w[t] * Load8(h[t] + x);
+            b += w[t] * Load8(h[t] + x + 8);
+        }
+        a += 0.5;
+        b += 0.5;
+        const __m256i ia = _mm512_cvttpd_epi32(__m512d(a)), ib = _mm512_cvttpd_epi32(__m512d(b));
+        const __m128i wa = _mm_packs_epi32(_mm256_castsi256_si128(ia), _mm256_extracti128_si256(ia, 1));
+        const __m128i wb = _mm_packs_epi32(_mm256_castsi256_si128(ib), _mm256_extracti128_si256(ib, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(wa, wb));
+    }
+    for (; x < dw; ++x) {
+        double acc = w[0] * h[0][x];
+        for (int t = 1; t < kCount; ++t)
+            acc += w[t] * h[t][x];
+        int v = int(acc + 0.5);
+        v = v >= 255 ? 255 : v;
+        v = v < 0 ? 0 : v;
+        out[x] = std::uint8_t(v);
+    }
+}
+#pragma GCC diagnostic pop
+#endif
+
+void VerticalRow(const double* const* sums, const double* weights, int count, int dw, double* acc,
+                 std::uint8_t* out) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512() && count >= 1 && count <= 6) {
+        switch (count) {
+            case 1: return VerticalTapsAvx512<1>(sums, weights, dw, out);
+            case 2: return VerticalTapsAvx512<2>(sums, weights, dw, out);
+            case 3: return VerticalTapsAvx512<3>(sums, weights, dw, out);
+            case 4: return VerticalTapsAvx512<4>(sums, weights, dw, out);
+            case 5: return VerticalTapsAvx512<5>(sums, weights, dw, out);
+            default: return VerticalTapsAvx512<6>(sums, weights, dw, out);
+        }
+    }
+#endif
+    VerticalRowAuto(sums, weights, count, dw, acc, out);
+}
+
+// Eight source rows interleaved as doubles, padded with n repeated edge samples on each side:
+// padded[n + c] holds column c of the eight rows. The middle goes eight columns at a time: an 8 x 8
+// byte transposition (columns of eight bytes), then each column to doubles.
+template <int I>
+ORM_KERNEL void InterleaveRowsBody(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+    for (int k = 0; k < n; ++k)
+        for (int i = 0; i < kGroup; ++i) {
+            padded[k][i] = rows[i][0];
+            padded[std::size_t(sw) + n + k][i] = rows[i][sw - 1];
+        }
+    Rows8* mid = padded + n;
+    int c = 0;
+#if defined(ORM_SIMD_X86)
+    for (; c + 8 <= sw; c += 8) {
+        __m128i r[8];
+        for (int i = 0; i < 8; ++i)
+            r[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[i] + c));
+        // Bytes of row pairs, 16-bit pairs of row quads, then 32-bit quads: q[j] holds columns
+        // 2j and 2j + 1 (eight bytes each, rows 0 to 7).
+        const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a1 = _mm_unpacklo_epi8(r[2], r[3]);
+        const __m128i a2 = _mm_unpacklo_epi8(r[4], r[5]), a3 = _mm_unpacklo_epi8(r[6], r[7]);
+        const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+        const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+        const __m128i q[4] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
+                              _mm_unpacklo_epi32(b1, b3), _mm_unpackhi_epi32(b1, b3)};
+        for (int j = 0; j < 4; ++j) {
+            simd::Doubles8 low, high;
+            simd::BytesToDoubles<I>(q[j], &low);
+            simd::BytesToDoubles<I>(_mm_unpackhi_epi64(q[j], q[j]), &high);
+            std::memcpy(&mid[c + 2 * j], &low, sizeof low);
+            std::memcpy(&mid[c + 2 * j + 1], &high, sizeof high);
+        }
+    }
+#endif
+    for (; c < sw; ++c)
+        for (int i = 0; i < kGroup; ++i)
+            mid[c][i] = rows[i][c];
+}
+#if defined(ORM_SIMD_X86)
+ORM_AVX512 void InterleaveRowsAvx512(const std::uint8_t* const* rows, int sw, int n,
+                                     Rows8* padded) {
+    InterleaveRowsBody<simd::kAvx512>(rows, sw, n, padded);
+}
+ORM_AVX2 void InterleaveRowsAvx2(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+    InterleaveRowsBody<simd::kAvx2>(rows, sw, n, padded);
+}
+#endif
+void InterleaveRows(const std::uint8_t* const* rows, int sw, int n, Rows8* padded) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512())
+        return InterleaveRowsAvx512(rows, sw, n, padded);
+    if (simd::UseAvx2())
+        return InterleaveRowsAvx2(rows, sw, n, padded);
+#endif
+    InterleaveRowsBody<simd::kPortable>(rows, sw, n, padded);
+}
 
 // Output rows [y0, y1). The horizontal sums of the source rows the band reads live in a ring
-// keyed by source row, computed four aligned rows at a time (g .. g + 3, g a multiple of 4) and
+// keyed by source row, computed eight aligned rows at a time (g .. g + 7, g a multiple of 8) and
 // reused by every output row of the band that reads them. The rows an output reads are
-// consecutive and only grow from one output row to the next, and a group lies within three rows
-// of the window that asked for it, so with taps + 8 slots no row still needed loses its slot.
+// consecutive and only grow from one output row to the next, and a group lies within seven rows
+// of the window that asked for it, so with taps + 2 x 8 slots no row still needed loses its slot.
 void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
                   int y1) {
     const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
-    const int slots = taps + 8;
+    const int slots = taps + 2 * kGroup;
     using Doubles = std::vector<double, UninitAllocator<double>>;  // written before read
-    std::vector<Rows4, UninitAllocator<Rows4>> padded(std::size_t(sw) + 2 * n);
+    std::vector<Rows8, UninitAllocator<Rows8>> padded(std::size_t(sw) + 2 * n);
     Doubles ring(std::size_t(slots) * dw);
     Doubles spare(dw);  // the lanes of a group past the last source row
     std::vector<int> slot_row(slots, -1);
@@ -120,16 +357,12 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
     std::vector<double> weights(taps);
 
     auto compute_group = [&](int g) {
-        double* out[4];
-        for (int i = 0; i < 4; ++i) {
-            const int r = std::min(g + i, sh - 1);
-            const std::uint8_t* s = src.Row(r);
-            for (int k = 0; k < n; ++k)
-                padded[k][i] = s[0];
-            for (int c = 0; c < sw; ++c)
-                padded[c + n][i] = s[c];
-            for (int k = 0; k < n; ++k)
-                padded[std::size_t(sw) + n + k][i] = s[sw - 1];
+        double* out[kGroup];
+        const std::uint8_t* rows[kGroup];
+        for (int i = 0; i < kGroup; ++i)
+            rows[i] = src.Row(std::min(g + i, sh - 1));
+        InterleaveRows(rows, sw, n, padded.data());
+        for (int i = 0; i < kGroup; ++i) {
             if (g + i < sh) {
                 const int slot = (g + i) % slots;
                 out[i] = ring.data() + std::size_t(slot) * dw;
@@ -138,7 +371,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
                 out[i] = spare.data();
             }
         }
-        HorizontalSums(static_cast<const Rows4*>(padded.data()),
+        HorizontalSums(static_cast<const Rows8*>(padded.data()),
                        static_cast<const double*>(plan.column_weights.data()),
                        static_cast<const int*>(plan.column_first.data()), dw, taps,
                        static_cast<double* const*>(out));
@@ -154,7 +387,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
             const int r = std::clamp(row.base + t - (n - 1), 0, sh - 1);
             const int slot = r % slots;
             if (slot_row[slot] != r)
-                compute_group(r - r % 4);
+                compute_group(r - r % kGroup);
             sums[count] = ring.data() + std::size_t(slot) * dw;
             weights[count] = w[t];
             ++count;

@@ -18,7 +18,8 @@ bool CpuHasAvx2() {
 bool CpuHasAvx512() {
 #if defined(ORM_SIMD_X86)
     static const bool has =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") && CpuHasAvx2();
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") && CpuHasAvx2();
     return has;
 #else
     return false;

@@ -13,7 +13,8 @@ namespace orm::engine::simd {
 #if defined(__x86_64__) || defined(__i386__)
 #define ORM_SIMD_X86 1
 #define ORM_AVX2 __attribute__((target("avx2")))
-#define ORM_AVX512 __attribute__((target("avx2,avx512f,avx512vl")))
+#define ORM_AVX512 \
+    __attribute__((target("avx2,avx512f,avx512vl,avx512bw,avx512dq,prefer-vector-width=512")))
 #else
 #define ORM_AVX2
 #define ORM_AVX512
@@ -25,7 +26,7 @@ enum class Level : int { Portable = 0, Avx2 = 1, Avx512 = 2 };
 
 // True when the CPU has AVX2 and no lower limit is set.
 bool UseAvx2();
-// True when the CPU has AVX-512 (F and VL) and no lower limit is set.
+// True when the CPU has AVX-512 (F, VL, BW and DQ) and no lower limit is set.
 bool UseAvx512();
 // Limits the builds used to `level` and below (tests); Level::Avx512 restores the CPU's choice.
 void LimitLevel(Level level);
