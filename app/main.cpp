@@ -5,15 +5,15 @@
 #include "app/integration/desktop_registration.h"
 #include "app/integration/plugin_descriptor.h"
 #include "app/integration/unopened_files.h"
+#include "imageio/image_loader.h"
+#include "settings/colour_scheme.h"
+#include "settings/settings_model.h"
+#include "settings/settings_store.h"
 #include "ui/command_line.h"
 #include "ui/frame_layout.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_prompt.h"
 #include "ui/printer_resolution.h"
-#include "imageio/image_loader.h"
-#include "settings/colour_scheme.h"
-#include "settings/settings_model.h"
-#include "settings/settings_store.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -35,8 +35,7 @@ void SetProgramNames() {
 // takes its own options out of it.
 orm::gui::CommandLine EarlyCommandLine(int argc, char* argv[]) {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     return orm::gui::ParseCommandLine(arguments);
 }
 
@@ -45,7 +44,8 @@ orm::gui::CommandLine EarlyCommandLine(int argc, char* argv[]) {
 int RunRegistration(int argc, char* argv[], bool registering) {
     QCoreApplication core(argc, argv);
     SetProgramNames();
-    const orm::integration::ProgramVersion version = orm::integration::ParseProgramVersion(QStringLiteral(ORM_VERSION));
+    const orm::integration::ProgramVersion version =
+        orm::integration::ParseProgramVersion(QStringLiteral(ORM_VERSION));
     const orm::integration::UserPlaces places = orm::integration::CurrentUserPlaces();
     if (registering)
         orm::integration::RegisterProgram(places, QCoreApplication::applicationFilePath(), version);
@@ -61,7 +61,8 @@ void WarnAboutMissingProgramFiles() {
         std::fprintf(stderr, "ormensura: the help page %s is missing\n", qPrintable(help));
     const QString colours = orm::ColourSchemePath();
     if (!QFileInfo::exists(colours))
-        std::fprintf(stderr, "ormensura: the colour scheme %s is missing; default colours are used\n",
+        std::fprintf(stderr,
+                     "ormensura: the colour scheme %s is missing; default colours are used\n",
                      qPrintable(colours));
 }
 

@@ -46,7 +46,9 @@ std::optional<ImageProbe> ProbeImage(const QString& path, QString* error) {
 
 namespace {
 
-int32_t AtLeastMin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels)); }
+int32_t AtLeastMin(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels));
+}
 
 int32_t PercentOf(int32_t pixels, double percent) {
     const double v = pixels * percent / 100.0 + 0.5;
@@ -58,10 +60,12 @@ int32_t PercentOf(int32_t pixels, double percent) {
 void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
                           const std::optional<ImageProbe>& image) {
     const bool imageKnown = image && image->width > 0 && image->height > 0;
-    if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 && imageKnown) {
+    if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 &&
+        imageKnown) {
         entry.targetWidth = PercentOf(image->width, current.percentWidth);
         entry.targetHeight = PercentOf(image->height, current.percentHeight);
-    } else if (!imageKnown || current.correction != static_cast<int32_t>(CorrectionMode::KeepAspect)) {
+    } else if (!imageKnown ||
+               current.correction != static_cast<int32_t>(CorrectionMode::KeepAspect)) {
         entry.targetWidth = current.width;
         entry.targetHeight = current.height;
     } else {
@@ -79,7 +83,8 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
     entry.correction = current.correction;
 }
 
-void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current, const std::optional<ImageProbe>& image) {
+void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
+                  const std::optional<ImageProbe>& image) {
     if (image && image->width > 0 && image->height > 0) {
         entry.targetWidth = image->width;
         entry.targetHeight = image->height;

@@ -14,16 +14,17 @@ namespace orm {
 struct BatchEntry {
     QString path;
     int32_t selected = 0;
-    int32_t targetWidth = 0;   // 0 until a size has been given
+    int32_t targetWidth = 0;  // 0 until a size has been given
     int32_t targetHeight = 0;
-    float resolution = 300;    // dots per inch
+    float resolution = 300;  // dots per inch
     ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
-    int32_t correction = 0;    // CorrectionMode
+    int32_t correction = 0;  // CorrectionMode
 
     bool HasTargetSize() const { return targetWidth != 0 && targetHeight != 0; }
     // A size an output image can be made at: both sides 1..kMaxPixels.
     bool HasUsableSize() const {
-        return targetWidth >= 1 && targetHeight >= 1 && targetWidth <= kMaxPixels && targetHeight <= kMaxPixels;
+        return targetWidth >= 1 && targetHeight >= 1 && targetWidth <= kMaxPixels &&
+               targetHeight <= kMaxPixels;
     }
     bool operator==(const BatchEntry&) const = default;
 };
@@ -52,6 +53,7 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
                           const std::optional<ImageProbe>& image);
 // Own-size mode: with a known image, its own size and resolution; algorithm and correction from
 // the settings in any case.
-void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current, const std::optional<ImageProbe>& image);
+void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
+                  const std::optional<ImageProbe>& image);
 
 }  // namespace orm

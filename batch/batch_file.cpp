@@ -35,12 +35,15 @@ void SanitizeEntry(BatchEntry& entry) {
         entry.targetWidth = 0;
         entry.targetHeight = 0;
     }
-    if (!std::isfinite(entry.resolution) || entry.resolution < kMinDpi || entry.resolution > kMaxDpi)
+    if (!std::isfinite(entry.resolution) || entry.resolution < kMinDpi ||
+        entry.resolution > kMaxDpi)
         entry.resolution = ResizeSettings{}.dpi;
     entry.selected = 0;
 }
 
-QString WrongBatchFileText() { return QStringLiteral("Wrong file!"); }
+QString WrongBatchFileText() {
+    return QStringLiteral("Wrong file!");
+}
 
 QString DamagedBatchFileText(const QString& path) {
     return QStringLiteral("The batch file\n%1\nis damaged: it ends inside an entry.").arg(path);
@@ -72,7 +75,8 @@ BatchFileResult DecodeBatchFile(std::span<const uint8_t> bytes) {
     int32_t count = 0;
     // Every record takes at least kMinRecordSize bytes, so a count beyond what the remaining
     // bytes can hold is damage, found before anything is reserved.
-    if (!r.ReadInt32(count) || count < 0 || static_cast<uint64_t>(count) > r.remaining() / kMinRecordSize) {
+    if (!r.ReadInt32(count) || count < 0 ||
+        static_cast<uint64_t>(count) > r.remaining() / kMinRecordSize) {
         result.status = BatchFileStatus::Damaged;
         return result;
     }

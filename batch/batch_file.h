@@ -27,10 +27,10 @@ QByteArray EncodeBatchFile(const std::vector<BatchEntry>& entries);
 
 enum class BatchFileStatus {
     Ok,
-    WrongFile,  // the header does not match
-    Damaged,    // the file ends inside an entry, or a count or length is impossible
-    IoError,    // the file could not be opened, read or written
-    NoSuchName, // a named batch that does not exist
+    WrongFile,   // the header does not match
+    Damaged,     // the file ends inside an entry, or a count or length is impossible
+    IoError,     // the file could not be opened, read or written
+    NoSuchName,  // a named batch that does not exist
 };
 
 struct BatchFileResult {
@@ -44,7 +44,7 @@ struct BatchFileResult {
 BatchFileResult DecodeBatchFile(std::span<const uint8_t> bytes);
 
 // The texts the user sees.
-QString WrongBatchFileText();                     // "Wrong file!"
+QString WrongBatchFileText();  // "Wrong file!"
 QString DamagedBatchFileText(const QString& path);
 
 }  // namespace orm

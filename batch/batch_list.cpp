@@ -17,8 +17,8 @@ namespace {
 constexpr qint64 kMaxBatchFileBytes = 64 * 1024 * 1024;
 
 NamedEntryFolder BatchesFolder(bool mustExist) {
-    return NamedEntryFolder(QString::fromLatin1(kBatchesSubfolder), QString::fromLatin1(kBatchFileExtension),
-                            mustExist);
+    return NamedEntryFolder(QString::fromLatin1(kBatchesSubfolder),
+                            QString::fromLatin1(kBatchFileExtension), mustExist);
 }
 
 }  // namespace
@@ -30,11 +30,14 @@ bool BatchList::Contains(const QString& path) const {
 }
 
 QString BatchList::DuplicateQuestion(const QString& path) {
-    return QStringLiteral("File\n%1\nis already selected for batch.\nDo you want have multiple copies of this file?")
+    return QStringLiteral(
+               "File\n%1\nis already selected for batch.\nDo you want have multiple copies of this "
+               "file?")
         .arg(path);
 }
 
-int BatchList::AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew, IPrompt& prompt) {
+int BatchList::AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew,
+                        IPrompt& prompt) {
     int added = 0;
     for (const QString& path : paths) {
         if (Contains(path) && !prompt.AskYesNo(DuplicateQuestion(path)))
@@ -59,8 +62,7 @@ void BatchList::ReplaceWithPaths(const QStringList& paths, const ResizeSettings&
 }
 
 void BatchList::ApplyToAll(const ResizeSettings& current) {
-    for (BatchEntry& e : entries_)
-        ApplyCurrentSettings(e, current, ProbeImage(e.path));
+    for (BatchEntry& e : entries_) ApplyCurrentSettings(e, current, ProbeImage(e.path));
 }
 
 void BatchList::ApplyToSelected(const ResizeSettings& current) {

@@ -16,7 +16,7 @@
 namespace orm {
 
 class BatchList {
-public:
+  public:
     const std::vector<BatchEntry>& entries() const { return entries_; }
     int count() const { return static_cast<int>(entries_.size()); }
     bool empty() const { return entries_.empty(); }
@@ -30,7 +30,8 @@ public:
     // for batch.\nDo you want have multiple copies of this file?" and is skipped on No. New entries
     // take the current settings when applyToNew is set, otherwise their image's own size. Returns
     // the number of entries added.
-    int AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew, IPrompt& prompt);
+    int AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew,
+                 IPrompt& prompt);
 
     // Replaces the list with the paths whose files exist; the new entries get no size yet.
     void ReplaceWithPaths(const QStringList& paths, const ResizeSettings& current);
@@ -58,7 +59,7 @@ public:
 
     static QString DuplicateQuestion(const QString& path);
 
-private:
+  private:
     std::vector<BatchEntry> entries_;
 };
 

@@ -22,9 +22,13 @@ QString ProcessingText(int fileNumber, int total) {
     return QStringLiteral("Processing %1 from %2").arg(fileNumber).arg(total);
 }
 
-QString DoneText() { return QStringLiteral("Done"); }
+QString DoneText() {
+    return QStringLiteral("Done");
+}
 
-QString CantCreateOutputFolderText() { return QStringLiteral("Can't create output folder!"); }
+QString CantCreateOutputFolderText() {
+    return QStringLiteral("Can't create output folder!");
+}
 
 QString LogEntryText(BatchStatus code, int fileNumber, int total, const BatchEntry& entry,
                      const QString& outputPath) {
@@ -38,19 +42,24 @@ QString LogEntryText(BatchStatus code, int fileNumber, int total, const BatchEnt
             const std::string_view algorithm = AlgorithmName(entry.algorithm);
             return QStringLiteral(
                        "File %1 from %2\r\nInput file\r\nFolder: %3\r\nName: %4\r\nOutput file\r\n"
-                       "Folder: %5\r\nName:%6\r\nSize: %7x%8 pixels, %9 DPI\r\nAlgorithm: %10\r\n\r\n")
-                .arg(n, of, in.folder, in.name, out.folder, out.name, QString::number(entry.targetWidth),
-                     QString::number(entry.targetHeight), QFormatG(entry.resolution),
-                     QString::fromLatin1(algorithm.data(), static_cast<qsizetype>(algorithm.size())));
+                       "Folder: %5\r\nName:%6\r\nSize: %7x%8 pixels, %9 DPI\r\nAlgorithm: "
+                       "%10\r\n\r\n")
+                .arg(n, of, in.folder, in.name, out.folder, out.name,
+                     QString::number(entry.targetWidth), QString::number(entry.targetHeight),
+                     QFormatG(entry.resolution),
+                     QString::fromLatin1(algorithm.data(),
+                                         static_cast<qsizetype>(algorithm.size())));
         }
         case BatchStatus::CantOpenInput:
-            return QStringLiteral("File %1 from %2\nInput file\nFolder: %3\nName: %4\nCan't open file\n%5!")
+            return QStringLiteral(
+                       "File %1 from %2\nInput file\nFolder: %3\nName: %4\nCan't open file\n%5!")
                 .arg(n, of, in.folder, in.name, entry.path);
         case BatchStatus::NoOutputFolder:
             return QStringLiteral("Can't open output folder!");
         case BatchStatus::Skipped:
             return QStringLiteral(
-                       "File %1 from %2\nInput file\nFolder: %3\nName: %4\nOutput file %5 already exists!\n"
+                       "File %1 from %2\nInput file\nFolder: %3\nName: %4\nOutput file %5 already "
+                       "exists!\n"
                        "Skip resizing!")
                 .arg(n, of, in.folder, in.name, Split(outputPath).name);
         case BatchStatus::CantCreateImage:

@@ -8,13 +8,13 @@
 namespace orm {
 
 enum class BatchStatus : int {
-    Processing = 0,      // the file is about to be resized and written
-    CantOpenInput = 1,   // the input could not be loaded; the run goes on
-    NoOutputFolder = 2,  // the output folder is missing; the run stops
-    Skipped = 3,         // the output exists under "skip"; the run goes on
-    CantCreateImage = 4, // the output image could not be made (memory, size); the run goes on
-    Cancelled = 5,       // the resize failed or was cancelled; the run stops
-    CantWrite = 6,       // the output could not be written; the run stops
+    Processing = 0,       // the file is about to be resized and written
+    CantOpenInput = 1,    // the input could not be loaded; the run goes on
+    NoOutputFolder = 2,   // the output folder is missing; the run stops
+    Skipped = 3,          // the output exists under "skip"; the run goes on
+    CantCreateImage = 4,  // the output image could not be made (memory, size); the run goes on
+    Cancelled = 5,        // the resize failed or was cancelled; the run stops
+    CantWrite = 6,        // the output could not be written; the run stops
 };
 
 // "Processing %d from %d".

@@ -42,7 +42,8 @@ bool ResizeAndEncodeFit(const QImage& source, const BatchEntry& entry, const QSt
     int tw = dw, th = dh;
     if (crop)
         engine::CoverSize(sw, sh, dw, dh, tw, th);
-    const std::uint64_t resize = engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
+    const std::uint64_t resize =
+        engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
     const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
                                  EstimatedEncodeBytes(dw, dh, MimeTypeForOutputPath(output));
     return FitsInAvailableMemory(std::max(resize, encode));
@@ -50,7 +51,8 @@ bool ResizeAndEncodeFit(const QImage& source, const BatchEntry& entry, const QSt
 
 }  // namespace
 
-bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, const QString& output) {
+bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
+                         const QString& output) {
     if (index >= entries.size())
         return false;
     const QString target = QDir::cleanPath(output);
@@ -62,13 +64,17 @@ bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, c
     return false;
 }
 
-QString NoUsableSizeReason() { return QStringLiteral("the entry has no usable size"); }
+QString NoUsableSizeReason() {
+    return QStringLiteral("the entry has no usable size");
+}
 
 QString LaterInputReason() {
     return QStringLiteral("it is the input of a later file of this run and is left as it is");
 }
 
-void BatchProgressSink::PositionChanged(int position) { reporter_.Progress(position); }
+void BatchProgressSink::PositionChanged(int position) {
+    reporter_.Progress(position);
+}
 
 void BatchProgressSink::Reset() {
     passes = 1;
@@ -76,9 +82,12 @@ void BatchProgressSink::Reset() {
     last = 0;
 }
 
-BatchRunner::BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options, IBatchReporter& reporter,
-                         IPrompt* prompt)
-    : entries_(std::move(entries)), options_(std::move(options)), reporter_(reporter), prompt_(prompt),
+BatchRunner::BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options,
+                         IBatchReporter& reporter, IPrompt* prompt)
+    : entries_(std::move(entries)),
+      options_(std::move(options)),
+      reporter_(reporter),
+      prompt_(prompt),
       sink_(reporter, stop_) {}
 
 BatchRunner::~BatchRunner() {
@@ -100,7 +109,8 @@ void BatchRunner::Wait() {
         worker_.join();
 }
 
-void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString& output, const QString& reason) {
+void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString& output,
+                       const QString& reason) {
     sink_.Reset();
     BatchReport report;
     report.code = code;
@@ -152,10 +162,10 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     if (StopsWithinFile())
         return StopCancelled(entry, {});
 
-    const OutputPath out =
-        options_.outputFile.isEmpty()
-            ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, options_.settings)
-            : DecideOutputPath(options_.outputFile, options_.settings.method());
+    const OutputPath out = options_.outputFile.isEmpty()
+                               ? MakeBatchOutputPath(entry.path, entry.targetWidth,
+                                                     entry.targetHeight, options_.settings)
+                               : DecideOutputPath(options_.outputFile, options_.settings.method());
     switch (out.decision) {
         case OutputDecision::FolderMissing:
             if (prompt_)
@@ -169,7 +179,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
             return true;
         case OutputDecision::NoFreeName:
             summary_.stoppedBy = BatchStatus::CantWrite;
-            Send(BatchStatus::CantWrite, entry, out.path, QStringLiteral("every numbered name is taken"));
+            Send(BatchStatus::CantWrite, entry, out.path,
+                 QStringLiteral("every numbered name is taken"));
             return false;
         case OutputDecision::Write:
             break;
@@ -231,11 +242,13 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     source.reset();  // the decoded pixels are not needed any more
     engine::BgrImage& pixels = resized.image;
     // The image is handed over alone, so the encoder sets its resolution without a copy.
-    QImage output(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(), QImage::Format_BGR888);
+    QImage output(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
+                  QImage::Format_BGR888);
     SaveOptions saveOptions;
     saveOptions.dpi = entry.resolution;
     saveOptions.jpegQuality = options_.settings.jpegQuality;
-    const QByteArray bytes = EncodeImageFile(std::move(output), out.path, saveSource, saveOptions, &error);
+    const QByteArray bytes =
+        EncodeImageFile(std::move(output), out.path, saveSource, saveOptions, &error);
     resized.image = {};
     if (bytes.isEmpty()) {
         times.encodeMs = MsSince(start);
@@ -244,7 +257,9 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         // system's reason after it.
         const QString reason = error.section(QLatin1Char('\n'), 1);
         Send(BatchStatus::CantWrite, entry, out.path,
-             !reason.isEmpty() ? reason : error.isEmpty() ? UnwritableOutputReason(out.path) : error);
+             !reason.isEmpty() ? reason
+             : error.isEmpty() ? UnwritableOutputReason(out.path)
+                               : error);
         return false;
     }
     if (StopsWithinFile())
@@ -265,10 +280,12 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     return goOn;
 }
 
-bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes, QString& written) {
+bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
+                         QString& written) {
     const OverwriteMethod method = options_.settings.method();
-    SafeFileWriter writer(out.path, method == OverwriteMethod::Overwrite ? ExistingTarget::Replace
-                                                                         : ExistingTarget::KeepExisting);
+    SafeFileWriter writer(out.path, method == OverwriteMethod::Overwrite
+                                        ? ExistingTarget::Replace
+                                        : ExistingTarget::KeepExisting);
     QString reason;
     auto cantWrite = [&](const QString& path) {
         summary_.stoppedBy = BatchStatus::CantWrite;
@@ -310,8 +327,10 @@ bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const Q
     }
     written = writer.Target();
     if (written != out.path)
-        reporter_.Warning(QStringLiteral("warning: %1 appeared while the file was being made; written as %2 instead")
-                              .arg(out.path, written));
+        reporter_.Warning(
+            QStringLiteral(
+                "warning: %1 appeared while the file was being made; written as %2 instead")
+                .arg(out.path, written));
     return true;
 }
 

@@ -15,8 +15,8 @@
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
 #include "batch/output_naming.h"
-#include "settings/batch_settings.h"
 #include "engine/progress.h"
+#include "settings/batch_settings.h"
 #include "settings/prompt.h"
 
 #include <QString>
@@ -54,15 +54,15 @@ struct BatchFileTimes {
 
 struct BatchRunSummary {
     int written = 0;
-    int skipped = 0;                         // code 3
-    int failed = 0;                          // codes 1 and 4
-    int damaged = 0;                         // inputs that were cut off (resized all the same)
-    std::optional<BatchStatus> stoppedBy;    // code 2, 5 or 6 ended the run
-    bool cancelled = false;                  // the cancel flag ended the run
+    int skipped = 0;                       // code 3
+    int failed = 0;                        // codes 1 and 4
+    int damaged = 0;                       // inputs that were cut off (resized all the same)
+    std::optional<BatchStatus> stoppedBy;  // code 2, 5 or 6 ended the run
+    bool cancelled = false;                // the cancel flag ended the run
 };
 
 class IBatchReporter {
-public:
+  public:
     virtual ~IBatchReporter() = default;
     // A log entry (worker thread).
     virtual void Report(const BatchReport& report) = 0;
@@ -79,23 +79,24 @@ public:
 
 // The sink the engine reports to during a resize: cancellation and the progress arithmetic.
 class BatchProgressSink final : public engine::CRSProgress {
-public:
+  public:
     BatchProgressSink(IBatchReporter& reporter, const engine::StopToken& stop)
         : engine::CRSProgress(&stop), reporter_(reporter) {}
     // Before each file: a fresh count of sweeps.
     void Reset();
 
-protected:
+  protected:
     void PositionChanged(int position) override;
 
-private:
+  private:
     IBatchReporter& reporter_;
 };
 
 // Whether writing `output` for the entry at `index` would replace the input file of a later entry
 // (other than the entry's own file), which the run has not read yet: that file would be lost and
 // the later entry would resize this output instead.
-bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, const QString& output);
+bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
+                         const QString& output);
 
 // The reason logged with such a skip.
 QString LaterInputReason();
@@ -114,7 +115,7 @@ struct BatchRunOptions {
 };
 
 class BatchRunner {
-public:
+  public:
     // prompt: where "Can't create output folder!" goes (message boxes carry it over to the
     // user-interface thread); the log alone tells it when null.
     BatchRunner(std::vector<BatchEntry> entries, BatchRunOptions options, IBatchReporter& reporter,
@@ -138,7 +139,7 @@ public:
     // Valid once the run has ended.
     const BatchRunSummary& Summary() const { return summary_; }
 
-private:
+  private:
     void Run();
     // One entry; returns false when the run must stop.
     bool ProcessEntry(const BatchEntry& entry);
@@ -148,8 +149,10 @@ private:
     bool StopCancelled(const BatchEntry& entry, const QString& output);
     // Writes the encoded bytes under the output's name by the overwrite rule; false when the run
     // must stop. Sets `written` when the file was written (as opposed to skipped).
-    bool Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes, QString& written);
-    void Send(BatchStatus code, const BatchEntry& entry, const QString& output, const QString& reason = {});
+    bool Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
+                QString& written);
+    void Send(BatchStatus code, const BatchEntry& entry, const QString& output,
+              const QString& reason = {});
 
     std::vector<BatchEntry> entries_;
     BatchRunOptions options_;

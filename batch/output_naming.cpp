@@ -28,8 +28,8 @@ QString ResizedSuffix(int width, int height) {
     return QStringLiteral("_RESIZED_TO_%1x%2").arg(width).arg(height);
 }
 
-OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings,
-                               const PathExistsFn& exists) {
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height,
+                               const BatchSettings& settings, const PathExistsFn& exists) {
     const PathParts in = SplitPath(input);
     QString base;
     if (settings.sameFolder != 0) {
@@ -49,7 +49,8 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height, cons
     return DecideOutputPath(base, settings.method(), exists);
 }
 
-OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, const PathExistsFn& exists) {
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method,
+                            const PathExistsFn& exists) {
     OutputPath out;
     out.path = candidate;
     out.candidate = candidate;
@@ -62,7 +63,8 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, co
         if (method == OverwriteMethod::Unique) {
             bool found = false;
             for (int n = 1; n <= kMaxUniqueNumber && !found; ++n) {
-                const QString numbered = parts.folder + parts.name + QStringLiteral("_%1").arg(n) + parts.extension;
+                const QString numbered =
+                    parts.folder + parts.name + QStringLiteral("_%1").arg(n) + parts.extension;
                 if (!PathExists(numbered, exists)) {
                     out.path = numbered;
                     found = true;
@@ -74,10 +76,12 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, co
             }
         }
     }
-    out.folder = parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder.left(parts.folder.size() - 1);
+    out.folder =
+        parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder.left(parts.folder.size() - 1);
     if (out.folder.isEmpty())
         out.folder = QStringLiteral("/");
-    const bool planned = exists && exists(out.folder.endsWith(QLatin1Char('/')) ? out.folder : out.folder + '/');
+    const bool planned =
+        exists && exists(out.folder.endsWith(QLatin1Char('/')) ? out.folder : out.folder + '/');
     if (!planned && !IsFolder(out.folder)) {
         out.decision = OutputDecision::FolderMissing;
         out.path.clear();
@@ -92,9 +96,12 @@ QString UnwritableOutputReason(const QString& path) {
         return {};
     const QString extension = SplitPath(path).extension;
     if (mime.isEmpty()) {
-        const QString written = QStringLiteral("only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
-        return extension.isEmpty() ? QStringLiteral("the output name has no extension: %1").arg(written)
-                                   : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
+        const QString written = QStringLiteral(
+            "only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) "
+            "files are written");
+        return extension.isEmpty()
+                   ? QStringLiteral("the output name has no extension: %1").arg(written)
+                   : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
     }
     return QStringLiteral("no encoder for %1 is installed").arg(mime);
 }

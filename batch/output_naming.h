@@ -20,16 +20,16 @@
 namespace orm {
 
 enum class OutputDecision {
-    Write,        // write to path (which may exist and be replaced under "overwrite")
-    Skip,         // path exists and the method is "skip"
-    FolderMissing,// the output's folder does not exist: the run stops
-    NoFreeName,   // every numbered name up to the limit is taken
+    Write,          // write to path (which may exist and be replaced under "overwrite")
+    Skip,           // path exists and the method is "skip"
+    FolderMissing,  // the output's folder does not exist: the run stops
+    NoFreeName,     // every numbered name up to the limit is taken
 };
 
 struct OutputPath {
     OutputDecision decision = OutputDecision::Write;
-    QString path;    // the output, or for Skip the existing file
-    QString folder;  // the output's folder (for FolderMissing)
+    QString path;       // the output, or for Skip the existing file
+    QString folder;     // the output's folder (for FolderMissing)
     QString candidate;  // the name before the existence rule (unique numbers it)
 };
 
@@ -53,11 +53,12 @@ QString ResizedSuffix(int width, int height);
 using PathExistsFn = std::function<bool(const QString&)>;
 
 // The output path of an input of the batch with a target size.
-OutputPath MakeBatchOutputPath(const QString& input, int width, int height, const BatchSettings& settings,
-                               const PathExistsFn& exists = {});
+OutputPath MakeBatchOutputPath(const QString& input, int width, int height,
+                               const BatchSettings& settings, const PathExistsFn& exists = {});
 
 // The existence rules for a chosen output path (also used for an output file named outright).
-OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method, const PathExistsFn& exists = {});
+OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method,
+                            const PathExistsFn& exists = {});
 
 // Why no file can be written at this output path (its extension names no format that is
 // written, e.g. ".jpeg", ".tiff" or none), or empty when an encoder for it exists.

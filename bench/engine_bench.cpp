@@ -27,8 +27,9 @@
 namespace orm::engine {
 namespace {
 
-ResizeAlgorithm Alg(int index) { return static_cast<ResizeAlgorithm>(index); }
-
+ResizeAlgorithm Alg(int index) {
+    return static_cast<ResizeAlgorithm>(index);
+}
 
 constexpr int kWidth = 1000;
 constexpr int kHeight = 750;
@@ -84,8 +85,8 @@ const BgrImage& Photo13() {
             BgrImage img = ReadPpm(path);
             if (!img.IsNull())
                 return img;
-            std::fprintf(stderr, "ORM_BENCH_IMAGE: %s is not a binary PPM; using a synthetic photo\n",
-                         path);
+            std::fprintf(
+                stderr, "ORM_BENCH_IMAGE: %s is not a binary PPM; using a synthetic photo\n", path);
         }
         return SyntheticPhoto(4224, 3168);
     }();
@@ -173,8 +174,12 @@ void PhotoResizes(benchmark::State& state, bool first) {
     state.SetLabel(AlgorithmName(Alg(algorithm)));
     SetPixels(state, double(dw) * dh);
 }
-void BM_Photo(benchmark::State& state) { PhotoResizes(state, false); }
-void BM_PhotoFirst(benchmark::State& state) { PhotoResizes(state, true); }
+void BM_Photo(benchmark::State& state) {
+    PhotoResizes(state, false);
+}
+void BM_PhotoFirst(benchmark::State& state) {
+    PhotoResizes(state, true);
+}
 BENCHMARK(BM_Photo)
     ->ArgsProduct({{2, 4, 5, 6, 7}, {25, 200}, {1, 2}})
     ->ArgNames({"algorithm", "percent", "threads"})
@@ -220,16 +225,14 @@ void BM_BoxReduce(benchmark::State& state) {
 void BM_SharpenPlane(benchmark::State& state) {
     ThreadScope threads(int(state.range(0)));
     ImagePlane p = PhotoPlane();
-    for (auto _ : state)
-        SharpenPlane(p, 25, nullptr);
+    for (auto _ : state) SharpenPlane(p, 25, nullptr);
     SetPixels(state, double(kWidth) * kHeight);
 }
 
 void BM_GaussianBlurPlane(benchmark::State& state) {
     ThreadScope threads(int(state.range(0)));
     ImagePlane p = PhotoPlane();
-    for (auto _ : state)
-        GaussianBlurPlane(p, 10, 10, nullptr, nullptr);
+    for (auto _ : state) GaussianBlurPlane(p, 10, 10, nullptr, nullptr);
     SetPixels(state, double(kWidth) * kHeight);
 }
 
@@ -239,10 +242,8 @@ void BM_GaussianBlurLarge(benchmark::State& state) {
     ThreadScope threads(int(state.range(0)));
     ImagePlane p(8448, 6336);
     for (int y = 0; y < p.Height(); ++y)
-        for (int x = 0; x < p.Width(); ++x)
-            p.At(x, y) = PhotoPlane().At(x % kWidth, y % kHeight);
-    for (auto _ : state)
-        GaussianBlurPlane(p, 10, 10, nullptr, nullptr);
+        for (int x = 0; x < p.Width(); ++x) p.At(x, y) = PhotoPlane().At(x % kWidth, y % kHeight);
+    for (auto _ : state) GaussianBlurPlane(p, 10, 10, nullptr, nullptr);
     SetPixels(state, double(p.Width()) * p.Height());
 }
 BENCHMARK(BM_GaussianBlurLarge)
@@ -263,9 +264,14 @@ void BM_RangeStretchPlane(benchmark::State& state) {
     SetPixels(state, double(kWidth) * kHeight);
 }
 
-#define ORM_STAGE_BENCH(name)                                                          \
-    BENCHMARK(name)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond) \
-        ->UseRealTime()->MeasureProcessCPUTime()
+#define ORM_STAGE_BENCH(name)           \
+    BENCHMARK(name)                     \
+        ->Arg(1)                        \
+        ->Arg(2)                        \
+        ->ArgName("threads")            \
+        ->Unit(benchmark::kMillisecond) \
+        ->UseRealTime()                 \
+        ->MeasureProcessCPUTime()
 ORM_STAGE_BENCH(BM_BoxReduce);
 ORM_STAGE_BENCH(BM_SharpenPlane);
 ORM_STAGE_BENCH(BM_GaussianBlurPlane);

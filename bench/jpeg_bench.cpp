@@ -16,8 +16,7 @@
 namespace {
 
 // A developer's input file, named in the environment.
-bool ReadBytes(const char* path, std::vector<uint8_t>& bytes)
-{
+bool ReadBytes(const char* path, std::vector<uint8_t>& bytes) {
     std::ifstream f(path, std::ios::binary);
     if (!f)
         return false;
@@ -30,8 +29,7 @@ struct Inputs {
     std::vector<uint8_t> jpeg;
 };
 
-minijpeg::NetpbmImage SyntheticPhoto()
-{
+minijpeg::NetpbmImage SyntheticPhoto() {
     minijpeg::NetpbmImage img{1000, 750, 3, std::vector<uint8_t>(1000 * 750 * 3)};
     uint32_t noise = 12345;
     for (int y = 0; y < 750; ++y)
@@ -46,8 +44,7 @@ minijpeg::NetpbmImage SyntheticPhoto()
     return img;
 }
 
-const Inputs& GetInputs()
-{
+const Inputs& GetInputs() {
     static const Inputs inputs = [] {
         Inputs in;
         std::string why;
@@ -76,23 +73,20 @@ const Inputs& GetInputs()
     return inputs;
 }
 
-void BM_Decode(benchmark::State& state)
-{
+void BM_Decode(benchmark::State& state) {
     const Inputs& in = GetInputs();
     int64_t pixels = 0;
     for (auto _ : state) {
         MiniJpeg::MemorySource src(in.jpeg.data(), in.jpeg.size());
         uint16_t w = 0, h = 0;
         auto dec = MiniJpeg::CreateDecoder(src, &w, &h);
-        for (int y = 0; y < h; ++y)
-            benchmark::DoNotOptimize(dec->ReadLine());
+        for (int y = 0; y < h; ++y) benchmark::DoNotOptimize(dec->ReadLine());
         pixels += int64_t(w) * h;
     }
     state.counters["MP/s"] = benchmark::Counter(double(pixels) / 1e6, benchmark::Counter::kIsRate);
 }
 
-void BM_Encode(benchmark::State& state)
-{
+void BM_Encode(benchmark::State& state) {
     const Inputs& in = GetInputs();
     MiniJpeg::CoderParams p;
     p.width = in.image.width;
@@ -112,6 +106,6 @@ void BM_Encode(benchmark::State& state)
 BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -6,13 +6,20 @@ namespace orm {
 
 int SortKeyOfCommand(int id) {
     switch (id) {
-        case cmd::kSortName: return int(SortKey::Name);
-        case cmd::kSortDate: return int(SortKey::Date);
-        case cmd::kSortFormat: return int(SortKey::Format);
-        case cmd::kSortWidth: return int(SortKey::ImageWidth);
-        case cmd::kSortHeight: return int(SortKey::ImageHeight);
-        case cmd::kSortSize: return int(SortKey::FileSize);
-        default: return -1;
+        case cmd::kSortName:
+            return int(SortKey::Name);
+        case cmd::kSortDate:
+            return int(SortKey::Date);
+        case cmd::kSortFormat:
+            return int(SortKey::Format);
+        case cmd::kSortWidth:
+            return int(SortKey::ImageWidth);
+        case cmd::kSortHeight:
+            return int(SortKey::ImageHeight);
+        case cmd::kSortSize:
+            return int(SortKey::FileSize);
+        default:
+            return -1;
     }
 }
 
@@ -30,6 +37,8 @@ const MenuEntry* FindIn(const std::vector<MenuEntry>& entries, int id) {
 
 }  // namespace
 
-const MenuEntry* BrowserMenu::Find(int id) const { return FindIn(entries, id); }
+const MenuEntry* BrowserMenu::Find(int id) const {
+    return FindIn(entries, id);
+}
 
 }  // namespace orm

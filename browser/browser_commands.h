@@ -9,20 +9,20 @@
 namespace orm {
 
 namespace cmd {
-constexpr int kRefresh = 33114;      // "&Refresh"
-constexpr int kSortFormat = 33117;   // "&File Format"
-constexpr int kProperties = 33118;   // "Properties ..."
-constexpr int kSortName = 33119;     // "&Name"
-constexpr int kSortDate = 33120;     // "&Date"
-constexpr int kSelectAll = 33122;    // "Select all"
-constexpr int kSortWidth = 33152;    // "Image &Width"
-constexpr int kSortHeight = 33153;   // "Image &Height"
-constexpr int kSortSize = 33154;     // "File &Size"
-constexpr int kCopy = 32897;         // "&Copy"
-constexpr int kPaste = 57637;        // "&Paste"
-constexpr int kCut = 57635;          // "Cu&t"
-constexpr int kDelete = 57632;       // "&Delete"
-constexpr int kRename = 33155;       // "Rena&me"
+constexpr int kRefresh = 33114;     // "&Refresh"
+constexpr int kSortFormat = 33117;  // "&File Format"
+constexpr int kProperties = 33118;  // "Properties ..."
+constexpr int kSortName = 33119;    // "&Name"
+constexpr int kSortDate = 33120;    // "&Date"
+constexpr int kSelectAll = 33122;   // "Select all"
+constexpr int kSortWidth = 33152;   // "Image &Width"
+constexpr int kSortHeight = 33153;  // "Image &Height"
+constexpr int kSortSize = 33154;    // "File &Size"
+constexpr int kCopy = 32897;        // "&Copy"
+constexpr int kPaste = 57637;       // "&Paste"
+constexpr int kCut = 57635;         // "Cu&t"
+constexpr int kDelete = 57632;      // "&Delete"
+constexpr int kRename = 33155;      // "Rena&me"
 }  // namespace cmd
 
 // The menus' numbers: one item selected, several selected, empty space.
@@ -36,7 +36,7 @@ constexpr int kEmptySpace = 154;
 int SortKeyOfCommand(int id);
 
 struct MenuEntry {
-    int id = 0;            // 0: a separator, or a submenu when `entries` is not empty
+    int id = 0;  // 0: a separator, or a submenu when `entries` is not empty
     QString text;
     bool enabled = true;
     bool checked = false;

@@ -21,7 +21,7 @@ namespace orm {
 // The view of a browser. Rectangles and points are in content (scroll) coordinates unless named
 // otherwise.
 class IThumbsHost {
-public:
+  public:
     virtual ~IThumbsHost() = default;
 
     virtual QSize ClientSize() const = 0;
@@ -48,7 +48,7 @@ public:
 // The watch of the browsed folder. While the browser changes files itself the watch is paused,
 // so that its own changes do not read the folder again.
 class IFolderWatch {
-public:
+  public:
     virtual ~IFolderWatch() = default;
     virtual void Pause() = 0;
     virtual void Resume() = 0;
@@ -64,7 +64,7 @@ struct FileActionOutcome {
 // The file operations and the clipboard of files. Copies and moves never overwrite (a taken
 // name becomes "name (2).ext"); deletion moves files to the Trash.
 class IBrowserFileActions {
-public:
+  public:
     virtual ~IBrowserFileActions() = default;
 
     // Called for every file copied or moved: (old path, new path).

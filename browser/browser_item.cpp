@@ -16,8 +16,8 @@ bool ReadFileFactsAt(int folderFd, const char* name, FileFacts& facts, bool* reg
     if (regularFile)
         *regularFile = false;
     struct statx st {};
-    if (::statx(folderFd, name, 0, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME,
-                &st) != 0)
+    if (::statx(folderFd, name, 0,
+                STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME, &st) != 0)
         return false;
     if (regularFile)
         *regularFile = S_ISREG(st.stx_mode);

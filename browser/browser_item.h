@@ -13,9 +13,9 @@ namespace orm {
 
 // The state of a name that does not fit its cell and scrolls while the cell is selected.
 struct NameScroll {
-    QRect rect;          // where the name was last written (content coordinates)
-    int textWidth = 0;   // its width in pixels
-    int offset = 0;      // pixels scrolled to the left; negative while the text enters again
+    QRect rect;         // where the name was last written (content coordinates)
+    int textWidth = 0;  // its width in pixels
+    int offset = 0;     // pixels scrolled to the left; negative while the text enters again
     bool scrolls = false;
 };
 
@@ -34,7 +34,7 @@ bool ReadFileFacts(const QString& path, FileFacts& facts);
 bool ReadFileFactsAt(int folderFd, const char* name, FileFacts& facts, bool* regularFile = nullptr);
 
 class CItem {
-public:
+  public:
     explicit CItem(QString path = {}) : path(std::move(path)) {}
     virtual ~CItem() = default;
     CItem(const CItem&) = default;

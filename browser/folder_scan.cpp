@@ -12,7 +12,9 @@
 
 namespace orm {
 
-bool BrowserListsFile(const QString& path) { return CountsAsImageFile(path); }
+bool BrowserListsFile(const QString& path) {
+    return CountsAsImageFile(path);
+}
 
 namespace {
 

@@ -29,14 +29,18 @@ namespace {
 // What one item is compared by, computed once before sorting.
 struct SortEntry {
     CItem* item;
-    QString text;     // keys 0, 4, 9
-    int64_t number;   // keys 1, 2, 5, 6, 7
-    double size;      // key 8
+    QString text;    // keys 0, 4, 9
+    int64_t number;  // keys 1, 2, 5, 6, 7
+    double size;     // key 8
 };
 
-int CompareText(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
+int CompareText(const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive);
+}
 
-int CompareNumber(auto a, auto b) { return a < b ? -1 : (b < a ? 1 : 0); }
+int CompareNumber(auto a, auto b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 }  // namespace
 
@@ -48,12 +52,24 @@ void SortItems(std::vector<CItem*>& items, SortKey key, const ImageSizeLookup& i
     for (CItem* item : items) {
         SortEntry e{item, {}, 0, 0};
         switch (key) {
-            case SortKey::Name: e.text = item->FileName(); break;
-            case SortKey::Format: e.text = ExtensionPart(item->FileName()); break;
-            case SortKey::NameNumber: e.text = NameNumberPart(item->FileName()); break;
-            case SortKey::Created: e.number = item->Facts().created; break;
-            case SortKey::Date: e.number = item->Facts().modified; break;
-            case SortKey::FileSize: e.size = item->Facts().size; break;
+            case SortKey::Name:
+                e.text = item->FileName();
+                break;
+            case SortKey::Format:
+                e.text = ExtensionPart(item->FileName());
+                break;
+            case SortKey::NameNumber:
+                e.text = NameNumberPart(item->FileName());
+                break;
+            case SortKey::Created:
+                e.number = item->Facts().created;
+                break;
+            case SortKey::Date:
+                e.number = item->Facts().modified;
+                break;
+            case SortKey::FileSize:
+                e.size = item->Facts().size;
+                break;
             case SortKey::ImageSize:
             case SortKey::ImageWidth:
             case SortKey::ImageHeight: {
@@ -65,27 +81,34 @@ void SortItems(std::vector<CItem*>& items, SortKey key, const ImageSizeLookup& i
                                                          : int64_t(uint32_t(w * 65536u + h));
                 break;
             }
-            case SortKey::Unsorted: break;
+            case SortKey::Unsorted:
+                break;
         }
         entries.push_back(std::move(e));
     }
-    const bool pathTieBreak = key == SortKey::Created || key == SortKey::Date || key == SortKey::Format ||
-                              key == SortKey::FileSize || key == SortKey::NameNumber;
+    const bool pathTieBreak = key == SortKey::Created || key == SortKey::Date ||
+                              key == SortKey::Format || key == SortKey::FileSize ||
+                              key == SortKey::NameNumber;
     std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
         int c = 0;
         switch (key) {
             case SortKey::Name:
             case SortKey::Format:
-            case SortKey::NameNumber: c = CompareText(a.text, b.text); break;
-            case SortKey::FileSize: c = CompareNumber(a.size, b.size); break;
-            default: c = CompareNumber(a.number, b.number); break;
+            case SortKey::NameNumber:
+                c = CompareText(a.text, b.text);
+                break;
+            case SortKey::FileSize:
+                c = CompareNumber(a.size, b.size);
+                break;
+            default:
+                c = CompareNumber(a.number, b.number);
+                break;
         }
         if (c == 0 && pathTieBreak)
             c = CompareText(a.item->path, b.item->path);
         return c < 0;
     });
-    for (size_t i = 0; i < entries.size(); ++i)
-        items[i] = entries[i].item;
+    for (size_t i = 0; i < entries.size(); ++i) items[i] = entries[i].item;
 }
 
 }  // namespace orm

@@ -14,16 +14,16 @@
 namespace orm {
 
 enum class SortKey : int {
-    Name = 0,           // file name with extension                       (no tie-break)
-    Created = 1,        // creation time                                  (then path)
-    Date = 2,           // last write time, "&Date"                       (then path)
-    Unsorted = 3,       // the list order is kept
-    Format = 4,         // extension, "&File Format"                      (then path)
-    ImageSize = 5,      // width x 65536 + height, unsigned 32-bit        (no tie-break)
-    ImageWidth = 6,     // "Image &Width"                                 (no tie-break)
-    ImageHeight = 7,    // "Image &Height"                                (no tie-break)
-    FileSize = 8,       // "File &Size"                                   (then path)
-    NameNumber = 9,     // name without extension less its first 4 characters (then path)
+    Name = 0,         // file name with extension                       (no tie-break)
+    Created = 1,      // creation time                                  (then path)
+    Date = 2,         // last write time, "&Date"                       (then path)
+    Unsorted = 3,     // the list order is kept
+    Format = 4,       // extension, "&File Format"                      (then path)
+    ImageSize = 5,    // width x 65536 + height, unsigned 32-bit        (no tie-break)
+    ImageWidth = 6,   // "Image &Width"                                 (no tie-break)
+    ImageHeight = 7,  // "Image &Height"                                (no tie-break)
+    FileSize = 8,     // "File &Size"                                   (then path)
+    NameNumber = 9,   // name without extension less its first 4 characters (then path)
 };
 constexpr int kSortKeyCount = 10;
 

@@ -14,10 +14,12 @@ namespace orm {
 
 namespace {
 
-constexpr int kMaxDecoded = 400;    // decoded pictures kept: a few screens of cells
+constexpr int kMaxDecoded = 400;  // decoded pictures kept: a few screens of cells
 constexpr int kMinPlaceholderZoom = 20;
 
-int ScaleHalfUp(int length, int zoom) { return int(double(length) * zoom / 100.0 + 0.5); }
+int ScaleHalfUp(int length, int zoom) {
+    return int(double(length) * zoom / 100.0 + 0.5);
+}
 
 // A page with a folded corner and a band across it where the extension is written.
 const QImage& GenericFileIcon() {
@@ -80,8 +82,8 @@ QImage SoundIcon(QSize size) {
 QRect PictureRect(const QRect& pictureArea, QSize thumbSize, int zoom) {
     const int w = ScaleHalfUp(thumbSize.width(), zoom);
     const int h = ScaleHalfUp(thumbSize.height(), zoom);
-    return {pictureArea.left() + (pictureArea.width() - w) / 2, pictureArea.top() + (pictureArea.height() - h) / 2,
-            w, h};
+    return {pictureArea.left() + (pictureArea.width() - w) / 2,
+            pictureArea.top() + (pictureArea.height() - h) / 2, w, h};
 }
 
 QImage MakeCellFrame(QSize cell, bool selected, const ColourScheme& colours) {
@@ -148,8 +150,7 @@ ThumbCellPainter::Decoded& ThumbCellPainter::DecodedFor(const ThumbnailPtr& thum
             // Forget the older half.
             std::vector<uint64_t> uses;
             uses.reserve(size_t(decoded_.size()));
-            for (const Decoded& d : decoded_)
-                uses.push_back(d.used);
+            for (const Decoded& d : decoded_) uses.push_back(d.used);
             std::nth_element(uses.begin(), uses.begin() + uses.size() / 2, uses.end());
             const uint64_t cut = uses[uses.size() / 2];
             decoded_.removeIf([cut](const auto& entry) { return entry.value().used < cut; });
@@ -167,8 +168,8 @@ QImage ThumbCellPainter::Picture(const ThumbnailPtr& thumb) {
 }
 
 void ThumbCellPainter::DrawCell(QPainter& painter, const QRect& cell, const QRect& clip,
-                                const ThumbnailPtr& thumb, const CellState& state, const ColourScheme& colours,
-                                CellFrameCache& frames) {
+                                const ThumbnailPtr& thumb, const CellState& state,
+                                const ColourScheme& colours, CellFrameCache& frames) {
     if (!cell.intersects(clip))
         return;
     // The frame first (it holds the background of the picture area, which is filled next), so
@@ -177,14 +178,17 @@ void ThumbCellPainter::DrawCell(QPainter& painter, const QRect& cell, const QRec
 
     const QRect area = PictureArea(cell);
     if (area.intersects(clip)) {
-        painter.fillRect(area, state.cut ? colours.backgroundInFrameCut : colours.backgroundInFrame);
+        painter.fillRect(area,
+                         state.cut ? colours.backgroundInFrameCut : colours.backgroundInFrame);
         Decoded* decoded = thumb && thumb->HasData() ? &DecodedFor(thumb) : nullptr;
         if (decoded && !decoded->picture.isNull()) {
-            const QRect picture = PictureRect(area, QSize(thumb->thumbWidth, thumb->thumbHeight), state.zoom);
+            const QRect picture =
+                PictureRect(area, QSize(thumb->thumbWidth, thumb->thumbHeight), state.zoom);
             if (state.cut && decoded->cutPicture.isNull())
                 decoded->cutPicture = CutPicture(decoded->picture);
             painter.save();
-            painter.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != decoded->picture.size());
+            painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                                  picture.size() != decoded->picture.size());
             painter.drawImage(picture, state.cut ? decoded->cutPicture : decoded->picture);
             painter.setPen(QPen(Qt::black, 0));
             painter.setBrush(Qt::NoBrush);
@@ -196,8 +200,8 @@ void ThumbCellPainter::DrawCell(QPainter& painter, const QRect& cell, const QRec
     }
 }
 
-void ThumbCellPainter::DrawName(QPainter& painter, const QRect& cell, const QString& name, bool selected,
-                                const ColourScheme& colours, NameScroll& scroll) {
+void ThumbCellPainter::DrawName(QPainter& painter, const QRect& cell, const QString& name,
+                                bool selected, const ColourScheme& colours, NameScroll& scroll) {
     const QFont font = NameFont();
     const QFontMetrics metrics(font);
     const QRect rect = NameRect(cell, lineHeight_);
@@ -213,8 +217,9 @@ void ThumbCellPainter::DrawName(QPainter& painter, const QRect& cell, const QStr
     } else {
         scroll.scrolls = true;
         if (selected) {
-            painter.drawText(QRect(rect.left() - scroll.offset, rect.top(), scroll.textWidth + 1, rect.height()),
-                             Qt::AlignLeft | Qt::AlignTop, name);
+            painter.drawText(
+                QRect(rect.left() - scroll.offset, rect.top(), scroll.textWidth + 1, rect.height()),
+                Qt::AlignLeft | Qt::AlignTop, name);
         } else {
             painter.drawText(rect, Qt::AlignHCenter | Qt::AlignTop,
                              metrics.elidedText(name, Qt::ElideRight, rect.width()));
@@ -223,19 +228,22 @@ void ThumbCellPainter::DrawName(QPainter& painter, const QRect& cell, const QStr
     painter.restore();
 }
 
-void ThumbCellPainter::DrawPlaceholder(QPainter& painter, const QRect& area, const QString& fileName, int zoom) {
+void ThumbCellPainter::DrawPlaceholder(QPainter& painter, const QRect& area,
+                                       const QString& fileName, int zoom) {
     if (zoom < kMinPlaceholderZoom)
         return;
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? QString() : fileName.mid(dot + 1);
     if (extension.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0) {
         const int side = std::min(area.width(), area.height());
-        const QRect box(area.left() + (area.width() - side) / 2, area.top() + (area.height() - side) / 2, side, side);
+        const QRect box(area.left() + (area.width() - side) / 2,
+                        area.top() + (area.height() - side) / 2, side, side);
         painter.drawImage(box, SoundIcon(box.size()));
         return;
     }
     const QImage& icon = GenericFileIcon();
-    const QPoint at(area.left() + (area.width() - icon.width()) / 2, area.top() + (area.height() - icon.height()) / 2);
+    const QPoint at(area.left() + (area.width() - icon.width()) / 2,
+                    area.top() + (area.height() - icon.height()) / 2);
     painter.drawImage(at, icon);
     painter.save();
     QFont small(QStringLiteral("Sans"));

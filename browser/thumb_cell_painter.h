@@ -38,13 +38,13 @@ QImage CutPicture(const QImage& picture);
 
 // The two frames for the current cell size and colours, made again when either changes.
 class CellFrameCache {
-public:
+  public:
     const QImage& Frame(QSize cell, bool selected, const ColourScheme& colours);
     // How many times the pair was made (each time both frames).
     int Builds() const { return builds_; }
     void Clear() { size_ = {}; }
 
-private:
+  private:
     QSize size_;
     ColourScheme colours_;
     QImage normal_;
@@ -60,28 +60,30 @@ struct CellState {
 };
 
 class ThumbCellPainter {
-public:
+  public:
     // The font of the names: the default face at 8 points.
     QFont NameFont() const;
     int NameLineHeight() const;
 
     // Draws the cell `cell` where it meets `clip`. `thumb` may be null (no thumbnail yet).
-    void DrawCell(QPainter& painter, const QRect& cell, const QRect& clip, const ThumbnailPtr& thumb,
-                  const CellState& state, const ColourScheme& colours, CellFrameCache& frames);
+    void DrawCell(QPainter& painter, const QRect& cell, const QRect& clip,
+                  const ThumbnailPtr& thumb, const CellState& state, const ColourScheme& colours,
+                  CellFrameCache& frames);
     // The name line; measures the name into `scroll` (its rectangle, width and whether it
     // scrolls) and writes it centred, with an ellipsis, or scrolled when selected.
     void DrawName(QPainter& painter, const QRect& cell, const QString& name, bool selected,
                   const ColourScheme& colours, NameScroll& scroll);
     // No thumbnail: at zoom 20 or more a generic file icon with the extension written over it,
     // or a sound icon for a .wav file.
-    void DrawPlaceholder(QPainter& painter, const QRect& pictureArea, const QString& fileName, int zoom);
+    void DrawPlaceholder(QPainter& painter, const QRect& pictureArea, const QString& fileName,
+                         int zoom);
 
     // The decoded picture of a thumbnail, kept for the most recently drawn thumbnails so that a
     // repaint does not decode again.
     QImage Picture(const ThumbnailPtr& thumb);
     int DecodedCount() const { return int(decoded_.size()); }
 
-private:
+  private:
     struct Decoded {
         ThumbnailPtr thumb;  // holds the key's object alive
         QImage picture;

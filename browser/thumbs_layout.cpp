@@ -9,7 +9,9 @@ namespace orm {
 namespace {
 
 // Rounds half up as the cell arithmetic does (add 0.5, truncate).
-int ScaleHalfUp(int length, int zoom) { return int(double(length) * zoom / 100.0 + 0.5); }
+int ScaleHalfUp(int length, int zoom) {
+    return int(double(length) * zoom / 100.0 + 0.5);
+}
 
 constexpr int kCellMargin = 6;
 constexpr int kNameLine = 20;
@@ -42,9 +44,13 @@ int ThumbsLayout::Columns() const {
     return std::max(1, client_.width() / cell_.width());
 }
 
-int ThumbsLayout::RowsPerPage() const { return std::max(1, client_.height() / cell_.height()); }
+int ThumbsLayout::RowsPerPage() const {
+    return std::max(1, client_.height() / cell_.height());
+}
 
-int ThumbsLayout::SlotsWidth() const { return std::max(client_.width(), cell_.width()); }
+int ThumbsLayout::SlotsWidth() const {
+    return std::max(client_.width(), cell_.width());
+}
 
 QPoint ThumbsLayout::ItemPosition(int index) const {
     if (mode_ == LayoutMode::SingleRow)
@@ -95,10 +101,8 @@ std::pair<int, int> ThumbsLayout::ItemsIn(const QRect& rect) const {
         last = std::min(last, bottomRow * n + n - 1);
     }
     // Cells of the rows met that lie beside the rectangle.
-    while (first <= last && !ItemRect(first).intersects(rect))
-        ++first;
-    while (last >= first && !ItemRect(last).intersects(rect))
-        --last;
+    while (first <= last && !ItemRect(first).intersects(rect)) ++first;
+    while (last >= first && !ItemRect(last).intersects(rect)) --last;
     return {first, last};
 }
 

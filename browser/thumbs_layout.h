@@ -24,7 +24,7 @@ QRect NameRect(const QRect& cell, int lineHeight);
 enum class LayoutMode { Grid, SingleRow };
 
 class ThumbsLayout {
-public:
+  public:
     ThumbsLayout(LayoutMode mode, QSize cell, QSize client, int count);
 
     LayoutMode mode() const { return mode_; }
@@ -46,7 +46,7 @@ public:
     // The size of the scrolled content: 1 x 1 while the client area is empty.
     QSize ScrollSize() const;
 
-private:
+  private:
     // The width the column slots share. A client narrower than one cell still gets one whole
     // cell, at the left, so that scrolling shows all of it.
     int SlotsWidth() const;

@@ -4,10 +4,10 @@
 #include "imageio/image_saver.h"
 #include "settings/size_math.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QCursor>
 #include <QGuiApplication>
 #include <QThread>
 
@@ -18,7 +18,7 @@ namespace {
 
 // The wait cursor for the lifetime of the guard (only in a program with windows).
 class WaitCursor {
-public:
+  public:
     WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
         if (on_)
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -30,7 +30,7 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     bool on_;
 };
 
@@ -42,15 +42,22 @@ CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     thread_->setObjectName(QStringLiteral("preview worker"));
     worker_ = new PreviewWorker;
     worker_->moveToThread(thread_);
-    connect(worker_, &PreviewWorker::jobFinished, this, &CORMensuraDoc::OnWorkerFinished, Qt::QueuedConnection);
-    connect(worker_, &PreviewWorker::jobStarted, this, [this](quint64 generation) {
-        if (generation == generation_)
-            emit progressStarted();
-    }, Qt::QueuedConnection);
-    connect(worker_, &PreviewWorker::jobProgress, this, [this](quint64 generation, int position) {
-        if (generation == generation_)
-            emit progressChanged(position);
-    }, Qt::QueuedConnection);
+    connect(worker_, &PreviewWorker::jobFinished, this, &CORMensuraDoc::OnWorkerFinished,
+            Qt::QueuedConnection);
+    connect(
+        worker_, &PreviewWorker::jobStarted, this,
+        [this](quint64 generation) {
+            if (generation == generation_)
+                emit progressStarted();
+        },
+        Qt::QueuedConnection);
+    connect(
+        worker_, &PreviewWorker::jobProgress, this,
+        [this](quint64 generation, int position) {
+            if (generation == generation_)
+                emit progressChanged(position);
+        },
+        Qt::QueuedConnection);
     thread_->start();
 }
 
@@ -67,7 +74,9 @@ CORMensuraDoc::~CORMensuraDoc() {
     // its own shared copy of the source, so it is left to finish while the program ends.
 }
 
-QImage CORMensuraDoc::SourcePixels() const { return source_ ? source_->image : QImage(); }
+QImage CORMensuraDoc::SourcePixels() const {
+    return source_ ? source_->image : QImage();
+}
 
 SourceImageInfo CORMensuraDoc::SourceInfo() const {
     SourceImageInfo info;
@@ -105,7 +114,8 @@ bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         return true;
-    settings_.Prompt().Warning(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    settings_.Prompt().Warning(
+        QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
     return false;
 }
 
@@ -190,11 +200,13 @@ bool CORMensuraDoc::StartResizeAndSave(const QString& path) {
     emit progressStarted();
     saveThread_ = std::thread([this, job = std::move(job), stop = saveStop_] {
         const std::function<void(int)> position = [this](int p) {
-            QMetaObject::invokeMethod(this, [this, p] { emit progressChanged(p); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, p] { emit progressChanged(p); }, Qt::QueuedConnection);
         };
         const ResizeSaveOutcome outcome = RunResizeSaveJob(job, *stop, position);
-        QMetaObject::invokeMethod(this, [this, outcome, path = job.path] { OnSaveFinished(outcome, path); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, outcome, path = job.path] { OnSaveFinished(outcome, path); },
+            Qt::QueuedConnection);
     });
     return true;
 }
@@ -223,7 +235,9 @@ void CORMensuraDoc::SettingsChanged() {
         emit viewsUpdate();
 }
 
-void CORMensuraDoc::RefreshViews() { emit viewsUpdate(); }
+void CORMensuraDoc::RefreshViews() {
+    emit viewsUpdate();
+}
 
 OutputMapping CORMensuraDoc::Mapping() const {
     if (!source_)
@@ -253,7 +267,8 @@ void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
         return;
     }
     ++generation_;
-    if (area.source.width() == area.target.width() && area.source.height() == area.target.height()) {
+    if (area.source.width() == area.target.width() &&
+        area.source.height() == area.target.height()) {
         // 1:1: the exact pixels are the source's own.
         const QRect r(area.source.left, area.source.top, area.source.width(), area.source.height());
         store_.StoreCopy(request, source_->image.copy(r));

@@ -4,9 +4,9 @@
 // save). One lives as long as the main window. It owns the preview worker's thread.
 
 #include "document/folder_navigation.h"
+#include "document/preview_store.h"
 #include "document/resize_save_job.h"
 #include "imageio/image_loader.h"
-#include "document/preview_store.h"
 #include "settings/resize_settings.h"
 #include "settings/settings_model.h"
 
@@ -38,7 +38,7 @@ inline constexpr int kEmptyDocumentSize = 10;
 
 class CORMensuraDoc : public QObject {
     Q_OBJECT
-public:
+  public:
     // settings: the program's settings owner (not owned; outlives the document).
     explicit CORMensuraDoc(SettingsModel& settings, QObject* parent = nullptr);
     ~CORMensuraDoc() override;
@@ -96,7 +96,7 @@ public:
     bool PreviewInFlight() const { return inFlight_; }
     PreviewWorker* Worker() const { return worker_; }
 
-signals:
+  signals:
     // A new image was opened (or the document became empty): views start afresh.
     void documentOpened();
     // Every view updates (settings changed, a preview arrived).
@@ -112,11 +112,11 @@ signals:
     // A Resize and Save ended: written, cancelled or failed (already reported).
     void saveFinished(bool written, const QString& path);
 
-private slots:
+  private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
     void OnSaveFinished(const orm::ResizeSaveOutcome& outcome, const QString& path);
 
-private:
+  private:
     // Stops the running preview job and retires its generation (never waits).
     void RetireWorkerJob();
     // The same, and forgets the request.

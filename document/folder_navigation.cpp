@@ -42,7 +42,8 @@ std::optional<QString> FindNeighbourFile(const QString& referencePath, const QSt
         if (s.absoluteDir() == dir)
             skipNames.append(s.fileName());
     }
-    const auto name = FindNeighbourName(ListFolderFiles(dir.path()), info.fileName(), skipNames, direction);
+    const auto name =
+        FindNeighbourName(ListFolderFiles(dir.path()), info.fileName(), skipNames, direction);
     if (!name)
         return std::nullopt;
     return dir.filePath(*name);

@@ -4,10 +4,10 @@
 
 namespace orm {
 
-DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth, int outputHeight,
-                      ResizeAlgorithm algorithm, bool documentHasResult) {
-    const bool sameArea = drawn.exists && drawn.source == source && drawn.outputWidth == outputWidth &&
-                          drawn.outputHeight == outputHeight;
+DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth,
+                      int outputHeight, ResizeAlgorithm algorithm, bool documentHasResult) {
+    const bool sameArea = drawn.exists && drawn.source == source &&
+                          drawn.outputWidth == outputWidth && drawn.outputHeight == outputHeight;
     if (sameArea && drawn.algorithm == algorithm) {
         if (IsOwnAlgorithm(algorithm) && documentHasResult && !drawn.resultShown)
             return DrawAction::ShowResult;
@@ -18,7 +18,8 @@ DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int ou
     return DrawAction::DrawNew;
 }
 
-bool ShouldRequestPreview(ResizeAlgorithm algorithm, bool documentHasResult, bool panning, bool scrolling) {
+bool ShouldRequestPreview(ResizeAlgorithm algorithm, bool documentHasResult, bool panning,
+                          bool scrolling) {
     return IsOwnAlgorithm(algorithm) && !documentHasResult && !panning && !scrolling;
 }
 

@@ -27,11 +27,12 @@ enum class DrawAction {
     DrawNew,            // a new picture of the area
 };
 
-DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth, int outputHeight,
-                      engine::ResizeAlgorithm algorithm, bool documentHasResult);
+DrawAction DecideDraw(const DrawnPicture& drawn, const PixelRect& source, int outputWidth,
+                      int outputHeight, engine::ResizeAlgorithm algorithm, bool documentHasResult);
 
 // Own algorithms ask for exact pixels while there are none, unless the user is panning or
 // operating a scroll bar.
-bool ShouldRequestPreview(engine::ResizeAlgorithm algorithm, bool documentHasResult, bool panning, bool scrolling);
+bool ShouldRequestPreview(engine::ResizeAlgorithm algorithm, bool documentHasResult, bool panning,
+                          bool scrolling);
 
 }  // namespace orm

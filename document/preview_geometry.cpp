@@ -7,7 +7,9 @@
 namespace orm {
 namespace {
 
-int MulDiv(int64_t a, int64_t b, int64_t c) { return c == 0 ? 0 : static_cast<int>(a * b / c); }
+int MulDiv(int64_t a, int64_t b, int64_t c) {
+    return c == 0 ? 0 : static_cast<int>(a * b / c);
+}
 
 int MulDivUp(int64_t a, int64_t b, int64_t c) {
     if (c == 0)
@@ -39,7 +41,8 @@ void CropBoxSize(int w, int h, int outputWidth, int outputHeight, int& boxWidth,
     boxHeight = std::max(boxHeight, 1);
 }
 
-OutputMapping::OutputMapping(int sourceWidth, int sourceHeight, int outputWidth, int outputHeight, bool crop)
+OutputMapping::OutputMapping(int sourceWidth, int sourceHeight, int outputWidth, int outputHeight,
+                             bool crop)
     : sw_(sourceWidth), sh_(sourceHeight), ow_(outputWidth), oh_(outputHeight) {
     if (!valid()) {
         sw_ = sh_ = ow_ = oh_ = 0;
@@ -62,10 +65,18 @@ OutputMapping::OutputMapping(int sourceWidth, int sourceHeight, int outputWidth,
     }
 }
 
-int OutputMapping::ToSourceX(int x) const { return MulDiv(x + offX_, sw_, iw_); }
-int OutputMapping::ToSourceY(int y) const { return MulDiv(y + offY_, sh_, ih_); }
-int OutputMapping::ToOutputX(int x) const { return MulDiv(x, iw_, sw_) - offX_; }
-int OutputMapping::ToOutputY(int y) const { return MulDiv(y, ih_, sh_) - offY_; }
+int OutputMapping::ToSourceX(int x) const {
+    return MulDiv(x + offX_, sw_, iw_);
+}
+int OutputMapping::ToSourceY(int y) const {
+    return MulDiv(y + offY_, sh_, ih_);
+}
+int OutputMapping::ToOutputX(int x) const {
+    return MulDiv(x, iw_, sw_) - offX_;
+}
+int OutputMapping::ToOutputY(int y) const {
+    return MulDiv(y, ih_, sh_) - offY_;
+}
 
 PixelRect OutputMapping::OutputToSource(const PixelRect& output) const {
     if (!valid())
@@ -88,10 +99,12 @@ PixelRect OutputMapping::OutputToSource(const PixelRect& output) const {
 PixelRect OutputMapping::SourceToOutput(const PixelRect& source) const {
     if (!valid() || source.isEmpty())
         return {};
-    return {ToOutputX(source.left), ToOutputY(source.top), ToOutputX(source.right), ToOutputY(source.bottom)};
+    return {ToOutputX(source.left), ToOutputY(source.top), ToOutputX(source.right),
+            ToOutputY(source.bottom)};
 }
 
-PreviewArea AreaForVisible(const PixelRect& visibleOutput, int margin, const OutputMapping& mapping) {
+PreviewArea AreaForVisible(const PixelRect& visibleOutput, int margin,
+                           const OutputMapping& mapping) {
     const PixelRect grown{visibleOutput.left - margin, visibleOutput.top - margin,
                           visibleOutput.right + margin, visibleOutput.bottom + margin};
     PreviewArea area;
@@ -145,8 +158,10 @@ PixelRect NavigatorMarker(const PixelRect& visibleSource, const PixelRect& image
     if (visibleSource.isEmpty() || image.isEmpty() || sourceWidth <= 0 || sourceHeight <= 0)
         return {};
     const int iw = image.width(), ih = image.height();
-    PixelRect m{MulDivUp(visibleSource.left, iw, sourceWidth), MulDivUp(visibleSource.top, ih, sourceHeight),
-                MulDivUp(visibleSource.right, iw, sourceWidth), MulDivUp(visibleSource.bottom, ih, sourceHeight)};
+    PixelRect m{MulDivUp(visibleSource.left, iw, sourceWidth),
+                MulDivUp(visibleSource.top, ih, sourceHeight),
+                MulDivUp(visibleSource.right, iw, sourceWidth),
+                MulDivUp(visibleSource.bottom, ih, sourceHeight)};
     return m.translated(image.left, image.top);
 }
 
@@ -164,8 +179,10 @@ void MarkerToOutput(const PixelRect& marker, const PixelRect& image, const Outpu
         return;
     const int sx = MulDivUp(marker.left - image.left, mapping.sourceWidth(), image.width());
     const int sy = MulDivUp(marker.top - image.top, mapping.sourceHeight(), image.height());
-    outputX = std::max(0, MulDivUp(sx, mapping.intermediateWidth(), mapping.sourceWidth()) - mapping.offsetX());
-    outputY = std::max(0, MulDivUp(sy, mapping.intermediateHeight(), mapping.sourceHeight()) - mapping.offsetY());
+    outputX = std::max(
+        0, MulDivUp(sx, mapping.intermediateWidth(), mapping.sourceWidth()) - mapping.offsetX());
+    outputY = std::max(
+        0, MulDivUp(sy, mapping.intermediateHeight(), mapping.sourceHeight()) - mapping.offsetY());
 }
 
 }  // namespace orm

@@ -20,7 +20,9 @@ struct PixelRect {
     bool contains(const PixelRect& r) const {
         return r.left >= left && r.top >= top && r.right <= right && r.bottom <= bottom;
     }
-    PixelRect translated(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+    PixelRect translated(int dx, int dy) const {
+        return {left + dx, top + dy, right + dx, bottom + dy};
+    }
     PixelRect intersected(const PixelRect& r) const;
     bool operator==(const PixelRect&) const = default;
 };
@@ -36,7 +38,7 @@ void CropBoxSize(int w, int h, int outputWidth, int outputHeight, int& boxWidth,
 // area's target may then reach a little past the output's edges (whole source pixels); views
 // clip it to the output.
 class OutputMapping {
-public:
+  public:
     OutputMapping() = default;
     OutputMapping(int sourceWidth, int sourceHeight, int outputWidth, int outputHeight, bool crop);
 
@@ -65,7 +67,7 @@ public:
     // The output rectangle a source rectangle covers (aligned to whole source pixels).
     PixelRect SourceToOutput(const PixelRect& source) const;
 
-private:
+  private:
     int sw_ = 0, sh_ = 0, ow_ = 0, oh_ = 0;
     int iw_ = 0, ih_ = 0, offX_ = 0, offY_ = 0;
     PixelRect box_;
@@ -83,7 +85,8 @@ inline constexpr int kPreviewMargin = 100;
 
 // The visible output rectangle grown by margin on every side, mapped to the source and clipped,
 // and mapped back to output pixels.
-PreviewArea AreaForVisible(const PixelRect& visibleOutput, int margin, const OutputMapping& mapping);
+PreviewArea AreaForVisible(const PixelRect& visibleOutput, int margin,
+                           const OutputMapping& mapping);
 
 // The source rectangle a window shows (no margin); empty without a valid mapping.
 PixelRect VisibleSourceRect(const PixelRect& visibleOutput, const OutputMapping& mapping);

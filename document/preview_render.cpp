@@ -7,11 +7,13 @@
 namespace orm {
 
 engine::StandardMode DrawModeForAlgorithm(engine::ResizeAlgorithm algorithm) {
-    return engine::IsOwnAlgorithm(algorithm) ? engine::StandardMode::NearestNeighbor
-                                             : engine::StandardMode(engine::AlgorithmIndex(algorithm));
+    return engine::IsOwnAlgorithm(algorithm)
+               ? engine::StandardMode::NearestNeighbor
+               : engine::StandardMode(engine::AlgorithmIndex(algorithm));
 }
 
-QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode) {
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area,
+                          engine::StandardMode mode) {
     if (source.isNull() || source.format() != QImage::Format_BGR888 || area.isEmpty() ||
         !PixelRect{0, 0, source.width(), source.height()}.contains(area.source))
         return {};
@@ -23,8 +25,8 @@ QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine:
                                          source.bytesPerLine());
         const engine::BgrView to{out.bits(), out.width(), out.height(), out.bytesPerLine()};
         engine::DrawStandardMode(
-            whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()), to,
-            mode);
+            whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()),
+            to, mode);
         return out;
     } catch (const std::bad_alloc&) {
         return {};

@@ -14,8 +14,7 @@ bool PreviewStore::HasCache(ResizeAlgorithm algorithm) const {
 }
 
 void PreviewStore::ReleaseCaches() {
-    for (Cache& c : caches_)
-        c = Cache{};
+    for (Cache& c : caches_) c = Cache{};
 }
 
 void PreviewStore::Clear() {

@@ -29,7 +29,7 @@ inline constexpr int kFirstOwnAlgorithm = engine::AlgorithmIndex(ResizeAlgorithm
 inline constexpr int kLastOwnAlgorithm = engine::AlgorithmIndex(ResizeAlgorithm::AdvancedNatural);
 
 class PreviewStore {
-public:
+  public:
     enum class Served {
         No,            // nothing suitable: compute
         WholeCache,    // the cache covers exactly this area
@@ -56,7 +56,7 @@ public:
     bool HasCache(ResizeAlgorithm algorithm) const;
     const PreviewRequest& Computed() const { return computed_; }
 
-private:
+  private:
     struct Cache {
         QImage image;
         PreviewRequest request;

@@ -10,17 +10,17 @@ namespace {
 
 // The job's progress sink: its own stop token, and the positions forwarded to the worker's owner.
 class PreviewProgress : public engine::CRSProgress {
-public:
+  public:
     PreviewProgress(const engine::StopToken& stop, const std::function<void(int)>& position)
         : engine::CRSProgress(&stop), position_(position) {}
 
-protected:
+  protected:
     void PositionChanged(int position) override {
         if (position_)
             position_(position);
     }
 
-private:
+  private:
     const std::function<void(int)>& position_;
 };
 
@@ -38,7 +38,8 @@ QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
         QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
         if (out.isNull())
             return {};
-        const engine::ConstBgrView whole(src.constBits(), src.width(), src.height(), src.bytesPerLine());
+        const engine::ConstBgrView whole(src.constBits(), src.width(), src.height(),
+                                         src.bytesPerLine());
         const engine::ConstBgrView region =
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
         const engine::BgrView target{out.bits(), out.width(), out.height(), out.bytesPerLine()};
@@ -93,7 +94,9 @@ void PreviewWorker::RunPending() {
     }
     const quint64 generation = job.generation;
     emit jobStarted(generation);
-    const std::function<void(int)> position = [this, generation](int p) { emit jobProgress(generation, p); };
+    const std::function<void(int)> position = [this, generation](int p) {
+        emit jobProgress(generation, p);
+    };
     PreviewResult result{job.request, generation, ComputePreviewArea(job, *stop, position)};
     job.source = QImage();
     {

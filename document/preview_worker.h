@@ -39,7 +39,7 @@ QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
 
 class PreviewWorker : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit PreviewWorker(QObject* parent = nullptr);
 
     // Any thread, never blocks on a computation: stops the running job, replaces the waiting
@@ -49,17 +49,17 @@ public:
     void CancelAll();
     bool IsComputing() const;
 
-public slots:
+  public slots:
     // Worker thread: computes the waiting job, if any.
     void RunPending();
 
-signals:
+  signals:
     void jobStarted(quint64 generation);
     // The running job's overall progress, 0..100 (worker thread; connect queued).
     void jobProgress(quint64 generation, int position);
     void jobFinished(orm::PreviewResult result);
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::optional<PreviewJob> pending_;
     std::shared_ptr<engine::StopToken> running_;  // the token of the job being computed

@@ -23,17 +23,17 @@ QImage SameSizeOutput(const SourceImage& source) {
 }
 
 class JobProgress : public engine::CRSProgress {
-public:
+  public:
     JobProgress(const engine::StopToken& stop, const std::function<void(int)>& position)
         : engine::CRSProgress(&stop), position_(position) {}
 
-protected:
+  protected:
     void PositionChanged(int position) override {
         if (position_)
             position_(position);
     }
 
-private:
+  private:
     const std::function<void(int)>& position_;
 };
 
@@ -85,8 +85,10 @@ ResizeSaveOutcome RunResizeSaveJob(const ResizeSaveJob& job, const engine::StopT
             if (resized.isNull())
                 throw std::bad_alloc();
             const QImage& src = source.image;
-            const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
-            const engine::BgrView to{resized.bits(), resized.width(), resized.height(), resized.bytesPerLine()};
+            const engine::ConstBgrView from(src.constBits(), src.width(), src.height(),
+                                            src.bytesPerLine());
+            const engine::BgrView to{resized.bits(), resized.width(), resized.height(),
+                                     resized.bytesPerLine()};
             JobProgress progress(stop, position);
             const engine::ResizeStatus status =
                 engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), &progress);

@@ -18,7 +18,9 @@ enum class ResizeAlgorithm : int {
 };
 inline constexpr int kAlgorithmCount = 8;
 
-constexpr int AlgorithmIndex(ResizeAlgorithm a) { return static_cast<int>(a); }
+constexpr int AlgorithmIndex(ResizeAlgorithm a) {
+    return static_cast<int>(a);
+}
 
 // The algorithm at a stored index; none outside 0..7.
 constexpr std::optional<ResizeAlgorithm> AlgorithmFromIndex(int index) {

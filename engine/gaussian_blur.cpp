@@ -1,5 +1,5 @@
-#include "engine/plane_filters.h"
 #include "engine/parallel.h"
+#include "engine/plane_filters.h"
 #include "engine/progress.h"
 #include "engine/simd.h"
 #include "engine/simd_bytes.h"
@@ -15,7 +15,6 @@
 #include <new>
 #include <vector>
 
-
 namespace orm::engine {
 
 double GaussianSigmaForCode(int code) {
@@ -25,8 +24,7 @@ double GaussianSigmaForCode(int code) {
 }
 
 DericheCoefficients ComputeDericheCoefficients(double sigma) {
-    const double c0 = -1.783 / sigma, c1 = -1.723 / sigma, c2 = 0.6318 / sigma,
-                 c3 = 1.997 / sigma;
+    const double c0 = -1.783 / sigma, c1 = -1.723 / sigma, c2 = 0.6318 / sigma, c3 = 1.997 / sigma;
     const double div = std::sqrt(6.283185307179586) * sigma;
     const double c4 = 1.6803 / div, c5 = 3.735 / div, c6 = -0.6803 / div, c7 = -0.2598 / div;
 
@@ -46,15 +44,14 @@ DericheCoefficients ComputeDericheCoefficients(double sigma) {
 
     dp[0] = 0.0;
     dp[1] = -2 * std::exp(c1) * std::cos(c3) - 2 * std::exp(c0) * std::cos(c2);
-    dp[2] = 4 * std::cos(c3) * std::cos(c2) * std::exp(c0 + c1) + std::exp(2 * c1) +
-            std::exp(2 * c0);
+    dp[2] =
+        4 * std::cos(c3) * std::cos(c2) * std::exp(c0 + c1) + std::exp(2 * c1) + std::exp(2 * c0);
     dp[3] = -2 * std::cos(c2) * std::exp(c0 + 2 * c1) - 2 * std::cos(c3) * std::exp(c1 + 2 * c0);
     dp[4] = std::exp(2 * c0 + 2 * c1);
 
     k.d_m = dp;
     k.n_m[0] = 0.0;
-    for (int i = 1; i <= 4; ++i)
-        k.n_m[i] = np[i] - dp[i] * np[0];
+    for (int i = 1; i <= 4; ++i) k.n_m[i] = np[i] - dp[i] * np[0];
 
     double sp = 0, sm = 0, sd = 0;
     for (int i = 0; i <= 4; ++i) {
@@ -96,20 +93,17 @@ struct Lanes {
 };
 template <int W>
 ORM_KERNEL Lanes<W> operator+(Lanes<W> a, const Lanes<W>& b) {
-    for (int i = 0; i < Lanes<W>::kParts; ++i)
-        a.p[i] += b.p[i];
+    for (int i = 0; i < Lanes<W>::kParts; ++i) a.p[i] += b.p[i];
     return a;
 }
 template <int W>
 ORM_KERNEL Lanes<W> operator-(Lanes<W> a, const Lanes<W>& b) {
-    for (int i = 0; i < Lanes<W>::kParts; ++i)
-        a.p[i] -= b.p[i];
+    for (int i = 0; i < Lanes<W>::kParts; ++i) a.p[i] -= b.p[i];
     return a;
 }
 template <int W>
 ORM_KERNEL Lanes<W> operator*(double s, Lanes<W> a) {
-    for (int i = 0; i < Lanes<W>::kParts; ++i)
-        a.p[i] *= s;
+    for (int i = 0; i < Lanes<W>::kParts; ++i) a.p[i] *= s;
     return a;
 }
 template <int W>
@@ -162,8 +156,7 @@ ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
     I8 r = __builtin_convertvector((f + magic) - magic, I8);
     r = r < low ? low : r;
     r = r > high ? high : r;
-    for (int i = 0; i < 8; ++i)
-        d[i] = std::uint8_t(r[i]);
+    for (int i = 0; i < 8; ++i) d[i] = std::uint8_t(r[i]);
 }
 #endif
 
@@ -171,8 +164,7 @@ ORM_KERNEL void StoreRoundedPortable(const D8* v, std::uint8_t* d) {
 template <int W, int I>
 ORM_KERNEL Lanes<W> LoadBytes(const std::uint8_t* s) {
     Lanes<W> v;
-    for (int i = 0; i < Lanes<W>::kParts; ++i)
-        simd::BytesToDoubles<I>(s + 8 * i, &v.p[i]);
+    for (int i = 0; i < Lanes<W>::kParts; ++i) simd::BytesToDoubles<I>(s + 8 * i, &v.p[i]);
     return v;
 }
 
@@ -193,7 +185,7 @@ ORM_KERNEL void StoreRounded(const Lanes<W>& total, std::uint8_t* d) {
 // Forward values in memory (unaligned access: the buffer has the alignment of double only).
 template <int W>
 class LaneArray {
-public:
+  public:
     explicit LaneArray(double* p) : p_(p) {}
     Lanes<W> operator[](int i) const {
         Lanes<W> v;
@@ -206,7 +198,7 @@ public:
             std::memcpy(p_ + std::size_t(i) * W + 8 * k, &v.p[k], sizeof(D8));
     }
 
-private:
+  private:
     double* p_;
 };
 
@@ -235,9 +227,9 @@ ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std
         L sum = zero;
         sum += k.n_p[0] * LoadBytes<W, I>(data + std::ptrdiff_t(i) * step) - k.d_p[0] * zero;
         for (int j = 1; j <= t; ++j)
-            sum += k.n_p[j] * LoadBytes<W, I>(data + std::ptrdiff_t(i - j) * step) - k.d_p[j] * vp[i - j];
-        for (int j = t + 1; j <= 4; ++j)
-            sum += (k.n_p[j] - k.bd_p[j]) * first;
+            sum += k.n_p[j] * LoadBytes<W, I>(data + std::ptrdiff_t(i - j) * step) -
+                   k.d_p[j] * vp[i - j];
+        for (int j = t + 1; j <= 4; ++j) sum += (k.n_p[j] - k.bd_p[j]) * first;
         vp.Set(i, sum);
         if (i == 3)
             break;
@@ -251,7 +243,9 @@ ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std
         // byte, so dropping these operations changes no output byte.
         const double n0 = k.n_p[0], n1 = k.n_p[1], n2 = k.n_p[2], n3 = k.n_p[3];
         const double d1 = k.d_p[1], d2 = k.d_p[2], d3 = k.d_p[3], d4 = k.d_p[4];
-        L l1 = LoadBytes<W, I>(data + std::ptrdiff_t(3) * step), l2 = LoadBytes<W, I>(data + std::ptrdiff_t(2) * step), l3 = LoadBytes<W, I>(data + std::ptrdiff_t(1) * step);
+        L l1 = LoadBytes<W, I>(data + std::ptrdiff_t(3) * step),
+          l2 = LoadBytes<W, I>(data + std::ptrdiff_t(2) * step),
+          l3 = LoadBytes<W, I>(data + std::ptrdiff_t(1) * step);
         L v1 = vp[3], v2 = vp[2], v3 = vp[1], v4 = vp[0];
         for (int i = 4; i < n; ++i) {
             const L l0 = LoadBytes<W, I>(data + std::ptrdiff_t(i) * step);
@@ -283,10 +277,8 @@ ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std
         const int t = n - 1 - i;
         const L m[5] = {zero, m1, m2, m3, m4};
         const L l[5] = {l0, l1, l2, l3, l4};
-        for (int j = 1; j <= t; ++j)
-            sum += k.n_m[j] * l[j] - k.d_m[j] * m[j];
-        for (int j = t + 1; j <= 4; ++j)
-            sum += (k.n_m[j] - k.bd_m[j]) * last;
+        for (int j = 1; j <= t; ++j) sum += k.n_m[j] * l[j] - k.d_m[j] * m[j];
+        for (int j = t + 1; j <= 4; ++j) sum += (k.n_m[j] - k.bd_m[j]) * last;
         l4 = l3;
         l3 = l2;
         l2 = l1;
@@ -390,14 +382,12 @@ void LinesToBundle(const std::uint8_t* const* lines, int n, std::uint8_t* bundle
 #if defined(__SSE2__)
     std::uint8_t* columns[16];
     for (; i + 16 <= n; i += 16) {
-        for (int c = 0; c < 16; ++c)
-            columns[c] = bundle + std::size_t(i + c) * kLanes;
+        for (int c = 0; c < 16; ++c) columns[c] = bundle + std::size_t(i + c) * kLanes;
         Transpose16x16(lines, i, columns, 0);
     }
 #endif
     for (; i < n; ++i)
-        for (int l = 0; l < kLanes; ++l)
-            bundle[std::size_t(i) * kLanes + l] = lines[l][i];
+        for (int l = 0; l < kLanes; ++l) bundle[std::size_t(i) * kLanes + l] = lines[l][i];
 }
 
 void BundleToLines(const std::uint8_t* bundle, int n, std::uint8_t* const* lines) {
@@ -405,21 +395,19 @@ void BundleToLines(const std::uint8_t* bundle, int n, std::uint8_t* const* lines
 #if defined(__SSE2__)
     const std::uint8_t* columns[16];
     for (; i + 16 <= n; i += 16) {
-        for (int c = 0; c < 16; ++c)
-            columns[c] = bundle + std::size_t(i + c) * kLanes;
+        for (int c = 0; c < 16; ++c) columns[c] = bundle + std::size_t(i + c) * kLanes;
         Transpose16x16(columns, 0, lines, i);
     }
 #endif
     for (; i < n; ++i)
-        for (int l = 0; l < kLanes; ++l)
-            lines[l][i] = bundle[std::size_t(i) * kLanes + l];
+        for (int l = 0; l < kLanes; ++l) lines[l][i] = bundle[std::size_t(i) * kLanes + l];
 }
 
 struct BundleScratch {
     // Written before read: no clearing.
-    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> bundle;  // n x kLanes samples
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> bundle;   // n x kLanes samples
     std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> discard;  // n: unused lanes' results
-    std::vector<double, UninitAllocator<double>> vp;  // n x kLanes forward values
+    std::vector<double, UninitAllocator<double>> vp;                   // n x kLanes forward values
 };
 
 // Blurs lines [first, first + count) of the plane (count <= kLanes). A line of index i starts at
@@ -443,8 +431,7 @@ void BlurLines(const DericheCoefficients& k, std::uint8_t* plane, int first, int
         BlurBundle(k, bundle, kLanes, n, scratch.vp.data());
         for (int i = 0; i < n; ++i) {
             std::uint8_t* row = plane + first + i * sample_step;
-            for (int l = 0; l < count; ++l)
-                row[l] = bundle[std::size_t(i) * kLanes + l];
+            for (int l = 0; l < count; ++l) row[l] = bundle[std::size_t(i) * kLanes + l];
         }
         return;
     }
@@ -514,10 +501,10 @@ bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code
         ComputeDericheCoefficients(GaussianSigmaForCode(horizontal_code));
     return BlurPass(kh, plane.Data(), h, w, w, 1, progress != nullptr || stop != nullptr,
                     [&](int y) {
-        if (stop != nullptr && *stop != 0)
-            return false;
-        return Report(progress, 50 * y / h + 50);
-    });
+                        if (stop != nullptr && *stop != 0)
+                            return false;
+                        return Report(progress, 50 * y / h + 50);
+                    });
 }
 
 }  // namespace orm::engine

@@ -29,7 +29,7 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 // meanwhile); a block not reused within kKeepSeconds, or beyond the kept total, goes back to the
 // system.
 class LargeBlocks {
-public:
+  public:
     void* Take(std::size_t bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
         DropStale();
@@ -74,18 +74,16 @@ public:
 #endif
         kept_.push_back({p, bytes, std::chrono::steady_clock::now()});
         kept_bytes_ += bytes;
-        while (kept_bytes_ > limit)
-            Drop(0);  // the oldest first
+        while (kept_bytes_ > limit) Drop(0);  // the oldest first
         DropStale();
     }
 
     void Release() {
         std::lock_guard<std::mutex> lock(mutex_);
-        while (!kept_.empty())
-            Drop(0);
+        while (!kept_.empty()) Drop(0);
     }
 
-private:
+  private:
     struct Block {
         void* p;
         std::size_t bytes;
@@ -135,11 +133,17 @@ LargeBlocks& Blocks() {
 
 }  // namespace
 
-void* AllocateLarge(std::size_t bytes) { return Blocks().Take(bytes); }
+void* AllocateLarge(std::size_t bytes) {
+    return Blocks().Take(bytes);
+}
 
-void FreeLarge(void* p, std::size_t) { Blocks().Give(p); }
+void FreeLarge(void* p, std::size_t) {
+    Blocks().Give(p);
+}
 
-void ReleaseKeptBlocks() { Blocks().Release(); }
+void ReleaseKeptBlocks() {
+    Blocks().Release();
+}
 
 BgrImage::BgrImage(int width, int height) {
     if (width <= 0 || height <= 0)
@@ -243,14 +247,12 @@ struct ChannelMasks {
     // blocks 0 and 1, the second adds those from block 2.
     static Bytes16 First() {
         Bytes16 m{};
-        for (int i = 0; i < 16; ++i)
-            m[i] = std::uint8_t(3 * i + C < 32 ? 3 * i + C : 0);
+        for (int i = 0; i < 16; ++i) m[i] = std::uint8_t(3 * i + C < 32 ? 3 * i + C : 0);
         return m;
     }
     static Bytes16 Second() {
         Bytes16 m{};
-        for (int i = 0; i < 16; ++i)
-            m[i] = std::uint8_t(3 * i + C < 32 ? i : 16 + 3 * i + C - 32);
+        for (int i = 0; i < 16; ++i) m[i] = std::uint8_t(3 * i + C < 32 ? i : 16 + 3 * i + C - 32);
         return m;
     }
 };
@@ -275,8 +277,7 @@ ORM_KERNEL void ExtractRow3(const std::uint8_t* src, int width, std::uint8_t* ds
         std::memcpy(dst + x, &out, 16);
     }
 #endif
-    for (; x < width; ++x)
-        dst[x] = src[3 * x + C];
+    for (; x < width; ++x) dst[x] = src[3 * x + C];
 }
 
 template <int C>
@@ -299,8 +300,7 @@ ORM_KERNEL void StoreRow3(const std::uint8_t* src, int width, std::uint8_t* dst)
         std::memcpy(dst + 3 * x + 32, &d2, 16);
     }
 #endif
-    for (; x < width; ++x)
-        dst[3 * x + C] = src[x];
+    for (; x < width; ++x) dst[3 * x + C] = src[x];
 }
 
 // Rows [y0, y1) of channel c of a k-byte-per-pixel image, into or out of the plane.
@@ -316,8 +316,7 @@ ORM_KERNEL void ExtractRowsBody(const std::uint8_t* first_row, std::ptrdiff_t st
         else if (k == 3 && c == 2)
             ExtractRow3<2>(src, width, dst);
         else
-            for (int x = 0; x < width; ++x)
-                dst[x] = src[x * k + c];
+            for (int x = 0; x < width; ++x) dst[x] = src[x * k + c];
     }
 }
 ORM_DISPATCH3(ExtractRows, ExtractRowsBody)
@@ -335,8 +334,7 @@ ORM_KERNEL void StoreRowsBody(std::uint8_t* first_row, std::ptrdiff_t stride, in
         else if (k == 3 && c == 2)
             StoreRow3<2>(src, width, dst);
         else
-            for (int x = 0; x < width; ++x)
-                dst[x * k + c] = src[x];
+            for (int x = 0; x < width; ++x) dst[x * k + c] = src[x];
     }
 }
 ORM_DISPATCH3(StoreRows, StoreRowsBody)

@@ -17,7 +17,7 @@ class CRSProgress;
 using PlaneBytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
 
 class ImagePlane {
-public:
+  public:
     ImagePlane() = default;
     // A plane of zeros. Throws std::bad_alloc when the plane does not fit in memory.
     ImagePlane(int width, int height);
@@ -43,7 +43,7 @@ public:
         width_ = height_ = 0;
     }
 
-private:
+  private:
     PlaneBytes pixels_;
     int width_ = 0;
     int height_ = 0;
@@ -53,14 +53,14 @@ private:
 // no larger reuses it instead of asking the system for fresh pages (the first write into fresh
 // memory costs a page fault per 4 KiB). Not thread-safe: one arena per resize.
 class PlaneArena {
-public:
+  public:
     // A plane of width x height with unspecified contents.
     ImagePlane Take(int width, int height);
     // A plane holding a copy of `plane`.
     ImagePlane Copy(const ImagePlane& plane);
     void Give(ImagePlane&& plane);
 
-private:
+  private:
     std::vector<PlaneBytes> free_;
 };
 

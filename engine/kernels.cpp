@@ -11,7 +11,8 @@ constexpr double kPi = 3.14159265358979323846;
 double KernelCubic(double x, double b, double c) {
     const double d = std::fabs(x);
     if (d < 1.0)
-        return ((12 - 9 * b - 6 * c) * d * d * d + (-18 + 12 * b + 6 * c) * d * d + (6 - 2 * b)) / 6;
+        return ((12 - 9 * b - 6 * c) * d * d * d + (-18 + 12 * b + 6 * c) * d * d + (6 - 2 * b)) /
+               6;
     if (d < 2.0)
         return ((-b - 6 * c) * d * d * d + (6 * b + 30 * c) * d * d + (-12 * b - 48 * c) * d +
                 (8 * b + 24 * c)) /

@@ -21,14 +21,14 @@ int KernelSupport(KernelType type, double p1);
 // Weights of every sub-pixel phase: entry t of phase p is K(j - p / 1024) with
 // j = t - (support - 1), for t = 0 .. 2 support - 1.
 class WeightTable {
-public:
+  public:
     WeightTable(KernelType type, double p1, double p2);
 
     int Support() const { return support_; }
     int Taps() const { return 2 * support_; }
     const double* Phase(int p) const { return weights_.data() + std::size_t(p) * Taps(); }
 
-private:
+  private:
     int support_;
     std::vector<double> weights_;
 };

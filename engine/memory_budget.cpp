@@ -14,22 +14,22 @@ namespace {
 
 std::atomic<std::uint64_t> availableOverride{0};
 
-std::uint64_t Pixels(int w, int h) { return std::uint64_t(std::max(w, 0)) * std::uint64_t(std::max(h, 0)); }
+std::uint64_t Pixels(int w, int h) {
+    return std::uint64_t(std::max(w, 0)) * std::uint64_t(std::max(h, 0));
+}
 
 }  // namespace
 
 std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh,
-                                   ResizeAlgorithm algorithm,
-                                   bool crop) {
+                                   ResizeAlgorithm algorithm, bool crop) {
     const std::uint64_t target = Pixels(tw, th);
     std::uint64_t bytes = 3 * target;
     if (IsOwnAlgorithm(algorithm)) {
         // Per channel: the source plane, the result plane and two more of the largest size a
         // stage works at (the guide and the stretch result; the 1.5 intermediate of mixed
         // ratios; the row-reduced plane of reductions).
-        const std::uint64_t largest =
-            std::max({target, Pixels(tw, sh), Pixels(sw, th), Pixels(tw, sh + sh / 2),
-                      Pixels(sw + sw / 2, th)});
+        const std::uint64_t largest = std::max({target, Pixels(tw, sh), Pixels(sw, th),
+                                                Pixels(tw, sh + sh / 2), Pixels(sw + sw / 2, th)});
         bytes += Pixels(sw, sh) + 3 * largest;
     }
     if (crop)
@@ -60,6 +60,8 @@ std::uint64_t AvailableMemoryBytes() {
     return found ? available + swap : 0;
 }
 
-void SetAvailableMemoryOverride(std::uint64_t bytes) { availableOverride.store(bytes); }
+void SetAvailableMemoryOverride(std::uint64_t bytes) {
+    availableOverride.store(bytes);
+}
 
 }  // namespace orm::engine

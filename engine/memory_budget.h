@@ -13,8 +13,7 @@ namespace orm::engine {
 // peak: the target image, the planes of the own algorithms and the cropped copy. The caller's
 // source and destination are not counted.
 std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh,
-                                   ResizeAlgorithm algorithm,
-                                   bool crop);
+                                   ResizeAlgorithm algorithm, bool crop);
 
 // Memory the system can still give: MemAvailable plus SwapFree of /proc/meminfo; 0 when unknown.
 std::uint64_t AvailableMemoryBytes();

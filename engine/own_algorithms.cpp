@@ -43,14 +43,14 @@ void AddGrain(ImagePlane& plane, int grain) {
 
 // A scratch plane from the arena, given back when it goes out of scope.
 class ScratchPlane {
-public:
+  public:
     ScratchPlane(PlaneArena& arena, int w, int h) : arena_(arena), plane_(arena.Take(w, h)) {}
     ~ScratchPlane() { arena_.Give(std::move(plane_)); }
     ScratchPlane(const ScratchPlane&) = delete;
     ScratchPlane& operator=(const ScratchPlane&) = delete;
     ImagePlane& operator*() { return plane_; }
 
-private:
+  private:
     PlaneArena& arena_;
     ImagePlane plane_;
 };
@@ -111,7 +111,9 @@ bool ForEachChannel(BgrView dst, ConstBgrView src, int channels, const PlaneOper
 
 }  // namespace
 
-double StretchStrength(int b) { return 103.0 / (double(b) * b / 100 + 3); }
+double StretchStrength(int b) {
+    return 103.0 / (double(b) * b / 100 + 3);
+}
 
 int SweepsSmart(double min_ratio, double max_ratio) {
     if (max_ratio <= 0.5)

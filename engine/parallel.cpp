@@ -24,15 +24,14 @@ std::atomic<int> threadOverride{0};
 // every band is done and no worker is inside the job any more; it then clears the job, so a
 // worker that wakes late finds nothing to do.
 class Pool {
-public:
+  public:
     ~Pool() { Resize(0); }
 
     void Run(int count, int grain, BandFunction body, int threads) {
         std::unique_lock<std::mutex> busy(run_mutex_, std::try_to_lock);
         const int bands = (count + grain - 1) / grain;
         if (!busy.owns_lock() || threads <= 1 || bands <= 1) {
-            for (int b = 0; b < count; b += grain)
-                body(b, std::min(count, b + grain));
+            for (int b = 0; b < count; b += grain) body(b, std::min(count, b + grain));
             return;
         }
         if (int(workers_.size()) != threads - 1)
@@ -53,7 +52,7 @@ public:
         job_ = Job{};
     }
 
-private:
+  private:
     struct Job {
         const BandFunction* body = nullptr;
         int count = 0, grain = 1, bands = 0;
@@ -97,15 +96,13 @@ private:
             quit_ = true;
         }
         wake_.notify_all();
-        for (std::thread& t : workers_)
-            t.join();
+        for (std::thread& t : workers_) t.join();
         workers_.clear();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             quit_ = false;
         }
-        for (int i = 0; i < workers; ++i)
-            workers_.emplace_back([this] { WorkerLoop(); });
+        for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
     }
 
     std::mutex run_mutex_;  // held by the caller whose job the pool runs

@@ -16,13 +16,13 @@ namespace orm::engine {
 
 // A non-owning reference to a callable `void(int begin, int end)`; cheap to pass per band.
 class BandFunction {
-public:
+  public:
     template <typename F>
     BandFunction(F& f)  // NOLINT: implicit from any callable that outlives the call
         : object_(&f), call_([](void* o, int b, int e) { (*static_cast<F*>(o))(b, e); }) {}
     void operator()(int begin, int end) const { call_(object_, begin, end); }
 
-private:
+  private:
     void* object_;
     void (*call_)(void*, int, int);
 };

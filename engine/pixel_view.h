@@ -88,7 +88,7 @@ struct ConstBgrView {
 
 // An owned BGR image with packed rows (stride = 3 * width).
 class BgrImage {
-public:
+  public:
     BgrImage() = default;
     // Throws std::bad_alloc (or std::length_error for sizes beyond the address space).
     BgrImage(int width, int height);
@@ -104,7 +104,7 @@ public:
     std::uint8_t* Row(int y) { return pixels_.data() + y * Stride(); }
     const std::uint8_t* Row(int y) const { return pixels_.data() + y * Stride(); }
 
-private:
+  private:
     std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> pixels_;
     int width_ = 0;
     int height_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
-// In-place filters of one plane: 3x3 sharpening, the recursive Gaussian and the local range stretch.
+// In-place filters of one plane: 3x3 sharpening, the recursive Gaussian and the local range
+// stretch.
 
 #include "engine/image_plane.h"
 
@@ -46,10 +47,10 @@ bool RangeStretchPlaneInPlace(ImagePlane& v, const ImagePlane& g, int hw, int vw
 
 // The noise of the grain steps: the sum of six draws of a 15-bit generator, each less 16383.
 class GrainNoise {
-public:
+  public:
     int Next();
 
-private:
+  private:
     unsigned state_ = 1;
 };
 

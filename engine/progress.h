@@ -11,7 +11,7 @@
 namespace orm::engine {
 
 class CRSProgress {
-public:
+  public:
     // `stop` (not owned, may be null) stops the resize at its next report.
     explicit CRSProgress(const StopToken* stop = nullptr) : stop_(stop) {}
     virtual ~CRSProgress() = default;
@@ -28,11 +28,11 @@ public:
     int wraps = 0;   // sweeps finished so far
     int last = 0;    // the last value reported
 
-protected:
+  protected:
     // The overall position changed; nothing by default.
     virtual void PositionChanged(int position) {}
 
-private:
+  private:
     const StopToken* stop_;
     int position_ = 0;
 };

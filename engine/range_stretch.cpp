@@ -106,8 +106,7 @@ GainTable MakeGainTable(double strength, double q) {
         t.limit[h] = limit;
     }
     t.first_stretched = 256;
-    for (int h = 255; h >= 0 && t.limit[h] >= 0; --h)
-        t.first_stretched = h;
+    for (int h = 255; h >= 0 && t.limit[h] >= 0; --h) t.first_stretched = h;
     return t;
 }
 
@@ -161,7 +160,8 @@ ORM_AVX512 void StretchRowAvx512(const std::uint8_t* v, const std::uint8_t* g,
     for (; x + 16 <= w; x += 16) {
         const __m128i guide = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
         const __m512i big = Load16(wmax + x), small = Load16(wmin + x);
-        const __m512i mid = _mm512_srai_epi32(_mm512_add_epi32(_mm512_add_epi32(big, small), one), 1);
+        const __m512i mid =
+            _mm512_srai_epi32(_mm512_add_epi32(_mm512_add_epi32(big, small), one), 1);
         const __m512i half = _mm512_sub_epi32(big, mid);
         const __mmask16 active = _mm512_cmpge_epi32_mask(half, first);
         if (active == 0) {
@@ -171,16 +171,21 @@ ORM_AVX512 void StretchRowAvx512(const std::uint8_t* v, const std::uint8_t* g,
         const __m512i d = _mm512_sub_epi32(Load16(v + x), mid);
         const __m512i limit = _mm512_mask_i32gather_epi32(none, active, half, table->limit, 4);
         const __mmask16 pass = _mm512_cmplt_epi32_mask(limit, zero);
-        const __mmask16 inside = _mm512_mask_cmple_epi32_mask(__mmask16(~pass), _mm512_abs_epi32(d), limit);
+        const __mmask16 inside =
+            _mm512_mask_cmple_epi32_mask(__mmask16(~pass), _mm512_abs_epi32(d), limit);
         __m512i r = _mm512_mask_blend_epi32(_mm512_cmpgt_epi32_mask(d, zero), small, big);
         if (inside != 0) {
             __m256i t[2];
             for (int k = 0; k < 2; ++k) {
                 const __mmask8 m = __mmask8(inside >> (8 * k));
-                const __m256i hk = k == 0 ? _mm512_castsi512_si256(half) : _mm512_extracti64x4_epi64(half, 1);
-                const __m256i dk = k == 0 ? _mm512_castsi512_si256(d) : _mm512_extracti64x4_epi64(d, 1);
-                const __m256i mk = k == 0 ? _mm512_castsi512_si256(mid) : _mm512_extracti64x4_epi64(mid, 1);
-                const __m512d gain = _mm512_mask_i32gather_pd(_mm512_set1_pd(1.0), m, hk, table->gain, 8);
+                const __m256i hk =
+                    k == 0 ? _mm512_castsi512_si256(half) : _mm512_extracti64x4_epi64(half, 1);
+                const __m256i dk =
+                    k == 0 ? _mm512_castsi512_si256(d) : _mm512_extracti64x4_epi64(d, 1);
+                const __m256i mk =
+                    k == 0 ? _mm512_castsi512_si256(mid) : _mm512_extracti64x4_epi64(mid, 1);
+                const __m512d gain =
+                    _mm512_mask_i32gather_pd(_mm512_set1_pd(1.0), m, hk, table->gain, 8);
                 const __m512d product = _mm512_mul_pd(gain, _mm512_cvtepi32_pd(dk));
                 t[k] = _mm512_cvttpd_epi32(_mm512_add_pd(product, _mm512_cvtepi32_pd(mk)));
             }
@@ -221,7 +226,8 @@ void StretchRowWithGrain(const std::uint8_t* v, const std::uint8_t* g, const std
         } else {
             const int d = v[x] - mid;
             if (std::abs(d) <= table.limit[half])
-                r = int(gain * d + mid) + int(std::int64_t(int(grain * gain)) * noise.Next() / 163830);
+                r = int(gain * d + mid) +
+                    int(std::int64_t(int(grain * gain)) * noise.Next() / 163830);
             else
                 r = d > 0 ? big : small;
         }
@@ -231,13 +237,23 @@ void StretchRowWithGrain(const std::uint8_t* v, const std::uint8_t* g, const std
 
 // Window extremes for the rows of a band, from a ring of row extremes keyed by source row.
 class WindowRows {
-public:
+  public:
     WindowRows(const ImagePlane& g, int hx, int hy)
-        : g_(g), w_(g.Width()), h_(g.Height()), hx_(hx), hy_(hy),
-          slots_(std::min(2 * hy + 1, g.Height())), lo_(WindowCentre(0, hx, w_)),
-          hi_(WindowCentre(w_ - 1, hx, w_)), ring_max_(std::size_t(slots_) * w_),
-          ring_min_(std::size_t(slots_) * w_), slot_row_(slots_, -1), pmax_(2 * std::size_t(w_)), pmin_(2 * std::size_t(w_)),
-          wmax_(w_), wmin_(w_) {}
+        : g_(g),
+          w_(g.Width()),
+          h_(g.Height()),
+          hx_(hx),
+          hy_(hy),
+          slots_(std::min(2 * hy + 1, g.Height())),
+          lo_(WindowCentre(0, hx, w_)),
+          hi_(WindowCentre(w_ - 1, hx, w_)),
+          ring_max_(std::size_t(slots_) * w_),
+          ring_min_(std::size_t(slots_) * w_),
+          slot_row_(slots_, -1),
+          pmax_(2 * std::size_t(w_)),
+          pmin_(2 * std::size_t(w_)),
+          wmax_(w_),
+          wmin_(w_) {}
 
     // Fills the extremes of the window centred on row cy into every column (columns outside the
     // centre range take the clamped centre's values).
@@ -265,7 +281,7 @@ public:
     const std::uint8_t* Max() const { return wmax_.data(); }
     const std::uint8_t* Min() const { return wmin_.data(); }
 
-private:
+  private:
     // RowMin(r) is valid once RowMax(r) has been asked for.
     const std::uint8_t* RowMin(int r) const {
         return ring_min_.data() + std::size_t(r % slots_) * w_;
@@ -330,8 +346,8 @@ bool StretchInto(const ImagePlane& v, const ImagePlane& g, int hw, int vw, doubl
             for (int y = y0; y < y1; ++y) {
                 windows.Compute(WindowCentre(y, hy, h));
                 StretchRow(static_cast<const std::uint8_t*>(v.Row(y)),
-                           static_cast<const std::uint8_t*>(g.Row(y)), windows.Max(),
-                           windows.Min(), static_cast<const GainTable*>(&table), w, out.Row(y));
+                           static_cast<const std::uint8_t*>(g.Row(y)), windows.Max(), windows.Min(),
+                           static_cast<const GainTable*>(&table), w, out.Row(y));
             }
         },
         report);

@@ -82,8 +82,7 @@ ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int*
     const double* w = weights + std::size_t(x) * count;
     const Rows8* p = padded + first[x];
     Rows8 h = {};
-    for (int t = 0; t < count; ++t)
-        h += w[t] * LoadRows(p + t);
+    for (int t = 0; t < count; ++t) h += w[t] * LoadRows(p + t);
     *sum = h;
 }
 
@@ -91,8 +90,7 @@ template <int kTaps>
 ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, const int* first,
                                    int dw, int taps, double* const* out) {
     double* o[kGroup];
-    for (int i = 0; i < kGroup; ++i)
-        o[i] = out[i];
+    for (int i = 0; i < kGroup; ++i) o[i] = out[i];
     int x = 0;
     // Eight columns at a time: the eight sums (a column of eight rows each) are transposed into
     // eight rows of eight columns, which are stored whole.
@@ -109,8 +107,7 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
             w[j] = weights + std::size_t(x + j) * count;
         }
         for (int t = 0; t < count; ++t)
-            for (int j = 0; j < kGroup; ++j)
-                c[j] += w[j][t] * LoadRows(p[j] + t);
+            for (int j = 0; j < kGroup; ++j) c[j] += w[j][t] * LoadRows(p[j] + t);
         Rows8 a[kGroup], b[kGroup];
         for (int j = 0; j < kGroup; j += 2) {
             a[j] = __builtin_shuffle(c[j], c[j + 1], Index8{0, 8, 2, 10, 4, 12, 6, 14});
@@ -118,13 +115,15 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
         }
         for (int j = 0; j < kGroup; j += 4)
             for (int k = 0; k < 2; ++k) {
-                b[j + k] = __builtin_shuffle(a[j + k], a[j + k + 2], Index8{0, 1, 8, 9, 4, 5, 12, 13});
+                b[j + k] =
+                    __builtin_shuffle(a[j + k], a[j + k + 2], Index8{0, 1, 8, 9, 4, 5, 12, 13});
                 b[j + k + 2] =
                     __builtin_shuffle(a[j + k], a[j + k + 2], Index8{2, 3, 10, 11, 6, 7, 14, 15});
             }
         for (int k = 0; k < 4; ++k) {
             const Rows8 low = __builtin_shuffle(b[k], b[k + 4], Index8{0, 1, 2, 3, 8, 9, 10, 11});
-            const Rows8 high = __builtin_shuffle(b[k], b[k + 4], Index8{4, 5, 6, 7, 12, 13, 14, 15});
+            const Rows8 high =
+                __builtin_shuffle(b[k], b[k + 4], Index8{4, 5, 6, 7, 12, 13, 14, 15});
             std::memcpy(o[k] + x, &low, sizeof low);
             std::memcpy(o[k + 4] + x, &high, sizeof high);
         }
@@ -132,8 +131,7 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
     for (; x < dw; ++x) {
         Rows8 h;
         ColumnSum<kTaps>(padded, weights, first, taps, x, &h);
-        for (int i = 0; i < kGroup; ++i)
-            o[i][x] = h[i];
+        for (int i = 0; i < kGroup; ++i) o[i][x] = h[i];
     }
 }
 
@@ -167,8 +165,7 @@ ORM_KERNEL void VerticalTaps(const double* const* sums, const double* weights, i
     }
     for (int x = 0; x < dw; ++x) {
         double acc = w[0] * h[0][x];
-        for (int t = 1; t < kCount; ++t)
-            acc += w[t] * h[t][x];
+        for (int t = 1; t < kCount; ++t) acc += w[t] * h[t][x];
         int v = int(acc + 0.5);
         v = v >= 255 ? 255 : v;
         v = v < 0 ? 0 : v;
@@ -176,31 +173,36 @@ ORM_KERNEL void VerticalTaps(const double* const* sums, const double* weights, i
     }
 }
 
-ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights, int count,
-                                int dw, double* acc, std::uint8_t* out) {
+ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights, int count, int dw,
+                                double* acc, std::uint8_t* out) {
     switch (count) {
         case 0:
             std::fill(out, out + dw, std::uint8_t(0));
             return;
-        case 1: return VerticalTaps<1>(sums, weights, dw, out);
-        case 2: return VerticalTaps<2>(sums, weights, dw, out);
-        case 3: return VerticalTaps<3>(sums, weights, dw, out);
-        case 4: return VerticalTaps<4>(sums, weights, dw, out);
-        case 5: return VerticalTaps<5>(sums, weights, dw, out);
-        case 6: return VerticalTaps<6>(sums, weights, dw, out);
-        default: break;
+        case 1:
+            return VerticalTaps<1>(sums, weights, dw, out);
+        case 2:
+            return VerticalTaps<2>(sums, weights, dw, out);
+        case 3:
+            return VerticalTaps<3>(sums, weights, dw, out);
+        case 4:
+            return VerticalTaps<4>(sums, weights, dw, out);
+        case 5:
+            return VerticalTaps<5>(sums, weights, dw, out);
+        case 6:
+            return VerticalTaps<6>(sums, weights, dw, out);
+        default:
+            break;
     }
     // Wider kernels: the sums run through a buffer, a chunk of columns at a time.
     constexpr int kChunk = 512;
     for (int x0 = 0; x0 < dw; x0 += kChunk) {
         const int x1 = std::min(dw, x0 + kChunk);
-        for (int x = x0; x < x1; ++x)
-            acc[x] = weights[0] * sums[0][x];
+        for (int x = x0; x < x1; ++x) acc[x] = weights[0] * sums[0][x];
         for (int t = 1; t < count; ++t) {
             const double w = weights[t];
             const double* h = sums[t];
-            for (int x = x0; x < x1; ++x)
-                acc[x] += w * h[x];
+            for (int x = x0; x < x1; ++x) acc[x] += w * h[x];
         }
         for (int x = x0; x < x1; ++x) {
             int v = int(acc[x] + 0.5);
@@ -247,14 +249,15 @@ ORM_AVX512 void VerticalTapsAvx512(const double* const* sums, const double* weig
         a += 0.5;
         b += 0.5;
         const __m256i ia = _mm512_cvttpd_epi32(__m512d(a)), ib = _mm512_cvttpd_epi32(__m512d(b));
-        const __m128i wa = _mm_packs_epi32(_mm256_castsi256_si128(ia), _mm256_extracti128_si256(ia, 1));
-        const __m128i wb = _mm_packs_epi32(_mm256_castsi256_si128(ib), _mm256_extracti128_si256(ib, 1));
+        const __m128i wa =
+            _mm_packs_epi32(_mm256_castsi256_si128(ia), _mm256_extracti128_si256(ia, 1));
+        const __m128i wb =
+            _mm_packs_epi32(_mm256_castsi256_si128(ib), _mm256_extracti128_si256(ib, 1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(wa, wb));
     }
     for (; x < dw; ++x) {
         double acc = w[0] * h[0][x];
-        for (int t = 1; t < kCount; ++t)
-            acc += w[t] * h[t][x];
+        for (int t = 1; t < kCount; ++t) acc += w[t] * h[t][x];
         int v = int(acc + 0.5);
         v = v >= 255 ? 255 : v;
         v = v < 0 ? 0 : v;
@@ -269,12 +272,18 @@ void VerticalRow(const double* const* sums, const double* weights, int count, in
 #if defined(ORM_SIMD_X86)
     if (simd::UseAvx512() && count >= 1 && count <= 6) {
         switch (count) {
-            case 1: return VerticalTapsAvx512<1>(sums, weights, dw, out);
-            case 2: return VerticalTapsAvx512<2>(sums, weights, dw, out);
-            case 3: return VerticalTapsAvx512<3>(sums, weights, dw, out);
-            case 4: return VerticalTapsAvx512<4>(sums, weights, dw, out);
-            case 5: return VerticalTapsAvx512<5>(sums, weights, dw, out);
-            default: return VerticalTapsAvx512<6>(sums, weights, dw, out);
+            case 1:
+                return VerticalTapsAvx512<1>(sums, weights, dw, out);
+            case 2:
+                return VerticalTapsAvx512<2>(sums, weights, dw, out);
+            case 3:
+                return VerticalTapsAvx512<3>(sums, weights, dw, out);
+            case 4:
+                return VerticalTapsAvx512<4>(sums, weights, dw, out);
+            case 5:
+                return VerticalTapsAvx512<5>(sums, weights, dw, out);
+            default:
+                return VerticalTapsAvx512<6>(sums, weights, dw, out);
         }
     }
 #endif
@@ -316,8 +325,7 @@ ORM_KERNEL void InterleaveRowsBody(const std::uint8_t* const* rows, int sw, int 
     }
 #endif
     for (; c < sw; ++c)
-        for (int i = 0; i < kGroup; ++i)
-            mid[c][i] = rows[i][c];
+        for (int i = 0; i < kGroup; ++i) mid[c][i] = rows[i][c];
 }
 #if defined(ORM_SIMD_X86)
 ORM_AVX512 void InterleaveRowsAvx512(const std::uint8_t* const* rows, int sw, int n,
@@ -359,8 +367,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
     auto compute_group = [&](int g) {
         double* out[kGroup];
         const std::uint8_t* rows[kGroup];
-        for (int i = 0; i < kGroup; ++i)
-            rows[i] = src.Row(std::min(g + i, sh - 1));
+        for (int i = 0; i < kGroup; ++i) rows[i] = src.Row(std::min(g + i, sh - 1));
         InterleaveRows(rows, sw, n, padded.data());
         for (int i = 0; i < kGroup; ++i) {
             if (g + i < sh) {
@@ -393,8 +400,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
             ++count;
         }
         VerticalRow(static_cast<const double* const*>(sums.data()),
-                    static_cast<const double*>(weights.data()), count, dw, acc.data(),
-                    dst.Row(y));
+                    static_cast<const double*>(weights.data()), count, dw, acc.data(), dst.Row(y));
     }
 }
 
@@ -425,7 +431,8 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     // A band recomputes the horizontal sums of the few source rows it shares with its
     // neighbours; bands of 32 rows or more keep that small.
     return ParallelRows(
-        plan.dh, 32, progress != nullptr, [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
+        plan.dh, 32, progress != nullptr,
+        [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
         [&](int y) { return Report(progress, int(100LL * y / plan.dh)); });
 }
 
@@ -485,8 +492,7 @@ void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t st
         const std::uint8_t* p = s + t.first * step;
         std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & kClearLow;
         std::uint64_t whole = 0;
-        for (int k = 1; k <= t.whole; ++k)
-            whole += p[k * step];
+        for (int k = 1; k <= t.whole; ++k) whole += p[k * step];
         acc += whole << 16;
         if (t.has_trail)
             acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & kClearLow;
@@ -503,22 +509,18 @@ ORM_KERNEL void BoxColumnRowBody(const std::uint8_t* s, std::ptrdiff_t w, const 
                                  std::uint8_t* out) {
     const std::uint8_t* p = s + std::ptrdiff_t(t->first) * w;
     const std::uint64_t lead = t->lead;
-    for (int x = x0; x < x1; ++x)
-        acc[x] = (lead * p[x]) & kClearLow;
+    for (int x = x0; x < x1; ++x) acc[x] = (lead * p[x]) & kClearLow;
     for (int k = 1; k <= t->whole; ++k) {
         const std::uint8_t* r = p + k * w;
-        for (int x = x0; x < x1; ++x)
-            acc[x] += std::uint64_t(r[x]) << 16;
+        for (int x = x0; x < x1; ++x) acc[x] += std::uint64_t(r[x]) << 16;
     }
     if (t->has_trail) {
         const std::uint8_t* r = p + std::ptrdiff_t(t->whole + 1) * w;
         const std::uint64_t trail = t->trail;
-        for (int x = x0; x < x1; ++x)
-            acc[x] += (trail * r[x]) & kClearLow;
+        for (int x = x0; x < x1; ++x) acc[x] += (trail * r[x]) & kClearLow;
     }
     const double divisor = double(a);
-    for (int x = x0; x < x1; ++x)
-        out[x] = std::uint8_t(std::int64_t(double(acc[x]) / divisor));
+    for (int x = x0; x < x1; ++x) out[x] = std::uint8_t(std::int64_t(double(acc[x]) / divisor));
 }
 ORM_DISPATCH3(BoxColumnRow, BoxColumnRowBody)
 
@@ -530,8 +532,7 @@ bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress
     return ParallelRows(
         h, 16, progress != nullptr,
         [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y)
-                BoxLineReduce(plan, src.Row(y), 1, dst.Row(y), 1);
+            for (int y = y0; y < y1; ++y) BoxLineReduce(plan, src.Row(y), 1, dst.Row(y), 1);
         },
         [&](int y) { return Report(progress, int(100LL * y / h)); });
 }

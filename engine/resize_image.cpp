@@ -17,13 +17,15 @@ namespace orm::engine {
 namespace {
 
 constexpr const char* kAlgorithmNames[kAlgorithmCount] = {
-    "Nearest Neighbor",           "Bilinear",
-    "High Quality Bilinear",      "Bicubic",
-    "High Quality Bicubic",       "Smart for Artificial Scenes",
-    "Smart for Natural Scenes",   "Advanced for Natural Scenes",
+    "Nearest Neighbor",         "Bilinear",
+    "High Quality Bilinear",    "Bicubic",
+    "High Quality Bicubic",     "Smart for Artificial Scenes",
+    "Smart for Natural Scenes", "Advanced for Natural Scenes",
 };
 
-bool IsWhole(double v) { return v == std::trunc(v); }
+bool IsWhole(double v) {
+    return v == std::trunc(v);
+}
 
 // Runs algorithm into target (which has the target size). False on a stop request.
 bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
@@ -47,8 +49,7 @@ bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
 
 void CopyPixels(ConstBgrView from, BgrView to) {
     const std::size_t bytes = std::size_t(to.width) * kBgrChannels;
-    for (int y = 0; y < to.height; ++y)
-        std::memcpy(to.Row(y), from.Row(y), bytes);
+    for (int y = 0; y < to.height; ++y) std::memcpy(to.Row(y), from.Row(y), bytes);
 }
 
 }  // namespace
@@ -95,8 +96,8 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algo
         if (crop)
             CoverSize(src.width, src.height, dw, dh, tw, th);
         const std::uint64_t available = AvailableMemoryBytes();
-        if (available != 0 &&
-            EstimatedResizeBytes(src.width, src.height, tw, th, dw, dh, algorithm, crop) > available) {
+        if (available != 0 && EstimatedResizeBytes(src.width, src.height, tw, th, dw, dh, algorithm,
+                                                   crop) > available) {
             outcome.status = ResizeStatus::OutOfMemory;
             return outcome;
         }
@@ -120,8 +121,8 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algo
     return outcome;
 }
 
-ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm,
-                             bool crop, CRSProgress* progress) {
+ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm, bool crop,
+                             CRSProgress* progress) {
     if (dst.data == nullptr)
         return ResizeStatus::InvalidInput;
     ResizeOutcome outcome = ResizeImage(src, dst.width, dst.height, algorithm, crop, progress);

@@ -27,8 +27,8 @@ void CropCentre(ConstBgrView intermediate, BgrView dst);
 // Resizes src into dst (which has the target size). With `crop`, the source is resized to cover
 // dst at its own aspect ratio and the centre is cut out. The result is written into dst only
 // once it is complete: after a failure or cancellation dst is unchanged.
-ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm,
-                             bool crop, CRSProgress* progress);
+ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm, bool crop,
+                             CRSProgress* progress);
 
 // The same, into a new image of dw x dh that exists only on success.
 struct ResizeOutcome {

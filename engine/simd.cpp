@@ -31,8 +31,12 @@ bool UseAvx512() {
     return CpuHasAvx512() && limit.load(std::memory_order_relaxed) >= int(Level::Avx512);
 }
 
-bool UseAvx2() { return CpuHasAvx2() && limit.load(std::memory_order_relaxed) >= int(Level::Avx2); }
+bool UseAvx2() {
+    return CpuHasAvx2() && limit.load(std::memory_order_relaxed) >= int(Level::Avx2);
+}
 
-void LimitLevel(Level level) { limit.store(int(level), std::memory_order_relaxed); }
+void LimitLevel(Level level) {
+    limit.store(int(level), std::memory_order_relaxed);
+}
 
 }  // namespace orm::engine::simd

@@ -35,39 +35,51 @@ void LimitLevel(Level level);
 
 // Defines `name(args...)` dispatching to the AVX2 or the portable build of `body(args...)`.
 #if defined(ORM_SIMD_X86)
-#define ORM_DISPATCH(name, body)                                                          \
-    template <typename... A>                                                              \
-    ORM_AVX2 void name##Avx2(A... a) { body(a...); }                                      \
-    template <typename... A>                                                              \
-    void name##Portable(A... a) { body(a...); }                                           \
-    template <typename... A>                                                              \
-    void name(A... a) {                                                                   \
-        if (::orm::engine::simd::UseAvx2())                                               \
-            name##Avx2(a...);                                                             \
-        else                                                                              \
-            name##Portable(a...);                                                         \
+#define ORM_DISPATCH(name, body)            \
+    template <typename... A>                \
+    ORM_AVX2 void name##Avx2(A... a) {      \
+        body(a...);                         \
+    }                                       \
+    template <typename... A>                \
+    void name##Portable(A... a) {           \
+        body(a...);                         \
+    }                                       \
+    template <typename... A>                \
+    void name(A... a) {                     \
+        if (::orm::engine::simd::UseAvx2()) \
+            name##Avx2(a...);               \
+        else                                \
+            name##Portable(a...);           \
     }
 // The same with a third build for AVX-512 (its 32 vector registers help loops that keep many
 // values in flight).
-#define ORM_DISPATCH3(name, body)                                                         \
-    template <typename... A>                                                              \
-    ORM_AVX512 void name##Avx512(A... a) { body(a...); }                                  \
-    template <typename... A>                                                              \
-    ORM_AVX2 void name##Avx2(A... a) { body(a...); }                                      \
-    template <typename... A>                                                              \
-    void name##Portable(A... a) { body(a...); }                                           \
-    template <typename... A>                                                              \
-    void name(A... a) {                                                                   \
-        if (::orm::engine::simd::UseAvx512())                                             \
-            name##Avx512(a...);                                                           \
-        else if (::orm::engine::simd::UseAvx2())                                          \
-            name##Avx2(a...);                                                             \
-        else                                                                              \
-            name##Portable(a...);                                                         \
+#define ORM_DISPATCH3(name, body)                \
+    template <typename... A>                     \
+    ORM_AVX512 void name##Avx512(A... a) {       \
+        body(a...);                              \
+    }                                            \
+    template <typename... A>                     \
+    ORM_AVX2 void name##Avx2(A... a) {           \
+        body(a...);                              \
+    }                                            \
+    template <typename... A>                     \
+    void name##Portable(A... a) {                \
+        body(a...);                              \
+    }                                            \
+    template <typename... A>                     \
+    void name(A... a) {                          \
+        if (::orm::engine::simd::UseAvx512())    \
+            name##Avx512(a...);                  \
+        else if (::orm::engine::simd::UseAvx2()) \
+            name##Avx2(a...);                    \
+        else                                     \
+            name##Portable(a...);                \
     }
 #else
 #define ORM_DISPATCH3(name, body) ORM_DISPATCH(name, body)
-#define ORM_DISPATCH(name, body)                                                          \
-    template <typename... A>                                                              \
-    void name(A... a) { body(a...); }
+#define ORM_DISPATCH(name, body) \
+    template <typename... A>     \
+    void name(A... a) {          \
+        body(a...);              \
+    }
 #endif

@@ -61,8 +61,7 @@ ORM_KERNEL void BytesToDoubles(const std::uint8_t* s, Doubles8* v) {
 #else
 template <int I>
 ORM_KERNEL void BytesToDoubles(const std::uint8_t* s, Doubles8* v) {
-    for (int i = 0; i < 8; ++i)
-        (*v)[i] = s[i];
+    for (int i = 0; i < 8; ++i) (*v)[i] = s[i];
 }
 #endif
 

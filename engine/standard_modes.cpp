@@ -43,9 +43,9 @@ AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst) {
         return f;
     }
     const bool cubic = mode == StandardMode::Bicubic || mode == StandardMode::HighQualityBicubic;
-    const bool widen = (mode == StandardMode::HighQualityBilinear ||
-                        mode == StandardMode::HighQualityBicubic) &&
-                       scale < 1.0;
+    const bool widen =
+        (mode == StandardMode::HighQualityBilinear || mode == StandardMode::HighQualityBicubic) &&
+        scale < 1.0;
     const double stretch = widen ? 1.0 / scale : 1.0;  // kernel widening
     const double radius = (cubic ? 2.0 : 1.0) * stretch;
     // The samples strictly within the radius of the centre: at most ceil(2 radius) of them,
@@ -86,8 +86,7 @@ ORM_KERNEL void HorizontalPixelsBody(const Pixel* padded, const float* weights, 
         const float* w = weights + std::size_t(x) * taps;
         const Pixel* p = padded + first[x];
         Pixel acc = {};
-        for (int t = 0; t < taps; ++t)
-            acc += w[t] * p[t];
+        for (int t = 0; t < taps; ++t) acc += w[t] * p[t];
         out[x] = acc;
     }
 }
@@ -99,13 +98,11 @@ ORM_DISPATCH3(HorizontalPixels, HorizontalPixelsBody)
 ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weights, int count,
                                    int dw, float* acc, std::uint8_t* out) {
     const int n = 4 * dw;
-    for (int i = 0; i < n; ++i)
-        acc[i] = 0.0f;
+    for (int i = 0; i < n; ++i) acc[i] = 0.0f;
     for (int t = 0; t < count; ++t) {
         const float w = weights[t];
         const float* r = rows[t];
-        for (int i = 0; i < n; ++i)
-            acc[i] += w * r[i];
+        for (int i = 0; i < n; ++i) acc[i] += w * r[i];
     }
     for (int i = 0; i < n; ++i) {
         float v = (acc[i] + 12582912.0f) - 12582912.0f;
@@ -130,8 +127,7 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
     // indices need no clamping: first index f (clamped or not) reads padded[f + pad].
     const int pad = fx.taps;
     std::vector<int> first(dw);
-    for (int x = 0; x < dw; ++x)
-        first[x] = fx.first[x] + pad;
+    for (int x = 0; x < dw; ++x) first[x] = fx.first[x] + pad;
 
     ParallelRows(
         dst.height, 16, false,

@@ -8,11 +8,11 @@
 namespace orm::engine {
 
 class StopToken {
-public:
+  public:
     void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
     bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<bool> stop_{false};
 };
 

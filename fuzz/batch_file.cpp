@@ -17,14 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     for (const BatchEntry& e : r.entries) {
-        if (AlgorithmIndex(e.algorithm) < 0 || AlgorithmIndex(e.algorithm) >= kAlgorithmCount || e.correction < 0 ||
-            e.correction >= kCorrectionModeCount || e.targetWidth < 0 || e.targetWidth > kMaxPixels ||
-            e.targetHeight < 0 || e.targetHeight > kMaxPixels || !std::isfinite(e.resolution) || e.selected != 0)
+        if (AlgorithmIndex(e.algorithm) < 0 || AlgorithmIndex(e.algorithm) >= kAlgorithmCount ||
+            e.correction < 0 || e.correction >= kCorrectionModeCount || e.targetWidth < 0 ||
+            e.targetWidth > kMaxPixels || e.targetHeight < 0 || e.targetHeight > kMaxPixels ||
+            !std::isfinite(e.resolution) || e.selected != 0)
             std::abort();
     }
     const QByteArray again = EncodeBatchFile(r.entries);
-    const BatchFileResult back =
-        DecodeBatchFile(std::span(reinterpret_cast<const uint8_t*>(again.constData()), size_t(again.size())));
+    const BatchFileResult back = DecodeBatchFile(
+        std::span(reinterpret_cast<const uint8_t*>(again.constData()), size_t(again.size())));
     if (!back.ok() || back.entries != r.entries)
         std::abort();
     return 0;

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool gif = IsTruncatedGif(bytes);
     (void)DamageDescription(bytes);
     const QByteArray longer = bytes + QByteArray("\x00\xff\x3b", 3);
-    if (bytes.startsWith("\xff\xd8") && bytes.endsWith("\xff\xd9") && !jpeg && IsTruncatedJpeg(longer))
+    if (bytes.startsWith("\xff\xd8") && bytes.endsWith("\xff\xd9") && !jpeg &&
+        IsTruncatedJpeg(longer))
         std::abort();
     if (!gif && bytes.size() > 13 && IsTruncatedGif(longer))
         std::abort();

@@ -15,8 +15,7 @@ volatile uint32_t sink;
 
 void Consume(const orm::EmbeddedThumbnail& t) {
     uint32_t sum = t.width ^ t.height ^ t.fullWidth.value_or(0) ^ t.fullHeight.value_or(0);
-    for (uint8_t b : t.dib)
-        sum += b;
+    for (uint8_t b : t.dib) sum += b;
     sink = sum;
 }
 

@@ -10,10 +10,9 @@ namespace {
 // Decoding work per input is capped so the fuzzer stays fast; the headers of larger declared
 // sizes are still parsed, and the first row of MCUs still decoded.
 constexpr size_t kMaxPixels = size_t(1) << 22;
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         MiniJpeg::MemorySource source(data, size);
         MiniJpeg::ImageInfo info;
@@ -25,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         unsigned sum = 0;
         for (int y = 0; y < lines; ++y) {
             const uint8_t* line = decoder->ReadLine();
-            for (size_t i = 0; i < rowBytes; ++i) // every output byte is read
+            for (size_t i = 0; i < rowBytes; ++i)  // every output byte is read
                 sum += line[i];
         }
         volatile unsigned sink = sum;

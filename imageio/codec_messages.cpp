@@ -18,8 +18,12 @@ void Forward(const char* kind, const char* module, const char* format, va_list a
     qWarning("libtiff %s: %s: %s", kind, module ? module : "", text);
 }
 
-void TiffWarning(const char* module, const char* format, va_list args) { Forward("warning", module, format, args); }
-void TiffError(const char* module, const char* format, va_list args) { Forward("error", module, format, args); }
+void TiffWarning(const char* module, const char* format, va_list args) {
+    Forward("warning", module, format, args);
+}
+void TiffError(const char* module, const char* format, va_list args) {
+    Forward("error", module, format, args);
+}
 
 }  // namespace
 

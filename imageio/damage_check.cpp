@@ -11,7 +11,9 @@ constexpr uint8_t kEoi = 0xD9;
 constexpr uint8_t kSos = 0xDA;
 constexpr uint8_t kTem = 0x01;
 
-bool IsRestart(uint8_t m) { return m >= 0xD0 && m <= 0xD7; }
+bool IsRestart(uint8_t m) {
+    return m >= 0xD0 && m <= 0xD7;
+}
 
 // Skips GIF data sub-blocks (a length byte, that many bytes, ..., a zero length). False when the
 // data ends before the terminating zero.
@@ -38,8 +40,7 @@ bool IsTruncatedJpeg(const QByteArray& bytes) {
     qsizetype pos = 2;
     for (;;) {
         // Up to the next marker: bytes between segments are tolerated by decoders, so skip them.
-        while (pos < size && b[pos] != kMarker)
-            ++pos;
+        while (pos < size && b[pos] != kMarker) ++pos;
         while (pos < size && b[pos] == kMarker)  // fill bytes
             ++pos;
         if (pos >= size)

@@ -28,7 +28,7 @@ QString SizeText(std::int64_t limit) {
 
 // Closes the descriptor on every way out.
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0)
@@ -38,7 +38,7 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -87,7 +87,8 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, std::
                 if (done >= limit) {
                     char probe = 0;
                     if (::read(fd, &probe, 1) > 0)
-                        return Fail(error, QStringLiteral("the file is too large: more than %1").arg(SizeText(limit)));
+                        return Fail(error, QStringLiteral("the file is too large: more than %1")
+                                               .arg(SizeText(limit)));
                     break;
                 }
                 bytes.resize(qsizetype(std::min<std::int64_t>(limit, std::int64_t(done) + 65536)));

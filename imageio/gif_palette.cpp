@@ -91,7 +91,8 @@ std::optional<PalettePicture> QuantisedPalette(const QImage& image) {
     LiqAttr attr(liq_attr_create());
     if (!attr || liq_set_max_colors(attr.get(), kMaxColours) != LIQ_OK)
         return std::nullopt;
-    LiqImage input(liq_image_create_rgba_rows(attr.get(), rows.data(), rgba.width(), rgba.height(), 0));
+    LiqImage input(
+        liq_image_create_rgba_rows(attr.get(), rows.data(), rgba.width(), rgba.height(), 0));
     if (!input)
         return std::nullopt;
     liq_result* raw = nullptr;
@@ -104,13 +105,15 @@ std::optional<PalettePicture> QuantisedPalette(const QImage& image) {
     out.width = rgba.width();
     out.height = rgba.height();
     out.indices.resize(size_t(out.width) * size_t(out.height));
-    if (liq_write_remapped_image(result.get(), input.get(), out.indices.data(), out.indices.size()) != LIQ_OK)
+    if (liq_write_remapped_image(result.get(), input.get(), out.indices.data(),
+                                 out.indices.size()) != LIQ_OK)
         return std::nullopt;
     const liq_palette* palette = liq_get_palette(result.get());
     if (!palette || palette->count == 0 || palette->count > kMaxColours)
         return std::nullopt;
     for (unsigned i = 0; i < palette->count; ++i)
-        out.palette.push_back({palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
+        out.palette.push_back(
+            {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
     return out;
 }
 

@@ -18,8 +18,8 @@ struct PaletteColour {
 
 struct PalettePicture {
     int width = 0, height = 0;
-    std::vector<uint8_t> indices;         // width x height, rows top to bottom
-    std::vector<PaletteColour> palette;   // 1..256 entries
+    std::vector<uint8_t> indices;        // width x height, rows top to bottom
+    std::vector<PaletteColour> palette;  // 1..256 entries
 };
 
 // The picture with its colours as they are, when it has 256 or fewer (alpha is not kept); an

@@ -27,8 +27,7 @@ void Fail(QString* error, const QString& reason) {
 // Bits of a GIF colour table that holds n colours (tables have 2, 4, ..., 256 entries).
 int TableBits(size_t n) {
     int bits = 1;
-    while ((size_t(1) << bits) < n)
-        ++bits;
+    while ((size_t(1) << bits) < n) ++bits;
     return bits;
 }
 
@@ -68,7 +67,8 @@ QByteArray EncodeGif(const QImage& image, QString* error) {
     GifFreeMapObject(map);
     if (!ok) {
         const char* reason = GifErrorString(status);
-        Fail(error, reason ? QString::fromUtf8(reason) : QStringLiteral("the GIF file could not be written"));
+        Fail(error, reason ? QString::fromUtf8(reason)
+                           : QStringLiteral("the GIF file could not be written"));
         return {};
     }
     return out;

@@ -30,9 +30,9 @@ QString PathExtension(const QString& path) {
 
 const QStringList& ImageFileExtensions() {
     static const QStringList extensions{
-        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"), QStringLiteral(".tif"),
-        QStringLiteral(".tiff"), QStringLiteral(".bmp"), QStringLiteral(".gif"), QStringLiteral(".png"),
-        QStringLiteral(".webp")};
+        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
+        QStringLiteral(".tif"), QStringLiteral(".tiff"), QStringLiteral(".bmp"),
+        QStringLiteral(".gif"), QStringLiteral(".png"),  QStringLiteral(".webp")};
     return extensions;
 }
 
@@ -43,7 +43,8 @@ bool IsSupportedImage(const QString& path) {
 
 bool IsNavigableImage(const QString& fileName) {
     const QString ext = PathExtension(fileName);
-    return IsSupportedImage(fileName) && ext.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0;
+    return IsSupportedImage(fileName) &&
+           ext.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0;
 }
 
 QString MimeTypeForOutputPath(const QString& path) {
@@ -51,8 +52,9 @@ QString MimeTypeForOutputPath(const QString& path) {
         const char* extension;
         const char* mimeType;
     } kWritten[] = {
-        {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"}, {".bmp", "image/bmp"},
-        {".gif", "image/gif"},  {".tif", "image/tiff"},  {".tiff", "image/tiff"}, {".png", "image/png"},
+        {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"},
+        {".bmp", "image/bmp"},   {".gif", "image/gif"},   {".tif", "image/tiff"},
+        {".tiff", "image/tiff"}, {".png", "image/png"},
     };
     const QString ext = PathExtension(path);
     for (const auto& w : kWritten)
@@ -69,7 +71,8 @@ ImageEncoder FindEncoderForMime(const QString& mimeType) {
         if (!available)
             continue;
         if (mimeType == QLatin1String(e.mimeType))
-            return ImageEncoder{index, mimeType, e.qtFormat ? QByteArray(e.qtFormat) : QByteArray()};
+            return ImageEncoder{index, mimeType,
+                                e.qtFormat ? QByteArray(e.qtFormat) : QByteArray()};
         ++index;
     }
     return {};

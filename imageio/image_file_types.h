@@ -26,9 +26,9 @@ bool IsNavigableImage(const QString& fileName);
 QString MimeTypeForOutputPath(const QString& path);
 
 struct ImageEncoder {
-    int index = -1;        // position in the list of encoders; -1 when none matches
+    int index = -1;  // position in the list of encoders; -1 when none matches
     QString mimeType;
-    QByteArray qtFormat;   // the Qt image writer's format; empty for the GIF writer (giflib)
+    QByteArray qtFormat;  // the Qt image writer's format; empty for the GIF writer (giflib)
 };
 
 // The first installed encoder whose MIME type equals the argument exactly.

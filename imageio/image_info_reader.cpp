@@ -16,13 +16,13 @@ int HeaderBitsPerPixel(const ImageHeader& header) {
     if (header.type == "gif")
         return 8;
     switch (header.format) {
-    case QImage::Format_Invalid:
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-    case QImage::Format_Indexed8:
-        return 0;
-    default:
-        return BitsPerPixelOf(header.format, 0);
+        case QImage::Format_Invalid:
+        case QImage::Format_Mono:
+        case QImage::Format_MonoLSB:
+        case QImage::Format_Indexed8:
+            return 0;
+        default:
+            return BitsPerPixelOf(header.format, 0);
     }
 }
 
@@ -43,7 +43,8 @@ std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
     ImageInfo info;
     info.path = path;
     // The depth the file stores, else what the reader's header says.
-    const MemoryByteSource source(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
     info.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(HeaderBitsPerPixel(*header));
     if (info.bitsPerPixel != 0 && header->size.width() > 0 && header->size.height() > 0) {
         info.width = header->size.width();

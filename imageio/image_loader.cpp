@@ -23,7 +23,7 @@ namespace {
 // A reader over the bytes (which the caller keeps alive), the pixels as stored: the orientation
 // stays an EXIF item.
 class BufferReader {
-public:
+  public:
     explicit BufferReader(const QByteArray& fileBytes) : bytes_(fileBytes), buffer_(&bytes_) {
         RouteCodecMessages();
         QImageReader::setAllocationLimit(kImageAllocationLimitMb);
@@ -34,7 +34,7 @@ public:
     QImageReader& operator*() { return reader_; }
     QImageReader* operator->() { return &reader_; }
 
-private:
+  private:
     QByteArray bytes_;  // shares the caller's data; QBuffer wants a non-const array
     QBuffer buffer_;
     QImageReader reader_;
@@ -42,49 +42,52 @@ private:
 
 }  // namespace
 
-int BitsPerPixelOf(const QImage& decoded) { return BitsPerPixelOf(decoded.format(), decoded.colorCount()); }
+int BitsPerPixelOf(const QImage& decoded) {
+    return BitsPerPixelOf(decoded.format(), decoded.colorCount());
+}
 
 int BitsPerPixelOf(QImage::Format format, int colorCount) {
     switch (format) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        return 1;
-    case QImage::Format_Indexed8:
-        return colorCount <= 2 ? 1 : colorCount <= 16 ? 4 : 8;
-    case QImage::Format_Grayscale8:
-    case QImage::Format_Alpha8:
-        return 8;
-    case QImage::Format_Grayscale16:
-    case QImage::Format_RGB16:
-    case QImage::Format_RGB555:
-    case QImage::Format_RGB444:
-    case QImage::Format_ARGB4444_Premultiplied:
-        return 16;
-    case QImage::Format_RGB32:
-    case QImage::Format_RGB888:
-    case QImage::Format_BGR888:
-    case QImage::Format_RGB666:
-        return 24;
-    case QImage::Format_RGBX64:
-    case QImage::Format_RGB30:
-    case QImage::Format_BGR30:
-        return 48;
-    case QImage::Format_RGBA64:
-    case QImage::Format_RGBA64_Premultiplied:
-    case QImage::Format_RGBX16FPx4:
-    case QImage::Format_RGBA16FPx4:
-    case QImage::Format_RGBA16FPx4_Premultiplied:
-    case QImage::Format_RGBX32FPx4:
-    case QImage::Format_RGBA32FPx4:
-    case QImage::Format_RGBA32FPx4_Premultiplied:
-        return 64;
-    default:
-        return 32;
+        case QImage::Format_Mono:
+        case QImage::Format_MonoLSB:
+            return 1;
+        case QImage::Format_Indexed8:
+            return colorCount <= 2 ? 1 : colorCount <= 16 ? 4 : 8;
+        case QImage::Format_Grayscale8:
+        case QImage::Format_Alpha8:
+            return 8;
+        case QImage::Format_Grayscale16:
+        case QImage::Format_RGB16:
+        case QImage::Format_RGB555:
+        case QImage::Format_RGB444:
+        case QImage::Format_ARGB4444_Premultiplied:
+            return 16;
+        case QImage::Format_RGB32:
+        case QImage::Format_RGB888:
+        case QImage::Format_BGR888:
+        case QImage::Format_RGB666:
+            return 24;
+        case QImage::Format_RGBX64:
+        case QImage::Format_RGB30:
+        case QImage::Format_BGR30:
+            return 48;
+        case QImage::Format_RGBA64:
+        case QImage::Format_RGBA64_Premultiplied:
+        case QImage::Format_RGBX16FPx4:
+        case QImage::Format_RGBA16FPx4:
+        case QImage::Format_RGBA16FPx4_Premultiplied:
+        case QImage::Format_RGBX32FPx4:
+        case QImage::Format_RGBA32FPx4:
+        case QImage::Format_RGBA32FPx4_Premultiplied:
+            return 64;
+        default:
+            return 32;
     }
 }
 
 bool TwentyFourBitsHold(QImage::Format format) {
-    return format == QImage::Format_RGB32 || format == QImage::Format_RGB888 || format == QImage::Format_BGR888;
+    return format == QImage::Format_RGB32 || format == QImage::Format_RGB888 ||
+           format == QImage::Format_BGR888;
 }
 
 bool IsTruncatedBmp(const QByteArray& fileBytes) {
@@ -145,7 +148,8 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     // A top-down BMP states a negative height; the decoded image has the positive one.
     const QSize size = reader->size();
     if (size.width() > 0 && size.height() != 0 &&
-        !FitsInAvailableMemory(EstimatedDecodeBytes(size.width(), size.height(), reader->imageFormat())))
+        !FitsInAvailableMemory(
+            EstimatedDecodeBytes(size.width(), size.height(), reader->imageFormat())))
         return fail(NotEnoughMemoryToOpenText(size.width(), size.height()));
     DecodedImage out;
     out.image = reader->read();
@@ -153,8 +157,8 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
         return fail(reader->errorString());
     // The depth the file stores (Qt hands a 4-bit palette TIFF or an RGB565 bitmap out as 32-bit
     // pixels, and GIF frames too); the decoded format's for files whose header is not read here.
-    const MemoryByteSource source(
-        std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
+    const MemoryByteSource source(std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()),
+                                            size_t(fileBytes.size())));
     out.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(BitsPerPixelOf(out.image));
     return out;
 }
@@ -204,8 +208,8 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
                     return std::nullopt;
                 break;
         }
-        const MemoryByteSource source(
-            std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
+        const MemoryByteSource source(std::span(
+            reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
         out.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(out.bitsPerPixel);
         const ImageResolution dpi = ReadImageResolution(source);
         out.dpiX = dpi.dpiX;

@@ -16,16 +16,16 @@
 namespace orm {
 
 struct SourceImage {
-    QImage image;                                 // the pixels, Format_BGR888
+    QImage image;                                        // the pixels, Format_BGR888
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to
     // The decoded pixels in that format, kept when 24-bit colour does not hold them exactly
     // (palettes, 1-bit, grey, 16 bits per sample, alpha); null otherwise. A copy at the source's
     // own size is written from it.
     QImage original;
-    int bitsPerPixel = 0;                          // of the file's own pixel format
-    double dpiX = 96.0;                            // resolution exactly as the file states it
+    int bitsPerPixel = 0;  // of the file's own pixel format
+    double dpiX = 96.0;    // resolution exactly as the file states it
     double dpiY = 96.0;
-    PropertyItems properties;                      // EXIF items, in directory order
+    PropertyItems properties;  // EXIF items, in directory order
     QString damage;  // for a cut-off file, what fills the missing part ("the missing part is grey")
 
     int width() const { return image.width(); }

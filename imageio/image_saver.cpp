@@ -1,10 +1,10 @@
 #include "imageio/image_saver.h"
 
-#include "metadata/exif_properties.h"
 #include "imageio/gif_writer.h"
 #include "imageio/image_file_types.h"
-#include "metadata/output_metadata.h"
 #include "imageio/safe_file_writer.h"
+#include "metadata/exif_properties.h"
+#include "metadata/output_metadata.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -30,15 +30,18 @@ bool CarriesExif(const QString& mime) {
 bool IsBlackAndWhite(const QImage& mono) {
     const QList<QRgb> table = mono.colorTable();
     const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
-    return table.size() == 2 && ((table[0] == black && table[1] == white) || (table[0] == white && table[1] == black));
+    return table.size() == 2 &&
+           ((table[0] == black && table[1] == white) || (table[0] == white && table[1] == black));
 }
 
-QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQuality, QString* reason) {
+QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQuality,
+                  QString* reason) {
     if (encoder.qtFormat.isEmpty())
         return EncodeGif(given, reason);
     QImage image = given;
     if (encoder.mimeType == QLatin1String("image/tiff") &&
-        (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) && !IsBlackAndWhite(image))
+        (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) &&
+        !IsBlackAndWhite(image))
         image = image.convertToFormat(QImage::Format_Indexed8);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -72,7 +75,8 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         return {};
     PropertyItems items;
     if (!source.properties.empty()) {
-        OutputProperties props = BuildOutputProperties(source.properties, output.size(), options.dpi);
+        OutputProperties props =
+            BuildOutputProperties(source.properties, output.size(), options.dpi);
         if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
             SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
         items = std::move(props.items);
@@ -176,8 +180,8 @@ bool IsCopyOfSource(const QImage& output, const SourceImage& source) {
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error) {
     const bool ownFormat = !source.original.isNull() && IsCopyOfSource(output, source);
-    return SaveImage(ownFormat ? source.original : output, path, SaveSource{source.image.size(), source.properties},
-                     options, error);
+    return SaveImage(ownFormat ? source.original : output, path,
+                     SaveSource{source.image.size(), source.properties}, options, error);
 }
 
 }  // namespace orm

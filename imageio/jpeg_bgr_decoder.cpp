@@ -11,7 +11,7 @@ namespace orm {
 namespace {
 
 class TurboHandle {
-public:
+  public:
     TurboHandle() : handle_(tjInitDecompress()) {}
     ~TurboHandle() {
         if (handle_)
@@ -21,7 +21,7 @@ public:
     TurboHandle& operator=(const TurboHandle&) = delete;
     tjhandle get() const { return handle_; }
 
-private:
+  private:
     tjhandle handle_;
 };
 
@@ -44,7 +44,8 @@ JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out
     const auto* data = reinterpret_cast<const unsigned char*>(fileBytes.constData());
     const auto size = static_cast<unsigned long>(fileBytes.size());
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(turbo.get(), data, size, &width, &height, &subsampling, &colourspace) != 0 ||
+    if (tjDecompressHeader3(turbo.get(), data, size, &width, &height, &subsampling, &colourspace) !=
+            0 ||
         width <= 0 || height <= 0)
         return JpegDecodeOutcome::NotHandled;
     // Qt's reader converts CMYK with Adobe's inversion rules; leave those files to it.
@@ -67,8 +68,8 @@ JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out
         return JpegDecodeOutcome::Refused;
     }
     // The library's defaults are Qt's: accurate integer DCT, smooth chroma upsampling.
-    const int status = tjDecompress2(turbo.get(), data, size, image.bits(), width, int(image.bytesPerLine()), height,
-                                     TJPF_BGR, 0);
+    const int status = tjDecompress2(turbo.get(), data, size, image.bits(), width,
+                                     int(image.bytesPerLine()), height, TJPF_BGR, 0);
     if (status != 0 && tjGetErrorCode(turbo.get()) != TJERR_WARNING)
         return JpegDecodeOutcome::NotHandled;  // Qt's reader gives its own verdict and reason
     out.image = std::move(image);

@@ -13,9 +13,9 @@
 namespace orm {
 
 struct JpegBgrImage {
-    QImage image;                                        // Format_BGR888
-    QImage::Format fileFormat = QImage::Format_RGB32;   // what Qt's reader would have made
-    bool endedEarly = false;                             // data was missing: that part is grey
+    QImage image;                                      // Format_BGR888
+    QImage::Format fileFormat = QImage::Format_RGB32;  // what Qt's reader would have made
+    bool endedEarly = false;                           // data was missing: that part is grey
 };
 
 enum class JpegDecodeOutcome {
@@ -25,6 +25,7 @@ enum class JpegDecodeOutcome {
 };
 
 // Decodes the bytes when they are a JPEG this path handles.
-JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out, QString* error = nullptr);
+JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out,
+                                  QString* error = nullptr);
 
 }  // namespace orm

@@ -63,7 +63,9 @@ void AppendUtf8(QByteArray& out, char32_t cp) {
     }
 }
 
-bool IsEscapedByte(char16_t u) { return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF; }
+bool IsEscapedByte(char16_t u) {
+    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+}
 
 }  // namespace
 

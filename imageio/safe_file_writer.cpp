@@ -27,11 +27,13 @@ CommitResult Fail(QString* error, const QString& reason) {
 QByteArray TemporaryName(const QString& target) {
     const QString folder = FolderOf(target);
     const QString name = target.mid(target.lastIndexOf(QLatin1Char('/')) + 1);
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray suffix(6, 'x');
     for (char& c : suffix)
         c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-    return NativePath(folder + QLatin1Char('/') + QLatin1Char('.') + name + QLatin1Char('.')) + suffix;
+    return NativePath(folder + QLatin1Char('/') + QLatin1Char('.') + name + QLatin1Char('.')) +
+           suffix;
 }
 
 // Gives the replaced file's owner, group and permissions to the new one. Changing the owner
@@ -60,9 +62,12 @@ int LinkDescriptor(int fd, const QByteArray& name) {
 
 }  // namespace
 
-SafeFileWriter::SafeFileWriter(const QString& path, ExistingTarget existing) : path_(path), existing_(existing) {}
+SafeFileWriter::SafeFileWriter(const QString& path, ExistingTarget existing)
+    : path_(path), existing_(existing) {}
 
-SafeFileWriter::~SafeFileWriter() { Discard(); }
+SafeFileWriter::~SafeFileWriter() {
+    Discard();
+}
 
 bool SafeFileWriter::Open(QString* error) {
     Discard();
@@ -83,7 +88,8 @@ bool SafeFileWriter::Open(QString* error) {
     unnamed_ = false;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         tempName_ = TemporaryName(path_);
-        fd_ = ::open(tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+        fd_ = ::open(tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW,
+                     0666);
         if (fd_ >= 0)
             return true;
         if (errno != EEXIST)
@@ -177,7 +183,8 @@ CommitResult SafeFileWriter::MoveNamed(QString* error) {
             return CommitResult::Written;
         return Fail(error, SystemErrorText(errno));
     }
-    if (::renameat2(AT_FDCWD, tempName_.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, tempName_.constData(), AT_FDCWD, target.constData(),
+                    RENAME_NOREPLACE) == 0)
         return CommitResult::Written;
     if (errno == EEXIST)
         return CommitResult::TargetExists;
@@ -201,7 +208,9 @@ CommitResult SafeFileWriter::MoveNamed(QString* error) {
     return Fail(error, SystemErrorText(errno));
 }
 
-void SafeFileWriter::SetTarget(const QString& path) { path_ = path; }
+void SafeFileWriter::SetTarget(const QString& path) {
+    path_ = path;
+}
 
 void SafeFileWriter::Discard() {
     if (fd_ >= 0) {
@@ -217,7 +226,8 @@ bool WriteFileSafely(const QString& path, const QByteArray& data, QString* error
     return WriteFileSafely(path, data, ExistingTarget::Replace, error) == CommitResult::Written;
 }
 
-CommitResult WriteFileSafely(const QString& path, const QByteArray& data, ExistingTarget existing, QString* error) {
+CommitResult WriteFileSafely(const QString& path, const QByteArray& data, ExistingTarget existing,
+                             QString* error) {
     SafeFileWriter writer(path, existing);
     if (!writer.Open(error) || !writer.Write(data, error))
         return CommitResult::Failed;

@@ -31,7 +31,7 @@ enum class CommitResult {
 };
 
 class SafeFileWriter {
-public:
+  public:
     explicit SafeFileWriter(const QString& path, ExistingTarget existing = ExistingTarget::Replace);
     ~SafeFileWriter();  // discards what was not committed
     SafeFileWriter(const SafeFileWriter&) = delete;
@@ -41,7 +41,9 @@ public:
     bool Open(QString* error = nullptr);
     // Appends bytes; false with the system's reason ("No space left on device").
     bool Write(const char* data, qsizetype size, QString* error = nullptr);
-    bool Write(const QByteArray& data, QString* error = nullptr) { return Write(data.constData(), data.size(), error); }
+    bool Write(const QByteArray& data, QString* error = nullptr) {
+        return Write(data.constData(), data.size(), error);
+    }
     // Flushes the file to disk and gives it the target's name.
     CommitResult Commit(QString* error = nullptr);
     // Another name in the same folder for the next Commit (after TargetExists).
@@ -50,7 +52,7 @@ public:
     // Drops the temporary file.
     void Discard();
 
-private:
+  private:
     CommitResult LinkUnnamed(QString* error);
     CommitResult MoveNamed(QString* error);
 
@@ -59,7 +61,7 @@ private:
     int fd_ = -1;
     bool unnamed_ = false;  // O_TMPFILE; otherwise tempName_ holds the temporary file's path
     QByteArray tempName_;
-    bool failed_ = false;   // a write failed: nothing may be committed
+    bool failed_ = false;  // a write failed: nothing may be committed
     QString writeError_;
 };
 

@@ -27,16 +27,16 @@ namespace MiniJpeg {
 
 // Density unit codes, shared by decoder and encoder.
 enum DensityUnit : uint8_t {
-    kNoJfif = 0,         // the stream has no JFIF segment
-    kAspectOnly = 1,     // JFIF units 0: the densities give the pixel aspect ratio only
-    kDotsPerInch = 2,    // JFIF units 1
-    kDotsPerCm = 3,      // JFIF units 2
+    kNoJfif = 0,       // the stream has no JFIF segment
+    kAspectOnly = 1,   // JFIF units 0: the densities give the pixel aspect ratio only
+    kDotsPerInch = 2,  // JFIF units 1
+    kDotsPerCm = 3,    // JFIF units 2
 };
 
 struct ImageInfo {
     uint16_t width = 0;
     uint16_t height = 0;
-    uint8_t colour = 0; // 1: three components (lines of R, G, B bytes); 0: one (grey bytes)
+    uint8_t colour = 0;  // 1: three components (lines of R, G, B bytes); 0: one (grey bytes)
     uint8_t densityUnit = kNoJfif;
     uint16_t xDensity = 0;
     uint16_t yDensity = 0;
@@ -45,7 +45,7 @@ struct ImageInfo {
 };
 
 class Decoder {
-public:
+  public:
     virtual ~Decoder() = default;
 
     // The next scan line, top line first; valid until the next call. Throws Error on corrupt
@@ -55,7 +55,7 @@ public:
 
     const ImageInfo& info() const { return info_; }
 
-protected:
+  protected:
     ImageInfo info_;
 };
 
@@ -67,4 +67,4 @@ std::unique_ptr<Decoder> CreateDecoder(IStream& in, uint16_t* width = nullptr,
                                        uint8_t* densityUnit = nullptr, uint16_t* xDensity = nullptr,
                                        uint16_t* yDensity = nullptr);
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

@@ -11,8 +11,7 @@
 
 namespace MiniJpeg {
 
-void CoderParams::check() const
-{
+void CoderParams::check() const {
     require(width >= 1 && width <= 0xFFFF && height >= 1 && height <= 0xFFFF);
 }
 
@@ -25,18 +24,18 @@ constexpr char kBanner[] = "ORVEN Mensura MiniJpeg codec";
 struct Component {
     uint8_t id;
     int h, v;
-    int quantTable; // also its DC and AC Huffman table number
+    int quantTable;  // also its DC and AC Huffman table number
     int firstBlock = 0;
-    int divideBy = 1; // pixels averaged into one sample
+    int divideBy = 1;  // pixels averaged into one sample
     int dcPrediction = 0;
 };
 
 class CoderImpl final : public Coder {
-public:
+  public:
     CoderImpl(OStream& out, const CoderParams& params);
     void WriteLine(const uint8_t* line) override;
 
-private:
+  private:
     void writeHeaders();
     void encodeMcuRow();
     void sampleMcu(int mcuIndex, int16_t* samples);
@@ -48,19 +47,18 @@ private:
     int hmax_ = 1, vmax_ = 1, mcuW_ = 8, mcuH_ = 8;
     int mcusPerRow_ = 0, paddedWidth_ = 0, blocksPerMcu_ = 0;
     std::array<std::vector<uint16_t>, 3> sampleIndex_;
-    std::array<std::array<uint8_t, 64>, 2> quant_{};      // natural order
-    std::array<std::array<int32_t, 64>, 2> divisors_{};   // quant x forward-DCT scale
+    std::array<std::array<uint8_t, 64>, 2> quant_{};     // natural order
+    std::array<std::array<int32_t, 64>, 2> divisors_{};  // quant x forward-DCT scale
     std::array<HuffmanEncodeTable, 2> dcTables_{}, acTables_{};
 
-    std::vector<uint8_t> lines_;   // 8 vmax input lines of the padded width
+    std::vector<uint8_t> lines_;  // 8 vmax input lines of the padded width
     size_t lineStride_ = 0;
-    std::vector<int16_t> mcuBlocks_; // samples, then coefficients, of one MCU
+    std::vector<int16_t> mcuBlocks_;  // samples, then coefficients, of one MCU
     BitWriter bits_;
     int nextLine_ = 0;
 };
 
-CoderImpl::CoderImpl(OStream& out, const CoderParams& params) : out_(out), p_(params), bits_(out)
-{
+CoderImpl::CoderImpl(OStream& out, const CoderParams& params) : out_(out), p_(params), bits_(out) {
     p_.check();
     p_.quality = std::clamp(p_.quality, 1, 100);
     if (p_.colour) {
@@ -91,7 +89,7 @@ CoderImpl::CoderImpl(OStream& out, const CoderParams& params) : out_(out), p_(pa
     for (int t = 0; t < 2; ++t) {
         quant_[t] = ScaledQuantTable(p_.quality, t == 1);
         for (int k = 0; k < 64; ++k)
-            divisors_[t][k] = int32_t(quant_[t][k]) * kFdctScale[k]; // < 255 x 63043
+            divisors_[t][k] = int32_t(quant_[t][k]) * kFdctScale[k];  // < 255 x 63043
     }
     dcTables_[0] = BuildHuffmanEncodeTable(kStdDcLuminance);
     acTables_[0] = BuildHuffmanEncodeTable(kStdAcLuminance);
@@ -105,13 +103,12 @@ CoderImpl::CoderImpl(OStream& out, const CoderParams& params) : out_(out), p_(pa
     writeHeaders();
 }
 
-void CoderImpl::writeHeaders()
-{
-    out_.PutMarker(0xD8); // start of image
+void CoderImpl::writeHeaders() {
+    out_.PutMarker(0xD8);  // start of image
 
-    out_.PutMarker(0xE0); // JFIF 1.1
+    out_.PutMarker(0xE0);  // JFIF 1.1
     out_.Put16(16);
-    out_.WriteBlock(reinterpret_cast<const uint8_t*>("JFIF"), 5); // with its zero byte
+    out_.WriteBlock(reinterpret_cast<const uint8_t*>("JFIF"), 5);  // with its zero byte
     out_.PutByte(1);
     out_.PutByte(1);
     out_.PutByte(p_.densityUnit == kDotsPerInch ? 1 : (p_.densityUnit == kDotsPerCm ? 2 : 0));
@@ -120,7 +117,7 @@ void CoderImpl::writeHeaders()
     out_.PutByte(0);
     out_.PutByte(0);
 
-    out_.PutMarker(0xFE); // comment
+    out_.PutMarker(0xFE);  // comment
     out_.Put16(uint16_t(sizeof(kBanner) - 1 + 2));
     out_.WriteBlock(reinterpret_cast<const uint8_t*>(kBanner), sizeof(kBanner) - 1);
 
@@ -130,12 +127,11 @@ void CoderImpl::writeHeaders()
             out_.PutMarker(0xDB);
             out_.Put16(p_.singleQuantSegment ? 132 : 67);
         }
-        out_.PutByte(uint8_t(t)); // 8-bit entries, table t
-        for (int k = 0; k < 64; ++k)
-            out_.PutByte(quant_[t][kZigzagToNatural[k]]);
+        out_.PutByte(uint8_t(t));  // 8-bit entries, table t
+        for (int k = 0; k < 64; ++k) out_.PutByte(quant_[t][kZigzagToNatural[k]]);
     }
 
-    out_.PutMarker(0xC0); // baseline frame
+    out_.PutMarker(0xC0);  // baseline frame
     out_.Put16(uint16_t(8 + 3 * componentCount_));
     out_.PutByte(8);
     out_.Put16(uint16_t(p_.height));
@@ -154,7 +150,7 @@ void CoderImpl::writeHeaders()
     for (int t = 0; t < tables; ++t)
         WriteHuffmanSegment(out_, 1, t, t == 0 ? kStdAcLuminance : kStdAcChrominance);
 
-    out_.PutMarker(0xDA); // start of scan
+    out_.PutMarker(0xDA);  // start of scan
     out_.Put16(uint16_t(6 + 2 * componentCount_));
     out_.PutByte(uint8_t(componentCount_));
     for (int i = 0; i < componentCount_; ++i) {
@@ -166,8 +162,7 @@ void CoderImpl::writeHeaders()
     out_.PutByte(0);
 }
 
-void CoderImpl::WriteLine(const uint8_t* line)
-{
+void CoderImpl::WriteLine(const uint8_t* line) {
     require(nextLine_ < p_.height);
     const int bpp = p_.colour ? 3 : 1;
     const int inRow = nextLine_ % mcuH_;
@@ -187,13 +182,12 @@ void CoderImpl::WriteLine(const uint8_t* line)
         encodeMcuRow();
     if (last) {
         bits_.FlushWithOnes();
-        out_.PutMarker(0xD9); // end of image
+        out_.PutMarker(0xD9);  // end of image
         out_.Finish();
     }
 }
 
-void CoderImpl::sampleMcu(int mcuIndex, int16_t* samples)
-{
+void CoderImpl::sampleMcu(int mcuIndex, int16_t* samples) {
     std::fill(samples, samples + size_t(blocksPerMcu_) * 64, int16_t(0));
     const int x0 = mcuIndex * mcuW_;
     for (int py = 0; py < mcuH_; ++py) {
@@ -201,8 +195,7 @@ void CoderImpl::sampleMcu(int mcuIndex, int16_t* samples)
         if (!p_.colour) {
             const uint8_t* in = lines_.data() + size_t(py) * lineStride_ + x0;
             const uint16_t* iy = sampleIndex_[0].data() + rowStart;
-            for (int px = 0; px < mcuW_; ++px)
-                samples[iy[px]] = in[px];
+            for (int px = 0; px < mcuW_; ++px) samples[iy[px]] = in[px];
             continue;
         }
         const uint8_t* in = lines_.data() + size_t(py) * lineStride_ + size_t(x0) * 3;
@@ -212,7 +205,7 @@ void CoderImpl::sampleMcu(int mcuIndex, int16_t* samples)
         const EncoderColourTables& t = kEncoderColour;
         for (int px = 0; px < mcuW_; ++px, in += 3) {
             const int r = in[0], g = in[1], b = in[2];
-            const int rg = r - g + 256, bg = b - g + 256; // 1..511
+            const int rg = r - g + 256, bg = b - g + 256;  // 1..511
             samples[iy[px]] += int16_t(g + (t.yFromRminusG[rg] + t.yFromBminusG[bg]) / 4);
             samples[ib[px]] += int16_t((t.cbFromRminusG[rg] + (b - g) + 256) / 2);
             samples[ir[px]] += int16_t((t.crFromBminusG[bg] + (r - g) + 256) / 2);
@@ -224,13 +217,11 @@ void CoderImpl::sampleMcu(int mcuIndex, int16_t* samples)
         if (c.divideBy <= 1)
             continue;
         int16_t* s = samples + size_t(c.firstBlock) * 64;
-        for (int k = 0; k < c.h * c.v * 64; ++k)
-            s[k] = int16_t(s[k] / c.divideBy);
+        for (int k = 0; k < c.h * c.v * 64; ++k) s[k] = int16_t(s[k] / c.divideBy);
     }
 }
 
-void CoderImpl::encodeMcuRow()
-{
+void CoderImpl::encodeMcuRow() {
     int16_t* blocks = mcuBlocks_.data();
     int64_t dct[64];
     for (int m = 0; m < mcusPerRow_; ++m) {
@@ -248,11 +239,10 @@ void CoderImpl::encodeMcuRow()
     }
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<Coder> CreateCoder(OStream& out, const CoderParams& params)
-{
+std::unique_ptr<Coder> CreateCoder(OStream& out, const CoderParams& params) {
     return std::make_unique<CoderImpl>(out, params);
 }
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

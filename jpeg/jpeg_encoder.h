@@ -25,13 +25,13 @@
 namespace MiniJpeg {
 
 struct CoderParams {
-    int width = 0;            // 1..65535
-    int height = 0;           // 1..65535
-    bool colour = true;       // three components from R,G,B bytes; false: one from grey bytes
-    int quality = 90;         // 1..100; values outside are clamped
-    bool subsample422 = false; // false: 4:2:0 (luminance 2 x 2), true: 4:2:2 (2 x 1)
-    bool singleQuantSegment = false; // both quantisation tables in one DQT segment
-    uint8_t densityUnit = kNoJfif;   // kDotsPerInch or kDotsPerCm; anything else: no unit
+    int width = 0;              // 1..65535
+    int height = 0;             // 1..65535
+    bool colour = true;         // three components from R,G,B bytes; false: one from grey bytes
+    int quality = 90;           // 1..100; values outside are clamped
+    bool subsample422 = false;  // false: 4:2:0 (luminance 2 x 2), true: 4:2:2 (2 x 1)
+    bool singleQuantSegment = false;  // both quantisation tables in one DQT segment
+    uint8_t densityUnit = kNoJfif;    // kDotsPerInch or kDotsPerCm; anything else: no unit
     uint16_t xDensity = 1;
     uint16_t yDensity = 1;
 
@@ -40,7 +40,7 @@ struct CoderParams {
 };
 
 class Coder {
-public:
+  public:
     virtual ~Coder() = default;
 
     // Takes the next line, top line first: width x 3 bytes (R, G, B) or width bytes (grey).
@@ -53,4 +53,4 @@ public:
 // Destroying the encoder before the last line leaves an incomplete, uncommitted stream.
 std::unique_ptr<Coder> CreateCoder(OStream& out, const CoderParams& params);
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

@@ -9,7 +9,7 @@
 namespace MiniJpeg {
 
 class Error : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "Jpeg error"; }
 };
 
@@ -17,10 +17,9 @@ public:
 [[noreturn]] void fail();
 
 // Refuses unless the condition holds; for run-time checks of untrusted fields.
-inline void require(bool condition)
-{
+inline void require(bool condition) {
     if (!condition)
         fail();
 }
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

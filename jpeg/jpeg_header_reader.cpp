@@ -9,8 +9,8 @@ namespace MiniJpeg::detail {
 namespace {
 
 enum Marker : uint8_t {
-    kSof0 = 0xC0, // baseline
-    kSof1 = 0xC1, // extended sequential, Huffman
+    kSof0 = 0xC0,  // baseline
+    kSof1 = 0xC1,  // extended sequential, Huffman
     kDht = 0xC4,
     kDac = 0xCC,
     kSoi = 0xD8,
@@ -28,9 +28,8 @@ enum Marker : uint8_t {
 
 // The payload of one marker segment; every read is checked against the segment length.
 class Segment {
-public:
-    explicit Segment(IStream& in) : in_(in)
-    {
+  public:
+    explicit Segment(IStream& in) : in_(in) {
         const int hi = in_.ReadByte();
         const int lo = in_.ReadByte();
         const int length = (hi << 8) | lo;
@@ -38,34 +37,29 @@ public:
         left_ = length - 2;
     }
     int left() const { return left_; }
-    uint8_t u8()
-    {
+    uint8_t u8() {
         require(left_ > 0);
         --left_;
         return in_.ReadByte();
     }
-    uint16_t u16()
-    {
+    uint16_t u16() {
         const int hi = u8();
         return uint16_t((hi << 8) | u8());
     }
-    void skip(int n)
-    {
+    void skip(int n) {
         require(n <= left_);
-        for (int i = 0; i < n; ++i)
-            u8();
+        for (int i = 0; i < n; ++i) u8();
     }
     void skipRest() { skip(left_); }
 
-private:
+  private:
     IStream& in_;
     int left_ = 0;
 };
 
-void readFrame(Segment& s, StreamHeaders& h)
-{
-    require(!h.frameSeen); // one frame per image
-    require(s.u8() == 8);  // 8-bit samples only
+void readFrame(Segment& s, StreamHeaders& h) {
+    require(!h.frameSeen);  // one frame per image
+    require(s.u8() == 8);   // 8-bit samples only
     h.height = s.u16();
     h.width = s.u16();
     const int count = s.u8();
@@ -82,14 +76,13 @@ void readFrame(Segment& s, StreamHeaders& h)
         require(c.h >= 1 && c.h <= kMaxSamplingFactor && c.v >= 1 && c.v <= kMaxSamplingFactor);
         require(c.quantTable < kMaxTables);
         for (int j = 0; j < i; ++j)
-            require(h.components[j].id != c.id); // scan selectors must be unambiguous
+            require(h.components[j].id != c.id);  // scan selectors must be unambiguous
     }
     h.componentCount = count;
     h.frameSeen = true;
 }
 
-void readHuffmanTables(Segment& s, StreamHeaders& h)
-{
+void readHuffmanTables(Segment& s, StreamHeaders& h) {
     while (s.left() > 0) {
         const uint8_t classAndNumber = s.u8();
         const int tableClass = classAndNumber >> 4;
@@ -103,78 +96,69 @@ void readHuffmanTables(Segment& s, StreamHeaders& h)
         }
         require(total <= kMaxHuffmanSymbols);
         uint8_t symbols[kMaxHuffmanSymbols];
-        for (int i = 0; i < total; ++i)
-            symbols[i] = s.u8();
+        for (int i = 0; i < total; ++i) symbols[i] = s.u8();
         BuildHuffmanDecodeTable(counts, symbols, tableClass == 0 ? h.dc[number] : h.ac[number]);
     }
 }
 
-void readQuantTables(Segment& s, StreamHeaders& h)
-{
+void readQuantTables(Segment& s, StreamHeaders& h) {
     while (s.left() > 0) {
         const uint8_t precisionAndNumber = s.u8();
         const bool wide = (precisionAndNumber >> 4) != 0;
         const int number = precisionAndNumber & 15;
         require(number < kMaxTables);
         QuantTable& t = h.quant[number];
-        for (int k = 0; k < 64; ++k)
-            t.natural[kZigzagToNatural[k]] = wide ? s.u16() : s.u8();
+        for (int k = 0; k < 64; ++k) t.natural[kZigzagToNatural[k]] = wide ? s.u16() : s.u8();
         t.present = true;
     }
 }
 
-bool startsWith(const uint8_t* bytes, const char* tag, size_t n)
-{
+bool startsWith(const uint8_t* bytes, const char* tag, size_t n) {
     return std::memcmp(bytes, tag, n) == 0;
 }
 
-void readJfif(Segment& s, StreamHeaders& h)
-{
+void readJfif(Segment& s, StreamHeaders& h) {
     if (s.left() + 2 < 16) {
         s.skipRest();
         return;
     }
     uint8_t tag[5];
-    for (uint8_t& b : tag)
-        b = s.u8();
+    for (uint8_t& b : tag) b = s.u8();
     if (startsWith(tag, "JFIF", 5)) {
         require(!h.jfifSeen);
-        require(s.u8() == 1); // major version
-        s.u8();               // minor version
+        require(s.u8() == 1);  // major version
+        s.u8();                // minor version
         const uint8_t units = s.u8();
         // Units 0, 1, 2 give codes 1, 2, 3. An unknown unit is read as "aspect ratio only", so
         // its numbers are never taken for a resolution.
         h.densityUnit = units <= 2 ? uint8_t(units + 1) : uint8_t(1);
         h.xDensity = s.u16();
         h.yDensity = s.u16();
-        s.skip(2); // thumbnail size
+        s.skip(2);  // thumbnail size
         h.jfifSeen = true;
     }
     s.skipRest();
 }
 
-void readAdobe(Segment& s, StreamHeaders& h)
-{
+void readAdobe(Segment& s, StreamHeaders& h) {
     if (s.left() + 2 < 14) {
         s.skipRest();
         return;
     }
     uint8_t tag[5];
-    for (uint8_t& b : tag)
-        b = s.u8();
+    for (uint8_t& b : tag) b = s.u8();
     if (startsWith(tag, "Adobe", 5)) {
         require(!h.adobeSeen);
-        s.skip(6); // version, flags0, flags1
+        s.skip(6);  // version, flags0, flags1
         h.adobeTransform = s.u8();
         h.adobeSeen = true;
     }
     s.skipRest();
 }
 
-} // namespace
+}  // namespace
 
-uint8_t FindMarker(IStream& in)
-{
+uint8_t FindMarker(IStream& in) {
     for (;;) {
         uint8_t b = in.ReadByte();
         if (b != 0xFF)
@@ -187,8 +171,7 @@ uint8_t FindMarker(IStream& in)
     }
 }
 
-void ReadHeaders(IStream& in, StreamHeaders& h)
-{
+void ReadHeaders(IStream& in, StreamHeaders& h) {
     require(in.ReadByte() == 0xFF && in.ReadByte() == kSoi);
     for (;;) {
         const uint8_t marker = FindMarker(in);
@@ -199,46 +182,45 @@ void ReadHeaders(IStream& in, StreamHeaders& h)
         }
         Segment s(in);
         switch (marker) {
-        case kSof0:
-        case kSof1:
-            readFrame(s, h);
-            break;
-        case kDht:
-            readHuffmanTables(s, h);
-            break;
-        case kDqt:
-            readQuantTables(s, h);
-            break;
-        case kDri:
-            require(s.left() == 2);
-            h.restartInterval = s.u16();
-            break;
-        case kApp0:
-            readJfif(s, h);
-            break;
-        case kApp14:
-            readAdobe(s, h);
-            break;
-        case kDac:
-        case kApp15:
-        case kCom:
-            s.skipRest();
-            break;
-        default:
-            if (marker >= kApp1 && marker <= kApp13) {
+            case kSof0:
+            case kSof1:
+                readFrame(s, h);
+                break;
+            case kDht:
+                readHuffmanTables(s, h);
+                break;
+            case kDqt:
+                readQuantTables(s, h);
+                break;
+            case kDri:
+                require(s.left() == 2);
+                h.restartInterval = s.u16();
+                break;
+            case kApp0:
+                readJfif(s, h);
+                break;
+            case kApp14:
+                readAdobe(s, h);
+                break;
+            case kDac:
+            case kApp15:
+            case kCom:
                 s.skipRest();
                 break;
-            }
-            // Progressive, lossless, hierarchical and arithmetic frames, restart markers and
-            // everything else that has no place among the headers.
-            fail();
+            default:
+                if (marker >= kApp1 && marker <= kApp13) {
+                    s.skipRest();
+                    break;
+                }
+                // Progressive, lossless, hierarchical and arithmetic frames, restart markers and
+                // everything else that has no place among the headers.
+                fail();
         }
     }
     require(h.frameSeen);
 }
 
-ScanHeader ReadScanHeader(IStream& in, const StreamHeaders& h)
-{
+ScanHeader ReadScanHeader(IStream& in, const StreamHeaders& h) {
     require(in.ReadByte() == 0xFF && in.ReadByte() == kSos);
     Segment s(in);
     ScanHeader scan;
@@ -263,14 +245,13 @@ ScanHeader ReadScanHeader(IStream& in, const StreamHeaders& h)
         require(h.dc[c.dcTable].present && h.ac[c.acTable].present);
         require(h.quant[h.components[index].quantTable].present);
     }
-    s.skip(3); // spectral selection and successive approximation: fixed for sequential scans
+    s.skip(3);  // spectral selection and successive approximation: fixed for sequential scans
     // The whole image must be one scan.
     require(scan.count == h.componentCount);
     return scan;
 }
 
-ColourMode ChooseColourMode(const StreamHeaders& h)
-{
+ColourMode ChooseColourMode(const StreamHeaders& h) {
     if (h.componentCount == 1)
         return ColourMode::Grey;
     require(h.componentCount == 3);
@@ -286,4 +267,4 @@ ColourMode ChooseColourMode(const StreamHeaders& h)
     return ColourMode::YCbCr;
 }
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

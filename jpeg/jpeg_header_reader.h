@@ -9,21 +9,21 @@
 
 namespace MiniJpeg::detail {
 
-constexpr int kMaxFrameComponents = 8; // accepted by the frame header; only 1 or 3 decode
+constexpr int kMaxFrameComponents = 8;  // accepted by the frame header; only 1 or 3 decode
 constexpr int kMaxScanComponents = 4;
-constexpr int kMaxTables = 4;          // quantisation and Huffman table numbers 0..3
+constexpr int kMaxTables = 4;  // quantisation and Huffman table numbers 0..3
 constexpr int kMaxSamplingFactor = 4;
 
 struct FrameComponent {
     uint8_t id = 0;
-    uint8_t h = 1;          // horizontal sampling factor 1..4
-    uint8_t v = 1;          // vertical sampling factor 1..4
-    uint8_t quantTable = 0; // 0..3
+    uint8_t h = 1;           // horizontal sampling factor 1..4
+    uint8_t v = 1;           // vertical sampling factor 1..4
+    uint8_t quantTable = 0;  // 0..3
 };
 
 struct QuantTable {
     bool present = false;
-    std::array<uint16_t, 64> natural{}; // entries in natural order
+    std::array<uint16_t, 64> natural{};  // entries in natural order
 };
 
 struct StreamHeaders {
@@ -39,7 +39,7 @@ struct StreamHeaders {
     uint16_t restartInterval = 0;
 
     bool jfifSeen = false;
-    uint8_t densityUnit = 0; // codes of DensityUnit
+    uint8_t densityUnit = 0;  // codes of DensityUnit
     uint16_t xDensity = 0;
     uint16_t yDensity = 0;
     bool adobeSeen = false;
@@ -47,7 +47,7 @@ struct StreamHeaders {
 };
 
 struct ScanComponent {
-    int frameIndex = 0; // index into StreamHeaders::components
+    int frameIndex = 0;  // index into StreamHeaders::components
     int dcTable = 0;
     int acTable = 0;
 };
@@ -67,10 +67,11 @@ uint8_t FindMarker(IStream& in);
 // marker is pushed back. Throws Error on anything this codec does not decode.
 void ReadHeaders(IStream& in, StreamHeaders& h);
 
-// Reads the start-of-scan segment; the scan must hold every frame component, with tables that exist.
+// Reads the start-of-scan segment; the scan must hold every frame component, with tables that
+// exist.
 ScanHeader ReadScanHeader(IStream& in, const StreamHeaders& h);
 
 // The colour interpretation of the frame (1 component: grey; 3: RGB or YCbCr).
 ColourMode ChooseColourMode(const StreamHeaders& h);
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -3,17 +3,14 @@
 namespace MiniJpeg::detail {
 
 void BuildHuffmanDecodeTable(const uint8_t (&counts)[16], const uint8_t* symbols,
-                             HuffmanDecodeTable& out)
-{
+                             HuffmanDecodeTable& out) {
     int total = 0;
-    for (int i = 0; i < 16; ++i)
-        total += counts[i];
+    for (int i = 0; i < 16; ++i) total += counts[i];
     require(total <= kMaxHuffmanSymbols);
 
     out = HuffmanDecodeTable{};
     out.symbolCount = total;
-    for (int i = 0; i < total; ++i)
-        out.symbols[i] = symbols[i];
+    for (int i = 0; i < total; ++i) out.symbols[i] = symbols[i];
 
     // Canonical codes: within a length consecutive, then doubled for the next length.
     int32_t code = 0;
@@ -37,12 +34,11 @@ void BuildHuffmanDecodeTable(const uint8_t (&counts)[16], const uint8_t* symbols
     out.present = true;
 }
 
-void BitReader::fill()
-{
+void BitReader::fill() {
     while (bits_ <= 24) {
         uint8_t b = 0;
         if (atMarker_ || !in_.TryReadByte(b)) {
-            atMarker_ = true; // end of data counts as a marker: only padding from here on
+            atMarker_ = true;  // end of data counts as a marker: only padding from here on
             b = 0;
             padding_ += 8;
         } else if (b == 0xFF) {
@@ -64,8 +60,7 @@ void BitReader::fill()
     }
 }
 
-int BitReader::decodeSlow(const HuffmanDecodeTable& t, uint32_t look)
-{
+int BitReader::decodeSlow(const HuffmanDecodeTable& t, uint32_t look) {
     for (int len = kLookaheadBits + 1; len <= 16; ++len) {
         const int32_t code = int32_t(look >> (16 - len));
         if (code <= t.maxCode[len]) {
@@ -75,7 +70,7 @@ int BitReader::decodeSlow(const HuffmanDecodeTable& t, uint32_t look)
             return t.symbols[index];
         }
     }
-    fail(); // no code of 16 bits or fewer matches
+    fail();  // no code of 16 bits or fewer matches
 }
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -35,34 +35,30 @@ void BuildHuffmanDecodeTable(const uint8_t (&counts)[16], const uint8_t* symbols
 // padding. Consuming a padding bit (needing more bits than there are before the marker or the end
 // of the data) throws Error.
 class BitReader {
-public:
+  public:
     explicit BitReader(IStream& in) : in_(in) {}
 
     // The next 16 bits, left-aligned in the low 16 bits of the result (not consumed).
-    uint32_t Peek16()
-    {
+    uint32_t Peek16() {
         if (bits_ < 16)
             fill();
         return acc_ >> 16;
     }
-    void Skip(int n)
-    {
+    void Skip(int n) {
         if (n > bits_ - padding_)
             fail();
         acc_ <<= n;
         bits_ -= n;
     }
     // n = 0..16 bits as an unsigned number.
-    uint32_t GetBits(int n)
-    {
+    uint32_t GetBits(int n) {
         if (n == 0)
             return 0;
         const uint32_t v = Peek16() >> (16 - n);
         Skip(n);
         return v;
     }
-    int DecodeSymbol(const HuffmanDecodeTable& t)
-    {
+    int DecodeSymbol(const HuffmanDecodeTable& t) {
         const uint32_t look = Peek16();
         const uint16_t e = t.fast[look >> (16 - kLookaheadBits)];
         if (e >> 8) {
@@ -72,23 +68,22 @@ public:
         return decodeSlow(t, look);
     }
     // Drops the bits of the current byte and any fetched bytes (before a restart marker).
-    void Reset()
-    {
+    void Reset() {
         acc_ = 0;
         bits_ = 0;
         padding_ = 0;
         atMarker_ = false;
     }
 
-private:
+  private:
     void fill();
     int decodeSlow(const HuffmanDecodeTable& t, uint32_t look);
 
     IStream& in_;
-    uint32_t acc_ = 0;     // next bit is bit 31
-    int bits_ = 0;         // valid bits in acc_, padding included
-    int padding_ = 0;      // zero bits supplied after a marker or the end of the data
+    uint32_t acc_ = 0;  // next bit is bit 31
+    int bits_ = 0;      // valid bits in acc_, padding included
+    int padding_ = 0;   // zero bits supplied after a marker or the end of the data
     bool atMarker_ = false;
 };
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -4,8 +4,7 @@
 
 namespace MiniJpeg::detail {
 
-HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table)
-{
+HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table) {
     HuffmanEncodeTable t;
     uint32_t code = 0;
     int k = 0;
@@ -20,20 +19,17 @@ HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table)
     return t;
 }
 
-void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& table)
-{
+void WriteHuffmanSegment(OStream& out, int tableClass, int number, const HuffmanSpec& table) {
     out.PutMarker(0xC4);
     out.Put16(uint16_t(2 + 17 + table.symbolCount));
     out.PutByte(uint8_t(tableClass * 16 + number));
-    for (uint8_t c : table.counts)
-        out.PutByte(c);
+    for (uint8_t c : table.counts) out.PutByte(c);
     out.WriteBlock(table.symbols, size_t(table.symbolCount));
 }
 
 namespace {
 
-inline int category(int v)
-{
+inline int category(int v) {
     unsigned a = unsigned(v < 0 ? -v : v);
     int n = 0;
     while (a) {
@@ -43,25 +39,22 @@ inline int category(int v)
     return n;
 }
 
-inline void putSymbol(BitWriter& bits, const HuffmanEncodeTable& t, int symbol)
-{
+inline void putSymbol(BitWriter& bits, const HuffmanEncodeTable& t, int symbol) {
     const int len = t.length[symbol];
     require(len != 0);
     bits.Put(t.code[symbol], len);
 }
 
 // The category's extra bits: the value itself, or for negative values its one's complement.
-inline void putValue(BitWriter& bits, int v, int size)
-{
+inline void putValue(BitWriter& bits, int v, int size) {
     if (size > 0)
         bits.Put(uint32_t(v < 0 ? v - 1 : v), size);
 }
 
-} // namespace
+}  // namespace
 
 void EncodeBlock(BitWriter& bits, const int16_t* coef, int& dcPrediction,
-                 const HuffmanEncodeTable& dc, const HuffmanEncodeTable& ac)
-{
+                 const HuffmanEncodeTable& dc, const HuffmanEncodeTable& ac) {
     const int diff = coef[0] - dcPrediction;
     dcPrediction = coef[0];
     const int dcSize = category(diff);
@@ -86,7 +79,7 @@ void EncodeBlock(BitWriter& bits, const int16_t* coef, int& dcPrediction,
         run = 0;
     }
     if (run > 0)
-        putSymbol(bits, ac, 0x00); // end of block
+        putSymbol(bits, ac, 0x00);  // end of block
 }
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -11,7 +11,7 @@ namespace MiniJpeg::detail {
 
 struct HuffmanEncodeTable {
     std::array<uint16_t, 256> code{};
-    std::array<uint8_t, 256> length{}; // 0: the symbol has no code
+    std::array<uint8_t, 256> length{};  // 0: the symbol has no code
 };
 
 HuffmanEncodeTable BuildHuffmanEncodeTable(const HuffmanSpec& table);
@@ -21,11 +21,10 @@ void WriteHuffmanSegment(OStream& out, int tableClass, int number, const Huffman
 
 // Collects bits MSB first and emits bytes, each 0xFF followed by a stuffed 0x00.
 class BitWriter {
-public:
+  public:
     explicit BitWriter(OStream& out) : out_(out) {}
     // n = 0..16 low bits of `bits`.
-    void Put(uint32_t bits, int n)
-    {
+    void Put(uint32_t bits, int n) {
         acc_ = (acc_ << n) | (bits & ((uint32_t(1) << n) - 1));
         count_ += n;
         while (count_ >= 8) {
@@ -35,16 +34,15 @@ public:
                 out_.PutByte(0);
             count_ -= 8;
         }
-        acc_ &= (uint32_t(1) << count_) - 1; // at most 7 bits stay
+        acc_ &= (uint32_t(1) << count_) - 1;  // at most 7 bits stay
     }
     // Pads the last byte with one-bits.
-    void FlushWithOnes()
-    {
+    void FlushWithOnes() {
         if (count_ > 0)
             Put(0x7F, 8 - count_);
     }
 
-private:
+  private:
     OStream& out_;
     uint32_t acc_ = 0;
     int count_ = 0;
@@ -55,4 +53,4 @@ private:
 void EncodeBlock(BitWriter& bits, const int16_t* coef, int& dcPrediction,
                  const HuffmanEncodeTable& dc, const HuffmanEncodeTable& ac);
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

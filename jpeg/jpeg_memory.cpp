@@ -4,8 +4,7 @@
 
 namespace MiniJpeg {
 
-DecodedImage DecodeMemory(const uint8_t* data, size_t size)
-{
+DecodedImage DecodeMemory(const uint8_t* data, size_t size) {
     MemorySource source(data, size);
     auto decoder = CreateDecoder(source);
     DecodedImage image;
@@ -18,14 +17,12 @@ DecodedImage DecodeMemory(const uint8_t* data, size_t size)
     return image;
 }
 
-std::vector<uint8_t> EncodeMemory(const uint8_t* pixels, size_t stride, const CoderParams& params)
-{
+std::vector<uint8_t> EncodeMemory(const uint8_t* pixels, size_t stride, const CoderParams& params) {
     MemorySink sink;
     auto coder = CreateCoder(sink, params);
-    for (int y = 0; y < params.height; ++y)
-        coder->WriteLine(pixels + size_t(y) * stride);
+    for (int y = 0; y < params.height; ++y) coder->WriteLine(pixels + size_t(y) * stride);
     require(sink.committed());
     return sink.take();
 }
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

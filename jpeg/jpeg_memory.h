@@ -26,4 +26,4 @@ DecodedImage DecodeMemory(const uint8_t* data, size_t size);
 // returns the complete JPEG stream. Throws Error on invalid parameters.
 std::vector<uint8_t> EncodeMemory(const uint8_t* pixels, size_t stride, const CoderParams& params);
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

@@ -11,8 +11,7 @@ namespace MiniJpeg::detail {
 // bottom. Returns, for every pixel of the MCU in row-major order, the index of its sample in the
 // MCU's sample array: the sample at ((2 p + 1) f) / (2 fmax) in each direction, so subsampled
 // components are replicated (decoder) or averaged over the pixels they cover (encoder).
-inline std::vector<uint16_t> McuSampleIndex(int h, int v, int hmax, int vmax, int firstBlock)
-{
+inline std::vector<uint16_t> McuSampleIndex(int h, int v, int hmax, int vmax, int firstBlock) {
     const int mcuW = 8 * hmax, mcuH = 8 * vmax;
     std::vector<uint16_t> index(size_t(mcuW) * mcuH);
     for (int py = 0; py < mcuH; ++py) {
@@ -26,4 +25,4 @@ inline std::vector<uint16_t> McuSampleIndex(int h, int v, int hmax, int vmax, in
     return index;
 }
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

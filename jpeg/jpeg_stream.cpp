@@ -7,18 +7,15 @@
 
 namespace MiniJpeg {
 
-void fail()
-{
+void fail() {
     throw Error();
 }
 
-void IStream::fail_end()
-{
+void IStream::fail_end() {
     fail();
 }
 
-bool IStream::refill()
-{
+bool IStream::refill() {
     // Fresh data goes behind the push-back room, so up to four bytes can later be put back in
     // front of it even when they were read from the previous buffer load.
     pos_ = end_ = kPushBackRoom;
@@ -29,8 +26,7 @@ bool IStream::refill()
     return true;
 }
 
-size_t IStream::Read(uint8_t* dst, size_t n)
-{
+size_t IStream::Read(uint8_t* dst, size_t n) {
     size_t done = 0;
     while (done < n) {
         if (pos_ == end_ && !refill())
@@ -43,33 +39,27 @@ size_t IStream::Read(uint8_t* dst, size_t n)
     return done;
 }
 
-void IStream::Unread(uint8_t byte)
-{
+void IStream::Unread(uint8_t byte) {
     require(pos_ > 0);
     buf_[--pos_] = byte;
 }
 
-void OStream::WriteBlock(const uint8_t* data, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        PutByte(data[i]);
+void OStream::WriteBlock(const uint8_t* data, size_t n) {
+    for (size_t i = 0; i < n; ++i) PutByte(data[i]);
 }
 
-void OStream::Flush()
-{
+void OStream::Flush() {
     if (used_ > 0)
         write(buf_.data(), used_);
     used_ = 0;
 }
 
-void OStream::Finish()
-{
+void OStream::Finish() {
     Flush();
     commit();
 }
 
-long MemorySource::fill(uint8_t* dst, size_t capacity)
-{
+long MemorySource::fill(uint8_t* dst, size_t capacity) {
     const size_t n = std::min(capacity, left_);
     if (n == 0)
         return 0;
@@ -79,4 +69,4 @@ long MemorySource::fill(uint8_t* dst, size_t capacity)
     return long(n);
 }
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

@@ -26,19 +26,17 @@
 namespace MiniJpeg {
 
 class IStream {
-public:
+  public:
     virtual ~IStream() = default;
 
     // The next byte; throws Error when no byte is left.
-    uint8_t ReadByte()
-    {
+    uint8_t ReadByte() {
         if (pos_ == end_ && !refill())
             fail_end();
         return buf_[pos_++];
     }
     // The next byte in `out`, or false at the end of the data (never throws).
-    bool TryReadByte(uint8_t& out)
-    {
+    bool TryReadByte(uint8_t& out) {
         if (pos_ == end_ && !refill())
             return false;
         out = buf_[pos_++];
@@ -50,11 +48,11 @@ public:
     // Room for at least four bytes is always kept after any read.
     void Unread(uint8_t byte);
 
-protected:
+  protected:
     // Delivers up to `capacity` bytes into dst; returns how many, 0 or less at the end.
     virtual long fill(uint8_t* dst, size_t capacity) = 0;
 
-private:
+  private:
     static constexpr size_t kBufferSize = 1024;
     static constexpr size_t kPushBackRoom = 4;
 
@@ -62,27 +60,25 @@ private:
     [[noreturn]] static void fail_end();
 
     std::array<uint8_t, kBufferSize> buf_{};
-    size_t pos_ = kPushBackRoom; // next byte to hand out
-    size_t end_ = kPushBackRoom; // one past the last valid byte
+    size_t pos_ = kPushBackRoom;  // next byte to hand out
+    size_t end_ = kPushBackRoom;  // one past the last valid byte
 };
 
 class OStream {
-public:
+  public:
     virtual ~OStream() = default;
 
-    void PutByte(uint8_t b)
-    {
+    void PutByte(uint8_t b) {
         if (used_ == buf_.size())
             Flush();
         buf_[used_++] = b;
     }
-    void Put16(uint16_t v) // big-endian
+    void Put16(uint16_t v)  // big-endian
     {
         PutByte(uint8_t(v >> 8));
         PutByte(uint8_t(v & 0xFF));
     }
-    void PutMarker(uint8_t code)
-    {
+    void PutMarker(uint8_t code) {
         PutByte(0xFF);
         PutByte(code);
     }
@@ -92,24 +88,24 @@ public:
     // Flush, then commit(): the stream is complete.
     void Finish();
 
-protected:
+  protected:
     virtual void write(const uint8_t* data, size_t n) = 0;
     virtual void commit() = 0;
 
-private:
+  private:
     std::array<uint8_t, 1024> buf_{};
     size_t used_ = 0;
 };
 
 // Serves a caller's byte buffer (not copied; it must outlive the source and every decoder on it).
 class MemorySource : public IStream {
-public:
+  public:
     MemorySource(const uint8_t* data, size_t size) : data_(data), left_(data ? size : 0) {}
 
-protected:
+  protected:
     long fill(uint8_t* dst, size_t capacity) override;
 
-private:
+  private:
     const uint8_t* data_;
     size_t left_;
 };
@@ -117,18 +113,20 @@ private:
 // Collects the written bytes in memory. committed() tells whether the encoder completed the
 // stream; data() is then one whole JPEG stream.
 class MemorySink : public OStream {
-public:
+  public:
     const std::vector<uint8_t>& data() const { return data_; }
     std::vector<uint8_t> take() { return std::move(data_); }
     bool committed() const { return committed_; }
 
-protected:
-    void write(const uint8_t* data, size_t n) override { data_.insert(data_.end(), data, data + n); }
+  protected:
+    void write(const uint8_t* data, size_t n) override {
+        data_.insert(data_.end(), data, data + n);
+    }
     void commit() override { committed_ = true; }
 
-private:
+  private:
     std::vector<uint8_t> data_;
     bool committed_ = false;
 };
 
-} // namespace MiniJpeg
+}  // namespace MiniJpeg

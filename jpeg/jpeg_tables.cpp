@@ -3,10 +3,9 @@
 namespace MiniJpeg::detail {
 
 const std::array<uint8_t, kBlockSize> kZigzagToNatural = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
 };
 
 namespace {
@@ -15,16 +14,14 @@ namespace {
 constexpr std::array<int32_t, 8> kIdct1d = {8192, 11363, 10703, 9633, 8192, 6436, 4433, 2260};
 constexpr std::array<int32_t, 8> kFdct1d = {32768, 45451, 42813, 38531, 32768, 25746, 17734, 9041};
 
-constexpr std::array<int32_t, kBlockSize> outer(const std::array<int32_t, 8>& f, int64_t one)
-{
+constexpr std::array<int32_t, kBlockSize> outer(const std::array<int32_t, 8>& f, int64_t one) {
     std::array<int32_t, kBlockSize> t{};
     for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c)
-            t[r * 8 + c] = int32_t((int64_t(f[r]) * f[c] + one / 2) / one);
+        for (int c = 0; c < 8; ++c) t[r * 8 + c] = int32_t((int64_t(f[r]) * f[c] + one / 2) / one);
     return t;
 }
 
-} // namespace
+}  // namespace
 
 constinit const std::array<int32_t, kBlockSize> kIdctScale = outer(kIdct1d, 8192);
 constinit const std::array<int32_t, kBlockSize> kFdctScale = outer(kFdct1d, 32768);
@@ -36,10 +33,9 @@ const std::array<uint8_t, kBlockSize> kStdLuminanceQuant = {
     49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99,
 };
 const std::array<uint8_t, kBlockSize> kStdChrominanceQuant = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
 };
 
 namespace {
@@ -75,27 +71,26 @@ constexpr uint8_t kAcChrominanceSymbols[] = {
 
 static_assert(sizeof(kAcLuminanceSymbols) == 162 && sizeof(kAcChrominanceSymbols) == 162);
 
-} // namespace
+}  // namespace
 
-const HuffmanSpec kStdDcLuminance = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
-                                     kDcLuminanceSymbols, 12};
-const HuffmanSpec kStdDcChrominance = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
-                                       kDcChrominanceSymbols, 12};
-const HuffmanSpec kStdAcLuminance = {{0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
-                                     kAcLuminanceSymbols, 162};
-const HuffmanSpec kStdAcChrominance = {{0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
-                                       kAcChrominanceSymbols, 162};
+const HuffmanSpec kStdDcLuminance = {
+    {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcLuminanceSymbols, 12};
+const HuffmanSpec kStdDcChrominance = {
+    {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcChrominanceSymbols, 12};
+const HuffmanSpec kStdAcLuminance = {
+    {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}, kAcLuminanceSymbols, 162};
+const HuffmanSpec kStdAcChrominance = {
+    {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChrominanceSymbols, 162};
 
-std::array<uint8_t, kBlockSize> ScaledQuantTable(int quality, bool chroma)
-{
+std::array<uint8_t, kBlockSize> ScaledQuantTable(int quality, bool chroma) {
     quality = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
     const int scale = quality <= 50 ? 5000 / quality : 200 - 2 * quality;
     const auto& base = chroma ? kStdChrominanceQuant : kStdLuminanceQuant;
     std::array<uint8_t, kBlockSize> out{};
     for (int i = 0; i < kBlockSize; ++i) {
-        int v = (scale * base[i] + 50) / 100; // at most 5000 x 121: no overflow
+        int v = (scale * base[i] + 50) / 100;  // at most 5000 x 121: no overflow
         if (v <= 0)
-            v = v == 0 ? 1 : 32767; // 0 is not a divisor; a negative result cannot occur here
+            v = v == 0 ? 1 : 32767;  // 0 is not a divisor; a negative result cannot occur here
         out[i] = uint8_t(v > 255 ? 255 : v);
     }
     return out;
@@ -105,35 +100,35 @@ namespace {
 
 // Arithmetic right shift of a possibly negative value (what >> does on every compiler we use,
 // and what C++20 guarantees).
-constexpr int32_t asr(int32_t v, int bits) { return v >> bits; }
+constexpr int32_t asr(int32_t v, int bits) {
+    return v >> bits;
+}
 
-constexpr DecoderColourTables makeDecoderColour()
-{
+constexpr DecoderColourTables makeDecoderColour() {
     DecoderColourTables t{};
     for (int32_t c = 0; c < 256; ++c) {
-        t.redFromCr[c] = int16_t(asr(1436 * c - 183296, 10));  // 1.402 (Cr - 128)
-        t.blueFromCb[c] = int16_t(asr(1815 * c - 231808, 10)); // 1.772 (Cb - 128)
+        t.redFromCr[c] = int16_t(asr(1436 * c - 183296, 10));   // 1.402 (Cr - 128)
+        t.blueFromCb[c] = int16_t(asr(1815 * c - 231808, 10));  // 1.772 (Cb - 128)
         t.greenFromCr[c] = asr(93696 - 731 * c, 8);             // -4 x 0.714 (Cr - 128)
         t.greenFromCb[c] = 1 - asr(352 * c - 45185, 8);         // -4 x 0.344 (Cb - 128)
     }
     return t;
 }
 
-constexpr EncoderColourTables makeEncoderColour()
-{
+constexpr EncoderColourTables makeEncoderColour() {
     EncoderColourTables t{};
-    for (int32_t i = 0; i < 512; ++i) { // i = d + 256, d = -256..255
-        t.yFromRminusG[i] = int16_t(asr(306 * i - 78208, 8) + 2); // 4 x 0.299 d
-        t.yFromBminusG[i] = int16_t(asr(117 * i - 29824, 8));     // 4 x 0.114 d
-        t.cbFromRminusG[i] = int16_t(asr(-173 * i, 9) + 88);      // -2 x 0.1687 d
-        t.crFromBminusG[i] = int16_t(asr(-83 * i, 9) + 43);       // -2 x 0.0813 d
+    for (int32_t i = 0; i < 512; ++i) {                            // i = d + 256, d = -256..255
+        t.yFromRminusG[i] = int16_t(asr(306 * i - 78208, 8) + 2);  // 4 x 0.299 d
+        t.yFromBminusG[i] = int16_t(asr(117 * i - 29824, 8));      // 4 x 0.114 d
+        t.cbFromRminusG[i] = int16_t(asr(-173 * i, 9) + 88);       // -2 x 0.1687 d
+        t.crFromBminusG[i] = int16_t(asr(-83 * i, 9) + 43);        // -2 x 0.0813 d
     }
     return t;
 }
 
-} // namespace
+}  // namespace
 
 constinit const DecoderColourTables kDecoderColour = makeDecoderColour();
 constinit const EncoderColourTables kEncoderColour = makeEncoderColour();
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -35,14 +35,15 @@ extern const HuffmanSpec kStdDcChrominance;
 extern const HuffmanSpec kStdAcChrominance;
 
 // Standard table (chroma false: luminance) scaled for a quality of 1..100 (clamped), natural
-// order: scale = 5000 / q up to 50, else 200 - 2 q; entry = (scale x base + 50) / 100, kept in 1..255.
+// order: scale = 5000 / q up to 50, else 200 - 2 q; entry = (scale x base + 50) / 100, kept
+// in 1..255.
 std::array<uint8_t, kBlockSize> ScaledQuantTable(int quality, bool chroma);
 
 // YCbCr -> RGB terms of the decoder, indexed by the chroma value 0..255.
 struct DecoderColourTables {
     std::array<int16_t, 256> redFromCr;
     std::array<int16_t, 256> blueFromCb;
-    std::array<int32_t, 256> greenFromCr; // four times the green contribution
+    std::array<int32_t, 256> greenFromCr;  // four times the green contribution
     std::array<int32_t, 256> greenFromCb;
 };
 extern const DecoderColourTables kDecoderColour;
@@ -56,4 +57,4 @@ struct EncoderColourTables {
 };
 extern const EncoderColourTables kEncoderColour;
 
-} // namespace MiniJpeg::detail
+}  // namespace MiniJpeg::detail

@@ -59,7 +59,8 @@ bool SubByteSource::Read(uint64_t offset, std::span<uint8_t> out) const {
     return parent_.Read(offset_ + offset, out);
 }
 
-bool ReadBlock(const ByteSource& source, uint64_t offset, uint64_t length, std::vector<uint8_t>& out) {
+bool ReadBlock(const ByteSource& source, uint64_t offset, uint64_t length,
+               std::vector<uint8_t>& out) {
     if (!source.Contains(offset, length))
         return false;
     out.resize(static_cast<size_t>(length));

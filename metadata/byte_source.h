@@ -13,7 +13,7 @@
 namespace orm {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual uint64_t Size() const = 0;
     // Copies exactly out.size() bytes starting at offset; false (and nothing promised about out)
@@ -27,19 +27,19 @@ public:
 };
 
 class MemoryByteSource final : public ByteSource {
-public:
+  public:
     explicit MemoryByteSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     uint64_t Size() const override { return bytes_.size(); }
     bool Read(uint64_t offset, std::span<uint8_t> out) const override;
 
-private:
+  private:
     std::span<const uint8_t> bytes_;
 };
 
 // A file opened for reading; the file is closed when the source is destroyed. Each instance
 // belongs to one thread (the thumbnail builders open one per file).
 class FileByteSource final : public ByteSource {
-public:
+  public:
     explicit FileByteSource(const std::filesystem::path& path);
     ~FileByteSource() override;
     FileByteSource(const FileByteSource&) = delete;
@@ -49,7 +49,7 @@ public:
     uint64_t Size() const override { return size_; }
     bool Read(uint64_t offset, std::span<uint8_t> out) const override;
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
 };
@@ -57,12 +57,12 @@ private:
 // A window [offset, offset + length) of another source, addressed from 0: the TIFF structure
 // inside a JPEG's EXIF segment counts its offsets from the byte-order mark.
 class SubByteSource final : public ByteSource {
-public:
+  public:
     SubByteSource(const ByteSource& parent, uint64_t offset, uint64_t length);
     uint64_t Size() const override { return length_; }
     bool Read(uint64_t offset, std::span<uint8_t> out) const override;
 
-private:
+  private:
     const ByteSource& parent_;
     uint64_t offset_;
     uint64_t length_;
@@ -70,6 +70,7 @@ private:
 
 // Reads [offset, offset + length) into a new buffer; empty optional-like result (false) when the
 // range is outside the source.
-bool ReadBlock(const ByteSource& source, uint64_t offset, uint64_t length, std::vector<uint8_t>& out);
+bool ReadBlock(const ByteSource& source, uint64_t offset, uint64_t length,
+               std::vector<uint8_t>& out);
 
 }  // namespace orm

@@ -74,7 +74,7 @@ void NoteThumbnailTags(const TiffReader& tiff, const TiffDirectory& dir, Thumbna
 }
 
 class MemoryRgbLines final : public RgbLineSource {
-public:
+  public:
     MemoryRgbLines(std::vector<uint8_t> rgb, uint32_t width, uint32_t height)
         : rgb_(std::move(rgb)), width_(width), height_(height) {}
     uint32_t Width() const override { return width_; }
@@ -85,7 +85,7 @@ public:
         return rgb_.data() + size_t(next_++) * width_ * 3;
     }
 
-private:
+  private:
     std::vector<uint8_t> rgb_;
     uint32_t width_, height_;
     uint32_t next_ = 0;
@@ -96,8 +96,7 @@ void PutU16(uint8_t* p, uint16_t v) {
     p[1] = uint8_t(v >> 8);
 }
 void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
 // Decodes the thumbnail data the tags point at and fits it into the box.
@@ -185,8 +184,7 @@ std::optional<std::vector<uint8_t>> BuildThumbnailDib(RgbLineSource& picture, Fi
     PutU32(h + 36, 0);
 
     std::vector<uint32_t> column(size.width);
-    for (uint32_t k = 0; k < size.width; ++k)
-        column[k] = uint32_t(uint64_t(k) * W / size.width);
+    for (uint32_t k = 0; k < size.width; ++k) column[k] = uint32_t(uint64_t(k) * W / size.width);
 
     // Output row j (0 at the bottom) takes source row (height - j - 1) x H / height. Walking
     // the output from its top row, the source rows never decrease, so the source is read once,
@@ -215,7 +213,8 @@ std::optional<std::vector<uint8_t>> BuildThumbnailDib(RgbLineSource& picture, Fi
     return dib;
 }
 
-EmbeddedThumbnail ReadJpegExifThumbnail(const ByteSource& file, uint32_t boxWidth, uint32_t boxHeight) {
+EmbeddedThumbnail ReadJpegExifThumbnail(const ByteSource& file, uint32_t boxWidth,
+                                        uint32_t boxHeight) {
     EmbeddedThumbnail out;
     const uint64_t segment = FindExifSegment(file);
     if (segment == 0)

@@ -50,7 +50,8 @@ EmbeddedThumbnail ReadTiffThumbnail(const std::filesystem::path& path, uint32_t 
                                     uint32_t boxHeight);
 
 // The same readers on bytes already at hand, without the extension rule.
-EmbeddedThumbnail ReadJpegExifThumbnail(const ByteSource& file, uint32_t boxWidth, uint32_t boxHeight);
+EmbeddedThumbnail ReadJpegExifThumbnail(const ByteSource& file, uint32_t boxWidth,
+                                        uint32_t boxHeight);
 EmbeddedThumbnail ReadTiffThumbnail(const ByteSource& file, uint32_t boxWidth, uint32_t boxHeight);
 
 }  // namespace orm

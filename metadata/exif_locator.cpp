@@ -55,7 +55,8 @@ uint64_t FindExifSegment(const ByteSource& file) {
             if (length < 2 + id.size() || !file.Read(lengthAt + 2, id))
                 return 0;
             const bool exif = std::tolower(id[0]) == 'e' && std::tolower(id[1]) == 'x' &&
-                              std::tolower(id[2]) == 'i' && std::tolower(id[3]) == 'f' && id[4] == 0;
+                              std::tolower(id[2]) == 'i' && std::tolower(id[3]) == 'f' &&
+                              id[4] == 0;
             return exif ? lengthAt : 0;
         }
         pos = lengthAt + length;

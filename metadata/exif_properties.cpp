@@ -54,18 +54,18 @@ std::optional<ExifGroup> GroupOf(const std::string& name) {
 
 const char* GroupName(ExifGroup group) {
     switch (group) {
-    case ExifGroup::kImage:
-        return "Image";
-    case ExifGroup::kPhoto:
-        return "Photo";
-    case ExifGroup::kGps:
-        return "GPSInfo";
-    case ExifGroup::kInterop:
-        return "Iop";
-    case ExifGroup::kThumbnail:
-        return "Thumbnail";
-    case ExifGroup::kMakerNote:
-        break;  // named by each item
+        case ExifGroup::kImage:
+            return "Image";
+        case ExifGroup::kPhoto:
+            return "Photo";
+        case ExifGroup::kGps:
+            return "GPSInfo";
+        case ExifGroup::kInterop:
+            return "Iop";
+        case ExifGroup::kThumbnail:
+            return "Thumbnail";
+        case ExifGroup::kMakerNote:
+            break;  // named by each item
     }
     return "Image";
 }
@@ -88,13 +88,13 @@ QByteArray WrittenValue(const PropertyItem& item) {
     if (item.type != Exiv2::asciiString || item.group == ExifGroup::kMakerNote)
         return item.value;
     QByteArray text = item.value;
-    while (text.endsWith('\0'))
-        text.chop(1);
+    while (text.endsWith('\0')) text.chop(1);
     text.append('\0');
     return text;
 }
 
-bool AddItem(Exiv2::ExifData& exif, uint16_t tag, const std::string& group, const PropertyItem& item) {
+bool AddItem(Exiv2::ExifData& exif, uint16_t tag, const std::string& group,
+             const PropertyItem& item) {
     try {
         const Exiv2::ExifKey key(tag, group);
         Exiv2::Value::AutoPtr value = Exiv2::Value::create(Exiv2::TypeId(item.type));
@@ -126,7 +126,8 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
         const uint16_t tag = uint16_t(item.id);
         // Directory pointers are laid out anew by exiv2; the colour profile goes where the
         // format keeps it (TryWrite).
-        if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer || tag == kPropIccProfile)
+        if (tag == kTagExifPointer || tag == kTagGpsPointer || tag == kTagInteropPointer ||
+            tag == kPropIccProfile)
             continue;
         // The raw maker note is never written: its offsets would point into the old layout.
         // exiv2 lays out the maker notes it understands anew from their entries.
@@ -143,8 +144,9 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
     if (thumbData && thumbCompression == kCompressionJpeg && !thumbData->value.isEmpty()) {
         try {
             Exiv2::ExifThumb thumb(exif);
-            thumb.setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbData->value.constData()),
-                                   long(thumbData->value.size()));
+            thumb.setJpegThumbnail(
+                reinterpret_cast<const Exiv2::byte*>(thumbData->value.constData()),
+                long(thumbData->value.size()));
             for (const PropertyItem& item : items) {
                 if (item.group != ExifGroup::kThumbnail || item.id == kPropThumbnailData ||
                     item.id == kPropThumbnailCompression)
@@ -153,7 +155,8 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
                     if (t.id == item.id) {
                         exif.erase(std::remove_if(exif.begin(), exif.end(),
                                                   [&](const Exiv2::Exifdatum& d) {
-                                                      return d.groupName() == "Thumbnail" && d.tag() == t.tag;
+                                                      return d.groupName() == "Thumbnail" &&
+                                                             d.tag() == t.tag;
                                                   }),
                                    exif.end());
                         AddItem(exif, t.tag, GroupName(ExifGroup::kThumbnail), item);
@@ -168,8 +171,8 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
 bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const PropertyItem* profile,
               QByteArray& result) {
     try {
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(encoded.constData()),
-                                               long(encoded.size()));
+        auto image = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(encoded.constData()), long(encoded.size()));
         if (!image.get())
             return false;
         image->readMetadata();
@@ -238,7 +241,8 @@ PropertyItems ItemsOf(Exiv2::Image& image) {
             item.id = kPropIccProfile;
             item.type = Exiv2::undefined;
             item.count = uint32_t(profile->size_);
-            item.value = QByteArray(reinterpret_cast<const char*>(profile->pData_), int(profile->size_));
+            item.value =
+                QByteArray(reinterpret_cast<const char*>(profile->pData_), int(profile->size_));
             items.push_back(std::move(item));
         }
     }
@@ -256,8 +260,9 @@ PropertyItems ItemsOf(Exiv2::Image& image) {
         }
     }
     // Directory order: the main image's directories, then the thumbnail's.
-    std::stable_sort(items.begin(), items.end(),
-                     [](const PropertyItem& a, const PropertyItem& b) { return a.group < b.group; });
+    std::stable_sort(items.begin(), items.end(), [](const PropertyItem& a, const PropertyItem& b) {
+        return a.group < b.group;
+    });
     return items;
 }
 
@@ -266,8 +271,8 @@ PropertyItems ItemsOf(Exiv2::Image& image) {
 PropertyItems ReadPropertyItems(const QByteArray& fileBytes) {
     InitExiv2Once();
     try {
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(fileBytes.constData()),
-                                               long(fileBytes.size()));
+        auto image = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(fileBytes.constData()), long(fileBytes.size()));
         return image.get() ? ItemsOf(*image) : PropertyItems{};
     } catch (const std::exception&) {
         return {};

@@ -18,8 +18,8 @@ PropertyItems ReadPropertyItemsFromFile(const QString& path);
 // Replaces the EXIF block of the encoded file with the items. An item exiv2 refuses is skipped.
 // A maker note is laid out anew from its entries (kMakerNote items); the raw maker-note bytes are
 // never written, so a maker note exiv2 does not understand is left out. When the block as a whole
-// cannot be written, the maker note is left out and, failing that, the file keeps no EXIF block. Returns false only when the file could not be handled at all
-// (encoded stays unchanged then).
+// cannot be written, the maker note is left out and, failing that, the file keeps no EXIF block.
+// Returns false only when the file could not be handled at all (encoded stays unchanged then).
 bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error = nullptr);
 
 }  // namespace orm

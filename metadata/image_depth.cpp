@@ -64,12 +64,23 @@ std::optional<int> PngBits(const ByteSource& file) {
     const uint8_t depth = head[16];
     int channels = 0;
     switch (head[17]) {
-    case 0: channels = 1; break;  // grey
-    case 2: channels = 3; break;  // RGB
-    case 3: channels = 1; break;  // palette index
-    case 4: channels = 2; break;  // grey and alpha
-    case 6: channels = 4; break;  // RGB and alpha
-    default: return std::nullopt;
+        case 0:
+            channels = 1;
+            break;  // grey
+        case 2:
+            channels = 3;
+            break;  // RGB
+        case 3:
+            channels = 1;
+            break;  // palette index
+        case 4:
+            channels = 2;
+            break;  // grey and alpha
+        case 6:
+            channels = 4;
+            break;  // RGB and alpha
+        default:
+            return std::nullopt;
     }
     return Checked(uint64_t(depth) * channels);
 }
@@ -91,8 +102,8 @@ std::optional<int> BmpBits(const ByteSource& file) {
     std::array<uint8_t, 16> head{};  // from the info header's size field
     if (!file.Read(14, head))
         return std::nullopt;
-    const uint32_t headerSize = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 |
-                                uint32_t(head[3]) << 24;
+    const uint32_t headerSize = uint32_t(head[0]) | uint32_t(head[1]) << 8 |
+                                uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
     // OS/2 1.x: 16-bit width and height, the bit count at 24; later headers: at 28.
     const int at = headerSize == 12 ? 24 - 14 : 28 - 14;
     if (headerSize != 12 && headerSize < 40)

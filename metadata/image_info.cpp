@@ -30,7 +30,8 @@ std::vector<InfoProperty> BuildPropertyList(const PropertyItems& items) {
         uint32_t number = 0;
         if (item.type == 2)
             value = AsciiItemText(item);
-        else if (((item.type == 3 && item.value.size() == 2) || (item.type == 4 && item.value.size() == 4)) &&
+        else if (((item.type == 3 && item.value.size() == 2) ||
+                  (item.type == 4 && item.value.size() == 4)) &&
                  ItemNumber(item, number))
             value = FormatTagValue(item.id, number);
         if (!value.isEmpty())
@@ -56,6 +57,5 @@ QString FormatColorCount(int bitsPerPixel) {
         return QStringLiteral("%1,%2").arg(thousands).arg(rest, 3, 10, QLatin1Char('0'));
     return QString::number(rest);
 }
-
 
 }  // namespace orm

@@ -77,7 +77,8 @@ std::optional<ImageResolution> PngResolution(const ByteSource& file) {
     std::array<uint8_t, 8> head{};
     while (file.Read(pos, head)) {
         const uint32_t length = BigEndian32(head.data());
-        if (std::memcmp(head.data() + 4, "IDAT", 4) == 0 || std::memcmp(head.data() + 4, "IEND", 4) == 0)
+        if (std::memcmp(head.data() + 4, "IDAT", 4) == 0 ||
+            std::memcmp(head.data() + 4, "IEND", 4) == 0)
             return std::nullopt;
         if (std::memcmp(head.data() + 4, "pHYs", 4) == 0) {
             std::array<uint8_t, 9> phys{};

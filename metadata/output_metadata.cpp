@@ -26,31 +26,31 @@ constexpr uint16_t kCompressionJpeg = 6;
 // another file they would be wrong (and in a TIFF they would break it).
 bool IsEncodingTag(uint32_t tag) {
     switch (tag) {
-    case 0x00FE:  // NewSubfileType
-    case 0x00FF:  // SubfileType
-    case 0x0102:  // BitsPerSample
-    case 0x0103:  // Compression
-    case 0x0106:  // PhotometricInterpretation
-    case 0x010A:  // FillOrder
-    case 0x0111:  // StripOffsets
-    case 0x0115:  // SamplesPerPixel
-    case 0x0116:  // RowsPerStrip
-    case 0x0117:  // StripByteCounts
-    case 0x011C:  // PlanarConfiguration
-    case 0x013D:  // Predictor
-    case 0x0140:  // ColorMap
-    case 0x0142:  // TileWidth
-    case 0x0143:  // TileLength
-    case 0x0144:  // TileOffsets
-    case 0x0145:  // TileByteCounts
-    case 0x014A:  // SubIFDs
-    case 0x0152:  // ExtraSamples
-    case 0x0153:  // SampleFormat
-    case 0x0201:  // JPEGInterchangeFormat
-    case 0x0202:  // JPEGInterchangeFormatLength
-        return true;
-    default:
-        return false;
+        case 0x00FE:  // NewSubfileType
+        case 0x00FF:  // SubfileType
+        case 0x0102:  // BitsPerSample
+        case 0x0103:  // Compression
+        case 0x0106:  // PhotometricInterpretation
+        case 0x010A:  // FillOrder
+        case 0x0111:  // StripOffsets
+        case 0x0115:  // SamplesPerPixel
+        case 0x0116:  // RowsPerStrip
+        case 0x0117:  // StripByteCounts
+        case 0x011C:  // PlanarConfiguration
+        case 0x013D:  // Predictor
+        case 0x0140:  // ColorMap
+        case 0x0142:  // TileWidth
+        case 0x0143:  // TileLength
+        case 0x0144:  // TileOffsets
+        case 0x0145:  // TileByteCounts
+        case 0x014A:  // SubIFDs
+        case 0x0152:  // ExtraSamples
+        case 0x0153:  // SampleFormat
+        case 0x0201:  // JPEGInterchangeFormat
+        case 0x0202:  // JPEGInterchangeFormatLength
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -100,9 +100,11 @@ OutputProperties BuildOutputProperties(const PropertyItems& source, QSize output
             out.items.push_back(MakeRationalItem(item.id, r.numerator, r.denominator, item.group));
         else if (mainIfd && item.id == kPropResolutionUnit)
             out.items.push_back(MakeShortItem(item.id, kResolutionUnitInch, item.group));
-        else if ((mainIfd && item.id == kTagImageWidth) || (exifIfd && item.id == kPropPixelXDimension))
+        else if ((mainIfd && item.id == kTagImageWidth) ||
+                 (exifIfd && item.id == kPropPixelXDimension))
             out.items.push_back(SizeItem(item, outputSize.width()));
-        else if ((mainIfd && item.id == kTagImageLength) || (exifIfd && item.id == kPropPixelYDimension))
+        else if ((mainIfd && item.id == kTagImageLength) ||
+                 (exifIfd && item.id == kPropPixelYDimension))
             out.items.push_back(SizeItem(item, outputSize.height()));
         else if (mainIfd && IsEncodingTag(item.id))
             continue;
@@ -125,8 +127,8 @@ bool ShouldRegenerateThumbnail(bool sourceHadThumbnail, QSize sourceSize) {
 bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize size) {
     if (output.isNull() || size.isEmpty())
         return false;
-    const QImage small =
-        output.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB888);
+    const QImage small = output.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB888);
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     if (!buffer.open(QIODevice::WriteOnly))
@@ -136,9 +138,10 @@ bool SetRegeneratedThumbnail(PropertyItems& items, const QImage& output, QSize s
     if (!writer.write(small) || jpeg.isEmpty())
         return false;
 
-    items.erase(std::remove_if(items.begin(), items.end(),
-                               [](const PropertyItem& i) { return i.group == ExifGroup::kThumbnail; }),
-                items.end());
+    items.erase(
+        std::remove_if(items.begin(), items.end(),
+                       [](const PropertyItem& i) { return i.group == ExifGroup::kThumbnail; }),
+        items.end());
     const ExifGroup g = ExifGroup::kThumbnail;
     items.push_back(PropertyItem{kPropThumbnailData, 1, uint32_t(jpeg.size()), jpeg, g});
     items.push_back(MakeShortItem(kPropThumbnailCompression, kCompressionJpeg, g));
@@ -154,30 +157,30 @@ namespace {
 // First-directory tags that describe the picture rather than how the source stored it.
 bool IsTiffDescriptiveTag(uint32_t tag) {
     switch (tag) {
-    case 0x0100:  // ImageWidth (the output's)
-    case 0x0101:  // ImageLength
-    case 0x010D:  // DocumentName
-    case 0x010E:  // ImageDescription
-    case 0x010F:  // Make
-    case 0x0110:  // Model
-    case 0x0112:  // Orientation
-    case 0x011A:  // XResolution
-    case 0x011B:  // YResolution
-    case 0x011D:  // PageName
-    case 0x0128:  // ResolutionUnit
-    case 0x0131:  // Software
-    case 0x0132:  // DateTime
-    case 0x013B:  // Artist
-    case 0x013C:  // HostComputer
-    case 0x013E:  // WhitePoint
-    case 0x013F:  // PrimaryChromaticities
-    case 0x02BC:  // XMP
-    case 0x8298:  // Copyright
-    case 0x83BB:  // IPTC
-    case kPropIccProfile:
-        return true;
-    default:
-        return false;
+        case 0x0100:  // ImageWidth (the output's)
+        case 0x0101:  // ImageLength
+        case 0x010D:  // DocumentName
+        case 0x010E:  // ImageDescription
+        case 0x010F:  // Make
+        case 0x0110:  // Model
+        case 0x0112:  // Orientation
+        case 0x011A:  // XResolution
+        case 0x011B:  // YResolution
+        case 0x011D:  // PageName
+        case 0x0128:  // ResolutionUnit
+        case 0x0131:  // Software
+        case 0x0132:  // DateTime
+        case 0x013B:  // Artist
+        case 0x013C:  // HostComputer
+        case 0x013E:  // WhitePoint
+        case 0x013F:  // PrimaryChromaticities
+        case 0x02BC:  // XMP
+        case 0x8298:  // Copyright
+        case 0x83BB:  // IPTC
+        case kPropIccProfile:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -202,14 +205,15 @@ struct FixedText {
 };
 constexpr FixedText kFixedTexts[] = {
     {ExifGroup::kImage, 0x0132, 20},  // DateTime "YYYY:MM:DD HH:MM:SS"
-    {ExifGroup::kPhoto, 0x9003, 20},  {ExifGroup::kPhoto, 0x9004, 20},
-    {ExifGroup::kPhoto, 0x9010, 7},   {ExifGroup::kPhoto, 0x9011, 7},  {ExifGroup::kPhoto, 0x9012, 7},
-    {ExifGroup::kPhoto, 0xA420, 33},  // ImageUniqueID
-    {ExifGroup::kGps, 0x01, 2},       {ExifGroup::kGps, 0x03, 2},      {ExifGroup::kGps, 0x09, 2},
-    {ExifGroup::kGps, 0x0A, 2},       {ExifGroup::kGps, 0x0C, 2},      {ExifGroup::kGps, 0x0E, 2},
-    {ExifGroup::kGps, 0x10, 2},       {ExifGroup::kGps, 0x13, 2},      {ExifGroup::kGps, 0x15, 2},
-    {ExifGroup::kGps, 0x17, 2},       {ExifGroup::kGps, 0x19, 2},
-    {ExifGroup::kGps, 0x1D, 11},  // GPSDateStamp "YYYY:MM:DD"
+    {ExifGroup::kPhoto, 0x9003, 20}, {ExifGroup::kPhoto, 0x9004, 20},
+    {ExifGroup::kPhoto, 0x9010, 7},  {ExifGroup::kPhoto, 0x9011, 7},
+    {ExifGroup::kPhoto, 0x9012, 7},  {ExifGroup::kPhoto, 0xA420, 33},  // ImageUniqueID
+    {ExifGroup::kGps, 0x01, 2},      {ExifGroup::kGps, 0x03, 2},
+    {ExifGroup::kGps, 0x09, 2},      {ExifGroup::kGps, 0x0A, 2},
+    {ExifGroup::kGps, 0x0C, 2},      {ExifGroup::kGps, 0x0E, 2},
+    {ExifGroup::kGps, 0x10, 2},      {ExifGroup::kGps, 0x13, 2},
+    {ExifGroup::kGps, 0x15, 2},      {ExifGroup::kGps, 0x17, 2},
+    {ExifGroup::kGps, 0x19, 2},      {ExifGroup::kGps, 0x1D, 11},  // GPSDateStamp "YYYY:MM:DD"
 };
 
 // A text of a fixed-length tag cut to its length (a camera that wrote "2008:05:08 09:54:28" as
@@ -221,8 +225,7 @@ std::optional<PropertyItem> FitFixedText(const PropertyItem& item) {
         if (f.group != item.group || f.tag != item.id)
             continue;
         QByteArray text = item.value;
-        while (text.endsWith('\0'))
-            text.chop(1);
+        while (text.endsWith('\0')) text.chop(1);
         if (text.size() + 1 < f.count)
             return std::nullopt;
         return MakeAsciiItem(item.id, text.left(f.count - 1), item.group);
@@ -245,30 +248,31 @@ PropertyItems TiffOutputItems(const PropertyItems& items) {
             continue;
         const PropertyItem& item = *fitted;
         switch (item.group) {
-        case ExifGroup::kImage:
-            if (IsTiffDescriptiveTag(item.id))
-                out.push_back(item);
-            break;
-        case ExifGroup::kPhoto: {
-            if (!IsExifStandardTag(item.id) || item.id == kExifGainControl)
+            case ExifGroup::kImage:
+                if (IsTiffDescriptiveTag(item.id))
+                    out.push_back(item);
                 break;
-            uint32_t size = 0;
-            if ((item.id == kPropPixelXDimension || item.id == kPropPixelYDimension) && ItemNumber(item, size))
-                out.push_back(MakeLongItem(item.id, size, item.group));
-            else
+            case ExifGroup::kPhoto: {
+                if (!IsExifStandardTag(item.id) || item.id == kExifGainControl)
+                    break;
+                uint32_t size = 0;
+                if ((item.id == kPropPixelXDimension || item.id == kPropPixelYDimension) &&
+                    ItemNumber(item, size))
+                    out.push_back(MakeLongItem(item.id, size, item.group));
+                else
+                    out.push_back(item);
+                break;
+            }
+            case ExifGroup::kGps:
+                if (item.id <= kGpsLastTag)
+                    out.push_back(item);
+                break;
+            case ExifGroup::kMakerNote:
                 out.push_back(item);
-            break;
-        }
-        case ExifGroup::kGps:
-            if (item.id <= kGpsLastTag)
-                out.push_back(item);
-            break;
-        case ExifGroup::kMakerNote:
-            out.push_back(item);
-            break;
-        case ExifGroup::kInterop:
-        case ExifGroup::kThumbnail:
-            break;
+                break;
+            case ExifGroup::kInterop:
+            case ExifGroup::kThumbnail:
+                break;
         }
     }
     return out;
@@ -298,7 +302,8 @@ bool AppendTiffThumbnailPage(QByteArray& tiffFile, const QImage& thumbnail) {
     const uint64_t pixelBytes = uint64_t(w) * h * 3;
     constexpr int kEntries = 14;
     // The strip, BitsPerSample's three values, two resolutions, the directory; even offsets.
-    const uint64_t end = uint64_t(tiffFile.size()) + 1 + pixelBytes + 1 + 6 + 16 + 2 + 12 * kEntries + 4;
+    const uint64_t end =
+        uint64_t(tiffFile.size()) + 1 + pixelBytes + 1 + 6 + 16 + 2 + 12 * kEntries + 4;
     if (end > 0xFFFFFFFFull)
         return false;
 
@@ -354,8 +359,10 @@ bool AppendTiffThumbnailPage(QByteArray& tiffFile, const QImage& thumbnail) {
 }
 
 bool SetJfifDensity(QByteArray& jpegFile, double dpi) {
-    constexpr qsizetype kHeaderBytes = 18;  // SOI, APP0 marker and length, "JFIF\0", version, unit, densities
-    if (jpegFile.size() < kHeaderBytes || !jpegFile.startsWith(QByteArrayLiteral("\xFF\xD8\xFF\xE0")) ||
+    constexpr qsizetype kHeaderBytes =
+        18;  // SOI, APP0 marker and length, "JFIF\0", version, unit, densities
+    if (jpegFile.size() < kHeaderBytes ||
+        !jpegFile.startsWith(QByteArrayLiteral("\xFF\xD8\xFF\xE0")) ||
         jpegFile.mid(6, 5) != QByteArrayLiteral("JFIF\0"))
         return false;
     if (!std::isfinite(dpi) || dpi <= 0)
@@ -382,15 +389,13 @@ uint32_t Crc32(const char* data, qsizetype size) {
         std::array<uint32_t, 256> t{};
         for (uint32_t n = 0; n < 256; ++n) {
             uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[n] = c;
         }
         return t;
     }();
     uint32_t c = 0xFFFFFFFFu;
-    for (qsizetype i = 0; i < size; ++i)
-        c = table[(c ^ uint8_t(data[i])) & 0xFF] ^ (c >> 8);
+    for (qsizetype i = 0; i < size; ++i) c = table[(c ^ uint8_t(data[i])) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
@@ -401,8 +406,7 @@ uint32_t BigEndian32At(const QByteArray& bytes, qsizetype at) {
 
 QByteArray BigEndian32Bytes(uint32_t v) {
     QByteArray out(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        out[i] = char(uint8_t(v >> (24 - 8 * i)));
+    for (int i = 0; i < 4; ++i) out[i] = char(uint8_t(v >> (24 - 8 * i)));
     return out;
 }
 
@@ -451,8 +455,8 @@ bool SetTiffResolution(QByteArray& tiffFile, Rational dpi) {
     const TiffEntry* x = dir->Find(kPropXResolution);
     const TiffEntry* y = dir->Find(kPropYResolution);
     const TiffEntry* unit = dir->Find(kPropResolutionUnit);
-    if (!x || !y || !unit || x->type != kTiffRational || y->type != kTiffRational || unit->type != kTiffShort ||
-        x->count != 1 || y->count != 1 || unit->count != 1)
+    if (!x || !y || !unit || x->type != kTiffRational || y->type != kTiffRational ||
+        unit->type != kTiffShort || x->count != 1 || y->count != 1 || unit->count != 1)
         return false;
     const auto xAt = tiff.ValueOffset(*x), yAt = tiff.ValueOffset(*y);
     if (!xAt || !yAt)

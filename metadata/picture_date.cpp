@@ -36,8 +36,8 @@ std::optional<QDateTime> ReadPictureDate(const QString& path) {
     const PropertyItems items = ReadPropertyItemsFromFile(path);
     for (uint32_t tag : {0x9003u, 0x9004u, 0x0132u}) {
         for (const PropertyItem& item : items) {
-            if (item.id != tag || item.group == ExifGroup::kThumbnail || item.group == ExifGroup::kGps ||
-                item.group == ExifGroup::kInterop)
+            if (item.id != tag || item.group == ExifGroup::kThumbnail ||
+                item.group == ExifGroup::kGps || item.group == ExifGroup::kInterop)
                 continue;
             return ParseExifDateTime(item.value.left(qsizetype(item.count)));
         }

@@ -5,14 +5,12 @@ namespace orm {
 namespace {
 
 void AppendLe(QByteArray& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.append(char(uint8_t(v >> (8 * i))));
+    for (int i = 0; i < bytes; ++i) out.append(char(uint8_t(v >> (8 * i))));
 }
 
 uint32_t ReadLe(const QByteArray& in, int at, int bytes) {
     uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= uint32_t(uint8_t(in[at + i])) << (8 * i);
+    for (int i = 0; i < bytes; ++i) v |= uint32_t(uint8_t(in[at + i])) << (8 * i);
     return v;
 }
 
@@ -30,7 +28,8 @@ PropertyItem MakeLongItem(uint32_t id, uint32_t value, ExifGroup group) {
     return item;
 }
 
-PropertyItem MakeRationalItem(uint32_t id, uint32_t numerator, uint32_t denominator, ExifGroup group) {
+PropertyItem MakeRationalItem(uint32_t id, uint32_t numerator, uint32_t denominator,
+                              ExifGroup group) {
     PropertyItem item{id, 5, 1, {}, group};
     AppendLe(item.value, numerator, 4);
     AppendLe(item.value, denominator, 4);

@@ -40,11 +40,13 @@ constexpr uint32_t kPropPixelYDimension = 0xA003;
 
 struct PropertyItem {
     uint32_t id = 0;
-    uint16_t type = 0;  // EXIF types: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 7 UNDEFINED, ...
+    uint16_t type =
+        0;  // EXIF types: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 7 UNDEFINED, ...
     uint32_t count = 0;
     QByteArray value;  // count values, little-endian
     ExifGroup group = ExifGroup::kImage;
-    QByteArray makerDirectory;  // kMakerNote items: the directory as exiv2 names it ("Canon", "CanonCs")
+    QByteArray
+        makerDirectory;  // kMakerNote items: the directory as exiv2 names it ("Canon", "CanonCs")
 
     bool operator==(const PropertyItem&) const = default;
 };
@@ -56,7 +58,8 @@ PropertyItem MakeShortItem(uint32_t id, uint16_t value, ExifGroup group = ExifGr
 PropertyItem MakeLongItem(uint32_t id, uint32_t value, ExifGroup group = ExifGroup::kImage);
 PropertyItem MakeRationalItem(uint32_t id, uint32_t numerator, uint32_t denominator,
                               ExifGroup group = ExifGroup::kImage);
-PropertyItem MakeAsciiItem(uint32_t id, const QByteArray& text, ExifGroup group = ExifGroup::kImage);
+PropertyItem MakeAsciiItem(uint32_t id, const QByteArray& text,
+                           ExifGroup group = ExifGroup::kImage);
 
 // The first value of a SHORT or LONG item; false for other types or an empty value.
 bool ItemNumber(const PropertyItem& item, uint32_t& out);

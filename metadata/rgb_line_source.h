@@ -9,7 +9,7 @@
 namespace orm {
 
 class RgbLineSource {
-public:
+  public:
     virtual ~RgbLineSource() = default;
     virtual uint32_t Width() const = 0;
     virtual uint32_t Height() const = 0;

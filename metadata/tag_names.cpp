@@ -134,63 +134,63 @@ int NamedTagCount() {
 
 QString FormatTagValue(uint32_t tag, uint32_t n) {
     switch (tag) {
-    case 0x0106:
-        return n == 2 ? QStringLiteral("RGB") : QStringLiteral("YCbCr");
-    case 0x0112:
-        return Lookup({{1, "Normal"},
-                       {2, "Horizontal flip"},
-                       {3, "180"},
-                       {4, "Horizontal flip + 180"},
-                       {5, "Horzizontal flip + 90 left"},
-                       {6, "90 left"},
-                       {7, "Horzizontal flip + 90 right"},
-                       {8, "90 right"}},
-                      n, "");
-    case 0x0128:
-        return Lookup({{2, "Inches"}, {3, "Centimeters"}}, n, "");
-    case 0x8822:
-        return Lookup({{1, "Manual"},
-                       {2, "Normal"},
-                       {3, "Aperture priority"},
-                       {4, "Shutter priority"},
-                       {5, "Creative"},
-                       {6, "Action"},
-                       {7, "Portrait"},
-                       {8, "Landscape"}},
-                      n, "Unknown");
-    case 0x9207:
-        return Lookup({{1, "Average"},
-                       {2, "Central weight average"},
-                       {3, "Spot"},
-                       {4, "Multi spot"},
-                       {5, "Pattern"},
-                       {6, "Partial"}},
-                      n, "Unknown");
-    case 0x9208:
-        return Lookup({{1, "Daylight"},
-                       {2, "Fluorescent"},
-                       {3, "Tungsten"},
-                       {17, "Standard A"},
-                       {18, "Standard B"},
-                       {19, "Standard C"},
-                       {20, "D55"},
-                       {21, "D65"},
-                       {22, "D75"}},
-                      n, "Unknown");
-    case 0x9209:
-        return (n & 1) ? QStringLiteral("Fired") : QStringLiteral("No flash");
-    case 0xA001:
-        return Lookup({{1, "sRGB"}, {2, "Uncalibrated"}}, n, "");
-    case 0xA217:
-        return Lookup({{2, "One chip"},
-                       {3, "2 chip"},
-                       {4, "3 chip"},
-                       {5, "Color sequential area"},
-                       {7, "Trilinear"},
-                       {8, "Color sequential linear"}},
-                      n, "Unknown");
-    default:
-        break;
+        case 0x0106:
+            return n == 2 ? QStringLiteral("RGB") : QStringLiteral("YCbCr");
+        case 0x0112:
+            return Lookup({{1, "Normal"},
+                           {2, "Horizontal flip"},
+                           {3, "180"},
+                           {4, "Horizontal flip + 180"},
+                           {5, "Horzizontal flip + 90 left"},
+                           {6, "90 left"},
+                           {7, "Horzizontal flip + 90 right"},
+                           {8, "90 right"}},
+                          n, "");
+        case 0x0128:
+            return Lookup({{2, "Inches"}, {3, "Centimeters"}}, n, "");
+        case 0x8822:
+            return Lookup({{1, "Manual"},
+                           {2, "Normal"},
+                           {3, "Aperture priority"},
+                           {4, "Shutter priority"},
+                           {5, "Creative"},
+                           {6, "Action"},
+                           {7, "Portrait"},
+                           {8, "Landscape"}},
+                          n, "Unknown");
+        case 0x9207:
+            return Lookup({{1, "Average"},
+                           {2, "Central weight average"},
+                           {3, "Spot"},
+                           {4, "Multi spot"},
+                           {5, "Pattern"},
+                           {6, "Partial"}},
+                          n, "Unknown");
+        case 0x9208:
+            return Lookup({{1, "Daylight"},
+                           {2, "Fluorescent"},
+                           {3, "Tungsten"},
+                           {17, "Standard A"},
+                           {18, "Standard B"},
+                           {19, "Standard C"},
+                           {20, "D55"},
+                           {21, "D65"},
+                           {22, "D75"}},
+                          n, "Unknown");
+        case 0x9209:
+            return (n & 1) ? QStringLiteral("Fired") : QStringLiteral("No flash");
+        case 0xA001:
+            return Lookup({{1, "sRGB"}, {2, "Uncalibrated"}}, n, "");
+        case 0xA217:
+            return Lookup({{2, "One chip"},
+                           {3, "2 chip"},
+                           {4, "3 chip"},
+                           {5, "Color sequential area"},
+                           {7, "Trilinear"},
+                           {8, "Color sequential linear"}},
+                          n, "Unknown");
+        default:
+            break;
     }
     if (std::find(std::begin(kSilentTags), std::end(kSilentTags), tag) != std::end(kSilentTags))
         return {};

@@ -11,7 +11,7 @@ namespace {
 // Lines of a JPEG stream decoded with the own codec. A decoding error ends the lines (nullptr);
 // a grey picture is expanded to three equal channels.
 class JpegLines final : public RgbLineSource {
-public:
+  public:
     explicit JpegLines(std::span<const uint8_t> jpeg) : source_(jpeg.data(), jpeg.size()) {}
 
     bool Open() {
@@ -47,7 +47,7 @@ public:
         }
     }
 
-private:
+  private:
     MiniJpeg::MemorySource source_;
     std::unique_ptr<MiniJpeg::Decoder> decoder_;
     std::vector<uint8_t> rgb_;

@@ -6,25 +6,25 @@ namespace orm {
 
 uint32_t TiffTypeSize(uint16_t type) {
     switch (type) {
-    case kTiffByte:
-    case kTiffAscii:
-    case kTiffSByte:
-    case kTiffUndefined:
-        return 1;
-    case kTiffShort:
-    case kTiffSShort:
-        return 2;
-    case kTiffLong:
-    case kTiffSLong:
-    case kTiffFloat:
-    case kTiffIfd:
-        return 4;
-    case kTiffRational:
-    case kTiffSRational:
-    case kTiffDouble:
-        return 8;
-    default:
-        return 0;
+        case kTiffByte:
+        case kTiffAscii:
+        case kTiffSByte:
+        case kTiffUndefined:
+            return 1;
+        case kTiffShort:
+        case kTiffSShort:
+            return 2;
+        case kTiffLong:
+        case kTiffSLong:
+        case kTiffFloat:
+        case kTiffIfd:
+            return 4;
+        case kTiffRational:
+        case kTiffSRational:
+        case kTiffDouble:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -91,8 +91,10 @@ std::optional<TiffDirectory> TiffReader::ReadDirectory(uint32_t offset) const {
     };
     auto u32 = [&](size_t i) -> uint32_t {
         return order_ == TiffByteOrder::kBig
-                   ? uint32_t(raw[i]) << 24 | uint32_t(raw[i + 1]) << 16 | uint32_t(raw[i + 2]) << 8 | raw[i + 3]
-                   : uint32_t(raw[i + 3]) << 24 | uint32_t(raw[i + 2]) << 16 | uint32_t(raw[i + 1]) << 8 | raw[i];
+                   ? uint32_t(raw[i]) << 24 | uint32_t(raw[i + 1]) << 16 |
+                         uint32_t(raw[i + 2]) << 8 | raw[i + 3]
+                   : uint32_t(raw[i + 3]) << 24 | uint32_t(raw[i + 2]) << 16 |
+                         uint32_t(raw[i + 1]) << 8 | raw[i];
     };
 
     TiffDirectory dir;

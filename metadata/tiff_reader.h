@@ -47,7 +47,7 @@ struct TiffDirectory {
 };
 
 class TiffReader {
-public:
+  public:
     explicit TiffReader(const ByteSource& source) : source_(source) {}
 
     // Reads the byte-order mark ("II" or "MM"; anything else fails), the 16-bit value after it
@@ -72,7 +72,7 @@ public:
     std::optional<uint16_t> ReadU16(uint64_t offset) const;
     std::optional<uint32_t> ReadU32(uint64_t offset) const;
 
-private:
+  private:
     const ByteSource& source_;
     TiffByteOrder order_ = TiffByteOrder::kLittle;
     uint32_t firstDirectory_ = 0;

@@ -36,7 +36,6 @@ QString StandardFolder(QStandardPaths::StandardLocation location, bool create) {
 
 }  // namespace
 
-
 bool SanitizeBatchSettings(BatchSettings& b) {
     const BatchSettings defaults;
     const BatchSettings before = b;
@@ -51,7 +50,9 @@ bool SanitizeBatchSettings(BatchSettings& b) {
     return !(b == before);
 }
 
-std::span<const OutputFormat> OutputFormats() { return kFormats; }
+std::span<const OutputFormat> OutputFormats() {
+    return kFormats;
+}
 
 QString DefaultOutputFolder(bool create) {
     QString folder;
@@ -106,7 +107,8 @@ QString CantCreateFolderText(const QString& folder) {
 }
 
 QString ReadOnlyFolderText(const QString& folder) {
-    return QStringLiteral("Folder\n%1\nhas read only attribute.\nPlease select another folder.").arg(folder);
+    return QStringLiteral("Folder\n%1\nhas read only attribute.\nPlease select another folder.")
+        .arg(folder);
 }
 
 QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {

@@ -28,13 +28,13 @@ constexpr size_t kValueBufferChars = 259;
 // The file is a handful of lines; anything far larger is not a colour file.
 constexpr qint64 kMaxFileBytes = 1 << 20;
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string_view Trim(std::string_view t) {
-    while (!t.empty() && IsSpace(t.front()))
-        t.remove_prefix(1);
-    while (!t.empty() && IsSpace(t.back()))
-        t.remove_suffix(1);
+    while (!t.empty() && IsSpace(t.front())) t.remove_prefix(1);
+    while (!t.empty() && IsSpace(t.back())) t.remove_suffix(1);
     return t;
 }
 
@@ -42,7 +42,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
             return false;
     }
     return true;
@@ -51,8 +52,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // "%d": blanks, an optional sign and digits. Only the low 8 bits are kept, so the digits are
 // accumulated modulo 256 and no length of number can overflow.
 std::optional<int> ScanLow8(std::string_view& t) {
-    while (!t.empty() && IsSpace(t.front()))
-        t.remove_prefix(1);
+    while (!t.empty() && IsSpace(t.front())) t.remove_prefix(1);
     bool negative = false;
     if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
         negative = t.front() == '-';
@@ -70,8 +70,7 @@ std::optional<int> ScanLow8(std::string_view& t) {
 
 // ", " of the format: a comma, and any blanks around it.
 bool ScanComma(std::string_view& t) {
-    while (!t.empty() && IsSpace(t.front()))
-        t.remove_prefix(1);
+    while (!t.empty() && IsSpace(t.front())) t.remove_prefix(1);
     if (t.empty() || t.front() != ',')
         return false;
     t.remove_prefix(1);
@@ -80,7 +79,9 @@ bool ScanComma(std::string_view& t) {
 
 }  // namespace
 
-const std::array<ColourKey, 9>& ColourSchemeKeys() { return kKeys; }
+const std::array<ColourKey, 9>& ColourSchemeKeys() {
+    return kKeys;
+}
 
 bool ParseColourValue(std::string_view text, QColor& colour) {
     if (text.size() > kValueBufferChars)
@@ -110,7 +111,8 @@ ColourScheme ParseColourScheme(std::string_view iniText) {
             continue;
         if (line.front() == '[') {
             const size_t close = line.find(']');
-            inSection = close != std::string_view::npos && EqualNoCase(Trim(line.substr(1, close - 1)), "BROWSER");
+            inSection = close != std::string_view::npos &&
+                        EqualNoCase(Trim(line.substr(1, close - 1)), "BROWSER");
             continue;
         }
         if (!inSection)
@@ -139,11 +141,13 @@ ColourScheme LoadColourScheme(const QString& path) {
 }
 
 QString ColourSchemePath() {
-    const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    const QString exeDir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     const QString beside = QDir(exeDir).filePath(QStringLiteral("Res/resourses.ini"));
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/ormensura/Res/resourses.ini"));
+    const QString installed =
+        QDir::cleanPath(exeDir + QStringLiteral("/../share/ormensura/Res/resourses.ini"));
     if (QFileInfo::exists(installed))
         return installed;
     return beside;

@@ -58,7 +58,8 @@ NamedEntryFolder::DeleteResult NamedEntryFolder::Delete(const QString& name, IPr
         return DeleteResult::Declined;
     QFile file(folder_ + files_[index]);
     if (!file.remove() && file.exists()) {
-        prompt.Message(QStringLiteral("Cannot delete %1: %2").arg(file.fileName(), file.errorString()));
+        prompt.Message(
+            QStringLiteral("Cannot delete %1: %2").arg(file.fileName(), file.errorString()));
         return DeleteResult::Failed;
     }
     names_.removeAt(index);

@@ -11,7 +11,7 @@
 namespace orm {
 
 class NamedEntryFolder {
-public:
+  public:
     // subfolder: e.g. "Settings"; extension without dot (kept lower-case); mustExist: for
     // loading; initialPath: a file whose title is preselected.
     NamedEntryFolder(QString subfolder, QString extension, bool mustExist = false,
@@ -47,10 +47,14 @@ public:
 
     static QString DeleteQuestionText() { return QStringLiteral("Delete this entry?"); }
     static QString NoSuchNameText() { return QStringLiteral("No such name exists."); }
-    static QString OverwriteQuestionText() { return QStringLiteral("This file already exists.\nOverwrite?"); }
-    static QString InvalidNameText() { return QStringLiteral("This name cannot be used for a file."); }
+    static QString OverwriteQuestionText() {
+        return QStringLiteral("This file already exists.\nOverwrite?");
+    }
+    static QString InvalidNameText() {
+        return QStringLiteral("This name cannot be used for a file.");
+    }
 
-private:
+  private:
     QString subfolder_;
     QString extension_;
     bool mustExist_;

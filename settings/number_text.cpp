@@ -6,13 +6,13 @@
 namespace orm {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string_view Trim(std::string_view t) {
-    while (!t.empty() && IsBlank(t.front()))
-        t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back()))
-        t.remove_suffix(1);
+    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
     return t;
 }
 
@@ -37,7 +37,9 @@ std::string ToText(double value, std::chars_format format, int precision) {
 
 }  // namespace
 
-std::string FormatG(double value) { return ToText(value, std::chars_format::general, 6); }
+std::string FormatG(double value) {
+    return ToText(value, std::chars_format::general, 6);
+}
 
 std::string FormatFixed(double value, int decimals) {
     return ToText(value, std::chars_format::fixed, decimals);
@@ -48,9 +50,10 @@ std::optional<double> ParseReal(std::string_view text) {
     if (text.empty())
         return std::nullopt;
     double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value,
-                                        std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+        !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -60,18 +63,19 @@ std::optional<double> ParseReal(const QString& text) {
 }
 
 double ParseLeadingReal(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     text = SkipPlus(text);
     double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value,
-                                        std::chars_format::general);
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (result.ec != std::errc() || !std::isfinite(value))
         return 0;
     return value;
 }
 
-double ParseLeadingReal(const QString& text) { return ParseLeadingReal(std::string_view(text.toStdString())); }
+double ParseLeadingReal(const QString& text) {
+    return ParseLeadingReal(std::string_view(text.toStdString()));
+}
 
 std::optional<int64_t> ParseUnsigned(std::string_view text) {
     text = Trim(text);

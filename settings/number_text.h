@@ -16,7 +16,9 @@ std::string FormatG(double value);
 // "%.Nf".
 std::string FormatFixed(double value, int decimals);
 
-inline QString QFormatG(double value) { return QString::fromStdString(FormatG(value)); }
+inline QString QFormatG(double value) {
+    return QString::fromStdString(FormatG(value));
+}
 inline QString QFormatFixed(double value, int decimals) {
     return QString::fromStdString(FormatFixed(value, decimals));
 }

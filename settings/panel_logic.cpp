@@ -10,13 +10,17 @@
 namespace orm {
 namespace {
 
-Dimension Other(Dimension d) { return d == Dimension::Width ? Dimension::Height : Dimension::Width; }
+Dimension Other(Dimension d) {
+    return d == Dimension::Width ? Dimension::Height : Dimension::Width;
+}
 
-bool ValidIndex(int index, int count) { return index >= 0 && index < count; }
+bool ValidIndex(int index, int count) {
+    return index >= 0 && index < count;
+}
 
 QString PairText(double w, double h, int decimals, const char* unit) {
-    return QFormatFixed(w, decimals) + QLatin1Char('x') + QFormatFixed(h, decimals) + QLatin1Char(' ') +
-           QLatin1String(unit);
+    return QFormatFixed(w, decimals) + QLatin1Char('x') + QFormatFixed(h, decimals) +
+           QLatin1Char(' ') + QLatin1String(unit);
 }
 
 }  // namespace
@@ -46,24 +50,34 @@ SourceTexts MakeSourceTexts(const SourceImageInfo& src, const ResizeSettings& s)
     if (!std::isfinite(r) || r <= 0)
         return texts;
     switch (s.resolutionUnitValue()) {
-    case ResolutionUnit::DotsPerMm:
-        texts.resolution = QFormatFixed(r / 25.4, 2) + QStringLiteral(" dots per mm");
-        break;
-    case ResolutionUnit::DotsPerCm:
-        texts.resolution = QFormatFixed(r / 2.54, 2) + QStringLiteral(" dots per cm");
-        break;
-    default:
-        texts.resolution = QFormatFixed(r, 0) + QStringLiteral(" dots per inch");
-        break;
+        case ResolutionUnit::DotsPerMm:
+            texts.resolution = QFormatFixed(r / 25.4, 2) + QStringLiteral(" dots per mm");
+            break;
+        case ResolutionUnit::DotsPerCm:
+            texts.resolution = QFormatFixed(r / 2.54, 2) + QStringLiteral(" dots per cm");
+            break;
+        default:
+            texts.resolution = QFormatFixed(r, 0) + QStringLiteral(" dots per inch");
+            break;
     }
     const double w = src.width;
     const double h = src.height;
     switch (s.sizeUnitValue()) {
-    case SizeUnit::Millimeters: texts.printSize = PairText(w * 25.4 / r, h * 25.4 / r, 2, "mm"); break;
-    case SizeUnit::Centimeters: texts.printSize = PairText(w * 2.54 / r, h * 2.54 / r, 2, "cm"); break;
-    case SizeUnit::Picas: texts.printSize = PairText(w * 6 / r, h * 6 / r, 0, "picas"); break;
-    case SizeUnit::Points: texts.printSize = PairText(w * 72 / r, h * 72 / r, 0, "pointss"); break;
-    default: texts.printSize = PairText(w / r, h / r, 2, "inches"); break;
+        case SizeUnit::Millimeters:
+            texts.printSize = PairText(w * 25.4 / r, h * 25.4 / r, 2, "mm");
+            break;
+        case SizeUnit::Centimeters:
+            texts.printSize = PairText(w * 2.54 / r, h * 2.54 / r, 2, "cm");
+            break;
+        case SizeUnit::Picas:
+            texts.printSize = PairText(w * 6 / r, h * 6 / r, 0, "picas");
+            break;
+        case SizeUnit::Points:
+            texts.printSize = PairText(w * 72 / r, h * 72 / r, 0, "pointss");
+            break;
+        default:
+            texts.printSize = PairText(w / r, h / r, 2, "inches");
+            break;
     }
     return texts;
 }
@@ -144,11 +158,16 @@ FieldWrites ResizePanelLogic::AllFieldTexts() {
 
 std::optional<QString> ResizePanelLogic::FocusOutText(PanelField field) const {
     switch (field) {
-    case PanelField::Width: return SizeFieldText(s_, Dimension::Width);
-    case PanelField::Height: return SizeFieldText(s_, Dimension::Height);
-    case PanelField::PrintWidth: return PrintText(Dimension::Width);
-    case PanelField::PrintHeight: return PrintText(Dimension::Height);
-    case PanelField::Resolution: return std::nullopt;
+        case PanelField::Width:
+            return SizeFieldText(s_, Dimension::Width);
+        case PanelField::Height:
+            return SizeFieldText(s_, Dimension::Height);
+        case PanelField::PrintWidth:
+            return PrintText(Dimension::Width);
+        case PanelField::PrintHeight:
+            return PrintText(Dimension::Height);
+        case PanelField::Resolution:
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -158,7 +177,8 @@ std::optional<QString> ResizePanelLogic::FocusOutText(PanelField field) const {
 PanelOutcome ResizePanelLogic::SizeTyped(Dimension d, const QString& text) {
     resolutionBase_.reset();
     PanelOutcome out;
-    out.accepted = s_.inPercent ? EditPercent(s_, image_, d, text) : EditPixels(s_, image_, d, text);
+    out.accepted =
+        s_.inPercent ? EditPercent(s_, image_, d, text) : EditPixels(s_, image_, d, text);
     if (!out.accepted)
         return out;
     const Dimension other = Other(d);
@@ -329,16 +349,18 @@ PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index) {
 
 Limits ResizePanelLogic::FieldLimits(PanelField field) const {
     switch (field) {
-    case PanelField::Width:
-        return LimitsFor(s_.inPercent ? Quantity::Percent : Quantity::Pixels, Dimension::Width, s_, image_);
-    case PanelField::Height:
-        return LimitsFor(s_.inPercent ? Quantity::Percent : Quantity::Pixels, Dimension::Height, s_, image_);
-    case PanelField::PrintWidth:
-        return LimitsFor(Quantity::PrintSize, Dimension::Width, s_, image_);
-    case PanelField::PrintHeight:
-        return LimitsFor(Quantity::PrintSize, Dimension::Height, s_, image_);
-    case PanelField::Resolution:
-        return LimitsFor(Quantity::Resolution, Dimension::Width, s_, image_);
+        case PanelField::Width:
+            return LimitsFor(s_.inPercent ? Quantity::Percent : Quantity::Pixels, Dimension::Width,
+                             s_, image_);
+        case PanelField::Height:
+            return LimitsFor(s_.inPercent ? Quantity::Percent : Quantity::Pixels, Dimension::Height,
+                             s_, image_);
+        case PanelField::PrintWidth:
+            return LimitsFor(Quantity::PrintSize, Dimension::Width, s_, image_);
+        case PanelField::PrintHeight:
+            return LimitsFor(Quantity::PrintSize, Dimension::Height, s_, image_);
+        case PanelField::Resolution:
+            return LimitsFor(Quantity::Resolution, Dimension::Width, s_, image_);
     }
     return {1, 0};
 }

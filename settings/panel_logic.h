@@ -21,7 +21,7 @@ inline constexpr int kPanelFieldCount = 5;
 
 // Texts the panel writes into its fields after a change (always under the updating guard).
 class FieldWrites {
-public:
+  public:
     void Set(PanelField field, QString text) { texts_[Index(field)] = std::move(text); }
     const std::optional<QString>& Get(PanelField field) const { return texts_[Index(field)]; }
     bool Has(PanelField field) const { return texts_[Index(field)].has_value(); }
@@ -29,7 +29,7 @@ public:
     // Later writes replace earlier ones of the same field.
     void Merge(const FieldWrites& other);
 
-private:
+  private:
     static size_t Index(PanelField field) { return static_cast<size_t>(field); }
     std::array<std::optional<QString>, kPanelFieldCount> texts_;
 };
@@ -60,29 +60,29 @@ QString WrapToolTip(const QString& text, const QFontMetrics& metrics, int maxWid
 
 // Which controls are usable.
 struct PanelEnabling {
-    bool sizeControls = false;    // the five fields, their spins, the Pixels/Percent list
-    bool pixelFields = false;     // width and height
-    bool printFields = false;     // print width and height
-    bool sizePresets = false;     // "Screen/device" and "Paper"
-    bool originalSize = false;    // "Original size" in the screen menu
+    bool sizeControls = false;        // the five fields, their spins, the Pixels/Percent list
+    bool pixelFields = false;         // width and height
+    bool printFields = false;         // print width and height
+    bool sizePresets = false;         // "Screen/device" and "Paper"
+    bool originalSize = false;        // "Original size" in the screen menu
     bool originalResolution = false;  // "Original" in the resolution menu
 };
 PanelEnabling ComputeEnabling(const ResizeSettings& s, const SourceImageInfo& src, bool batchMode);
 
 // Counts nested refreshes; while it is set, change notifications of the fields are ignored.
 class UpdatingGuard {
-public:
+  public:
     explicit UpdatingGuard(int& depth) : depth_(depth) { ++depth_; }
     ~UpdatingGuard() { --depth_; }
     UpdatingGuard(const UpdatingGuard&) = delete;
     UpdatingGuard& operator=(const UpdatingGuard&) = delete;
 
-private:
+  private:
     int& depth_;
 };
 
 class ResizePanelLogic {
-public:
+  public:
     explicit ResizePanelLogic(ResizeSettings& settings) : s_(settings) {}
 
     ResizeSettings& settings() { return s_; }
@@ -120,7 +120,7 @@ public:
     void ResolutionEditEnded() { resolutionBase_.reset(); }
 
     // ---- Lists, radios, check box -----------------------------------------------------
-    PanelOutcome UnitsModeSelected(int index);        // "Pixels" / "Percent"
+    PanelOutcome UnitsModeSelected(int index);  // "Pixels" / "Percent"
     PanelOutcome CorrectionSelected(int index);
     PanelOutcome AlgorithmSelected(int index);
     // A size or resolution unit chosen: taken over only with an image (the panel then
@@ -150,7 +150,7 @@ public:
     // The limits of a field as it is shown now.
     Limits FieldLimits(PanelField field) const;
 
-private:
+  private:
     FieldWrites SizeFields();
     FieldWrites PrintFields() const;
     bool HasImage() const { return image_.present && image_.width > 0 && image_.height > 0; }
@@ -171,7 +171,9 @@ private:
 };
 
 // Field of a dimension.
-inline PanelField SizeField(Dimension d) { return d == Dimension::Width ? PanelField::Width : PanelField::Height; }
+inline PanelField SizeField(Dimension d) {
+    return d == Dimension::Width ? PanelField::Width : PanelField::Height;
+}
 inline PanelField PrintField(Dimension d) {
     return d == Dimension::Width ? PanelField::PrintWidth : PanelField::PrintHeight;
 }

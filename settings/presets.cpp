@@ -99,7 +99,9 @@ constexpr std::array<ResolutionPreset, 10> kResolutionPresets = {{
     {"4800 DPI", ResolutionPresetKind::Fixed, false},
 }};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // One half of an inch size: "8 1/2" is 8 + 1/2, "1/2" is 1/2, "11" is 11.
 double ReadInchHalf(std::string_view half) {
@@ -112,15 +114,22 @@ double ReadInchHalf(std::string_view half) {
     const double numerator = half[slash - 1] - '0';
     const double denominator = half[slash + 1] - '0';
     const size_t space = half.find(' ');
-    const double whole = space == std::string_view::npos ? 0 : ParseLeadingReal(half.substr(0, space));
+    const double whole =
+        space == std::string_view::npos ? 0 : ParseLeadingReal(half.substr(0, space));
     return whole + numerator / denominator;
 }
 
 }  // namespace
 
-std::span<const ScreenPreset> ScreenPresets() { return kScreenPresets; }
-std::span<const PaperPreset> PaperPresets() { return kPaperPresets; }
-std::span<const ResolutionPreset> ResolutionPresets() { return kResolutionPresets; }
+std::span<const ScreenPreset> ScreenPresets() {
+    return kScreenPresets;
+}
+std::span<const PaperPreset> PaperPresets() {
+    return kPaperPresets;
+}
+std::span<const ResolutionPreset> ResolutionPresets() {
+    return kResolutionPresets;
+}
 
 bool ApplyScreenPreset(ResizeSettings& s, const SourceImageInfo& src, const ScreenPreset& preset) {
     if (preset.originalSize) {
@@ -190,11 +199,16 @@ std::optional<PaperPrintSize> ApplyPaperPreset(ResizeSettings& s, const SourceIm
         if (!paper->metric)
             return v * SizeUnitFactor(s.sizeUnit);
         switch (s.sizeUnitValue()) {
-        case SizeUnit::Millimeters: return v;
-        case SizeUnit::Centimeters: return v / 10;
-        case SizeUnit::Picas: return v * 6 / 25.4;
-        case SizeUnit::Points: return v * 72 / 25.4;
-        case SizeUnit::Inches: break;
+            case SizeUnit::Millimeters:
+                return v;
+            case SizeUnit::Centimeters:
+                return v / 10;
+            case SizeUnit::Picas:
+                return v * 6 / 25.4;
+            case SizeUnit::Points:
+                return v * 72 / 25.4;
+            case SizeUnit::Inches:
+                break;
         }
         return v / 25.4;
     };
@@ -210,34 +224,40 @@ namespace {
 std::atomic<PrinterDpiSource> printerDpiSource{nullptr};
 }
 
-void SetDefaultPrinterDpiSource(PrinterDpiSource source) { printerDpiSource.store(source); }
+void SetDefaultPrinterDpiSource(PrinterDpiSource source) {
+    printerDpiSource.store(source);
+}
 
 std::optional<double> DefaultPrinterDpi() {
     const PrinterDpiSource source = printerDpiSource.load();
     return source ? source() : std::nullopt;
 }
 
-std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const SourceImageInfo& src) {
+std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset,
+                                          const SourceImageInfo& src) {
     switch (preset.kind) {
-    case ResolutionPresetKind::DefaultPrinter:
-        return DefaultPrinterDpi();
-    case ResolutionPresetKind::Original:
-        if (!src.present || !std::isfinite(src.horizontalDpi) || src.horizontalDpi <= 0)
-            return std::nullopt;
-        return src.horizontalDpi;
-    case ResolutionPresetKind::Fixed: {
-        const double dpi = ParseLeadingReal(preset.label);  // the number before the first space
-        return dpi > 0 ? std::optional<double>(dpi) : std::nullopt;
-    }
+        case ResolutionPresetKind::DefaultPrinter:
+            return DefaultPrinterDpi();
+        case ResolutionPresetKind::Original:
+            if (!src.present || !std::isfinite(src.horizontalDpi) || src.horizontalDpi <= 0)
+                return std::nullopt;
+            return src.horizontalDpi;
+        case ResolutionPresetKind::Fixed: {
+            const double dpi = ParseLeadingReal(preset.label);  // the number before the first space
+            return dpi > 0 ? std::optional<double>(dpi) : std::nullopt;
+        }
     }
     return std::nullopt;
 }
 
 bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src) {
     switch (preset.kind) {
-    case ResolutionPresetKind::DefaultPrinter: return DefaultPrinterDpi().has_value();
-    case ResolutionPresetKind::Original: return src.present;
-    case ResolutionPresetKind::Fixed: return true;
+        case ResolutionPresetKind::DefaultPrinter:
+            return DefaultPrinterDpi().has_value();
+        case ResolutionPresetKind::Original:
+            return src.present;
+        case ResolutionPresetKind::Fixed:
+            return true;
     }
     return false;
 }

@@ -14,9 +14,9 @@ namespace orm {
 // ---- Screen sizes ("Predefined sizes") --------------------------------------------------
 struct ScreenPreset {
     std::string_view label;
-    int32_t width;           // 0 for "Original size"
+    int32_t width;  // 0 for "Original size"
     int32_t height;
-    bool originalSize;       // takes the source size; needs an image
+    bool originalSize;  // takes the source size; needs an image
     bool separatorAfter;
 };
 std::span<const ScreenPreset> ScreenPresets();
@@ -32,7 +32,7 @@ struct PaperPreset {
 std::span<const PaperPreset> PaperPresets();
 
 struct PaperSize {
-    double width = 0;   // in millimetres for metric papers, otherwise inches
+    double width = 0;  // in millimetres for metric papers, otherwise inches
     double height = 0;
     bool metric = false;
 };
@@ -68,7 +68,8 @@ using PrinterDpiSource = std::optional<double> (*)();
 void SetDefaultPrinterDpiSource(PrinterDpiSource source);
 // The resolution a preset stands for; none when its source is unavailable (no printer, no
 // image or an image without a usable resolution).
-std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset, const SourceImageInfo& src);
+std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset,
+                                          const SourceImageInfo& src);
 // Enabling rule of a menu item: "Default Printer" while a default printer exists, "Original"
 // with an image, the fixed ones always.
 bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src);

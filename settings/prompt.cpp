@@ -3,7 +3,9 @@
 #include <cstdio>
 
 namespace orm {
-void ConsolePrompt::Message(const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+void ConsolePrompt::Message(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
 
 bool ConsolePrompt::AskYesNo(const QString& text) {
     std::fprintf(stderr, "%s (answered No)\n", qPrintable(text));

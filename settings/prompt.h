@@ -1,6 +1,7 @@
 #pragma once
 // Messages and Yes/No questions to the user. Code is handed a prompt (the SettingsModel holds the
-// program's); the program shows message boxes, tests use a ScriptedPrompt with the answers they want.
+// program's); the program shows message boxes, tests use a ScriptedPrompt with the answers they
+// want.
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,7 @@
 namespace orm {
 
 class IPrompt {
-public:
+  public:
     virtual ~IPrompt() = default;
     // A plain message with an OK button.
     virtual void Message(const QString& text) = 0;
@@ -23,14 +24,14 @@ public:
 
 // Writes messages to the standard error stream and answers No; for processes without widgets.
 class ConsolePrompt : public IPrompt {
-public:
+  public:
     void Message(const QString& text) override;
     bool AskYesNo(const QString& text) override;
 };
 
 // Records every text and answers from a script; answers No once the script is used up.
 class ScriptedPrompt : public IPrompt {
-public:
+  public:
     explicit ScriptedPrompt(std::deque<bool> answers = {}) : answers_(std::move(answers)) {}
     void Message(const QString& text) override { messages.append(text); }
     void Warning(const QString& text) override {
@@ -44,7 +45,7 @@ public:
     QStringList warnings;   // texts of Warning
     QStringList questions;  // texts of AskYesNo
 
-private:
+  private:
     std::deque<bool> answers_;
 };
 

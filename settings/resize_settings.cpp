@@ -8,7 +8,6 @@
 namespace orm {
 namespace {
 
-
 struct SizeUnitRow {
     std::string_view comboText;
     std::string_view shortLabel;
@@ -33,10 +32,12 @@ constexpr std::array<ResolutionUnitRow, kResolutionUnitCount> kResolutionUnits =
     {"Dots per cm", "dots per cm", 2.54},
 }};
 
-constexpr std::array<std::string_view, kCorrectionModeCount> kCorrectionNames = {
-    "Keep aspect", "Crop", "None"};
+constexpr std::array<std::string_view, kCorrectionModeCount> kCorrectionNames = {"Keep aspect",
+                                                                                 "Crop", "None"};
 
-bool InRange(int index, int count) { return index >= 0 && index < count; }
+bool InRange(int index, int count) {
+    return index >= 0 && index < count;
+}
 
 template <class T>
 bool Replace(T& field, T value) {

@@ -19,7 +19,13 @@ using engine::kAlgorithmCount;
 using engine::ResizeAlgorithm;
 
 // Units of the print size; the factor is units per inch.
-enum class SizeUnit : int32_t { Inches = 0, Millimeters = 1, Centimeters = 2, Picas = 3, Points = 4 };
+enum class SizeUnit : int32_t {
+    Inches = 0,
+    Millimeters = 1,
+    Centimeters = 2,
+    Picas = 3,
+    Points = 4
+};
 inline constexpr int kSizeUnitCount = 5;
 
 // Units of the resolution; the shown value is dpi divided by the divisor.
@@ -37,24 +43,26 @@ inline constexpr double kMaxDpi = 100000.0;
 
 struct ResizeSettings {
     // The member initialisers are the defaults of an empty settings store.
-    int32_t width = 640;           // output width in pixels
-    int32_t height = 480;          // output height in pixels
-    double percentWidth = 100;     // output width in percent of the source (percent mode)
-    double percentHeight = 100;    // output height in percent of the source
-    float dpi = 300;               // output resolution, always dots per inch
-    int32_t resolutionUnit = 0;    // ResolutionUnit shown and typed
-    int32_t sizeUnit = 0;          // SizeUnit of the print size shown and typed
-    int32_t correction = 0;        // CorrectionMode
+    int32_t width = 640;         // output width in pixels
+    int32_t height = 480;        // output height in pixels
+    double percentWidth = 100;   // output width in percent of the source (percent mode)
+    double percentHeight = 100;  // output height in percent of the source
+    float dpi = 300;             // output resolution, always dots per inch
+    int32_t resolutionUnit = 0;  // ResolutionUnit shown and typed
+    int32_t sizeUnit = 0;        // SizeUnit of the print size shown and typed
+    int32_t correction = 0;      // CorrectionMode
     ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
-    int32_t inPercent = 0;         // 1: width and height are edited in percent
-    int32_t editPrintSize = 0;     // 1: print size is edited and the pixel size follows
-    int32_t lockSettings = 0;      // outside batch mode: keep the size for the next image
-    int32_t jpegQuality = 75;      // JPEG quality for saving a single image
-    int32_t applyToAll = 1;        // batch mode's counterpart of lockSettings
+    int32_t inPercent = 0;      // 1: width and height are edited in percent
+    int32_t editPrintSize = 0;  // 1: print size is edited and the pixel size follows
+    int32_t lockSettings = 0;   // outside batch mode: keep the size for the next image
+    int32_t jpegQuality = 75;   // JPEG quality for saving a single image
+    int32_t applyToAll = 1;     // batch mode's counterpart of lockSettings
 
     CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
     SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }
-    ResolutionUnit resolutionUnitValue() const { return static_cast<ResolutionUnit>(resolutionUnit); }
+    ResolutionUnit resolutionUnitValue() const {
+        return static_cast<ResolutionUnit>(resolutionUnit);
+    }
     // The crop flag that ResizeImage takes.
     bool cropFlag() const { return correction == static_cast<int32_t>(CorrectionMode::Crop); }
 
@@ -77,12 +85,12 @@ struct SourceImageInfo {
 bool SanitizeSettings(ResizeSettings& s);
 
 // Names and labels as the user sees them.
-std::string_view AlgorithmName(int index);              // "Nearest Neighbor" ... ; "" when out of range
-std::string_view SizeUnitComboText(int index);          // "Inches" ...
-std::string_view SizeUnitShortLabel(int index);         // "in", "mm", "cm", "picas", "pt"
-std::string_view ResolutionUnitComboText(int index);    // "Dots per inch" ...
-std::string_view ResolutionUnitLabel(int index);        // "dots per inch" ...
-std::string_view CorrectionModeName(int index);         // "Keep aspect", "Crop", "None"
+std::string_view AlgorithmName(int index);       // "Nearest Neighbor" ... ; "" when out of range
+std::string_view SizeUnitComboText(int index);   // "Inches" ...
+std::string_view SizeUnitShortLabel(int index);  // "in", "mm", "cm", "picas", "pt"
+std::string_view ResolutionUnitComboText(int index);  // "Dots per inch" ...
+std::string_view ResolutionUnitLabel(int index);      // "dots per inch" ...
+std::string_view CorrectionModeName(int index);       // "Keep aspect", "Crop", "None"
 
 // Units per inch of a size unit; inches for an index out of range.
 double SizeUnitFactor(int index);

@@ -17,8 +17,7 @@ constexpr char kHeaderText[] = "ORVEN Mensura 2.0 Settings";
 static_assert(sizeof kHeaderText - 1 == kSettingsHeaderSize / 2);
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 uint32_t GetU32(const uint8_t* p) {
@@ -43,9 +42,13 @@ constexpr std::array<FieldRef, 10> kFileFields = {{
     {&ResizeSettings::lockSettings},
 }};
 
-SettingsFileResult Fail(SettingsFileStatus status, QString message) { return {status, std::move(message)}; }
+SettingsFileResult Fail(SettingsFileStatus status, QString message) {
+    return {status, std::move(message)};
+}
 
-QString WrongFileText() { return QStringLiteral("Wrong file!"); }
+QString WrongFileText() {
+    return QStringLiteral("Wrong file!");
+}
 
 }  // namespace
 
@@ -90,12 +93,15 @@ SettingsFileStatus DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSett
 SettingsFileResult LoadSettingsFile(const QString& path, ResizeSettings& s) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Fail(SettingsFileStatus::IoError, QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+        return Fail(SettingsFileStatus::IoError,
+                    QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     const QByteArray bytes = file.read(kSettingsFileSize);
     if (file.error() != QFileDevice::NoError)
-        return Fail(SettingsFileStatus::IoError, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        return Fail(SettingsFileStatus::IoError,
+                    QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     ResizeSettings loaded = s;
-    const auto data = std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    const auto data =
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     if (DecodeSettingsFile(data, loaded) != SettingsFileStatus::Ok)
         return Fail(SettingsFileStatus::WrongFile, WrongFileText());
     s = loaded;
@@ -105,16 +111,20 @@ SettingsFileResult LoadSettingsFile(const QString& path, ResizeSettings& s) {
 SettingsFileResult SaveSettingsFile(const QString& path, const ResizeSettings& s) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Fail(SettingsFileStatus::IoError, QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
+        return Fail(SettingsFileStatus::IoError,
+                    QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
     const std::vector<uint8_t> bytes = EncodeSettingsFile(s);
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) != qint64(bytes.size()) ||
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
+            qint64(bytes.size()) ||
         !file.commit())
-        return Fail(SettingsFileStatus::IoError, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        return Fail(SettingsFileStatus::IoError,
+                    QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return {};
 }
 
 bool LoadNamedSettings(const QString& name, ResizeSettings& s, QString* error) {
-    NamedEntryFolder entries(QString::fromLatin1(kSettingsSubfolder), QString::fromLatin1(kSettingsExtension));
+    NamedEntryFolder entries(QString::fromLatin1(kSettingsSubfolder),
+                             QString::fromLatin1(kSettingsExtension));
     entries.Open(/*create=*/false);
     SettingsFileResult result;
     if (!entries.Contains(name))

@@ -17,7 +17,7 @@ namespace orm {
 
 class SettingsModel : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SettingsModel(QObject* parent = nullptr);
 
     ResizeSettings& Resize() { return resize_; }
@@ -47,11 +47,11 @@ public:
     // Exit: the stored values back.
     void Save(SettingsStore& store) const;
 
-signals:
+  signals:
     void resizeSettingsChanged();
     void batchModeChanged(bool on);
 
-private:
+  private:
     ResizeSettings resize_;
     BatchSettings batch_;
     BrowserSettings browser_;

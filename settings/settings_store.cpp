@@ -58,13 +58,22 @@ QString KeyPath(const char* group, const char* key) {
 
 }  // namespace
 
-std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() { return kResizeFields; }
-std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() { return kBrowserFields; }
-std::span<const StoredField<BatchSettings>> BatchSettingsFields() { return kBatchFields; }
-std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields() { return kShellTreeFields; }
+std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() {
+    return kResizeFields;
+}
+std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() {
+    return kBrowserFields;
+}
+std::span<const StoredField<BatchSettings>> BatchSettingsFields() {
+    return kBatchFields;
+}
+std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields() {
+    return kShellTreeFields;
+}
 
 SettingsStore::SettingsStore()
-    : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"))),
+    : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"),
+                                         QStringLiteral("ORVEN Mensura"))),
       settings_(owned_.get()) {}
 
 SettingsStore::SettingsStore(QSettings& backend) : settings_(&backend) {}
@@ -76,7 +85,9 @@ void SettingsStore::Load(ResizeSettings& s) const {
     SanitizeSettings(s);
 }
 
-void SettingsStore::Save(const ResizeSettings& s) { Write(ResizeSettingsFields(), s); }
+void SettingsStore::Save(const ResizeSettings& s) {
+    Write(ResizeSettingsFields(), s);
+}
 
 void SettingsStore::Load(BatchSettings& b) const {
     Read(BatchSettingsFields(), b);
@@ -121,7 +132,9 @@ void SettingsStore::WriteText(const char* group, const char* key, const QString&
 QStringList SettingsStore::RecentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString file = settings_->value(QStringLiteral("%1/File%2").arg(QLatin1String(kRecentGroup)).arg(i)).toString();
+        const QString file =
+            settings_->value(QStringLiteral("%1/File%2").arg(QLatin1String(kRecentGroup)).arg(i))
+                .toString();
         if (!file.isEmpty())
             files.append(file);
     }

@@ -19,8 +19,8 @@ namespace orm {
 
 template <class Record>
 struct StoredField {
-    using Member = std::variant<int32_t Record::*, double Record::*, float Record::*, QString Record::*,
-                                ResizeAlgorithm Record::*>;
+    using Member = std::variant<int32_t Record::*, double Record::*, float Record::*,
+                                QString Record::*, ResizeAlgorithm Record::*>;
     const char* group;
     const char* key;
     Member member;
@@ -30,7 +30,7 @@ struct StoredField {
 struct BrowserSettings {
     QString defaultFolder;  // folder the image browser shows first
     int32_t iconsZoom = 100;
-    int32_t sortKey = 0;     // the browser's order at start (0..9); read, never changed by the browser
+    int32_t sortKey = 0;  // the browser's order at start (0..9); read, never changed by the browser
     int32_t leftWidth = -1;  // the browse window's folder column; -1: none stored (200 pixels)
 
     bool operator==(const BrowserSettings&) const = default;
@@ -51,7 +51,7 @@ std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
 inline constexpr int kRecentFileCount = 4;
 
 class SettingsStore {
-public:
+  public:
     // The user's store of the application.
     SettingsStore();
     // Any QSettings (tests pass one over a temporary file); not owned.
@@ -63,14 +63,18 @@ public:
     void Read(std::span<const StoredField<Record>> fields, Record& record) const {
         const Record defaults{};
         for (const auto& field : fields) {
-            std::visit([&](auto member) { ReadValue(field.group, field.key, record.*member, defaults.*member); },
-                       field.member);
+            std::visit(
+                [&](auto member) {
+                    ReadValue(field.group, field.key, record.*member, defaults.*member);
+                },
+                field.member);
         }
     }
     template <class Record>
     void Write(std::span<const StoredField<Record>> fields, const Record& record) {
         for (const auto& field : fields)
-            std::visit([&](auto member) { WriteValue(field.group, field.key, record.*member); }, field.member);
+            std::visit([&](auto member) { WriteValue(field.group, field.key, record.*member); },
+                       field.member);
     }
 
     // The resize settings (brought into range after reading).
@@ -99,12 +103,13 @@ public:
     // Writes pending changes; returns false when the store could not be written.
     bool Sync();
 
-private:
+  private:
     void ReadValue(const char* group, const char* key, int32_t& value, int32_t fallback) const {
         value = ReadInt(group, key, fallback);
     }
     // A stored index outside the list takes the default.
-    void ReadValue(const char* group, const char* key, ResizeAlgorithm& value, ResizeAlgorithm fallback) const {
+    void ReadValue(const char* group, const char* key, ResizeAlgorithm& value,
+                   ResizeAlgorithm fallback) const {
         int32_t index = AlgorithmIndex(fallback);
         ReadValue(group, key, index, AlgorithmIndex(fallback));
         value = AlgorithmFromIndex(index).value_or(fallback);
@@ -115,16 +120,25 @@ private:
     void ReadValue(const char* group, const char* key, float& value, float fallback) const {
         value = static_cast<float>(ReadReal(group, key, fallback));
     }
-    void ReadValue(const char* group, const char* key, QString& value, const QString& fallback) const {
+    void ReadValue(const char* group, const char* key, QString& value,
+                   const QString& fallback) const {
         value = ReadText(group, key, fallback);
     }
-    void WriteValue(const char* group, const char* key, int32_t value) { WriteInt(group, key, value); }
+    void WriteValue(const char* group, const char* key, int32_t value) {
+        WriteInt(group, key, value);
+    }
     void WriteValue(const char* group, const char* key, ResizeAlgorithm value) {
         WriteInt(group, key, AlgorithmIndex(value));
     }
-    void WriteValue(const char* group, const char* key, double value) { WriteReal(group, key, value); }
-    void WriteValue(const char* group, const char* key, float value) { WriteReal(group, key, value); }
-    void WriteValue(const char* group, const char* key, const QString& value) { WriteText(group, key, value); }
+    void WriteValue(const char* group, const char* key, double value) {
+        WriteReal(group, key, value);
+    }
+    void WriteValue(const char* group, const char* key, float value) {
+        WriteReal(group, key, value);
+    }
+    void WriteValue(const char* group, const char* key, const QString& value) {
+        WriteText(group, key, value);
+    }
 
     std::unique_ptr<QSettings> owned_;
     QSettings* settings_;

@@ -16,41 +16,49 @@ bool KeepsAspect(const ResizeSettings& s, const SourceImageInfo& src) {
     return s.correctionMode() == CorrectionMode::KeepAspect && HasSourceSize(src);
 }
 
-bool UsableDpi(double dpi) { return std::isfinite(dpi) && dpi > 0; }
+bool UsableDpi(double dpi) {
+    return std::isfinite(dpi) && dpi > 0;
+}
 
-int32_t& Field(ResizeSettings& s, Dimension d) { return d == Dimension::Width ? s.width : s.height; }
-int32_t Field(const ResizeSettings& s, Dimension d) { return d == Dimension::Width ? s.width : s.height; }
+int32_t& Field(ResizeSettings& s, Dimension d) {
+    return d == Dimension::Width ? s.width : s.height;
+}
+int32_t Field(const ResizeSettings& s, Dimension d) {
+    return d == Dimension::Width ? s.width : s.height;
+}
 double& PercentField(ResizeSettings& s, Dimension d) {
     return d == Dimension::Width ? s.percentWidth : s.percentHeight;
 }
 int32_t SourceSize(const SourceImageInfo& src, Dimension d) {
     return d == Dimension::Width ? src.width : src.height;
 }
-Dimension Other(Dimension d) { return d == Dimension::Width ? Dimension::Height : Dimension::Width; }
+Dimension Other(Dimension d) {
+    return d == Dimension::Width ? Dimension::Height : Dimension::Width;
+}
 
 }  // namespace
 
 Limits LimitsFor(Quantity quantity, Dimension dimension, const ResizeSettings& s,
                  const SourceImageInfo& src) {
     switch (quantity) {
-    case Quantity::Pixels:
-        return {double(kMinPixels), double(kMaxPixels)};
-    case Quantity::Percent: {
-        const int32_t source = SourceSize(src, dimension);
-        if (src.present && source > 0)
-            return {300.0 / source, 10000000.0 / source};
-        return {0.3, 3000.0};
-    }
-    case Quantity::PrintSize: {
-        if (!UsableDpi(s.dpi))
-            return {1, 0};  // nothing is inside
-        const double f = SizeUnitFactor(s.sizeUnit);
-        return {(1.0 / s.dpi) * f, (100000.0 / s.dpi) * f};
-    }
-    case Quantity::Resolution: {
-        const double divisor = ResolutionUnitDivisor(s.resolutionUnit);
-        return {kMinDpi / divisor, kMaxDpi / divisor};
-    }
+        case Quantity::Pixels:
+            return {double(kMinPixels), double(kMaxPixels)};
+        case Quantity::Percent: {
+            const int32_t source = SourceSize(src, dimension);
+            if (src.present && source > 0)
+                return {300.0 / source, 10000000.0 / source};
+            return {0.3, 3000.0};
+        }
+        case Quantity::PrintSize: {
+            if (!UsableDpi(s.dpi))
+                return {1, 0};  // nothing is inside
+            const double f = SizeUnitFactor(s.sizeUnit);
+            return {(1.0 / s.dpi) * f, (100000.0 / s.dpi) * f};
+        }
+        case Quantity::Resolution: {
+            const double divisor = ResolutionUnitDivisor(s.resolutionUnit);
+            return {kMinDpi / divisor, kMaxDpi / divisor};
+        }
     }
     return {1, 0};
 }
@@ -78,7 +86,9 @@ double PixelsToPrint(int64_t pixels, double dpi, int sizeUnit) {
     return double(pixels) * SizeUnitFactor(sizeUnit) / dpi;
 }
 
-double RoundPrint(double print) { return std::floor(print * 10000 + 0.5) / 10000; }
+double RoundPrint(double print) {
+    return std::floor(print * 10000 + 0.5) / 10000;
+}
 
 int32_t PrintToPixels(double print, double dpi, int sizeUnit) {
     return ComputedPixels(dpi * print / SizeUnitFactor(sizeUnit));
@@ -257,7 +267,9 @@ double SourceRawBytes(const SourceImageInfo& src) {
     return double(src.bitsPerPixel) * src.width * src.height / 8;
 }
 
-double OutputRawBytes(const ResizeSettings& s) { return double(s.width) * s.height * 24 / 8; }
+double OutputRawBytes(const ResizeSettings& s) {
+    return double(s.width) * s.height * 24 / 8;
+}
 
 QString FormatByteSize(double bytes) {
     const double k = bytes / 1024;

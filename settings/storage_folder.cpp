@@ -7,13 +7,16 @@ namespace orm {
 
 QString StorageFolder(const QString& subfolder, bool create) {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString path = QDir(base).filePath(QString::fromLatin1(kApplicationTitle) + QLatin1Char('/') + subfolder);
+    const QString path =
+        QDir(base).filePath(QString::fromLatin1(kApplicationTitle) + QLatin1Char('/') + subfolder);
     if (create)
         QDir().mkpath(path);
     return path + QLatin1Char('/');
 }
 
-QString SettingsFolder(bool create) { return StorageFolder(QString::fromLatin1(kSettingsSubfolder), create); }
+QString SettingsFolder(bool create) {
+    return StorageFolder(QString::fromLatin1(kSettingsSubfolder), create);
+}
 
 QStringList FilesWithExtension(const QString& folder, const QString& extension) {
     const QString suffix = QLatin1Char('.') + extension.toLower();
@@ -28,7 +31,8 @@ QStringList FilesWithExtension(const QString& folder, const QString& extension) 
 }
 
 bool HasSavedSettings() {
-    return !FilesWithExtension(SettingsFolder(false), QString::fromLatin1(kSettingsExtension)).isEmpty();
+    return !FilesWithExtension(SettingsFolder(false), QString::fromLatin1(kSettingsExtension))
+                .isEmpty();
 }
 
 }  // namespace orm

@@ -11,8 +11,8 @@
 
 namespace orm {
 
-CBasketBrowser::CBasketBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings, BatchList& list,
-                               QObject* parent)
+CBasketBrowser::CBasketBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings,
+                               BatchList& list, QObject* parent)
     : CImgThumbsBrowser(builder, settings, parent), list_(list) {}
 
 void CBasketBrowser::ReloadList() {
@@ -49,7 +49,8 @@ void CBasketBrowser::DrawItemName(QPainter& painter, int index, const QRect& cel
     painter.save();
     painter.setPen(selected ? colours.selectedText : colours.text);
     painter.drawText(line, Qt::AlignCenter | Qt::TextSingleLine,
-                     painter.fontMetrics().elidedText(DetailText(list_.at(index)), Qt::ElideRight, line.width()));
+                     painter.fontMetrics().elidedText(DetailText(list_.at(index)), Qt::ElideRight,
+                                                      line.width()));
     painter.restore();
 }
 
@@ -76,7 +77,9 @@ void CBasketBrowser::Paste() {
         emit filesOffered(files);
 }
 
-void CBasketBrowser::DeleteSelected() { emit removeRequested(); }
+void CBasketBrowser::DeleteSelected() {
+    emit removeRequested();
+}
 
 void CBasketBrowser::DoubleClick() {
     const QStringList selected = SelectedPaths();

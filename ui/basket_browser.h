@@ -11,7 +11,7 @@ namespace orm {
 
 class CBasketBrowser : public CImgThumbsBrowser {
     Q_OBJECT
-public:
+  public:
     CBasketBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings, BatchList& list,
                    QObject* parent = nullptr);
 
@@ -31,7 +31,7 @@ public:
     // The detail line of an entry: "W x H" of its target, or the file's name without a size yet.
     static QString DetailText(const BatchEntry& entry);
 
-signals:
+  signals:
     // Image files dropped or pasted onto the basket (the window adds them and asks about
     // duplicates).
     void filesOffered(const QStringList& paths);
@@ -40,7 +40,7 @@ signals:
     // An entry was clicked: the window loads its settings and opens its image.
     void entryActivated(int index);
 
-private:
+  private:
     BatchList& list_;
 };
 

@@ -40,7 +40,9 @@ CBatchDlg::CBatchDlg(const BatchSettings& settings, IPrompt& prompt, QWidget* pa
     FillControls();
 }
 
-QLineEdit* CBatchDlg::qualityEdit() const { return quality_->edit(); }
+QLineEdit* CBatchDlg::qualityEdit() const {
+    return quality_->edit();
+}
 
 void CBatchDlg::BuildControls() {
     auto* layout = new QVBoxLayout(this);
@@ -49,9 +51,11 @@ void CBatchDlg::BuildControls() {
     auto* folderLayout = new QGridLayout(folderGroup);
     folder_ = new QLineEdit(folderGroup);
     browse_ = new QPushButton(QStringLiteral("&Browse..."), folderGroup);
-    newName_ = new QCheckBox(QStringLiteral("&Generate new name (e.g. FILE_RESIZED_TO_320X200 )"), folderGroup);
-    sameFolder_ = new QCheckBox(QStringLiteral("&Save in initial folder with new name (e.g. FILE_RESIZED_TO_320X200 )"),
-                                folderGroup);
+    newName_ = new QCheckBox(QStringLiteral("&Generate new name (e.g. FILE_RESIZED_TO_320X200 )"),
+                             folderGroup);
+    sameFolder_ = new QCheckBox(
+        QStringLiteral("&Save in initial folder with new name (e.g. FILE_RESIZED_TO_320X200 )"),
+        folderGroup);
     folderLayout->addWidget(folder_, 0, 0);
     folderLayout->addWidget(browse_, 0, 1);
     folderLayout->addWidget(newName_, 1, 0, 1, 2);
@@ -75,8 +79,7 @@ void CBatchDlg::BuildControls() {
     format_ = new QComboBox(this);
     // The five formats of the list first (stored indices keep their meaning), then the others
     // the encoders write.
-    for (const OutputFormat& f : OutputFormats())
-        format_->addItem(QString::fromLatin1(f.listText));
+    for (const OutputFormat& f : OutputFormats()) format_->addItem(QString::fromLatin1(f.listText));
     formatLayout->addWidget(format_, 0, 1);
     auto* qualityLabel = new QLabel(QStringLiteral("JPEG &quality:"), this);
     quality_ = new CPanelSpinEdit(this);
@@ -100,7 +103,8 @@ void CBatchDlg::BuildControls() {
     connect(quality_, &CPanelSpinEdit::stepRequested, this, [this](int delta) {
         bool ok = false;
         const int q = quality_->edit()->text().trimmed().toInt(&ok);
-        const int next = std::clamp(ok ? q + delta : settings_.jpegQuality, kMinQuality, kMaxQuality);
+        const int next =
+            std::clamp(ok ? q + delta : settings_.jpegQuality, kMinQuality, kMaxQuality);
         quality_->edit()->setText(QString::number(next));
     });
 }
@@ -139,7 +143,9 @@ void CBatchDlg::accept() {
     bool ok = false;
     const int quality = quality_->edit()->text().trimmed().toInt(&ok);
     if (!ok || quality < kMinQuality || quality > kMaxQuality) {
-        prompt_.Warning(QStringLiteral("Enter an integer between %1 and %2.").arg(kMinQuality).arg(kMaxQuality));
+        prompt_.Warning(QStringLiteral("Enter an integer between %1 and %2.")
+                            .arg(kMinQuality)
+                            .arg(kMaxQuality));
         quality_->setFocus();
         quality_->edit()->selectAll();
         return;

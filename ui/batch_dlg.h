@@ -21,7 +21,7 @@ class CPanelSpinEdit;
 
 class CBatchDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Filled from `settings`; an empty output folder shows the default folder.
     CBatchDlg(const BatchSettings& settings, IPrompt& prompt, QWidget* parent = nullptr);
 
@@ -37,12 +37,14 @@ public:
     QButtonGroup* overwriteGroup() const { return overwrite_; }
 
     // The folder picker (tests replace it); returns the chosen folder or an empty text.
-    void SetFolderPicker(std::function<QString(QWidget*, const QString&)> picker) { picker_ = std::move(picker); }
+    void SetFolderPicker(std::function<QString(QWidget*, const QString&)> picker) {
+        picker_ = std::move(picker);
+    }
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     void BuildControls();
     void FillControls();
     void UpdateEnabling();

@@ -11,8 +11,8 @@
 
 namespace orm {
 
-CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options, IPrompt& prompt,
-                               QWidget* parent)
+CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options,
+                               IPrompt& prompt, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("Batch processing"));
     setObjectName(QStringLiteral("batchProgressDialog"));
@@ -58,16 +58,18 @@ void CBatchProgress::showEvent(QShowEvent* event) {
 }
 
 void CBatchProgress::Report(const BatchReport& report) {
-    QMetaObject::invokeMethod(this, [this, report] { OnReport(report); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, report] { OnReport(report); }, Qt::QueuedConnection);
 }
 
 void CBatchProgress::Progress(int position) {
-    QMetaObject::invokeMethod(this, [this, position] { progress_->setValue(position); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, position] { progress_->setValue(position); }, Qt::QueuedConnection);
 }
 
 void CBatchProgress::Warning(const QString& text) {
-    QMetaObject::invokeMethod(this, [this, text] { AppendLog(text); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, text] { AppendLog(text); }, Qt::QueuedConnection);
 }
 
 void CBatchProgress::AppendLog(const QString& entry) {
@@ -82,7 +84,8 @@ void CBatchProgress::AppendLog(const QString& entry) {
 }
 
 void CBatchProgress::Finished(const BatchRunSummary& summary) {
-    QMetaObject::invokeMethod(this, [this, summary] { OnFinished(summary); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, summary] { OnFinished(summary); }, Qt::QueuedConnection);
 }
 
 void CBatchProgress::OnReport(const BatchReport& report) {

@@ -18,7 +18,7 @@ namespace orm {
 
 class CBatchProgress : public QDialog, public IBatchReporter {
     Q_OBJECT
-public:
+  public:
     // prompt: where "Can't create output folder!" goes (from the worker; it must be safe to call
     // from another thread, as the message boxes are).
     CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options, IPrompt& prompt,
@@ -46,17 +46,17 @@ public:
     void Warning(const QString& text) override;
     void Finished(const BatchRunSummary& summary) override;
 
-public slots:
+  public slots:
     void reject() override;  // Esc and the window's close: cancel while running, close after
 
-signals:
+  signals:
     void runFinished();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void OnReport(const BatchReport& report);
     void AppendLog(const QString& entry);
     void OnFinished(const BatchRunSummary& summary);

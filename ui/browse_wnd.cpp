@@ -13,8 +13,8 @@
 
 namespace orm {
 
-CBrowseWnd::CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings, SettingsStore* store,
-                       QWidget* parent)
+CBrowseWnd::CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings,
+                       SettingsStore* store, QWidget* parent)
     : QWidget(parent), builder_(builder), settings_(settings), store_(store) {
     browser_ = std::make_unique<CImgThumbsBrowser>(builder_, settings_);
 
@@ -46,7 +46,9 @@ CBrowseWnd::~CBrowseWnd() {
     browser_.reset();
 }
 
-int CBrowseWnd::LeftWidth() const { return splitter_->sizes().value(0, kDefaultLeftWidth); }
+int CBrowseWnd::LeftWidth() const {
+    return splitter_->sizes().value(0, kDefaultLeftWidth);
+}
 
 void CBrowseWnd::StoreLeftWidth() {
     if (!placed_)
@@ -65,7 +67,8 @@ void CBrowseWnd::showEvent(QShowEvent* event) {
     placed_ = true;
     const int stored = settings_.Browser().leftWidth;
     const int width = stored < 0 ? kDefaultLeftWidth : stored;
-    splitter_->setSizes({width, std::max(1, splitter_->width() - width - splitter_->handleWidth())});
+    splitter_->setSizes(
+        {width, std::max(1, splitter_->width() - width - splitter_->handleWidth())});
 }
 
 QString CBrowseWnd::StartFolder() const {

@@ -24,7 +24,7 @@ inline constexpr int kDefaultLeftWidth = 200;
 
 class CBrowseWnd : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The builder makes the thumbnails; the settings give the start folder, the left width and
     // what the browser needs. `store` (may be null) receives the left width when the window
     // closes. All three outlive the window.
@@ -44,10 +44,10 @@ public:
     // user's Pictures folder, else the home folder.
     QString StartFolder() const;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void StoreLeftWidth();
 
     CThumbsBuilderThreads& builder_;

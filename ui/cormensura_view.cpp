@@ -56,8 +56,9 @@ void CORMensuraView::OnUpdate() {
 PixelRect CORMensuraView::VisibleSourceRect() const {
     if (!document_ || !document_->HasSource())
         return {};
-    return orm::VisibleSourceRect(VisibleContentRect().intersected({0, 0, ScrollSize().width(), ScrollSize().height()}),
-                                  document_->Mapping());
+    return orm::VisibleSourceRect(
+        VisibleContentRect().intersected({0, 0, ScrollSize().width(), ScrollSize().height()}),
+        document_->Mapping());
 }
 
 PreviewArea CORMensuraView::CurrentArea() const {
@@ -70,28 +71,31 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
     const ResizeSettings& s = document_->Settings().Resize();
     const PreviewStore& store = document_->Preview();
     switch (DecideDraw(drawn_, area.source, s.width, s.height, s.algorithm, store.HasResult())) {
-    case DrawAction::Keep:
-        break;
-    case DrawAction::ShowResult: {
-        const QImage& result = store.Result();
-        if (result.width() == drawn_.target.width() && result.height() == drawn_.target.height()) {
-            picture_ = QPixmap::fromImage(result);
-            drawn_.resultShown = true;
+        case DrawAction::Keep:
+            break;
+        case DrawAction::ShowResult: {
+            const QImage& result = store.Result();
+            if (result.width() == drawn_.target.width() &&
+                result.height() == drawn_.target.height()) {
+                picture_ = QPixmap::fromImage(result);
+                drawn_.resultShown = true;
+            }
+            break;
         }
-        break;
-    }
-    case DrawAction::KeepAsProvisional:
-        document_->ReleasePreviewResult();
-        drawn_.algorithm = s.algorithm;
-        drawn_.resultShown = false;
-        break;
-    case DrawAction::DrawNew: {
-        document_->ReleasePreviewResult();
-        const QImage image = RenderStandardArea(document_->SourcePixels(), area, DrawModeForAlgorithm(s.algorithm));
-        picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
-        drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width, s.height, s.algorithm, false};
-        break;
-    }
+        case DrawAction::KeepAsProvisional:
+            document_->ReleasePreviewResult();
+            drawn_.algorithm = s.algorithm;
+            drawn_.resultShown = false;
+            break;
+        case DrawAction::DrawNew: {
+            document_->ReleasePreviewResult();
+            const QImage image = RenderStandardArea(document_->SourcePixels(), area,
+                                                    DrawModeForAlgorithm(s.algorithm));
+            picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+            drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width,
+                                  s.height,           s.algorithm, false};
+            break;
+        }
     }
 }
 
@@ -106,8 +110,7 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const QRect output(origin, ScrollSize());
     // White around the output; the output itself is covered by the picture.
     const QRegion around = QRegion(client).subtracted(QRegion(output));
-    for (const QRect& r : around)
-        painter.fillRect(r, Qt::white);
+    for (const QRect& r : around) painter.fillRect(r, Qt::white);
     // While a spin button is held nothing new is drawn: the last picture stays.
     const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
     if (!area.isEmpty())
@@ -123,7 +126,8 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     if (area.isEmpty())
         return;
     const ResizeSettings& s = document_->Settings().Resize();
-    if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_, ScrollBarOperated()))
+    if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_,
+                             ScrollBarOperated()))
         document_->RequestPreview(area);
 }
 

@@ -5,8 +5,8 @@
 // picture first and the document's exact result when it arrives.
 
 #include "document/cormensura_doc.h"
-#include "ui/orven_scroll_view.h"
 #include "document/preview_draw_state.h"
+#include "ui/orven_scroll_view.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -17,7 +17,7 @@ class CORMensuraDoc;
 
 class CORMensuraView : public COrvenScrollView {
     Q_OBJECT
-public:
+  public:
     explicit CORMensuraView(QWidget* parent = nullptr);
 
     void SetDocument(CORMensuraDoc* document);
@@ -31,19 +31,19 @@ public:
     const DrawnPicture& Drawn() const { return drawn_; }
     bool Panning() const { return panning_; }
 
-public slots:
+  public slots:
     // After a document was opened into the view.
     void OnInitialUpdate();
     // After the settings changed or a preview arrived.
     void OnUpdate();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void PreparePicture(const PreviewArea& area);
     QSize OutputSize() const;
 

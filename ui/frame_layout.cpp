@@ -13,11 +13,17 @@ QRect ProgressBarGeometry(const QRect& statusClient) {
     return QRect(w - w / 3 - 20, 2, w / 3, h);
 }
 
-QString PanesKey(int node) { return QStringLiteral("Panes_%1").arg(node); }
+QString PanesKey(int node) {
+    return QStringLiteral("Panes_%1").arg(node);
+}
 
 QString FormatPanes(const PaneSizes& p) {
     const auto ideal = [](int v) { return v == -1 ? 100 : v; };
-    return QStringLiteral("%1 %2 %3 %4").arg(p.first).arg(ideal(p.firstIdeal)).arg(p.second).arg(ideal(p.secondIdeal));
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(p.first)
+        .arg(ideal(p.firstIdeal))
+        .arg(p.second)
+        .arg(ideal(p.secondIdeal));
 }
 
 std::optional<PaneSizes> ParsePanes(const QString& text) {
@@ -48,15 +54,15 @@ QString HelpFilePath(const QString& executablePath) {
     const QString beside = info.dir().filePath(page);
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed = QDir::cleanPath(info.dir().filePath(QStringLiteral("../share/ormensura/") + page));
+    const QString installed =
+        QDir::cleanPath(info.dir().filePath(QStringLiteral("../share/ormensura/") + page));
     return QFileInfo::exists(installed) ? installed : beside;
 }
 
 QString AboutVersionText(const QString& version) {
     const QStringList parts = version.split(QLatin1Char('.'));
     int v[4] = {0, 0, 0, 0};
-    for (int i = 0; i < 4 && i < parts.size(); ++i)
-        v[i] = parts[i].toInt();
+    for (int i = 0; i < 4 && i < parts.size(); ++i) v[i] = parts[i].toInt();
     return QStringLiteral("ORVEN Mensura v. %1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]);
 }
 

@@ -15,7 +15,7 @@ namespace orm {
 
 class CGadgetDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // prompt: where the questions before replacing or deleting an entry go.
     CGadgetDlg(IPrompt& prompt, const QString& caption, const QString& subfolder,
                const QString& extension, bool mustExist, const QString& initialPath = {},
@@ -31,11 +31,11 @@ public:
     QListWidget* list() const { return list_; }
     QPushButton* deleteButton() const { return deleteButton_; }
 
-public slots:
+  public slots:
     void accept() override;
     void DeleteEntry();
 
-private:
+  private:
     void FillList();
 
     NamedEntryFolder entries_;

@@ -13,7 +13,7 @@ namespace orm {
 
 class CJFIFDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CJFIFDlg(const ImageInfo& info, QWidget* parent = nullptr);
 
     // For tests and callers that look inside.
@@ -23,10 +23,10 @@ public:
     QLabel* DetailsLabel() const { return detailsLabel_; }
     QTreeWidget* DetailsList() const { return details_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void SizeColumns();
 
     QLineEdit* path_ = nullptr;

@@ -1,24 +1,24 @@
 #include "ui/main_frame.h"
 
+#include "document/cormensura_doc.h"
+#include "engine/progress.h"
+#include "imageio/image_file_types.h"
+#include "settings/prompt.h"
+#include "settings/settings_store.h"
+#include "ui/cormensura_view.h"
 #include "ui/dropped_files.h"
 #include "ui/frame_layout.h"
-#include "ui/save_dialog.h"
-#include "ui/toolbar_sets.h"
-#include "document/cormensura_doc.h"
-#include "ui/cormensura_view.h"
-#include "imageio/image_file_types.h"
 #include "ui/navigator_wnd.h"
-#include "engine/progress.h"
-#include "settings/prompt.h"
+#include "ui/save_dialog.h"
 #include "ui/settings_commands.h"
-#include "settings/settings_store.h"
+#include "ui/toolbar_sets.h"
 
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_progress.h"
-#include "ui/thumbs_view.h"
 #include "ui/resize_dlg_bar.h"
+#include "ui/thumbs_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,15 +30,15 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -47,7 +47,9 @@
 #include <QVBoxLayout>
 
 // The toolbar's own icons live in the static library's resources, which need an explicit start.
-static void InitGuiResources() { Q_INIT_RESOURCE(gui_resources); }
+static void InitGuiResources() {
+    Q_INIT_RESOURCE(gui_resources);
+}
 
 namespace orm::gui {
 namespace {
@@ -55,10 +57,10 @@ namespace {
 constexpr const char* kSplitterGroup = "SPLITTER";
 constexpr int kSplitterNode = 0;
 
-
 const QString kOpenFilter = QStringLiteral(
     "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp);;"
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files (*.gif);;"
+    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
+    "(*.gif);;"
     "PNG Files (*.png);;WebP Files (*.webp)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
@@ -68,7 +70,6 @@ QIcon ThemeIcon(const char* themeName, const char* fallback) {
         return themed;
     return QIcon(QString::fromLatin1(fallback));
 }
-
 
 }  // namespace
 
@@ -99,11 +100,12 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
 
     // The status-bar progress shows the document's running job (queued from its worker).
-    connect(doc_, &CORMensuraDoc::progressStarted, this, [this] { OnFrameCommand(kCmdShowProgress); });
-    connect(doc_, &CORMensuraDoc::progressChanged, this, [this](int position) {
-        OnFrameCommand(kCmdProgressChanged, position);
-    });
-    connect(doc_, &CORMensuraDoc::progressFinished, this, [this] { OnFrameCommand(kCmdHideProgress); });
+    connect(doc_, &CORMensuraDoc::progressStarted, this,
+            [this] { OnFrameCommand(kCmdShowProgress); });
+    connect(doc_, &CORMensuraDoc::progressChanged, this,
+            [this](int position) { OnFrameCommand(kCmdProgressChanged, position); });
+    connect(doc_, &CORMensuraDoc::progressFinished, this,
+            [this] { OnFrameCommand(kCmdHideProgress); });
     connect(doc_, &CORMensuraDoc::saveFinished, this, &CMainFrame::OnSaveFinished);
     // Keys go to the preview first: Left and Right step through the folder from there.
     view_->setFocus();
@@ -137,12 +139,14 @@ QAction* CMainFrame::MakeAction(int command, const QString& text, const QKeySequ
 }
 
 void CMainFrame::CreateActions() {
-    QAction* open = MakeAction(kCmdOpen, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* open =
+        MakeAction(kCmdOpen, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
     open->setIcon(ThemeIcon("document-open", ":/icons/open.png"));
     open->setStatusTip(QStringLiteral("Open an existing image"));
     connect(open, &QAction::triggered, this, &CMainFrame::OnOpen);
 
-    QAction* save = MakeAction(kCmdSave, QStringLiteral("Resize and &Save..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction* save = MakeAction(kCmdSave, QStringLiteral("Resize and &Save..."),
+                               QKeySequence(Qt::CTRL | Qt::Key_S));
     save->setIcon(ThemeIcon("document-save", ":/icons/save.png"));
     save->setStatusTip(QStringLiteral("Resize the image and save it"));
     connect(save, &QAction::triggered, this, &CMainFrame::OnResizeAndSave);
@@ -165,7 +169,8 @@ void CMainFrame::CreateActions() {
     next->setStatusTip(QStringLiteral("Open the next image of the folder"));
     connect(next, &QAction::triggered, this, &CMainFrame::OnNext);
 
-    QAction* previous = MakeAction(kCmdPrevious, QStringLiteral("&Previous"), QKeySequence(Qt::Key_Left));
+    QAction* previous =
+        MakeAction(kCmdPrevious, QStringLiteral("&Previous"), QKeySequence(Qt::Key_Left));
     previous->setIcon(ThemeIcon("go-previous", ":/icons/previous.png"));
     previous->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp),
                             QKeySequence(Qt::ALT | Qt::Key_Left)});
@@ -191,7 +196,8 @@ void CMainFrame::CreateActions() {
     QAction* exit = MakeAction(kCmdExit, QStringLiteral("E&xit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QAction* help = MakeAction(kCmdHelpTopics, QStringLiteral("&Help Topics"), QKeySequence(Qt::Key_F1));
+    QAction* help =
+        MakeAction(kCmdHelpTopics, QStringLiteral("&Help Topics"), QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     QAction* about = MakeAction(kCmdAbout, QStringLiteral("&About..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
@@ -212,9 +218,9 @@ void CMainFrame::CreateMenus() {
     for (int command : {kCmdPrevious, kCmdNext}) {
         QAction* a = Action(command);
         QStringList keys;
-        for (const QKeySequence& k : a->shortcuts())
-            keys << k.toString(QKeySequence::NativeText);
-        a->setText(a->text().section(QLatin1Char('\t'), 0, 0) + QLatin1Char('\t') + keys.join(QStringLiteral(", ")));
+        for (const QKeySequence& k : a->shortcuts()) keys << k.toString(QKeySequence::NativeText);
+        a->setText(a->text().section(QLatin1Char('\t'), 0, 0) + QLatin1Char('\t') +
+                   keys.join(QStringLiteral(", ")));
         file->addAction(a);
     }
     recentSeparator_ = file->addSeparator();
@@ -341,7 +347,8 @@ void CMainFrame::CreateSettingsPanel() {
 void CMainFrame::RestoreSplitter() {
     if (!store_)
         return;
-    const auto panes = ParsePanes(store_->ReadText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode))));
+    const auto panes =
+        ParsePanes(store_->ReadText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode))));
     if (panes && panes->first > 0)
         splitter_->setSizes({panes->first, std::max(0, panes->second)});
 }
@@ -364,7 +371,8 @@ void CMainFrame::UpdateTitle() {
 
 void CMainFrame::UpdatePanelFromDocument() {
     const QString path = doc_->HasSource() ? doc_->CurrentPath() : QString();
-    panel_->UpdateFromDocument(doc_->SourceInfo(), path, path.isEmpty() ? 0 : QFileInfo(path).size());
+    panel_->UpdateFromDocument(doc_->SourceInfo(), path,
+                               path.isEmpty() ? 0 : QFileInfo(path).size());
     navigator_->SetDocument();
 }
 
@@ -392,16 +400,18 @@ void CMainFrame::UpdateRecentMenu() {
 
 void CMainFrame::AddRecentFile(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    recentFiles_.removeIf([&](const QString& p) { return p.compare(absolute, Qt::CaseSensitive) == 0; });
+    recentFiles_.removeIf(
+        [&](const QString& p) { return p.compare(absolute, Qt::CaseSensitive) == 0; });
     recentFiles_.prepend(absolute);
-    while (recentFiles_.size() > kRecentFileCount)
-        recentFiles_.removeLast();
+    while (recentFiles_.size() > kRecentFileCount) recentFiles_.removeLast();
     UpdateRecentMenu();
 }
 
 // ---- Progress --------------------------------------------------------------------------------
 
-void CMainFrame::PlaceProgressBar() { progress_->setGeometry(ProgressBarGeometry(statusBar()->rect())); }
+void CMainFrame::PlaceProgressBar() {
+    progress_->setGeometry(ProgressBarGeometry(statusBar()->rect()));
+}
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == statusBar() && event->type() == QEvent::Resize && progress_->isVisible())
@@ -411,24 +421,24 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::OnFrameCommand(int command, int position) {
     switch (command) {
-    case kCmdShowProgress:
-        PlaceProgressBar();
-        progress_->setRange(0, kProgressMaximum);
-        progress_->setValue(0);
-        progress_->show();
-        progress_->raise();
-        break;
-    case kCmdProgressChanged:
-        progress_->setValue(std::clamp(position, 0, kProgressMaximum));
-        break;
-    case kCmdHideProgress:
-        progress_->hide();
-        break;
-    case kCmdPreviewReady:
-        doc_->RefreshViews();
-        break;
-    default:
-        break;
+        case kCmdShowProgress:
+            PlaceProgressBar();
+            progress_->setRange(0, kProgressMaximum);
+            progress_->setValue(0);
+            progress_->show();
+            progress_->raise();
+            break;
+        case kCmdProgressChanged:
+            progress_->setValue(std::clamp(position, 0, kProgressMaximum));
+            break;
+        case kCmdHideProgress:
+            progress_->hide();
+            break;
+        case kCmdPreviewReady:
+            doc_->RefreshViews();
+            break;
+        default:
+            break;
     }
 }
 
@@ -472,7 +482,8 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     // has ended, so a message about a file does not hold the file manager's drag.
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    QMetaObject::invokeMethod(this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnPaste() {
@@ -484,16 +495,19 @@ void CMainFrame::OnPaste() {
 }
 
 void CMainFrame::OnOpen() {
-    const QString folder = doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
+    const QString folder =
+        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
 
 QString CMainFrame::AskSavePath() {
     QFileDialog dialog(this);
-    ConfigureSaveDialog(dialog,
-                        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath());
+    ConfigureSaveDialog(dialog, doc_->CurrentPath().isEmpty()
+                                    ? QString()
+                                    : QFileInfo(doc_->CurrentPath()).absolutePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
@@ -507,7 +521,9 @@ void CMainFrame::OnResizeAndSave() {
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
         // The writers know only these five types; say so rather than return without a word.
-        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions .jpg, .jpeg, .tif, .tiff, .bmp, .gif or .png.").arg(path));
+        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions "
+                                                  ".jpg, .jpeg, .tif, .tiff, .bmp, .gif or .png.")
+                                       .arg(path));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
@@ -541,7 +557,9 @@ void CMainFrame::OnPrevious() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnSaveSettings() { RunSaveSettingsCommand(settings_.Resize(), settings_.Prompt(), this); }
+void CMainFrame::OnSaveSettings() {
+    RunSaveSettingsCommand(settings_.Resize(), settings_.Prompt(), this);
+}
 
 void CMainFrame::OnLoadSettings() {
     if (!RunLoadSettingsCommand(settings_.Resize(), settings_.Prompt(), this))
@@ -587,7 +605,8 @@ void CMainFrame::OnAbout() {
     auto* text = new QLabel(AboutVersionText(QCoreApplication::applicationVersion()), &box);
     text->setObjectName(QStringLiteral("aboutVersion"));
     layout->addWidget(text);
-    layout->addWidget(new QLabel(QStringLiteral("Image resizer for Linux, by ORVEN Imaging."), &box));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Image resizer for Linux, by ORVEN Imaging."), &box));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
     connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
     layout->addWidget(buttons);

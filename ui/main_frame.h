@@ -41,7 +41,7 @@ namespace orm::gui {
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // settings: the program's settings owner; store: where the splitter and the recent-file list
     // are kept (neither owned; the store may be null).
     CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* parent = nullptr);
@@ -60,7 +60,9 @@ public:
     void SetBrowseMode(bool on);
     bool BrowseModeOn() const;
     // How the browse window is made (the browser installs it); without one Browse is disabled.
-    void SetBrowseWindowFactory(std::function<QWidget*(CMainFrame*)> factory) { browseFactory_ = std::move(factory); }
+    void SetBrowseWindowFactory(std::function<QWidget*(CMainFrame*)> factory) {
+        browseFactory_ = std::move(factory);
+    }
     QWidget* BrowseWindow() const { return browseWindow_; }
     // Two or more files named at start: they become the batch list and batch mode comes on.
     void OpenCommandLineFiles(const QStringList& paths);
@@ -103,7 +105,7 @@ public:
     // Writes the splitter's pane sizes and the recent-file list into the store.
     void SaveFrameState();
 
-public slots:
+  public slots:
     void OnOpen();
     void OnResizeAndSave();
     void OnNext();
@@ -125,18 +127,18 @@ public slots:
     // "Apply to &All" of the panel in batch mode.
     void OnApplyToAll();
 
-signals:
+  signals:
     // The batch list's entries or their settings changed (its view refreshes).
     void batchListChanged();
     void iconsZoomChanged(int zoom);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     QAction* MakeAction(int command, const QString& text, const QKeySequence& shortcut = {});
     void CreateActions();
     void CreateMenus();
@@ -165,7 +167,9 @@ private:
     CORMensuraDoc* doc_ = nullptr;
     QAction* cancelSave_ = nullptr;
     QTextBrowser* helpWindow_ = nullptr;
-    std::function<bool(const QUrl&)> urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    std::function<bool(const QUrl&)> urlOpener_ = [](const QUrl& url) {
+        return QDesktopServices::openUrl(url);
+    };
     QSplitter* splitter_ = nullptr;
     CORMensuraView* view_ = nullptr;
     QWidget* batchRow_ = nullptr;

@@ -4,18 +4,18 @@
 #include "ui/main_frame.h"
 
 #include "batch/batch_runner.h"
-#include "settings/storage_folder.h"
-#include "ui/batch_dlg.h"
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
+#include "document/cormensura_doc.h"
+#include "settings/storage_folder.h"
 #include "ui/basket_browser.h"
+#include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
 #include "ui/browse_wnd.h"
-#include "ui/thumbs_view.h"
-#include "document/cormensura_doc.h"
 #include "ui/cormensura_view.h"
 #include "ui/gadget_dlg.h"
 #include "ui/resize_dlg_bar.h"
+#include "ui/thumbs_view.h"
 #include "ui/toolbar_sets.h"
 
 #include <QAction>
@@ -55,7 +55,8 @@ void CMainFrame::CreateBatchActions() {
     done->setIcon(ResourceIcon("dialog-ok", ":/icons/done.png"));
     connect(done, &QAction::triggered, this, [this] { SetBrowseMode(false); });
 
-    QAction* remove = MakeAction(kCmdRemove, QStringLiteral("&Remove"), QKeySequence(Qt::Key_Delete));
+    QAction* remove =
+        MakeAction(kCmdRemove, QStringLiteral("&Remove"), QKeySequence(Qt::Key_Delete));
     remove->setIcon(ResourceIcon("list-remove", ":/icons/remove.png"));
     remove->setStatusTip(QStringLiteral("Remove the selected images from the batch"));
     connect(remove, &QAction::triggered, this, &CMainFrame::OnRemoveFromBatch);
@@ -96,12 +97,12 @@ void CMainFrame::CreateBasket() {
     basketView_->setObjectName(QStringLiteral("basket"));
     layout->addWidget(basketView_);
     basketView_->SetBrowser(basket_.get());
-    connect(basket_.get(), &CBasketBrowser::filesOffered, this, [this](const QStringList& paths) {
-        AddFilesToBatch(paths);
-    });
+    connect(basket_.get(), &CBasketBrowser::filesOffered, this,
+            [this](const QStringList& paths) { AddFilesToBatch(paths); });
     connect(basket_.get(), &CBasketBrowser::removeRequested, this, &CMainFrame::OnRemoveFromBatch);
     connect(basket_.get(), &CBasketBrowser::entryActivated, this, &CMainFrame::ActivateBatchEntry);
-    connect(basket_.get(), &CThumbsBrowser::selectionChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(basket_.get(), &CThumbsBrowser::selectionChanged, this,
+            &CMainFrame::UpdateCommandStates);
     connect(this, &CMainFrame::batchListChanged, basket_.get(), &CBasketBrowser::ReloadList);
     connect(this, &CMainFrame::iconsZoomChanged, basket_.get(), [this] { basket_->ZoomChanged(); });
     // The browse window: the folder tree and the thumbnails of a folder over the preview.
@@ -109,7 +110,8 @@ void CMainFrame::CreateBasket() {
         auto* window = new CBrowseWnd(*thumbnailBuilder_, settings_, store_);
         window->setObjectName(QStringLiteral("browseWindow"));
         window->ShowFolder(window->StartFolder());
-        connect(this, &CMainFrame::iconsZoomChanged, window, [window] { window->Browser().ZoomChanged(); });
+        connect(this, &CMainFrame::iconsZoomChanged, window,
+                [window] { window->Browser().ZoomChanged(); });
         return window;
     };
 }
@@ -147,7 +149,10 @@ void CMainFrame::InstallToolbarSet(const ToolbarSet& set) {
         QAction* action = Action(id);
         // The button shows the action's icon text: the label of the set.
         action->setIconText(labels.value(label).trimmed());
-        action->setToolTip(action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        action->setToolTip(action->text()
+                               .section(QLatin1Char('\t'), 0, 0)
+                               .remove(QLatin1Char('&'))
+                               .remove(QStringLiteral("...")));
         toolbar_->addAction(action);
         if (QWidget* button = toolbar_->widgetForAction(action))
             button->setMinimumSize(40, 39);
@@ -189,7 +194,9 @@ void CMainFrame::RestoreBatchRow() {
     splitter_->setSizes({std::max(0, upper), std::max(0, total - upper)});
 }
 
-bool CMainFrame::BrowseModeOn() const { return browseWindow_ != nullptr; }
+bool CMainFrame::BrowseModeOn() const {
+    return browseWindow_ != nullptr;
+}
 
 void CMainFrame::SetBrowseMode(bool on) {
     if (on == BrowseModeOn() || (on && (!settings_.BatchMode() || !browseFactory_)))
@@ -256,7 +263,9 @@ void CMainFrame::ApplySettingsToSelectedEntries() {
     emit batchListChanged();
 }
 
-bool CMainFrame::CanRun() const { return !BrowseModeOn() && !batchList_.empty() && !batchRunning_; }
+bool CMainFrame::CanRun() const {
+    return !BrowseModeOn() && !batchList_.empty() && !batchRunning_;
+}
 
 void CMainFrame::OnRun() {
     if (!CanRun())
@@ -284,8 +293,9 @@ void CMainFrame::OnRun() {
 }
 
 void CMainFrame::OnLoadBatch() {
-    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Load batch"), QString::fromLatin1(kBatchesSubfolder),
-                      QStringLiteral("mnb"), /*mustExist=*/true, {}, this);
+    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Load batch"),
+                      QString::fromLatin1(kBatchesSubfolder), QStringLiteral("mnb"),
+                      /*mustExist=*/true, {}, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const BatchFileResult result = batchList_.Load(dialog.path());
@@ -302,8 +312,9 @@ void CMainFrame::OnLoadBatch() {
 void CMainFrame::OnSaveBatch() {
     if (!settings_.BatchMode() || batchList_.empty())
         return;
-    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Save batch"), QString::fromLatin1(kBatchesSubfolder),
-                      QStringLiteral("mnb"), /*mustExist=*/false, {}, this);
+    CGadgetDlg dialog(settings_.Prompt(), QStringLiteral("Save batch"),
+                      QString::fromLatin1(kBatchesSubfolder), QStringLiteral("mnb"),
+                      /*mustExist=*/false, {}, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const BatchFileResult result = batchList_.Save(dialog.path());

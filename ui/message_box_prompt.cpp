@@ -7,7 +7,9 @@
 namespace orm {
 namespace {
 
-QString Title() { return QStringLiteral("ORVEN Mensura"); }
+QString Title() {
+    return QStringLiteral("ORVEN Mensura");
+}
 
 // Runs f on the user-interface thread and waits for it.
 template <class F>
@@ -19,7 +21,9 @@ void OnUiThread(F f) {
         QMetaObject::invokeMethod(app, f, Qt::BlockingQueuedConnection);
 }
 
-QWidget* ParentFor(QWidget* parent) { return parent ? parent : QApplication::activeWindow(); }
+QWidget* ParentFor(QWidget* parent) {
+    return parent ? parent : QApplication::activeWindow();
+}
 
 }  // namespace
 

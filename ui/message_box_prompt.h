@@ -10,13 +10,13 @@ namespace orm {
 // Message boxes over the active window (or the given parent). Calls from another thread are
 // carried over to the user-interface thread, which shows the box while the caller waits.
 class MessageBoxPrompt : public IPrompt {
-public:
+  public:
     explicit MessageBoxPrompt(QWidget* parent = nullptr) : parent_(parent) {}
     void Message(const QString& text) override;
     void Warning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 

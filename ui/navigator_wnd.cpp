@@ -1,8 +1,8 @@
 #include "ui/navigator_wnd.h"
 
 #include "document/cormensura_doc.h"
-#include "ui/cormensura_view.h"
 #include "settings/resize_settings.h"
+#include "ui/cormensura_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,7 +11,9 @@
 namespace orm {
 namespace {
 
-QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+QRect ToQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
 
 }  // namespace
 
@@ -35,7 +37,9 @@ void CNavigatorWnd::SetView(CORMensuraView* view) {
     SetDocument();
 }
 
-CORMensuraDoc* CNavigatorWnd::Document() const { return view_ ? view_->Document() : nullptr; }
+CORMensuraDoc* CNavigatorWnd::Document() const {
+    return view_ ? view_->Document() : nullptr;
+}
 
 void CNavigatorWnd::SetDocument() {
     overview_ = QImage();
@@ -57,9 +61,11 @@ void CNavigatorWnd::Layout() {
         return;
     }
     image_ = FitCentred(sourceWidth_, sourceHeight_, width(), height());
-    if (!image_.isEmpty() && (overview_.width() != image_.width() || overview_.height() != image_.height())) {
+    if (!image_.isEmpty() &&
+        (overview_.width() != image_.width() || overview_.height() != image_.height())) {
         overview_ = doc->SourcePixels()
-                        .scaled(image_.width(), image_.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .scaled(image_.width(), image_.height(), Qt::IgnoreAspectRatio,
+                                Qt::SmoothTransformation)
                         .convertToFormat(QImage::Format_RGB32);
     }
     UpdateMarker();
@@ -80,10 +86,13 @@ void CNavigatorWnd::UpdateMarker() {
     update();
 }
 
-void CNavigatorWnd::resizeEvent(QResizeEvent*) { Layout(); }
+void CNavigatorWnd::resizeEvent(QResizeEvent*) {
+    Layout();
+}
 
 void CNavigatorWnd::paintEvent(QPaintEvent*) {
-    // Drawn into an image first: the marker is drawn by inverting bits, which needs a raster target.
+    // Drawn into an image first: the marker is drawn by inverting bits, which needs a raster
+    // target.
     QImage canvas(size(), QImage::Format_RGB32);
     canvas.fill(palette().window().color());
     QPainter p(&canvas);

@@ -15,7 +15,7 @@ class CORMensuraView;
 
 class CNavigatorWnd : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CNavigatorWnd(QWidget* parent = nullptr);
 
     void SetView(CORMensuraView* view);
@@ -27,20 +27,20 @@ public:
     QSize sizeHint() const override { return {200, 136}; }
     QSize minimumSizeHint() const override { return {60, 40}; }
 
-public slots:
+  public slots:
     // A new source (or none): the overview is made again.
     void SetDocument();
     // The visible area or the settings changed.
     void UpdateMarker();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void Layout();
     CORMensuraDoc* Document() const;
 

@@ -12,7 +12,9 @@ int CentringOffset(int content, int client, bool centre) {
     return centre && content < client ? (client - content) / 2 : 0;
 }
 
-int ScrollMaximum(int content, int client) { return std::max(0, content - client); }
+int ScrollMaximum(int content, int client) {
+    return std::max(0, content - client);
+}
 
 int KeepCentre(int position, int oldTotal, int newTotal, int client) {
     // A content smaller than the window was shown centred: its centre was the window's centre,
@@ -70,8 +72,10 @@ void COrvenScrollView::SetScrollSize(QSize total) {
         return;
     }
     const QSize client = viewport()->size();
-    const int x = KeepCentre(horizontalScrollBar()->value(), total_.width(), total.width(), client.width());
-    const int y = KeepCentre(verticalScrollBar()->value(), total_.height(), total.height(), client.height());
+    const int x =
+        KeepCentre(horizontalScrollBar()->value(), total_.width(), total.width(), client.width());
+    const int y =
+        KeepCentre(verticalScrollBar()->value(), total_.height(), total.height(), client.height());
     total_ = total;
     client_ = client;
     UpdateScrollBars();
@@ -87,8 +91,9 @@ void COrvenScrollView::ScrollTo(int x, int y) {
 
 QPoint COrvenScrollView::ContentOrigin() const {
     const QSize client = viewport()->size();
-    return {CentringOffset(total_.width(), client.width(), centre_) - horizontalScrollBar()->value(),
-            CentringOffset(total_.height(), client.height(), centre_) - verticalScrollBar()->value()};
+    return {
+        CentringOffset(total_.width(), client.width(), centre_) - horizontalScrollBar()->value(),
+        CentringOffset(total_.height(), client.height(), centre_) - verticalScrollBar()->value()};
 }
 
 PixelRect COrvenScrollView::VisibleContentRect() const {

@@ -24,7 +24,7 @@ int KeepCentreOnResize(int position, int total, int oldClient, int newClient);
 
 class COrvenScrollView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit COrvenScrollView(QWidget* parent = nullptr);
 
     // Sets the content size; the scroll bars follow and the centre of the view is kept.
@@ -39,18 +39,18 @@ public:
     PixelRect VisibleContentRect() const;
     bool ScrollBarOperated() const { return scrolling_; }
 
-signals:
+  signals:
     // The shown part of the content changed (scrolling, resizing, a new total size).
     void visibleAreaChanged();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // At the end of operating a scroll bar.
     virtual void OnScrollEnded();
 
-private:
+  private:
     void UpdateScrollBars();
 
     bool centre_ = true;

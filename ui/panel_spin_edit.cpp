@@ -9,7 +9,8 @@ namespace orm {
 namespace {
 
 bool IsStepKey(int key) {
-    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+           key == Qt::Key_PageDown;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace orm {
 
 class CPanelSpinEdit : public QAbstractSpinBox {
     Q_OBJECT
-public:
+  public:
     explicit CPanelSpinEdit(QWidget* parent = nullptr);
 
     // The text field inside.
@@ -23,19 +23,19 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-signals:
+  signals:
     void stepRequested(int delta);  // +1 up, -1 down
     void stepsFinished();
     void focusLost();
 
-protected:
+  protected:
     StepEnabled stepEnabled() const override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool stepKeyHeld_ = false;
 };
 

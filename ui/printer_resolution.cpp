@@ -22,6 +22,8 @@ std::optional<double> QueryDefaultPrinterDpi() {
     return dpi;
 }
 
-void InstallPrinterDpiSource() { SetDefaultPrinterDpiSource(&QueryDefaultPrinterDpi); }
+void InstallPrinterDpiSource() {
+    SetDefaultPrinterDpiSource(&QueryDefaultPrinterDpi);
+}
 
 }  // namespace orm

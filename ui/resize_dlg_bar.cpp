@@ -1,7 +1,7 @@
 #include "ui/resize_dlg_bar.h"
 
-#include "ui/panel_spin_edit.h"
 #include "settings/presets.h"
+#include "ui/panel_spin_edit.h"
 #include "ui/settings_commands.h"
 
 #include <QAction>
@@ -34,12 +34,13 @@ const char* const kLockTip = "Select this item to apply current settings to next
 const char* const kApplyToNewTip =
     "Select this item to apply current settings to next selected for batch image";
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 QComboBox* MakeList(QWidget* parent, std::string_view (*name)(int), int count) {
     auto* list = new QComboBox(parent);
-    for (int i = 0; i < count; ++i)
-        list->addItem(Text(name(i)));
+    for (int i = 0; i < count; ++i) list->addItem(Text(name(i)));
     return list;
 }
 
@@ -157,8 +158,7 @@ QGroupBox* CResizeDlgBar::BuildOriginalGroup() {
 QGroupBox* CResizeDlgBar::BuildNewSizeGroup() {
     auto* group = new QGroupBox(QStringLiteral("New size"), this);
     auto* layout = new QVBoxLayout(group);
-    for (auto& f : fields_)
-        f = new CPanelSpinEdit(group);
+    for (auto& f : fields_) f = new CPanelSpinEdit(group);
 
     auto addFieldRow = [](QWidget* parent, QGridLayout* grid, int row, const QString& text,
                           CPanelSpinEdit* field) {
@@ -209,7 +209,8 @@ QGroupBox* CResizeDlgBar::BuildNewSizeGroup() {
 
     // Resolution and the output's raw size.
     auto* resolutionGrid = new QGridLayout;
-    addFieldRow(group, resolutionGrid, 0, QStringLiteral("Resolution:"), field(PanelField::Resolution));
+    addFieldRow(group, resolutionGrid, 0, QStringLiteral("Resolution:"),
+                field(PanelField::Resolution));
     resolutionLabel_ = new QLabel(group);
     resolutionButton_ = new QPushButton(QStringLiteral("Standard"), group);
     resolutionGrid->addWidget(resolutionLabel_, 0, 2);
@@ -239,7 +240,8 @@ QWidget* CResizeDlgBar::BuildBottomRow() {
 
 void CResizeDlgBar::SetToolTips() {
     field(PanelField::Width)->setToolTip(QStringLiteral("Sets output width in pixels or percents"));
-    field(PanelField::Height)->setToolTip(QStringLiteral("Sets output height in pixels or percents"));
+    field(PanelField::Height)
+        ->setToolTip(QStringLiteral("Sets output height in pixels or percents"));
     unitsMode_->setToolTip(QStringLiteral("Sets units for above fields"));
     screenButton_->setToolTip(QStringLiteral("Sets standard output size"));
     editPixels_->setToolTip(QStringLiteral("Force editing in above fields"));
@@ -274,7 +276,8 @@ void CResizeDlgBar::ConnectControls() {
         CPanelSpinEdit* spin = field(f);
         connect(spin->edit(), &QLineEdit::textChanged, this, [this, f] { OnFieldEdited(f); });
         connect(spin, &CPanelSpinEdit::focusLost, this, [this, f] { OnFieldFocusLost(f); });
-        connect(spin, &CPanelSpinEdit::stepRequested, this, [this, f](int delta) { OnSpinStep(f, delta); });
+        connect(spin, &CPanelSpinEdit::stepRequested, this,
+                [this, f](int delta) { OnSpinStep(f, delta); });
         connect(spin, &CPanelSpinEdit::stepsFinished, this, &CResizeDlgBar::OnSpinsFinished);
     }
     auto onList = [this](QComboBox* list, PanelOutcome (ResizePanelLogic::*handler)(int)) {
@@ -287,7 +290,8 @@ void CResizeDlgBar::ConnectControls() {
     onList(correction_, &ResizePanelLogic::CorrectionSelected);
     onList(algorithm_, &ResizePanelLogic::AlgorithmSelected);
     connect(sizeUnit_, &QComboBox::currentIndexChanged, this, &CResizeDlgBar::OnSizeUnitChosen);
-    connect(resolutionUnit_, &QComboBox::currentIndexChanged, this, &CResizeDlgBar::OnResolutionUnitChosen);
+    connect(resolutionUnit_, &QComboBox::currentIndexChanged, this,
+            &CResizeDlgBar::OnResolutionUnitChosen);
 
     auto onRadio = [this](QRadioButton* radio, bool printSize) {
         connect(radio, &QRadioButton::toggled, this, [this, printSize](bool on) {
@@ -306,8 +310,10 @@ void CResizeDlgBar::ConnectControls() {
     });
     connect(applyToAll_, &QPushButton::clicked, this, &CResizeDlgBar::applyToAllRequested);
 
-    connect(screenButton_, &QPushButton::clicked, this, [this] { OpenMenu(screenButton_, screenMenu()); });
-    connect(paperButton_, &QPushButton::clicked, this, [this] { OpenMenu(paperButton_, paperMenu()); });
+    connect(screenButton_, &QPushButton::clicked, this,
+            [this] { OpenMenu(screenButton_, screenMenu()); });
+    connect(paperButton_, &QPushButton::clicked, this,
+            [this] { OpenMenu(paperButton_, paperMenu()); });
     connect(resolutionButton_, &QPushButton::clicked, this,
             [this] { OpenMenu(resolutionButton_, resolutionMenu()); });
     connect(saveSettings_, &QPushButton::clicked, this, &CResizeDlgBar::SaveSettings);
@@ -404,7 +410,9 @@ void CResizeDlgBar::Recompute() {
     }
 }
 
-void CResizeDlgBar::RefreshLoadEnabled() { loadSettings_->setEnabled(CanLoadSettings()); }
+void CResizeDlgBar::RefreshLoadEnabled() {
+    loadSettings_->setEnabled(CanLoadSettings());
+}
 
 void CResizeDlgBar::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -418,15 +426,22 @@ void CResizeDlgBar::OnFieldEdited(PanelField f) {
         return;
     const QString text = field(f)->edit()->text();
     switch (f) {
-    case PanelField::Width: Finish(logic_.SizeTyped(Dimension::Width, text)); break;
-    case PanelField::Height: Finish(logic_.SizeTyped(Dimension::Height, text)); break;
-    case PanelField::PrintWidth:
-    case PanelField::PrintHeight:
-        Finish(logic_.PrintTyped(f == PanelField::PrintWidth ? Dimension::Width : Dimension::Height,
-                                 field(PanelField::PrintWidth)->edit()->text(),
-                                 field(PanelField::PrintHeight)->edit()->text()));
-        break;
-    case PanelField::Resolution: Finish(logic_.ResolutionTyped(text)); break;
+        case PanelField::Width:
+            Finish(logic_.SizeTyped(Dimension::Width, text));
+            break;
+        case PanelField::Height:
+            Finish(logic_.SizeTyped(Dimension::Height, text));
+            break;
+        case PanelField::PrintWidth:
+        case PanelField::PrintHeight:
+            Finish(logic_.PrintTyped(
+                f == PanelField::PrintWidth ? Dimension::Width : Dimension::Height,
+                field(PanelField::PrintWidth)->edit()->text(),
+                field(PanelField::PrintHeight)->edit()->text()));
+            break;
+        case PanelField::Resolution:
+            Finish(logic_.ResolutionTyped(text));
+            break;
     }
 }
 
@@ -534,7 +549,8 @@ QMenu* CResizeDlgBar::screenMenu() {
         for (int i = 0; i < int(presets.size()); ++i) {
             QAction* action = screenMenu_->addAction(Text(presets[size_t(i)].label));
             action->setData(i);
-            connect(action, &QAction::triggered, this, [this, i] { Finish(logic_.ScreenPresetChosen(i)); });
+            connect(action, &QAction::triggered, this,
+                    [this, i] { Finish(logic_.ScreenPresetChosen(i)); });
             if (presets[size_t(i)].separatorAfter)
                 screenMenu_->addSeparator();
         }
@@ -556,7 +572,8 @@ QMenu* CResizeDlgBar::paperMenu() {
                 paperMenu_->addSeparator();
             QAction* action = paperMenu_->addAction(Text(presets[size_t(i)].label));
             action->setData(i);
-            connect(action, &QAction::triggered, this, [this, i] { Finish(logic_.PaperPresetChosen(i)); });
+            connect(action, &QAction::triggered, this,
+                    [this, i] { Finish(logic_.PaperPresetChosen(i)); });
         }
     }
     return paperMenu_;
@@ -581,9 +598,14 @@ QMenu* CResizeDlgBar::resolutionMenu() {
         if (action->isSeparator())
             continue;
         switch (presets[size_t(action->data().toInt())].kind) {
-        case ResolutionPresetKind::DefaultPrinter: action->setEnabled(DefaultPrinterDpi().has_value()); break;
-        case ResolutionPresetKind::Original: action->setEnabled(e.originalResolution); break;
-        case ResolutionPresetKind::Fixed: break;
+            case ResolutionPresetKind::DefaultPrinter:
+                action->setEnabled(DefaultPrinterDpi().has_value());
+                break;
+            case ResolutionPresetKind::Original:
+                action->setEnabled(e.originalResolution);
+                break;
+            case ResolutionPresetKind::Fixed:
+                break;
         }
     }
     return resolutionMenu_;

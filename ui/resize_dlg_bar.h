@@ -1,8 +1,8 @@
 #pragma once
 // The resize settings panel: facts about the open image, the navigator, the new size in pixels
 // or percent, the print size and resolution, the correction mode, the algorithm, the units and
-// the lock switch. Every accepted change goes straight into the settings model's record and ends with
-// settingsChanged(). The rules live in ResizePanelLogic; this class binds them to controls.
+// the lock switch. Every accepted change goes straight into the settings model's record and ends
+// with settingsChanged(). The rules live in ResizePanelLogic; this class binds them to controls.
 
 #include "settings/panel_logic.h"
 #include "settings/resize_settings.h"
@@ -30,14 +30,15 @@ class CPanelSpinEdit;
 
 class CResizeDlgBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     // settings: the program's settings owner (not owned; outlives the panel).
     explicit CResizeDlgBar(SettingsModel& settings, QWidget* parent = nullptr);
     ~CResizeDlgBar() override;
 
     // Refreshes every field from the settings record and the facts of the open image
     // (image.present == false: no image).
-    void UpdateFromDocument(const orm::SourceImageInfo& image, const QString& fileName, qint64 fileBytes);
+    void UpdateFromDocument(const orm::SourceImageInfo& image, const QString& fileName,
+                            qint64 fileBytes);
     // Puts the navigator overview into the panel's navigator frame (it becomes the frame's child;
     // a navigator set earlier is hidden).
     void SetNavigator(QWidget* navigator);
@@ -73,7 +74,9 @@ public:
     QLabel* sourcePrintLabel() const { return sourcePrint_; }
     QLabel* sourceResolutionLabel() const { return sourceResolution_; }
     QLabel* outputRawLabel() const { return outputRaw_; }
-    QLabel* printUnitLabel(Dimension d) const { return d == Dimension::Width ? printWidthUnit_ : printHeightUnit_; }
+    QLabel* printUnitLabel(Dimension d) const {
+        return d == Dimension::Width ? printWidthUnit_ : printHeightUnit_;
+    }
     QLabel* resolutionUnitLabel() const { return resolutionLabel_; }
 
     // The preset menus as they would open now (enabling applied); the panel owns them.
@@ -86,7 +89,7 @@ public:
     // Re-reads whether a settings file exists ("&Load settings..." is enabled only then).
     void RefreshLoadEnabled();
 
-signals:
+  signals:
     // Every accepted edit, after the settings record changed.
     void settingsChanged();
     // "Apply to &All" was clicked (batch mode).
@@ -94,10 +97,10 @@ signals:
     // A run of spin steps began (true) or ended (false): views keep their picture meanwhile.
     void spinPendingChanged(bool pending);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void BuildControls();
     QGroupBox* BuildOriginalGroup();
     QGroupBox* BuildNewSizeGroup();

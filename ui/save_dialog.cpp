@@ -6,7 +6,8 @@ namespace orm::gui {
 namespace {
 
 const QString kSaveFilter = QStringLiteral(
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files (*.gif);;"
+    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
+    "(*.gif);;"
     "PNG Files (*.png)");
 
 }  // namespace
@@ -16,7 +17,8 @@ QString FilterSuffix(const QString& filter) {
     if (star < 0)
         return {};
     qsizetype end = star + 2;
-    while (end < filter.size() && filter[end] != QLatin1Char(')') && filter[end] != QLatin1Char(' '))
+    while (end < filter.size() && filter[end] != QLatin1Char(')') &&
+           filter[end] != QLatin1Char(' '))
         ++end;
     return filter.mid(star + 2, end - star - 2);
 }
@@ -30,8 +32,9 @@ void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {
     dialog.setNameFilter(kSaveFilter);
     // The dialog adds the default suffix to a bare name before it asks about replacing a file.
     dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterSuffix(filter)); });
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterSuffix(filter)); });
 }
 
 }  // namespace orm::gui

@@ -1,14 +1,15 @@
 #include "ui/settings_commands.h"
 
-#include "ui/gadget_dlg.h"
 #include "settings/prompt.h"
 #include "settings/settings_file.h"
 #include "settings/storage_folder.h"
+#include "ui/gadget_dlg.h"
 
 namespace orm {
 
 bool RunSaveSettingsCommand(const ResizeSettings& s, IPrompt& prompt, QWidget* parent) {
-    CGadgetDlg dialog(prompt, QStringLiteral("Save settings"), QString::fromLatin1(kSettingsSubfolder),
+    CGadgetDlg dialog(prompt, QStringLiteral("Save settings"),
+                      QString::fromLatin1(kSettingsSubfolder),
                       QString::fromLatin1(kSettingsExtension), /*mustExist=*/false, {}, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -19,7 +20,8 @@ bool RunSaveSettingsCommand(const ResizeSettings& s, IPrompt& prompt, QWidget* p
 }
 
 bool RunLoadSettingsCommand(ResizeSettings& s, IPrompt& prompt, QWidget* parent) {
-    CGadgetDlg dialog(prompt, QStringLiteral("Load settings"), QString::fromLatin1(kSettingsSubfolder),
+    CGadgetDlg dialog(prompt, QStringLiteral("Load settings"),
+                      QString::fromLatin1(kSettingsSubfolder),
                       QString::fromLatin1(kSettingsExtension), /*mustExist=*/true, {}, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -29,6 +31,8 @@ bool RunLoadSettingsCommand(ResizeSettings& s, IPrompt& prompt, QWidget* parent)
     return result.ok();
 }
 
-bool CanLoadSettings() { return HasSavedSettings(); }
+bool CanLoadSettings() {
+    return HasSavedSettings();
+}
 
 }  // namespace orm

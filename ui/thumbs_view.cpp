@@ -73,7 +73,9 @@ void CThumbsView::SetBrowser(CThumbsBrowser* browser) {
 
 // ---- IThumbsHost ----------------------------------------------------------------------------
 
-QSize CThumbsView::ClientSize() const { return viewport()->size(); }
+QSize CThumbsView::ClientSize() const {
+    return viewport()->size();
+}
 
 QPoint CThumbsView::ScrollPosition() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
@@ -98,7 +100,9 @@ void CThumbsView::ContentSizeChanged() {
     verticalScrollBar()->setSingleStep(std::max(1, cell.height() / 4));
 }
 
-void CThumbsView::InvalidateAll() { viewport()->update(); }
+void CThumbsView::InvalidateAll() {
+    viewport()->update();
+}
 
 void CThumbsView::InvalidateContent(const QRect& rect) {
     const QRect client = rect.translated(-ScrollPosition()).intersected(viewport()->rect());
@@ -127,7 +131,8 @@ void CThumbsView::BeginRename(int index, const QRect& label, const QString& name
     font.setPointSize(8);
     renameEdit_->setFont(font);
     const int height = std::max(label.height(), renameEdit_->sizeHint().height());
-    renameEdit_->setGeometry(QRect(label.topLeft() - ScrollPosition(), QSize(label.width(), height)).adjusted(-4, -2, 4, 0));
+    renameEdit_->setGeometry(QRect(label.topLeft() - ScrollPosition(), QSize(label.width(), height))
+                                 .adjusted(-4, -2, 4, 0));
     renameEdit_->setText(name);
     renameEdit_->selectAll();
     renameEdit_->installEventFilter(this);
@@ -248,11 +253,14 @@ void CThumbsView::timerEvent(QTimerEvent* event) {
     QAbstractScrollArea::timerEvent(event);
 }
 
-void CThumbsView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+void CThumbsView::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
 
 void CThumbsView::dragMoveEvent(QDragMoveEvent* event) {
-    const Qt::DropAction action =
-        browser_ && event->mimeData() ? browser_->DragOver(*event->mimeData(), event->modifiers()) : Qt::IgnoreAction;
+    const Qt::DropAction action = browser_ && event->mimeData()
+                                      ? browser_->DragOver(*event->mimeData(), event->modifiers())
+                                      : Qt::IgnoreAction;
     if (action == Qt::IgnoreAction) {
         event->ignore();
         return;

@@ -14,10 +14,9 @@ class QLineEdit;
 
 namespace orm {
 
-
 class CThumbsView : public QAbstractScrollArea, public IThumbsHost {
     Q_OBJECT
-public:
+  public:
     explicit CThumbsView(QWidget* parent = nullptr);
     ~CThumbsView() override;
 
@@ -40,7 +39,7 @@ public:
     void ShowImageInfo(const QString& path) override;
     Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed) override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -55,7 +54,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void EndRename(bool commit);
 
     QPointer<CThumbsBrowser> browser_;

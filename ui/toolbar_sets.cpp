@@ -3,26 +3,36 @@
 namespace orm::gui {
 namespace {
 
-constexpr int kSingleImageCommands[] = {kCmdOpen, kCmdSave, 0, kCmdBatchMode, 0, kCmdPrevious, kCmdNext};
-constexpr int kBatchCommands[] = {kCmdOpen,   kCmdBrowse, 0, kCmdBatchMode, 0,           kCmdRemove, 0,
-                                  kCmdRun,    0,          kCmdPrevious,  kCmdNext, 0, kCmdViewOptions};
+constexpr int kSingleImageCommands[] = {kCmdOpen, kCmdSave,     0,       kCmdBatchMode,
+                                        0,        kCmdPrevious, kCmdNext};
+constexpr int kBatchCommands[] = {
+    kCmdOpen,     kCmdBrowse, 0, kCmdBatchMode,  0, kCmdRemove, 0, kCmdRun, 0,
+    kCmdPrevious, kCmdNext,   0, kCmdViewOptions};
 constexpr int kBrowseCommands[] = {kCmdDone, 0, kCmdRemove, 0, kCmdViewOptions};
 
 }  // namespace
 
 const QStringList& ToolbarLabels() {
     static const QStringList labels = {
-        QStringLiteral("Open"),   QStringLiteral("Save"),     QStringLiteral("Batch Mode"), QStringLiteral("Previous"),
-        QStringLiteral("Next"),   QStringLiteral("Open"),     QStringLiteral("Browse"),     QStringLiteral("Batch Mode"),
-        QStringLiteral("Remove"), QStringLiteral("Run "),     QStringLiteral("Previous"),   QStringLiteral("Next"),
-        QStringLiteral("View"),   QStringLiteral("Done"),     QStringLiteral("Remove"),     QStringLiteral("View"),
+        QStringLiteral("Open"),     QStringLiteral("Save"),       QStringLiteral("Batch Mode"),
+        QStringLiteral("Previous"), QStringLiteral("Next"),       QStringLiteral("Open"),
+        QStringLiteral("Browse"),   QStringLiteral("Batch Mode"), QStringLiteral("Remove"),
+        QStringLiteral("Run "),     QStringLiteral("Previous"),   QStringLiteral("Next"),
+        QStringLiteral("View"),     QStringLiteral("Done"),       QStringLiteral("Remove"),
+        QStringLiteral("View"),
     };
     return labels;
 }
 
-ToolbarSet SingleImageToolbarSet() { return {kSingleImageCommands, 0}; }
-ToolbarSet BatchToolbarSet() { return {kBatchCommands, 5}; }
-ToolbarSet BrowseToolbarSet() { return {kBrowseCommands, 13}; }
+ToolbarSet SingleImageToolbarSet() {
+    return {kSingleImageCommands, 0};
+}
+ToolbarSet BatchToolbarSet() {
+    return {kBatchCommands, 5};
+}
+ToolbarSet BrowseToolbarSet() {
+    return {kBrowseCommands, 13};
+}
 
 QStringList LabelsOf(const ToolbarSet& set) {
     QStringList out;

@@ -9,8 +9,7 @@ namespace orm::cli {
 QString ConsoleText(const QString& logText) {
     QString text = logText;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    while (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
+    while (text.endsWith(QLatin1Char('\n'))) text.chop(1);
     return text;
 }
 
@@ -40,8 +39,8 @@ void CliBatchReporter::Report(const BatchReport& report) {
     std::lock_guard lock(mutex_);
     ClearProgressLine();
     lastPercent_ = -1;
-    progressWanted_ = options_.progressLine && !options_.quiet && report.code == BatchStatus::Processing &&
-                      report.ShowsProgress();
+    progressWanted_ = options_.progressLine && !options_.quiet &&
+                      report.code == BatchStatus::Processing && report.ShowsProgress();
     if (report.IsError()) {
         io_.err << ConsoleText(report.LogText()) << "\n";
         if (!report.reason.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 // The command line's side of a batch run: log entries on standard output (errors, with their
-// reason, and warnings on standard error), a progress line for the own algorithms when standard error is a
-// terminal, the decode/resize/encode times on request, and the program's messages.
+// reason, and warnings on standard error), a progress line for the own algorithms when standard
+// error is a terminal, the decode/resize/encode times on request, and the program's messages.
 
 #include "cli/cli_command.h"
 
@@ -19,7 +19,7 @@ struct ReporterOptions {
 };
 
 class CliBatchReporter final : public IBatchReporter, public IPrompt {
-public:
+  public:
     CliBatchReporter(CliStreams& io, ReporterOptions options) : io_(io), options_(options) {}
 
     void Report(const BatchReport& report) override;
@@ -33,7 +33,7 @@ public:
     void Message(const QString& text) override;
     bool AskYesNo(const QString& text) override;
 
-private:
+  private:
     void ClearProgressLine();
 
     CliStreams& io_;

@@ -29,8 +29,7 @@ int main(int argc, char** argv) {
     // The arguments as the system gave them: file names need not be UTF-8, and Qt would turn
     // their other bytes into U+FFFD (and take arguments such as -platform for itself).
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(orm::PathFromNative(QByteArrayView(argv[i])));
+    for (int i = 1; i < argc; ++i) args.append(orm::PathFromNative(QByteArrayView(argv[i])));
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     QCoreApplication::setOrganizationName("ORVEN Imaging");

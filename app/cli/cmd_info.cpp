@@ -34,21 +34,19 @@ int RunInfo(const QStringList& given, CliStreams& io) {
         return kExitInputFailed;
     }
     io.out << "File Name : " << info->path << "\n";
-    io.out << "Dimensions : " << FormatDimensions(uint32_t(info->width), uint32_t(info->height)) << "\n";
+    io.out << "Dimensions : " << FormatDimensions(uint32_t(info->width), uint32_t(info->height))
+           << "\n";
     io.out << "Colors : " << FormatColorCount(info->bitsPerPixel) << "\n";
     io.out << "Camera details:\n";
-    for (const InfoProperty& p : info->properties)
-        io.out << p.name << "\t" << p.value << "\n";
+    for (const InfoProperty& p : info->properties) io.out << p.name << "\t" << p.value << "\n";
     return kExitOk;
 }
-
 
 }  // namespace
 
 CliCommand InfoCommand() {
     return {QStringLiteral("info"),
-    QStringLiteral("print a file's dimensions, colours and camera details"),
-    RunInfo};
+            QStringLiteral("print a file's dimensions, colours and camera details"), RunInfo};
 }
 
 }  // namespace orm::cli

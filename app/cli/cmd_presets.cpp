@@ -32,7 +32,8 @@ void PrintPaper(QTextStream& out) {
         const auto paper = ParsePaperLabel(p.label);
         out << "  " << label.leftJustified(40);
         if (paper)
-            out << QFormatG(paper->width) << " x " << QFormatG(paper->height) << (paper->metric ? " mm" : " in");
+            out << QFormatG(paper->width) << " x " << QFormatG(paper->height)
+                << (paper->metric ? " mm" : " in");
         out << "\n";
     }
 }
@@ -43,17 +44,18 @@ void PrintResolution(QTextStream& out) {
         const QString label = QString::fromUtf8(p.label.data(), qsizetype(p.label.size()));
         out << "  " << label.leftJustified(40);
         switch (p.kind) {
-        case ResolutionPresetKind::DefaultPrinter: {
-            const auto dpi = DefaultPrinterDpi();
-            out << (dpi ? QFormatG(*dpi) + " dpi" : QStringLiteral("unavailable: no default printer"));
-            break;
-        }
-        case ResolutionPresetKind::Original:
-            out << "the source image's resolution";
-            break;
-        case ResolutionPresetKind::Fixed:
-            out << QFormatG(*ResolutionPresetDpi(p, {})) << " dpi";
-            break;
+            case ResolutionPresetKind::DefaultPrinter: {
+                const auto dpi = DefaultPrinterDpi();
+                out << (dpi ? QFormatG(*dpi) + " dpi"
+                            : QStringLiteral("unavailable: no default printer"));
+                break;
+            }
+            case ResolutionPresetKind::Original:
+                out << "the source image's resolution";
+                break;
+            case ResolutionPresetKind::Fixed:
+                out << QFormatG(*ResolutionPresetDpi(p, {})) << " dpi";
+                break;
         }
         out << "\n";
     }
@@ -89,13 +91,12 @@ int RunPresets(const QStringList& args, CliStreams& io) {
     return kExitOk;
 }
 
-
 }  // namespace
 
 CliCommand PresetsCommand() {
     return {QStringLiteral("presets"),
-    QStringLiteral("list the predefined screen sizes, paper sizes and resolutions"),
-    RunPresets};
+            QStringLiteral("list the predefined screen sizes, paper sizes and resolutions"),
+            RunPresets};
 }
 
 }  // namespace orm::cli

@@ -7,8 +7,9 @@
 namespace orm::cli {
 namespace {
 
-int RunResize(const QStringList& args, CliStreams& io) { return RunResizeArgs(args, io); }
-
+int RunResize(const QStringList& args, CliStreams& io) {
+    return RunResizeArgs(args, io);
+}
 
 }  // namespace
 

@@ -24,7 +24,7 @@ std::optional<double> PositiveReal(const QString& text) {
 // Walks the arguments; options taking a value read the next one. After "--" every argument is
 // an operand (Operand() is true and "--" itself is skipped).
 class ArgWalker {
-public:
+  public:
     explicit ArgWalker(const QStringList& args) : args_(args) {}
     bool Next() {
         ++i_;
@@ -36,7 +36,9 @@ public:
     }
     const QString& Current() const { return args_[i_]; }
     // The current argument is a file, not an option.
-    bool Operand() const { return operandsOnly_ || !args_[i_].startsWith(QLatin1Char('-')) || args_[i_].size() == 1; }
+    bool Operand() const {
+        return operandsOnly_ || !args_[i_].startsWith(QLatin1Char('-')) || args_[i_].size() == 1;
+    }
     // The value of the current option; false when it is missing.
     bool Value(QString& out) {
         if (i_ + 1 >= args_.size())
@@ -45,7 +47,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const QStringList& args_;
     qsizetype i_ = -1;
     bool operandsOnly_ = false;
@@ -102,21 +104,26 @@ QString CheckOutput(const OutputRequest& out) {
 
 void SetKind(SizeRequest& size, SizeKind kind, QString& error) {
     if (size.kind != SizeKind::None && size.kind != kind)
-        error = QStringLiteral("give the size one way only: --width/--height, --percent, --print, --paper or --screen");
+        error = QStringLiteral(
+            "give the size one way only: --width/--height, --percent, --print, --paper or "
+            "--screen");
     size.kind = kind;
 }
 
 template <class Preset>
 std::optional<QString> FindLabel(std::span<const Preset> presets, const QString& text) {
     for (const Preset& p : presets) {
-        const QString label = QString::fromLatin1(p.label.data(), static_cast<qsizetype>(p.label.size()));
+        const QString label =
+            QString::fromLatin1(p.label.data(), static_cast<qsizetype>(p.label.size()));
         if (label.compare(text, Qt::CaseInsensitive) == 0)
             return label;
     }
     return std::nullopt;
 }
 
-int32_t AtLeastMin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels)); }
+int32_t AtLeastMin(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels));
+}
 
 }  // namespace
 
@@ -238,8 +245,9 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
         } else if (arg == QLatin1String("--paper")) {
             const auto label = w.Value(v) ? FindLabel(PaperPresets(), v) : std::nullopt;
             if (!label) {
-                error = QStringLiteral("--paper needs the label of a paper size, e.g. \"A4 (210x297 mm)\" "
-                                       "(see 'ormensura-cli presets')");
+                error = QStringLiteral(
+                    "--paper needs the label of a paper size, e.g. \"A4 (210x297 mm)\" "
+                    "(see 'ormensura-cli presets')");
                 break;
             }
             size.preset = *label;
@@ -247,8 +255,9 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
         } else if (arg == QLatin1String("--screen")) {
             const auto label = w.Value(v) ? FindLabel(ScreenPresets(), v) : std::nullopt;
             if (!label) {
-                error = QStringLiteral("--screen needs the label of a screen size, e.g. \"HD (1920x1080)\" "
-                                       "(see 'ormensura-cli presets')");
+                error = QStringLiteral(
+                    "--screen needs the label of a screen size, e.g. \"HD (1920x1080)\" "
+                    "(see 'ormensura-cli presets')");
                 break;
             }
             size.preset = *label;
@@ -288,7 +297,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
             size.named = named;
             size.namedName = v;
         } else {
-            error = QStringLiteral("unknown option ") + arg + QStringLiteral(" (put -- before a file whose name starts with -)");
+            error = QStringLiteral("unknown option ") + arg +
+                    QStringLiteral(" (put -- before a file whose name starts with -)");
         }
     }
     if (!error.isEmpty())
@@ -298,7 +308,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
     if (cmd.inputs.isEmpty())
         return QStringLiteral("no input file");
     if (size.kind == SizeKind::None && !size.named)
-        return QStringLiteral("no size: give --width/--height, --percent, --print, --paper, --screen or --settings");
+        return QStringLiteral(
+            "no size: give --width/--height, --percent, --print, --paper, --screen or --settings");
     return CheckOutput(cmd.output);
 }
 
@@ -310,7 +321,8 @@ QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd) {
         if (!w.Operand() && ParseOutputOption(arg, w, cmd.output, error))
             continue;
         if (!w.Operand())
-            error = QStringLiteral("unknown option ") + arg + QStringLiteral(" (put -- before a file whose name starts with -)");
+            error = QStringLiteral("unknown option ") + arg +
+                    QStringLiteral(" (put -- before a file whose name starts with -)");
         else if (cmd.batch.isEmpty())
             cmd.batch = arg;
         else
@@ -323,7 +335,8 @@ QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd) {
     return CheckOutput(cmd.output);
 }
 
-BatchEntry EntryForInput(const QString& path, const SizeRequest& size, const std::optional<ImageProbe>& image) {
+BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
+                         const std::optional<ImageProbe>& image) {
     ResizeSettings s = size.named.value_or(ResizeSettings{});
     s.inPercent = 0;
     if (!size.named)
@@ -366,7 +379,8 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size, const std
                 const int64_t given = size.width ? *size.width : *size.height;
                 int64_t other = given;
                 if (src.present)
-                    other = size.width ? given * src.height / src.width : given * src.width / src.height;
+                    other = size.width ? given * src.height / src.width
+                                       : given * src.width / src.height;
                 s.width = static_cast<int32_t>(size.width ? given : AtLeastMin(other));
                 s.height = static_cast<int32_t>(size.width ? AtLeastMin(other) : given);
                 ApplyCurrentSettings(entry, s, image);
@@ -389,7 +403,8 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size, const std
         }
         case SizeKind::Screen:
             for (const ScreenPreset& p : ScreenPresets())
-                if (QLatin1String(p.label.data(), static_cast<qsizetype>(p.label.size())) == size.preset)
+                if (QLatin1String(p.label.data(), static_cast<qsizetype>(p.label.size())) ==
+                    size.preset)
                     ApplyScreenPreset(s, src, p);
             ApplyCurrentSettings(entry, s, std::nullopt);
             break;

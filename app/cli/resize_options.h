@@ -25,11 +25,11 @@ enum class SizeKind {
 
 struct SizeRequest {
     SizeKind kind = SizeKind::None;
-    std::optional<int> width;   // Box: either or both
+    std::optional<int> width;  // Box: either or both
     std::optional<int> height;
     double percentWidth = 100;  // Percent
     double percentHeight = 100;
-    double printWidth = 0;      // Print, in `units`
+    double printWidth = 0;  // Print, in `units`
     double printHeight = 0;
     int units = 0;              // SizeUnit
     QString preset;             // the canonical label of Paper or Screen
@@ -50,7 +50,8 @@ struct OutputRequest {
     bool dryRun = false;
     bool quiet = false;
     bool timings = false;
-    bool acceptDamaged = false;  // --accept-damaged: a cut-off input does not make the exit status 1
+    bool acceptDamaged =
+        false;  // --accept-damaged: a cut-off input does not make the exit status 1
 };
 
 struct ResizeCommandLine {
@@ -70,10 +71,11 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd);
 QString ParseBatchCommandLine(const QStringList& args, BatchCommandLine& cmd);
 
 // Individual values, for the parsers and their tests.
-std::optional<ResizeAlgorithm> ParseAlgorithmArg(const QString& text);    // 0..7 or a name, case ignored
-std::optional<int> ParseCorrectionArg(const QString& text);   // keep, crop, none
-std::optional<int> ParseUnitsArg(const QString& text);        // in, mm, cm, picas, pt
-std::optional<int> ParseFormatArg(const QString& text);       // keep, jpg, tif, bmp, png, gif
+std::optional<ResizeAlgorithm> ParseAlgorithmArg(
+    const QString& text);                                    // 0..7 or a name, case ignored
+std::optional<int> ParseCorrectionArg(const QString& text);  // keep, crop, none
+std::optional<int> ParseUnitsArg(const QString& text);       // in, mm, cm, picas, pt
+std::optional<int> ParseFormatArg(const QString& text);      // keep, jpg, tif, bmp, png, gif
 std::optional<OverwriteMethod> ParseOverwriteArg(const QString& text);  // skip, overwrite, unique
 // "P" or "PxQ" (percents above 0).
 bool ParsePercentArg(const QString& text, double& pw, double& ph);
@@ -82,6 +84,7 @@ bool ParsePairArg(const QString& text, double& a, double& b);
 
 // The entry of one input under the size request. image: the input's size and resolution, none
 // when it cannot be read (the run then reports it).
-BatchEntry EntryForInput(const QString& path, const SizeRequest& size, const std::optional<ImageProbe>& image);
+BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
+                         const std::optional<ImageProbe>& image);
 
 }  // namespace orm::cli

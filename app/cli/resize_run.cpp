@@ -44,7 +44,7 @@ extern "C" void CancelOnInterrupt(int signal) {
 // Ctrl+C during a run cancels it the way the progress dialog's Cancel does; the file in progress
 // is not written.
 class InterruptCancels {
-public:
+  public:
     explicit InterruptCancels(BatchRunner& run) {
         interrupts.store(0);
         interruptedRun.store(&run);
@@ -61,7 +61,7 @@ public:
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
 
-private:
+  private:
     struct sigaction previous_ {};
 };
 
@@ -76,16 +76,20 @@ bool WantsHelp(const QStringList& args) {
     return false;
 }
 
-QString AlgorithmText(ResizeAlgorithm algorithm) { return QString::fromLatin1(engine::AlgorithmName(algorithm)); }
+QString AlgorithmText(ResizeAlgorithm algorithm) {
+    return QString::fromLatin1(engine::AlgorithmName(algorithm));
+}
 
-OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options, const PathExistsFn& exists) {
+OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options,
+                     const PathExistsFn& exists) {
     return options.outputFile.isEmpty()
-               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, options.settings, exists)
+               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight,
+                                     options.settings, exists)
                : DecideOutputPath(options.outputFile, options.settings.method(), exists);
 }
 
-int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options, const QString& folderToMake,
-           bool quiet, CliStreams& io) {
+int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& options,
+           const QString& folderToMake, bool quiet, CliStreams& io) {
     int status = kExitOk;
     // The real run writes each output before it names the next one, so an output planned for an
     // earlier file counts as existing (a later file with the same name is skipped or numbered).
@@ -104,13 +108,15 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         const BatchEntry& entry = entries[i];
         QString why;
         if (!ProbeImage(entry.path, &why)) {
-            io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't open this file as an image"
+            io.err << "ormensura-cli: " << EscapedPath(entry.path)
+                   << ": can't open this file as an image"
                    << (why.isEmpty() ? QString() : QStringLiteral(": ") + why) << "\n";
             status = kExitInputFailed;
             continue;
         }
         OutputPath out = OutputFor(entry, options, exists);
-        if (out.decision == OutputDecision::Write && exists(out.path) && ReplacesALaterInput(entries, i, out.path))
+        if (out.decision == OutputDecision::Write && exists(out.path) &&
+            ReplacesALaterInput(entries, i, out.path))
             out.decision = OutputDecision::Skip;
         // The run fails an entry it cannot make an image for and goes on with the next.
         if (out.decision == OutputDecision::Write && !entry.HasUsableSize()) {
@@ -122,13 +128,15 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         if (out.decision == OutputDecision::Write) {
             // The run stops at an output it cannot encode or cannot create; so does its plan.
             // (A folder the run would make first takes files once it is made.)
-            const bool folderMadeFirst = !folderToMake.isEmpty() && FolderOf(out.path) + '/' == folderToMake;
+            const bool folderMadeFirst =
+                !folderToMake.isEmpty() && FolderOf(out.path) + '/' == folderToMake;
             QString reason = UnwritableOutputReason(out.path);
-            if (reason.isEmpty() && !folderMadeFirst && !CanCreateFilesIn(FolderOf(out.path), &reason))
+            if (reason.isEmpty() && !folderMadeFirst &&
+                !CanCreateFilesIn(FolderOf(out.path), &reason))
                 reason = QStringLiteral("the folder does not take new files: ") + reason;
             if (!reason.isEmpty()) {
-                io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't write " << EscapedPath(out.path)
-                       << ": " << reason << "\n";
+                io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": can't write "
+                       << EscapedPath(out.path) << ": " << reason << "\n";
                 return kExitStopped;
             }
             planned.insert(out.path);
@@ -137,8 +145,10 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         if (line.isEmpty()) {
             io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": "
                    << (out.decision == OutputDecision::FolderMissing
-                           ? QStringLiteral("the output folder %1 does not exist").arg(EscapedPath(out.folder))
-                           : QStringLiteral("every numbered name of %1 is taken").arg(EscapedPath(out.path)))
+                           ? QStringLiteral("the output folder %1 does not exist")
+                                 .arg(EscapedPath(out.folder))
+                           : QStringLiteral("every numbered name of %1 is taken")
+                                 .arg(EscapedPath(out.path)))
                    << "\n";
             return kExitStopped;
         }
@@ -156,17 +166,27 @@ QString EscapedPath(const QString& path) {
         const QChar ch = path[i];
         const char16_t c = ch.unicode();
         switch (c) {
-            case u'\\': out += QLatin1String("\\\\"); continue;
-            case u'\t': out += QLatin1String("\\t"); continue;
-            case u'\n': out += QLatin1String("\\n"); continue;
-            case u'\r': out += QLatin1String("\\r"); continue;
-            default: break;
+            case u'\\':
+                out += QLatin1String("\\\\");
+                continue;
+            case u'\t':
+                out += QLatin1String("\\t");
+                continue;
+            case u'\n':
+                out += QLatin1String("\\n");
+                continue;
+            case u'\r':
+                out += QLatin1String("\\r");
+                continue;
+            default:
+                break;
         }
         // Other control characters, and the bytes of a name that are not UTF-8 (which stand in
         // the path as U+DC80..U+DCFF), as \xHH.
         const int escaped = EscapedByteAt(path, i);
         if (c < 0x20 || c == 0x7F || escaped >= 0) {
-            out += QStringLiteral("\\x%1").arg(escaped >= 0 ? escaped : int(c), 2, 16, QLatin1Char('0'));
+            out += QStringLiteral("\\x%1").arg(escaped >= 0 ? escaped : int(c), 2, 16,
+                                               QLatin1Char('0'));
             continue;
         }
         out += ch;
@@ -178,10 +198,12 @@ QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
     switch (output.decision) {
         case OutputDecision::Write:
             return QStringLiteral("%1\t%2\t%3x%4\t%5\t%6")
-                .arg(EscapedPath(entry.path), EscapedPath(output.path), QString::number(entry.targetWidth),
-                     QString::number(entry.targetHeight), QFormatG(entry.resolution), AlgorithmText(entry.algorithm));
+                .arg(EscapedPath(entry.path), EscapedPath(output.path),
+                     QString::number(entry.targetWidth), QString::number(entry.targetHeight),
+                     QFormatG(entry.resolution), AlgorithmText(entry.algorithm));
         case OutputDecision::Skip:
-            return QStringLiteral("%1\tskip\t%2").arg(EscapedPath(entry.path), EscapedPath(output.path));
+            return QStringLiteral("%1\tskip\t%2")
+                .arg(EscapedPath(entry.path), EscapedPath(output.path));
         case OutputDecision::FolderMissing:
         case OutputDecision::NoFreeName:
             break;
@@ -189,7 +211,8 @@ QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
     return {};
 }
 
-BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error, QString* folderToMake) {
+BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* error,
+                           QString* folderToMake) {
     BatchRunOptions options;
     BatchSettings& s = options.settings;
     s.overwriteMethod = static_cast<int32_t>(out.overwrite);
@@ -200,7 +223,8 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     if (out.sameFolder)
         return options;
     if (!out.output.isEmpty()) {
-        const bool folder = out.output.endsWith(QLatin1Char('/')) || IsFolder(out.output) || inputCount > 1;
+        const bool folder =
+            out.output.endsWith(QLatin1Char('/')) || IsFolder(out.output) || inputCount > 1;
         // Absolute paths, so the log names the folder of every file.
         const QString path = AbsolutePath(out.output);
         if (folder)
@@ -234,7 +258,8 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io) {
     QString error;
     QString folderToMake;
-    BatchRunOptions options = PlanOutput(out, static_cast<int>(entries.size()), &error, &folderToMake);
+    BatchRunOptions options =
+        PlanOutput(out, static_cast<int>(entries.size()), &error, &folderToMake);
     if (!error.isEmpty()) {
         io.err << "ormensura-cli: " << error << "\n";
         return kExitBadArguments;
@@ -293,13 +318,15 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
                         cmd.batch.endsWith(QLatin1String(".mnb"), Qt::CaseInsensitive);
     const BatchFileResult loaded = isFile ? list.Load(cmd.batch) : list.LoadNamed(cmd.batch);
     if (!loaded.ok()) {
-        io.err << "ormensura-cli: " << cmd.batch << ": " << QString(loaded.message).replace('\n', ' ') << "\n";
+        io.err << "ormensura-cli: " << cmd.batch << ": "
+               << QString(loaded.message).replace('\n', ' ') << "\n";
         return loaded.status == BatchFileStatus::NoSuchName ? kExitBadArguments : kExitInputFailed;
     }
     const auto dropped = static_cast<qsizetype>(loaded.entries.size()) - list.count();
     if (dropped > 0 && !cmd.output.quiet)
         io.err << "ormensura-cli: " << cmd.batch << ": " << dropped
-               << (dropped == 1 ? " entry was" : " entries were") << " left out: the file no longer exists\n";
+               << (dropped == 1 ? " entry was" : " entries were")
+               << " left out: the file no longer exists\n";
     if (!cmd.output.output.isEmpty() && list.count() == 1 && !IsFolder(cmd.output.output) &&
         !cmd.output.output.endsWith(QLatin1Char('/'))) {
         // A batch always writes into a folder.
@@ -314,14 +341,17 @@ const char* ResizeUsage() {
            "Resizes each FILE like a batch run whose entries all got the same settings.\n"
            "\n"
            "Size (one way):\n"
-           "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets the\n"
+           "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets "
+           "the\n"
            "                            other side follow each source's aspect\n"
            "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
            "  --print WxH               print size in --units (default in) at the resolution\n"
            "  --units in|mm|cm|picas|pt unit of --print\n"
-           "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see 'ormensura-cli presets')\n"
+           "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see "
+           "'ormensura-cli presets')\n"
            "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
-           "  --settings NAME           saved settings (size, resolution, correction, algorithm); the\n"
+           "  --settings NAME           saved settings (size, resolution, correction, algorithm); "
+           "the\n"
            "                            options above and below override them\n"
            "Resize:\n"
            "  --dpi R                   output resolution (default: each source's own)\n"
@@ -329,23 +359,30 @@ const char* ResizeUsage() {
            "                            crop: fill the box and cut the centre; none: stretch\n"
            "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality Bilinear,\n"
            "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
-           "                            5 Smart for Artificial Scenes, 6 Smart for Natural Scenes,\n"
+           "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
+           "Scenes,\n"
            "                            7 Advanced for Natural Scenes\n"
            "Output:\n"
            "  -o PATH                   a file when there is one FILE and PATH is not a folder,\n"
            "                            otherwise the output folder (it must exist)\n"
            "  --same-folder             write each output beside its input\n"
-           "                            (without -o and --same-folder: the batch output folder of the\n"
+           "                            (without -o and --same-folder: the batch output folder of "
+           "the\n"
            "                            program's settings, else ~/Pictures/Resized_Images/)\n"
            "  --new-name                append _RESIZED_TO_<W>x<H> to the name\n"
-           "  --format keep|jpg|tif|bmp|png|gif  output type (default keep: the input's extension;\n"
+           "  --format keep|jpg|tif|bmp|png|gif  output type (default keep: the input's "
+           "extension;\n"
            "                            .jpg .jpeg .jpe .tif .tiff .bmp .png .gif are written)\n"
            "  --quality N               JPEG quality 1..100 (default 75)\n"
-           "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the old\n"
-           "                            file is replaced only by a complete new one; unique adds _N)\n"
-           "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi and\n"
+           "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the "
+           "old\n"
+           "                            file is replaced only by a complete new one; unique adds "
+           "_N)\n"
+           "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi "
+           "and\n"
            "                            algorithm (or input, skip, existing file), tab-separated;\n"
-           "                            in paths \\ \\t \\n \\r stand for backslash, tab, newline and\n"
+           "                            in paths \\ \\t \\n \\r stand for backslash, tab, newline "
+           "and\n"
            "                            carriage return, \\xhh for other control bytes and bytes\n"
            "                            that are not UTF-8\n"
            "  --quiet, -q               show only errors and warnings\n"
@@ -365,15 +402,20 @@ const char* ResizeUsage() {
 const char* BatchUsage() {
     return "Usage: ormensura-cli batch FILE.mnb|NAME [OUTPUT OPTIONS]\n"
            "\n"
-           "Runs a saved batch: each entry with its own size, resolution, algorithm and correction.\n"
-           "NAME is a batch saved by the program (its Batches folder); entries whose file is gone are\n"
+           "Runs a saved batch: each entry with its own size, resolution, algorithm and "
+           "correction.\n"
+           "NAME is a batch saved by the program (its Batches folder); entries whose file is gone "
+           "are\n"
            "left out.\n"
            "\n"
            "Output options (as for 'resize'):\n"
-           "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality N,\n"
-           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged, --\n"
+           "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality "
+           "N,\n"
+           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged, "
+           "--\n"
            "\n"
-           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was damaged\n"
+           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
+           "damaged\n"
            "(or the batch file is not one), 2 bad arguments or no such batch, 3 the run stopped.\n";
 }
 

@@ -22,15 +22,17 @@ QByteArray ReadSmallFile(const QString& path, bool* ok = nullptr) {
     return opened ? file.readAll() : QByteArray();
 }
 
-bool IsOurs(const QString& path) { return CarriesRegisterMarker(ReadSmallFile(path)); }
+bool IsOurs(const QString& path) {
+    return CarriesRegisterMarker(ReadSmallFile(path));
+}
 
 constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                            QFile::ExeOther;
 
 // Writes a marked file unless a file of the user's is in the way; notes it and any folder made.
-bool WriteEntry(const QString& path, const QByteArray& bytes, bool executable, RegistrationRecord& record,
-                QStringList& written) {
+bool WriteEntry(const QString& path, const QByteArray& bytes, bool executable,
+                RegistrationRecord& record, QStringList& written) {
     if (bytes.isEmpty())
         return false;
     if (QFileInfo(path).isSymLink() || (QFileInfo::exists(path) && !IsOurs(path)))
@@ -46,8 +48,9 @@ bool WriteEntry(const QString& path, const QByteArray& bytes, bool executable, R
 
 // Thunar keeps all custom actions in one file. One that exists and is not ours stays as it is;
 // a new one starts from the system's default actions, so they stay in the menu.
-void WriteThunarAction(const UserPlaces& places, const RegistrationPaths& paths, const QString& programPath,
-                       const QString& icon, const RegistrationRecord& previous, RegistrationRecord& record,
+void WriteThunarAction(const UserPlaces& places, const RegistrationPaths& paths,
+                       const QString& programPath, const QString& icon,
+                       const RegistrationRecord& previous, RegistrationRecord& record,
                        QStringList& written) {
     if (!QFileInfo(paths.thunarFolder).isDir())
         return;
@@ -71,7 +74,8 @@ void WriteThunarAction(const UserPlaces& places, const RegistrationPaths& paths,
 
 // Removes our action from Thunar's file: the whole file when it is as we wrote it, else only our
 // action (Thunar rewrote it with the user's own actions).
-void RemoveThunarAction(const RegistrationPaths& paths, const RegistrationRecord& record, QStringList& removed) {
+void RemoveThunarAction(const RegistrationPaths& paths, const RegistrationRecord& record,
+                        QStringList& removed) {
     if (!record.FileEntry(paths.thunarActions) || !QFileInfo::exists(paths.thunarActions))
         return;
     if (record.Unchanged(paths.thunarActions)) {
@@ -114,8 +118,9 @@ RegistrationPaths PathsFor(const UserPlaces& places) {
 
 QString ProgramIcon(const QString& programPath) {
     const QDir programDir = QFileInfo(programPath).absoluteDir();
-    for (const QString& candidate : {QStringLiteral("../share/icons/hicolor/scalable/apps/ormensura.svg"),
-                                     QStringLiteral("ormensura.svg")}) {
+    for (const QString& candidate :
+         {QStringLiteral("../share/icons/hicolor/scalable/apps/ormensura.svg"),
+          QStringLiteral("ormensura.svg")}) {
         const QString path = QDir::cleanPath(programDir.filePath(candidate));
         if (QFileInfo(path).isFile())
             return path;
@@ -123,7 +128,8 @@ QString ProgramIcon(const QString& programPath) {
     return QStringLiteral("ormensura");
 }
 
-QStringList RegisterProgram(const UserPlaces& places, const QString& programPath, ProgramVersion version) {
+QStringList RegisterProgram(const UserPlaces& places, const QString& programPath,
+                            ProgramVersion version) {
     QStringList written;
     if (places.dataHome.isEmpty())
         return written;
@@ -133,7 +139,8 @@ QStringList RegisterProgram(const UserPlaces& places, const QString& programPath
     // The record's own folder first, so that removal takes it back last.
     if (!record.MakeFolders(QFileInfo(paths.record).path()))
         return written;
-    if (record.MakeFolders(PluginFolder(places.dataHome)) && WriteDescriptor(places.dataHome, programPath, version))
+    if (record.MakeFolders(PluginFolder(places.dataHome)) &&
+        WriteDescriptor(places.dataHome, programPath, version))
         written << QDir(PluginFolder(places.dataHome)).filePath(DescriptorFileName(version));
 
     const QString icon = ProgramIcon(programPath);

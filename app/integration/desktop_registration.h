@@ -39,7 +39,8 @@ QString ProgramIcon(const QString& programPath);
 
 // Writes the descriptor and the entries for the program at programPath. Failures are silent;
 // returns the files written.
-QStringList RegisterProgram(const UserPlaces& places, const QString& programPath, ProgramVersion version);
+QStringList RegisterProgram(const UserPlaces& places, const QString& programPath,
+                            ProgramVersion version);
 
 // Deletes the descriptor and takes back what registration added. Failures are silent; returns
 // the files removed or changed.

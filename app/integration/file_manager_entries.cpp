@@ -7,14 +7,20 @@
 #include <QRegularExpression>
 
 // The launcher template is compiled into the library (its resources need an explicit start).
-static void InitIntegrationResources() { Q_INIT_RESOURCE(integration_resources); }
+static void InitIntegrationResources() {
+    Q_INIT_RESOURCE(integration_resources);
+}
 
 namespace orm::integration {
 namespace {
 
-QByteArray Utf8(const QString& s) { return s.toUtf8(); }
+QByteArray Utf8(const QString& s) {
+    return s.toUtf8();
+}
 
-QString MimeTypeList() { return LauncherMimeTypes().join(QLatin1Char(';')) + QLatin1Char(';'); }
+QString MimeTypeList() {
+    return LauncherMimeTypes().join(QLatin1Char(';')) + QLatin1Char(';');
+}
 
 // Thunar matches its patterns against file names as they are: both cases of every extension.
 QString ThunarPatterns() {
@@ -24,7 +30,9 @@ QString ThunarPatterns() {
     return patterns.join(QLatin1Char(';'));
 }
 
-QString XmlEscaped(const QString& text) { return text.toHtmlEscaped(); }
+QString XmlEscaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
 }  // namespace
 
@@ -37,8 +45,9 @@ QByteArray LauncherTemplate() {
 QStringList LauncherMimeTypes() {
     static const QStringList types = [] {
         const QString text = QString::fromUtf8(LauncherTemplate());
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^MimeType=(.*)$"), QRegularExpression::MultilineOption).match(text);
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^MimeType=(.*)$"),
+                                                             QRegularExpression::MultilineOption)
+                                              .match(text);
         return m.captured(1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     }();
     return types;
@@ -81,24 +90,26 @@ QByteArray FileManagerScript(const QString& programPath) {
     if (!FitsInDesktopEntry(programPath))
         return {};
     // Nautilus and Nemo start the script in the shown folder with the selected files as arguments.
-    const QString text = QStringLiteral(
-                             "#!/bin/sh\n"
-                             "# %1: opens the selected images (one opens it, several become a batch).\n"
-                             "# Added by \"ormensura --register\"; \"ormensura --unregister\" removes it.\n"
-                             "# %2\n"
-                             "exec %3 -- \"$@\"\n")
-                             .arg(QString::fromLatin1(kResizeActionName), QString::fromLatin1(kRegisterMarker),
-                                  ShellQuoted(programPath));
+    const QString text =
+        QStringLiteral(
+            "#!/bin/sh\n"
+            "# %1: opens the selected images (one opens it, several become a batch).\n"
+            "# Added by \"ormensura --register\"; \"ormensura --unregister\" removes it.\n"
+            "# %2\n"
+            "exec %3 -- \"$@\"\n")
+            .arg(QString::fromLatin1(kResizeActionName), QString::fromLatin1(kRegisterMarker),
+                 ShellQuoted(programPath));
     return Utf8(text);
 }
 
-QByteArray ThunarActionFile(const QByteArray& defaultActions, const QString& programPath, const QString& icon) {
+QByteArray ThunarActionFile(const QByteArray& defaultActions, const QString& programPath,
+                            const QString& icon) {
     if (!FitsInDesktopEntry(programPath) || !FitsInDesktopEntry(icon))
         return {};
     // The system's actions, as they are, between its <actions> and </actions>.
     QByteArray inherited;
-    const QRegularExpressionMatch open =
-        QRegularExpression(QStringLiteral("<actions(\\s[^>]*)?>")).match(QString::fromUtf8(defaultActions));
+    const QRegularExpressionMatch open = QRegularExpression(QStringLiteral("<actions(\\s[^>]*)?>"))
+                                             .match(QString::fromUtf8(defaultActions));
     const qsizetype close = defaultActions.lastIndexOf("</actions>");
     if (open.hasMatch()) {
         const QByteArray openTag = open.captured(0).toUtf8();
@@ -107,22 +118,24 @@ QByteArray ThunarActionFile(const QByteArray& defaultActions, const QString& pro
             inherited = defaultActions.mid(start, close - start).trimmed() + '\n';
     }
     // Thunar fills in %F with the quoted paths and splits the command line as a shell would.
-    const QString action = QStringLiteral(
-                               "<action>\n"
-                               "\t<icon>%1</icon>\n"
-                               "\t<name>%2</name>\n"
-                               "\t<submenu></submenu>\n"
-                               "\t<unique-id>%3</unique-id>\n"
-                               "\t<command>%4 -- %F</command>\n"
-                               "\t<description>Open the selected images in ORVEN Mensura</description>\n"
-                               "\t<range>*</range>\n"
-                               "\t<patterns>%5</patterns>\n"
-                               "\t<image-files/>\n"
-                               "</action>\n")
-                               .arg(XmlEscaped(icon), QString::fromLatin1(kResizeActionName),
-                                    QString::fromLatin1(kThunarActionId), XmlEscaped(ShellQuoted(programPath)),
-                                    ThunarPatterns());
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n" + inherited + Utf8(action) + "</actions>\n";
+    const QString action =
+        QStringLiteral(
+            "<action>\n"
+            "\t<icon>%1</icon>\n"
+            "\t<name>%2</name>\n"
+            "\t<submenu></submenu>\n"
+            "\t<unique-id>%3</unique-id>\n"
+            "\t<command>%4 -- %F</command>\n"
+            "\t<description>Open the selected images in ORVEN Mensura</description>\n"
+            "\t<range>*</range>\n"
+            "\t<patterns>%5</patterns>\n"
+            "\t<image-files/>\n"
+            "</action>\n")
+            .arg(XmlEscaped(icon), QString::fromLatin1(kResizeActionName),
+                 QString::fromLatin1(kThunarActionId), XmlEscaped(ShellQuoted(programPath)),
+                 ThunarPatterns());
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n" + inherited + Utf8(action) +
+           "</actions>\n";
 }
 
 QByteArray WithoutThunarAction(const QByteArray& actionFile) {
@@ -145,6 +158,8 @@ QByteArray WithoutThunarAction(const QByteArray& actionFile) {
     return actionFile.left(lineStart) + actionFile.mid(end);
 }
 
-bool CarriesRegisterMarker(const QByteArray& bytes) { return bytes.contains(kRegisterMarker); }
+bool CarriesRegisterMarker(const QByteArray& bytes) {
+    return bytes.contains(kRegisterMarker);
+}
 
 }  // namespace orm::integration

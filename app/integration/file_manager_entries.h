@@ -30,7 +30,8 @@ QByteArray FileManagerScript(const QString& programPath);
 
 // A whole Thunar action file: the actions of defaultActions (the system's uca.xml, may be empty)
 // followed by ours.
-QByteArray ThunarActionFile(const QByteArray& defaultActions, const QString& programPath, const QString& icon);
+QByteArray ThunarActionFile(const QByteArray& defaultActions, const QString& programPath,
+                            const QString& icon);
 // The action file without our action (every other byte kept); unchanged when it has none.
 QByteArray WithoutThunarAction(const QByteArray& actionFile);
 

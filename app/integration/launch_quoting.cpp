@@ -15,13 +15,13 @@ QString DesktopExecArgument(const QString& argument) {
     // The reserved characters of the desktop entry specification.
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`=");
     bool needsQuotes = false;
-    for (QChar c : argument)
-        needsQuotes = needsQuotes || reserved.contains(c);
+    for (QChar c : argument) needsQuotes = needsQuotes || reserved.contains(c);
     QString quoted;
     if (needsQuotes) {
         quoted += QLatin1Char('"');
         for (QChar c : argument) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
                 quoted += QLatin1Char('\\');
             quoted += c;
         }

@@ -18,7 +18,8 @@ constexpr const char* kPluginMenuText = "ORVEN Mensura\nMensura\n&Mensura";
 // XML 1.0 cannot hold control characters other than tab, line feed and carriage return.
 bool FitsInXml(const QString& text) {
     for (QChar c : text)
-        if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+        if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+            c != QLatin1Char('\r'))
             return false;
     return true;
 }
@@ -45,7 +46,8 @@ QString PluginFolder(const QString& dataFolder) {
 
 QByteArray DescriptorXml(const QString& programPath) {
     const QString icon = QStringLiteral("%1,%2").arg(programPath).arg(kIconResource);
-    const QString text = QString::fromLatin1(kPluginMenuText).replace(QLatin1Char('\n'), QLatin1Char('|'));
+    const QString text =
+        QString::fromLatin1(kPluginMenuText).replace(QLatin1Char('\n'), QLatin1Char('|'));
     QByteArray xml;
     QXmlStreamWriter w(&xml);
     w.setAutoFormatting(true);
@@ -80,13 +82,15 @@ QByteArray DescriptorXml(const QString& programPath) {
     return xml;
 }
 
-bool WriteDescriptor(const QString& dataFolder, const QString& programPath, ProgramVersion version) {
+bool WriteDescriptor(const QString& dataFolder, const QString& programPath,
+                     ProgramVersion version) {
     if (dataFolder.isEmpty() || !FitsInXml(programPath))
         return false;
     const QString folder = PluginFolder(dataFolder);
     if (!QDir().mkpath(folder))
         return false;
-    return WriteFileSafely(QDir(folder).filePath(DescriptorFileName(version)), DescriptorXml(programPath));
+    return WriteFileSafely(QDir(folder).filePath(DescriptorFileName(version)),
+                           DescriptorXml(programPath));
 }
 
 bool DeleteDescriptor(const QString& dataFolder, ProgramVersion version) {

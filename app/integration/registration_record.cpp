@@ -17,8 +17,8 @@ constexpr qint64 kMaxRecordBytes = 1 << 20;
 constexpr qint64 kMaxCheckedFileBytes = 4 << 20;
 
 bool FitsOnALine(const QString& path) {
-    return !path.isEmpty() && !path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r')) &&
-           !path.contains(QLatin1Char('\t'));
+    return !path.isEmpty() && !path.contains(QLatin1Char('\n')) &&
+           !path.contains(QLatin1Char('\r')) && !path.contains(QLatin1Char('\t'));
 }
 
 }  // namespace
@@ -102,8 +102,9 @@ void RegistrationRecord::Merge(const RegistrationRecord& older) {
     // this run replaces the older one of the same path, and new ones follow.
     QList<Entry> merged = older.entries_;
     for (const Entry& e : entries_) {
-        const auto same = std::find_if(merged.begin(), merged.end(),
-                                       [&](const Entry& m) { return m.folder == e.folder && m.path == e.path; });
+        const auto same = std::find_if(merged.begin(), merged.end(), [&](const Entry& m) {
+            return m.folder == e.folder && m.path == e.path;
+        });
         if (same != merged.end())
             *same = e;
         else

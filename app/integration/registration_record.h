@@ -10,7 +10,7 @@
 namespace orm::integration {
 
 class RegistrationRecord {
-public:
+  public:
     struct Entry {
         bool folder = false;
         QString path;
@@ -39,7 +39,7 @@ public:
 
     static QByteArray Digest(const QByteArray& bytes);
 
-private:
+  private:
     QList<Entry> entries_;
 };
 

@@ -12,7 +12,8 @@ QString UnopenedReason(const QString& argument) {
         return QStringLiteral("there is no such file");
     if (info.isDir())
         return QStringLiteral("it is a folder");
-    return QStringLiteral("only image files are opened (%1)").arg(ImageFileExtensions().join(QLatin1Char(' ')));
+    return QStringLiteral("only image files are opened (%1)")
+        .arg(ImageFileExtensions().join(QLatin1Char(' ')));
 }
 
 QString UnopenedFilesLines(const QStringList& arguments) {

@@ -19,7 +19,8 @@ FileTree Snapshot(const QString& root) {
         if (info.isDir())
             tree[key] = "<dir>";
         else
-            tree[key] = (ReadFile(info.filePath()) + (info.isExecutable() ? "+x" : "")).toStdString();
+            tree[key] =
+                (ReadFile(info.filePath()) + (info.isExecutable() ? "+x" : "")).toStdString();
     }
     return tree;
 }

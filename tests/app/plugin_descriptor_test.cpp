@@ -21,27 +21,27 @@ QStringList Nodes(const QByteArray& xml) {
     QXmlStreamReader r(xml);
     while (!r.atEnd()) {
         switch (r.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            QString node = QLatin1Char('<') + r.name().toString();
-            for (const QXmlStreamAttribute& a : r.attributes())
-                node += QStringLiteral(" %1=%2").arg(a.name().toString(), a.value().toString());
-            nodes << node + QLatin1Char('>');
-            break;
-        }
-        case QXmlStreamReader::EndElement:
-            nodes << QStringLiteral("</%1>").arg(r.name().toString());
-            break;
-        case QXmlStreamReader::Characters:
-            if (!r.isWhitespace())
-                nodes << QStringLiteral("text ") + r.text().toString();
-            break;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction:
-        case QXmlStreamReader::DTD:
-            nodes << QStringLiteral("unexpected ") + r.tokenString();
-            break;
-        default:
-            break;
+            case QXmlStreamReader::StartElement: {
+                QString node = QLatin1Char('<') + r.name().toString();
+                for (const QXmlStreamAttribute& a : r.attributes())
+                    node += QStringLiteral(" %1=%2").arg(a.name().toString(), a.value().toString());
+                nodes << node + QLatin1Char('>');
+                break;
+            }
+            case QXmlStreamReader::EndElement:
+                nodes << QStringLiteral("</%1>").arg(r.name().toString());
+                break;
+            case QXmlStreamReader::Characters:
+                if (!r.isWhitespace())
+                    nodes << QStringLiteral("text ") + r.text().toString();
+                break;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+            case QXmlStreamReader::DTD:
+                nodes << QStringLiteral("unexpected ") + r.tokenString();
+                break;
+            default:
+                break;
         }
     }
     if (r.hasError())
@@ -101,10 +101,12 @@ TEST(PluginDescriptor, WrittenTwiceIsOneFileAndDeletingLeavesTheFolderAsItWas) {
     ASSERT_TRUE(WriteDescriptor(data.path(), "/usr/local/bin/ormensura", v));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"ORMensura.02.0a.orplugin", "Other.01.00.orplugin"}));
-    EXPECT_EQ(FileBytes(folder + "/ORMensura.02.0a.orplugin"), DescriptorXml("/usr/local/bin/ormensura"));
+    EXPECT_EQ(FileBytes(folder + "/ORMensura.02.0a.orplugin"),
+              DescriptorXml("/usr/local/bin/ormensura"));
 
     EXPECT_TRUE(DeleteDescriptor(data.path(), v));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Other.01.00.orplugin"});
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Other.01.00.orplugin"});
     EXPECT_EQ(FileBytes(folder + "/Other.01.00.orplugin"), QByteArray("<orplugin/>"));
 }
 

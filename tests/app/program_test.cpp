@@ -22,7 +22,7 @@ namespace orm {
 namespace {
 
 class Program : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         home = dir.path() + "/home";
@@ -71,7 +71,8 @@ TEST_F(Program, RegisterAndUnregisterNeedNoWindowAndLeaveTheSettings) {
     const QString descriptor = home + "/data/ORVEN/PLUGINS/ORMensura.02.00.orplugin";
     QFile file(descriptor);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), integration::DescriptorXml(QFileInfo(ORM_PROGRAM_PATH).canonicalFilePath()));
+    EXPECT_EQ(file.readAll(),
+              integration::DescriptorXml(QFileInfo(ORM_PROGRAM_PATH).canonicalFilePath()));
     EXPECT_TRUE(QFileInfo::exists(home + "/data/applications/ormensura.desktop"));
     EXPECT_FALSE(QFileInfo::exists(home + "/config/Thunar"));  // Thunar is not set up here
     const test::FileTree registered = test::Snapshot(home);
@@ -89,7 +90,8 @@ TEST_F(Program, FilesThatAreNotOpenedAreNamedOnStandardError) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     test::WriteFile(dir.path() + "/notes.txt", "text");
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/photos.jpg"));  // a folder with an image's name
-    const QStringList args{dir.path() + "/notes.txt", dir.path() + "/photos.jpg/", dir.path() + "/gone.xyz"};
+    const QStringList args{dir.path() + "/notes.txt", dir.path() + "/photos.jpg/",
+                           dir.path() + "/gone.xyz"};
     const QByteArray expected = integration::UnopenedFilesLines(args).toUtf8();
     ASSERT_FALSE(expected.isEmpty());
 
@@ -101,7 +103,8 @@ TEST_F(Program, FilesThatAreNotOpenedAreNamedOnStandardError) {
     QByteArray err;
     QElapsedTimer timer;
     timer.start();
-    while (!err.contains(expected) && timer.elapsed() < 30000 && p.state() != QProcess::NotRunning) {
+    while (!err.contains(expected) && timer.elapsed() < 30000 &&
+           p.state() != QProcess::NotRunning) {
         p.waitForReadyRead(500);
         err += p.readAllStandardError();
     }
@@ -114,8 +117,10 @@ TEST(UnopenedFiles, TheWindowsMessageGivesEachFileWithItsReason) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     EXPECT_EQ(integration::UnopenedFilesMessage({dir.path() + "/missing.txt", dir.path()}),
-              "Can't open file\n" + dir.path() + "/missing.txt!\nThere is no such file.\n\n"
-              "Can't open file\n" + dir.path() + "!\nIt is a folder.");
+              "Can't open file\n" + dir.path() +
+                  "/missing.txt!\nThere is no such file.\n\n"
+                  "Can't open file\n" +
+                  dir.path() + "!\nIt is a folder.");
     EXPECT_TRUE(integration::UnopenedFilesMessage({}).isEmpty());
 }
 
@@ -132,12 +137,14 @@ TEST_F(Program, CliKeepsTheLongSpellingsAndWritesThemWithTheirEncoders) {
     ASSERT_TRUE(image.save(in + "d.webp", "WEBP"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     QByteArray err;
-    ASSERT_EQ(Run(ORM_CLI_PATH, {"resize", in + "a.jpeg", in + "b.JPE", in + "c.tiff", "--width", "20", "-o",
-                                 dir.path() + "/out", "-q"},
+    ASSERT_EQ(Run(ORM_CLI_PATH,
+                  {"resize", in + "a.jpeg", in + "b.JPE", in + "c.tiff", "--width", "20", "-o",
+                   dir.path() + "/out", "-q"},
                   &err),
               0)
         << err.toStdString();
-    const std::pair<const char*, const char*> outputs[] = {{"a.jpeg", "jpeg"}, {"b.JPE", "jpeg"}, {"c.tiff", "tiff"}};
+    const std::pair<const char*, const char*> outputs[] = {
+        {"a.jpeg", "jpeg"}, {"b.JPE", "jpeg"}, {"c.tiff", "tiff"}};
     for (const auto& [name, format] : outputs) {
         QImageReader reader(dir.path() + "/out/" + name);
         reader.setDecideFormatFromContent(true);
@@ -145,8 +152,9 @@ TEST_F(Program, CliKeepsTheLongSpellingsAndWritesThemWithTheirEncoders) {
         EXPECT_EQ(reader.size(), QSize(20, 15)) << name;
     }
     // WebP is read: converted to PNG it is written.
-    ASSERT_EQ(Run(ORM_CLI_PATH, {"resize", in + "d.webp", "--width", "20", "--format", "png", "-o",
-                                 dir.path() + "/out", "-q"},
+    ASSERT_EQ(Run(ORM_CLI_PATH,
+                  {"resize", in + "d.webp", "--width", "20", "--format", "png", "-o",
+                   dir.path() + "/out", "-q"},
                   &err),
               0)
         << err.toStdString();

@@ -37,7 +37,7 @@ QStringList Sorted(QStringList list) {
 }
 
 class Registration : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         places.dataHome = home.path() + "/data";
@@ -64,13 +64,16 @@ TEST_F(Registration, RoundTripAddsTheEntriesAndTakesBackExactlyThem) {
     const QString descriptor = places.dataHome + "/ORVEN/PLUGINS/ORMensura.02.0a.orplugin";
 
     const QStringList written = RegisterProgram(places, program, version);
-    EXPECT_EQ(Sorted(written), Sorted({descriptor, paths.launcher, paths.serviceMenu, paths.nautilusScript,
-                                       paths.nemoScript, paths.thunarActions}));
+    EXPECT_EQ(Sorted(written),
+              Sorted({descriptor, paths.launcher, paths.serviceMenu, paths.nautilusScript,
+                      paths.nemoScript, paths.thunarActions}));
 
     // The launcher: the template with the program quoted, its MIME types, the marker.
     const QByteArray launcher = ReadFile(paths.launcher);
-    EXPECT_TRUE(launcher.contains("\nExec=\"/opt/orm tools/bin/ormensura\" %F\n")) << launcher.toStdString();
-    EXPECT_TRUE(launcher.contains("\nMimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;\n"));
+    EXPECT_TRUE(launcher.contains("\nExec=\"/opt/orm tools/bin/ormensura\" %F\n"))
+        << launcher.toStdString();
+    EXPECT_TRUE(launcher.contains(
+        "\nMimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;\n"));
     EXPECT_TRUE(launcher.contains("\nGenericName=Image Resizer\n"));
     EXPECT_TRUE(CarriesRegisterMarker(launcher));
     const QByteArray menu = ReadFile(paths.serviceMenu);
@@ -90,7 +93,8 @@ TEST_F(Registration, RoundTripAddsTheEntriesAndTakesBackExactlyThem) {
     QXmlStreamReader xml(uca);
     int actions = 0;
     while (!xml.atEnd())
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("action"))
+        if (xml.readNext() == QXmlStreamReader::StartElement &&
+            xml.name() == QLatin1String("action"))
             ++actions;
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_EQ(actions, 2);
@@ -134,7 +138,8 @@ TEST_F(Registration, ThunarActionsTheUserAddedSinceStay) {
     RegisterProgram(places, program, version);
     // Thunar rewrites the file when the user adds an action of their own.
     QByteArray uca = ReadFile(paths.thunarActions);
-    const QByteArray mine = "<action>\n\t<name>Mine</name>\n\t<unique-id>9-9</unique-id>\n</action>\n";
+    const QByteArray mine =
+        "<action>\n\t<name>Mine</name>\n\t<unique-id>9-9</unique-id>\n</action>\n";
     uca.insert(uca.indexOf("</actions>"), mine);
     WriteFile(paths.thunarActions, uca);
 
@@ -178,13 +183,15 @@ TEST(LaunchQuoting, TheShellReadsTheScriptsProgramBack) {
     ASSERT_TRUE(dir.isValid());
     const QString program = dir.path() + "/it's a \"test\" $HOME `x`";
     WriteFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\"\n");
-    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QString script = dir.path() + "/script";
     WriteFile(script, FileManagerScript(program));
     QProcess sh;
     sh.start("/bin/sh", {script, "a b.jpg", "-c.png"});
     ASSERT_TRUE(sh.waitForFinished(10000));
-    EXPECT_EQ(sh.readAllStandardOutput(), QByteArray("--\na b.jpg\n-c.png\n")) << sh.readAllStandardError().toStdString();
+    EXPECT_EQ(sh.readAllStandardOutput(), QByteArray("--\na b.jpg\n-c.png\n"))
+        << sh.readAllStandardError().toStdString();
 }
 
 }  // namespace

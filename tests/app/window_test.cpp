@@ -28,7 +28,7 @@ namespace orm::gui {
 namespace {
 
 class Dropping : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         settings.SetPrompt(&prompt);
@@ -51,12 +51,14 @@ TEST_F(Dropping, ImageFilesOfAUriListInOrderOnce) {
     const QString a = Image("a.jpeg"), b = Image("b b.PNG");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(dir.filePath("notes.txt")),
-                  QUrl("https://example.org/c.jpg"), QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
+                  QUrl("https://example.org/c.jpg"), QUrl::fromLocalFile(b),
+                  QUrl::fromLocalFile(a)});
     EXPECT_EQ(DroppedImageFiles(&data), (QStringList{a, b}));
 
     // The list as a file manager writes it: CR LF line ends, a comment, percent-encoding.
     QMimeData raw;
-    raw.setData("text/uri-list", "# from a file manager\r\n" + QUrl::fromLocalFile(b).toEncoded() + "\r\n");
+    raw.setData("text/uri-list",
+                "# from a file manager\r\n" + QUrl::fromLocalFile(b).toEncoded() + "\r\n");
     EXPECT_EQ(DroppedImageFiles(&raw), QStringList{b});
 
     QMimeData text;
@@ -68,8 +70,8 @@ TEST_F(Dropping, ImageFilesOfAUriListInOrderOnce) {
 TEST_F(Dropping, FilesCopiedInGnomesFileManager) {
     const QString a = Image("a.tif"), b = Image("b.webp");
     QMimeData data;
-    data.setData("x-special/gnome-copied-files",
-                 "copy\n" + QUrl::fromLocalFile(a).toEncoded() + "\n" + QUrl::fromLocalFile(b).toEncoded());
+    data.setData("x-special/gnome-copied-files", "copy\n" + QUrl::fromLocalFile(a).toEncoded() +
+                                                     "\n" + QUrl::fromLocalFile(b).toEncoded());
     EXPECT_EQ(DroppedImageFiles(&data), (QStringList{a, b}));
 }
 
@@ -131,12 +133,15 @@ TEST(ProgramFiles, HelpPageBesideTheProgramOrInTheInstalledTree) {
     touch(prefix + "/bin/ormensura.html");
     EXPECT_EQ(HelpFilePath(prefix + "/bin/ormensura"), prefix + "/bin/ormensura.html");
     // Neither: the place beside the program (named in the message).
-    EXPECT_EQ(HelpFilePath(dir.path() + "/elsewhere/ormensura"), dir.path() + "/elsewhere/ormensura.html");
+    EXPECT_EQ(HelpFilePath(dir.path() + "/elsewhere/ormensura"),
+              dir.path() + "/elsewhere/ormensura.html");
 }
 
 TEST(ExtensionRules, NextAndPreviousVisitTheLongSpellingsAndSkipGif) {
     const QStringList listing{"a.jpeg", "b.gif", "c.TIFF", "d.txt", "e.webp", "f.JPE", "g.tif.bak"};
-    auto next = [&](const QString& from) { return FindNeighbourName(listing, from, {}, StepDirection::Next); };
+    auto next = [&](const QString& from) {
+        return FindNeighbourName(listing, from, {}, StepDirection::Next);
+    };
     EXPECT_EQ(next("a.jpeg"), QString("c.TIFF"));
     EXPECT_EQ(next("c.TIFF"), QString("e.webp"));
     EXPECT_EQ(next("e.webp"), QString("f.JPE"));

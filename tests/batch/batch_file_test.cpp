@@ -22,7 +22,8 @@ std::span<const uint8_t> Span(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
 }
 
-BatchEntry Entry(const QString& path, int w, int h, float dpi = 300, int algorithm = 4, int correction = 0) {
+BatchEntry Entry(const QString& path, int w, int h, float dpi = 300, int algorithm = 4,
+                 int correction = 0) {
     BatchEntry e;
     e.path = path;
     e.targetWidth = w;
@@ -60,7 +61,8 @@ TEST(BatchFile, OneEntryWithATenCharacterPathIs94BytesLaidOutField) {
 TEST(BatchFile, RoundTripKeepsEveryFieldAndLongPaths) {
     std::vector<BatchEntry> entries = {Entry("/a/b.jpg", 3, 100000, 1.0f, 0, 2),
                                        Entry(QString(300, QChar(0x00E9)), 800, 600, 299.5f, 7, 1),
-                                       Entry(QString(70000, QChar('x')), 0, 0, 96, 5, 0), Entry("", 10, 10)};
+                                       Entry(QString(70000, QChar('x')), 0, 0, 96, 5, 0),
+                                       Entry("", 10, 10)};
     const QByteArray bytes = EncodeBatchFile(entries);
     // 300 characters take the 0xFF + WORD length; 70000 the 0xFF 0xFFFF + DWORD one.
     const BatchFileResult r = DecodeBatchFile(Span(bytes));
@@ -69,7 +71,8 @@ TEST(BatchFile, RoundTripKeepsEveryFieldAndLongPaths) {
 }
 
 TEST(BatchFile, ForeignAndDamagedBytesAreRefused) {
-    const QByteArray good = EncodeBatchFile({Entry("/p/one.png", 10, 20), Entry("/p/two.png", 30, 40)});
+    const QByteArray good =
+        EncodeBatchFile({Entry("/p/one.png", 10, 20), Entry("/p/two.png", 30, 40)});
     EXPECT_EQ(DecodeBatchFile({}).status, BatchFileStatus::WrongFile);
     QByteArray foreign = good;
     foreign[2] = 'X';
@@ -91,8 +94,8 @@ TEST(BatchFile, ForeignAndDamagedBytesAreRefused) {
 }
 
 TEST(BatchFile, ValuesOutOfRangeAreBroughtIntoRange) {
-    const QByteArray bytes =
-        EncodeBatchFile({Entry("/x.jpg", -5, 200000, std::numeric_limits<float>::quiet_NaN(), 9, -1)});
+    const QByteArray bytes = EncodeBatchFile(
+        {Entry("/x.jpg", -5, 200000, std::numeric_limits<float>::quiet_NaN(), 9, -1)});
     const BatchFileResult r = DecodeBatchFile(Span(bytes));
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.entries.size(), 1u);
@@ -130,7 +133,7 @@ TEST(ArchiveCoding, ReadsEightBitStringsAndCounts) {
 }
 
 class BatchListFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QString Path(const QString& name) const { return dir.filePath(name); }
     QTemporaryDir dir;

@@ -11,7 +11,9 @@
 namespace orm {
 namespace {
 
-ImageProbe Probe(int w, int h, double dpi = 72) { return ImageProbe{w, h, dpi}; }
+ImageProbe Probe(int w, int h, double dpi = 72) {
+    return ImageProbe{w, h, dpi};
+}
 
 ResizeSettings Box(int w, int h, CorrectionMode c) {
     ResizeSettings s;
@@ -101,7 +103,7 @@ TEST(ProbeImage, ReadsSizeAndStatedResolutionOfRealFiles) {
 }
 
 class BatchListOps : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::WriteImage(dir.filePath("wide.jpg"), 160, 120, 300);
         test::WriteImage(dir.filePath("tall.png"), 120, 160);
@@ -125,7 +127,8 @@ TEST_F(BatchListOps, DuplicatesAreComparedExactlyAndAskBeforeAdding) {
     ASSERT_EQ(prompt.questions.size(), 1);
     EXPECT_EQ(prompt.questions[0], BatchList::DuplicateQuestion(Path("wide.jpg")));
     EXPECT_TRUE(prompt.questions[0].startsWith("File\n"));
-    EXPECT_TRUE(prompt.questions[0].endsWith("\nis already selected for batch.\nDo you want have multiple copies of this file?"));
+    EXPECT_TRUE(prompt.questions[0].endsWith(
+        "\nis already selected for batch.\nDo you want have multiple copies of this file?"));
     EXPECT_EQ(list.count(), 1);
     EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 1);  // Yes
     EXPECT_EQ(list.count(), 2);
@@ -136,7 +139,8 @@ TEST_F(BatchListOps, DuplicatesAreComparedExactlyAndAskBeforeAdding) {
 TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
     BatchList list;
     ScriptedPrompt prompt;
-    list.AddFiles({Path("wide.jpg"), Path("not-an-image.txt")}, Box(80, 80, CorrectionMode::KeepAspect), false, prompt);
+    list.AddFiles({Path("wide.jpg"), Path("not-an-image.txt")},
+                  Box(80, 80, CorrectionMode::KeepAspect), false, prompt);
     ASSERT_EQ(list.count(), 2);  // any file is accepted; it fails at run time
     EXPECT_EQ(list.at(0).targetWidth, 160);
     EXPECT_EQ(list.at(0).targetHeight, 120);
@@ -146,7 +150,8 @@ TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
 
 TEST_F(BatchListOps, ReplaceApplyAndRemove) {
     BatchList list;
-    list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")}, Box(80, 80, CorrectionMode::KeepAspect));
+    list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")},
+                          Box(80, 80, CorrectionMode::KeepAspect));
     ASSERT_EQ(list.count(), 2);  // the missing file is dropped
     EXPECT_FALSE(list.at(0).HasTargetSize());
     list.SetSelected(1, true);

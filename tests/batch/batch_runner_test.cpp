@@ -23,7 +23,7 @@ namespace orm {
 namespace {
 
 class Recorder : public IBatchReporter {
-public:
+  public:
     void Report(const BatchReport& r) override {
         {
             std::lock_guard lock(mutex);
@@ -64,8 +64,7 @@ public:
     }
     std::vector<int> Codes() const {
         std::vector<int> codes;
-        for (const BatchReport& r : reports)
-            codes.push_back(static_cast<int>(r.code));
+        for (const BatchReport& r : reports) codes.push_back(static_cast<int>(r.code));
         return codes;
     }
 
@@ -82,7 +81,7 @@ public:
 };
 
 class Runner : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(QDir(dir.path()).mkpath("in"));
@@ -141,8 +140,9 @@ TEST_F(Runner, AnUnreadableInputIsLoggedAndTheRunGoesOn) {
                                     "/in/\nName: b.png\nCan't open file\n" + In("b.png") + "!");
     EXPECT_FALSE(failed.reason.isEmpty());
     EXPECT_EQ(recorder.reports[2].LogText(),
-              "File 3 from 3\r\nInput file\r\nFolder: " + dir.path() + "/in/\r\nName: c.jpg\r\nOutput file\r\n" +
-                  "Folder: " + dir.path() + "/out/\r\nName:c.jpg\r\nSize: 10x8 pixels, 200 DPI\r\n" +
+              "File 3 from 3\r\nInput file\r\nFolder: " + dir.path() +
+                  "/in/\r\nName: c.jpg\r\nOutput file\r\n" + "Folder: " + dir.path() +
+                  "/out/\r\nName:c.jpg\r\nSize: 10x8 pixels, 200 DPI\r\n" +
                   "Algorithm: High Quality Bicubic\r\n\r\n");
 }
 
@@ -160,8 +160,9 @@ TEST_F(Runner, SkipLeavesTheDiskAloneAndStillCountsTheFile) {
     EXPECT_EQ(test::FileBytes(Out("1.png")), QByteArray("existing"));
     EXPECT_EQ(QFileInfo(Out("1.png")).lastModified(), modified);
     EXPECT_EQ(recorder.reports[0].outputPath, Out("1.png"));
-    EXPECT_EQ(recorder.reports[0].LogText(), "File 1 from 5\nInput file\nFolder: " + dir.path() +
-                                                 "/in/\nName: 1.png\nOutput file 1.png already exists!\nSkip resizing!");
+    EXPECT_EQ(recorder.reports[0].LogText(),
+              "File 1 from 5\nInput file\nFolder: " + dir.path() +
+                  "/in/\nName: 1.png\nOutput file 1.png already exists!\nSkip resizing!");
     EXPECT_EQ(recorder.reports[1].StatusText(), "Processing 2 from 5");
     EXPECT_EQ(recorder.summary.skipped, 1);
     EXPECT_EQ(recorder.summary.written, 4);
@@ -213,7 +214,8 @@ TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     // Same folder, no new name, keep the format, overwrite: the output is the input itself. No
     // encoder writes ".pcx" outputs, so the save fails - after which the original must remain.
     test::WriteImage(In("photo.png"), 30, 20);
-    ASSERT_TRUE(QFile::rename(In("photo.png"), In("photo.pcx")));  // a PNG under a name no encoder writes
+    ASSERT_TRUE(
+        QFile::rename(In("photo.png"), In("photo.pcx")));  // a PNG under a name no encoder writes
     const QByteArray original = test::FileBytes(In("photo.pcx"));
     ASSERT_FALSE(original.isEmpty());
     options.settings.sameFolder = 1;
@@ -221,9 +223,11 @@ TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
     EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.pcx") + "!");
     EXPECT_EQ(recorder.reports[1].reason,
-              "no encoder writes \".pcx\" files: only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
+              "no encoder writes \".pcx\" files: only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), "
+              "BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
     EXPECT_EQ(test::FileBytes(In("photo.pcx")), original);
-    EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden), QStringList{"photo.pcx"});
+    EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"photo.pcx"});
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::CantWrite);
 }
 
@@ -245,9 +249,12 @@ TEST_F(Runner, AnOutputNeverReplacesTheInputOfALaterFile) {
     EXPECT_EQ(recorder.summary.written, 1);
 
     // The entry's own file, listed twice, is still replaced in turn.
-    EXPECT_FALSE(ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.png"), 5, 5)}, 0, In("a.png")));
-    EXPECT_TRUE(ReplacesALaterInput({Entry(In("a.jpg"), 5, 5), Entry(In("a.png"), 5, 5)}, 0, In("./a.png")));
-    EXPECT_FALSE(ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.jpg"), 5, 5)}, 1, In("a.png")));
+    EXPECT_FALSE(
+        ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.png"), 5, 5)}, 0, In("a.png")));
+    EXPECT_TRUE(ReplacesALaterInput({Entry(In("a.jpg"), 5, 5), Entry(In("a.png"), 5, 5)}, 0,
+                                    In("./a.png")));
+    EXPECT_FALSE(
+        ReplacesALaterInput({Entry(In("a.png"), 5, 5), Entry(In("a.jpg"), 5, 5)}, 1, In("a.png")));
 }
 
 TEST_F(Runner, AWriteThatFailsOnDiskLeavesWhatWasThere) {
@@ -257,8 +264,9 @@ TEST_F(Runner, AWriteThatFailsOnDiskLeavesWhatWasThere) {
     Run({Entry(In("a.png"), 15, 10)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 6}));
     EXPECT_TRUE(QFileInfo(Out("a.png/keep")).isDir());
-    EXPECT_EQ(QDir(dir.path() + "/out").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"a.png"});
+    EXPECT_EQ(
+        QDir(dir.path() + "/out").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"a.png"});
 }
 
 TEST_F(Runner, OverwriteReplacesTheOldFileWithTheCompleteNewOne) {
@@ -277,7 +285,8 @@ TEST_F(Runner, AnEntryWithoutSizeIsSkippedAsAnImageThatCannotBeMade) {
     test::WriteImage(In("a.png"), 20, 20);
     Run({Entry(In("a.png"), 0, 0), Entry(In("a.png"), 5, 5)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 4, 0}));
-    EXPECT_EQ(recorder.reports[1].LogText(), "Can't create output image!\nMay be not enough memory!");
+    EXPECT_EQ(recorder.reports[1].LogText(),
+              "Can't create output image!\nMay be not enough memory!");
     EXPECT_EQ(recorder.summary.failed, 1);
     EXPECT_EQ(recorder.summary.written, 1);
 }
@@ -313,7 +322,8 @@ TEST_F(Runner, ACancelWithinAFileNeverWritesIt) {
     Run({Entry(In("photo.png"), 30, 20, 3), Entry(In("next.png"), 10, 10, 3)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 5}));
     EXPECT_EQ(test::FileBytes(In("photo.png")), original);
-    EXPECT_EQ(QDir(In("")).entryList(QDir::Files | QDir::Hidden), (QStringList{"next.png", "photo.png"}));
+    EXPECT_EQ(QDir(In("")).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"next.png", "photo.png"}));
     EXPECT_TRUE(recorder.summary.cancelled);
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::Cancelled);
     EXPECT_TRUE(recorder.written.isEmpty());
@@ -333,8 +343,9 @@ TEST_F(Runner, ANameTakenWhileTheFileIsMadeIsNeverReplaced) {
     EXPECT_EQ(test::ImageFileSize(Out("a_1.png")), QSize(20, 20));
     EXPECT_EQ(recorder.written, QStringList{Out("a_1.png")});
     EXPECT_EQ(recorder.warnings,
-              QStringList{"warning: " + Out("a.png") + " appeared while the file was being made; written as " +
-                          Out("a_1.png") + " instead"});
+              QStringList{"warning: " + Out("a.png") +
+                          " appeared while the file was being made; written as " + Out("a_1.png") +
+                          " instead"});
 
     recorder.Clear();
     QFile::remove(Out("a.png"));
@@ -352,7 +363,8 @@ TEST_F(Runner, ANameTakenWhileTheFileIsMadeIsNeverReplaced) {
 TEST_F(Runner, ALinkAtTheOutputNameIsAFileThatExists) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("elsewhere"));
     test::WriteImage(In("a.png"), 40, 40);
-    ASSERT_TRUE(QFile::link(dir.path() + "/elsewhere/target.png", Out("a.png")));  // points nowhere yet
+    ASSERT_TRUE(
+        QFile::link(dir.path() + "/elsewhere/target.png", Out("a.png")));  // points nowhere yet
     options.settings.overwriteMethod = 0;
     Run({Entry(In("a.png"), 20, 20)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{3}));
@@ -375,7 +387,8 @@ TEST_F(Runner, ADamagedInputIsResizedWithAWarning) {
     WriteText(In("cut.jpg"), jpeg.left(jpeg.size() * 2 / 3));
     Run({Entry(In("cut.jpg"), 50, 40), Entry(In("whole.jpg"), 50, 40)});
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
-    EXPECT_EQ(recorder.warnings, QStringList{"warning: " + In("cut.jpg") + " is damaged; the missing part is grey"});
+    EXPECT_EQ(recorder.warnings,
+              QStringList{"warning: " + In("cut.jpg") + " is damaged; the missing part is grey"});
     EXPECT_EQ(recorder.summary.damaged, 1);
     EXPECT_EQ(recorder.summary.written, 2);
     EXPECT_EQ(test::ImageFileSize(Out("cut.jpg")), QSize(50, 40));
@@ -389,7 +402,8 @@ TEST_F(Runner, TheEncodersMemoryCountsBeforeTheResizeStarts) {
     Run({Entry(In("small.png"), 2000, 2000, 3), Entry(In("small.png"), 10, 10, 3)});
     engine::SetAvailableMemoryOverride(0);
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 4, 0}));
-    EXPECT_EQ(recorder.reports[1].reason, "Not enough memory to resize to 2000 x 2000 pixels and write the file");
+    EXPECT_EQ(recorder.reports[1].reason,
+              "Not enough memory to resize to 2000 x 2000 pixels and write the file");
     EXPECT_EQ(test::ImageFileSize(Out("small.png")), QSize(10, 10));
     EXPECT_EQ(recorder.summary.failed, 1);
 }

@@ -21,7 +21,7 @@ struct Result {
 };
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (QString(ORM_CLI_PATH).isEmpty())
             GTEST_SKIP() << "ormensura-cli is not built";
@@ -49,7 +49,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(ORM_CLI_PATH, args);
         EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
     }
 
@@ -57,8 +58,8 @@ protected:
 };
 
 TEST_F(Cli, DryRunPrintsThePlanAndWritesNothing) {
-    const Result r = Run({"resize", Corpus("Canon_40D.jpg"), Corpus("hopper.gif"), "--width", "50", "-o", Out(),
-                          "--format", "png", "--new-name", "--dry-run"});
+    const Result r = Run({"resize", Corpus("Canon_40D.jpg"), Corpus("hopper.gif"), "--width", "50",
+                          "-o", Out(), "--format", "png", "--new-name", "--dry-run"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
@@ -74,8 +75,9 @@ TEST_F(Cli, DryRunPrintsThePlanAndWritesNothing) {
 }
 
 TEST_F(Cli, RunWritesEveryFileWithTheLogAndQuietShowsNothing) {
-    const Result r = Run({"resize", Corpus("Canon_40D.jpg"), Corpus("bmpsuite-g-rgb24.bmp"), Corpus("Reagan.jpg"),
-                          "--percent", "50", "--algorithm", "6", "-o", Out()});
+    const Result r =
+        Run({"resize", Corpus("Canon_40D.jpg"), Corpus("bmpsuite-g-rgb24.bmp"),
+             Corpus("Reagan.jpg"), "--percent", "50", "--algorithm", "6", "-o", Out()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("File 3 from 3\nInput file\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Algorithm: Smart for Natural Scenes"));
@@ -84,7 +86,8 @@ TEST_F(Cli, RunWritesEveryFileWithTheLogAndQuietShowsNothing) {
     EXPECT_EQ(test::ImageFileSize(Out("Canon_40D.jpg")),
               QSize(int(source.width() * 0.5 + 0.5), int(source.height() * 0.5 + 0.5)));
 
-    const Result quiet = Run({"resize", Corpus("hopper.gif"), "--width", "20", "-o", Out("small.png"), "--quiet"});
+    const Result quiet =
+        Run({"resize", Corpus("hopper.gif"), "--width", "20", "-o", Out("small.png"), "--quiet"});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_TRUE(quiet.out.isEmpty());
     EXPECT_TRUE(quiet.err.isEmpty());
@@ -94,14 +97,18 @@ TEST_F(Cli, RunWritesEveryFileWithTheLogAndQuietShowsNothing) {
 TEST_F(Cli, SkipAndUniqueFollowTheOverwriteRule) {
     ASSERT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "30", "-o", Out(), "-q"}).status, 0);
     const QByteArray first = test::FileBytes(Out("hopper.gif"));
-    const Result dry = Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "skip",
-                            "--dry-run"});
+    const Result dry = Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(),
+                            "--overwrite", "skip", "--dry-run"});
     EXPECT_EQ(dry.out, Corpus("hopper.gif") + "\tskip\t" + Out("hopper.gif") + "\n");
-    const Result skip = Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "skip"});
+    const Result skip =
+        Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "skip"});
     EXPECT_EQ(skip.status, 0);
     EXPECT_TRUE(skip.out.contains("already exists!\nSkip resizing!"));
     EXPECT_EQ(test::FileBytes(Out("hopper.gif")), first);
-    EXPECT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite", "unique", "-q"}).status, 0);
+    EXPECT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "40", "-o", Out(), "--overwrite",
+                   "unique", "-q"})
+                  .status,
+              0);
     EXPECT_EQ(test::ImageFileSize(Out("hopper_1.gif")), QSize(40, 40));
 }
 
@@ -120,7 +127,8 @@ TEST_F(Cli, DryRunNamesOutputsAsTheRunWillWhenTwoInputsShareAName) {
     EXPECT_EQ(lines[1].split('\t').value(1), Out("hopper_1.gif"));
 
     const Result skip = Run(both + QStringList{"--overwrite", "skip", "--dry-run"});
-    EXPECT_EQ(skip.out.split('\n', Qt::SkipEmptyParts).value(1), copy + "\tskip\t" + Out("hopper.gif"));
+    EXPECT_EQ(skip.out.split('\n', Qt::SkipEmptyParts).value(1),
+              copy + "\tskip\t" + Out("hopper.gif"));
     EXPECT_TRUE(OutFiles().isEmpty());
 
     ASSERT_EQ(Run(both + QStringList{"--overwrite", "unique", "-q"}).status, 0);
@@ -133,8 +141,8 @@ TEST_F(Cli, DryRunStopsWhereTheRunWouldAtAnOutputNoEncoderWrites) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("in"));
     const QString pcx = dir.path() + "/in/Reagan.pcx";  // a TIFF under a name no encoder writes
     ASSERT_TRUE(QFile::copy(Corpus("Reagan.tiff"), pcx));
-    const QStringList args{"resize", Corpus("hopper.gif"), pcx, Corpus("Canon_40D.jpg"),
-                           "--width", "20", "-o", Out()};
+    const QStringList args{
+        "resize", Corpus("hopper.gif"), pcx, Corpus("Canon_40D.jpg"), "--width", "20", "-o", Out()};
     const Result dry = Run(args + QStringList{"--dry-run"});
     EXPECT_EQ(dry.status, 3);
     EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).size(), 1) << dry.out.toStdString();
@@ -158,7 +166,8 @@ TEST_F(Cli, ConvertingInPlaceKeepsAnotherInputOfTheSameName) {
     const QStringList args{"resize", jpg, png, "--width", "16", "--same-folder", "--format", "png"};
 
     const Result dry = Run(args + QStringList{"--dry-run"});
-    EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).value(0), jpg + "\tskip\t" + png) << dry.out.toStdString();
+    EXPECT_EQ(dry.out.split('\n', Qt::SkipEmptyParts).value(0), jpg + "\tskip\t" + png)
+        << dry.out.toStdString();
     EXPECT_EQ(test::FileBytes(png), original);
 
     const Result run = Run(args);
@@ -171,13 +180,16 @@ TEST_F(Cli, ConvertingInPlaceKeepsAnotherInputOfTheSameName) {
 
 TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
     const QString missing = dir.path() + "/missing.jpg";
-    const Result failed = Run({"resize", missing, Corpus("hopper.gif"), "--width", "16", "-o", Out()});
+    const Result failed =
+        Run({"resize", missing, Corpus("hopper.gif"), "--width", "16", "-o", Out()});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_TRUE(failed.err.contains("Can't open file\n" + missing + "!")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Can't open file\n" + missing + "!"))
+        << failed.err.toStdString();
     EXPECT_TRUE(failed.err.contains("Reason: "));
     EXPECT_EQ(OutFiles(), QStringList{"hopper.gif"});
 
-    const Result stopped = Run({"resize", Corpus("hopper.gif"), "--width", "16", "-o", dir.path() + "/nowhere/"});
+    const Result stopped =
+        Run({"resize", Corpus("hopper.gif"), "--width", "16", "-o", dir.path() + "/nowhere/"});
     EXPECT_EQ(stopped.status, 3);
     EXPECT_TRUE(stopped.err.contains("Can't create output folder!"));
     EXPECT_TRUE(stopped.err.contains("Can't open output folder!"));
@@ -188,8 +200,9 @@ TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
 
     const Result help = Run({"resize", "--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--percent", "--print", "--paper", "--screen", "--dpi", "--same-folder", "--overwrite",
-                               "--dry-run", "--quiet", "--format", "--quality", "--settings"})
+    for (const char* option :
+         {"--percent", "--print", "--paper", "--screen", "--dpi", "--same-folder", "--overwrite",
+          "--dry-run", "--quiet", "--format", "--quality", "--settings"})
         EXPECT_TRUE(help.out.contains(option)) << option;
 }
 
@@ -221,8 +234,9 @@ TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     ASSERT_TRUE(list.Save(file).ok());
     const Result dry = Run({"batch", file, "-o", Out(), "--format", "png", "--dry-run"});
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
-    EXPECT_EQ(dry.out, Corpus("hopper.gif") + "\t" + Out("hopper.png") + "\t25x20\t300\tAdvanced for Natural Scenes\n" +
-                           Corpus("Canon_40D.jpg") + "\t" + Out("Canon_40D.png") + "\t33x22\t300\tNearest Neighbor\n");
+    EXPECT_EQ(dry.out, Corpus("hopper.gif") + "\t" + Out("hopper.png") +
+                           "\t25x20\t300\tAdvanced for Natural Scenes\n" + Corpus("Canon_40D.jpg") +
+                           "\t" + Out("Canon_40D.png") + "\t33x22\t300\tNearest Neighbor\n");
     const Result run = Run({"batch", file, "-o", Out(), "--format", "png", "-q"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(test::ImageFileSize(Out("hopper.png")), QSize(25, 20));
@@ -245,12 +259,14 @@ TEST_F(Cli, DryRunMakesNoFolderAndSaysTheRunWould) {
     // Without -o the outputs go to ~/Pictures/Resized_Images/, which the run makes when missing.
     const QString folder = dir.path() + "/home/Pictures/Resized_Images";
     ASSERT_FALSE(QFileInfo::exists(folder));
-    const QStringList args{"resize", Corpus("hopper.gif"), Corpus("Canon_40D.jpg"), "--width", "20"};
+    const QStringList args{"resize", Corpus("hopper.gif"), Corpus("Canon_40D.jpg"), "--width",
+                           "20"};
     const Result dry = Run(args + QStringList{"--dry-run"});
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/home/Pictures"));
-    EXPECT_TRUE(dry.err.contains(folder + "/ does not exist; the run would create it")) << dry.err.toStdString();
+    EXPECT_TRUE(dry.err.contains(folder + "/ does not exist; the run would create it"))
+        << dry.err.toStdString();
     const QStringList lines = dry.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << dry.out.toStdString();
     EXPECT_EQ(lines[0].split('\t').value(1), folder + "/hopper.gif");
@@ -274,9 +290,11 @@ TEST_F(Cli, DryRunPlansAnEntryWithoutSizeAsTheRunFailsIt) {
 
     const Result dry = Run({"batch", file, "-o", Out(), "--dry-run"});
     EXPECT_EQ(dry.status, 1);
-    EXPECT_TRUE(dry.err.contains(Corpus("hopper.gif") + ": can't create the output image: the entry has no usable size"))
+    EXPECT_TRUE(dry.err.contains(Corpus("hopper.gif") +
+                                 ": can't create the output image: the entry has no usable size"))
         << dry.err.toStdString();
-    EXPECT_EQ(dry.out, Corpus("Canon_40D.jpg") + "\t" + Out("Canon_40D.jpg") + "\t30x20\t300\tHigh Quality Bicubic\n");
+    EXPECT_EQ(dry.out, Corpus("Canon_40D.jpg") + "\t" + Out("Canon_40D.jpg") +
+                           "\t30x20\t300\tHigh Quality Bicubic\n");
     EXPECT_TRUE(OutFiles().isEmpty());
 
     const Result run = Run({"batch", file, "-o", Out(), "-q"});

@@ -20,18 +20,29 @@ ResizeCommandLine Parse(const QStringList& args, QString* error = nullptr) {
     return cmd;
 }
 
-ImageProbe Probe(int w, int h, double dpi = 72) { return ImageProbe{w, h, dpi}; }
+ImageProbe Probe(int w, int h, double dpi = 72) {
+    return ImageProbe{w, h, dpi};
+}
 
 TEST(CliOptions, EveryValueIsCheckedAndBadOnesAreNamed) {
-    for (const QStringList& bad :
-         {QStringList{"a.jpg", "--width", "2"}, {"a.jpg", "--width", "abc"}, {"a.jpg", "--percent", "0"},
-          {"a.jpg", "--print", "4x"}, {"a.jpg", "--paper", "A9"}, {"a.jpg", "--screen", "huge"},
-          {"a.jpg", "--width", "10", "--percent", "50"}, {"a.jpg", "--algorithm", "8"},
-          {"a.jpg", "--width", "10", "--quality", "101"}, {"a.jpg", "--width", "10", "--format", "webp"},
-          {"a.jpg", "--width", "10", "--overwrite", "maybe"}, {"a.jpg", "--width", "10", "--bogus"},
-          {"a.jpg"}, {"--width", "10"}, {"a.jpg", "--width", "10", "-o", "x", "--same-folder"},
-          {"a.jpg", "--width", "10", "--units", "mm"}, {"a.jpg", "--settings", "NoSuchSettings"},
-          {"a.jpg", "--dpi", "0"}}) {
+    for (const QStringList& bad : {QStringList{"a.jpg", "--width", "2"},
+                                   {"a.jpg", "--width", "abc"},
+                                   {"a.jpg", "--percent", "0"},
+                                   {"a.jpg", "--print", "4x"},
+                                   {"a.jpg", "--paper", "A9"},
+                                   {"a.jpg", "--screen", "huge"},
+                                   {"a.jpg", "--width", "10", "--percent", "50"},
+                                   {"a.jpg", "--algorithm", "8"},
+                                   {"a.jpg", "--width", "10", "--quality", "101"},
+                                   {"a.jpg", "--width", "10", "--format", "webp"},
+                                   {"a.jpg", "--width", "10", "--overwrite", "maybe"},
+                                   {"a.jpg", "--width", "10", "--bogus"},
+                                   {"a.jpg"},
+                                   {"--width", "10"},
+                                   {"a.jpg", "--width", "10", "-o", "x", "--same-folder"},
+                                   {"a.jpg", "--width", "10", "--units", "mm"},
+                                   {"a.jpg", "--settings", "NoSuchSettings"},
+                                   {"a.jpg", "--dpi", "0"}}) {
         QString error;
         Parse(bad, &error);
         EXPECT_FALSE(error.isEmpty()) << bad.join(' ').toStdString();
@@ -39,10 +50,14 @@ TEST(CliOptions, EveryValueIsCheckedAndBadOnesAreNamed) {
 }
 
 TEST(CliOptions, ValuesAreRead) {
-    const ResizeCommandLine cmd =
-        Parse({"a.jpg", "b.png", "--percent", "50x25", "--algorithm", "smart for natural scenes", "--correction",
-               "crop", "--dpi", "150", "-o", "out", "--new-name", "--format", "PNG", "--quality", "90",
-               "--overwrite", "unique", "--dry-run", "-q", "--timings"});
+    const ResizeCommandLine cmd = Parse({"a.jpg",        "b.png",       "--percent",
+                                         "50x25",        "--algorithm", "smart for natural scenes",
+                                         "--correction", "crop",        "--dpi",
+                                         "150",          "-o",          "out",
+                                         "--new-name",   "--format",    "PNG",
+                                         "--quality",    "90",          "--overwrite",
+                                         "unique",       "--dry-run",   "-q",
+                                         "--timings"});
     EXPECT_EQ(cmd.inputs, (QStringList{"a.jpg", "b.png"}));
     EXPECT_EQ(cmd.size.kind, SizeKind::Percent);
     EXPECT_EQ(cmd.size.percentWidth, 50);
@@ -59,7 +74,8 @@ TEST(CliOptions, ValuesAreRead) {
 }
 
 TEST(CliOptions, DoubleDashEndsTheOptions) {
-    const ResizeCommandLine cmd = Parse({"--width", "10", "--", "-leading.jpg", "--help", "--", "b.jpg"});
+    const ResizeCommandLine cmd =
+        Parse({"--width", "10", "--", "-leading.jpg", "--help", "--", "b.jpg"});
     EXPECT_EQ(cmd.inputs, (QStringList{"-leading.jpg", "--help", "--", "b.jpg"}));
     QString error;
     Parse({"-leading.jpg", "--width", "10"}, &error);
@@ -67,7 +83,8 @@ TEST(CliOptions, DoubleDashEndsTheOptions) {
     EXPECT_TRUE(Parse({"-", "--width", "10"}).inputs == QStringList{"-"});  // a lone dash is a name
 
     BatchCommandLine batch;
-    EXPECT_TRUE(ParseBatchCommandLine({"-o", "out/", "--accept-damaged", "--", "-list.mnb"}, batch).isEmpty());
+    EXPECT_TRUE(ParseBatchCommandLine({"-o", "out/", "--accept-damaged", "--", "-list.mnb"}, batch)
+                    .isEmpty());
     EXPECT_EQ(batch.batch, "-list.mnb");
     EXPECT_TRUE(batch.output.acceptDamaged);
 }
@@ -76,7 +93,8 @@ TEST(CliOptions, DryRunPathsAreEscapedOneEntryPerLine) {
     EXPECT_EQ(EscapedPath("/in/plain name.jpg"), "/in/plain name.jpg");
     EXPECT_EQ(EscapedPath("/in/a\tb\nc\rd\\e\x01.jpg"), "/in/a\\tb\\nc\\rd\\\\e\\x01.jpg");
     EXPECT_EQ(EscapedPath(PathFromNative("/in/n\xffm.jpg")), "/in/n\\xffm.jpg");
-    EXPECT_EQ(EscapedPath(PathFromNative("/in/\xf0\x9f\x93\xb7.jpg")), QString::fromUtf8("/in/\xf0\x9f\x93\xb7.jpg"));
+    EXPECT_EQ(EscapedPath(PathFromNative("/in/\xf0\x9f\x93\xb7.jpg")),
+              QString::fromUtf8("/in/\xf0\x9f\x93\xb7.jpg"));
     BatchEntry entry;
     entry.path = "/in/tab\there.png";
     entry.targetWidth = 4;
@@ -113,26 +131,34 @@ TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
 }
 
 TEST(CliSizes, BoxPercentPrintPaperAndScreen) {
-    BatchEntry e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800"}).size, Probe(1200, 1600));
+    BatchEntry e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800"}).size,
+                                 Probe(1200, 1600));
     EXPECT_EQ(e.targetWidth, 600);
     EXPECT_EQ(e.targetHeight, 800);
-    e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800", "--correction", "none"}).size,
-                      Probe(1200, 1600));
+    e = EntryForInput(
+        "a", Parse({"a", "--width", "800", "--height", "800", "--correction", "none"}).size,
+        Probe(1200, 1600));
     EXPECT_EQ(e.targetWidth, 800);
     EXPECT_EQ(e.correction, 2);
     e = EntryForInput("a", Parse({"a", "--percent", "50"}).size, Probe(101, 101));
     EXPECT_EQ(e.targetWidth, 51);
     EXPECT_EQ(e.targetHeight, 51);
     // 2 x 1 inches at 300 dpi, correction none.
-    e = EntryForInput("a", Parse({"a", "--print", "2x1", "--dpi", "300", "--correction", "none"}).size, Probe(10, 10));
+    e = EntryForInput("a",
+                      Parse({"a", "--print", "2x1", "--dpi", "300", "--correction", "none"}).size,
+                      Probe(10, 10));
     EXPECT_EQ(e.targetWidth, 600);
     EXPECT_EQ(e.targetHeight, 300);
-    e = EntryForInput("a", Parse({"a", "--print", "25.4x50.8", "--units", "mm", "--dpi", "100", "--correction", "none"}).size,
+    e = EntryForInput("a",
+                      Parse({"a", "--print", "25.4x50.8", "--units", "mm", "--dpi", "100",
+                             "--correction", "none"})
+                          .size,
                       Probe(10, 10));
     EXPECT_EQ(e.targetWidth, 100);
     EXPECT_EQ(e.targetHeight, 200);
     // A4 on a landscape 3000 x 2000 image at 300 dpi, keep aspect: 297 x 198 mm.
-    e = EntryForInput("a", Parse({"a", "--paper", "a4 (210x297 mm)", "--dpi", "300"}).size, Probe(3000, 2000));
+    e = EntryForInput("a", Parse({"a", "--paper", "a4 (210x297 mm)", "--dpi", "300"}).size,
+                      Probe(3000, 2000));
     EXPECT_EQ(e.targetWidth, 3507);
     EXPECT_EQ(e.targetHeight, 2338);
     e = EntryForInput("a", Parse({"a", "--screen", "HD (1920x1080)"}).size, Probe(4000, 3000));

@@ -35,7 +35,7 @@ struct Outcome {
 };
 
 class CliSafety : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (QString(ORM_CLI_PATH).isEmpty())
             GTEST_SKIP() << "ormensura-cli is not built";
@@ -95,8 +95,7 @@ protected:
         QRandomGenerator random(7);
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < w; ++x)
-                line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
+            for (int x = 0; x < w; ++x) line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
         }
         ASSERT_TRUE(image.save(path));
     }
@@ -108,7 +107,8 @@ TEST_F(CliSafety, APipeOrADeviceIsRefusedAtOnce) {
     ASSERT_EQ(::mkfifo(NativePath(Path("pipe.jpg")).constData(), 0600), 0);
     ASSERT_TRUE(QFile::link("/dev/zero", Path("zero.jpg")));
     for (const char* name : {"pipe.jpg", "zero.jpg"}) {
-        const QString what = QString(name) == "pipe.jpg" ? "it is a named pipe (FIFO), not a file" : "it is a device, not a file";
+        const QString what = QString(name) == "pipe.jpg" ? "it is a named pipe (FIFO), not a file"
+                                                         : "it is a device, not a file";
         const Outcome info = Run({"info", Path(name)}, 20000);
         ASSERT_TRUE(info.finished) << name << ": info hangs";
         EXPECT_EQ(info.status, 1) << name;
@@ -119,7 +119,8 @@ TEST_F(CliSafety, APipeOrADeviceIsRefusedAtOnce) {
         EXPECT_EQ(resize.status, 1) << name;
         EXPECT_TRUE(resize.err.contains("Reason: " + what)) << resize.err.toStdString();
 
-        const Outcome dry = Run({"resize", Path(name), "--width", "20", "-o", Out(), "--dry-run"}, 20000);
+        const Outcome dry =
+            Run({"resize", Path(name), "--width", "20", "-o", Out(), "--dry-run"}, 20000);
         ASSERT_TRUE(dry.finished) << name << ": the dry run hangs";
         EXPECT_EQ(dry.status, 1) << name;
         EXPECT_TRUE(dry.err.contains(what)) << dry.err.toStdString();
@@ -131,8 +132,9 @@ TEST_F(CliSafety, FourUniqueRunsIntoOneFolderKeepEveryOutput) {
     WriteNoise(Path("big.png"), 1600, 1200);
     std::vector<std::unique_ptr<QProcess>> runs;
     for (int i = 0; i < 4; ++i)
-        runs.push_back(Start(ORM_CLI_PATH, {"resize", Path("big.png"), "--percent", "150", "--algorithm", "0", "-o",
-                                            Out(), "--overwrite", "unique", "-q"}));
+        runs.push_back(
+            Start(ORM_CLI_PATH, {"resize", Path("big.png"), "--percent", "150", "--algorithm", "0",
+                                 "-o", Out(), "--overwrite", "unique", "-q"}));
     for (auto& run : runs) {
         const Outcome o = Finish(*run);
         ASSERT_TRUE(o.finished);
@@ -142,7 +144,8 @@ TEST_F(CliSafety, FourUniqueRunsIntoOneFolderKeepEveryOutput) {
     for (const QString& name : Names(Out())) {
         QImageReader reader(Out(name));
         const QImage image = reader.read();
-        EXPECT_EQ(image.size(), QSize(2400, 1800)) << name.toStdString() << ": " << reader.errorString().toStdString();
+        EXPECT_EQ(image.size(), QSize(2400, 1800))
+            << name.toStdString() << ": " << reader.errorString().toStdString();
     }
 }
 
@@ -151,7 +154,8 @@ TEST_F(CliSafety, CtrlCNeverLetsTheFileInProgressReplaceTheOriginal) {
     // encoded (a large noise PNG takes seconds to encode).
     WriteNoise(Path("photo.png"), 1500, 1000);
     const QByteArray original = test::FileBytes(Path("photo.png"));
-    auto run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm", "0", "--same-folder"});
+    auto run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm",
+                                    "0", "--same-folder"});
     ASSERT_TRUE(run->waitForReadyRead(30000));  // the file's log entry: decoded, now working
     ::kill(pid_t(run->processId()), SIGINT);
     const Outcome o = Finish(*run);
@@ -162,7 +166,8 @@ TEST_F(CliSafety, CtrlCNeverLetsTheFileInProgressReplaceTheOriginal) {
     EXPECT_EQ(Names(dir.path()), (QStringList{"home", "out", "photo.png"}));
 
     // A second Ctrl+C ends the process at once, and still nothing is left behind.
-    run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm", "0", "--same-folder"});
+    run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm", "0",
+                               "--same-folder"});
     ASSERT_TRUE(run->waitForReadyRead(30000));
     ::kill(pid_t(run->processId()), SIGINT);
     ::usleep(20000);
@@ -182,7 +187,8 @@ TEST_F(CliSafety, DamagedInputsAreResizedWithAWarningAndExitStatusOne) {
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "warning: " + cut + " is damaged; the missing part is grey\n");
     EXPECT_EQ(test::ImageFileSize(Out("olympus_truncated.jpg")).width(), 40);
-    const Outcome accepted = Run({"resize", cut, "--width", "30", "-o", Out("x.png"), "-q", "--accept-damaged"});
+    const Outcome accepted =
+        Run({"resize", cut, "--width", "30", "-o", Out("x.png"), "-q", "--accept-damaged"});
     EXPECT_EQ(accepted.status, 0);
     EXPECT_TRUE(accepted.err.contains("is damaged")) << accepted.err.toStdString();
 }
@@ -194,8 +200,8 @@ TEST_F(CliSafety, CodecLibrariesSayNothingOnStandardError) {
     const Outcome o = Run({"info", Corpus("ojpeg_zackthecat_subsamp22_single_strip.tiff")});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
-    const Outcome resize = Run({"resize", Corpus("ojpeg_zackthecat_subsamp22_single_strip.tiff"), "--width", "20",
-                                "-o", Out("z.png"), "-q"});
+    const Outcome resize = Run({"resize", Corpus("ojpeg_zackthecat_subsamp22_single_strip.tiff"),
+                                "--width", "20", "-o", Out("z.png"), "-q"});
     EXPECT_EQ(resize.status, 0);
     EXPECT_EQ(resize.err, "");
 }
@@ -217,12 +223,15 @@ TEST_F(CliSafety, DryRunEscapesNamesAndKnowsAFolderThatTakesNoFiles) {
         GTEST_SKIP() << "no image corpus";
     ASSERT_TRUE(QFile::copy(Corpus("hopper.gif"), Path("tab\there.gif")));
     ASSERT_TRUE(QFile::copy(Corpus("hopper.gif"), Path("new\nline.gif")));
-    const Outcome dry = Run({"resize", Path("tab\there.gif"), Path("new\nline.gif"), "--width", "20", "-o", Out(), "--dry-run"});
+    const Outcome dry = Run({"resize", Path("tab\there.gif"), Path("new\nline.gif"), "--width",
+                             "20", "-o", Out(), "--dry-run"});
     EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
     const QStringList lines = dry.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << dry.out.toStdString();
-    EXPECT_EQ(lines[0].split('\t').mid(0, 2), (QStringList{Path("tab\\there.gif"), Out("tab\\there.gif")}));
-    EXPECT_EQ(lines[1].split('\t').mid(0, 2), (QStringList{Path("new\\nline.gif"), Out("new\\nline.gif")}));
+    EXPECT_EQ(lines[0].split('\t').mid(0, 2),
+              (QStringList{Path("tab\\there.gif"), Out("tab\\there.gif")}));
+    EXPECT_EQ(lines[1].split('\t').mid(0, 2),
+              (QStringList{Path("new\\nline.gif"), Out("new\\nline.gif")}));
 
     // A folder the user cannot write to: the plan fails as the run will. Root writes anywhere,
     // so as root the program runs as "nobody".
@@ -266,12 +275,14 @@ TEST_F(CliSafety, AFullDiskIsNamedAsTheReason) {
 exec "$0" resize "$2" --percent 100 -o "$1/" -q)sh";
     if (::geteuid() != 0 || QProcess::execute("unshare", {"-m", "true"}) != 0)
         GTEST_SKIP() << "no mount namespace here (needs root with CAP_SYS_ADMIN)";
-    auto p = Start("unshare", {"-m", "/bin/sh", "-c", script, ORM_CLI_PATH, Path("small"), Path("noise.png")});
+    auto p = Start("unshare",
+                   {"-m", "/bin/sh", "-c", script, ORM_CLI_PATH, Path("small"), Path("noise.png")});
     const Outcome o = Finish(*p);
     if (o.status == 99)
         GTEST_SKIP() << "a tmpfs cannot be mounted here";
     EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(o.err.contains("Can't write file\n" + Path("small/noise.png") + "!\nReason: No space left on device\n"))
+    EXPECT_TRUE(o.err.contains("Can't write file\n" + Path("small/noise.png") +
+                               "!\nReason: No space left on device\n"))
         << o.err.toStdString();
 }
 
@@ -283,7 +294,8 @@ TEST_F(CliSafety, NamesThatAreNotUtf8AreProcessed) {
     const QString path = dir.path() + "/" + PathFromNative(name);
     ASSERT_TRUE(QFile::copy(Corpus("hopper.gif"), Path("plain.gif")));
     ASSERT_EQ(::rename(NativePath(Path("plain.gif")).constData(), NativePath(path).constData()), 0);
-    const QString script = R"sh(exec "$0" resize "$(printf 'n\377m.gif')" --width 20 -o out/ "$@")sh";
+    const QString script =
+        R"sh(exec "$0" resize "$(printf 'n\377m.gif')" --width 20 -o out/ "$@")sh";
     auto dry = Start("/bin/sh", {"-c", script, ORM_CLI_PATH, "--dry-run"});
     const Outcome plan = Finish(*dry);
     EXPECT_EQ(plan.status, 0) << plan.err.toStdString();

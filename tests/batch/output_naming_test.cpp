@@ -2,9 +2,9 @@
 
 #include "test_environment.h"
 
+#include "batch/output_naming.h"
 #include "settings/batch_settings.h"
 #include "settings/settings_store.h"
-#include "batch/output_naming.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@ namespace orm {
 namespace {
 
 class Naming : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(QDir(dir.path()).mkpath("Pics"));
         ASSERT_TRUE(QDir(dir.path()).mkpath("Out"));
@@ -40,10 +40,12 @@ TEST_F(Naming, TheExamples) {
     EXPECT_EQ(MakeBatchOutputPath(Pics("cat.JPG"), 640, 480, settings).path, Out("cat.JPG"));
     settings.newName = 1;
     settings.outputFormat = 4;
-    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.JPG"), 640, 480, settings).path, Out("cat_RESIZED_TO_640x480.png"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.JPG"), 640, 480, settings).path,
+              Out("cat_RESIZED_TO_640x480.png"));
     settings.sameFolder = 1;
     settings.outputFormat = 1;
-    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.JPG"), 640, 480, settings).path, Pics("cat_RESIZED_TO_640x480.jpg"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.JPG"), 640, 480, settings).path,
+              Pics("cat_RESIZED_TO_640x480.jpg"));
     // Same folder, no new name, keep the format, overwrite: the input itself - and it is still
     // there after the name has been formed (only a complete new file replaces it).
     Touch(Pics("cat.JPG"));
@@ -65,10 +67,12 @@ TEST_F(Naming, UniqueNamesCountFromOneAfterTheSuffix) {
     EXPECT_EQ(MakeBatchOutputPath(Pics("cat.png"), 640, 480, settings).path, Out("cat_2.png"));
     settings.newName = 1;
     Touch(Out("cat_RESIZED_TO_640x480.png"));
-    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.png"), 640, 480, settings).path, Out("cat_RESIZED_TO_640x480_1.png"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.png"), 640, 480, settings).path,
+              Out("cat_RESIZED_TO_640x480_1.png"));
     // A folder of that name counts as taken too.
     ASSERT_TRUE(QDir(dir.path()).mkpath("Out/cat_RESIZED_TO_640x480_1.png"));
-    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.png"), 640, 480, settings).path, Out("cat_RESIZED_TO_640x480_2.png"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("cat.png"), 640, 480, settings).path,
+              Out("cat_RESIZED_TO_640x480_2.png"));
 }
 
 TEST_F(Naming, SkipNamesTheExistingFileAndChangesNothing) {
@@ -78,7 +82,8 @@ TEST_F(Naming, SkipNamesTheExistingFileAndChangesNothing) {
     EXPECT_EQ(out.decision, OutputDecision::Skip);
     EXPECT_EQ(out.path, Out("dog.bmp"));
     EXPECT_EQ(test::FileBytes(Out("dog.bmp")), QByteArray("old"));
-    EXPECT_EQ(MakeBatchOutputPath(Pics("cow.bmp"), 10, 10, settings).decision, OutputDecision::Write);
+    EXPECT_EQ(MakeBatchOutputPath(Pics("cow.bmp"), 10, 10, settings).decision,
+              OutputDecision::Write);
 }
 
 TEST_F(Naming, AMissingOutputFolderStopsTheRun) {
@@ -98,7 +103,8 @@ TEST_F(Naming, OutputsThatCannotBeEncodedSayWhy) {
     EXPECT_TRUE(UnwritableOutputReason(Out("a.gif")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.tiff")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.Jpeg")).isEmpty());
-    EXPECT_TRUE(UnwritableOutputReason(Out("a.webp")).startsWith("no encoder writes \".webp\" files"));
+    EXPECT_TRUE(
+        UnwritableOutputReason(Out("a.webp")).startsWith("no encoder writes \".webp\" files"));
     EXPECT_TRUE(UnwritableOutputReason(Out("a")).startsWith("the output name has no extension"));
 }
 
@@ -147,7 +153,8 @@ TEST(AcceptOutputFolder, StoresTheSeparatorAndOffersToCreate) {
     prompt.QueueAnswer(true);
     AcceptOutputFolder(dir.path() + "/blocker/sub", prompt);
     ASSERT_EQ(prompt.messages.size(), 1);
-    EXPECT_EQ(prompt.messages[0], "Can't create folder\n" + dir.path() + "/blocker/sub.\nPlease check folder name.");
+    EXPECT_EQ(prompt.messages[0],
+              "Can't create folder\n" + dir.path() + "/blocker/sub.\nPlease check folder name.");
 }
 
 TEST(BatchSettingsRecord, DefaultsStoreKeysAndDefaultFolder) {

@@ -13,7 +13,9 @@ void WriteImage(const QString& path, int w, int h, double dpi) {
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / std::max(1, w - 1), y * 255 / std::max(1, h - 1), (x + y) % 256));
+            image.setPixel(
+                x, y,
+                qRgb(x * 255 / std::max(1, w - 1), y * 255 / std::max(1, h - 1), (x + y) % 256));
     const int dpm = int(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dpm);
     image.setDotsPerMeterY(dpm);
@@ -25,6 +27,8 @@ QByteArray FileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QSize ImageFileSize(const QString& path) { return QImageReader(path).size(); }
+QSize ImageFileSize(const QString& path) {
+    return QImageReader(path).size();
+}
 
 }  // namespace orm::test

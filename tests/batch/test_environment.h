@@ -9,7 +9,6 @@
 
 namespace orm::test {
 
-
 // A real image file of w x h with a colour gradient, written by the toolkit's encoder for the
 // path's extension, with the given resolution (for JPEG as its JFIF density).
 void WriteImage(const QString& path, int w, int h, double dpi = 72);

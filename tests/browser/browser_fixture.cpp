@@ -50,8 +50,7 @@ QString BrowserFixture::WritePng(const QString& name, int width, int height) {
 
 QStringList Names(const CThumbsBrowser& browser) {
     QStringList names;
-    for (int i = 0; i < browser.Count(); ++i)
-        names.append(browser.Item(i).FileName());
+    for (int i = 0; i < browser.Count(); ++i) names.append(browser.Item(i).FileName());
     return names;
 }
 

@@ -18,7 +18,7 @@ namespace orm::test {
 
 // Records the browser's requests; scrolls and sizes like a view of `client` pixels.
 class RecordingHost : public IThumbsHost {
-public:
+  public:
     QSize client{700, 400};
     QPoint scroll;
     QSize content;
@@ -53,7 +53,9 @@ public:
         menus.push_back(menu);
         return chooseFromMenu ? chooseFromMenu(menu) : 0;
     }
-    void BeginRename(int index, const QRect& label, const QString& name) override { rename = Rename{index, label, name}; }
+    void BeginRename(int index, const QRect& label, const QString& name) override {
+        rename = Rename{index, label, name};
+    }
     void ShowImageInfo(const QString& path) override { infoShown.append(path); }
     Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions) override {
         delete data;
@@ -62,7 +64,7 @@ public:
 };
 
 class BrowserFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -13,7 +13,8 @@ namespace orm {
 namespace {
 
 bool Near(QRgb pixel, const QColor& colour, int tolerance = 2) {
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
            std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
 }
 
@@ -36,7 +37,7 @@ ThumbnailPtr SolidThumbnail(QColor colour, int width = 220, int height = 110) {
 }
 
 class CellPainterTest : public ::testing::Test {
-protected:
+  protected:
     QImage Draw(const ThumbnailPtr& thumb, const CellState& state, const QString& name) {
         const QSize size = CellSizeForZoom(state.zoom);
         QImage image(size, QImage::Format_RGB32);
@@ -91,7 +92,8 @@ TEST_F(CellPainterTest, CutFilesDrawGreyAndHalfTransparentOnGrey) {
     const QImage image = Draw(SolidThumbnail(QColor(200, 100, 0)), state, QStringLiteral("a.jpg"));
     EXPECT_TRUE(Near(image.pixel(116, 10), colours.backgroundInFrameCut));
     // Half of grey 90 over grey 128.
-    EXPECT_TRUE(Near(image.pixel(116, 88), QColor(109, 109, 109), 3)) << std::hex << image.pixel(116, 88);
+    EXPECT_TRUE(Near(image.pixel(116, 88), QColor(109, 109, 109), 3))
+        << std::hex << image.pixel(116, 88);
 }
 
 TEST_F(CellPainterTest, PictureIsScaledWithTheZoomAndCentred) {
@@ -123,8 +125,7 @@ TEST_F(CellPainterTest, PlaceholderOnlyFromZoomTwenty) {
 
 TEST_F(CellPainterTest, FramesAreMadeOncePerCellSize) {
     const QSize large = CellSizeForZoom(100), small = CellSizeForZoom(66);
-    for (bool selected : {false, true, false})
-        frames.Frame(large, selected, colours);
+    for (bool selected : {false, true, false}) frames.Frame(large, selected, colours);
     EXPECT_EQ(frames.Builds(), 1);
     frames.Frame(small, true, colours);
     frames.Frame(small, false, colours);

@@ -37,8 +37,9 @@ class ThumbsBrowserTest : public test::BrowserFixture {};
 // ---- Listing --------------------------------------------------------------------------------
 
 TEST_F(ThumbsBrowserTest, ListsImageExtensionsInAnyCaseAndNothingElse) {
-    for (const char* name : {"a.JPG", "b.jpeg", "c.Tif", "d.tiff", "e.jpe", "f.WebP", "g.png", "h.gif", "i.bmp",
-                             "notes.txt", "archive.jpg.gz", "noextension", ".jpg"})
+    for (const char* name :
+         {"a.JPG", "b.jpeg", "c.Tif", "d.tiff", "e.jpe", "f.WebP", "g.png", "h.gif", "i.bmp",
+          "notes.txt", "archive.jpg.gz", "noextension", ".jpg"})
         WriteBytes(QString::fromLatin1(name), 100);
     ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("folder.jpg"))));
     ASSERT_EQ(::mkfifo(PathOf(QStringLiteral("pipe.png")).toLocal8Bit().constData(), 0600), 0);
@@ -46,8 +47,8 @@ TEST_F(ThumbsBrowserTest, ListsImageExtensionsInAnyCaseAndNothingElse) {
 
     auto browser = MakeBrowser();
     browser->ReadFolder();
-    EXPECT_EQ(Names(*browser), QStringList({".jpg", "a.JPG", "b.jpeg", "c.Tif", "d.tiff", "e.jpe", "f.WebP", "g.png",
-                                            "h.gif", "i.bmp", "link.jpg"}));
+    EXPECT_EQ(Names(*browser), QStringList({".jpg", "a.JPG", "b.jpeg", "c.Tif", "d.tiff", "e.jpe",
+                                            "f.WebP", "g.png", "h.gif", "i.bmp", "link.jpg"}));
     EXPECT_DOUBLE_EQ(browser->TotalSize(), 1100);
 }
 
@@ -62,8 +63,7 @@ TEST_F(ThumbsBrowserTest, FolderScanSkipsTinyFilesButQuickListingKeepsThem) {
 }
 
 TEST_F(ThumbsBrowserTest, FolderScanKeepsTheSelectionAndQuickListingDropsIt) {
-    for (const char* name : {"a.png", "b.png", "c.png"})
-        WriteBytes(QString::fromLatin1(name), 100);
+    for (const char* name : {"a.png", "b.png", "c.png"}) WriteBytes(QString::fromLatin1(name), 100);
     auto browser = MakeBrowser();
     browser->ReadFolder();
     browser->SetSelected(1, true);
@@ -123,14 +123,13 @@ std::vector<std::unique_ptr<CItem>> MakeItems(const std::vector<SortCase>& cases
     return items;
 }
 
-QStringList SortedNames(std::vector<std::unique_ptr<CItem>>& items, SortKey key, const ImageSizeLookup& sizes = {}) {
+QStringList SortedNames(std::vector<std::unique_ptr<CItem>>& items, SortKey key,
+                        const ImageSizeLookup& sizes = {}) {
     std::vector<CItem*> order;
-    for (auto& item : items)
-        order.push_back(item.get());
+    for (auto& item : items) order.push_back(item.get());
     SortItems(order, key, sizes);
     QStringList names;
-    for (CItem* item : order)
-        names.append(item->FileName());
+    for (CItem* item : order) names.append(item->FileName());
     return names;
 }
 
@@ -167,9 +166,12 @@ TEST(SortKeysTest, EveryKeyWithItsTieBreak) {
             return QSize(100, 800);
         return QSize();  // not cached: 0 x 0
     };
-    EXPECT_EQ(SortedNames(items, SortKey::ImageWidth, sizes).mid(4), QStringList({"a.png", "b.jpg"}));
-    EXPECT_EQ(SortedNames(items, SortKey::ImageHeight, sizes).mid(3), QStringList({"b.jpg", "X.JPG", "a.png"}));
-    EXPECT_EQ(SortedNames(items, SortKey::ImageSize, sizes).mid(3), QStringList({"X.JPG", "a.png", "b.jpg"}));
+    EXPECT_EQ(SortedNames(items, SortKey::ImageWidth, sizes).mid(4),
+              QStringList({"a.png", "b.jpg"}));
+    EXPECT_EQ(SortedNames(items, SortKey::ImageHeight, sizes).mid(3),
+              QStringList({"b.jpg", "X.JPG", "a.png"}));
+    EXPECT_EQ(SortedNames(items, SortKey::ImageSize, sizes).mid(3),
+              QStringList({"X.JPG", "a.png", "b.jpg"}));
 }
 
 TEST(SortKeysTest, TextPartsAndStoredNumbers) {
@@ -252,7 +254,8 @@ TEST(ThumbsLayoutTest, NarrowOrEmptyClientAndSingleRow) {
     EXPECT_EQ(narrow.ScrollSize(), QSize(232, 591));
     EXPECT_EQ(narrow.ItemAt({200, 400}), 2);
     EXPECT_EQ(ThumbsLayout(LayoutMode::Grid, {232, 197}, {0, 0}, 3).ScrollSize(), QSize(1, 1));
-    EXPECT_EQ(ThumbsLayout(LayoutMode::Grid, {232, 197}, {500, 300}, 0).ScrollSize(), QSize(464, 197));
+    EXPECT_EQ(ThumbsLayout(LayoutMode::Grid, {232, 197}, {500, 300}, 0).ScrollSize(),
+              QSize(464, 197));
 
     const ThumbsLayout row(LayoutMode::SingleRow, {157, 141}, {400, 160}, 5);
     EXPECT_EQ(row.ItemPosition(3), QPoint(471, 0));
@@ -267,7 +270,7 @@ TEST(ThumbsLayoutTest, NarrowOrEmptyClientAndSingleRow) {
 // ---- Selection ------------------------------------------------------------------------------
 
 class SelectionTest : public ThumbsBrowserTest {
-protected:
+  protected:
     void SetUp() override {
         ThumbsBrowserTest::SetUp();
         for (int i = 0; i < 20; ++i)
@@ -279,8 +282,7 @@ protected:
     }
     void Select(std::initializer_list<int> indices) {
         browser->ClearSelection();
-        for (int i : indices)
-            browser->SetSelected(i, true);
+        for (int i : indices) browser->SetSelected(i, true);
     }
     QPoint CentreOf(int index) const { return browser->ItemRect(index).center() - host.scroll; }
     void Click(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -289,8 +291,7 @@ protected:
     }
     std::vector<int> Range(int from, int to) {
         std::vector<int> r;
-        for (int i = from; i <= to; ++i)
-            r.push_back(i);
+        for (int i = from; i <= to; ++i) r.push_back(i);
         return r;
     }
     std::unique_ptr<CImgThumbsBrowser> browser;
@@ -446,7 +447,8 @@ TEST_F(ThumbsBrowserTest, SortCommandsNeedTwoItems) {
     auto browser = MakeBrowser();
     browser->ReadFolder();
     const BrowserMenu menu = browser->ContextMenuFor(menu::kEmptySpace);
-    for (int id : {cmd::kSortName, cmd::kSortDate, cmd::kSortFormat, cmd::kSortWidth, cmd::kSortHeight, cmd::kSortSize})
+    for (int id : {cmd::kSortName, cmd::kSortDate, cmd::kSortFormat, cmd::kSortWidth,
+                   cmd::kSortHeight, cmd::kSortSize})
         EXPECT_FALSE(menu.Find(id)->enabled) << id;
     WriteBytes(QStringLiteral("second.png"), 100);
     browser->ReadFolder();
@@ -457,7 +459,7 @@ TEST_F(ThumbsBrowserTest, SortCommandsNeedTwoItems) {
 
 // Holds the builder inside its first notification, so the queue stands still.
 class HoldFirst : public IThumbUpdate {
-public:
+  public:
     void Update(const QString&) override {
         std::unique_lock lock(mutex_);
         ++count_;
@@ -475,7 +477,7 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int count_ = 0;
@@ -489,7 +491,8 @@ TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
         for (int i = 0; i < count; ++i)
             WritePng(QStringLiteral("f%1.png").arg(i, 2, 10, QLatin1Char('0')));
         builder.reset();
-        cache = std::make_unique<ThumbnailCache>(dir.filePath(QStringLiteral("cache%1").arg(count)));
+        cache =
+            std::make_unique<ThumbnailCache>(dir.filePath(QStringLiteral("cache%1").arg(count)));
         MakeBuilder();
         HoldFirst hold;
         builder->AddListener(&hold);
@@ -520,8 +523,7 @@ TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
 }
 
 TEST_F(ThumbsBrowserTest, FinishedThumbnailsRepaintTheirCellOnTheBrowsersThread) {
-    for (int i = 0; i < 3; ++i)
-        WritePng(QStringLiteral("p%1.png").arg(i));
+    for (int i = 0; i < 3; ++i) WritePng(QStringLiteral("p%1.png").arg(i));
     auto browser = MakeBrowser();
     browser->ReadFolder();
     ASSERT_TRUE(builder->WaitIdle(10s));
@@ -537,7 +539,8 @@ TEST_F(ThumbsBrowserTest, FinishedThumbnailsRepaintTheirCellOnTheBrowsersThread)
 }
 
 TEST_F(ThumbsBrowserTest, SelectedLongNamesScrollEveryTick) {
-    const QString name = QStringLiteral("a rather long file name that cannot fit into one cell.png");
+    const QString name =
+        QStringLiteral("a rather long file name that cannot fit into one cell.png");
     WritePng(name);
     WritePng(QStringLiteral("short.png"));
     auto browser = MakeBrowser();
@@ -562,8 +565,7 @@ TEST_F(ThumbsBrowserTest, SelectedLongNamesScrollEveryTick) {
         EXPECT_EQ(host.invalidated[0], scroll.rect);
     }
     // Past the end of the text it enters again from the right.
-    while (scroll.offset > 0)
-        browser->OnTimer();
+    while (scroll.offset > 0) browser->OnTimer();
     EXPECT_EQ(scroll.offset, -scroll.rect.width());
     browser->SetSelected(0, false);
     EXPECT_EQ(scroll.offset, 0);

@@ -14,7 +14,7 @@ namespace {
 QTemporaryDir* home = nullptr;
 
 class QtTestHome : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         home = new QTemporaryDir();
         ASSERT_TRUE(home->isValid());
@@ -35,7 +35,7 @@ public:
         home = nullptr;
     }
 
-private:
+  private:
     int argc_ = 1;
     char name_[16] = "orm_tests";
     char* argv_[2] = {name_, nullptr};
@@ -47,6 +47,8 @@ private:
 
 }  // namespace
 
-QString TestHome() { return home ? home->path() : QString(); }
+QString TestHome() {
+    return home ? home->path() : QString();
+}
 
 }  // namespace orm::test

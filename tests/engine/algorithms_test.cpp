@@ -20,7 +20,7 @@ struct Size {
 
 // A sink that records every report and can stop after a number of reports.
 class RecordingSink : public CRSProgress {
-public:
+  public:
     int ReportProgress(int value) override {
         ++reports;
         if (stop_after >= 0 && reports > stop_after)
@@ -36,8 +36,7 @@ BgrImage RandomImage(int w, int h, std::uint32_t seed) {
     for (int c = 0; c < 3; ++c) {
         const ImagePlane p = reference::RandomPlane(w, h, seed + c);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                img.Row(y)[3 * x + c] = p.At(x, y);
+            for (int x = 0; x < w; ++x) img.Row(y)[3 * x + c] = p.At(x, y);
     }
     return img;
 }
@@ -53,7 +52,8 @@ const Size kTargets[] = {{111, 75}, {51, 41}, {17, 12}, {200, 44}, {40, 130}, {6
 TEST(OwnAlgorithms, SmartMatchesReferencePlanInEveryRegime) {
     const BgrImage src = RandomImage(37, 25, 11);
     for (const Size& t : kTargets) {
-        for (ResizeAlgorithm algorithm : {ResizeAlgorithm::SmartArtificial, ResizeAlgorithm::AdvancedNatural}) {
+        for (ResizeAlgorithm algorithm :
+             {ResizeAlgorithm::SmartArtificial, ResizeAlgorithm::AdvancedNatural}) {
             ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, Alg(algorithm), false, nullptr);
             ASSERT_EQ(out.status, ResizeStatus::Ok);
             const bool advanced = algorithm == ResizeAlgorithm::AdvancedNatural;
@@ -74,7 +74,8 @@ TEST(OwnAlgorithms, SmartMatchesReferencePlanInEveryRegime) {
 TEST(OwnAlgorithms, NaturalMatchesReferencePlanInEveryRegime) {
     const BgrImage src = RandomImage(37, 25, 21);
     for (const Size& t : kTargets) {
-        ResizeOutcome out = ResizeImage(src.View(), t.w, t.h, ResizeAlgorithm::SmartNatural, false, nullptr);
+        ResizeOutcome out =
+            ResizeImage(src.View(), t.w, t.h, ResizeAlgorithm::SmartNatural, false, nullptr);
         ASSERT_EQ(out.status, ResizeStatus::Ok);
         for (int c = 0; c < 3; ++c)
             ASSERT_TRUE(SamePlanes(
@@ -86,14 +87,16 @@ TEST(OwnAlgorithms, NaturalMatchesReferencePlanInEveryRegime) {
 
 TEST(OwnAlgorithms, WholeRatioEnlargementUsesRadiusTwoExceptAlgorithmSeven) {
     const BgrImage src = RandomImage(20, 20, 3);
-    ResizeOutcome a5 = ResizeImage(src.View(), 40, 40, ResizeAlgorithm::SmartArtificial, false, nullptr);
-    ResizeOutcome a7 = ResizeImage(src.View(), 40, 40, ResizeAlgorithm::AdvancedNatural, false, nullptr);
+    ResizeOutcome a5 =
+        ResizeImage(src.View(), 40, 40, ResizeAlgorithm::SmartArtificial, false, nullptr);
+    ResizeOutcome a7 =
+        ResizeImage(src.View(), 40, 40, ResizeAlgorithm::AdvancedNatural, false, nullptr);
     const ImagePlane blue = Channel(src.View(), 0);
     EXPECT_TRUE(SamePlanes(reference::SmartPlane(blue, 40, 40, StretchStrength(50), 1),
                            Channel(a5.image.View(), 0)));
-    EXPECT_TRUE(SamePlanes(reference::SmartPlane(reference::Sharpen(blue, 25), 40, 40,
-                                                 StretchStrength(25), 2),
-                           Channel(a7.image.View(), 0)));
+    EXPECT_TRUE(SamePlanes(
+        reference::SmartPlane(reference::Sharpen(blue, 25), 40, 40, StretchStrength(25), 2),
+        Channel(a7.image.View(), 0)));
 }
 
 TEST(OwnAlgorithms, DerivedStrengthsAndSweepCounts) {
@@ -132,8 +135,7 @@ TEST(OwnAlgorithms, AnnouncedSweepsMatchTheSweepsMade) {
 TEST(OwnAlgorithms, StopDuringSecondChannelLeavesFirstChannelOnly) {
     const BgrImage src = RandomImage(30, 20, 8);
     BgrImage dst(60, 40);
-    for (int y = 0; y < 40; ++y)
-        std::fill(dst.Row(y), dst.Row(y) + 180, std::uint8_t(7));
+    for (int y = 0; y < 40; ++y) std::fill(dst.Row(y), dst.Row(y) + 180, std::uint8_t(7));
     // Count one channel's reports, then stop a few reports into the second channel.
     RecordingSink counter;
     BgrImage scratch(60, 40);
@@ -142,7 +144,8 @@ TEST(OwnAlgorithms, StopDuringSecondChannelLeavesFirstChannelOnly) {
     sink.stop_after = counter.reports / 3 + 5;
     BgrImage fresh = dst;
     EXPECT_FALSE(ResizeNatural(dst.View(), src.View(), true, 40, 1, 0, 3, &sink));
-    ResizeOutcome full = ResizeImage(src.View(), 60, 40, ResizeAlgorithm::SmartNatural, false, nullptr);
+    ResizeOutcome full =
+        ResizeImage(src.View(), 60, 40, ResizeAlgorithm::SmartNatural, false, nullptr);
     EXPECT_TRUE(SamePlanes(Channel(full.image.View(), 0), Channel(dst.View(), 0)));
     for (int c = 1; c < 3; ++c)
         EXPECT_TRUE(SamePlanes(Channel(fresh.View(), c), Channel(dst.View(), c)));
@@ -151,7 +154,8 @@ TEST(OwnAlgorithms, StopDuringSecondChannelLeavesFirstChannelOnly) {
 TEST(OwnAlgorithms, PresharpeningNeverTouchesTheCallersImage) {
     const BgrImage src = RandomImage(25, 25, 4);
     const BgrImage before = src;
-    ResizeOutcome out = ResizeImage(src.View(), 100, 100, ResizeAlgorithm::AdvancedNatural, false, nullptr);
+    ResizeOutcome out =
+        ResizeImage(src.View(), 100, 100, ResizeAlgorithm::AdvancedNatural, false, nullptr);
     ASSERT_EQ(out.status, ResizeStatus::Ok);
     for (int c = 0; c < 3; ++c)
         EXPECT_TRUE(SamePlanes(Channel(before.View(), c), Channel(src.View(), c)));
@@ -161,8 +165,8 @@ TEST(OwnAlgorithms, SingleChannelImages) {
     ImagePlane grey = reference::RandomPlane(21, 15, 2);
     ImagePlane out(63, 45);
     BgrView dst{out.Data(), 63, 45, 63};
-    ASSERT_TRUE(ResizeSmart(dst, ConstBgrView(grey.Data(), 21, 15, 21), false, 50, 1, 0, 3,
-                            nullptr));
+    ASSERT_TRUE(
+        ResizeSmart(dst, ConstBgrView(grey.Data(), 21, 15, 21), false, 50, 1, 0, 3, nullptr));
     EXPECT_TRUE(SamePlanes(reference::SmartPlane(grey, 63, 45, StretchStrength(50), 1), out));
 }
 
@@ -171,8 +175,7 @@ TEST(OwnAlgorithms, NaturalResultDoesNotDependOnRatioFlag) {
     BgrImage a(50, 40), b(50, 40);
     ASSERT_TRUE(ResizeNatural(a.View(), src.View(), true, 40, 1, 0, 3, nullptr));
     ASSERT_TRUE(ResizeNatural(b.View(), src.View(), true, 40, 2, 0, 3, nullptr));
-    for (int c = 0; c < 3; ++c)
-        EXPECT_TRUE(SamePlanes(Channel(a.View(), c), Channel(b.View(), c)));
+    for (int c = 0; c < 3; ++c) EXPECT_TRUE(SamePlanes(Channel(a.View(), c), Channel(b.View(), c)));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ namespace {
 double Cubic(double x, double B, double C) {
     const double d = std::fabs(x);
     if (d < 1)
-        return ((12 - 9 * B - 6 * C) * d * d * d + (-18 + 12 * B + 6 * C) * d * d + (6 - 2 * B)) / 6;
+        return ((12 - 9 * B - 6 * C) * d * d * d + (-18 + 12 * B + 6 * C) * d * d + (6 - 2 * B)) /
+               6;
     if (d < 2)
         return ((-B - 6 * C) * d * d * d + (6 * B + 30 * C) * d * d + (-12 * B - 48 * C) * d +
                 (8 * B + 24 * C)) /
@@ -29,7 +30,9 @@ double Lanczos(double x, double R) {
     return 0;
 }
 
-std::uint8_t Clamp(int v) { return std::uint8_t(std::clamp(v, 0, 255)); }
+std::uint8_t Clamp(int v) {
+    return std::uint8_t(std::clamp(v, 0, 255));
+}
 
 }  // namespace
 
@@ -100,16 +103,14 @@ void BoxLine(const std::uint8_t* S, std::ptrdiff_t step, std::uint32_t sw, std::
 
 ImagePlane BoxRows(const ImagePlane& src, int dw) {
     ImagePlane dst(dw, src.Height());
-    for (int y = 0; y < src.Height(); ++y)
-        BoxLine(src.Row(y), 1, src.Width(), dw, dst.Row(y), 1);
+    for (int y = 0; y < src.Height(); ++y) BoxLine(src.Row(y), 1, src.Width(), dw, dst.Row(y), 1);
     return dst;
 }
 
 ImagePlane BoxColumns(const ImagePlane& src, int dh) {
     const int w = src.Width();
     ImagePlane dst(w, dh);
-    for (int x = 0; x < w; ++x)
-        BoxLine(src.Data() + x, w, src.Height(), dh, dst.Data() + x, w);
+    for (int x = 0; x < w; ++x) BoxLine(src.Data() + x, w, src.Height(), dh, dst.Data() + x, w);
     return dst;
 }
 
@@ -119,8 +120,7 @@ ImagePlane Sharpen(const ImagePlane& src, int a) {
         for (int x = 1; x + 1 < src.Width(); ++x) {
             int sum = 0;
             for (int j = -1; j <= 1; ++j)
-                for (int i = -1; i <= 1; ++i)
-                    sum += src.At(x + i, y + j);
+                for (int i = -1; i <= 1; ++i) sum += src.At(x + i, y + j);
             const int m = sum / 9;
             dst.At(x, y) = Clamp((100 * src.At(x, y) - a * m) / (100 - a));
         }
@@ -152,8 +152,8 @@ Deriche Coefficients(int code) {
     k.np[4] = 0;
     k.dp[0] = 0;
     k.dp[1] = -2 * std::exp(c1) * std::cos(c3) - 2 * std::exp(c0) * std::cos(c2);
-    k.dp[2] = 4 * std::cos(c3) * std::cos(c2) * std::exp(c0 + c1) + std::exp(2 * c1) +
-              std::exp(2 * c0);
+    k.dp[2] =
+        4 * std::cos(c3) * std::cos(c2) * std::exp(c0 + c1) + std::exp(2 * c1) + std::exp(2 * c0);
     k.dp[3] = -2 * std::cos(c2) * std::exp(c0 + 2 * c1) - 2 * std::cos(c3) * std::exp(c1 + 2 * c0);
     k.dp[4] = std::exp(2 * c0 + 2 * c1);
     k.nm[0] = 0;
@@ -182,24 +182,19 @@ std::vector<int> BlurLine(const Deriche& k, const std::vector<int>& L) {
     for (int i = 0; i < N; ++i) {
         const int t = std::min(i, 4);
         double s = 0;
-        for (int j = 0; j <= t; ++j)
-            s += k.np[j] * L[i - j] - k.dp[j] * vp[i - j];
-        for (int j = t + 1; j <= 4; ++j)
-            s += (k.np[j] - k.bdp[j]) * L[0];
+        for (int j = 0; j <= t; ++j) s += k.np[j] * L[i - j] - k.dp[j] * vp[i - j];
+        for (int j = t + 1; j <= 4; ++j) s += (k.np[j] - k.bdp[j]) * L[0];
         vp[i] = s;
     }
     for (int i = N - 1; i >= 0; --i) {
         const int t = std::min(N - 1 - i, 4);
         double s = 0;
-        for (int j = 0; j <= t; ++j)
-            s += k.nm[j] * L[i + j] - k.dm[j] * vm[i + j];
-        for (int j = t + 1; j <= 4; ++j)
-            s += (k.nm[j] - k.bdm[j]) * L[N - 1];
+        for (int j = 0; j <= t; ++j) s += k.nm[j] * L[i + j] - k.dm[j] * vm[i + j];
+        for (int j = t + 1; j <= 4; ++j) s += (k.nm[j] - k.bdm[j]) * L[N - 1];
         vm[i] = s;
     }
     std::vector<int> out(N);
-    for (int i = 0; i < N; ++i)
-        out[i] = std::clamp(int(std::lrintf(float(vp[i] + vm[i]))), 0, 255);
+    for (int i = 0; i < N; ++i) out[i] = std::clamp(int(std::lrintf(float(vp[i] + vm[i]))), 0, 255);
     return out;
 }
 
@@ -210,11 +205,9 @@ ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code) {
     const Deriche kv = Coefficients(vertical_code);
     for (int x = 0; x < p.Width(); ++x) {
         std::vector<int> L(p.Height());
-        for (int y = 0; y < p.Height(); ++y)
-            L[y] = p.At(x, y);
+        for (int y = 0; y < p.Height(); ++y) L[y] = p.At(x, y);
         L = BlurLine(kv, L);
-        for (int y = 0; y < p.Height(); ++y)
-            p.At(x, y) = std::uint8_t(L[y]);
+        for (int y = 0; y < p.Height(); ++y) p.At(x, y) = std::uint8_t(L[y]);
     }
     return p;
 }
@@ -225,8 +218,7 @@ ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_cod
     for (int y = 0; y < p.Height(); ++y) {
         std::vector<int> L(p.Row(y), p.Row(y) + p.Width());
         L = BlurLine(kh, L);
-        for (int x = 0; x < p.Width(); ++x)
-            p.At(x, y) = std::uint8_t(L[x]);
+        for (int x = 0; x < p.Width(); ++x) p.At(x, y) = std::uint8_t(L[x]);
     }
     return p;
 }

@@ -1,8 +1,8 @@
 // ResizeImage: dispatch, ratio flag, crop, progress arithmetic, cancellation and failures.
 
+#include "engine/resize_image.h"
 #include "engine/memory_budget.h"
 #include "engine/progress.h"
-#include "engine/resize_image.h"
 #include "engine/standard_modes.h"
 #include "test_util.h"
 
@@ -53,7 +53,8 @@ TEST(ResizeImage, CropCoversThenCutsTheCentre) {
 
     // Nearest neighbour at the same height keeps the columns, so the crop's offset is visible.
     const BgrImage src = Gradient(266, 200);
-    ResizeOutcome out = ResizeImage(src.View(), 200, 200, ResizeAlgorithm::NearestNeighbor, true, nullptr);
+    ResizeOutcome out =
+        ResizeImage(src.View(), 200, 200, ResizeAlgorithm::NearestNeighbor, true, nullptr);
     ASSERT_EQ(out.status, ResizeStatus::Ok);
     ASSERT_EQ(out.image.Width(), 200);
     EXPECT_EQ(out.image.Row(0)[0], 33);
@@ -79,19 +80,18 @@ TEST(ResizeImage, EveryAlgorithmAndCorrectionGivesTheTargetSize) {
 
 // A sink that records the overall positions it announces.
 class RecordingSink : public CRSProgress {
-public:
+  public:
     using CRSProgress::CRSProgress;
     std::vector<int> positions;
 
-protected:
+  protected:
     void PositionChanged(int position) override { positions.push_back(position); }
 };
 
 TEST(ResizeImage, ProgressCountsSweepsAndAnnouncesChangedPositionsOnly) {
     RecordingSink sink;
     sink.passes = 2;
-    for (int v : {0, 40, 80, 0, 50, 50})
-        EXPECT_EQ(sink.ReportProgress(v), 1);
+    for (int v : {0, 40, 80, 0, 50, 50}) EXPECT_EQ(sink.ReportProgress(v), 1);
     // The first 0 and the repeated 50 announce nothing; the drop to 0 starts the second sweep.
     EXPECT_EQ(sink.positions, (std::vector<int>{20, 40, 50, 75}));
     EXPECT_EQ(sink.position(), 75);
@@ -139,7 +139,8 @@ TEST(ResizeImage, AbsurdSizesAndBadInputFailCleanly) {
     EXPECT_EQ(ResizeImage(src.View(), 1000000, 1000000, Alg(6), false, nullptr).status,
               ResizeStatus::OutOfMemory);
 #endif
-    EXPECT_EQ(ResizeImage(src.View(), 0, 10, Alg(4), false, nullptr).status, ResizeStatus::InvalidInput);
+    EXPECT_EQ(ResizeImage(src.View(), 0, 10, Alg(4), false, nullptr).status,
+              ResizeStatus::InvalidInput);
     EXPECT_EQ(ResizeImage(src.View(), 10, 10, Alg(8), false, nullptr).status,
               ResizeStatus::InvalidInput);
     EXPECT_EQ(ResizeImage(ConstBgrView(), 10, 10, Alg(1), false, nullptr).status,
@@ -170,7 +171,8 @@ TEST(ResizeImage, ResizesThatCannotFitInMemoryAreRefusedBeforeAllocating) {
     EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, Alg(4), false), 3u * 40000);
     EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 200, 200, Alg(6), false),
               3u * 40000 + 10000 + 3u * 40000);
-    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, Alg(4), true), 3u * 40000 + 3u * 30000);
+    EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, Alg(4), true),
+              3u * 40000 + 3u * 30000);
 }
 
 TEST(ResizeImage, AbsurdCropAspectsDoNotOverflow) {
@@ -187,8 +189,7 @@ TEST(ResizeImage, AlgorithmIndicesAndNames) {
     EXPECT_EQ(AlgorithmFromIndex(7), ResizeAlgorithm::AdvancedNatural);
     EXPECT_FALSE(AlgorithmFromIndex(8).has_value());
     EXPECT_FALSE(AlgorithmFromIndex(-1).has_value());
-    for (int i = 0; i < kAlgorithmCount; ++i)
-        EXPECT_EQ(IsOwnAlgorithm(Alg(i)), i >= 5) << i;
+    for (int i = 0; i < kAlgorithmCount; ++i) EXPECT_EQ(IsOwnAlgorithm(Alg(i)), i >= 5) << i;
     EXPECT_STREQ(AlgorithmName(Alg(0)), "Nearest Neighbor");
     EXPECT_STREQ(AlgorithmName(Alg(4)), "High Quality Bicubic");
     EXPECT_STREQ(AlgorithmName(Alg(7)), "Advanced for Natural Scenes");

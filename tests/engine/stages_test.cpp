@@ -56,8 +56,7 @@ TEST(ResamplePlane, ConstantPlaneStaysConstant) {
     std::fill(flat.Bytes().begin(), flat.Bytes().end(), 77);
     for (auto [dw, dh] : {std::pair{40, 30}, {9, 5}, {17, 11}, {23, 7}}) {
         const ImagePlane out = Resampled(flat, dw, dh, 3, 1, KernelType::Lanczos);
-        for (int v : ValuesOf(out))
-            ASSERT_NEAR(v, 77, 1);
+        for (int v : ValuesOf(out)) ASSERT_NEAR(v, 77, 1);
     }
 }
 
@@ -94,8 +93,11 @@ TEST(BoxReduce, DocumentedExamples) {
 
 TEST(BoxReduce, MatchesLiteralReferenceWhereItDoesNotOverflow) {
     std::uint32_t seed = 100;
-    for (auto [sw, sh, dw, dh] : {std::array{57, 43, 13, 11}, {99, 77, 98, 76}, {255, 3, 1, 1},
-                                  {64, 48, 16, 12}, {31, 29, 10, 28}}) {
+    for (auto [sw, sh, dw, dh] : {std::array{57, 43, 13, 11},
+                                  {99, 77, 98, 76},
+                                  {255, 3, 1, 1},
+                                  {64, 48, 16, 12},
+                                  {31, 29, 10, 28}}) {
         const ImagePlane src = reference::RandomPlane(sw, sh, seed++);
         ImagePlane rows(dw, sh), both(dw, dh);
         ASSERT_TRUE(BoxReduceRows(rows, src, nullptr));
@@ -114,8 +116,7 @@ TEST(BoxReduce, WideLinesAndStrongReductionsDoNotOverflow) {
     }
     ImagePlane out(7, 2);
     ASSERT_TRUE(BoxReduceRows(out, wide, nullptr));
-    for (int x = 0; x < 7; ++x)
-        EXPECT_EQ(out.At(x, 0), 200);
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(out.At(x, 0), 200);
     EXPECT_EQ(out.At(0, 1), 0);
     EXPECT_EQ(out.At(6, 1), 255);
     // 1000 to 1: a reduction stronger than 1/256 in one call.
@@ -163,17 +164,14 @@ TEST(GaussianBlurPlane, ImpulseResponseAsDocumented) {
     p.At(5, 5) = 255;
     const ImagePlane columns = reference::GaussianColumns(p, 10);
     std::vector<int> column;
-    for (int y = 0; y < 12; ++y)
-        column.push_back(columns.At(5, y));
+    for (int y = 0; y < 12; ++y) column.push_back(columns.At(5, y));
     EXPECT_EQ(column, (std::vector<int>{0, 0, 0, 1, 42, 169, 42, 1, 0, 0, 0, 0}));
 
     ASSERT_TRUE(GaussianBlurPlane(p, 10, 10, nullptr, nullptr));
     ImagePlane expected(12, 12);
     expected.At(5, 5) = 112;
-    for (auto [x, y] : {std::pair{4, 5}, {6, 5}, {5, 4}, {5, 6}})
-        expected.At(x, y) = 28;
-    for (auto [x, y] : {std::pair{4, 4}, {6, 4}, {4, 6}, {6, 6}})
-        expected.At(x, y) = 7;
+    for (auto [x, y] : {std::pair{4, 5}, {6, 5}, {5, 4}, {5, 6}}) expected.At(x, y) = 28;
+    for (auto [x, y] : {std::pair{4, 4}, {6, 4}, {4, 6}, {6, 6}}) expected.At(x, y) = 7;
     expected.At(5, 3) = 1;
     expected.At(5, 7) = 1;
     EXPECT_TRUE(SamePlanes(expected, p));
@@ -181,8 +179,12 @@ TEST(GaussianBlurPlane, ImpulseResponseAsDocumented) {
 
 TEST(GaussianBlurPlane, MatchesLiteralReference) {
     std::uint32_t seed = 300;
-    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10}, {7, 23, 8, 8}, {40, 3, 10, 25},
-                                {1, 9, 10, 10}, {5, 1, 8, 10}, {3, 3, 33, 12}}) {
+    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10},
+                                {7, 23, 8, 8},
+                                {40, 3, 10, 25},
+                                {1, 9, 10, 10},
+                                {5, 1, 8, 10},
+                                {3, 3, 33, 12}}) {
         const ImagePlane src = reference::RandomPlane(w, h, seed++);
         ImagePlane p = src;
         ASSERT_TRUE(GaussianBlurPlane(p, hc, vc, nullptr, nullptr));
@@ -214,8 +216,7 @@ TEST(RangeStretchPlane, DocumentedValues) {
 
 TEST(RangeStretchPlane, SmallRangesPassTheGuideThrough) {
     ImagePlane g = reference::RandomPlane(9, 9, 4);
-    for (auto& b : g.Bytes())
-        b = std::uint8_t(100 + b % 8);  // half / (2 s q) below 1 everywhere
+    for (auto& b : g.Bytes()) b = std::uint8_t(100 + b % 8);  // half / (2 s q) below 1 everywhere
     ImagePlane v(9, 9);
     std::fill(v.Bytes().begin(), v.Bytes().end(), 3);
     ASSERT_TRUE(RangeStretchPlane(v, g, 3, 3, 2, 2, 5.421053, nullptr));
@@ -228,16 +229,15 @@ TEST(RangeStretchPlane, MatchesLiteralReferenceIncludingPlanesSmallerThanTheWind
         int w, h, hw, vw;
         double sx, sy, s;
     };
-    const Case cases[] = {{41, 29, 6, 6, 3, 3, 3.678571}, {33, 35, 3, 5, 1.7, 2.6, 5.421053},
+    const Case cases[] = {{41, 29, 6, 6, 3, 3, 3.678571},      {33, 35, 3, 5, 1.7, 2.6, 5.421053},
                           {17, 13, 8, 2, 4.2, 1.5, 11.135135}, {3, 20, 6, 6, 3, 3, 3.678571},
-                          {2, 2, 8, 8, 4, 4, 3.678571}, {6, 1, 4, 4, 2, 2, 5.421053}};
+                          {2, 2, 8, 8, 4, 4, 3.678571},        {6, 1, 4, 4, 2, 2, 5.421053}};
     for (const Case& c : cases) {
         const ImagePlane v = reference::RandomPlane(c.w, c.h, seed++);
         const ImagePlane g = reference::RandomPlane(c.w, c.h, seed++);
         ImagePlane out = v;
         ASSERT_TRUE(RangeStretchPlane(out, g, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
-        ASSERT_TRUE(
-            SamePlanes(reference::RangeStretch(v, g, c.hw, c.vw, c.sx, c.sy, c.s), out))
+        ASSERT_TRUE(SamePlanes(reference::RangeStretch(v, g, c.hw, c.vw, c.sx, c.sy, c.s), out))
             << c.w << "x" << c.h;
         // The guide may be the plane itself.
         ImagePlane self = v;

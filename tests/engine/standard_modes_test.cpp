@@ -25,8 +25,7 @@ BgrImage Checkerboard(int w, int h) {
     BgrImage img(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                img.Row(y)[3 * x + c] = ((x + y) & 1) ? 255 : 0;
+            for (int c = 0; c < 3; ++c) img.Row(y)[3 * x + c] = ((x + y) & 1) ? 255 : 0;
     return img;
 }
 
@@ -59,8 +58,7 @@ TEST(StandardModes, SameSizeIsTheIdentity) {
     for (StandardMode mode : kModes) {
         const BgrImage out = Draw(src, 11, 9, mode);
         for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 33; ++x)
-                ASSERT_EQ(out.Row(y)[x], src.Row(y)[x]) << int(mode);
+            for (int x = 0; x < 33; ++x) ASSERT_EQ(out.Row(y)[x], src.Row(y)[x]) << int(mode);
     }
 }
 
@@ -98,8 +96,7 @@ TEST(StandardModes, EnlargementInterpolatesBetweenNeighbours) {
     const BgrImage bilinear = Draw(src, 4, 1, StandardMode::Bilinear);
     // Centres at -0.25, 0.25, 0.75, 1.25 (edges clamped).
     const int expected[] = {0, 50, 150, 200};
-    for (int x = 0; x < 4; ++x)
-        EXPECT_EQ(bilinear.Row(0)[3 * x], expected[x]);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(bilinear.Row(0)[3 * x], expected[x]);
     const BgrImage bicubic = Draw(src, 4, 1, StandardMode::Bicubic);
     EXPECT_LT(bicubic.Row(0)[3], bicubic.Row(0)[6]);
 }

@@ -14,8 +14,12 @@
 namespace orm::engine {
 
 // An algorithm from its index, unchecked (tests pass invalid indices on purpose).
-inline ResizeAlgorithm Alg(int index) { return static_cast<ResizeAlgorithm>(index); }
-inline ResizeAlgorithm Alg(ResizeAlgorithm a) { return a; }
+inline ResizeAlgorithm Alg(int index) {
+    return static_cast<ResizeAlgorithm>(index);
+}
+inline ResizeAlgorithm Alg(ResizeAlgorithm a) {
+    return a;
+}
 inline std::ostream& operator<<(std::ostream& os, ResizeAlgorithm a) {
     return os << "algorithm " << AlgorithmIndex(a);
 }
@@ -27,8 +31,7 @@ namespace orm::engine::test {
 inline ImagePlane PlaneOf(int w, int h, std::initializer_list<int> values) {
     ImagePlane p(w, h);
     int i = 0;
-    for (int v : values)
-        p.Data()[i++] = std::uint8_t(v);
+    for (int v : values) p.Data()[i++] = std::uint8_t(v);
     return p;
 }
 
@@ -55,8 +58,8 @@ inline ::testing::AssertionResult SamePlanes(const ImagePlane& expected, const I
         for (int x = 0; x < expected.Width(); ++x)
             if (expected.At(x, y) != actual.At(x, y)) {
                 auto failure = ::testing::AssertionFailure();
-                failure << "first difference at (" << x << ", " << y << "): "
-                        << int(actual.At(x, y)) << ", expected " << int(expected.At(x, y));
+                failure << "first difference at (" << x << ", " << y
+                        << "): " << int(actual.At(x, y)) << ", expected " << int(expected.At(x, y));
                 if (expected.Width() * expected.Height() <= 256)
                     failure << "\nexpected:\n" << Dump(expected) << "actual:\n" << Dump(actual);
                 return failure;

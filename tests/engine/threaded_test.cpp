@@ -39,11 +39,11 @@ struct Config {
         return std::to_string(threads) + (threads == 1 ? " thread, " : " threads, ") + loops;
     }
 };
-const Config kConfigs[] = {{1, Level::Avx512},  {2, Level::Avx512}, {3, Level::Avx512},
-                           {2, Level::Avx2},    {1, Level::Portable}, {3, Level::Portable}};
+const Config kConfigs[] = {{1, Level::Avx512}, {2, Level::Avx512},   {3, Level::Avx512},
+                           {2, Level::Avx2},   {1, Level::Portable}, {3, Level::Portable}};
 
 class ConfigScope {
-public:
+  public:
     explicit ConfigScope(const Config& c) {
         SetEngineThreadCount(c.threads);
         simd::LimitLevel(c.level);
@@ -74,8 +74,8 @@ TEST(ThreadedStages, ResampleMatchesReference) {
         int sw, sh, dw, dh;
     };
     // Enlargements (integer and not), reductions, mixed, one-pixel and tall/wide planes.
-    const Case cases[] = {{37, 23, 111, 69}, {37, 23, 74, 46},  {53, 41, 19, 13}, {31, 17, 97, 21},
-                          {29, 33, 30, 101}, {1, 1, 5, 3},      {7, 1, 3, 1},     {5, 9, 13, 2},
+    const Case cases[] = {{37, 23, 111, 69}, {37, 23, 74, 46}, {53, 41, 19, 13}, {31, 17, 97, 21},
+                          {29, 33, 30, 101}, {1, 1, 5, 3},     {7, 1, 3, 1},     {5, 9, 13, 2},
                           {3, 71, 9, 150},   {101, 3, 203, 7}};
     std::uint32_t seed = 11;
     for (const Case& c : cases) {
@@ -86,8 +86,10 @@ TEST(ThreadedStages, ResampleMatchesReference) {
         const ImagePlane lanczos3 = reference::Resample(src, c.dw, c.dh, 3, 1, true);
         const ImagePlane cubic = reference::Resample(src, c.dw, c.dh, 0, 0.5, false);
         ForEachConfig([&] {
-            ASSERT_TRUE(SamePlanes(lanczos2, Resampled(src, c.dw, c.dh, 2, 1, KernelType::Lanczos)));
-            ASSERT_TRUE(SamePlanes(lanczos3, Resampled(src, c.dw, c.dh, 3, 1, KernelType::Lanczos)));
+            ASSERT_TRUE(
+                SamePlanes(lanczos2, Resampled(src, c.dw, c.dh, 2, 1, KernelType::Lanczos)));
+            ASSERT_TRUE(
+                SamePlanes(lanczos3, Resampled(src, c.dw, c.dh, 3, 1, KernelType::Lanczos)));
             ASSERT_TRUE(SamePlanes(cubic, Resampled(src, c.dw, c.dh, 0, 0.5, KernelType::Cubic)));
         });
     }
@@ -95,8 +97,12 @@ TEST(ThreadedStages, ResampleMatchesReference) {
 
 TEST(ThreadedStages, BoxReductionsMatchReference) {
     std::uint32_t seed = 40;
-    for (auto [sw, sh, dw, dh] : {std::array{57, 43, 13, 11}, {99, 77, 98, 76}, {255, 3, 1, 1},
-                                  {64, 48, 16, 12}, {31, 129, 10, 28}, {301, 5, 75, 2}}) {
+    for (auto [sw, sh, dw, dh] : {std::array{57, 43, 13, 11},
+                                  {99, 77, 98, 76},
+                                  {255, 3, 1, 1},
+                                  {64, 48, 16, 12},
+                                  {31, 129, 10, 28},
+                                  {301, 5, 75, 2}}) {
         const ImagePlane src = reference::RandomPlane(sw, sh, seed++);
         const ImagePlane rows_ref = reference::BoxRows(src, dw);
         const ImagePlane both_ref = reference::BoxColumns(rows_ref, dh);
@@ -114,8 +120,7 @@ TEST(ThreadedStages, SharpenMatchesReferenceForEveryAmount) {
     const ImagePlane src = reference::RandomPlane(45, 37, 5);
     // Extreme values make the quotient reach both clamps and every remainder.
     ImagePlane extremes = reference::RandomPlane(33, 19, 6);
-    for (auto& b : extremes.Bytes())
-        b = b < 128 ? 0 : 255;
+    for (auto& b : extremes.Bytes()) b = b < 128 ? 0 : 255;
     ForEachConfig([&] {
         for (const ImagePlane* p : {&src, static_cast<const ImagePlane*>(&extremes)})
             for (int amount = 0; amount < 100; amount += 3) {
@@ -128,9 +133,15 @@ TEST(ThreadedStages, SharpenMatchesReferenceForEveryAmount) {
 
 TEST(ThreadedStages, GaussianMatchesReference) {
     std::uint32_t seed = 70;
-    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10}, {7, 23, 8, 8}, {40, 3, 10, 25},
-                                {1, 9, 10, 10}, {5, 1, 8, 10}, {3, 3, 33, 12}, {67, 45, 10, 10},
-                                {17, 4, 8, 8}, {2, 6, 10, 8}}) {
+    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10},
+                                {7, 23, 8, 8},
+                                {40, 3, 10, 25},
+                                {1, 9, 10, 10},
+                                {5, 1, 8, 10},
+                                {3, 3, 33, 12},
+                                {67, 45, 10, 10},
+                                {17, 4, 8, 8},
+                                {2, 6, 10, 8}}) {
         const ImagePlane src = reference::RandomPlane(w, h, seed++);
         const ImagePlane expected = reference::Gaussian(src, hc, vc);
         ForEachConfig([&] {
@@ -172,8 +183,7 @@ BgrImage RandomImage(int w, int h, std::uint32_t seed) {
     for (int c = 0; c < 3; ++c) {
         const ImagePlane p = reference::RandomPlane(w, h, seed + c);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                img.Row(y)[3 * x + c] = p.At(x, y);
+            for (int x = 0; x < w; ++x) img.Row(y)[3 * x + c] = p.At(x, y);
     }
     return img;
 }
@@ -181,14 +191,13 @@ BgrImage RandomImage(int w, int h, std::uint32_t seed) {
 ImagePlane Channel(const BgrImage& img, int c) {
     ImagePlane p(img.Width(), img.Height());
     for (int y = 0; y < img.Height(); ++y)
-        for (int x = 0; x < img.Width(); ++x)
-            p.At(x, y) = img.Row(y)[3 * x + c];
+        for (int x = 0; x < img.Width(); ++x) p.At(x, y) = img.Row(y)[3 * x + c];
     return p;
 }
 
 TEST(ThreadedAlgorithms, OwnAlgorithmsMatchReferencePlansInEveryRegime) {
     // Reduction, moderate (up and down), enlargement (integer and not), both mixed orientations.
-    const std::pair<int, int> targets[] = {{11, 8}, {51, 31}, {29, 20}, {84, 56},
+    const std::pair<int, int> targets[] = {{11, 8},   {51, 31},  {29, 20}, {84, 56},
                                            {101, 61}, {100, 30}, {40, 90}};
     const BgrImage src = RandomImage(42, 28, 3);
     for (auto [tw, th] : targets) {
@@ -204,8 +213,8 @@ TEST(ThreadedAlgorithms, OwnAlgorithmsMatchReferencePlansInEveryRegime) {
                     expected.push_back(reference::SmartPlane(source, tw, th, StretchStrength(50),
                                                              RatioFlag(tw, th, 42, 28)));
                 else
-                    expected.push_back(reference::SmartPlane(reference::Sharpen(source, 25), tw,
-                                                             th, StretchStrength(25), 2));
+                    expected.push_back(reference::SmartPlane(reference::Sharpen(source, 25), tw, th,
+                                                             StretchStrength(25), 2));
             }
         ForEachConfig([&] {
             int i = 0;
@@ -248,7 +257,7 @@ TEST(ThreadedAlgorithms, StandardModesDoNotDependOnThreadsOrLoops) {
 
 // Records every report; answers "stop" after `stop_after` reports when that is not negative.
 class RecordingSink : public CRSProgress {
-public:
+  public:
     int ReportProgress(int value) override {
         values.push_back(value);
         if (stop_after >= 0 && int(values.size()) > stop_after)
@@ -261,7 +270,8 @@ public:
 
 TEST(ThreadedAlgorithms, ProgressReportsAreTheSameForAnyThreadCount) {
     const BgrImage src = RandomImage(40, 30, 9);
-    for (auto [algorithm, tw, th] : {std::array{5, 120, 90}, {6, 100, 75}, {7, 10, 7}, {5, 100, 36}}) {
+    for (auto [algorithm, tw, th] :
+         {std::array{5, 120, 90}, {6, 100, 75}, {7, 10, 7}, {5, 100, 36}}) {
         std::vector<int> expected;
         {
             ConfigScope scope({1, Level::Avx512});
@@ -327,8 +337,7 @@ TEST(ParallelFor, CoversEveryItemOnceInBands) {
             std::vector<int> hits(count, 0);
             auto body = [&](int b, int e) {
                 ASSERT_LE(e - b, 13);
-                for (int i = b; i < e; ++i)
-                    ++hits[i];
+                for (int i = b; i < e; ++i) ++hits[i];
             };
             ParallelFor(count, 13, body);
             for (int i = 0; i < count; ++i)

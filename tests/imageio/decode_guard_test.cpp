@@ -21,7 +21,7 @@ namespace {
 
 // Pretends the system has `bytes` of memory for the life of the object.
 class AvailableMemory {
-public:
+  public:
     explicit AvailableMemory(std::uint64_t bytes) { engine::SetAvailableMemoryOverride(bytes); }
     ~AvailableMemory() { engine::SetAvailableMemoryOverride(0); }
 };
@@ -55,8 +55,7 @@ uint32_t Crc32(const QByteArray& bytes) {
     uint32_t crc = 0xFFFFFFFF;
     for (const char c : bytes) {
         crc ^= uint8_t(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
     }
     return ~crc;
 }
@@ -65,8 +64,7 @@ uint32_t Crc32(const QByteArray& bytes) {
 QByteArray PngClaiming(int w, int h) {
     QByteArray png = Encoded(Pattern(16, 16), "png");
     auto put32 = [&](qsizetype at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char(v >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i) png[at + i] = char(v >> (24 - 8 * i));
     };
     const qsizetype ihdr = png.indexOf("IHDR");
     put32(ihdr + 4, uint32_t(w));
@@ -106,7 +104,8 @@ TEST(DecodeGuard, InfoReadsTheHeaderOnly) {
 TEST(DecodeGuard, InfoFromTheHeaderMatchesTheDecodedImage) {
     ORM_REQUIRE_CORPUS();
     // Every corpus file the program opens: the header-only record equals the decoded facts.
-    const QStringList files = QDir(test::CorpusDir()).entryList({"*.jpg", "*.png", "*.gif", "*.bmp", "*.tiff"});
+    const QStringList files =
+        QDir(test::CorpusDir()).entryList({"*.jpg", "*.png", "*.gif", "*.bmp", "*.tiff"});
     int compared = 0;
     for (const QString& name : files) {
         const QString path = test::CorpusDir() + "/" + name;
@@ -140,7 +139,9 @@ TEST(DecodeGuard, JpegDecodedStraightToBgrHasQtsPixels) {
         const QImage expected = qt.convertToFormat(QImage::Format_BGR888);
         ASSERT_EQ(ours->image.size(), expected.size()) << name.toStdString();
         for (int y = 0; y < expected.height(); ++y)
-            ASSERT_EQ(std::memcmp(ours->image.constScanLine(y), expected.constScanLine(y), size_t(expected.width()) * 3), 0)
+            ASSERT_EQ(std::memcmp(ours->image.constScanLine(y), expected.constScanLine(y),
+                                  size_t(expected.width()) * 3),
+                      0)
                 << name.toStdString() << " row " << y;
         ++compared;
     }
@@ -149,12 +150,14 @@ TEST(DecodeGuard, JpegDecodedStraightToBgrHasQtsPixels) {
 
 TEST(DecodeGuard, CutOffFilesAreDamagedAndWholeOnesAreNot) {
     ORM_REQUIRE_CORPUS();
-    for (const QString& name : QDir(test::CorpusDir()).entryList({"*.jpg", "*.gif", "*.png", "*.bmp"})) {
+    for (const QString& name :
+         QDir(test::CorpusDir()).entryList({"*.jpg", "*.gif", "*.png", "*.bmp"})) {
         const auto loaded = LoadSourceImage(test::CorpusDir() + "/" + name);
         if (!loaded)
             continue;
         const bool cut = name.contains("truncated");
-        EXPECT_EQ(loaded->damage.isEmpty(), !cut) << name.toStdString() << ": " << loaded->damage.toStdString();
+        EXPECT_EQ(loaded->damage.isEmpty(), !cut)
+            << name.toStdString() << ": " << loaded->damage.toStdString();
     }
     const QByteArray gif = test::ReadAll(test::CorpusFile("test.colors.gif"));
     const auto cutGif = DecodeSourceImage(gif.left(gif.size() / 5));

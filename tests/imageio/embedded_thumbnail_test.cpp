@@ -19,7 +19,8 @@ namespace {
 using test::TiffBuilder;
 
 MemoryByteSource Source(const QByteArray& bytes) {
-    return MemoryByteSource(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    return MemoryByteSource(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
 }
 
 // An RGB picture whose pixel (x, y) is (x * 7, y * 11, x + y) for telling rows and columns apart.
@@ -125,15 +126,15 @@ TEST(EmbeddedThumbnail, DibLayoutIsBottomUpBgrWithPaddedRows) {
     ASSERT_EQ(t.width, 3u);
     ASSERT_EQ(t.height, 2u);
     const std::vector<uint8_t> header(t.dib.begin(), t.dib.begin() + 40);
-    const std::vector<uint8_t> expectHeader = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-                                               24, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0,
-                                               0, 0, 0, 0};
+    const std::vector<uint8_t> expectHeader = {
+        40, 0, 0, 0, 3,    0,    0, 0, 2,    0,    0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+        24, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0};
     EXPECT_EQ(header, expectHeader);
     ASSERT_EQ(t.dib.size(), 40u + 2 * 12);
     // First row in memory is the bottom row (y = 1): pixels (x*7, 11, x+1) stored B, G, R.
     const std::vector<uint8_t> rows(t.dib.begin() + 40, t.dib.end());
     const std::vector<uint8_t> expectRows = {1, 11, 0, 2, 11, 7, 3, 11, 14, 0, 0, 0,
-                                             0, 0, 0, 1, 0, 7, 2, 0, 14, 0, 0, 0};
+                                             0, 0,  0, 1, 0,  7, 2, 0,  14, 0, 0, 0};
     EXPECT_EQ(rows, expectRows);
 }
 
@@ -160,7 +161,8 @@ TEST(EmbeddedThumbnail, UncompressedFitsAndScalesByNearestNeighbour) {
         EXPECT_EQ(t.width, fw);
         EXPECT_EQ(t.height, fh);
         // Output (x, y) shows source (x * w / fw, y * h / fh).
-        for (auto [x, y] : {std::pair{0, 0}, std::pair{int(fw) - 1, int(fh) - 1}, std::pair{37, 51}}) {
+        for (auto [x, y] :
+             {std::pair{0, 0}, std::pair{int(fw) - 1, int(fh) - 1}, std::pair{37, 51}}) {
             const int sx = int(uint64_t(x) * w / fw), sy = int(uint64_t(y) * h / fh);
             const uint8_t* p = test::DibPixel(t.dib, x, y);
             EXPECT_EQ(p[2], uint8_t(sx * 7));
@@ -180,7 +182,10 @@ TEST(EmbeddedThumbnail, UncompressedWithWrongByteCountGivesNothing) {
 
 TEST(EmbeddedThumbnail, MarkerBytesInsideAnEarlierSegmentAreNotTakenForApp1) {
     // A comment holding FF E1 "Exif" before the real EXIF segment.
-    const QByteArray comment = QByteArray("x\xFF\xE1\x00\x08" "Exif\0\0", 12);
+    const QByteArray comment = QByteArray(
+        "x\xFF\xE1\x00\x08"
+        "Exif\0\0",
+        12);
     const QByteArray jpeg = test::JpegWithExif(UncompressedExif(false, 20, 10, false), comment);
     const MemoryByteSource src = Source(jpeg);
     EXPECT_EQ(FindExifSegment(src), uint64_t(2 + 2 + 2 + comment.size() + 2));
@@ -190,8 +195,7 @@ TEST(EmbeddedThumbnail, MarkerBytesInsideAnEarlierSegmentAreNotTakenForApp1) {
 TEST(EmbeddedThumbnail, GreyJpegThumbnailIsExpandedToThreeChannels) {
     QImage grey(32, 16, QImage::Format_Grayscale8);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 32; ++x)
-            grey.scanLine(y)[x] = uchar(x * 8);
+        for (int x = 0; x < 32; ++x) grey.scanLine(y)[x] = uchar(x * 8);
     QByteArray jpegThumb;
     QBuffer buffer(&jpegThumb);
     buffer.open(QIODevice::WriteOnly);
@@ -204,7 +208,9 @@ TEST(EmbeddedThumbnail, GreyJpegThumbnailIsExpandedToThreeChannels) {
     probe.AddDirectory({{0x0103, 3, 1, 6}, {0x0201, 4, 1, 0}, {0x0202, 4, 1, 0}});
     TiffBuilder b(false);
     b.AddDirectory({{0x0100, 4, 1, 640}});
-    b.AddDirectory({{0x0103, 3, 1, 6}, {0x0201, 4, 1, probe.BlobOffset()}, {0x0202, 4, 1, uint32_t(jpegThumb.size())}});
+    b.AddDirectory({{0x0103, 3, 1, 6},
+                    {0x0201, 4, 1, probe.BlobOffset()},
+                    {0x0202, 4, 1, uint32_t(jpegThumb.size())}});
     b.SetBlob(jpegThumb);
     const QByteArray jpeg = test::JpegWithExif(b.Build());
     const MemoryByteSource src = Source(jpeg);
@@ -255,21 +261,22 @@ TEST(EmbeddedThumbnailCorpus, CameraFiles) {
         {"exiv2-gc.jpg", 66, 100, 1600, 2400},                     // portrait, EXIF IFD after data
         {"Konica_Minolta_DiMAGE_Z3.jpg", 70, 100, 70, 100},
         {"iptc-psAPP13-noIPTC.jpg", 100, 71, 420, 300},
-        {"exiforg-sony-d700.jpg", 100, 75, 1344, 1024},            // uncompressed, LONG tags
-        {"exiforg-kodak-dc210.jpg", 100, 75, 0, 0},                // uncompressed, SHORT tags, MM
-        {"exiv2-nikon-d70.jpg", 100, 75, 3008, 2000},              // SHORT PixelX/YDimension, MM
-        {"exiv2-bug1026.jpg", 100, 66, 0, 0},                      // progressive main image
+        {"exiforg-sony-d700.jpg", 100, 75, 1344, 1024},  // uncompressed, LONG tags
+        {"exiforg-kodak-dc210.jpg", 100, 75, 0, 0},      // uncompressed, SHORT tags, MM
+        {"exiv2-nikon-d70.jpg", 100, 75, 3008, 2000},    // SHORT PixelX/YDimension, MM
+        {"exiv2-bug1026.jpg", 100, 66, 0, 0},            // progressive main image
         {"olympus_truncated.jpg", 100, 75, 3648, 2736},
-        {"Olympus_C8080WZ.jpg", 0, 0, 100, 72},                    // no compression tag
-        {"Ricoh_Caplio_RR330.jpg", 0, 0, 100, 75},                 // "uncompressed" JPEG bytes
-        {"exiv2-bug1231b.jpg", 0, 0, 2816, 2112},                  // no offset or length
-        {"FurnaceCreekInn.jpg", 0, 0, 0, 0},                       // no second directory
-        {"xmp_no_exif.jpg", 0, 0, 0, 0},                           // XMP is the first APP1
+        {"Olympus_C8080WZ.jpg", 0, 0, 100, 72},     // no compression tag
+        {"Ricoh_Caplio_RR330.jpg", 0, 0, 100, 75},  // "uncompressed" JPEG bytes
+        {"exiv2-bug1231b.jpg", 0, 0, 2816, 2112},   // no offset or length
+        {"FurnaceCreekInn.jpg", 0, 0, 0, 0},        // no second directory
+        {"xmp_no_exif.jpg", 0, 0, 0, 0},            // XMP is the first APP1
         {"exif-ifd-offset.jpg", 0, 0, 200, 200},
     };
     for (const CameraCase& c : cases) {
         SCOPED_TRACE(c.file);
-        const EmbeddedThumbnail t = ReadJpegExifThumbnail(std::filesystem::path(test::CorpusFile(c.file).toStdString()), 100, 100);
+        const EmbeddedThumbnail t = ReadJpegExifThumbnail(
+            std::filesystem::path(test::CorpusFile(c.file).toStdString()), 100, 100);
         EXPECT_EQ(t.HasPicture(), c.fitW != 0);
         EXPECT_EQ(t.width, c.fitW);
         EXPECT_EQ(t.height, c.fitH);
@@ -286,7 +293,8 @@ double MeanDifference(const EmbeddedThumbnail& t, const test::RgbPicture& ref) {
     for (uint32_t y = 0; y < t.height; ++y)
         for (uint32_t x = 0; x < t.width; ++x) {
             const uint8_t* p = test::DibPixel(t.dib, int(x), int(y));
-            const size_t sx = size_t(x) * ref.width / t.width, sy = size_t(y) * ref.height / t.height;
+            const size_t sx = size_t(x) * ref.width / t.width,
+                         sy = size_t(y) * ref.height / t.height;
             const uint8_t* r = &ref.rgb[(sy * ref.width + sx) * 3];
             sum += std::abs(p[2] - r[0]) + std::abs(p[1] - r[1]) + std::abs(p[0] - r[2]);
         }
@@ -297,8 +305,12 @@ TEST(EmbeddedThumbnailCorpus, PixelsMatchReferenceDecodes) {
     ORM_REQUIRE_CORPUS();
     // Uncompressed thumbnails are exact; JPEG ones differ by the decoders' rounding only.
     const std::pair<const char*, double> cases[] = {
-        {"exiforg-sony-d700", 0.0},       {"exiforg-kodak-dc210", 0.0}, {"Reagan", 2.0},
-        {"exiforg-nikon-e950", 2.0},      {"exiv2-gc", 2.0},            {"iptc-psAPP13-noIPTC", 2.0},
+        {"exiforg-sony-d700", 0.0},
+        {"exiforg-kodak-dc210", 0.0},
+        {"Reagan", 2.0},
+        {"exiforg-nikon-e950", 2.0},
+        {"exiv2-gc", 2.0},
+        {"iptc-psAPP13-noIPTC", 2.0},
         {"Konica_Minolta_DiMAGE_Z3", 2.0},
     };
     for (const auto& [name, tolerance] : cases) {
@@ -307,7 +319,8 @@ TEST(EmbeddedThumbnailCorpus, PixelsMatchReferenceDecodes) {
         ASSERT_TRUE(ref);
         const std::string jpg = (test::CorpusDir() + "/" + name + ".jpg").toStdString();
         // Asking for the thumbnail's own size gives every pixel once.
-        const EmbeddedThumbnail t = ReadJpegExifThumbnail(std::filesystem::path(jpg), uint32_t(ref->width), uint32_t(ref->height));
+        const EmbeddedThumbnail t = ReadJpegExifThumbnail(
+            std::filesystem::path(jpg), uint32_t(ref->width), uint32_t(ref->height));
         ASSERT_TRUE(t.HasPicture());
         ASSERT_EQ(t.width, uint32_t(ref->width));
         ASSERT_EQ(t.height, uint32_t(ref->height));
@@ -323,17 +336,28 @@ TEST(EmbeddedThumbnailCorpus, ExtensionRules) {
     for (const char* name : {"photo.jpeg", "photo.JPG", "photo.Jpg"}) {
         test::WriteAll(dir.filePath(name), nikon);
         const bool expected = QString(name) != "photo.jpeg";
-        EXPECT_EQ(ReadJpegExifThumbnail(std::filesystem::path(dir.filePath(name).toStdString()), 100, 100).HasPicture(), expected)
+        EXPECT_EQ(
+            ReadJpegExifThumbnail(std::filesystem::path(dir.filePath(name).toStdString()), 100, 100)
+                .HasPicture(),
+            expected)
             << name;
     }
     // A TIFF whose second directory is an uncompressed thumbnail, found only as ".TIF".
     TiffBuilder probe(true);
     probe.AddDirectory({{0x0100, 3, 1, 640}, {0x0101, 3, 1, 480}, {0x8769, 4, 1, 0}});
-    probe.AddDirectory({{0x0100, 3, 1, 20}, {0x0101, 3, 1, 10}, {0x0103, 3, 1, 1}, {0x0111, 4, 1, 0}, {0x0117, 4, 1, 600}});
+    probe.AddDirectory({{0x0100, 3, 1, 20},
+                        {0x0101, 3, 1, 10},
+                        {0x0103, 3, 1, 1},
+                        {0x0111, 4, 1, 0},
+                        {0x0117, 4, 1, 600}});
     const uint32_t exifAt = probe.BlobOffset();
     TiffBuilder b(true);
     b.AddDirectory({{0x0100, 3, 1, 640}, {0x0101, 3, 1, 480}, {0x8769, 4, 1, exifAt}});
-    b.AddDirectory({{0x0100, 3, 1, 20}, {0x0101, 3, 1, 10}, {0x0103, 3, 1, 1}, {0x0111, 4, 1, exifAt + 6}, {0x0117, 4, 1, 600}});
+    b.AddDirectory({{0x0100, 3, 1, 20},
+                    {0x0101, 3, 1, 10},
+                    {0x0103, 3, 1, 1},
+                    {0x0111, 4, 1, exifAt + 6},
+                    {0x0117, 4, 1, 600}});
     QByteArray blob(6, '\0');  // an empty EXIF directory
     blob += PatternRgb(20, 10);
     blob += QByteArray(200, '\0');  // a TIFF must be longer than 128 bytes
@@ -341,7 +365,8 @@ TEST(EmbeddedThumbnailCorpus, ExtensionRules) {
     const QByteArray tiff = b.Build();
     for (const char* name : {"scan.tif", "scan.TIF", "scan.tiff"}) {
         test::WriteAll(dir.filePath(name), tiff);
-        const EmbeddedThumbnail t = ReadTiffThumbnail(std::filesystem::path(dir.filePath(name).toStdString()), 100, 100);
+        const EmbeddedThumbnail t =
+            ReadTiffThumbnail(std::filesystem::path(dir.filePath(name).toStdString()), 100, 100);
         EXPECT_EQ(t.HasPicture(), QString(name) != "scan.tiff") << name;
         if (t.HasPicture()) {
             EXPECT_EQ(t.width, 100u);
@@ -349,19 +374,27 @@ TEST(EmbeddedThumbnailCorpus, ExtensionRules) {
             EXPECT_EQ(t.fullWidth, 640u);
         }
     }
-    EXPECT_EQ(FindExifDirectory(std::filesystem::path(dir.filePath("scan.tif").toStdString())), exifAt);
+    EXPECT_EQ(FindExifDirectory(std::filesystem::path(dir.filePath("scan.tif").toStdString())),
+              exifAt);
 }
 
 TEST(EmbeddedThumbnailCorpus, RealTiffsWithoutSecondDirectoryGiveNothing) {
     ORM_REQUIRE_CORPUS();
     QTemporaryDir dir;
-    for (const char* name : {"Reagan.tiff", "custom_dir_EXIF_GPS.tiff", "multipage.tiff", "rgb-3c-8b.tiff"}) {
+    for (const char* name :
+         {"Reagan.tiff", "custom_dir_EXIF_GPS.tiff", "multipage.tiff", "rgb-3c-8b.tiff"}) {
         const QString copy = dir.filePath(QString(name).replace(".tiff", ".tif"));
         QFile::copy(test::CorpusFile(name), copy);
-        EXPECT_FALSE(ReadTiffThumbnail(std::filesystem::path(copy.toStdString()), 100, 100).HasPicture()) << name;
+        EXPECT_FALSE(
+            ReadTiffThumbnail(std::filesystem::path(copy.toStdString()), 100, 100).HasPicture())
+            << name;
     }
-    EXPECT_NE(FindExifDirectory(std::filesystem::path(test::CorpusFile("Reagan.tiff").toStdString())), 0u);
-    EXPECT_EQ(FindExifDirectory(std::filesystem::path(test::CorpusFile("rgb-3c-8b.tiff").toStdString())), 0u);
+    EXPECT_NE(
+        FindExifDirectory(std::filesystem::path(test::CorpusFile("Reagan.tiff").toStdString())),
+        0u);
+    EXPECT_EQ(
+        FindExifDirectory(std::filesystem::path(test::CorpusFile("rgb-3c-8b.tiff").toStdString())),
+        0u);
 }
 
 }  // namespace

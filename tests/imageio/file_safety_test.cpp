@@ -9,8 +9,8 @@
 #include "imageio/safe_file_writer.h"
 #include "test_support.h"
 
-#include <QDir>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -26,11 +26,12 @@ namespace orm {
 namespace {
 
 class FileSafety : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QStringList Entries() const {
-        return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        return QDir(dir_.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
     static bool IsLink(const QString& path) {
         struct stat st {};
@@ -103,7 +104,9 @@ TEST_F(FileSafety, KeepExistingNeverReplacesWhatAppearedMeanwhile) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("dir.png"));
     ASSERT_TRUE(QFile::link(Path("nowhere/x.png"), Path("dangling.png")));
     for (const char* name : {"dir.png", "dangling.png"})
-        EXPECT_EQ(WriteFileSafely(Path(name), "x", ExistingTarget::KeepExisting), CommitResult::TargetExists) << name;
+        EXPECT_EQ(WriteFileSafely(Path(name), "x", ExistingTarget::KeepExisting),
+                  CommitResult::TargetExists)
+            << name;
     EXPECT_FALSE(QFileInfo::exists(Path("nowhere")));
     EXPECT_EQ(Entries(), (QStringList{"dangling.png", "dir.png", "out.png", "out_1.png"}));
 }
@@ -120,7 +123,8 @@ TEST_F(FileSafety, ALinkAtTheNameIsReplacedNeverItsTarget) {
         EXPECT_EQ(test::ReadAll(Path(name)), "output") << name;
     }
     EXPECT_EQ(test::ReadAll(Path("elsewhere/original.png")), "outside the output folder");
-    EXPECT_EQ(QDir(Path("elsewhere")).entryList(QDir::Files | QDir::Hidden), QStringList{"original.png"});
+    EXPECT_EQ(QDir(Path("elsewhere")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"original.png"});
 }
 
 TEST_F(FileSafety, ReplacingKeepsOwnerGroupAndMode) {
@@ -163,12 +167,14 @@ TEST_F(FileSafety, AFullDiskSaysSo) {
     // A 64 KiB file system, mounted for this test (needs root and a system that allows mounts).
     const QString mount = Path("small");
     ASSERT_TRUE(QDir(dir_.path()).mkdir("small"));
-    if (::geteuid() != 0 || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mount}) != 0) {
+    if (::geteuid() != 0 ||
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mount}) != 0) {
         GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root with CAP_SYS_ADMIN)";
     }
     QString error;
     const bool written = WriteFileSafely(mount + "/big.bin", QByteArray(1 << 20, 'x'), &error);
-    const QStringList left = QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList left =
+        QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QProcess::execute("umount", {mount});
     EXPECT_FALSE(written);
     EXPECT_EQ(error, "No space left on device");
@@ -177,14 +183,21 @@ TEST_F(FileSafety, AFullDiskSaysSo) {
 
 TEST(NativePath, NamesThatAreNotUtf8SurviveTheRoundTrip) {
     const QByteArray samples[] = {
-        "plain.jpg", "caf\xc3\xa9.jpg", "\xf0\x9f\x93\xb7.png",  // valid UTF-8, one needing surrogates
-        "n\xffm.jpg", "latin1-caf\xe9.jpg", "\xc3",               // a stray byte, Latin-1, a cut sequence
-        "\xed\xa0\x80.jpg", "\xc0\xaf.jpg", "\xf4\x90\x80\x80",   // a surrogate, overlong, above U+10FFFF
+        "plain.jpg",
+        "caf\xc3\xa9.jpg",
+        "\xf0\x9f\x93\xb7.png",  // valid UTF-8, one needing surrogates
+        "n\xffm.jpg",
+        "latin1-caf\xe9.jpg",
+        "\xc3",  // a stray byte, Latin-1, a cut sequence
+        "\xed\xa0\x80.jpg",
+        "\xc0\xaf.jpg",
+        "\xf4\x90\x80\x80",  // a surrogate, overlong, above U+10FFFF
     };
     for (const QByteArray& bytes : samples) {
         const QString path = PathFromNative(bytes);
         EXPECT_EQ(NativePath(path), bytes) << bytes.toHex().constData();
-        EXPECT_EQ(IsUtf8Path(path), QString::fromUtf8(bytes).toUtf8() == bytes) << bytes.toHex().constData();
+        EXPECT_EQ(IsUtf8Path(path), QString::fromUtf8(bytes).toUtf8() == bytes)
+            << bytes.toHex().constData();
     }
     EXPECT_EQ(PathFromNative("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
     EXPECT_EQ(AbsolutePath("/a/./b/../c.jpg"), "/a/c.jpg");

@@ -1,8 +1,8 @@
 // GIF output: exact palettes for pictures of 256 colours or fewer, and a quantiser that keeps
 // the colours of a photo (neutral greys stay grey) for richer ones.
 
-#include "imageio/gif_palette.h"
 #include "imageio/gif_writer.h"
+#include "imageio/gif_palette.h"
 #include "imageio/image_loader.h"
 #include "test_support.h"
 
@@ -19,7 +19,8 @@ QImage Decode(const QByteArray& gif) {
 }
 
 double Psnr(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    const QImage x = a.convertToFormat(QImage::Format_RGB888),
+                 y = b.convertToFormat(QImage::Format_RGB888);
     double sum = 0;
     for (int row = 0; row < x.height(); ++row)
         for (int i = 0; i < 3 * x.width(); ++i) {
@@ -32,11 +33,11 @@ double Psnr(const QImage& a, const QImage& b) {
 
 TEST(GifWriter, FewColoursAreKeptExactly) {
     // Four colours, none of them on a quantiser's grid: each comes back as it was.
-    const QRgb colours[] = {qRgb(100, 50, 60), qRgb(201, 7, 33), qRgb(13, 250, 129), qRgb(255, 255, 254)};
+    const QRgb colours[] = {qRgb(100, 50, 60), qRgb(201, 7, 33), qRgb(13, 250, 129),
+                            qRgb(255, 255, 254)};
     QImage img(37, 23, QImage::Format_BGR888);
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            img.setPixel(x, y, colours[(x / 5 + y / 3) % 4]);
+        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, colours[(x / 5 + y / 3) % 4]);
     const QByteArray gif = EncodeGif(img);
     ASSERT_FALSE(gif.isEmpty());
     EXPECT_EQ(Decode(gif), img.convertToFormat(QImage::Format_RGB888));
@@ -57,8 +58,7 @@ TEST(GifWriter, FewColoursAreKeptExactly) {
     // A palette image keeps its own table, in its order.
     QImage indexed(4, 1, QImage::Format_Indexed8);
     indexed.setColorTable({qRgb(9, 9, 9), qRgb(200, 100, 0)});
-    for (int x = 0; x < 4; ++x)
-        indexed.setPixel(x, 0, uint(x % 2));
+    for (int x = 0; x < 4; ++x) indexed.setPixel(x, 0, uint(x % 2));
     const auto kept = ExactPalette(indexed);
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->palette, (std::vector<PaletteColour>{{9, 9, 9}, {200, 100, 0}}));
@@ -79,8 +79,9 @@ TEST(GifWriter, RichPicturesKeepNeutralGreysAndTheirColours) {
     for (int y = 64; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QRgb p = back.pixel(x, y);
-            const int cast = std::max({std::abs(qRed(p) - qGreen(p)), std::abs(qGreen(p) - qBlue(p)),
-                                       std::abs(qRed(p) - qBlue(p))});
+            const int cast =
+                std::max({std::abs(qRed(p) - qGreen(p)), std::abs(qGreen(p) - qBlue(p)),
+                          std::abs(qRed(p) - qBlue(p))});
             worstCast = std::max(worstCast, cast);
             castSum += cast;
         }
@@ -91,7 +92,8 @@ TEST(GifWriter, RichPicturesKeepNeutralGreysAndTheirColours) {
 
 TEST(GifWriter, CameraPhotosStayCloseToTheir24BitPixels) {
     ORM_REQUIRE_CORPUS();
-    for (const char* name : {"exiforg-nikon-e950.jpg", "exiforg-ricoh-rdc5300.jpg", "exiforg-fujifilm-mx1700.jpg"}) {
+    for (const char* name :
+         {"exiforg-nikon-e950.jpg", "exiforg-ricoh-rdc5300.jpg", "exiforg-fujifilm-mx1700.jpg"}) {
         const auto photo = LoadSourceImage(test::CorpusFile(name));
         ASSERT_TRUE(photo) << name;
         const QImage back = Decode(EncodeGif(photo->image));

@@ -1,8 +1,8 @@
 // Tag texts, the image-info list, colour counts, picture dates and the file-type rules.
 
+#include "metadata/image_info.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_info_reader.h"
-#include "metadata/image_info.h"
 #include "metadata/picture_date.h"
 #include "metadata/tag_names.h"
 #include "test_support.h"
@@ -13,7 +13,9 @@
 namespace orm {
 namespace {
 
-PropertyItem Short(uint32_t id, uint16_t v) { return MakeShortItem(id, v); }
+PropertyItem Short(uint32_t id, uint16_t v) {
+    return MakeShortItem(id, v);
+}
 
 TEST(TagNames, TableAndValueTexts) {
     EXPECT_EQ(NamedTagCount(), 82);
@@ -49,25 +51,30 @@ TEST(TagNames, TableAndValueTexts) {
 TEST(ImageInfoList, WhichItemsAreShown) {
     PropertyItems items = {
         MakeAsciiItem(0x010F, QByteArray("Canon\0", 6)),
-        Short(0x8827, 40000),                      // ISO as SHORT: unsigned
-        MakeRationalItem(0x829A, 1, 250),          // rational: not shown
-        Short(0x0103, 6),                          // never shown
-        Short(0x0001, 3),                          // not in the table
+        Short(0x8827, 40000),              // ISO as SHORT: unsigned
+        MakeRationalItem(0x829A, 1, 250),  // rational: not shown
+        Short(0x0103, 6),                  // never shown
+        Short(0x0001, 3),                  // not in the table
         MakeLongItem(0xA002, 3008),
         Short(0x0112, 6),
-        PropertyItem{0x0102, 3, 3, QByteArray("\x08\0\x08\0\x08\0", 6), ExifGroup::kImage},  // 3 values
+        PropertyItem{0x0102, 3, 3, QByteArray("\x08\0\x08\0\x08\0", 6),
+                     ExifGroup::kImage},           // 3 values
         MakeAsciiItem(0x0131, QByteArray("", 0)),  // empty text
         MakeAsciiItem(0x013B, QByteArray("J\xC3\xBCrgen\0", 8)),
         MakeAsciiItem(0x8298, QByteArray("\xA9 M\xFCller\0", 10)),  // not UTF-8: Latin-1
     };
     const std::vector<InfoProperty> expected = {
-        {"Manufacturer", "Canon"},           {"ISO speed ratings", "40000"},
-        {"Exif image width", "3008"},        {"Orientation", "90 left"},
-        {"Artist", QString::fromUtf8("Jürgen")}, {"Copyrights", QString::fromUtf8("© Müller")},
+        {"Manufacturer", "Canon"},
+        {"ISO speed ratings", "40000"},
+        {"Exif image width", "3008"},
+        {"Orientation", "90 left"},
+        {"Artist", QString::fromUtf8("Jürgen")},
+        {"Copyrights", QString::fromUtf8("© Müller")},
     };
     EXPECT_EQ(BuildPropertyList(items), expected);
 
-    const PropertyItems rationalOnly = {MakeRationalItem(0x829A, 1, 60), MakeRationalItem(0x829D, 28, 10)};
+    const PropertyItems rationalOnly = {MakeRationalItem(0x829A, 1, 60),
+                                        MakeRationalItem(0x829D, 28, 10)};
     EXPECT_TRUE(BuildPropertyList(rationalOnly).empty());
 }
 
@@ -131,10 +138,13 @@ TEST(PictureDate, FromFiles) {
     EXPECT_EQ(dateOf("Canon_40D.jpg", "a.jpg"), canon);
     EXPECT_EQ(dateOf("Canon_40D.jpg", "a.jpeg"), std::nullopt);  // not a date extension
     EXPECT_EQ(dateOf("Canon_40D.jpg", "a.png"), std::nullopt);
-    EXPECT_EQ(dateOf("Reagan.tiff", "r.tiff"), QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
-    EXPECT_EQ(dateOf("Reagan.tiff", "r.TIF"), QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
+    EXPECT_EQ(dateOf("Reagan.tiff", "r.tiff"),
+              QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
+    EXPECT_EQ(dateOf("Reagan.tiff", "r.TIF"),
+              QDateTime(QDate(2004, 6, 21), QTime(23, 37, 53), Qt::LocalTime));
     // Only date/time of IFD0: the third choice.
-    EXPECT_EQ(dateOf("exif-ifd-offset.jpg", "o.jpg"), QDateTime(QDate(2017, 3, 13), QTime(23, 3, 9), Qt::LocalTime));
+    EXPECT_EQ(dateOf("exif-ifd-offset.jpg", "o.jpg"),
+              QDateTime(QDate(2017, 3, 13), QTime(23, 3, 9), Qt::LocalTime));
     // The first date that exists is not a date: no date (the others are not tried).
     EXPECT_EQ(dateOf("custom_dir_EXIF_GPS.tiff", "c.tif"), std::nullopt);
     EXPECT_EQ(dateOf("hopper_orientation_6.jpg", "h.jpg"), std::nullopt);
@@ -142,10 +152,12 @@ TEST(PictureDate, FromFiles) {
 
 TEST(ImageFileTypes, ExtensionRules) {
     // The long spellings are image files wherever the short ones are, in any case.
-    for (const char* name : {"/x/a.JPG", "b.gif", "c.jpeg", "c.JPE", "e.tiff", "f.Webp", "g.png", "h.bmp"})
+    for (const char* name :
+         {"/x/a.JPG", "b.gif", "c.jpeg", "c.JPE", "e.tiff", "f.Webp", "g.png", "h.bmp"})
         EXPECT_TRUE(IsSupportedImage(name)) << name;
     // Only the extension after the last dot counts, and it must match a whole extension.
-    for (const char* name : {"d.jp", "/some.dir/noext", "x.tif;", "x.jpgx", "x.", "jpg", "a.jpg.txt", ".hidden"})
+    for (const char* name :
+         {"d.jp", "/some.dir/noext", "x.tif;", "x.jpgx", "x.", "jpg", "a.jpg.txt", ".hidden"})
         EXPECT_FALSE(IsSupportedImage(name)) << name;
 
     EXPECT_TRUE(IsNavigableImage("a.Png"));

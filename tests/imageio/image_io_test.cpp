@@ -1,13 +1,13 @@
 // Loading and saving image files: decoding from memory, resolution as stated, EXIF items,
 // encoders by extension, copied and regenerated metadata (checked with exiftool), safe writing.
 
+#include "imageio/image_loader.h"
+#include "imageio/image_saver.h"
+#include "imageio/safe_file_writer.h"
 #include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_properties.h"
 #include "metadata/image_depth.h"
-#include "imageio/image_loader.h"
-#include "imageio/image_saver.h"
 #include "metadata/output_metadata.h"
-#include "imageio/safe_file_writer.h"
 #include "test_support.h"
 
 #include <QColorSpace>
@@ -22,7 +22,7 @@ namespace orm {
 namespace {
 
 class ImageIo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QStringList Files() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
@@ -30,8 +30,7 @@ protected:
     static QImage Gradient(int w, int h) {
         QImage img(w, h, QImage::Format_BGR888);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
+            for (int x = 0; x < w; ++x) img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
         return img;
     }
 
@@ -77,8 +76,8 @@ TEST_F(ImageIo, ResolutionAsTheFileStatesIt) {
     // PNG and BMP hold whole dots per metre: 100 dpi is stored as 3937 (99.9998 dpi) and 300 dpi
     // as 11811 (299.9994). A value that a writer of a resolution with at most two decimals
     // stores as this number is that resolution; others keep two decimals.
-    const std::pair<int, double> cases[] = {{3937, 100}, {11811, 300}, {2835, 72}, {3780, 96},
-                                            {2854, 72.5}, {1, 0.03}, {3000, 76.2}};
+    const std::pair<int, double> cases[] = {{3937, 100},  {11811, 300}, {2835, 72},  {3780, 96},
+                                            {2854, 72.5}, {1, 0.03},    {3000, 76.2}};
     for (const auto& [dotsPerMetre, dpi] : cases) {
         QImage img = Gradient(8, 8);
         img.setDotsPerMeterX(dotsPerMetre);
@@ -110,13 +109,27 @@ TEST_F(ImageIo, BitsPerPixelAreTheFilesOwn) {
     ORM_REQUIRE_CORPUS();
     // The depth the file stores, whatever format the decoder hands the pixels out in.
     const std::pair<const char*, int> cases[] = {
-        {"palette-1c-4b.tiff", 4},        {"palette-1c-8b.tiff", 8},     {"miniswhite-1c-1b.tiff", 1},
-        {"minisblack-1c-16b.tiff", 16},   {"rgb-3c-16b.tiff", 48},       {"rgb-3c-8b.tiff", 24},
-        {"minisblack-2c-8b-alpha.tiff", 16}, {"bmpsuite-g-rgb16-565.bmp", 16}, {"bmpsuite-g-rgb16.bmp", 16},
-        {"bmpsuite-g-pal4.bmp", 4},       {"bmpsuite-g-pal1.bmp", 1},    {"bmpsuite-g-rgb32.bmp", 32},
-        {"bmpsuite-g-pal8os2.bmp", 8},    {"pngsuite-basn3p04.png", 4},  {"pngsuite-basn0g16.png", 16},
-        {"pngsuite-basn6a16.png", 64},    {"pngsuite-basn2c08.png", 24}, {"pngsuite-basn4a08.png", 16},
-        {"testimggray.jpg", 8},           {"pil_sample_cmyk.jpg", 32},   {"testimgp.jpg", 24},
+        {"palette-1c-4b.tiff", 4},
+        {"palette-1c-8b.tiff", 8},
+        {"miniswhite-1c-1b.tiff", 1},
+        {"minisblack-1c-16b.tiff", 16},
+        {"rgb-3c-16b.tiff", 48},
+        {"rgb-3c-8b.tiff", 24},
+        {"minisblack-2c-8b-alpha.tiff", 16},
+        {"bmpsuite-g-rgb16-565.bmp", 16},
+        {"bmpsuite-g-rgb16.bmp", 16},
+        {"bmpsuite-g-pal4.bmp", 4},
+        {"bmpsuite-g-pal1.bmp", 1},
+        {"bmpsuite-g-rgb32.bmp", 32},
+        {"bmpsuite-g-pal8os2.bmp", 8},
+        {"pngsuite-basn3p04.png", 4},
+        {"pngsuite-basn0g16.png", 16},
+        {"pngsuite-basn6a16.png", 64},
+        {"pngsuite-basn2c08.png", 24},
+        {"pngsuite-basn4a08.png", 16},
+        {"testimggray.jpg", 8},
+        {"pil_sample_cmyk.jpg", 32},
+        {"testimgp.jpg", 24},
         {"hopper.gif", 8},
     };
     for (const auto& [name, bits] : cases) {
@@ -126,8 +139,8 @@ TEST_F(ImageIo, BitsPerPixelAreTheFilesOwn) {
     }
     // Headers that end early or hold no usable depth give nothing (the decoded format counts).
     auto bitsOf = [](const QByteArray& bytes) {
-        return ReadStoredBitsPerPixel(
-            MemoryByteSource(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
+        return ReadStoredBitsPerPixel(MemoryByteSource(
+            std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
     };
     EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 11)), std::nullopt);
     EXPECT_EQ(bitsOf(QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10\x00\x10\x03", 12)), 24);
@@ -146,8 +159,8 @@ TEST_F(ImageIo, TheSameSizeCopyKeepsTheSourcesPixelFormat) {
     ORM_REQUIRE_CORPUS();
     auto storedBits = [](const QString& path) {
         const QByteArray bytes = test::ReadAll(path);
-        return ReadStoredBitsPerPixel(
-            MemoryByteSource(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
+        return ReadStoredBitsPerPixel(MemoryByteSource(
+            std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))));
     };
     // (source, output, the depth the output keeps)
     const std::tuple<const char*, const char*, int> cases[] = {
@@ -165,9 +178,10 @@ TEST_F(ImageIo, TheSameSizeCopyKeepsTheSourcesPixelFormat) {
         EXPECT_EQ(storedBits(Path(out)), bits) << name << " as " << out;
         // Every sample as it was, at the file's own precision.
         QImage original(test::CorpusFile(name)), back(Path(out));
-        const QImage::Format wide = original.depth() > 32 || original.format() == QImage::Format_Grayscale16
-                                        ? QImage::Format_RGBX64
-                                        : QImage::Format_RGB32;
+        const QImage::Format wide =
+            original.depth() > 32 || original.format() == QImage::Format_Grayscale16
+                ? QImage::Format_RGBX64
+                : QImage::Format_RGB32;
         // (Images compare equal only with the same colour space; the samples are what counts.)
         auto samples = [wide](const QImage& i) {
             QImage s = i.convertToFormat(wide);
@@ -179,16 +193,17 @@ TEST_F(ImageIo, TheSameSizeCopyKeepsTheSourcesPixelFormat) {
     // A grey source handed over as 8-bit grey (the window's same-size copy) keeps its 16 bits.
     const auto grey = LoadSourceImage(test::CorpusFile("pngsuite-basn0g16.png"));
     ASSERT_TRUE(grey);
-    ASSERT_TRUE(SaveImage(grey->image.convertToFormat(QImage::Format_Grayscale8), Path("grey.png"), *grey,
-                          SaveOptions{72, 90}));
+    ASSERT_TRUE(SaveImage(grey->image.convertToFormat(QImage::Format_Grayscale8), Path("grey.png"),
+                          *grey, SaveOptions{72, 90}));
     EXPECT_EQ(storedBits(Path("grey.png")), 16);
 
     // A GIF of a palette source keeps its colours exactly.
     const auto pal = LoadSourceImage(test::CorpusFile("bmpsuite-g-pal4.bmp"));
     ASSERT_TRUE(pal);
     ASSERT_TRUE(SaveImage(pal->image, Path("p4.gif"), *pal, SaveOptions{72, 90}));
-    EXPECT_EQ(QImage(Path("p4.gif")).convertToFormat(QImage::Format_RGB32),
-              QImage(test::CorpusFile("bmpsuite-g-pal4.bmp")).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(
+        QImage(Path("p4.gif")).convertToFormat(QImage::Format_RGB32),
+        QImage(test::CorpusFile("bmpsuite-g-pal4.bmp")).convertToFormat(QImage::Format_RGB32));
 
     // Other pixels than the source's are written as 24-bit colour.
     QImage changed = pal->image.copy();
@@ -200,8 +215,8 @@ TEST_F(ImageIo, TheSameSizeCopyKeepsTheSourcesPixelFormat) {
 TEST_F(ImageIo, BrokenFilesAreRefusedWithAReason) {
     ORM_REQUIRE_CORPUS();
     for (const char* name : {"zero_width.gif", "bmpsuite-b-shortfile.bmp", "pngsuite-xs1n0g01.png",
-                             "pngsuite-xd0n2c08.png", "pngsuite-xdtn0g01.png", "pngsuite-xhdn0g08.png",
-                             "pngsuite-xcrn0g04.png"}) {
+                             "pngsuite-xd0n2c08.png", "pngsuite-xdtn0g01.png",
+                             "pngsuite-xhdn0g08.png", "pngsuite-xcrn0g04.png"}) {
         QString error;
         EXPECT_FALSE(LoadSourceImage(test::CorpusFile(name), &error)) << name;
         EXPECT_FALSE(error.isEmpty()) << name;
@@ -218,8 +233,9 @@ TEST_F(ImageIo, ExtensionsChooseTheEncoder) {
     EXPECT_TRUE(error.isEmpty());  // silent refusal
     EXPECT_FALSE(QFile::exists(Path("photo.pcx")));
     const std::pair<const char*, const char*> cases[] = {
-        {"a.JPG", "jpeg"}, {"b.jpg", "jpeg"}, {"c.bmp", "bmp"}, {"d.GIF", "gif"}, {"e.tif", "tiff"},
-        {"f.png", "png"},  {"g.jpeg", "jpeg"}, {"h.JPE", "jpeg"}, {"i.tiff", "tiff"}};
+        {"a.JPG", "jpeg"},  {"b.jpg", "jpeg"}, {"c.bmp", "bmp"},
+        {"d.GIF", "gif"},   {"e.tif", "tiff"}, {"f.png", "png"},
+        {"g.jpeg", "jpeg"}, {"h.JPE", "jpeg"}, {"i.tiff", "tiff"}};
     for (const auto& [name, format] : cases) {
         ASSERT_TRUE(SaveImage(img, Path(name), SaveSource{}, SaveOptions{}, &error)) << name;
         QImageReader reader(Path(name));
@@ -238,8 +254,7 @@ TEST_F(ImageIo, GifIsQuantisedToAPalette) {
     ASSERT_FALSE(back.isNull());
     QSet<QRgb> colours;
     for (int y = 0; y < back.height(); ++y)
-        for (int x = 0; x < back.width(); ++x)
-            colours.insert(back.pixel(x, y));
+        for (int x = 0; x < back.width(); ++x) colours.insert(back.pixel(x, y));
     EXPECT_LE(colours.size(), 256);
     const QRgb a = img.pixel(30, 20), b = back.pixel(30, 20);
     EXPECT_NEAR(qRed(a), qRed(b), 24);
@@ -248,7 +263,8 @@ TEST_F(ImageIo, GifIsQuantisedToAPalette) {
 
 TEST_F(ImageIo, SourceWithoutMetadataGetsNoSoftwareItem) {
     ORM_REQUIRE_EXIFTOOL();
-    ASSERT_TRUE(SaveImage(Gradient(50, 50), Path("plain.jpg"), SaveSource{QSize(50, 50), {}}, SaveOptions{72, 90}));
+    ASSERT_TRUE(SaveImage(Gradient(50, 50), Path("plain.jpg"), SaveSource{QSize(50, 50), {}},
+                          SaveOptions{72, 90}));
     EXPECT_EQ(test::Exiftool(Path("plain.jpg"), "Software"), std::nullopt);
     EXPECT_EQ(test::Exiftool(Path("plain.jpg"), "JFIF:XResolution"), "72");
 }
@@ -260,7 +276,8 @@ TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
     ASSERT_TRUE(src);
     const QImage out = Gradient(120, 80);
     const QString path = Path("out.jpg");
-    ASSERT_TRUE(SaveImage(out, path, SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    ASSERT_TRUE(
+        SaveImage(out, path, SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
     EXPECT_EQ(test::Exiftool(path, "Software"), "ORVEN Imaging  Resizer");
     EXPECT_EQ(test::Exiftool(path, "Make"), "NIKON CORPORATION");
     EXPECT_EQ(test::Exiftool(path, "DateTimeOriginal", false), "2004:03:30 10:43:46");
@@ -277,10 +294,12 @@ TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
     EXPECT_EQ(thumb.size(), QSize(150, 100));
 
     // PNG carries the items too; BMP and GIF carry none.
-    ASSERT_TRUE(SaveImage(out, Path("out.png"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    ASSERT_TRUE(SaveImage(out, Path("out.png"), SaveSource{QSize(3008, 2000), src->properties},
+                          SaveOptions{72, 85}));
     EXPECT_EQ(test::Exiftool(Path("out.png"), "Make"), "NIKON CORPORATION");
     EXPECT_EQ(test::Exiftool(Path("out.png"), "Software"), "ORVEN Imaging  Resizer");
-    ASSERT_TRUE(SaveImage(out, Path("out.bmp"), SaveSource{QSize(3008, 2000), src->properties}, SaveOptions{72, 85}));
+    ASSERT_TRUE(SaveImage(out, Path("out.bmp"), SaveSource{QSize(3008, 2000), src->properties},
+                          SaveOptions{72, 85}));
     EXPECT_EQ(test::Exiftool(Path("out.bmp"), "Make"), std::nullopt);
 }
 
@@ -308,7 +327,8 @@ TEST_F(ImageIo, TheColourProfileIsCarriedIntoEveryFormatThatHoldsOne) {
             EXPECT_EQ(test::ExiftoolBinary(out, "ICC_Profile"), profile) << name << " as " << ext;
             // Pixels are not converted: the same-size PNG holds the decoded pixels exactly.
             if (QLatin1String(ext) == QLatin1String("png")) {
-                QImage back = QImage(out).convertToFormat(QImage::Format_BGR888), decoded = src->image;
+                QImage back = QImage(out).convertToFormat(QImage::Format_BGR888),
+                       decoded = src->image;
                 back.setColorSpace(QColorSpace());
                 decoded.setColorSpace(QColorSpace());
                 EXPECT_EQ(back, decoded) << name;
@@ -325,11 +345,13 @@ TEST_F(ImageIo, MakerNotesAreLaidOutAnewOrLeftOut) {
     // every value as it was; one it cannot lay out is left out.
     auto makerNotes = [](const QString& file) {
         QProcess p;
-        p.start("exiftool", {"-a", "-G1", "-s", "-MakerNotes:all", "-x", "PreviewImageStart", file});
+        p.start("exiftool",
+                {"-a", "-G1", "-s", "-MakerNotes:all", "-x", "PreviewImageStart", file});
         p.waitForFinished(30000);
         return QString::fromUtf8(p.readAllStandardOutput());
     };
-    for (const char* name : {"exiforg-nikon-e950.jpg", "exiv2-canon-eos-d30.jpg", "exiv2-nikon-d70.jpg"}) {
+    for (const char* name :
+         {"exiforg-nikon-e950.jpg", "exiv2-canon-eos-d30.jpg", "exiv2-nikon-d70.jpg"}) {
         const QString source = test::CorpusFile(name);
         const auto src = LoadSourceImage(source);
         ASSERT_TRUE(src) << name;
@@ -361,14 +383,16 @@ TEST_F(ImageIo, ThumbnailRules) {
     ASSERT_TRUE(original);
 
     // 1000 x 800 camera picture: a new 50 x 40 thumbnail made from the resized image.
-    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.jpg"), SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
+    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.jpg"),
+                          SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
     const QImage thumb = test::ExiftoolThumbnail(Path("big.jpg"));
     EXPECT_EQ(thumb.size(), QSize(50, 40));
     EXPECT_LT(qRed(thumb.pixel(2, 20)), qRed(thumb.pixel(47, 20)));  // made from the output
     EXPECT_EQ(test::Exiftool(Path("big.jpg"), "IFD1:Compression"), "6");
 
     // 150 x 1000: not above 200 in both directions, the copied thumbnail stays as it was.
-    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"),
+                          SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
     const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.jpg")));
     const PropertyItem* kept = FindItem(written, kPropThumbnailData);
     ASSERT_TRUE(kept);
@@ -384,14 +408,17 @@ TEST_F(ImageIo, ATiffCarriesItsThumbnailAsAPageReadersTake) {
     ASSERT_TRUE(src);
     const PropertyItem* original = FindItem(src->properties, kPropThumbnailData);
     ASSERT_TRUE(original);
-    const QImage thumb = QImage::fromData(original->value, "jpeg").convertToFormat(QImage::Format_RGB888);
+    const QImage thumb =
+        QImage::fromData(original->value, "jpeg").convertToFormat(QImage::Format_RGB888);
     ASSERT_FALSE(thumb.isNull());
 
     // 150 x 1000: the copied thumbnail. The first page is the picture.
-    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.tif"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.tif"),
+                          SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
     EXPECT_EQ(QImage(Path("tall.tif")).size(), QSize(75, 500));
     const std::string tall = Path("tall.tif").toStdString();
-    const EmbeddedThumbnail page = ReadTiffThumbnail(tall, uint32_t(thumb.width()), uint32_t(thumb.height()));
+    const EmbeddedThumbnail page =
+        ReadTiffThumbnail(tall, uint32_t(thumb.width()), uint32_t(thumb.height()));
     ASSERT_TRUE(page.HasPicture());
     ASSERT_EQ(QSize(int(page.width), int(page.height)), thumb.size());
     for (int y : {0, thumb.height() / 2, thumb.height() - 1})
@@ -403,14 +430,16 @@ TEST_F(ImageIo, ATiffCarriesItsThumbnailAsAPageReadersTake) {
     EXPECT_FALSE(FindItem(ReadPropertyItems(test::ReadAll(Path("tall.tif"))), kPropThumbnailData));
 
     // 1000 x 800: a new thumbnail, a twentieth of the source, made from the output.
-    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.tif"), SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
+    ASSERT_TRUE(SaveImage(Gradient(500, 400), Path("big.tif"),
+                          SaveSource{QSize(1000, 800), src->properties}, SaveOptions{}));
     const EmbeddedThumbnail made = ReadTiffThumbnail(Path("big.tif").toStdString(), 50, 40);
     ASSERT_TRUE(made.HasPicture());
     EXPECT_EQ(QSize(int(made.width), int(made.height)), QSize(50, 40));
     EXPECT_LT(test::DibPixel(made.dib, 2, 20)[2], test::DibPixel(made.dib, 47, 20)[2]);
 
     // A JPEG output keeps the copied thumbnail as it was.
-    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"), SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
+    ASSERT_TRUE(SaveImage(Gradient(75, 500), Path("tall.jpg"),
+                          SaveSource{QSize(150, 1000), src->properties}, SaveOptions{}));
     const PropertyItems written = ReadPropertyItems(test::ReadAll(Path("tall.jpg")));
     const PropertyItem* kept = FindItem(written, kPropThumbnailData);
     ASSERT_TRUE(kept);
@@ -449,7 +478,8 @@ TEST_F(ImageIo, JpegDensityHoldsEveryResolution) {
         EXPECT_DOUBLE_EQ(back->dpiX, dpi);
         EXPECT_DOUBLE_EQ(back->dpiY, dpi);
     }
-    ASSERT_TRUE(SaveImage(Gradient(20, 20), Path("huge.jpg"), SaveSource{}, SaveOptions{100000, 75}));
+    ASSERT_TRUE(
+        SaveImage(Gradient(20, 20), Path("huge.jpg"), SaveSource{}, SaveOptions{100000, 75}));
     const auto huge = LoadSourceImage(Path("huge.jpg"));
     ASSERT_TRUE(huge);
     EXPECT_NEAR(huge->dpiX, 100000, 1.5);
@@ -469,7 +499,8 @@ TEST_F(ImageIo, FailedSaveLeavesTheOldFileAndNothingElse) {
     EXPECT_EQ(test::ReadAll(target), "old contents");
     EXPECT_EQ(Files(), QStringList{"keep.jpg"});
 
-    EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("no/such/folder/x.png"), SaveSource{}, SaveOptions{}, &error));
+    EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("no/such/folder/x.png"), SaveSource{},
+                           SaveOptions{}, &error));
     // The message names the file, then the system's reason.
     const QString head = QString("Can't save file %1.\n").arg(Path("no/such/folder/x.png"));
     EXPECT_TRUE(error.startsWith(head)) << error.toStdString();
@@ -477,18 +508,21 @@ TEST_F(ImageIo, FailedSaveLeavesTheOldFileAndNothingElse) {
 
     // The target is a folder: the finished file cannot replace it; no temporary file remains.
     ASSERT_TRUE(QDir(dir_.path()).mkdir("taken.png"));
-    EXPECT_FALSE(SaveImage(Gradient(10, 10), Path("taken.png"), SaveSource{}, SaveOptions{}, &error));
+    EXPECT_FALSE(
+        SaveImage(Gradient(10, 10), Path("taken.png"), SaveSource{}, SaveOptions{}, &error));
     EXPECT_EQ(Files(), QStringList{"keep.jpg"});
 }
 
 TEST_F(ImageIo, SafeFileWriterReplacesCompletelyOrNotAtAll) {
     const QString target = Path("data.bin");
     ASSERT_TRUE(WriteFileSafely(target, "first"));
-    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ASSERT_TRUE(WriteFileSafely(target, "second"));
     EXPECT_EQ(test::ReadAll(target), "second");
-    EXPECT_EQ(QFile::permissions(target) & (QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup |
-                                            QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+    EXPECT_EQ(QFile::permissions(target) &
+                  (QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup |
+                   QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
               QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     {
         SafeFileWriter writer(target);
@@ -515,7 +549,7 @@ TEST(OutputMetadata, ATiffKeepsWhatTiffReadersTake) {
         MakeShortItem(kPropPixelXDimension, 640, ExifGroup::kPhoto),  // readers want LONG
         gainControl,
         empty,
-        MakeAsciiItem(0xEA1C, "pad", ExifGroup::kPhoto),              // not of the standard
+        MakeAsciiItem(0xEA1C, "pad", ExifGroup::kPhoto),  // not of the standard
         MakeAsciiItem(0x0001, "R98", ExifGroup::kInterop),
         MakeAsciiItem(0x1D, QByteArray("2008:05:08 09:54:28\0", 20), ExifGroup::kGps),
         MakeAsciiItem(0x01, "N", ExifGroup::kGps),
@@ -534,15 +568,20 @@ TEST(OutputMetadata, ATiffKeepsWhatTiffReadersTake) {
 
 TEST(OutputMetadata, ItemsForTheOutput) {
     const PropertyItems source = {
-        MakeShortItem(0x0100, 4000), MakeRationalItem(kPropXResolution, 180, 1), MakeShortItem(0x0111, 8),
-        MakeShortItem(kPropResolutionUnit, 3), MakeAsciiItem(kPropSoftware, "Camera FW 1.0"),
+        MakeShortItem(0x0100, 4000),
+        MakeRationalItem(kPropXResolution, 180, 1),
+        MakeShortItem(0x0111, 8),
+        MakeShortItem(kPropResolutionUnit, 3),
+        MakeAsciiItem(kPropSoftware, "Camera FW 1.0"),
         MakeShortItem(kPropPixelXDimension, 3008, ExifGroup::kPhoto),
         MakeLongItem(kPropPixelYDimension, 2000, ExifGroup::kPhoto),
     };
     const OutputProperties out = BuildOutputProperties(source, QSize(70000, 40), 72.25);
     const PropertyItems expected = {
-        MakeLongItem(0x0100, 70000), MakeRationalItem(kPropXResolution, 289, 4),
-        MakeShortItem(kPropResolutionUnit, 2), MakeAsciiItem(kPropSoftware, "ORVEN Imaging  Resizer"),
+        MakeLongItem(0x0100, 70000),
+        MakeRationalItem(kPropXResolution, 289, 4),
+        MakeShortItem(kPropResolutionUnit, 2),
+        MakeAsciiItem(kPropSoftware, "ORVEN Imaging  Resizer"),
         MakeLongItem(kPropPixelXDimension, 70000, ExifGroup::kPhoto),
         MakeLongItem(kPropPixelYDimension, 40, ExifGroup::kPhoto),
     };

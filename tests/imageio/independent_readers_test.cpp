@@ -21,7 +21,9 @@
 namespace orm {
 namespace {
 
-bool Installed(const char* program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+bool Installed(const char* program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
 
 struct ToolRun {
     QString out, err;
@@ -31,7 +33,8 @@ ToolRun RunTool(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     p.waitForFinished(120000);
-    return {QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 // exiftool's warnings of each file, in one run over all of them.
@@ -43,8 +46,7 @@ std::map<QString, std::set<QString>> ExiftoolWarnings(const QStringList& files) 
         auto& set = warnings[QDir::cleanPath(o.value("SourceFile").toString())];
         const QJsonValue w = o.value("Warning");
         if (w.isArray())
-            for (const QJsonValue& one : w.toArray())
-                set.insert(one.toString());
+            for (const QJsonValue& one : w.toArray()) set.insert(one.toString());
         else if (w.isString())
             set.insert(w.toString());
     }
@@ -54,7 +56,8 @@ std::map<QString, std::set<QString>> ExiftoolWarnings(const QStringList& files) 
 // The corpus's photos from cameras: JPEG files whose metadata names a camera maker.
 QStringList CameraJpegs() {
     QStringList files;
-    for (const QString& name : QDir(test::CorpusDir()).entryList({"*.jpg"}, QDir::Files, QDir::Name)) {
+    for (const QString& name :
+         QDir(test::CorpusDir()).entryList({"*.jpg"}, QDir::Files, QDir::Name)) {
         const QString path = test::CorpusDir() + "/" + name;
         if (FindItem(ReadPropertyItemsFromFile(path), 0x010F))
             files << path;
@@ -64,10 +67,12 @@ QStringList CameraJpegs() {
 
 TEST(IndependentReaders, FindNothingToWarnAboutInAnyFileWeWrite) {
     ORM_REQUIRE_CORPUS();
-    const bool exiftool = Installed("exiftool"), tiffinfo = Installed("tiffinfo"), identify = Installed("identify");
+    const bool exiftool = Installed("exiftool"), tiffinfo = Installed("tiffinfo"),
+               identify = Installed("identify");
     if (!exiftool && !tiffinfo && !identify)
-        GTEST_SKIP() << "none of exiftool (libimage-exiftool-perl), tiffinfo (libtiff-tools), identify "
-                        "(imagemagick) is installed";
+        GTEST_SKIP()
+            << "none of exiftool (libimage-exiftool-perl), tiffinfo (libtiff-tools), identify "
+               "(imagemagick) is installed";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QStringList sources = CameraJpegs();
@@ -106,19 +111,23 @@ TEST(IndependentReaders, FindNothingToWarnAboutInAnyFileWeWrite) {
             const auto found = after.find(QDir::cleanPath(out));
             if (found == after.end())
                 continue;
-            const std::set<QString>& had = before.count(sourceOf[out]) ? before.at(sourceOf[out]) : std::set<QString>{};
+            const std::set<QString>& had =
+                before.count(sourceOf[out]) ? before.at(sourceOf[out]) : std::set<QString>{};
             for (const QString& w : found->second)
-                EXPECT_TRUE(had.count(w)) << "exiftool: " << out.toStdString() << ": " << w.toStdString();
+                EXPECT_TRUE(had.count(w))
+                    << "exiftool: " << out.toStdString() << ": " << w.toStdString();
         }
     }
     for (const QString& out : written) {
         if (tiffinfo && out.endsWith(".tif")) {
             const ToolRun run = RunTool("tiffinfo", {out});
-            EXPECT_TRUE(run.err.trimmed().isEmpty()) << "tiffinfo: " << out.toStdString() << ": " << run.err.toStdString();
+            EXPECT_TRUE(run.err.trimmed().isEmpty())
+                << "tiffinfo: " << out.toStdString() << ": " << run.err.toStdString();
         }
         if (identify) {
             const ToolRun run = RunTool("identify", {out});
-            EXPECT_TRUE(run.err.trimmed().isEmpty()) << "identify: " << out.toStdString() << ": " << run.err.toStdString();
+            EXPECT_TRUE(run.err.trimmed().isEmpty())
+                << "identify: " << out.toStdString() << ": " << run.err.toStdString();
             EXPECT_FALSE(run.out.isEmpty()) << out.toStdString();
         }
     }

@@ -41,8 +41,7 @@ void TiffBuilder::Put32(QByteArray& out, uint32_t v) const {
 
 uint32_t TiffBuilder::BlobOffset() const {
     uint32_t at = 8;
-    for (const auto& d : dirs_)
-        at += 2 + 12 * uint32_t(d.size()) + 4;
+    for (const auto& d : dirs_) at += 2 + 12 * uint32_t(d.size()) + 4;
     return at;
 }
 
@@ -100,8 +99,7 @@ std::optional<RgbPicture> ReadPpm(const QString& path) {
     int pos = 2;
     int fields[3] = {0, 0, 0};
     for (int& f : fields) {
-        while (pos < data.size() && std::isspace(uchar(data[pos])))
-            ++pos;
+        while (pos < data.size() && std::isspace(uchar(data[pos]))) ++pos;
         while (pos < data.size() && std::isdigit(uchar(data[pos])))
             f = f * 10 + (data[pos++] - '0');
     }
@@ -152,7 +150,8 @@ QByteArray ExiftoolBinary(const QString& file, const QString& tag) {
 
 QImage ExiftoolThumbnail(const QString& file) {
     QProcess p;
-    p.start(QStringLiteral("exiftool"), {QStringLiteral("-b"), QStringLiteral("-ThumbnailImage"), file});
+    p.start(QStringLiteral("exiftool"),
+            {QStringLiteral("-b"), QStringLiteral("-ThumbnailImage"), file});
     if (!p.waitForFinished(30000))
         return {};
     return QImage::fromData(p.readAllStandardOutput(), "JPEG");

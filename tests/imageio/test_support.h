@@ -23,10 +23,10 @@ inline QString CorpusDir() {
 inline QString CorpusFile(const char* name) {
     return CorpusDir() + QLatin1Char('/') + QLatin1String(name);
 }
-#define ORM_REQUIRE_CORPUS()                                 \
-    do {                                                     \
-        if (::orm::test::CorpusDir().isEmpty())              \
-            GTEST_SKIP() << "image corpus not available";    \
+#define ORM_REQUIRE_CORPUS()                              \
+    do {                                                  \
+        if (::orm::test::CorpusDir().isEmpty())           \
+            GTEST_SKIP() << "image corpus not available"; \
     } while (0)
 
 QByteArray ReadAll(const QString& path);
@@ -35,7 +35,7 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // A TIFF structure written entry by entry in either byte order. Values that do not fit in the
 // entry's field go to a data area behind the directories.
 class TiffBuilder {
-public:
+  public:
     explicit TiffBuilder(bool bigEndian) : big_(bigEndian) {}
 
     struct Entry {
@@ -51,7 +51,7 @@ public:
     void SetBlob(QByteArray blob) { blob_ = std::move(blob); }
     QByteArray Build() const;
 
-private:
+  private:
     void Put16(QByteArray& out, uint16_t v) const;
     void Put32(QByteArray& out, uint32_t v) const;
     bool big_;
@@ -78,9 +78,9 @@ std::optional<QString> Exiftool(const QString& file, const QString& tag, bool nu
 QByteArray ExiftoolBinary(const QString& file, const QString& tag);
 // The EXIF thumbnail as exiftool extracts it, decoded.
 QImage ExiftoolThumbnail(const QString& file);
-#define ORM_REQUIRE_EXIFTOOL()                                          \
-    do {                                                                \
-        if (!::orm::test::HaveExiftool())                               \
+#define ORM_REQUIRE_EXIFTOOL()                                           \
+    do {                                                                 \
+        if (!::orm::test::HaveExiftool())                                \
             GTEST_SKIP() << "exiftool (libimage-exiftool-perl) missing"; \
     } while (0)
 

@@ -12,14 +12,13 @@ namespace {
 
 // The kinds this codec refuses: progressive, arithmetic, 12-bit, four components, cut short.
 const std::vector<std::string> kRefused = {
-    "exiv2-bug1026.jpg",  "testimgp.jpg",       "truncated_jpeg.jpg",   "testimgari.jpg",
-    "testorig12.jpg",     "pil_sample_cmyk.jpg", "olympus_truncated.jpg",
+    "exiv2-bug1026.jpg", "testimgp.jpg",        "truncated_jpeg.jpg",    "testimgari.jpg",
+    "testorig12.jpg",    "pil_sample_cmyk.jpg", "olympus_truncated.jpg",
 };
 
-} // namespace
+}  // namespace
 
-TEST(JpegCorpus, BaselineFilesMatchTheirReferenceDecodes)
-{
+TEST(JpegCorpus, BaselineFilesMatchTheirReferenceDecodes) {
     const std::string dir = jpegtest::CorpusDir();
     if (dir.empty())
         GTEST_SKIP() << "image corpus not found";
@@ -47,8 +46,7 @@ TEST(JpegCorpus, BaselineFilesMatchTheirReferenceDecodes)
     EXPECT_GE(checked, 40);
 }
 
-TEST(JpegCorpus, RefusedKindsRaiseError)
-{
+TEST(JpegCorpus, RefusedKindsRaiseError) {
     const std::string dir = jpegtest::CorpusDir();
     if (dir.empty())
         GTEST_SKIP() << "image corpus not found";
@@ -59,8 +57,7 @@ TEST(JpegCorpus, RefusedKindsRaiseError)
     }
 }
 
-TEST(JpegCorpus, DensityOfAJfifFile)
-{
+TEST(JpegCorpus, DensityOfAJfifFile) {
     const std::string dir = jpegtest::CorpusDir();
     if (dir.empty())
         GTEST_SKIP() << "image corpus not found";

@@ -11,19 +11,18 @@ using jpegtest::Image;
 
 namespace {
 
-std::vector<uint8_t> ColourStream(int w = 40, int h = 24)
-{
+std::vector<uint8_t> ColourStream(int w = 40, int h = 24) {
     CoderParams p;
     p.quality = 95;
     return jpegtest::Encode(jpegtest::MakePattern(w, h, 3), p);
 }
 
 // Converts raw Y, Cb, Cr samples with the real-valued JFIF formulas.
-Image YccToRgb(const Image& ycc)
-{
+Image YccToRgb(const Image& ycc) {
     Image out = ycc;
     for (size_t i = 0; i < ycc.pixels.size(); i += 3) {
-        const double y = ycc.pixels[i], cb = ycc.pixels[i + 1] - 128.0, cr = ycc.pixels[i + 2] - 128.0;
+        const double y = ycc.pixels[i], cb = ycc.pixels[i + 1] - 128.0,
+                     cr = ycc.pixels[i + 2] - 128.0;
         const double rgb[3] = {y + 1.402 * cr, y - 0.344136 * cb - 0.714136 * cr, y + 1.772 * cb};
         for (int c = 0; c < 3; ++c)
             out.pixels[i + c] = uint8_t(std::clamp(std::lround(rgb[c]), 0L, 255L));
@@ -31,8 +30,7 @@ Image YccToRgb(const Image& ycc)
     return out;
 }
 
-void SetComponentIds(jpegtest::SplitStream& s, uint8_t a, uint8_t b, uint8_t c)
-{
+void SetComponentIds(jpegtest::SplitStream& s, uint8_t a, uint8_t b, uint8_t c) {
     for (auto& seg : s.segments) {
         if (seg.marker == 0xC0) {
             seg.payload[6] = a;
@@ -47,20 +45,17 @@ void SetComponentIds(jpegtest::SplitStream& s, uint8_t a, uint8_t b, uint8_t c)
     }
 }
 
-void RemoveJfif(jpegtest::SplitStream& s)
-{
+void RemoveJfif(jpegtest::SplitStream& s) {
     s.segments.erase(s.segments.begin() + s.indexOf(0xE0));
 }
 
-void AddAdobe(jpegtest::SplitStream& s, uint8_t transform)
-{
+void AddAdobe(jpegtest::SplitStream& s, uint8_t transform) {
     s.segments.insert(s.segments.begin(), {0xEE, jpegtest::AdobePayload(transform)});
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegDecoder, OddSized420ImageGivesExactlyItsLines)
-{
+TEST(JpegDecoder, OddSized420ImageGivesExactlyItsLines) {
     const Image src = jpegtest::MakePattern(17, 9, 3);
     const std::vector<uint8_t> jpeg = jpegtest::Encode(src, {});
     MemorySource in(jpeg.data(), jpeg.size());
@@ -79,26 +74,23 @@ TEST(JpegDecoder, OddSized420ImageGivesExactlyItsLines)
     EXPECT_GT(jpegtest::Psnr(src, out), 30.0);
 }
 
-TEST(JpegDecoder, AfterAnErrorEveryReadFails)
-{
+TEST(JpegDecoder, AfterAnErrorEveryReadFails) {
     auto split = jpegtest::Split(ColourStream(64, 64));
-    split.tail.resize(split.tail.size() / 2); // data ends inside the scan
+    split.tail.resize(split.tail.size() / 2);  // data ends inside the scan
     const std::vector<uint8_t> jpeg = jpegtest::Join(split);
     MemorySource in(jpeg.data(), jpeg.size());
     auto dec = CreateDecoder(in);
     int lines = 0;
     EXPECT_THROW(
         {
-            for (;; ++lines)
-                dec->ReadLine();
+            for (;; ++lines) dec->ReadLine();
         },
         Error);
     EXPECT_LT(lines, 64);
     EXPECT_THROW(dec->ReadLine(), Error);
 }
 
-TEST(JpegDecoder, ColourInterpretation)
-{
+TEST(JpegDecoder, ColourInterpretation) {
     const std::vector<uint8_t> jpeg = ColourStream();
     const Image normal = jpegtest::Decode(jpeg);
     const jpegtest::SplitStream base = jpegtest::Split(jpeg);
@@ -146,8 +138,7 @@ TEST(JpegDecoder, ColourInterpretation)
     }
 }
 
-TEST(JpegDecoder, DensityOutputs)
-{
+TEST(JpegDecoder, DensityOutputs) {
     CoderParams p;
     p.densityUnit = kDotsPerInch;
     p.xDensity = 300;
@@ -179,12 +170,12 @@ TEST(JpegDecoder, DensityOutputs)
     // Short APP0 segments and other APP0 kinds (JFXX) are skipped.
     s = jpegtest::Split(jpeg);
     s.segments.insert(s.segments.begin(), {0xE0, {'J', 'F', 'I', 'F', 0, 1}});
-    s.segments.insert(s.segments.begin(), {0xE0, {'J', 'F', 'X', 'X', 0, 0x10, 1, 2, 3, 4, 5, 6, 7, 8}});
+    s.segments.insert(s.segments.begin(),
+                      {0xE0, {'J', 'F', 'X', 'X', 0, 0x10, 1, 2, 3, 4, 5, 6, 7, 8}});
     EXPECT_EQ(jpegtest::Decode(jpegtest::Join(s)).pixels, jpegtest::Decode(jpeg).pixels);
 }
 
-TEST(JpegDecoder, RestartIntervalsAndMarkers)
-{
+TEST(JpegDecoder, RestartIntervalsAndMarkers) {
     // An interval longer than the image means no restart marker is ever needed.
     const std::vector<uint8_t> jpeg = ColourStream();
     auto s = jpegtest::Split(jpeg);
@@ -198,23 +189,20 @@ TEST(JpegDecoder, RestartIntervalsAndMarkers)
     EXPECT_THROW(jpegtest::Decode(jpegtest::Join(s)), Error);
 }
 
-TEST(JpegDecoder, SixteenBitQuantisationTablesReadLikeEightBitOnes)
-{
+TEST(JpegDecoder, SixteenBitQuantisationTablesReadLikeEightBitOnes) {
     const std::vector<uint8_t> jpeg = ColourStream();
     auto s = jpegtest::Split(jpeg);
     for (auto& seg : s.segments) {
         if (seg.marker != 0xDB)
             continue;
         std::vector<uint8_t> wide = {uint8_t(0x10 | seg.payload[0])};
-        for (int k = 1; k <= 64; ++k)
-            wide.insert(wide.end(), {0, seg.payload[size_t(k)]});
+        for (int k = 1; k <= 64; ++k) wide.insert(wide.end(), {0, seg.payload[size_t(k)]});
         seg.payload = wide;
     }
     EXPECT_EQ(jpegtest::Decode(jpegtest::Join(s)).pixels, jpegtest::Decode(jpeg).pixels);
 }
 
-TEST(JpegDecoder, SkipsCommentsApplicationSegmentsAndFillBytes)
-{
+TEST(JpegDecoder, SkipsCommentsApplicationSegmentsAndFillBytes) {
     const std::vector<uint8_t> jpeg = ColourStream();
     auto s = jpegtest::Split(jpeg);
     s.segments.insert(s.segments.begin() + 1, {0xE1, std::vector<uint8_t>(300, 0xFF)});
@@ -224,14 +212,14 @@ TEST(JpegDecoder, SkipsCommentsApplicationSegmentsAndFillBytes)
     std::vector<uint8_t> edited = jpegtest::Join(s);
     // Fill bytes before the start-of-frame marker.
     const uint8_t sofMarker[] = {0xFF, 0xC0};
-    const size_t sof = size_t(std::search(edited.begin(), edited.end(), std::begin(sofMarker),
-                                          std::end(sofMarker)) - edited.begin());
+    const size_t sof = size_t(
+        std::search(edited.begin(), edited.end(), std::begin(sofMarker), std::end(sofMarker)) -
+        edited.begin());
     edited.insert(edited.begin() + long(sof), {0xFF, 0xFF, 0xFF});
     EXPECT_EQ(jpegtest::Decode(edited).pixels, jpegtest::Decode(jpeg).pixels);
 }
 
-TEST(JpegDecoder, GreyStream)
-{
+TEST(JpegDecoder, GreyStream) {
     const Image src = jpegtest::MakePattern(33, 21, 1);
     CoderParams p;
     p.quality = 90;

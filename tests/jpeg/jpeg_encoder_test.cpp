@@ -26,8 +26,7 @@ constexpr uint8_t kLuminance[64] = {
 };
 
 // Table number -> natural-order entries, from all DQT segments of a stream.
-std::map<int, std::array<int, 64>> QuantTables(const jpegtest::SplitStream& s)
-{
+std::map<int, std::array<int, 64>> QuantTables(const jpegtest::SplitStream& s) {
     std::map<int, std::array<int, 64>> tables;
     for (const auto* seg : s.find(kDqt)) {
         size_t pos = 0;
@@ -35,8 +34,7 @@ std::map<int, std::array<int, 64>> QuantTables(const jpegtest::SplitStream& s)
             const int number = seg->payload[pos] & 15;
             EXPECT_EQ(seg->payload[pos] >> 4, 0) << "8-bit entries";
             std::array<int, 64> t{};
-            for (int k = 0; k < 64; ++k)
-                t[kZigzag[k]] = seg->payload[pos + 1 + size_t(k)];
+            for (int k = 0; k < 64; ++k) t[kZigzag[k]] = seg->payload[pos + 1 + size_t(k)];
             tables[number] = t;
             pos += 65;
         }
@@ -44,28 +42,27 @@ std::map<int, std::array<int, 64>> QuantTables(const jpegtest::SplitStream& s)
     return tables;
 }
 
-std::vector<uint8_t> EncodePattern(int w, int h, int channels, CoderParams p = {})
-{
+std::vector<uint8_t> EncodePattern(int w, int h, int channels, CoderParams p = {}) {
     return jpegtest::Encode(jpegtest::MakePattern(w, h, channels), p);
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegEncoder, HeaderLayoutOfAColourStream)
-{
+TEST(JpegEncoder, HeaderLayoutOfAColourStream) {
     CoderParams p;
     p.densityUnit = kDotsPerInch;
     p.xDensity = 300;
     p.yDensity = 300;
     const auto s = jpegtest::Split(EncodePattern(50, 30, 3, p));
     std::vector<uint8_t> order;
-    for (const auto& seg : s.segments)
-        order.push_back(seg.marker);
-    EXPECT_EQ(order, (std::vector<uint8_t>{kApp0, kCom, kDqt, kDqt, kSof0, kDht, kDht, kDht, kDht, kSos}));
+    for (const auto& seg : s.segments) order.push_back(seg.marker);
+    EXPECT_EQ(order,
+              (std::vector<uint8_t>{kApp0, kCom, kDqt, kDqt, kSof0, kDht, kDht, kDht, kDht, kSos}));
 
     const auto& jfif = s.segments[0].payload;
-    EXPECT_EQ(jfif, (std::vector<uint8_t>{'J', 'F', 'I', 'F', 0, 1, 1, 1, 0x01, 0x2C, 0x01, 0x2C, 0, 0}));
-    EXPECT_FALSE(s.segments[1].payload.empty()); // the banner
+    EXPECT_EQ(jfif,
+              (std::vector<uint8_t>{'J', 'F', 'I', 'F', 0, 1, 1, 1, 0x01, 0x2C, 0x01, 0x2C, 0, 0}));
+    EXPECT_FALSE(s.segments[1].payload.empty());  // the banner
 
     const auto& sof = s.find(kSof0)[0]->payload;
     EXPECT_EQ(sof, (std::vector<uint8_t>{8, 0, 30, 0, 50, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
@@ -81,8 +78,7 @@ TEST(JpegEncoder, HeaderLayoutOfAColourStream)
               (std::vector<uint8_t>{3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0}));
 }
 
-TEST(JpegEncoder, SubsamplingAndQuantSegmentOptions)
-{
+TEST(JpegEncoder, SubsamplingAndQuantSegmentOptions) {
     CoderParams p;
     p.subsample422 = true;
     p.singleQuantSegment = true;
@@ -90,7 +86,7 @@ TEST(JpegEncoder, SubsamplingAndQuantSegmentOptions)
     EXPECT_EQ(s.find(kSof0)[0]->payload[7], 0x21);
     const auto dqt = s.find(kDqt);
     ASSERT_EQ(dqt.size(), 1u);
-    EXPECT_EQ(dqt[0]->payload.size(), 130u); // length 132 less the length field
+    EXPECT_EQ(dqt[0]->payload.size(), 130u);  // length 132 less the length field
     EXPECT_EQ(dqt[0]->payload[0], 0);
     EXPECT_EQ(dqt[0]->payload[65], 1);
 
@@ -101,8 +97,7 @@ TEST(JpegEncoder, SubsamplingAndQuantSegmentOptions)
     EXPECT_EQ(QuantTables(s), QuantTables(t));
 }
 
-TEST(JpegEncoder, GreyStreamHasBothQuantTablesButOnlyHuffmanTablesZero)
-{
+TEST(JpegEncoder, GreyStreamHasBothQuantTablesButOnlyHuffmanTablesZero) {
     const auto s = jpegtest::Split(EncodePattern(20, 20, 1));
     const auto& sof = s.find(kSof0)[0]->payload;
     EXPECT_EQ(sof[5], 1);
@@ -115,35 +110,31 @@ TEST(JpegEncoder, GreyStreamHasBothQuantTablesButOnlyHuffmanTablesZero)
     EXPECT_EQ(s.find(kSos)[0]->payload, (std::vector<uint8_t>{1, 1, 0x00, 0, 63, 0}));
 }
 
-TEST(JpegEncoder, QualityScalesTheStandardTables)
-{
+TEST(JpegEncoder, QualityScalesTheStandardTables) {
     auto tablesAt = [](int q) {
         CoderParams p;
         p.quality = q;
         return QuantTables(jpegtest::Split(EncodePattern(8, 8, 3, p)));
     };
     const auto q90 = tablesAt(90);
-    EXPECT_EQ(q90.at(0)[0], 3);   // 16 x 20 %
-    EXPECT_EQ(q90.at(1)[63], 20); // 99 x 20 %
-    EXPECT_EQ(q90.at(0)[1], 2);   // (20 x 11 + 50) / 100
+    EXPECT_EQ(q90.at(0)[0], 3);    // 16 x 20 %
+    EXPECT_EQ(q90.at(1)[63], 20);  // 99 x 20 %
+    EXPECT_EQ(q90.at(0)[1], 2);    // (20 x 11 + 50) / 100
     const auto q50 = tablesAt(50);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_EQ(q50.at(0)[i], kLuminance[i]);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(q50.at(0)[i], kLuminance[i]);
     EXPECT_EQ(q50.at(1)[0], 17);
     EXPECT_EQ(q50.at(1)[63], 99);
     const auto q100 = tablesAt(100);
     for (const auto& [number, table] : q100)
-        for (int v : table)
-            EXPECT_EQ(v, 1) << "table " << number;
+        for (int v : table) EXPECT_EQ(v, 1) << "table " << number;
     // Out of range qualities are clamped: 0 acts as 1 (entries capped at 255), 150 as 100.
     EXPECT_EQ(tablesAt(0), tablesAt(1));
     EXPECT_EQ(tablesAt(1).at(0)[0], 255);
     EXPECT_EQ(tablesAt(150), tablesAt(100));
-    EXPECT_EQ(tablesAt(10).at(0)[0], 80); // scale 500: (500 x 16 + 50) / 100
+    EXPECT_EQ(tablesAt(10).at(0)[0], 80);  // scale 500: (500 x 16 + 50) / 100
 }
 
-TEST(JpegEncoder, DensityUnitsRoundTrip)
-{
+TEST(JpegEncoder, DensityUnitsRoundTrip) {
     struct Case {
         uint8_t code;
         uint8_t jfifUnits;
@@ -165,8 +156,7 @@ TEST(JpegEncoder, DensityUnitsRoundTrip)
     }
 }
 
-TEST(JpegEncoder, OnePixelImages)
-{
+TEST(JpegEncoder, OnePixelImages) {
     for (int channels : {3, 1}) {
         Image src{1, 1, channels, {200, 40, 90}};
         src.pixels.resize(size_t(channels));
@@ -184,8 +174,7 @@ TEST(JpegEncoder, OnePixelImages)
     }
 }
 
-TEST(JpegEncoder, RoundTripQualityAcrossSizesAndModes)
-{
+TEST(JpegEncoder, RoundTripQualityAcrossSizesAndModes) {
     for (int w = 1; w <= 47; w += 3) {
         const int h = (w * 7) % 47 + 1;
         for (int mode = 0; mode < 3; ++mode) {
@@ -196,23 +185,21 @@ TEST(JpegEncoder, RoundTripQualityAcrossSizesAndModes)
             const Image out = jpegtest::Decode(jpegtest::Encode(src, p));
             ASSERT_EQ(out.width, w);
             ASSERT_EQ(out.height, h);
-            EXPECT_GT(jpegtest::Psnr(src, out), mode == 2 ? 38.0 : 30.0) << w << "x" << h << " mode " << mode;
+            EXPECT_GT(jpegtest::Psnr(src, out), mode == 2 ? 38.0 : 30.0)
+                << w << "x" << h << " mode " << mode;
         }
     }
 }
 
-TEST(JpegEncoder, FlatImagesStayFlat)
-{
+TEST(JpegEncoder, FlatImagesStayFlat) {
     for (uint8_t level : {0, 1, 128, 254, 255}) {
         Image src{24, 16, 3, std::vector<uint8_t>(24 * 16 * 3, level)};
         const Image out = jpegtest::Decode(jpegtest::Encode(src, {}));
-        for (uint8_t v : out.pixels)
-            ASSERT_NEAR(v, level, 1) << int(level);
+        for (uint8_t v : out.pixels) ASSERT_NEAR(v, level, 1) << int(level);
     }
 }
 
-TEST(JpegEncoder, RefusesImpossibleParameters)
-{
+TEST(JpegEncoder, RefusesImpossibleParameters) {
     MemorySink sink;
     CoderParams p;
     p.width = 0;

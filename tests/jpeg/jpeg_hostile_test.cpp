@@ -12,14 +12,12 @@ using namespace MiniJpeg;
 
 namespace {
 
-std::vector<uint8_t> SmallStream()
-{
+std::vector<uint8_t> SmallStream() {
     return jpegtest::Encode(jpegtest::MakePattern(17, 9, 3), {});
 }
 
 // Decodes fully; true on success, false on Error. Anything else escapes and fails the test.
-bool Decodes(const std::vector<uint8_t>& bytes)
-{
+bool Decodes(const std::vector<uint8_t>& bytes) {
     try {
         jpegtest::Decode(bytes);
         return true;
@@ -28,15 +26,13 @@ bool Decodes(const std::vector<uint8_t>& bytes)
     }
 }
 
-void Replace(jpegtest::SplitStream& s, uint8_t marker, std::vector<uint8_t> payload)
-{
+void Replace(jpegtest::SplitStream& s, uint8_t marker, std::vector<uint8_t> payload) {
     s.segments[size_t(s.indexOf(marker))].payload = std::move(payload);
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegHostile, EveryTruncationIsRefused)
-{
+TEST(JpegHostile, EveryTruncationIsRefused) {
     const std::vector<uint8_t> jpeg = SmallStream();
     // Without its end-of-image marker the stream is still whole.
     EXPECT_TRUE(Decodes({jpeg.begin(), jpeg.end() - 2}));
@@ -44,11 +40,10 @@ TEST(JpegHostile, EveryTruncationIsRefused)
         EXPECT_FALSE(Decodes({jpeg.begin(), jpeg.begin() + long(n)})) << "length " << n;
 }
 
-TEST(JpegHostile, HugeDeclaredSizeCostsNothingUntilLinesAreRead)
-{
+TEST(JpegHostile, HugeDeclaredSizeCostsNothingUntilLinesAreRead) {
     auto s = jpegtest::Split(SmallStream());
     auto& sof = s.segments[size_t(s.indexOf(0xC0))].payload;
-    sof[1] = sof[2] = sof[3] = sof[4] = 0xFF; // 65535 x 65535
+    sof[1] = sof[2] = sof[3] = sof[4] = 0xFF;  // 65535 x 65535
     s.tail.resize(40);                         // a few bytes of scan data
     const std::vector<uint8_t> bytes = jpegtest::Join(s);
     MemorySource in(bytes.data(), bytes.size());
@@ -57,12 +52,11 @@ TEST(JpegHostile, HugeDeclaredSizeCostsNothingUntilLinesAreRead)
     EXPECT_EQ(w, 65535);
     EXPECT_EQ(h, 65535);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_THROW(dec->ReadLine(), Error); // the first row of MCUs runs out of data
+    EXPECT_THROW(dec->ReadLine(), Error);  // the first row of MCUs runs out of data
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(JpegHostile, BadFrameHeaders)
-{
+TEST(JpegHostile, BadFrameHeaders) {
     const auto base = jpegtest::Split(SmallStream());
     const auto& sof = base.segments[size_t(base.indexOf(0xC0))].payload;
     auto refuse = [&](auto edit) {
@@ -70,16 +64,19 @@ TEST(JpegHostile, BadFrameHeaders)
         edit(s.segments[size_t(s.indexOf(0xC0))].payload);
         EXPECT_FALSE(Decodes(jpegtest::Join(s)));
     };
-    refuse([](auto& p) { p[0] = 12; });                    // 12-bit samples
-    refuse([](auto& p) { p[1] = p[2] = 0; });              // height 0
-    refuse([](auto& p) { p[3] = p[4] = 0; });              // width 0
-    refuse([](auto& p) { p[7] = 0x52; });                  // sampling factor 5
-    refuse([](auto& p) { p[7] = 0x20; });                  // sampling factor 0
-    refuse([](auto& p) { p[8] = 4; });                     // quantisation table 4
-    refuse([](auto& p) { p[9] = p[6]; });                  // two components share an identifier
-    refuse([](auto& p) { p.pop_back(); });                 // length does not match the count
-    refuse([&](auto& p) { p[5] = 2; p.resize(6 + 6); });   // two components
-    refuse([&](auto& p) {                                  // four components (CMYK)
+    refuse([](auto& p) { p[0] = 12; });        // 12-bit samples
+    refuse([](auto& p) { p[1] = p[2] = 0; });  // height 0
+    refuse([](auto& p) { p[3] = p[4] = 0; });  // width 0
+    refuse([](auto& p) { p[7] = 0x52; });      // sampling factor 5
+    refuse([](auto& p) { p[7] = 0x20; });      // sampling factor 0
+    refuse([](auto& p) { p[8] = 4; });         // quantisation table 4
+    refuse([](auto& p) { p[9] = p[6]; });      // two components share an identifier
+    refuse([](auto& p) { p.pop_back(); });     // length does not match the count
+    refuse([&](auto& p) {
+        p[5] = 2;
+        p.resize(6 + 6);
+    });                    // two components
+    refuse([&](auto& p) {  // four components (CMYK)
         p[5] = 4;
         p.insert(p.end(), {4, 0x11, 1});
     });
@@ -99,8 +96,7 @@ TEST(JpegHostile, BadFrameHeaders)
     EXPECT_FALSE(Decodes(jpegtest::Join(s)));
 }
 
-TEST(JpegHostile, BadTables)
-{
+TEST(JpegHostile, BadTables) {
     const auto base = jpegtest::Split(SmallStream());
     auto s = base;
     // Three codes of one bit.
@@ -112,8 +108,7 @@ TEST(JpegHostile, BadTables)
     // More than 255 symbols.
     s = base;
     dht = {0x10};
-    for (int i = 0; i < 16; ++i)
-        dht.push_back(i < 8 ? 0 : 32);
+    for (int i = 0; i < 16; ++i) dht.push_back(i < 8 ? 0 : 32);
     dht.resize(dht.size() + 256, 1);
     s.segments.insert(s.segments.begin(), {0xC4, dht});
     EXPECT_FALSE(Decodes(jpegtest::Join(s)));
@@ -135,8 +130,7 @@ TEST(JpegHostile, BadTables)
     EXPECT_FALSE(Decodes(jpegtest::Join(s)));
 }
 
-TEST(JpegHostile, ScanThatReferencesMissingThingsIsRefused)
-{
+TEST(JpegHostile, ScanThatReferencesMissingThingsIsRefused) {
     const auto base = jpegtest::Split(SmallStream());
     auto refuse = [&](std::vector<uint8_t> sos) {
         auto s = base;
@@ -144,13 +138,13 @@ TEST(JpegHostile, ScanThatReferencesMissingThingsIsRefused)
         EXPECT_FALSE(Decodes(jpegtest::Join(s)));
     };
     // The encoder's scan: 3 components 1/0x00, 2/0x11, 3/0x11, then 0, 63, 0.
-    refuse({3, 1, 0x00, 2, 0x22, 3, 0x11, 0, 63, 0}); // Huffman tables 2 do not exist
-    refuse({3, 1, 0x00, 2, 0x14, 3, 0x11, 0, 63, 0}); // AC table 4
-    refuse({3, 1, 0x00, 9, 0x11, 3, 0x11, 0, 63, 0}); // no component 9
-    refuse({3, 1, 0x00, 1, 0x11, 3, 0x11, 0, 63, 0}); // component 1 twice
-    refuse({1, 1, 0x00, 0, 63, 0});                   // one component of three
-    refuse({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63});    // length off by one
-    refuse({0, 0, 63, 0});                            // no component
+    refuse({3, 1, 0x00, 2, 0x22, 3, 0x11, 0, 63, 0});  // Huffman tables 2 do not exist
+    refuse({3, 1, 0x00, 2, 0x14, 3, 0x11, 0, 63, 0});  // AC table 4
+    refuse({3, 1, 0x00, 9, 0x11, 3, 0x11, 0, 63, 0});  // no component 9
+    refuse({3, 1, 0x00, 1, 0x11, 3, 0x11, 0, 63, 0});  // component 1 twice
+    refuse({1, 1, 0x00, 0, 63, 0});                    // one component of three
+    refuse({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63});     // length off by one
+    refuse({0, 0, 63, 0});                             // no component
     // Quantisation table 1 missing.
     auto s = base;
     auto dqt = s.find(0xDB);
@@ -159,8 +153,7 @@ TEST(JpegHostile, ScanThatReferencesMissingThingsIsRefused)
     (void)dqt;
 }
 
-TEST(JpegHostile, MarkersInTheWrongPlace)
-{
+TEST(JpegHostile, MarkersInTheWrongPlace) {
     const std::vector<uint8_t> jpeg = SmallStream();
     const auto base = jpegtest::Split(jpeg);
     // Not starting with SOI.
@@ -193,8 +186,7 @@ TEST(JpegHostile, MarkersInTheWrongPlace)
     EXPECT_FALSE(Decodes(b));
 }
 
-TEST(JpegHostile, RandomDamageNeverCrashes)
-{
+TEST(JpegHostile, RandomDamageNeverCrashes) {
     const std::vector<uint8_t> jpeg = SmallStream();
     std::mt19937 rng(1234);
     int refused = 0;
@@ -204,12 +196,18 @@ TEST(JpegHostile, RandomDamageNeverCrashes)
         for (int e = 0; e < edits; ++e) {
             const size_t at = rng() % b.size();
             switch (rng() % 3) {
-            case 0: b[at] = uint8_t(rng()); break;
-            case 1: b[at] ^= uint8_t(1u << (rng() % 8)); break;
-            default: b.erase(b.begin() + long(at)); break;
+                case 0:
+                    b[at] = uint8_t(rng());
+                    break;
+                case 1:
+                    b[at] ^= uint8_t(1u << (rng() % 8));
+                    break;
+                default:
+                    b.erase(b.begin() + long(at));
+                    break;
             }
         }
         refused += !Decodes(b);
     }
-    EXPECT_GT(refused, 100); // damage is noticed, not silently decoded every time
+    EXPECT_GT(refused, 100);  // damage is noticed, not silently decoded every time
 }

@@ -9,14 +9,12 @@ using jpegtest::Image;
 
 namespace {
 
-bool HaveTools()
-{
+bool HaveTools() {
     return jpegtest::HaveTool("djpeg") && jpegtest::HaveTool("cjpeg");
 }
 
 // djpeg with replicated chroma and the accurate inverse DCT.
-std::optional<Image> Djpeg(const jpegtest::TempDir& tmp, const std::vector<uint8_t>& jpeg)
-{
+std::optional<Image> Djpeg(const jpegtest::TempDir& tmp, const std::vector<uint8_t>& jpeg) {
     const std::string in = tmp.path("in.jpg"), out = tmp.path("out.pnm");
     if (!jpegtest::WriteFile(in, jpeg) ||
         !jpegtest::Run("djpeg -dct int -nosmooth -pnm -outfile '" + out + "' '" + in + "'"))
@@ -24,8 +22,8 @@ std::optional<Image> Djpeg(const jpegtest::TempDir& tmp, const std::vector<uint8
     return jpegtest::ReadPnm(out);
 }
 
-std::vector<uint8_t> Cjpeg(const jpegtest::TempDir& tmp, const Image& src, const std::string& options)
-{
+std::vector<uint8_t> Cjpeg(const jpegtest::TempDir& tmp, const Image& src,
+                           const std::string& options) {
     const std::string in = tmp.path("src.pnm"), out = tmp.path("cj.jpg");
     if (!jpegtest::WritePnm(in, src) ||
         !jpegtest::Run("cjpeg " + options + " -outfile '" + out + "' '" + in + "'"))
@@ -33,8 +31,7 @@ std::vector<uint8_t> Cjpeg(const jpegtest::TempDir& tmp, const Image& src, const
     return jpegtest::ReadFile(out);
 }
 
-Image NaturalImage()
-{
+Image NaturalImage() {
     const std::string dir = jpegtest::CorpusDir();
     if (!dir.empty())
         if (auto img = jpegtest::ReadPnm(dir + "/testorig.ref.ppm"))
@@ -42,10 +39,9 @@ Image NaturalImage()
     return jpegtest::MakePattern(227, 149, 3);
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegInterop, EncoderOutputDecodesWithDjpegLikeWithOurDecoder)
-{
+TEST(JpegInterop, EncoderOutputDecodesWithDjpegLikeWithOurDecoder) {
     if (!HaveTools())
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     jpegtest::TempDir tmp;
@@ -68,8 +64,7 @@ TEST(JpegInterop, EncoderOutputDecodesWithDjpegLikeWithOurDecoder)
     }
 }
 
-TEST(JpegInterop, Quality90RoundTripMatchesLibjpeg)
-{
+TEST(JpegInterop, Quality90RoundTripMatchesLibjpeg) {
     if (!HaveTools())
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     jpegtest::TempDir tmp;
@@ -89,8 +84,7 @@ TEST(JpegInterop, Quality90RoundTripMatchesLibjpeg)
     EXPECT_GT(psnrOurs, 35.0);
 }
 
-TEST(JpegInterop, RestartMarkersDecodeIdenticallyAndAreChecked)
-{
+TEST(JpegInterop, RestartMarkersDecodeIdenticallyAndAreChecked) {
     if (!HaveTools())
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     jpegtest::TempDir tmp;
@@ -113,8 +107,7 @@ TEST(JpegInterop, RestartMarkersDecodeIdenticallyAndAreChecked)
     }
 }
 
-TEST(JpegInterop, RgbJpegWithAdobeTransformZeroPassesThrough)
-{
+TEST(JpegInterop, RgbJpegWithAdobeTransformZeroPassesThrough) {
     if (!HaveTools())
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     jpegtest::TempDir tmp;
@@ -124,7 +117,7 @@ TEST(JpegInterop, RgbJpegWithAdobeTransformZeroPassesThrough)
     const auto s = jpegtest::Split(rgb);
     ASSERT_TRUE(s.find(0xE0).empty()) << "expected an RGB stream without JFIF";
     ASSERT_EQ(s.find(0xEE).size(), 1u);
-    EXPECT_EQ(s.find(0xEE)[0]->payload[11], 0); // transform 0
+    EXPECT_EQ(s.find(0xEE)[0]->payload[11], 0);  // transform 0
     const Image out = jpegtest::Decode(rgb);
     EXPECT_GT(jpegtest::Psnr(out, src), 38.0);
     const auto theirs = Djpeg(tmp, rgb);
@@ -132,8 +125,7 @@ TEST(JpegInterop, RgbJpegWithAdobeTransformZeroPassesThrough)
     EXPECT_GT(jpegtest::Psnr(out, *theirs), 45.0);
 }
 
-TEST(JpegInterop, ProgressiveAndMultiScanStreamsAreRefused)
-{
+TEST(JpegInterop, ProgressiveAndMultiScanStreamsAreRefused) {
     if (!HaveTools())
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     jpegtest::TempDir tmp;
@@ -143,7 +135,8 @@ TEST(JpegInterop, ProgressiveAndMultiScanStreamsAreRefused)
     EXPECT_THROW(jpegtest::Decode(progressive), Error);
 
     // Three sequential scans, one per component.
-    ASSERT_TRUE(jpegtest::WriteFile(tmp.path("scans.txt"), {'0', ';', '\n', '1', ';', '\n', '2', ';', '\n'}));
+    ASSERT_TRUE(jpegtest::WriteFile(tmp.path("scans.txt"),
+                                    {'0', ';', '\n', '1', ';', '\n', '2', ';', '\n'}));
     const auto separate = Cjpeg(tmp, src, "-scans '" + tmp.path("scans.txt") + "'");
     ASSERT_FALSE(separate.empty());
     ASSERT_EQ(jpegtest::Split(separate).find(0xDA)[0]->payload[0], 1);

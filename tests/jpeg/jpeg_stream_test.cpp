@@ -10,36 +10,32 @@ namespace {
 
 // Delivers at most `chunk` bytes per fill, so every refill boundary is exercised.
 class TrickleSource : public IStream {
-public:
+  public:
     TrickleSource(const std::vector<uint8_t>& data, size_t chunk) : data_(data), chunk_(chunk) {}
 
-protected:
-    long fill(uint8_t* dst, size_t capacity) override
-    {
+  protected:
+    long fill(uint8_t* dst, size_t capacity) override {
         const size_t n = std::min({capacity, chunk_, data_.size() - pos_});
         std::copy_n(data_.begin() + long(pos_), n, dst);
         pos_ += n;
         return long(n);
     }
 
-private:
+  private:
     const std::vector<uint8_t>& data_;
     size_t chunk_;
     size_t pos_ = 0;
 };
 
-std::vector<uint8_t> Sequence(size_t n)
-{
+std::vector<uint8_t> Sequence(size_t n) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i)
-        v[i] = uint8_t(i * 7 + 3);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(i * 7 + 3);
     return v;
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegStream, ReadsAcrossRefillsAndStopsAtTheEnd)
-{
+TEST(JpegStream, ReadsAcrossRefillsAndStopsAtTheEnd) {
     const std::vector<uint8_t> data = Sequence(3000);
     MemorySource src(data.data(), data.size());
     std::vector<uint8_t> got(5000);
@@ -54,10 +50,9 @@ TEST(JpegStream, ReadsAcrossRefillsAndStopsAtTheEnd)
     EXPECT_THROW(src.ReadByte(), Error);
 }
 
-TEST(JpegStream, PushBackHasRoomForFourBytesAfterARefill)
-{
+TEST(JpegStream, PushBackHasRoomForFourBytesAfterARefill) {
     const std::vector<uint8_t> data = Sequence(10);
-    TrickleSource src(data, 1); // every byte is a refill
+    TrickleSource src(data, 1);  // every byte is a refill
     EXPECT_EQ(src.ReadByte(), data[0]);
     EXPECT_EQ(src.ReadByte(), data[1]);
     // The previous buffer is gone, yet four bytes fit in front of the fresh one.
@@ -65,7 +60,7 @@ TEST(JpegStream, PushBackHasRoomForFourBytesAfterARefill)
     src.Unread(0xA2);
     src.Unread(0xA3);
     src.Unread(0xA4);
-    src.Unread(0xA5); // the fifth still fits: one byte was read behind the room
+    src.Unread(0xA5);  // the fifth still fits: one byte was read behind the room
     EXPECT_THROW(src.Unread(0xA6), Error);
     EXPECT_EQ(src.ReadByte(), 0xA5);
     EXPECT_EQ(src.ReadByte(), 0xA4);
@@ -75,8 +70,7 @@ TEST(JpegStream, PushBackHasRoomForFourBytesAfterARefill)
     EXPECT_EQ(src.ReadByte(), data[2]);
 }
 
-TEST(JpegStream, DecodingDoesNotDependOnHowTheSourceDeliversBytes)
-{
+TEST(JpegStream, DecodingDoesNotDependOnHowTheSourceDeliversBytes) {
     // Markers and their push-back fall on every refill boundary with one-byte deliveries.
     const jpegtest::Image img = jpegtest::MakePattern(45, 37, 3);
     const std::vector<uint8_t> jpeg = jpegtest::Encode(img, {});
@@ -93,8 +87,7 @@ TEST(JpegStream, DecodingDoesNotDependOnHowTheSourceDeliversBytes)
     }
 }
 
-TEST(JpegStream, SinkCommitsOnlyWhenTheLastLineIsWritten)
-{
+TEST(JpegStream, SinkCommitsOnlyWhenTheLastLineIsWritten) {
     const jpegtest::Image img = jpegtest::MakePattern(20, 3, 1);
     MemorySink sink;
     CoderParams p;

@@ -1,5 +1,6 @@
 #include "jpeg_test_util.h"
 
+#include <stdlib.h>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -9,12 +10,10 @@
 #include <limits>
 #include <random>
 #include <stdexcept>
-#include <stdlib.h>
 
 namespace jpegtest {
 
-Image MakePattern(int width, int height, int channels)
-{
+Image MakePattern(int width, int height, int channels) {
     Image img{width, height, channels, std::vector<uint8_t>(size_t(width) * height * channels)};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -33,17 +32,14 @@ Image MakePattern(int width, int height, int channels)
     return img;
 }
 
-Image MakeNoise(int width, int height, int channels, uint32_t seed)
-{
+Image MakeNoise(int width, int height, int channels, uint32_t seed) {
     Image img{width, height, channels, std::vector<uint8_t>(size_t(width) * height * channels)};
     std::mt19937 rng(seed);
-    for (uint8_t& b : img.pixels)
-        b = uint8_t(rng() & 0xFF);
+    for (uint8_t& b : img.pixels) b = uint8_t(rng() & 0xFF);
     return img;
 }
 
-double Psnr(const Image& a, const Image& b)
-{
+double Psnr(const Image& a, const Image& b) {
     if (a.width != b.width || a.height != b.height || a.channels != b.channels)
         throw std::runtime_error("PSNR of images of different shapes");
     double se = 0;
@@ -56,29 +52,26 @@ double Psnr(const Image& a, const Image& b)
     return 10.0 * std::log10(255.0 * 255.0 * double(a.pixels.size()) / se);
 }
 
-Image FirstChannel(const Image& rgb)
-{
+Image FirstChannel(const Image& rgb) {
     Image g{rgb.width, rgb.height, 1, {}};
     for (size_t i = 0; i < rgb.pixels.size(); i += size_t(rgb.channels))
         g.pixels.push_back(rgb.pixels[i]);
     return g;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path)
-{
+std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f),
+                                std::istreambuf_iterator<char>());
 }
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return bool(f);
 }
 
-std::optional<Image> ParsePnm(const std::vector<uint8_t>& b)
-{
+std::optional<Image> ParsePnm(const std::vector<uint8_t>& b) {
     if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6'))
         return std::nullopt;
     size_t pos = 2;
@@ -86,15 +79,13 @@ std::optional<Image> ParsePnm(const std::vector<uint8_t>& b)
     for (long& n : v) {
         while (pos < b.size() && (std::isspace(b[pos]) || b[pos] == '#')) {
             if (b[pos] == '#')
-                while (pos < b.size() && b[pos] != '\n')
-                    ++pos;
+                while (pos < b.size() && b[pos] != '\n') ++pos;
             else
                 ++pos;
         }
         if (pos >= b.size() || !std::isdigit(b[pos]))
             return std::nullopt;
-        while (pos < b.size() && std::isdigit(b[pos]))
-            n = n * 10 + (b[pos++] - '0');
+        while (pos < b.size() && std::isdigit(b[pos])) n = n * 10 + (b[pos++] - '0');
     }
     ++pos;
     Image img{int(v[0]), int(v[1]), b[1] == '6' ? 3 : 1, {}};
@@ -105,13 +96,11 @@ std::optional<Image> ParsePnm(const std::vector<uint8_t>& b)
     return img;
 }
 
-std::optional<Image> ReadPnm(const std::string& path)
-{
+std::optional<Image> ReadPnm(const std::string& path) {
     return ParsePnm(ReadFile(path));
 }
 
-bool WritePnm(const std::string& path, const Image& image)
-{
+bool WritePnm(const std::string& path, const Image& image) {
     std::string header = std::string("P") + (image.channels == 3 ? "6" : "5") + "\n" +
                          std::to_string(image.width) + " " + std::to_string(image.height) +
                          "\n255\n";
@@ -120,24 +109,21 @@ bool WritePnm(const std::string& path, const Image& image)
     return WriteFile(path, bytes);
 }
 
-Image Decode(const std::vector<uint8_t>& jpeg, MiniJpeg::ImageInfo* info)
-{
+Image Decode(const std::vector<uint8_t>& jpeg, MiniJpeg::ImageInfo* info) {
     MiniJpeg::DecodedImage d = MiniJpeg::DecodeMemory(jpeg.data(), jpeg.size());
     if (info)
         *info = d.info;
     return Image{d.info.width, d.info.height, d.info.bytesPerPixel(), std::move(d.pixels)};
 }
 
-std::vector<uint8_t> Encode(const Image& image, MiniJpeg::CoderParams params)
-{
+std::vector<uint8_t> Encode(const Image& image, MiniJpeg::CoderParams params) {
     params.width = image.width;
     params.height = image.height;
     params.colour = image.channels == 3;
     return MiniJpeg::EncodeMemory(image.pixels.data(), image.stride(), params);
 }
 
-SplitStream Split(const std::vector<uint8_t>& j)
-{
+SplitStream Split(const std::vector<uint8_t>& j) {
     if (j.size() < 4 || j[0] != 0xFF || j[1] != 0xD8)
         throw std::runtime_error("not a JPEG stream");
     SplitStream s;
@@ -159,8 +145,7 @@ SplitStream Split(const std::vector<uint8_t>& j)
     return s;
 }
 
-std::vector<uint8_t> Join(const SplitStream& s)
-{
+std::vector<uint8_t> Join(const SplitStream& s) {
     std::vector<uint8_t> out = {0xFF, 0xD8};
     for (const Segment& seg : s.segments) {
         const size_t len = seg.payload.size() + 2;
@@ -171,8 +156,7 @@ std::vector<uint8_t> Join(const SplitStream& s)
     return out;
 }
 
-std::vector<const Segment*> SplitStream::find(uint8_t marker) const
-{
+std::vector<const Segment*> SplitStream::find(uint8_t marker) const {
     std::vector<const Segment*> found;
     for (const Segment& s : segments)
         if (s.marker == marker)
@@ -180,49 +164,42 @@ std::vector<const Segment*> SplitStream::find(uint8_t marker) const
     return found;
 }
 
-int SplitStream::indexOf(uint8_t marker) const
-{
+int SplitStream::indexOf(uint8_t marker) const {
     for (size_t i = 0; i < segments.size(); ++i)
         if (segments[i].marker == marker)
             return int(i);
     return -1;
 }
 
-std::vector<uint8_t> AdobePayload(uint8_t transform)
-{
+std::vector<uint8_t> AdobePayload(uint8_t transform) {
     return {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, transform};
 }
 
-bool HaveTool(const std::string& name)
-{
+bool HaveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-bool Run(const std::string& command)
-{
+bool Run(const std::string& command) {
     return std::system((command + " 2>/dev/null").c_str()) == 0;
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "minijpeg-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
         throw std::runtime_error("cannot make a temporary folder");
     dir_ = tmpl;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }
 
-std::string CorpusDir()
-{
+std::string CorpusDir() {
     const std::string dir = ORM_CORPUS_DIR;
     if (dir.empty() || !std::filesystem::exists(dir + "/MANIFEST.md"))
         return {};
     return dir;
 }
 
-} // namespace jpegtest
+}  // namespace jpegtest

@@ -45,13 +45,13 @@ std::vector<uint8_t> Encode(const Image& image, MiniJpeg::CoderParams params);
 // after it stay in `tail`.
 struct Segment {
     uint8_t marker;
-    std::vector<uint8_t> payload; // without the length field
+    std::vector<uint8_t> payload;  // without the length field
 };
 struct SplitStream {
-    std::vector<Segment> segments; // from the one after SOI up to and including SOS
-    std::vector<uint8_t> tail;     // entropy-coded data, RST markers, EOI, trailing bytes
+    std::vector<Segment> segments;  // from the one after SOI up to and including SOS
+    std::vector<uint8_t> tail;      // entropy-coded data, RST markers, EOI, trailing bytes
     std::vector<const Segment*> find(uint8_t marker) const;
-    int indexOf(uint8_t marker) const; // first, or -1
+    int indexOf(uint8_t marker) const;  // first, or -1
 };
 SplitStream Split(const std::vector<uint8_t>& jpeg);
 std::vector<uint8_t> Join(const SplitStream& s);
@@ -66,15 +66,15 @@ bool Run(const std::string& command);
 
 // A fresh temporary folder, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-private:
+  private:
     std::string dir_;
 };
 
-std::string CorpusDir(); // empty when the corpus is missing
+std::string CorpusDir();  // empty when the corpus is missing
 
-} // namespace jpegtest
+}  // namespace jpegtest

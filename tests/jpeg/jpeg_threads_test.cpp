@@ -6,8 +6,7 @@
 
 #include <thread>
 
-TEST(JpegThreads, ParallelCodecsGiveTheSingleThreadResults)
-{
+TEST(JpegThreads, ParallelCodecsGiveTheSingleThreadResults) {
     const jpegtest::Image src = jpegtest::MakePattern(96, 64, 3);
     const std::vector<uint8_t> jpeg = jpegtest::Encode(src, {});
     const jpegtest::Image expected = jpegtest::Decode(jpeg);
@@ -19,11 +18,10 @@ TEST(JpegThreads, ParallelCodecsGiveTheSingleThreadResults)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 10; ++i) {
                 const auto again = jpegtest::Encode(src, {});
-                good[size_t(t)] += again == jpeg && jpegtest::Decode(again).pixels == expected.pixels;
+                good[size_t(t)] +=
+                    again == jpeg && jpegtest::Decode(again).pixels == expected.pixels;
             }
         });
-    for (auto& th : threads)
-        th.join();
-    for (int g : good)
-        EXPECT_EQ(g, 10);
+    for (auto& th : threads) th.join();
+    for (int g : good) EXPECT_EQ(g, 10);
 }

@@ -14,11 +14,12 @@ namespace {
 
 const double kPi = std::acos(-1.0);
 
-double C(int k) { return k == 0 ? std::sqrt(0.5) : 1.0; }
+double C(int k) {
+    return k == 0 ? std::sqrt(0.5) : 1.0;
+}
 
 // Pixel (x, y) of the JPEG inverse DCT of natural-order coefficients, before level shift.
-double IdctReference(const double* F, int x, int y)
-{
+double IdctReference(const double* F, int x, int y) {
     double s = 0;
     for (int v = 0; v < 8; ++v)
         for (int u = 0; u < 8; ++u)
@@ -27,14 +28,12 @@ double IdctReference(const double* F, int x, int y)
     return s / 4;
 }
 
-} // namespace
+}  // namespace
 
-TEST(JpegTransform, InverseDctMatchesTheRealTransform)
-{
+TEST(JpegTransform, InverseDctMatchesTheRealTransform) {
     std::mt19937 rng(7);
     std::array<int32_t, 64> unitMultipliers{};
-    for (int k = 0; k < 64; ++k)
-        unitMultipliers[k] = kIdctScale[k]; // quantisation table of ones
+    for (int k = 0; k < 64; ++k) unitMultipliers[k] = kIdctScale[k];  // quantisation table of ones
     int worst = 0;
     for (int trial = 0; trial < 400; ++trial) {
         int16_t coef[64] = {};
@@ -60,35 +59,31 @@ TEST(JpegTransform, InverseDctMatchesTheRealTransform)
     EXPECT_LE(worst, 2);
 }
 
-TEST(JpegTransform, InverseDctOfAConstantBlockIsConstant)
-{
+TEST(JpegTransform, InverseDctOfAConstantBlockIsConstant) {
     std::array<int32_t, 64> m{};
-    for (int k = 0; k < 64; ++k)
-        m[k] = 4 * kIdctScale[k];
+    for (int k = 0; k < 64; ++k) m[k] = 4 * kIdctScale[k];
     const int16_t dc[] = {-300, -17, 0, 5, 100};
     for (int16_t d : dc) {
         int16_t coef[64] = {d};
         uint8_t out[64];
         InverseDctBlock(coef, m.data(), out, 8);
         const int expect = std::clamp(int(std::lround(d * 4 / 8.0)) + 128, 0, 255);
-        for (uint8_t o : out)
-            EXPECT_NEAR(o, expect, 1) << "DC " << d;
+        for (uint8_t o : out) EXPECT_NEAR(o, expect, 1) << "DC " << d;
     }
 }
 
-TEST(JpegTransform, ForwardDctAndQuantisationMatchTheRealTransform)
-{
+TEST(JpegTransform, ForwardDctAndQuantisationMatchTheRealTransform) {
     std::mt19937 rng(11);
     const auto q = ScaledQuantTable(75, false);
     std::array<int32_t, 64> divisors{};
-    for (int k = 0; k < 64; ++k)
-        divisors[k] = q[k] * kFdctScale[k];
+    for (int k = 0; k < 64; ++k) divisors[k] = q[k] * kFdctScale[k];
     int mismatches = 0, worst = 0;
     for (int trial = 0; trial < 300; ++trial) {
         int16_t samples[64];
         const int base = int(rng() % 200);
         for (int i = 0; i < 64; ++i)
-            samples[i] = int16_t(std::clamp(base + (i % 8) * int(rng() % 9) - 20 + int(rng() % 30), 0, 255));
+            samples[i] =
+                int16_t(std::clamp(base + (i % 8) * int(rng() % 9) - 20 + int(rng() % 30), 0, 255));
         int64_t dct[64];
         ForwardDctBlock(samples, dct);
         int16_t coef[64];
@@ -107,11 +102,10 @@ TEST(JpegTransform, ForwardDctAndQuantisationMatchTheRealTransform)
             }
     }
     EXPECT_LE(worst, 1);
-    EXPECT_LT(mismatches, 300 * 64 / 20); // rounding differences only near halves
+    EXPECT_LT(mismatches, 300 * 64 / 20);  // rounding differences only near halves
 }
 
-TEST(JpegTransform, DecoderColourTablesFollowTheJfifConversion)
-{
+TEST(JpegTransform, DecoderColourTablesFollowTheJfifConversion) {
     const auto& t = kDecoderColour;
     for (int y = 0; y < 256; y += 15)
         for (int cb = 0; cb < 256; cb += 5)
@@ -130,8 +124,7 @@ TEST(JpegTransform, DecoderColourTablesFollowTheJfifConversion)
     EXPECT_EQ((t.greenFromCb[128] + t.greenFromCr[128]) / 4, 0);
 }
 
-TEST(JpegTransform, EncoderColourTablesFollowTheJfifConversion)
-{
+TEST(JpegTransform, EncoderColourTablesFollowTheJfifConversion) {
     const auto& t = kEncoderColour;
     for (int r = 0; r < 256; r += 17)
         for (int g = 0; g < 256; g += 17)

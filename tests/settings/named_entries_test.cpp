@@ -1,6 +1,6 @@
 #include "settings/named_entries.h"
-#include "settings/settings_model.h"
 #include "settings/settings_file.h"
+#include "settings/settings_model.h"
 #include "settings/storage_folder.h"
 #include "test_environment.h"
 
@@ -13,7 +13,7 @@ namespace orm {
 namespace {
 
 class NamedEntriesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { test::ClearStorage(); }
     void TearDown() override { test::ClearStorage(); }
 
@@ -35,7 +35,8 @@ TEST_F(NamedEntriesTest, OpeningCreatesTheFolderAndListsByExtensionIgnoringCase)
     EXPECT_EQ(entries.extension(), "mns");
     EXPECT_TRUE(entries.names().isEmpty());
 
-    for (const char* name : {"beta.mns", "Alpha.MNS", "gamma.Mns", "notes.txt", "plainmns", "delta.mns.bak"})
+    for (const char* name :
+         {"beta.mns", "Alpha.MNS", "gamma.Mns", "notes.txt", "plainmns", "delta.mns.bak"})
         Touch(folder + name);
     QDir(folder).mkdir("folder.mns");
     entries.Open();
@@ -93,7 +94,6 @@ TEST_F(NamedEntriesTest, DeleteAsksFirst) {
     EXPECT_TRUE(entries.names().isEmpty());
     EXPECT_EQ(prompt.questions, QStringList(2, "Delete this entry?"));
 }
-
 
 }  // namespace
 }  // namespace orm

@@ -8,7 +8,9 @@
 namespace orm {
 namespace {
 
-SourceImageInfo Image(int w, int h, double dpi = 72) { return SourceImageInfo{true, w, h, 24, dpi}; }
+SourceImageInfo Image(int w, int h, double dpi = 72) {
+    return SourceImageInfo{true, w, h, 24, dpi};
+}
 
 const ScreenPreset& Screen(std::string_view label) {
     for (const ScreenPreset& p : ScreenPresets()) {
@@ -37,7 +39,8 @@ TEST(ScreenPresets, MenuOrderSeparatorsAndSizes) {
     for (const ScreenPreset& p : presets) {
         if (p.originalSize)
             continue;
-        const std::string expected = "(" + std::to_string(p.width) + "x" + std::to_string(p.height) + ")";
+        const std::string expected =
+            "(" + std::to_string(p.width) + "x" + std::to_string(p.height) + ")";
         EXPECT_NE(std::string(p.label).find(expected), std::string::npos) << p.label;
     }
 }
@@ -74,21 +77,34 @@ TEST(ScreenPresets, OriginalSizeNeedsAnImage) {
 TEST(PaperPresets, EveryLabelReadsAsItsPaper) {
     // Width x height before orientation, and whether the paper is metric.
     const std::map<std::string, PaperSize> expected = {
-        {"A0 (841x1189 mm)", {841, 1189, true}}, {"A1 (594x841 mm)", {594, 841, true}},
-        {"A2 (420x594 mm)", {420, 594, true}}, {"A3 (297x420 mm)", {297, 420, true}},
-        {"A4 (210x297 mm)", {210, 297, true}}, {"A5 (148x210 mm)", {148, 210, true}},
-        {"A6 Card (105x148.5 mm)", {105, 148.5, true}}, {"B4 (250x354 mm)", {250, 354, true}},
-        {"B5 (182x257 mm)", {182, 257, true}}, {"B4 Envelope (250x353 mm)", {250, 353, true}},
-        {"B5 Envelope (176x250 mm)", {176, 250, true}}, {"B6 Envelope (176x125 mm)", {176, 125, true}},
-        {"Italy Envelope (110x230 mm)", {110, 230, true}}, {"C3 Envelope (324x458 mm)", {324, 458, true}},
-        {"C4 Envelope (229x324 mm)", {229, 324, true}}, {"C5 Envelope (162x229 mm)", {162, 229, true}},
+        {"A0 (841x1189 mm)", {841, 1189, true}},
+        {"A1 (594x841 mm)", {594, 841, true}},
+        {"A2 (420x594 mm)", {420, 594, true}},
+        {"A3 (297x420 mm)", {297, 420, true}},
+        {"A4 (210x297 mm)", {210, 297, true}},
+        {"A5 (148x210 mm)", {148, 210, true}},
+        {"A6 Card (105x148.5 mm)", {105, 148.5, true}},
+        {"B4 (250x354 mm)", {250, 354, true}},
+        {"B5 (182x257 mm)", {182, 257, true}},
+        {"B4 Envelope (250x353 mm)", {250, 353, true}},
+        {"B5 Envelope (176x250 mm)", {176, 250, true}},
+        {"B6 Envelope (176x125 mm)", {176, 125, true}},
+        {"Italy Envelope (110x230 mm)", {110, 230, true}},
+        {"C3 Envelope (324x458 mm)", {324, 458, true}},
+        {"C4 Envelope (229x324 mm)", {229, 324, true}},
+        {"C5 Envelope (162x229 mm)", {162, 229, true}},
         {"DL Envelope (110x220 mm)", {110, 220, true}},
-        {"US Letter (8 1/2x11 inch)", {8.5, 11, false}}, {"Legal (8 1/2x14 inch)", {8.5, 14, false}},
-        {"C (17x22 inch)", {17, 22, false}}, {"D (22x34 inch)", {22, 34, false}},
-        {"E (34x44 inch)", {34, 44, false}}, {"US Letter Small (8 1/2x11 inch)", {8.5, 11, false}},
-        {"Tabloid (11x17 inch)", {11, 17, false}}, {"Ledger (17x11 inch)", {17, 11, false}},
+        {"US Letter (8 1/2x11 inch)", {8.5, 11, false}},
+        {"Legal (8 1/2x14 inch)", {8.5, 14, false}},
+        {"C (17x22 inch)", {17, 22, false}},
+        {"D (22x34 inch)", {22, 34, false}},
+        {"E (34x44 inch)", {34, 44, false}},
+        {"US Letter Small (8 1/2x11 inch)", {8.5, 11, false}},
+        {"Tabloid (11x17 inch)", {11, 17, false}},
+        {"Ledger (17x11 inch)", {17, 11, false}},
         {"Statement (5 1/2x8 1/2 inch)", {5.5, 8.5, false}},
-        {"Executive (7 1/4x10 1/2 inch)", {7.25, 10.5, false}}, {"Note (8 1/2x11 inch)", {8.5, 11, false}},
+        {"Executive (7 1/4x10 1/2 inch)", {7.25, 10.5, false}},
+        {"Note (8 1/2x11 inch)", {8.5, 11, false}},
         {"#9 Envelope (3 7/8x8 7/8 inch)", {3.875, 8.875, false}},
         {"#10 Envelope (4 1/8x10 3/8 inch)", {4.125, 10.375, false}},
         {"#11 Envelope (4 1/2x10 3/8 inch)", {4.5, 10.375, false}},
@@ -99,12 +115,18 @@ TEST(PaperPresets, EveryLabelReadsAsItsPaper) {
         {"US Std Fanfold (14 7/8x11 inch)", {14.875, 11, false}},
         {"German Std Fanfold (8 1/2x12 inch)", {8.5, 12, false}},
         {"German Legal Fanfold (8 1/2x13 inch)", {8.5, 13, false}},
-        {"Photo (5x3 1/2 inch)", {5, 3.5, false}}, {"Photo (5x4 inch)", {5, 4, false}},
-        {"Photo (5x5 inch)", {5, 5, false}}, {"Photo (6x4 inch)", {6, 4, false}},
-        {"Photo (6x6 inch)", {6, 6, false}}, {"Photo (8x6 inch)", {8, 6, false}},
-        {"Photo (10x8 inch)", {10, 8, false}}, {"Photo (10x10 inch)", {10, 10, false}},
-        {"Photo (11x11 inch)", {11, 11, false}}, {"Photo (12x8 inch)", {12, 8, false}},
-        {"Photo (12x12 inch)", {12, 12, false}}, {"Photo (14x11 inch)", {14, 11, false}},
+        {"Photo (5x3 1/2 inch)", {5, 3.5, false}},
+        {"Photo (5x4 inch)", {5, 4, false}},
+        {"Photo (5x5 inch)", {5, 5, false}},
+        {"Photo (6x4 inch)", {6, 4, false}},
+        {"Photo (6x6 inch)", {6, 6, false}},
+        {"Photo (8x6 inch)", {8, 6, false}},
+        {"Photo (10x8 inch)", {10, 8, false}},
+        {"Photo (10x10 inch)", {10, 10, false}},
+        {"Photo (11x11 inch)", {11, 11, false}},
+        {"Photo (12x8 inch)", {12, 8, false}},
+        {"Photo (12x12 inch)", {12, 12, false}},
+        {"Photo (14x11 inch)", {14, 11, false}},
         {"Photo (16x12 inch)", {16, 12, false}},
     };
     const auto papers = PaperPresets();
@@ -117,12 +139,14 @@ TEST(PaperPresets, EveryLabelReadsAsItsPaper) {
         EXPECT_DOUBLE_EQ(parsed->width, it->second.width) << p.label;
         EXPECT_DOUBLE_EQ(parsed->height, it->second.height) << p.label;
         EXPECT_EQ(parsed->metric, it->second.metric) << p.label;
-        EXPECT_EQ(p.separatorBefore, p.label == "US Letter (8 1/2x11 inch)" || p.label == "Photo (5x3 1/2 inch)");
+        EXPECT_EQ(p.separatorBefore,
+                  p.label == "US Letter (8 1/2x11 inch)" || p.label == "Photo (5x3 1/2 inch)");
     }
 }
 
 TEST(PaperPresets, MalformedLabelsAreRefused) {
-    for (const char* bad : {"", "A4", "A4 (210x297 mm", "X (210 mm)", "Y (1/0x3 inch)", "Z (x297 mm)", "W (0x5 inch)"})
+    for (const char* bad : {"", "A4", "A4 (210x297 mm", "X (210 mm)", "Y (1/0x3 inch)",
+                            "Z (x297 mm)", "W (0x5 inch)"})
         EXPECT_FALSE(ParsePaperLabel(bad)) << bad;
     EXPECT_DOUBLE_EQ(ParsePaperLabel("Q (1/2x3 inch)")->width, 0.5);
 }

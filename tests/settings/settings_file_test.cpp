@@ -59,7 +59,8 @@ TEST(SettingsFileFormat, SaveThenLoadTakesTheTenFieldsOnly) {
     const QString path = dir.filePath("mine.mns");
     ASSERT_TRUE(SaveSettingsFile(path, Custom()).ok());
     EXPECT_EQ(QFileInfo(path).size(), 92);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"mine.mns"}));  // no temporary left
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"mine.mns"}));  // no temporary left
 
     ResizeSettings s;
     s.percentWidth = 42;
@@ -78,7 +79,8 @@ TEST(SettingsFileFormat, SaveThenLoadTakesTheTenFieldsOnly) {
 TEST(SettingsFileFormat, ForeignAndTinyFilesAreWrongFiles) {
     QTemporaryDir dir;
     const QString foreign = dir.filePath("photo.mns");
-    WriteBytes(foreign, QByteArray("\xFF\xD8\xFF\xE0 this is a JPEG, not settings").leftJustified(200, 'x'));
+    WriteBytes(foreign,
+               QByteArray("\xFF\xD8\xFF\xE0 this is a JPEG, not settings").leftJustified(200, 'x'));
     ResizeSettings s = Custom();
     SettingsFileResult r = LoadSettingsFile(foreign, s);
     EXPECT_EQ(r.status, SettingsFileStatus::WrongFile);
@@ -130,9 +132,9 @@ TEST(SettingsFileFormat, ShortAndHugeFiles) {
 TEST(SettingsFileFormat, OutOfRangeFieldsAreBroughtIntoRange) {
     auto bytes = EncodeSettingsFile(Custom());
     const uint32_t nan = 0x7FC00000;
-    std::memcpy(bytes.data() + 60, &nan, 4);        // dpi
-    std::memset(bytes.data() + 68, 0x7F, 4);        // sizeUnit huge
-    std::memset(bytes.data() + 52, 0xFF, 4);        // width -1
+    std::memcpy(bytes.data() + 60, &nan, 4);  // dpi
+    std::memset(bytes.data() + 68, 0x7F, 4);  // sizeUnit huge
+    std::memset(bytes.data() + 52, 0xFF, 4);  // width -1
     ResizeSettings s;
     ASSERT_EQ(DecodeSettingsFile(bytes, s), SettingsFileStatus::Ok);
     EXPECT_EQ(s.dpi, 300.0f);
@@ -156,7 +158,8 @@ TEST(SettingsFileFormat, SaveFailureKeepsTheOldFile) {
     ASSERT_TRUE(SaveSettingsFile(path, Custom()).ok());
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     const SettingsFileResult r = SaveSettingsFile(path, ResizeSettings());
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (r.ok())
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     EXPECT_EQ(r.status, SettingsFileStatus::IoError);

@@ -1,6 +1,6 @@
+#include "settings/settings_store.h"
 #include "settings/colour_scheme.h"
 #include "settings/settings_model.h"
-#include "settings/settings_store.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -11,7 +11,7 @@ namespace orm {
 namespace {
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath("store.ini"); }
 };
@@ -124,7 +124,8 @@ TEST_F(SettingsStoreTest, DefaultStoreLivesUnderTheTestHome) {
     EXPECT_TRUE(store.Sync());
     EXPECT_EQ(SettingsStore().ReadInt("SPLITTER", "LEFTWIDTH", -1), 321);
     QSettings probe(QStringLiteral("ORVEN Imaging"), QStringLiteral("ORVEN Mensura"));
-    EXPECT_TRUE(probe.fileName().startsWith(qEnvironmentVariable("HOME"))) << probe.fileName().toStdString();
+    EXPECT_TRUE(probe.fileName().startsWith(qEnvironmentVariable("HOME")))
+        << probe.fileName().toStdString();
 }
 
 }  // namespace

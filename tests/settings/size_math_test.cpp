@@ -1,5 +1,5 @@
-#include "settings/number_text.h"
 #include "settings/size_math.h"
+#include "settings/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -192,11 +192,13 @@ TEST(PrintSize, TypedPrintSizeSetsPixels) {
     EXPECT_EQ(s.width, 3000);
     EXPECT_EQ(s.height, 1000);  // the untouched field does not drift to 999
     // Out of its limits: the dimension stays.
-    EXPECT_FALSE(EditPrintSize(s, src, Dimension::Width, "0.0001", PrintFieldText(s, Dimension::Height)));
+    EXPECT_FALSE(
+        EditPrintSize(s, src, Dimension::Width, "0.0001", PrintFieldText(s, Dimension::Height)));
     EXPECT_EQ(s.width, 3000);
     // Keep aspect derives the height from the edited width.
     s.correction = int(CorrectionMode::KeepAspect);
-    EXPECT_TRUE(EditPrintSize(s, src, Dimension::Width, "127", PrintFieldText(s, Dimension::Height)));
+    EXPECT_TRUE(
+        EditPrintSize(s, src, Dimension::Width, "127", PrintFieldText(s, Dimension::Height)));
     EXPECT_EQ(s.width, 1500);
     EXPECT_EQ(s.height, 1125);
     // Only with an image.
@@ -214,8 +216,8 @@ TEST(Resolution, ShownInTheChosenUnitAndTyped) {
     s.resolutionUnit = int(ResolutionUnit::DotsPerMm);
     EXPECT_EQ(ResolutionFieldText(s), "10");
     EXPECT_FALSE(EditResolution(s, "abc"));
-    EXPECT_FALSE(EditResolution(s, "0.01"));     // below 1 dpi
-    EXPECT_FALSE(EditResolution(s, "4000"));     // above 100000 dpi
+    EXPECT_FALSE(EditResolution(s, "0.01"));  // below 1 dpi
+    EXPECT_FALSE(EditResolution(s, "4000"));  // above 100000 dpi
     EXPECT_EQ(s.dpi, 254.0f);
 }
 

@@ -1,8 +1,8 @@
 // "Batch Settings" and "Batch processing", offscreen, with real files.
 
+#include "test_environment.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
-#include "test_environment.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -120,14 +120,14 @@ TEST(BatchSettingsDialog, TheFolderIsOfferedForCreationAndStoredWithASeparator) 
 }
 
 class BatchProgressDialog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("out")));
         options_.settings.outputFolder = dir_.filePath(QStringLiteral("out")) + QLatin1Char('/');
     }
-    BatchEntry Entry(const QString& name, int w, int h, ResizeAlgorithm a = ResizeAlgorithm::HighQualityBicubic,
-                     bool make = true) {
+    BatchEntry Entry(const QString& name, int w, int h,
+                     ResizeAlgorithm a = ResizeAlgorithm::HighQualityBicubic, bool make = true) {
         const QString path = dir_.filePath(name);
         if (make)
             EXPECT_TRUE(test::PatternImage(w * 2, h * 2).save(path));
@@ -164,7 +164,8 @@ TEST_F(BatchProgressDialog, AnEmptyListEndsAtOnceWithAnEmptyLog) {
 }
 
 TEST_F(BatchProgressDialog, AnUnreadableSecondFileIsLoggedBetweenTheOthersInOrder) {
-    std::vector<BatchEntry> entries = {Entry("a.png", 20, 10), Entry("b.png", 20, 10, ResizeAlgorithm::Bicubic, false),
+    std::vector<BatchEntry> entries = {Entry("a.png", 20, 10),
+                                       Entry("b.png", 20, 10, ResizeAlgorithm::Bicubic, false),
                                        Entry("c.png", 30, 20)};
     CBatchProgress dialog(entries, options_, prompt_);
     RunToEnd(dialog);
@@ -181,8 +182,8 @@ TEST_F(BatchProgressDialog, AnUnreadableSecondFileIsLoggedBetweenTheOthersInOrde
 }
 
 TEST_F(BatchProgressDialog, CancelDuringAnOwnAlgorithmEndsTheRunAndTheDialogStaysUntilDone) {
-    std::vector<BatchEntry> entries = {Entry("big.png", 1600, 1200, ResizeAlgorithm::AdvancedNatural),
-                                       Entry("next.png", 20, 10)};
+    std::vector<BatchEntry> entries = {
+        Entry("big.png", 1600, 1200, ResizeAlgorithm::AdvancedNatural), Entry("next.png", 20, 10)};
     CBatchProgress dialog(entries, options_, prompt_);
     QSignalSpy finished(&dialog, &CBatchProgress::runFinished);
     dialog.show();
@@ -209,7 +210,8 @@ TEST_F(BatchProgressDialog, ADamagedInputIsResizedAndSaidSoInTheLog) {
     CBatchProgress dialog({e}, options_, prompt_);
     RunToEnd(dialog);
     EXPECT_EQ(dialog.Summary().written, 1);
-    EXPECT_TRUE(dialog.LogText().contains(QStringLiteral("damaged"))) << qPrintable(dialog.LogText());
+    EXPECT_TRUE(dialog.LogText().contains(QStringLiteral("damaged")))
+        << qPrintable(dialog.LogText());
 }
 
 TEST_F(BatchProgressDialog, TheBarShowsOnlyForTheOwnAlgorithms) {

@@ -1,16 +1,16 @@
 // The main window's batch mode: the modes and their commands, the batch row, and a whole run
 // through the real dialogs.
 
+#include "document/cormensura_doc.h"
+#include "settings/settings_store.h"
+#include "test_environment.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
 #include "ui/cormensura_view.h"
-#include "document/cormensura_doc.h"
 #include "ui/main_frame.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/toolbar_sets.h"
-#include "settings/settings_store.h"
-#include "test_environment.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,7 +31,7 @@ namespace orm::gui {
 namespace {
 
 class BatchMode : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         settings_.SetPrompt(&prompt_);
@@ -65,8 +65,8 @@ TEST_F(BatchMode, SeveralFilesAtStartBecomeTheBatchInBatchMode) {
     EXPECT_TRUE(settings_.BatchMode());
     EXPECT_EQ(frame.BatchEntries().count(), 3);
     EXPECT_TRUE(frame.Action(kCmdBatchMode)->isChecked());
-    EXPECT_EQ(ToolbarTexts(frame),
-              QStringList({"Open", "Browse", "Batch Mode", "Remove", "Run", "Previous", "Next", "View"}));
+    EXPECT_EQ(ToolbarTexts(frame), QStringList({"Open", "Browse", "Batch Mode", "Remove", "Run",
+                                                "Previous", "Next", "View"}));
     EXPECT_TRUE(frame.SettingsPanel()->batchMode());
     // One file alone changes nothing.
     CMainFrame other(settings_, nullptr);
@@ -200,7 +200,8 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
     EXPECT_TRUE(progressSeen);
     EXPECT_EQ(settings_.Batch().outputFolder, out + QLatin1Char('/'));
     for (const QString& f : files)
-        EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(f).fileName()).size(), QSize(32, 24)) << qPrintable(f);
+        EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(f).fileName()).size(), QSize(32, 24))
+            << qPrintable(f);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace orm {
 namespace {
 
 class DocumentCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings_.SetPrompt(&prompt_);
         ASSERT_TRUE(dir_.isValid());
@@ -39,12 +39,15 @@ protected:
     }
     QString WriteGif(const QString& name) {
         // A 1 x 1 GIF (Qt reads GIF but has no writer).
-        static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00,
-                                            0x00, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00,
-                                            0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+        static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01,
+                                            0x00, 0x80, 0x00, 0x00, 0xff, 0xff, 0xff, 0x00, 0x00,
+                                            0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,
+                                            0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
         return WriteBytes(name, QByteArray(reinterpret_cast<const char*>(gif), sizeof gif));
     }
-    static QString Name(const CORMensuraDoc& doc) { return QFileInfo(doc.CurrentPath()).fileName(); }
+    static QString Name(const CORMensuraDoc& doc) {
+        return QFileInfo(doc.CurrentPath()).fileName();
+    }
 
     QTemporaryDir dir_;
     ScriptedPrompt prompt_;
@@ -68,7 +71,8 @@ TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
 TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("a.png")));
-    const QString bad = WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
+    const QString bad =
+        WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
     EXPECT_FALSE(doc.Open(bad));
     EXPECT_FALSE(doc.HasSource());
     ASSERT_EQ(prompt_.messages.size(), 1);
@@ -118,8 +122,9 @@ TEST_F(DocumentCommands, NamesDifferingOnlyInCaseAreTwoFiles) {
     visited.sort();
     EXPECT_EQ(visited, QStringList({"A.png", "a.png", "b.png"}));
     // A skipped name skips only itself.
-    EXPECT_EQ(FindNeighbourName({"A.png", "a.png", "b.png"}, "b.png", {"a.png"}, StepDirection::Previous),
-              std::optional<QString>("A.png"));
+    EXPECT_EQ(
+        FindNeighbourName({"A.png", "a.png", "b.png"}, "b.png", {"a.png"}, StepDirection::Previous),
+        std::optional<QString>("A.png"));
 }
 
 TEST_F(DocumentCommands, SingleImageOnlyBeeps) {
@@ -181,8 +186,7 @@ TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
 TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
     QImage grey(20, 10, QImage::Format_Grayscale8);
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 20; ++x)
-            grey.scanLine(y)[x] = uchar(x * 12 + y);
+        for (int x = 0; x < 20; ++x) grey.scanLine(y)[x] = uchar(x * 12 + y);
     ASSERT_TRUE(grey.save(Path("grey.png")));
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("grey.png")));
@@ -216,8 +220,10 @@ TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWrit
     const QString target = Path("no/such/folder/out.jpg");
     EXPECT_FALSE(doc.ResizeAndSave(target));
     ASSERT_EQ(prompt_.messages.size(), 1);
-    EXPECT_TRUE(prompt_.messages[0].startsWith(QStringLiteral("Can't save file %1.\n").arg(target)));
-    EXPECT_GT(prompt_.messages[0].size(), QStringLiteral("Can't save file %1.\n").arg(target).size());
+    EXPECT_TRUE(
+        prompt_.messages[0].startsWith(QStringLiteral("Can't save file %1.\n").arg(target)));
+    EXPECT_GT(prompt_.messages[0].size(),
+              QStringLiteral("Can't save file %1.\n").arg(target).size());
     EXPECT_FALSE(QFileInfo::exists(target));
 
     // A target that is a folder.

@@ -2,21 +2,21 @@
 // the engine's frame commands, the splitter's stored panes, the recent files; and the pure
 // rules of the command line, the help file and the About text.
 
+#include "document/cormensura_doc.h"
+#include "document/preview_worker.h"
+#include "engine/progress.h"
+#include "settings/prompt.h"
+#include "settings/resize_settings.h"
+#include "settings/settings_store.h"
+#include "test_environment.h"
 #include "ui/command_line.h"
+#include "ui/cormensura_view.h"
 #include "ui/frame_layout.h"
 #include "ui/main_frame.h"
 #include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/save_dialog.h"
 #include "ui/toolbar_sets.h"
-#include "document/cormensura_doc.h"
-#include "document/preview_worker.h"
-#include "ui/cormensura_view.h"
-#include "engine/progress.h"
-#include "settings/prompt.h"
-#include "settings/resize_settings.h"
-#include "settings/settings_store.h"
-#include "test_environment.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,14 +26,14 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSplitter>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -46,7 +46,7 @@ namespace orm::gui {
 namespace {
 
 class MainFrame : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings_.SetPrompt(&prompt_);
         ASSERT_TRUE(dir_.isValid());
@@ -143,7 +143,8 @@ TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("b.png"));
     QTest::keyClick(width->edit(), Qt::Key_Left, Qt::AltModifier);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("a.png"));
-    EXPECT_TRUE(frame.Action(kCmdNext)->text().endsWith(QStringLiteral("\tRight, PgDown, Alt+Right")))
+    EXPECT_TRUE(
+        frame.Action(kCmdNext)->text().endsWith(QStringLiteral("\tRight, PgDown, Alt+Right")))
         << qPrintable(frame.Action(kCmdNext)->text());
 }
 
@@ -155,7 +156,8 @@ TEST_F(MainFrame, AHeldSpinKeepsTheViewFromComputingInBetweenSizes) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     ASSERT_TRUE(frame.OpenDocumentFile(WriteImage("spin.png", 300, 200)));
     settings_.Resize().algorithm = ResizeAlgorithm::SmartNatural;
-    frame.SettingsPanel()->UpdateFromDocument(frame.Document()->SourceInfo(), dir_.filePath("spin.png"), 1);
+    frame.SettingsPanel()->UpdateFromDocument(frame.Document()->SourceInfo(),
+                                              dir_.filePath("spin.png"), 1);
     CPanelSpinEdit* width = frame.SettingsPanel()->field(PanelField::Width);
     width->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return width->edit()->hasFocus(); }));
@@ -169,7 +171,8 @@ TEST_F(MainFrame, AHeldSpinKeepsTheViewFromComputingInBetweenSizes) {
 
     QTest::keyRelease(width, Qt::Key_Up);
     EXPECT_FALSE(frame.Document()->SpinPending());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 5000)) << "the final size is computed";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 5000))
+        << "the final size is computed";
 }
 
 TEST_F(MainFrame, ProgressCommandsShowStepAndHideTheBarInTheRightThird) {
@@ -221,7 +224,8 @@ TEST_F(MainFrame, HelpOpensInAWindowOfItsOwnWhenNoBrowserTakesIt) {
     const QString help = HelpFilePath(QCoreApplication::applicationFilePath());
     QFile::remove(help);
     frame.Action(kCmdHelpTopics)->trigger();
-    EXPECT_EQ(prompt_.warnings, QStringList({QStringLiteral("Can't open the help file %1.").arg(help)}));
+    EXPECT_EQ(prompt_.warnings,
+              QStringList({QStringLiteral("Can't open the help file %1.").arg(help)}));
     EXPECT_TRUE(handed.isEmpty());
 
     {
@@ -267,11 +271,15 @@ TEST(FrameRules, ProgressGeometryPanesTitleHelpAbout) {
     EXPECT_EQ(FrameTitle(QStringLiteral("/home/u/Pictures/cat.jpg")), QStringLiteral("cat.jpg"));
     EXPECT_EQ(FrameTitle(QString()), QStringLiteral("ORVEN Mensura"));
     EXPECT_EQ(FrameTitle(QStringLiteral("/x/cat.jpg"), true), QStringLiteral("ORVEN Mensura"));
-    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/orm/bin/ormensura")), QStringLiteral("/opt/orm/bin/ormensura.html"));
-    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/x.y/prog.exe")), QStringLiteral("/opt/x.y/prog.html"));
-    EXPECT_EQ(AboutVersionText(QStringLiteral("2.0.1.7")), QStringLiteral("ORVEN Mensura v. 2.0.1.7"));
+    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/orm/bin/ormensura")),
+              QStringLiteral("/opt/orm/bin/ormensura.html"));
+    EXPECT_EQ(HelpFilePath(QStringLiteral("/opt/x.y/prog.exe")),
+              QStringLiteral("/opt/x.y/prog.html"));
+    EXPECT_EQ(AboutVersionText(QStringLiteral("2.0.1.7")),
+              QStringLiteral("ORVEN Mensura v. 2.0.1.7"));
     EXPECT_EQ(AboutVersionText(QStringLiteral("2.1")), QStringLiteral("ORVEN Mensura v. 2.1.0.0"));
-    EXPECT_EQ(LabelsOf(SingleImageToolbarSet()), (QStringList{"Open", "Save", "Batch Mode", "Previous", "Next"}));
+    EXPECT_EQ(LabelsOf(SingleImageToolbarSet()),
+              (QStringList{"Open", "Save", "Batch Mode", "Previous", "Next"}));
 }
 
 // A name typed without an extension must be checked for replacing under the name that is
@@ -316,8 +324,8 @@ TEST(SaveDialog, BareNameTakesTheChosenTypeBeforeTheReplaceQuestion) {
 }
 
 TEST(CommandLineRules, SupportedFilesSwitchesAndTheRest) {
-    const CommandLine cl =
-        ParseCommandLine({"a.JPG", "b.gif", "c.jpeg", "d.jp", "--version", "-x", "--", "--e.png", "f.TIFF"});
+    const CommandLine cl = ParseCommandLine(
+        {"a.JPG", "b.gif", "c.jpeg", "d.jp", "--version", "-x", "--", "--e.png", "f.TIFF"});
     EXPECT_EQ(cl.files, (QStringList{"a.JPG", "b.gif", "c.jpeg", "--e.png", "f.TIFF"}));
     EXPECT_EQ(cl.ignored, (QStringList{"d.jp"}));
     EXPECT_TRUE(cl.version);

@@ -1,11 +1,11 @@
 // The named-entry dialog ("Save settings", "Load settings", batches), offscreen.
 
 #include "ui/gadget_dlg.h"
-#include "ui/settings_commands.h"
+#include "qt_test_home.h"
 #include "settings/prompt.h"
 #include "settings/settings_file.h"
 #include "settings/storage_folder.h"
-#include "qt_test_home.h"
+#include "ui/settings_commands.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +24,7 @@ void ClearStorage() {
 }
 
 class NamedEntriesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ClearStorage(); }
     void TearDown() override { ClearStorage(); }
 

@@ -13,11 +13,14 @@ namespace orm {
 namespace {
 
 // The shared test environment has made the application object.
-QApplication& App() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+QApplication& App() {
+    return *qobject_cast<QApplication*>(QCoreApplication::instance());
+}
 
 TEST(ImageInfoDialog, ShowsTheFileAndItsDetails) {
     App();
-    ImageInfo info{"/photos/a.jpg", 3008, 2000, 24, {{"Manufacturer", "NIKON"}, {"Orientation", "90 left"}}};
+    ImageInfo info{
+        "/photos/a.jpg", 3008, 2000, 24, {{"Manufacturer", "NIKON"}, {"Orientation", "90 left"}}};
     CJFIFDlg dialog(info);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Image Info");

@@ -25,7 +25,7 @@ namespace {
 
 // Records the run from its worker thread.
 class RunLog : public IBatchReporter {
-public:
+  public:
     void Report(const BatchReport& report) override {
         std::lock_guard lock(mutex);
         codes.push_back(static_cast<int>(report.code));
@@ -45,7 +45,7 @@ public:
 };
 
 class Jobs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("out")));

@@ -33,7 +33,7 @@ int PresetIndex(auto presets, std::string_view label) {
 }
 
 class PanelLogicTest : public ::testing::Test {
-protected:
+  protected:
     ResizeSettings s;
     ResizePanelLogic logic{s};
 };
@@ -84,7 +84,8 @@ TEST_F(PanelLogicTest, KeepAspectPercentCopiesTheTypedTextIntoTheOtherField) {
 
     out = logic.SizeTyped(Dimension::Height, QStringLiteral("12.50"));
     ASSERT_TRUE(out.accepted);
-    EXPECT_EQ(Written(out, PanelField::Width), QStringLiteral("12.50")) << "the text exactly as typed";
+    EXPECT_EQ(Written(out, PanelField::Width), QStringLiteral("12.50"))
+        << "the text exactly as typed";
     EXPECT_EQ(s.height, 375);
     EXPECT_EQ(s.width, 500);
 
@@ -96,7 +97,7 @@ TEST_F(PanelLogicTest, KeepAspectPercentCopiesTheTypedTextIntoTheOtherField) {
 TEST_F(PanelLogicTest, PercentsAreNotTakenOverWithoutAnImage) {
     s.inPercent = 1;
     EXPECT_FALSE(logic.SizeTyped(Dimension::Width, QStringLiteral("50")).accepted);
-    EXPECT_EQ(s, ResizeSettings{ .inPercent = 1 });
+    EXPECT_EQ(s, ResizeSettings{.inPercent = 1});
     EXPECT_EQ(logic.FocusOutText(PanelField::Width), QStringLiteral("100"));
 }
 
@@ -119,7 +120,8 @@ TEST_F(PanelLogicTest, SwitchingPixelsToPercentShowsThePercentOfTheSource) {
 
 TEST_F(PanelLogicTest, PrintSizeEditsNeedAnImageAndRefreshTheOtherPrintField) {
     s.dpi = 300;
-    EXPECT_FALSE(logic.PrintTyped(Dimension::Width, QStringLiteral("5"), QStringLiteral("1.6")).accepted);
+    EXPECT_FALSE(
+        logic.PrintTyped(Dimension::Width, QStringLiteral("5"), QStringLiteral("1.6")).accepted);
     EXPECT_EQ(s.width, 640);
 
     logic.SetImage(Image(3000, 2000));
@@ -250,7 +252,8 @@ TEST_F(PanelLogicTest, PresetsSetTheSizeAndWriteTheFields) {
     EXPECT_FALSE(logic.PaperPresetChosen(1000).accepted);
     logic.SetImage({});
     EXPECT_FALSE(logic.ScreenPresetChosen(PresetIndex(ScreenPresets(), "Original size")).accepted);
-    EXPECT_FALSE(logic.ResolutionPresetChosen(PresetIndex(ResolutionPresets(), "Original")).accepted);
+    EXPECT_FALSE(
+        logic.ResolutionPresetChosen(PresetIndex(ResolutionPresets(), "Original")).accepted);
     EXPECT_EQ(s.width, 1600);
 }
 
@@ -259,12 +262,16 @@ TEST_F(PanelLogicTest, SpinStepsClampAndHoldRecomputationUntilTheyEnd) {
     EXPECT_FALSE(logic.spinPending());
     EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("640"), +1), QStringLiteral("641"));
     EXPECT_TRUE(logic.spinPending());
-    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("100000"), +1), QStringLiteral("100000"));
+    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("100000"), +1),
+              QStringLiteral("100000"));
     EXPECT_EQ(logic.SpinStep(PanelField::Height, QStringLiteral("3"), -1), QStringLiteral("3"));
-    EXPECT_EQ(logic.SpinStep(PanelField::PrintWidth, QStringLiteral("2.5"), +1), QStringLiteral("3.5"));
+    EXPECT_EQ(logic.SpinStep(PanelField::PrintWidth, QStringLiteral("2.5"), +1),
+              QStringLiteral("3.5"));
     s.inPercent = 1;  // percent limits of a 4000-pixel width: 0.075 .. 2500
-    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("0.5"), -1), QStringLiteral("0.075"));
-    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("2500"), +1), QStringLiteral("2500"));
+    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("0.5"), -1),
+              QStringLiteral("0.075"));
+    EXPECT_EQ(logic.SpinStep(PanelField::Width, QStringLiteral("2500"), +1),
+              QStringLiteral("2500"));
 
     EXPECT_FALSE(logic.TimerTick(/*inputHeld=*/true));
     EXPECT_TRUE(logic.spinPending());
@@ -284,16 +291,21 @@ TEST_F(PanelLogicTest, SourceFactsFollowTheUnitsAndVanishWithoutResolution) {
     EXPECT_EQ(t.printSize, QStringLiteral("13.33x10.00 inches"));
     EXPECT_EQ(t.resolution, QStringLiteral("300 dots per inch"));
 
-    const struct { int unit; const char* print; } sizes[] = {
+    const struct {
+        int unit;
+        const char* print;
+    } sizes[] = {
         {1, "338.67x254.00 mm"}, {2, "33.87x25.40 cm"}, {3, "80x60 picas"}, {4, "960x720 pointss"}};
     for (const auto& c : sizes) {
         s.sizeUnit = c.unit;
         EXPECT_EQ(MakeSourceTexts(Image(4000, 3000), s).printSize, QLatin1String(c.print));
     }
     s.resolutionUnit = 1;
-    EXPECT_EQ(MakeSourceTexts(Image(4000, 3000), s).resolution, QStringLiteral("11.81 dots per mm"));
+    EXPECT_EQ(MakeSourceTexts(Image(4000, 3000), s).resolution,
+              QStringLiteral("11.81 dots per mm"));
     s.resolutionUnit = 2;
-    EXPECT_EQ(MakeSourceTexts(Image(4000, 3000), s).resolution, QStringLiteral("118.11 dots per cm"));
+    EXPECT_EQ(MakeSourceTexts(Image(4000, 3000), s).resolution,
+              QStringLiteral("118.11 dots per cm"));
 
     t = MakeSourceTexts(Image(4000, 3000, 0), s);
     EXPECT_EQ(t.pixels, QStringLiteral("4000x3000 pixels"));
@@ -310,7 +322,8 @@ TEST_F(PanelLogicTest, SourceFactsFollowTheUnitsAndVanishWithoutResolution) {
 
 TEST_F(PanelLogicTest, EnablingFollowsImageBatchModeAndEditMode) {
     PanelEnabling e = ComputeEnabling(s, SourceImageInfo{}, false);
-    EXPECT_FALSE(e.sizeControls || e.pixelFields || e.printFields || e.sizePresets || e.originalSize);
+    EXPECT_FALSE(e.sizeControls || e.pixelFields || e.printFields || e.sizePresets ||
+                 e.originalSize);
     e = ComputeEnabling(s, SourceImageInfo{}, true);
     EXPECT_TRUE(e.sizeControls && e.pixelFields && e.printFields && e.sizePresets);
     EXPECT_FALSE(e.originalSize);
@@ -340,9 +353,11 @@ TEST(PanelToolTip, BreaksBetweenWordsWithinTheWidthAndStopsAtTheFirstLineBreak) 
     const int narrow = metrics.horizontalAdvance(QStringLiteral("Sets output")) + 1;
     EXPECT_EQ(WrapToolTip(QStringLiteral("Sets output width"), metrics, narrow),
               QStringLiteral("Sets output\nwidth"));
-    EXPECT_EQ(WrapToolTip(QStringLiteral("Sets output width"), metrics, 300), QStringLiteral("Sets output width"));
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Sets output width"), metrics, 300),
+              QStringLiteral("Sets output width"));
     EXPECT_EQ(WrapToolTip(QStringLiteral("Tip\nSecond line"), metrics, 300), QStringLiteral("Tip"));
-    EXPECT_EQ(WrapToolTip(QStringLiteral("Unbreakable"), metrics, 5), QStringLiteral("Unbreakable"));
+    EXPECT_EQ(WrapToolTip(QStringLiteral("Unbreakable"), metrics, 5),
+              QStringLiteral("Unbreakable"));
 }
 
 TEST_F(PanelLogicTest, GuardNestsAndClears) {

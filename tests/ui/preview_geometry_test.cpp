@@ -1,8 +1,8 @@
 // Geometry of the preview and the navigator: the source/output mapping with and without the
 // crop box, the painted area with its margin, and the navigator's frame and marker.
 
-#include "ui/orven_scroll_view.h"
 #include "document/preview_geometry.h"
+#include "ui/orven_scroll_view.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@ namespace {
 TEST(PreviewGeometry, MappingWithoutCropTruncatesBothWays) {
     const OutputMapping m(300, 200, 100, 66, false);
     EXPECT_EQ(m.ToSourceX(10), 30);
-    EXPECT_EQ(m.ToSourceY(10), 30);   // 10 * 200 / 66 = 30.3
-    EXPECT_EQ(m.ToOutputX(31), 10);   // 31 * 100 / 300 = 10.3
+    EXPECT_EQ(m.ToSourceY(10), 30);  // 10 * 200 / 66 = 30.3
+    EXPECT_EQ(m.ToOutputX(31), 10);  // 31 * 100 / 300 = 10.3
     EXPECT_EQ(m.ToOutputY(200), 66);
     EXPECT_EQ(m.shownSource(), (PixelRect{0, 0, 300, 200}));
 }
@@ -77,7 +77,7 @@ TEST(ScrollArithmetic, CentringKeepingTheCentreAndClamping) {
 TEST(ScrollArithmetic, ResizingTheWindowKeepsTheCentredPoint) {
     // A 1200-wide content sized while the window was 98 wide, then shown 778 wide: centred.
     EXPECT_EQ(KeepCentreOnResize(551, 1200, 98, 778), 211);
-    EXPECT_EQ(KeepCentreOnResize(0, 300, 98, 778), 0);        // fits the new window
+    EXPECT_EQ(KeepCentreOnResize(0, 300, 98, 778), 0);         // fits the new window
     EXPECT_EQ(KeepCentreOnResize(1000, 1200, 200, 400), 800);  // clamped at the far edge
     EXPECT_EQ(KeepCentreOnResize(100, 1200, 400, 200), 200);   // shrinking keeps the centre
 }
@@ -123,7 +123,8 @@ TEST(PreviewGeometry, TheAreaCoversTheWindowAtEveryEnlargement) {
             for (int top = 0; top + 300 <= m.outputHeight(); top += 97) {
                 const PixelRect visible{5, top, 405, top + 300};
                 const PreviewArea a = AreaForVisible(visible, kPreviewMargin, m);
-                const PixelRect shown = visible.intersected({0, 0, m.outputWidth(), m.outputHeight()});
+                const PixelRect shown =
+                    visible.intersected({0, 0, m.outputWidth(), m.outputHeight()});
                 EXPECT_TRUE(a.target.contains(shown))
                     << (crop ? "crop " : "") << scale << "x, window top " << top;
             }

@@ -5,18 +5,18 @@
 
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
-#include "document/preview_store.h"
 #include "document/preview_render.h"
+#include "document/preview_store.h"
 #include "document/preview_worker.h"
-#include "engine/resize_image.h"
 #include "engine/progress.h"
+#include "engine/resize_image.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -109,12 +109,15 @@ TEST(DrawRules, PictureKeptReplacedOrRedrawn) {
     drawn.resultShown = true;
     EXPECT_EQ(DecideDraw(drawn, same, 200, 200, ResizeAlgorithm(6), true), DrawAction::Keep);
     // Another own algorithm over the same area keeps the picture as its provisional one.
-    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, ResizeAlgorithm(7), false), DrawAction::KeepAsProvisional);
+    EXPECT_EQ(DecideDraw(drawn, same, 200, 200, ResizeAlgorithm(7), false),
+              DrawAction::KeepAsProvisional);
     // A standard mode, another area or another output size draws anew.
     EXPECT_EQ(DecideDraw(drawn, same, 200, 200, ResizeAlgorithm(4), false), DrawAction::DrawNew);
-    EXPECT_EQ(DecideDraw(drawn, {1, 0, 51, 50}, 200, 200, ResizeAlgorithm(6), false), DrawAction::DrawNew);
+    EXPECT_EQ(DecideDraw(drawn, {1, 0, 51, 50}, 200, 200, ResizeAlgorithm(6), false),
+              DrawAction::DrawNew);
     EXPECT_EQ(DecideDraw(drawn, same, 201, 200, ResizeAlgorithm(6), false), DrawAction::DrawNew);
-    EXPECT_EQ(DecideDraw(DrawnPicture{}, same, 200, 200, ResizeAlgorithm(6), false), DrawAction::DrawNew);
+    EXPECT_EQ(DecideDraw(DrawnPicture{}, same, 200, 200, ResizeAlgorithm(6), false),
+              DrawAction::DrawNew);
 
     EXPECT_TRUE(ShouldRequestPreview(ResizeAlgorithm(5), false, false, false));
     EXPECT_FALSE(ShouldRequestPreview(ResizeAlgorithm(4), false, false, false));
@@ -129,10 +132,12 @@ TEST(DrawRules, PictureKeptReplacedOrRedrawn) {
 // QSignalSpy would record there and race with the test reading it).
 struct WorkerLog {
     explicit WorkerLog(PreviewWorker* worker) {
-        QObject::connect(worker, &PreviewWorker::jobStarted, &context, [this](quint64) { ++started; },
-                         Qt::QueuedConnection);
-        QObject::connect(worker, &PreviewWorker::jobFinished, &context,
-                         [this](const PreviewResult& r) { finished.push_back(r); }, Qt::QueuedConnection);
+        QObject::connect(
+            worker, &PreviewWorker::jobStarted, &context, [this](quint64) { ++started; },
+            Qt::QueuedConnection);
+        QObject::connect(
+            worker, &PreviewWorker::jobFinished, &context,
+            [this](const PreviewResult& r) { finished.push_back(r); }, Qt::QueuedConnection);
     }
     QObject context;
     int started = 0;
@@ -140,7 +145,7 @@ struct WorkerLog {
 };
 
 class DocumentPreview : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
     // Opens a pattern image of the given size and sets the output size and algorithm.
@@ -156,7 +161,8 @@ protected:
         settings_.Resize().correction = 2;  // None
     }
     PreviewArea Whole(const CORMensuraDoc& doc) const {
-        return AreaForVisible({0, 0, settings_.Resize().width, settings_.Resize().height}, 0, doc.Mapping());
+        return AreaForVisible({0, 0, settings_.Resize().width, settings_.Resize().height}, 0,
+                              doc.Mapping());
     }
 
     QTemporaryDir dir_;
@@ -251,8 +257,8 @@ TEST_F(DocumentPreview, ScrollingBackInsideTheComputedAreaComputesNothing) {
     const PreviewArea part = AreaForVisible({40, 30, 140, 110}, 0, doc.Mapping());
     doc.RequestPreview(part);
     ASSERT_TRUE(doc.Preview().HasResult());
-    EXPECT_EQ(doc.Preview().Result(),
-              all.copy(part.target.left, part.target.top, part.target.width(), part.target.height()));
+    EXPECT_EQ(doc.Preview().Result(), all.copy(part.target.left, part.target.top,
+                                               part.target.width(), part.target.height()));
     QCoreApplication::processEvents();
     EXPECT_EQ(log.started, 1);
 }
@@ -276,8 +282,7 @@ TEST_F(DocumentPreview, ChangingTheWidthDuringAComputationCancelsIt) {
     // Replacing the running computation returns at once: nothing waits for the worker.
     EXPECT_LT(timer.elapsed(), 200);
 
-    while (ready.count() == 0)
-        ASSERT_TRUE(ready.wait(60000));
+    while (ready.count() == 0) ASSERT_TRUE(ready.wait(60000));
     // The spy records on the worker's thread, possibly just after the document took the result.
     ASSERT_TRUE(QTest::qWaitFor([&] { return int(log.finished.size()) >= 2; }, 5000));
     const auto first = log.finished.at(0);
@@ -312,18 +317,20 @@ namespace {
 
 // The preview of the whole output, area by area as the view asks for it, must hold exactly the
 // pixels ResizeImage writes, in every correction mode and with every algorithm.
-QImage PreviewOfWholeOutput(const QImage& source, int ow, int oh, ResizeAlgorithm algorithm, bool crop,
-                            int tile) {
+QImage PreviewOfWholeOutput(const QImage& source, int ow, int oh, ResizeAlgorithm algorithm,
+                            bool crop, int tile) {
     const OutputMapping mapping(source.width(), source.height(), ow, oh, crop);
     QImage out(ow, oh, QImage::Format_BGR888);
     out.fill(Qt::magenta);
     for (int y = 0; y < oh; y += tile) {
         for (int x = 0; x < ow; x += tile) {
-            const PreviewArea area = AreaForVisible({x, y, x + tile, y + tile}, kPreviewMargin, mapping);
+            const PreviewArea area =
+                AreaForVisible({x, y, x + tile, y + tile}, kPreviewMargin, mapping);
             QImage part;
             if (IsOwnAlgorithm(algorithm)) {
                 const engine::StopToken stop;
-                part = ComputePreviewArea(PreviewJob{source, PreviewRequest{area, ow, oh, algorithm}, 1}, stop);
+                part = ComputePreviewArea(
+                    PreviewJob{source, PreviewRequest{area, ow, oh, algorithm}, 1}, stop);
             } else {
                 part = RenderStandardArea(source, area, DrawModeForAlgorithm(algorithm));
             }
@@ -339,7 +346,8 @@ QImage PreviewOfWholeOutput(const QImage& source, int ow, int oh, ResizeAlgorith
 }
 
 QImage Saved(const QImage& source, int ow, int oh, ResizeAlgorithm algorithm, bool crop) {
-    const engine::ConstBgrView view(source.constBits(), source.width(), source.height(), source.bytesPerLine());
+    const engine::ConstBgrView view(source.constBits(), source.width(), source.height(),
+                                    source.bytesPerLine());
     const engine::ResizeOutcome r = engine::ResizeImage(view, ow, oh, algorithm, crop, nullptr);
     if (r.status != engine::ResizeStatus::Ok)
         return {};
@@ -352,15 +360,17 @@ TEST(PreviewMatchesSaved, EveryCorrectionModeAndAlgorithm) {
         int ow, oh;
         bool crop;
     };
-    for (const Case c : {Case{40, 80, true}, Case{300, 120, true}, Case{200, 200, true}, Case{240, 180, false},
-                         Case{70, 30, true}, Case{333, 100, false}}) {
+    for (const Case c : {Case{40, 80, true}, Case{300, 120, true}, Case{200, 200, true},
+                         Case{240, 180, false}, Case{70, 30, true}, Case{333, 100, false}}) {
         for (int a = 0; a < kAlgorithmCount; ++a) {
             const ResizeAlgorithm algorithm = *AlgorithmFromIndex(a);
             const QImage saved = Saved(source, c.ow, c.oh, algorithm, c.crop);
-            const QImage preview = PreviewOfWholeOutput(source, c.ow, c.oh, algorithm, c.crop, 1000);
+            const QImage preview =
+                PreviewOfWholeOutput(source, c.ow, c.oh, algorithm, c.crop, 1000);
             ASSERT_FALSE(saved.isNull());
             ASSERT_FALSE(preview.isNull());
-            EXPECT_EQ(preview, saved) << c.ow << "x" << c.oh << (c.crop ? " crop" : "") << " algorithm " << a;
+            EXPECT_EQ(preview, saved)
+                << c.ow << "x" << c.oh << (c.crop ? " crop" : "") << " algorithm " << a;
         }
     }
 }

@@ -1,12 +1,12 @@
 // The panel with its real widgets, offscreen: typing, focus, lists, spins, batch mode, the preset
 // menus and the settings files.
 
-#include "ui/panel_spin_edit.h"
-#include "settings/prompt.h"
 #include "ui/resize_dlg_bar.h"
+#include "settings/prompt.h"
 #include "settings/settings_file.h"
 #include "settings/storage_folder.h"
 #include "ui/gadget_dlg.h"
+#include "ui/panel_spin_edit.h"
 
 #include "qt_test_home.h"
 
@@ -49,7 +49,7 @@ QAction* FindAction(QMenu* menu, const QString& text) {
 }
 
 class ResizeDlgBarTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QDir(SettingsFolder(false)).removeRecursively();
         panel = std::make_unique<CResizeDlgBar>(settings);
@@ -131,7 +131,8 @@ TEST_F(ResizeDlgBarTest, TypingAResolutionScalesThePixelSizeOnceAndKeepsTheText)
     QTest::keyClicks(resolution, QStringLiteral("x"));
     panel->field(PanelField::Width)->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel->field(PanelField::Width)->hasFocus(); }));
-    EXPECT_EQ(resolution->text(), QStringLiteral("150x")) << "the resolution field is not rewritten";
+    EXPECT_EQ(resolution->text(), QStringLiteral("150x"))
+        << "the resolution field is not rewritten";
     EXPECT_FLOAT_EQ(s.dpi, 150);
 }
 
@@ -234,7 +235,8 @@ TEST_F(ResizeDlgBarTest, BatchModeSwitchesTheCheckBoxAndShowsApplyToAll) {
     EXPECT_EQ(panel->lockCheck()->text(), QStringLiteral("Apply to &new"));
     EXPECT_FALSE(panel->applyToAllButton()->isHidden());
     EXPECT_TRUE(panel->lockCheck()->isChecked());
-    EXPECT_TRUE(panel->field(PanelField::Width)->isEnabled()) << "batch mode edits without an image";
+    EXPECT_TRUE(panel->field(PanelField::Width)->isEnabled())
+        << "batch mode edits without an image";
     EXPECT_TRUE(panel->paperButton()->isEnabled());
     QSignalSpy apply(panel.get(), &CResizeDlgBar::applyToAllRequested);
     panel->applyToAllButton()->click();
@@ -337,7 +339,8 @@ TEST_F(ResizeDlgBarTest, LoadIsEnabledOnlyWithASavedFileAndLoadingRefreshesThePa
     EXPECT_EQ(s.width, 1234);
     EXPECT_EQ(Text(PanelField::Width), QStringLiteral("1234"));
     EXPECT_EQ(panel->algorithmList()->currentIndex(), 7);
-    EXPECT_EQ(panel->sizeUnitList()->currentIndex(), int(SizeUnit::Millimeters)) << "the loaded unit is shown";
+    EXPECT_EQ(panel->sizeUnitList()->currentIndex(), int(SizeUnit::Millimeters))
+        << "the loaded unit is shown";
     EXPECT_EQ(panel->printUnitLabel(Dimension::Width)->text(), QStringLiteral("mm"));
     EXPECT_EQ(spy->count(), 1);
 
@@ -360,14 +363,16 @@ TEST_F(ResizeDlgBarTest, TooltipsAndListTexts) {
     auto tip = [](QWidget* w) { return w->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' ')); };
     const QFontMetrics metrics(QToolTip::font());
     EXPECT_EQ(tip(panel->unitsModeList()), QStringLiteral("Sets units for above fields"));
-    EXPECT_EQ(tip(panel->field(PanelField::PrintWidth)), QStringLiteral("Sets phisical output width"));
+    EXPECT_EQ(tip(panel->field(PanelField::PrintWidth)),
+              QStringLiteral("Sets phisical output width"));
     EXPECT_EQ(tip(panel->lockCheck()),
               QStringLiteral("Select this item to apply current settings to next open image"));
     EXPECT_EQ(tip(panel->applyToAllButton()),
               QStringLiteral("Click to apply current settings to all images for batch processing"));
     panel->SetBatchMode(true);
     EXPECT_EQ(tip(panel->lockCheck()),
-              QStringLiteral("Select this item to apply current settings to next selected for batch image"));
+              QStringLiteral(
+                  "Select this item to apply current settings to next selected for batch image"));
     for (const QString& line : panel->lockCheck()->toolTip().split(QLatin1Char('\n')))
         EXPECT_LE(metrics.horizontalAdvance(line), 300) << line.toStdString();
     EXPECT_EQ(panel->correctionList()->itemText(1), QStringLiteral("Crop"));
@@ -382,7 +387,8 @@ TEST_F(ResizeDlgBarTest, NavigatorIsPlacedInItsFrame) {
     auto* second = new QLabel(QStringLiteral("second"));
     panel->SetNavigator(second);
     EXPECT_EQ(second->parentWidget(), panel->navigatorFrame());
-    EXPECT_TRUE(navigator->isHidden()) << "a replaced navigator is put away, not deleted under its maker";
+    EXPECT_TRUE(navigator->isHidden())
+        << "a replaced navigator is put away, not deleted under its maker";
 }
 
 // Renders the panel with an image open so its layout can be looked at.

@@ -3,15 +3,15 @@
 // inside the crop frame.
 
 #include "document/cormensura_doc.h"
-#include "ui/cormensura_view.h"
-#include "ui/navigator_wnd.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
+#include "ui/cormensura_view.h"
+#include "ui/navigator_wnd.h"
 
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,7 +21,7 @@ namespace orm {
 namespace {
 
 class PreviewView : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         view_.SetDocument(&doc_);
@@ -40,7 +40,9 @@ protected:
         settings_.Resize().correction = correction;
         doc_.SettingsChanged();
     }
-    QImage Shot() { return view_.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage Shot() {
+        return view_.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
     QTemporaryDir dir_;
     SettingsModel settings_;
@@ -114,7 +116,8 @@ TEST_F(PreviewView, LargeOutputComputesOnlyTheVisibleAreaWithItsMargin) {
     // The view kept its centre when the output grew, so the area lies inside the output.
     const PixelRect visible = view_.VisibleContentRect();
     EXPECT_GT(target.left, 0);
-    EXPECT_TRUE(target.contains({visible.left + 3, visible.top + 3, visible.right - 3, visible.bottom - 3}));
+    EXPECT_TRUE(target.contains(
+        {visible.left + 3, visible.top + 3, visible.right - 3, visible.bottom - 3}));
     EXPECT_LE(target.width(), client.width() + 2 * kPreviewMargin + 3);
     EXPECT_LE(target.height(), client.height() + 2 * kPreviewMargin + 3);
     EXPECT_EQ(doc_.PendingRequest().area.target, target);
@@ -137,7 +140,9 @@ TEST_F(PreviewView, APageClickOnAScrollBarAsksForPixelsOnlyWhenTheButtonIsReleas
     option.pageStep = bar->pageStep();
     option.singleStep = bar->singleStep();
     const QPoint pageArea =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, bar).center();
+        bar->style()
+            ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, bar)
+            .center();
     QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, pageArea);
     EXPECT_TRUE(view_.ScrollBarOperated());
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);  // the held button repeats
@@ -155,8 +160,9 @@ TEST_F(PreviewView, DraggingPansTheView) {
     SetOutput(900, 600, 0);
     const QPoint before = view_.ScrollPosition();
     QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, QPoint(200, 150));
-    QMouseEvent move(QEvent::MouseMove, QPointF(150, 120), view_.viewport()->mapToGlobal(QPointF(150, 120)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(150, 120),
+                     view_.viewport()->mapToGlobal(QPointF(150, 120)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(view_.viewport(), &move);
     EXPECT_TRUE(view_.Panning());
     QTest::mouseRelease(view_.viewport(), Qt::LeftButton, {}, QPoint(150, 120));
@@ -179,7 +185,8 @@ TEST_F(PreviewView, NavigatorMarkerStaysInsideTheCropFrame) {
     const QPoint inside((marker.left + marker.right) / 2, (marker.top + marker.bottom) / 2);
     QTest::mousePress(&nav, Qt::LeftButton, {}, inside);
     QMouseEvent move(QEvent::MouseMove, QPointF(inside + QPoint(300, 300)),
-                     nav.mapToGlobal(QPointF(inside + QPoint(300, 300))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+                     nav.mapToGlobal(QPointF(inside + QPoint(300, 300))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&nav, &move);
     EXPECT_EQ(nav.MarkerRect().right, frame.right);
     EXPECT_EQ(nav.MarkerRect().bottom, frame.bottom);

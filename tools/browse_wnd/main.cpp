@@ -30,9 +30,10 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Shows the browse window on a folder."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder to show."));
-    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Window size."), QStringLiteral("WxH"),
-                                  QStringLiteral("1100x760"));
-    const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("Save a picture of the window and end."),
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Window size."),
+                                  QStringLiteral("WxH"), QStringLiteral("1100x760"));
+    const QCommandLineOption shot(QStringLiteral("shot"),
+                                  QStringLiteral("Save a picture of the window and end."),
                                   QStringLiteral("file"));
     parser.addOption(size);
     parser.addOption(shot);
@@ -54,8 +55,9 @@ int main(int argc, char** argv) {
                       wh.value(1).toInt() > 0 ? wh.value(1).toInt() : 760);
         window.setWindowTitle(QStringLiteral("Browse"));
         window.show();
-        const QString folder =
-            parser.positionalArguments().isEmpty() ? window.StartFolder() : parser.positionalArguments().first();
+        const QString folder = parser.positionalArguments().isEmpty()
+                                   ? window.StartFolder()
+                                   : parser.positionalArguments().first();
         window.ShowFolder(folder);
 
         if (parser.isSet(shot)) {

@@ -20,8 +20,7 @@ constexpr int kExitJpegError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFile = 3;
 
-int usage()
-{
+int usage() {
     std::fprintf(stderr,
                  "usage: minijpeg decode IN.jpg OUT.ppm|OUT.pgm\n"
                  "       minijpeg encode IN.ppm|IN.pgm OUT.jpg [--quality Q] [--422] "
@@ -29,18 +28,20 @@ int usage()
     return kExitUsage;
 }
 
-const char* unitName(uint8_t code)
-{
+const char* unitName(uint8_t code) {
     switch (code) {
-    case MiniJpeg::kAspectOnly: return "aspect";
-    case MiniJpeg::kDotsPerInch: return "dpi";
-    case MiniJpeg::kDotsPerCm: return "dpcm";
-    default: return "none";
+        case MiniJpeg::kAspectOnly:
+            return "aspect";
+        case MiniJpeg::kDotsPerInch:
+            return "dpi";
+        case MiniJpeg::kDotsPerCm:
+            return "dpcm";
+        default:
+            return "none";
     }
 }
 
-int decode(const std::string& in, const std::string& out)
-{
+int decode(const std::string& in, const std::string& out) {
     std::vector<uint8_t> bytes;
     std::string why;
     if (!minijpeg::ReadFileBytes(in, bytes, why)) {
@@ -55,10 +56,11 @@ int decode(const std::string& in, const std::string& out)
         return kExitJpegError;
     }
     const MiniJpeg::ImageInfo& i = image.info;
-    std::printf("width %d\nheight %d\ncomponents %d\ndensity unit %d (%s)\n"
-                "x density %d\ny density %d\n",
-                i.width, i.height, i.colour ? 3 : 1, i.densityUnit, unitName(i.densityUnit),
-                i.xDensity, i.yDensity);
+    std::printf(
+        "width %d\nheight %d\ncomponents %d\ndensity unit %d (%s)\n"
+        "x density %d\ny density %d\n",
+        i.width, i.height, i.colour ? 3 : 1, i.densityUnit, unitName(i.densityUnit), i.xDensity,
+        i.yDensity);
     minijpeg::NetpbmImage pnm{i.width, i.height, i.bytesPerPixel(), std::move(image.pixels)};
     if (!minijpeg::WriteFileBytes(out, minijpeg::FormatNetpbm(pnm), why)) {
         std::fprintf(stderr, "minijpeg: cannot write %s: %s\n", out.c_str(), why.c_str());
@@ -67,8 +69,7 @@ int decode(const std::string& in, const std::string& out)
     return 0;
 }
 
-bool parseInt(const char* s, int lo, int hi, int& value)
-{
+bool parseInt(const char* s, int lo, int hi, int& value) {
     char* end = nullptr;
     const long v = std::strtol(s, &end, 10);
     if (!*s || *end || v < lo || v > hi)
@@ -77,8 +78,7 @@ bool parseInt(const char* s, int lo, int hi, int& value)
     return true;
 }
 
-int encode(const std::string& in, const std::string& out, int argc, char** argv)
-{
+int encode(const std::string& in, const std::string& out, int argc, char** argv) {
     MiniJpeg::CoderParams p;
     for (int a = 0; a < argc; ++a) {
         const std::string opt = argv[a];
@@ -127,8 +127,7 @@ int encode(const std::string& in, const std::string& out, int argc, char** argv)
     return 0;
 }
 
-int run(int argc, char** argv)
-{
+int run(int argc, char** argv) {
     if (argc < 4)
         return usage();
     const std::string cmd = argv[1];
@@ -139,10 +138,9 @@ int run(int argc, char** argv)
     return usage();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Anything the codec and the files did not foresee ends with a message, never an abort.
     try {
         return run(argc, argv);

@@ -7,14 +7,13 @@ namespace minijpeg {
 namespace {
 
 // Reads the next header number, skipping white space and '#' comments.
-bool headerNumber(const std::vector<uint8_t>& b, size_t& pos, long& value)
-{
+bool headerNumber(const std::vector<uint8_t>& b, size_t& pos, long& value) {
     for (;;) {
-        while (pos < b.size() && (b[pos] == ' ' || b[pos] == '\t' || b[pos] == '\n' || b[pos] == '\r'))
+        while (pos < b.size() &&
+               (b[pos] == ' ' || b[pos] == '\t' || b[pos] == '\n' || b[pos] == '\r'))
             ++pos;
         if (pos < b.size() && b[pos] == '#') {
-            while (pos < b.size() && b[pos] != '\n')
-                ++pos;
+            while (pos < b.size() && b[pos] != '\n') ++pos;
             continue;
         }
         break;
@@ -30,10 +29,9 @@ bool headerNumber(const std::vector<uint8_t>& b, size_t& pos, long& value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool ParseNetpbm(const std::vector<uint8_t>& bytes, NetpbmImage& image, std::string& error)
-{
+bool ParseNetpbm(const std::vector<uint8_t>& bytes, NetpbmImage& image, std::string& error) {
     if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '6' && bytes[1] != '5')) {
         error = "not a binary PPM (P6) or PGM (P5) file";
         return false;
@@ -45,7 +43,7 @@ bool ParseNetpbm(const std::vector<uint8_t>& bytes, NetpbmImage& image, std::str
         error = "bad PPM/PGM header";
         return false;
     }
-    ++pos; // the single white-space byte before the samples
+    ++pos;  // the single white-space byte before the samples
     if (w < 1 || h < 1 || maxval != 255) {
         error = "unsupported PPM/PGM: needs a non-empty image with 8-bit samples";
         return false;
@@ -62,8 +60,7 @@ bool ParseNetpbm(const std::vector<uint8_t>& bytes, NetpbmImage& image, std::str
     return true;
 }
 
-std::vector<uint8_t> FormatNetpbm(const NetpbmImage& image)
-{
+std::vector<uint8_t> FormatNetpbm(const NetpbmImage& image) {
     char header[64];
     const int n = std::snprintf(header, sizeof header, "P%c\n%d %d\n255\n",
                                 image.channels == 3 ? '6' : '5', image.width, image.height);
@@ -72,4 +69,4 @@ std::vector<uint8_t> FormatNetpbm(const NetpbmImage& image)
     return out;
 }
 
-} // namespace minijpeg
+}  // namespace minijpeg

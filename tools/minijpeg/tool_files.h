@@ -12,4 +12,4 @@ namespace minijpeg {
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
-} // namespace minijpeg
+}  // namespace minijpeg
