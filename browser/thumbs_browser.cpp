@@ -222,6 +222,7 @@ void CThumbsBrowser::ListReplaced(bool handToBuilder) {
 }
 
 void CThumbsBrowser::HandListToBuilder() {
+    prioritized_.clear();
     builderList_ = Paths();
     builder_.SetList(builderList_);
 }
@@ -513,7 +514,7 @@ void CThumbsBrowser::UpdateBand(QPoint client) {
     const ThumbsLayout layout = Layout();
     bool changed = false;
     for (int i = 0; i < Count(); ++i) {
-        const bool inside = layout.ItemRect(i).intersects(band.adjusted(0, 0, 1, 1));
+        const bool inside = layout.ItemRect(i).intersects(band);
         if ((Item(i).selected != 0) != inside) {
             SetSelected(i, inside);
             changed = true;
@@ -654,8 +655,12 @@ void CThumbsBrowser::Draw(QPainter& painter, const QRect& clip, const QRect& vis
         auto access = builder_.cache().Lock();
         for (int i = first; i <= last; ++i) {
             thumbs[size_t(i - first)] = access->Lookup(Item(i).path);
-            if (!thumbs[size_t(i - first)] && prioritizeVisible_)
+            // Once per listing: a file that gets no thumbnail (a damaged image) would otherwise
+            // be loaded again at every repaint for as long as it is visible.
+            if (!thumbs[size_t(i - first)] && prioritizeVisible_ && !prioritized_.contains(Item(i).path)) {
+                prioritized_.insert(Item(i).path);
                 missing.append(Item(i).path);
+            }
         }
     }
     if (!missing.isEmpty())

@@ -125,7 +125,7 @@ public:
     // ---- Painting ---------------------------------------------------------------------------
     // Paints the cells that meet `clip` (content coordinates; the painter is set up for them).
     // With more than 40 items the visible files that lack thumbnails go to the head of the
-    // builder's queue.
+    // builder's queue (each once per listing).
     virtual void Draw(QPainter& painter, const QRect& clip, const QRect& visible);
     virtual void DrawItem(QPainter& painter, int index, const QRect& clip, const ThumbnailPtr& thumb);
     // The name line of a cell; a basket writes its own details here.
@@ -220,6 +220,7 @@ private:
     double totalSize_ = 0;
     bool prioritizeVisible_ = false;
     QSet<QString> cutPaths_;
+    QSet<QString> prioritized_;  // visible files moved to the head of the queue since the listing
     CellFrameCache frames_;
     ThumbCellPainter painter_;
 
