@@ -55,11 +55,13 @@ struct Corpus {
 
         orm::ThumbnailCacheLimits limits;
         limits.evictAt = 2 * kFiles;  // the whole folder stays in memory
-        cache = std::make_unique<orm::ThumbnailCache>(dir.filePath(QStringLiteral("cache")), limits);
+        cache =
+            std::make_unique<orm::ThumbnailCache>(dir.filePath(QStringLiteral("cache")), limits);
         const QByteArray bytes(2000, 'x');
         auto access = cache->Lock();
         for (int i = 0; i < kFiles; ++i) {
-            const QString path = folder + QStringLiteral("/IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0'));
+            const QString path =
+                folder + QStringLiteral("/IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0'));
             QFile file(path);
             file.open(QIODevice::WriteOnly);
             file.write(bytes);
@@ -128,7 +130,8 @@ void BM_FullRepaint(benchmark::State& state) {
         view.viewport()->render(&target);
     }
     if (qEnvironmentVariableIsSet("BROWSER_BENCH_SAVE"))
-        target.save(qEnvironmentVariable("BROWSER_BENCH_SAVE") + QString::number(state.range(0)) + ".png");
+        target.save(qEnvironmentVariable("BROWSER_BENCH_SAVE") + QString::number(state.range(0)) +
+                    ".png");
     state.counters["scrollY"] = view.ScrollPosition().y();
     state.SetLabel(scrolling ? "a page further each time" : "the same place again");
 }

@@ -19,13 +19,13 @@ namespace orm {
 
 namespace {
 
-constexpr int kPrioritizeAbove = 40;       // listings of more items serve visible cells first
+constexpr int kPrioritizeAbove = 40;         // listings of more items serve visible cells first
 constexpr int64_t kSmallestListedSize = 15;  // a folder scan leaves out files of this size or less
 constexpr int kNameScrollStep = 5;
 
 // The wait cursor while the folder is listed (only where there is a screen to show it on).
 class WaitCursor {
-public:
+  public:
     WaitCursor() : shown_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
         if (shown_)
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -37,7 +37,7 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     bool shown_;
 };
 
@@ -64,19 +64,23 @@ void LastUserCloses(ThumbnailCache& cache) {
     cache.Lock()->Shutdown();
 }
 
-bool IsMultiSelectKey(Qt::KeyboardModifiers m, Qt::KeyboardModifier which) { return (m & which) != 0; }
+bool IsMultiSelectKey(Qt::KeyboardModifiers m, Qt::KeyboardModifier which) {
+    return (m & which) != 0;
+}
 
 }  // namespace
 
 // ---- Construction ---------------------------------------------------------------------------
 
-CThumbsBrowser::CThumbsBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings, QObject* parent)
+CThumbsBrowser::CThumbsBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings,
+                               QObject* parent)
     : QObject(parent),
       builder_(builder),
       settings_(settings),
       sortKey_(SortKeyFromInt(settings.Browser().sortKey)) {
     // Builder threads emit; the browser's thread handles.
-    connect(this, &CThumbsBrowser::thumbnailReady, this, &CThumbsBrowser::OnThumbnailReady, Qt::QueuedConnection);
+    connect(this, &CThumbsBrowser::thumbnailReady, this, &CThumbsBrowser::OnThumbnailReady,
+            Qt::QueuedConnection);
     FirstUserOpens(builder_.cache());
     builder_.AddListener(this);
 }
@@ -94,39 +98,39 @@ void CThumbsBrowser::SetHost(IThumbsHost* host) {
         ReloadList();
 }
 
-std::unique_ptr<CItem> CThumbsBrowser::MakeItem(const QString& path) { return std::make_unique<CItem>(path); }
+std::unique_ptr<CItem> CThumbsBrowser::MakeItem(const QString& path) {
+    return std::make_unique<CItem>(path);
+}
 
 // ---- The list -------------------------------------------------------------------------------
 
 void CThumbsBrowser::SetLocation(const QString& folder) {
     QString f = folder;
-    while (f.size() > 1 && f.endsWith(QLatin1Char('/')))
-        f.chop(1);
+    while (f.size() > 1 && f.endsWith(QLatin1Char('/'))) f.chop(1);
     location_ = f;
 }
 
-int CThumbsBrowser::IndexOf(const QString& path) const { return indexOfPath_.value(path, -1); }
+int CThumbsBrowser::IndexOf(const QString& path) const {
+    return indexOfPath_.value(path, -1);
+}
 
 QStringList CThumbsBrowser::Paths() const {
     QStringList paths;
     paths.reserve(qsizetype(items_.size()));
-    for (const auto& item : items_)
-        paths.append(item->path);
+    for (const auto& item : items_) paths.append(item->path);
     return paths;
 }
 
 void CThumbsBrowser::RebuildIndex() {
     indexOfPath_.clear();
     indexOfPath_.reserve(qsizetype(items_.size()));
-    for (size_t i = 0; i < items_.size(); ++i)
-        indexOfPath_.insert(items_[i]->path, int(i));
+    for (size_t i = 0; i < items_.size(); ++i) indexOfPath_.insert(items_[i]->path, int(i));
 }
 
 void CThumbsBrowser::SortList(SortKey key) {
     std::vector<CItem*> order;
     order.reserve(items_.size());
-    for (auto& item : items_)
-        order.push_back(item.get());
+    for (auto& item : items_) order.push_back(item.get());
     ImageSizeLookup sizes;
     QHash<QString, QSize> known;
     if (SortKeyNeedsImageSize(key)) {
@@ -144,10 +148,8 @@ void CThumbsBrowser::SortList(SortKey key) {
     // Each item is released from its old place exactly once: the order holds every item once.
     QHash<CItem*, size_t> place;
     place.reserve(qsizetype(items_.size()));
-    for (size_t i = 0; i < items_.size(); ++i)
-        place.insert(items_[i].get(), i);
-    for (CItem* item : order)
-        sorted.push_back(std::move(items_[place.value(item)]));
+    for (size_t i = 0; i < items_.size(); ++i) place.insert(items_[i].get(), i);
+    for (CItem* item : order) sorted.push_back(std::move(items_[place.value(item)]));
     items_ = std::move(sorted);
     RebuildIndex();
 }
@@ -209,8 +211,7 @@ void CThumbsBrowser::ListReplaced(bool handToBuilder) {
     RebuildIndex();
     prioritizeVisible_ = Count() > kPrioritizeAbove;
     totalSize_ = 0;
-    for (auto& item : items_)
-        totalSize_ += item->Facts().size;
+    for (auto& item : items_) totalSize_ += item->Facts().size;
     if (host_) {
         host_->ContentSizeChanged();
         host_->InvalidateAll();
@@ -235,17 +236,20 @@ void CThumbsBrowser::Sort(int key) {
 
 // ---- Layout ---------------------------------------------------------------------------------
 
-int CThumbsBrowser::Zoom() const { return std::clamp(settings_.Browser().iconsZoom, 10, 400); }
+int CThumbsBrowser::Zoom() const {
+    return std::clamp(settings_.Browser().iconsZoom, 10, 400);
+}
 
-QSize CThumbsBrowser::CellSize() const { return CellSizeForZoom(Zoom()); }
+QSize CThumbsBrowser::CellSize() const {
+    return CellSizeForZoom(Zoom());
+}
 
 ThumbsLayout CThumbsBrowser::Layout() const {
     return ThumbsLayout(Mode(), CellSize(), host_ ? host_->ClientSize() : QSize(), Count());
 }
 
 void CThumbsBrowser::ZoomChanged() {
-    for (auto& item : items_)
-        item->nameScroll = {};
+    for (auto& item : items_) item->nameScroll = {};
     if (host_)
         host_->ContentSizeChanged();
     InvalidateAll();
@@ -255,7 +259,9 @@ QPoint CThumbsBrowser::ToContent(QPoint client) const {
     return host_ ? client + host_->ScrollPosition() : client;
 }
 
-int CThumbsBrowser::ItemAtClient(QPoint client) const { return Layout().ItemAt(ToContent(client)); }
+int CThumbsBrowser::ItemAtClient(QPoint client) const {
+    return Layout().ItemAt(ToContent(client));
+}
 
 void CThumbsBrowser::InvalidateItem(int index) {
     if (host_ && index >= 0 && index < Count())
@@ -298,7 +304,8 @@ QStringList CThumbsBrowser::SelectedPaths() const {
 }
 
 int CThumbsBrowser::SelectedCount() const {
-    return int(std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->selected != 0; }));
+    return int(std::count_if(items_.begin(), items_.end(),
+                             [](const auto& item) { return item->selected != 0; }));
 }
 
 void CThumbsBrowser::SetSelected(int index, bool selected) {
@@ -313,13 +320,11 @@ void CThumbsBrowser::SetSelected(int index, bool selected) {
 }
 
 void CThumbsBrowser::ClearSelection() {
-    for (int i = 0; i < Count(); ++i)
-        SetSelected(i, false);
+    for (int i = 0; i < Count(); ++i) SetSelected(i, false);
 }
 
 void CThumbsBrowser::SelectAll() {
-    for (int i = 0; i < Count(); ++i)
-        SetSelected(i, true);
+    for (int i = 0; i < Count(); ++i) SetSelected(i, true);
     if (host_)
         host_->UpdateNow();
     OnSelectionChanged();
@@ -328,11 +333,12 @@ void CThumbsBrowser::SelectAll() {
 void CThumbsBrowser::SelectRange(int from, int to) {
     if (from > to)
         std::swap(from, to);
-    for (int i = 0; i < Count(); ++i)
-        SetSelected(i, i >= from && i <= to);
+    for (int i = 0; i < Count(); ++i) SetSelected(i, i >= from && i <= to);
 }
 
-void CThumbsBrowser::OnSelectionChanged() { emit selectionChanged(); }
+void CThumbsBrowser::OnSelectionChanged() {
+    emit selectionChanged();
+}
 
 QStringList CThumbsBrowser::SelectedPathsWithCompanions() const {
     QStringList paths;
@@ -463,12 +469,13 @@ void CThumbsBrowser::OnLButtonUp(QPoint client, Qt::KeyboardModifiers modifiers)
         int interval = 400;
         if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
             interval = app->styleHints()->mouseDoubleClickInterval();
-        QTimer::singleShot(renameDelayMs_ >= 0 ? renameDelayMs_ : interval, this, [this, index, path] {
-            if (renameCandidate_ == index && index < Count() && Item(index).path == path) {
-                renameCandidate_ = -1;
-                BeginRename(index);
-            }
-        });
+        QTimer::singleShot(
+            renameDelayMs_ >= 0 ? renameDelayMs_ : interval, this, [this, index, path] {
+                if (renameCandidate_ == index && index < Count() && Item(index).path == path) {
+                    renameCandidate_ = -1;
+                    BeginRename(index);
+                }
+            });
         return;
     }
     const int index = ItemAtClient(client);
@@ -480,8 +487,7 @@ void CThumbsBrowser::OnLButtonUp(QPoint client, Qt::KeyboardModifiers modifiers)
         }
     } else if (!IsMultiSelectKey(modifiers, Qt::ShiftModifier) && index >= 0) {
         if (SelectedCount() != 1 || !Item(index).selected) {
-            for (int i = 0; i < Count(); ++i)
-                SetSelected(i, i == index);
+            for (int i = 0; i < Count(); ++i) SetSelected(i, i == index);
             OnSelectionChanged();
         }
     }
@@ -542,24 +548,33 @@ bool CThumbsBrowser::OnKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     const bool shift = modifiers & Qt::ShiftModifier;
     if (ctrl) {
         switch (key) {
-            case Qt::Key_A: return OnCommand(cmd::kSelectAll);
-            case Qt::Key_C: return CommandEnabled(cmd::kCopy) && OnCommand(cmd::kCopy);
-            case Qt::Key_X: return CommandEnabled(cmd::kCut) && OnCommand(cmd::kCut);
-            case Qt::Key_V: return CommandEnabled(cmd::kPaste) && OnCommand(cmd::kPaste);
-            default: break;
+            case Qt::Key_A:
+                return OnCommand(cmd::kSelectAll);
+            case Qt::Key_C:
+                return CommandEnabled(cmd::kCopy) && OnCommand(cmd::kCopy);
+            case Qt::Key_X:
+                return CommandEnabled(cmd::kCut) && OnCommand(cmd::kCut);
+            case Qt::Key_V:
+                return CommandEnabled(cmd::kPaste) && OnCommand(cmd::kPaste);
+            default:
+                break;
         }
     }
     switch (key) {
-        case Qt::Key_Delete: return CommandEnabled(cmd::kDelete) && OnCommand(cmd::kDelete);
-        case Qt::Key_F2: return CommandEnabled(cmd::kRename) && OnCommand(cmd::kRename);
-        case Qt::Key_F5: return OnCommand(cmd::kRefresh);
+        case Qt::Key_Delete:
+            return CommandEnabled(cmd::kDelete) && OnCommand(cmd::kDelete);
+        case Qt::Key_F2:
+            return CommandEnabled(cmd::kRename) && OnCommand(cmd::kRename);
+        case Qt::Key_F5:
+            return OnCommand(cmd::kRefresh);
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (SelectedCount() == 0)
                 return false;
             DoubleClick();
             return true;
-        default: break;
+        default:
+            break;
     }
     if (Count() == 0)
         return false;
@@ -580,19 +595,39 @@ bool CThumbsBrowser::OnKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     int target = 0;
     bool forward = true;
     switch (key) {
-        case Qt::Key_Right: target = none ? 0 : std::min(last, hi + 1); break;
-        case Qt::Key_Down: target = none ? 0 : std::min(last, hi + n); break;
-        case Qt::Key_PageDown: target = none ? 0 : std::min(last, hi + page); break;
-        case Qt::Key_End: target = last; break;
-        case Qt::Key_Left: target = none ? 0 : std::max(0, lo - 1); forward = false; break;
-        case Qt::Key_Up: target = none ? 0 : std::max(0, lo - n); forward = false; break;
-        case Qt::Key_PageUp: target = none ? 0 : std::max(0, lo - page); forward = false; break;
-        case Qt::Key_Home: target = 0; forward = false; break;
-        default: return false;
+        case Qt::Key_Right:
+            target = none ? 0 : std::min(last, hi + 1);
+            break;
+        case Qt::Key_Down:
+            target = none ? 0 : std::min(last, hi + n);
+            break;
+        case Qt::Key_PageDown:
+            target = none ? 0 : std::min(last, hi + page);
+            break;
+        case Qt::Key_End:
+            target = last;
+            break;
+        case Qt::Key_Left:
+            target = none ? 0 : std::max(0, lo - 1);
+            forward = false;
+            break;
+        case Qt::Key_Up:
+            target = none ? 0 : std::max(0, lo - n);
+            forward = false;
+            break;
+        case Qt::Key_PageUp:
+            target = none ? 0 : std::max(0, lo - page);
+            forward = false;
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            forward = false;
+            break;
+        default:
+            return false;
     }
     if (!shift) {
-        for (int i = 0; i < Count(); ++i)
-            SetSelected(i, i == target);
+        for (int i = 0; i < Count(); ++i) SetSelected(i, i == target);
     } else if (forward) {
         const int from = none ? (key == Qt::Key_End ? last : target) : lo;
         SelectRange(from, target);
@@ -608,7 +643,8 @@ bool CThumbsBrowser::OnKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 
 void CThumbsBrowser::OnTimer() {
     StepNames();
-    if (bandActive_ && host_ && (bandPointer_.y() < 0 || bandPointer_.y() > host_->ClientSize().height()))
+    if (bandActive_ && host_ &&
+        (bandPointer_.y() < 0 || bandPointer_.y() > host_->ClientSize().height()))
         UpdateBand(bandPointer_);
 }
 
@@ -657,7 +693,8 @@ void CThumbsBrowser::Draw(QPainter& painter, const QRect& clip, const QRect& vis
             thumbs[size_t(i - first)] = access->Lookup(Item(i).path);
             // Once per listing: a file that gets no thumbnail (a damaged image) would otherwise
             // be loaded again at every repaint for as long as it is visible.
-            if (!thumbs[size_t(i - first)] && prioritizeVisible_ && !prioritized_.contains(Item(i).path)) {
+            if (!thumbs[size_t(i - first)] && prioritizeVisible_ &&
+                !prioritized_.contains(Item(i).path)) {
                 prioritized_.insert(Item(i).path);
                 missing.append(Item(i).path);
             }
@@ -665,8 +702,7 @@ void CThumbsBrowser::Draw(QPainter& painter, const QRect& clip, const QRect& vis
     }
     if (!missing.isEmpty())
         builder_.Prioritize(missing);
-    for (int i = first; i <= last; ++i)
-        DrawItem(painter, i, clip, thumbs[size_t(i - first)]);
+    for (int i = first; i <= last; ++i) DrawItem(painter, i, clip, thumbs[size_t(i - first)]);
     if (bandActive_) {
         painter.save();
         painter.setPen(QPen(settings_.Colours().text, 0, Qt::DotLine));
@@ -676,7 +712,8 @@ void CThumbsBrowser::Draw(QPainter& painter, const QRect& clip, const QRect& vis
     }
 }
 
-void CThumbsBrowser::DrawItem(QPainter& painter, int index, const QRect& clip, const ThumbnailPtr& thumb) {
+void CThumbsBrowser::DrawItem(QPainter& painter, int index, const QRect& clip,
+                              const ThumbnailPtr& thumb) {
     const CItem& item = Item(index);
     const QRect cell = ItemRect(index);
     if (!cell.intersects(clip))
@@ -692,7 +729,8 @@ void CThumbsBrowser::DrawItem(QPainter& painter, int index, const QRect& clip, c
 
 void CThumbsBrowser::DrawItemName(QPainter& painter, int index, const QRect& cell, bool selected) {
     CItem& item = Item(index);
-    painter_.DrawName(painter, cell, item.FileName(), selected, settings_.Colours(), item.nameScroll);
+    painter_.DrawName(painter, cell, item.FileName(), selected, settings_.Colours(),
+                      item.nameScroll);
 }
 
 // ---- Commands -------------------------------------------------------------------------------
@@ -708,18 +746,19 @@ BrowserMenu CThumbsBrowser::ContextMenuFor(int menuNumber) const {
     };
     MenuEntry sort;
     sort.text = QStringLiteral("Sort");
-    sort.entries = {entry(cmd::kSortName, "&Name"),         entry(cmd::kSortDate, "&Date"),
-                    entry(cmd::kSortFormat, "&File Format"), entry(cmd::kSortWidth, "Image &Width"),
-                    entry(cmd::kSortHeight, "Image &Height"), entry(cmd::kSortSize, "File &Size")};
+    sort.entries = {
+        entry(cmd::kSortName, "&Name"),           entry(cmd::kSortDate, "&Date"),
+        entry(cmd::kSortFormat, "&File Format"),  entry(cmd::kSortWidth, "Image &Width"),
+        entry(cmd::kSortHeight, "Image &Height"), entry(cmd::kSortSize, "File &Size")};
     BrowserMenu menu;
     menu.number = menuNumber;
     if (menuNumber == menu::kEmptySpace) {
-        menu.entries = {entry(cmd::kRefresh, "&Refresh"), entry(cmd::kPaste, "&Paste"), MenuEntry::Separator(),
-                        entry(cmd::kSelectAll, "Select all"), sort};
+        menu.entries = {entry(cmd::kRefresh, "&Refresh"), entry(cmd::kPaste, "&Paste"),
+                        MenuEntry::Separator(), entry(cmd::kSelectAll, "Select all"), sort};
         return menu;
     }
-    menu.entries = {entry(cmd::kCopy, "&Copy"), entry(cmd::kCut, "Cu&t"), entry(cmd::kPaste, "&Paste"),
-                    entry(cmd::kDelete, "&Delete")};
+    menu.entries = {entry(cmd::kCopy, "&Copy"), entry(cmd::kCut, "Cu&t"),
+                    entry(cmd::kPaste, "&Paste"), entry(cmd::kDelete, "&Delete")};
     if (menuNumber == menu::kOneItem)
         menu.entries.push_back(entry(cmd::kRename, "Rena&me"));
     menu.entries.push_back(MenuEntry::Separator());
@@ -736,15 +775,22 @@ bool CThumbsBrowser::CommandEnabled(int id) const {
     if (SortKeyOfCommand(id) >= 0)
         return Count() > 1;
     switch (id) {
-        case cmd::kSelectAll: return Count() > 0;
-        case cmd::kRefresh: return !location_.isEmpty();
-        case cmd::kPaste: return CanPaste();
+        case cmd::kSelectAll:
+            return Count() > 0;
+        case cmd::kRefresh:
+            return !location_.isEmpty();
+        case cmd::kPaste:
+            return CanPaste();
         case cmd::kCopy:
         case cmd::kCut:
-        case cmd::kDelete: return actions_ && SelectedCount() > 0;
-        case cmd::kRename: return actions_ && SelectedCount() == 1;
-        case cmd::kProperties: return !clickedPath_.isEmpty() || SelectedCount() == 1;
-        default: return false;
+        case cmd::kDelete:
+            return actions_ && SelectedCount() > 0;
+        case cmd::kRename:
+            return actions_ && SelectedCount() == 1;
+        case cmd::kProperties:
+            return !clickedPath_.isEmpty() || SelectedCount() == 1;
+        default:
+            return false;
     }
 }
 
@@ -754,12 +800,24 @@ bool CThumbsBrowser::OnCommand(int id) {
         return true;
     }
     switch (id) {
-        case cmd::kSelectAll: SelectAll(); return true;
-        case cmd::kRefresh: ReloadList(); return true;
-        case cmd::kPaste: Paste(); return true;
-        case cmd::kCopy: Copy(false); return true;
-        case cmd::kCut: Copy(true); return true;
-        case cmd::kDelete: DeleteSelected(); return true;
+        case cmd::kSelectAll:
+            SelectAll();
+            return true;
+        case cmd::kRefresh:
+            ReloadList();
+            return true;
+        case cmd::kPaste:
+            Paste();
+            return true;
+        case cmd::kCopy:
+            Copy(false);
+            return true;
+        case cmd::kCut:
+            Copy(true);
+            return true;
+        case cmd::kDelete:
+            DeleteSelected();
+            return true;
         case cmd::kProperties:
             if (clickedPath_.isEmpty() && SelectedCount() == 1)
                 clickedPath_ = SelectedPaths().value(0);
@@ -772,7 +830,8 @@ bool CThumbsBrowser::OnCommand(int id) {
                     break;
                 }
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -805,7 +864,8 @@ void CThumbsBrowser::BeginRename(int index) {
     if (!host_ || index < 0 || index >= Count())
         return;
     ScrollIntoView(index);
-    host_->BeginRename(index, NameRect(ItemRect(index), painter_.NameLineHeight()), Item(index).FileName());
+    host_->BeginRename(index, NameRect(ItemRect(index), painter_.NameLineHeight()),
+                       Item(index).FileName());
 }
 
 void CThumbsBrowser::DoubleClick() {
@@ -847,8 +907,8 @@ void CThumbsBrowser::Paste() {
     if (!CanPaste())
         return;
     PauseWatch();
-    const FileActionOutcome outcome =
-        actions_->Paste(location_, [this](const QString& from, const QString& to) { OnFileCopied(from, to); });
+    const FileActionOutcome outcome = actions_->Paste(
+        location_, [this](const QString& from, const QString& to) { OnFileCopied(from, to); });
     ResumeWatch();
     if (!outcome.ok)
         Tell(outcome.message);
@@ -935,9 +995,9 @@ bool CThumbsBrowser::AcceptDroppedFiles(const QMimeData& data, Qt::DropAction ac
     if (files.isEmpty())
         return false;
     PauseWatch();
-    const FileActionOutcome outcome =
-        actions_->Transfer(files, location_, action == Qt::MoveAction,
-                           [this](const QString& from, const QString& to) { OnFileCopied(from, to); });
+    const FileActionOutcome outcome = actions_->Transfer(
+        files, location_, action == Qt::MoveAction,
+        [this](const QString& from, const QString& to) { OnFileCopied(from, to); });
     ResumeWatch();
     if (!outcome.ok)
         Tell(outcome.message);
@@ -947,9 +1007,13 @@ bool CThumbsBrowser::AcceptDroppedFiles(const QMimeData& data, Qt::DropAction ac
 
 // ---- Thumbnails -----------------------------------------------------------------------------
 
-void CThumbsBrowser::Update(const QString& path) { emit thumbnailReady(path); }
+void CThumbsBrowser::Update(const QString& path) {
+    emit thumbnailReady(path);
+}
 
-void CThumbsBrowser::OnThumbnailReady(const QString& path) { InvalidateItem(IndexOf(path)); }
+void CThumbsBrowser::OnThumbnailReady(const QString& path) {
+    InvalidateItem(IndexOf(path));
+}
 
 // ---- CImgThumbsBrowser ----------------------------------------------------------------------
 

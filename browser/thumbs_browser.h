@@ -22,9 +22,9 @@
 #include "browser/thumbs_builder_threads.h"
 #include "browser/thumbs_layout.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
-#include <QHash>
 #include <QStringList>
 
 #include <memory>
@@ -39,10 +39,11 @@ class SettingsModel;
 
 class CThumbsBrowser : public QObject, public IThumbUpdate {
     Q_OBJECT
-public:
+  public:
     // The builder makes the thumbnails (its cache holds them); the settings give the icon zoom,
     // the colours, the start order and the prompt. Both outlive the browser.
-    CThumbsBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings, QObject* parent = nullptr);
+    CThumbsBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings,
+                   QObject* parent = nullptr);
     ~CThumbsBrowser() override;
 
     // ---- Wiring -----------------------------------------------------------------------------
@@ -127,7 +128,8 @@ public:
     // With more than 40 items the visible files that lack thumbnails go to the head of the
     // builder's queue (each once per listing).
     virtual void Draw(QPainter& painter, const QRect& clip, const QRect& visible);
-    virtual void DrawItem(QPainter& painter, int index, const QRect& clip, const ThumbnailPtr& thumb);
+    virtual void DrawItem(QPainter& painter, int index, const QRect& clip,
+                          const ThumbnailPtr& thumb);
     // The name line of a cell; a basket writes its own details here.
     virtual void DrawItemName(QPainter& painter, int index, const QRect& cell, bool selected);
     CellFrameCache& FrameCache() { return frames_; }
@@ -170,14 +172,14 @@ public:
     // The thumbnail of a path from the cache (reading the folder's cache file when needed).
     ThumbnailPtr LookupThumbnail(const QString& path) const;
 
-signals:
+  signals:
     void thumbnailReady(const QString& path);  // emitted on a builder thread
     void selectionChanged();
     void listChanged();
     // A double-click on items: their paths.
     void itemsActivated(const QStringList& paths);
 
-protected:
+  protected:
     // Makes the item of a path (a derived browser makes its own kind).
     virtual std::unique_ptr<CItem> MakeItem(const QString& path);
     std::vector<std::unique_ptr<CItem>>& Items() { return items_; }
@@ -198,7 +200,7 @@ protected:
 
     QString clickedPath_;
 
-private:
+  private:
     void OnThumbnailReady(const QString& path);
     void ScanInto(bool keepSelection, bool skipSmall);
     void UpdateBand(QPoint client);
@@ -225,11 +227,11 @@ private:
     ThumbCellPainter painter_;
 
     // Mouse state.
-    QPoint pressPoint_;         // client coordinates
+    QPoint pressPoint_;  // client coordinates
     bool dragArmed_ = false;
     bool bandActive_ = false;
-    QPoint bandAnchor_;         // content coordinates
-    QPoint bandPointer_;        // client coordinates, the last pointer position
+    QPoint bandAnchor_;   // content coordinates
+    QPoint bandPointer_;  // client coordinates, the last pointer position
     bool pendingCtrlClick_ = false;
     bool ownDrag_ = false;
     int renameCandidate_ = -1;
@@ -240,7 +242,7 @@ private:
 // files the browser copies, moves and renames, "Properties ..." and deleting files.
 class CImgThumbsBrowser : public CThumbsBrowser {
     Q_OBJECT
-public:
+  public:
     using CThumbsBrowser::CThumbsBrowser;
 
     void OnFileCopied(const QString& oldPath, const QString& newPath) override;

@@ -24,11 +24,10 @@ using namespace std::chrono_literals;
 using test::Selected;
 
 class ThumbsViewTest : public test::BrowserFixture {
-protected:
+  protected:
     void SetUp() override {
         BrowserFixture::SetUp();
-        for (int i = 0; i < 7; ++i)
-            WritePng(QStringLiteral("p%1.png").arg(i), 40, 30);
+        for (int i = 0; i < 7; ++i) WritePng(QStringLiteral("p%1.png").arg(i), 40, 30);
         browser = std::make_unique<CImgThumbsBrowser>(*builder, settings);
         browser->SetLocation(Folder());
         view = std::make_unique<CThumbsView>();
@@ -44,7 +43,9 @@ protected:
         browser.reset();
         BrowserFixture::TearDown();
     }
-    QPoint CentreOf(int index) const { return browser->ItemRect(index).center() - view->ScrollPosition(); }
+    QPoint CentreOf(int index) const {
+        return browser->ItemRect(index).center() - view->ScrollPosition();
+    }
 
     std::unique_ptr<CImgThumbsBrowser> browser;
     std::unique_ptr<CThumbsView> view;
@@ -86,7 +87,8 @@ TEST_F(ThumbsViewTest, RenameEditorOpensOverTheNameAndEscapeCancels) {
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("p4.png"));
     EXPECT_EQ(edit->selectedText(), QStringLiteral("p4.png"));
-    EXPECT_TRUE(edit->geometry().intersects(browser->ItemRect(4).translated(-view->ScrollPosition())));
+    EXPECT_TRUE(
+        edit->geometry().intersects(browser->ItemRect(4).translated(-view->ScrollPosition())));
     QTest::keyClick(edit, Qt::Key_Escape);
     EXPECT_EQ(view->RenameEditor(), nullptr);
     EXPECT_TRUE(QFile::exists(PathOf(QStringLiteral("p4.png"))));
@@ -96,7 +98,7 @@ TEST_F(ThumbsViewTest, RenameEditorOpensOverTheNameAndEscapeCancels) {
 
 // Holds the builder inside its first notification, so the queue stands still.
 class HoldFirst : public IThumbUpdate {
-public:
+  public:
     void Update(const QString&) override {
         std::unique_lock lock(mutex_);
         ++count_;
@@ -114,7 +116,7 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int count_ = 0;
@@ -147,8 +149,7 @@ TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
 }
 
 TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
-    for (int i = 0; i < 5; ++i)
-        WritePng(QStringLiteral("p%1.png").arg(i));
+    for (int i = 0; i < 5; ++i) WritePng(QStringLiteral("p%1.png").arg(i));
     HoldFirst hold;
     builder->AddListener(&hold);
     // The builder is let go once its queue is empty, which only closing the window does (the
