@@ -1,5 +1,7 @@
 #include "metadata/embedded_thumbnail.h"
 
+#include "metadata/tiff_tags.h"
+
 #include "metadata/exif_locator.h"
 #include "metadata/tiff_reader.h"
 
@@ -7,19 +9,11 @@
 
 namespace orm {
 
+using namespace tiff_tags;
+
 namespace {
 
 // Tags of the thumbnail reader.
-constexpr uint16_t kTagImageWidth = 0x0100;
-constexpr uint16_t kTagImageLength = 0x0101;
-constexpr uint16_t kTagCompression = 0x0103;
-constexpr uint16_t kTagStripOffsets = 0x0111;
-constexpr uint16_t kTagStripByteCounts = 0x0117;
-constexpr uint16_t kTagJpegOffset = 0x0201;
-constexpr uint16_t kTagJpegLength = 0x0202;
-constexpr uint16_t kTagExifIfd = 0x8769;
-constexpr uint16_t kTagPixelXDimension = 0xA002;
-constexpr uint16_t kTagPixelYDimension = 0xA003;
 
 constexpr uint32_t kCompressionNone = 1;
 constexpr uint32_t kCompressionJpeg = 6;
@@ -236,7 +230,7 @@ EmbeddedThumbnail ReadJpegExifThumbnail(const ByteSource& file, uint32_t boxWidt
     ThumbnailTags tags;
     tags.offset = tiff.Number(*first, kTagJpegOffset);
     tags.length = tiff.Number(*first, kTagJpegLength);
-    const auto exifOffset = tiff.Number(*first, kTagExifIfd);
+    const auto exifOffset = tiff.Number(*first, kTagExifPointer);
     if (first->nextOffset == 0)
         return out;
 

@@ -1,5 +1,7 @@
 #include "metadata/exif_properties.h"
 
+#include "metadata/tiff_tags.h"
+
 #include <QFile>
 
 #include <exiv2/exiv2.hpp>
@@ -9,14 +11,10 @@
 
 namespace orm {
 
+using namespace tiff_tags;
+
 namespace {
 
-constexpr uint16_t kTagMakerNote = 0x927C;
-constexpr uint16_t kTagExifPointer = 0x8769;
-constexpr uint16_t kTagGpsPointer = 0x8825;
-constexpr uint16_t kTagInteropPointer = 0xA005;
-constexpr uint16_t kTagJpegOffset = 0x0201;
-constexpr uint16_t kTagJpegLength = 0x0202;
 constexpr uint16_t kCompressionJpeg = 6;
 
 // Thumbnail-directory tags and the identifiers they have as items.

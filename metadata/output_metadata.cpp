@@ -1,5 +1,7 @@
 #include "metadata/output_metadata.h"
 
+#include "metadata/tiff_tags.h"
+
 #include "metadata/tiff_reader.h"
 
 #include <QBuffer>
@@ -14,10 +16,10 @@
 
 namespace orm {
 
+using namespace tiff_tags;
+
 namespace {
 
-constexpr uint16_t kTagImageWidth = 0x0100;
-constexpr uint16_t kTagImageLength = 0x0101;
 constexpr uint16_t kResolutionUnitInch = 2;
 constexpr int kThumbnailQuality = 75;
 constexpr uint16_t kCompressionJpeg = 6;
