@@ -55,9 +55,13 @@ public:
     }
     void BeginRename(int index, const QRect& label, const QString& name) override { rename = Rename{index, label, name}; }
     void ShowImageInfo(const QString& path) override { infoShown.append(path); }
+    // A drag: what `dropOn` does with the data (nothing dropped when unset).
+    std::function<Qt::DropAction(const QMimeData&)> dropOn;
+    int drags = 0;
     Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions) override {
-        delete data;
-        return Qt::IgnoreAction;
+        ++drags;
+        const std::unique_ptr<QMimeData> owned(data);
+        return dropOn ? dropOn(*owned) : Qt::IgnoreAction;
     }
 };
 
