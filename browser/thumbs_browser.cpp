@@ -1,6 +1,7 @@
 #include "browser/thumbs_browser.h"
 
 #include "browser/file_look.h"
+#include "browser/file_operations.h"
 #include "browser/folder_scan.h"
 #include "browser/thumbnail_loader.h"
 #include "imageio/native_path.h"
@@ -204,7 +205,8 @@ void CThumbsBrowser::ReloadList() {
     if (!SortKeyNeedsImageSize(sortKey_))
         SortList(sortKey_);
     WaitCursor wait;
-    ListReplaced();
+    // Nothing browsed yet (a view's first update): the builder keeps what others gave it.
+    ListReplaced(/*handToBuilder=*/!location_.isEmpty());
 }
 
 void CThumbsBrowser::ListReplaced(bool handToBuilder) {
@@ -346,16 +348,8 @@ QStringList CThumbsBrowser::SelectedPathsWithCompanions() const {
         if (!item->selected)
             continue;
         paths.append(item->path);
-        if (HasSoundCompanion(item->path)) {
-            const qsizetype dot = item->path.lastIndexOf(QLatin1Char('.'));
-            for (const char* ext : {".wav", ".WAV"}) {
-                const QString wav = item->path.left(dot) + QLatin1String(ext);
-                if (PathEntryExists(wav)) {
-                    paths.append(wav);
-                    break;
-                }
-            }
-        }
+        if (const QString wav = SoundCompanion(item->path); !wav.isEmpty())
+            paths.append(wav);
     }
     return paths;
 }
@@ -937,11 +931,11 @@ void CThumbsBrowser::CommitRename(int index, const QString& newName) {
     OnFileCopied(oldPath, newPath);
     if (cutPaths_.remove(oldPath))
         cutPaths_.insert(newPath);
+    item.path = newPath;  // the selection follows the file into the new listing
     if (hadCompanion || HasSoundCompanion(newPath)) {
         ReadFolder();
         return;
     }
-    item.path = newPath;
     item.nameScroll = {};
     RebuildIndex();
     builderList_ = Paths();

@@ -14,11 +14,16 @@ class QSplitter;
 
 namespace orm {
 
+class CFileActions;
+class CFolderMonitor;
 class CImgThumbsBrowser;
 class CThumbsBuilderThreads;
 class CThumbsView;
 class SettingsModel;
 class SettingsStore;
+namespace gui {
+class CShellTree;
+}
 
 inline constexpr int kDefaultLeftWidth = 200;
 
@@ -26,8 +31,8 @@ class CBrowseWnd : public QWidget {
     Q_OBJECT
   public:
     // The builder makes the thumbnails; the settings give the start folder, the left width and
-    // what the browser needs. `store` (may be null) receives the left width when the window
-    // closes. All three outlive the window.
+    // what the browser needs. `store` (may be null) holds the tree's folder and receives it and
+    // the left width when the window closes. All three outlive the window.
     CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings, SettingsStore* store,
                QWidget* parent = nullptr);
     ~CBrowseWnd() override;
@@ -35,14 +40,17 @@ class CBrowseWnd : public QWidget {
     CImgThumbsBrowser& Browser() const { return *browser_; }
     CThumbsView* View() const { return view_; }
     QSplitter* Splitter() const { return splitter_; }
-    QWidget* FolderTree() const { return left_; }
+    gui::CShellTree* FolderTree() const { return tree_; }
+    CFolderMonitor& Monitor() const { return *monitor_; }
     int LeftWidth() const;
 
-    // The folder the grid shows; points the browser at it and lists it.
+    // The folder the grid shows: selected in the tree, watched, and listed. Picking a folder in
+    // the tree does the same.
     void ShowFolder(const QString& folder);
-    // The folder shown at the start: the start folder of the settings when it exists, else the
-    // user's Pictures folder, else the home folder.
-    QString StartFolder() const;
+    // The folder to show at the start, selected in the tree: the tree's folder of the last run,
+    // else the start folder of the settings, else the user's Pictures folder, else the home
+    // folder.
+    QString StartFolder();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -53,9 +61,11 @@ class CBrowseWnd : public QWidget {
     CThumbsBuilderThreads& builder_;
     SettingsModel& settings_;
     SettingsStore* store_;
+    std::unique_ptr<CFileActions> fileActions_;
+    std::unique_ptr<CFolderMonitor> monitor_;
     std::unique_ptr<CImgThumbsBrowser> browser_;
     QSplitter* splitter_ = nullptr;
-    QWidget* left_ = nullptr;
+    gui::CShellTree* tree_ = nullptr;
     CThumbsView* view_ = nullptr;
     bool placed_ = false;
 };

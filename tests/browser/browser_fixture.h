@@ -57,9 +57,13 @@ class RecordingHost : public IThumbsHost {
         rename = Rename{index, label, name};
     }
     void ShowImageInfo(const QString& path) override { infoShown.append(path); }
+    // A drag: what `dropOn` does with the data (nothing dropped when unset).
+    std::function<Qt::DropAction(const QMimeData&)> dropOn;
+    int drags = 0;
     Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions) override {
-        delete data;
-        return Qt::IgnoreAction;
+        ++drags;
+        const std::unique_ptr<QMimeData> owned(data);
+        return dropOn ? dropOn(*owned) : Qt::IgnoreAction;
     }
 };
 

@@ -3,11 +3,15 @@
 // thumbnail work stopped when the window closes.
 
 #include "browser_fixture.h"
+#include "browser_test_support.h"
 
+#include "browser/file_actions.h"
+#include "browser/folder_monitor.h"
 #include "settings/settings_store.h"
 #include "ui/browse_wnd.h"
 #include "ui/thumbs_view.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSettings>
@@ -80,7 +84,7 @@ TEST_F(ThumbsViewTest, KeysAndClicksReachTheBrowser) {
     EXPECT_EQ(view->ScrollPosition().y(), view->verticalScrollBar()->maximum());
 }
 
-TEST_F(ThumbsViewTest, RenameEditorOpensOverTheNameAndEscapeCancels) {
+TEST_F(ThumbsViewTest, RenameEditorCommitsOnEnterAndCancelsOnEscape) {
     browser->SetSelected(4, true);
     browser->BeginRename(4);
     QLineEdit* edit = view->RenameEditor();
@@ -92,6 +96,18 @@ TEST_F(ThumbsViewTest, RenameEditorOpensOverTheNameAndEscapeCancels) {
     QTest::keyClick(edit, Qt::Key_Escape);
     EXPECT_EQ(view->RenameEditor(), nullptr);
     EXPECT_TRUE(QFile::exists(PathOf(QStringLiteral("p4.png"))));
+
+    // Enter gives the file the typed name.
+    CFileActions actions;
+    browser->SetFileActions(&actions);
+    browser->BeginRename(4);
+    ASSERT_NE(view->RenameEditor(), nullptr);
+    QTest::keyClicks(view->RenameEditor(), QStringLiteral("holiday.png"));
+    QTest::keyClick(view->RenameEditor(), Qt::Key_Return);
+    EXPECT_EQ(view->RenameEditor(), nullptr);
+    EXPECT_TRUE(QFile::exists(PathOf(QStringLiteral("holiday.png"))));
+    EXPECT_EQ(browser->Item(4).FileName(), QStringLiteral("holiday.png"));
+    browser->SetFileActions(nullptr);
 }
 
 // ---- The browse window ----------------------------------------------------------------------
@@ -173,6 +189,41 @@ TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
     ASSERT_TRUE(builder->WaitIdle(10s));
     EXPECT_TRUE(builder->Pending(1).isEmpty());
     builder->RemoveListener(&hold);
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+TEST_F(BrowseWndTest, AFileCopiedInFromOutsideShowsUp) {
+    WritePng(QStringLiteral("first.png"));
+    CBrowseWnd window(*builder, settings, nullptr);
+    window.resize(900, 600);
+    window.show();
+    window.ShowFolder(Folder());
+    ASSERT_EQ(window.Browser().Count(), 1);
+    EXPECT_TRUE(window.Monitor().IsWatching());
+    test::WriteImage(PathOf(QStringLiteral("second.png")), test::TestPattern(30, 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Browser().Count() == 2; }, 5000));
+    EXPECT_EQ(window.Browser().Item(1).FileName(), QStringLiteral("second.png"));
+}
+
+TEST_F(BrowseWndTest, StartsInTheFolderOfTheLastRun) {
+    const QString other = dir.filePath(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    QSettings backend(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    SettingsStore store(backend);
+    settings.Browser().defaultFolder = other;
+    {
+        CBrowseWnd window(*builder, settings, &store);
+        EXPECT_EQ(window.StartFolder(), other);  // nothing stored: the settings' start folder
+        window.ShowFolder(Folder());
+        EXPECT_EQ(window.Browser().Location(), Folder());
+    }
+    CBrowseWnd window(*builder, settings, &store);
+    EXPECT_EQ(window.StartFolder(), Folder());
 }
 
 }  // namespace
