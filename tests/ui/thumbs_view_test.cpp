@@ -183,7 +183,6 @@ TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
         EXPECT_EQ(window.Browser().Count(), 5);
         EXPECT_EQ(window.Browser().Location(), Folder());
         ASSERT_TRUE(hold.WaitFirst());
-        EXPECT_GE(builder->Pending(1).size(), 1) << "the held file is still in work";
     }
     releaser.join();
     ASSERT_TRUE(builder->WaitIdle(10s));
