@@ -26,12 +26,15 @@ CBrowseWnd::CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings,
     browser_->SetFileActions(fileActions_.get());
     // The monitor points the browser at a folder: at once when a folder is picked, and again
     // when the folder changes on disk.
-    connect(monitor_.get(), &CFolderMonitor::readFolderRequested, this, [this](const QString& folder) {
-        browser_->SetLocation(folder);
-        browser_->ReadFolder();
-    });
-    connect(monitor_.get(), &CFolderMonitor::refreshRequested, this, [this] { browser_->ReloadList(); });
-    connect(monitor_.get(), &CFolderMonitor::folderVanished, this, [this] { browser_->ReadFolder(); });
+    connect(monitor_.get(), &CFolderMonitor::readFolderRequested, this,
+            [this](const QString& folder) {
+                browser_->SetLocation(folder);
+                browser_->ReadFolder();
+            });
+    connect(monitor_.get(), &CFolderMonitor::refreshRequested, this,
+            [this] { browser_->ReloadList(); });
+    connect(monitor_.get(), &CFolderMonitor::folderVanished, this,
+            [this] { browser_->ReadFolder(); });
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 using test::Names;
 
 class BrowserFilesTest : public test::BrowserFixture {
-protected:
+  protected:
     void SetUp() override {
         BrowserFixture::SetUp();
         QGuiApplication::clipboard()->clear();
