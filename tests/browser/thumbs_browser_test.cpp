@@ -280,6 +280,10 @@ class SelectionTest : public ThumbsBrowserTest {
         browser->ReadFolder();
         ASSERT_EQ(browser->Count(), 20);
     }
+    void TearDown() override {
+        browser.reset();  // it leaves the builder's listeners before the builder goes
+        ThumbsBrowserTest::TearDown();
+    }
     void Select(std::initializer_list<int> indices) {
         browser->ClearSelection();
         for (int i : indices) browser->SetSelected(i, true);
