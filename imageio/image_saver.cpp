@@ -180,8 +180,8 @@ bool IsCopyOfSource(const QImage& output, const SourceImage& source) {
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error) {
     const bool ownFormat = !source.original.isNull() && IsCopyOfSource(output, source);
-    return SaveImage(ownFormat ? source.original : output, path,
-                     SaveSource{source.image.size(), source.properties}, options, error);
+    return SaveImage(ownFormat ? source.original : output, path, SaveSource{source.FileSize(), source.properties},
+                     options, error);
 }
 
 }  // namespace orm
