@@ -33,11 +33,14 @@ engine::ConstBgrView ViewOf(const QImage& image) {
     return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
 }
 
-bool IsCrop(const BatchEntry& entry) { return entry.correction == static_cast<int32_t>(CorrectionMode::Crop); }
+bool IsCrop(const BatchEntry& entry) {
+    return entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
+}
 
 // The memory resizing the source to the entry's size and encoding the result take: the resize's
 // own peak, or the output with the encoder's buffers, whichever is more.
-std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry, const QString& output) {
+std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry,
+                                   const QString& output) {
     const int sw = source.width(), sh = source.height();
     const int dw = entry.targetWidth, dh = entry.targetHeight;
     const bool crop = IsCrop(entry);
@@ -60,7 +63,8 @@ DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& setting
     return {2 * entry.targetWidth, 2 * entry.targetHeight, IsCrop(entry)};
 }
 
-bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index, const QString& output) {
+bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
+                         const QString& output) {
     if (index >= entries.size())
         return false;
     const QString target = QDir::cleanPath(output);

@@ -16,7 +16,6 @@
 #include "batch/batch_log.h"
 #include "batch/output_naming.h"
 #include "batch/source_prefetch.h"
-#include "settings/batch_settings.h"
 #include "engine/progress.h"
 #include "settings/batch_settings.h"
 #include "settings/prompt.h"

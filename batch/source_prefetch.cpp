@@ -24,7 +24,8 @@ std::optional<FileIdentity> IdentityOf(const QString& path) {
     return id;
 }
 
-SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std::uint64_t reserved) {
+SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit,
+                                            std::uint64_t reserved) {
     Result result;
     const auto start = std::chrono::steady_clock::now();
     const std::optional<FileIdentity> before = IdentityOf(path);
@@ -39,8 +40,9 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std
         const std::optional<ImageHeader> header = ReadImageHeader(bytes);
         if (!header || !header->size.isValid())
             return result;
-        const std::uint64_t decode = EstimatedDecodeBytes(header->size.width(), header->size.height(),
-                                                          header->format) + std::uint64_t(bytes.size());
+        const std::uint64_t decode =
+            EstimatedDecodeBytes(header->size.width(), header->size.height(), header->format) +
+            std::uint64_t(bytes.size());
         if (!FitsInAvailableMemory(decode + reserved))
             return result;
         std::optional<SourceImage> source = DecodeSourceImage(bytes, nullptr, limit);

@@ -31,7 +31,7 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(const QString& path);
 
 class SourcePrefetch {
-public:
+  public:
     SourcePrefetch() = default;
     ~SourcePrefetch() { Discard(); }
     SourcePrefetch(const SourcePrefetch&) = delete;
@@ -45,12 +45,13 @@ public:
     // The decoded file when a read ahead of path with this limit succeeded and the file is still
     // the one that was read; nothing otherwise (the caller reads it itself). decodeMs is the
     // time the decode took on its thread. Waits for a read ahead in progress.
-    std::optional<SourceImage> Take(const QString& path, const DecodeLimit& limit, double* decodeMs);
+    std::optional<SourceImage> Take(const QString& path, const DecodeLimit& limit,
+                                    double* decodeMs);
 
     // Waits for a read ahead in progress and drops it.
     void Discard();
 
-private:
+  private:
     struct Result {
         std::optional<SourceImage> source;  // nothing: failed or gave up
         std::optional<FileIdentity> identity;

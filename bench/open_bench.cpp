@@ -44,7 +44,8 @@ bool ParseSize(const QString& text, int& w, int& h) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: open_bench FILE [--window WxH] [--size WxH] [--algorithm N] [--runs N]\n");
+    std::fprintf(stderr,
+                 "usage: open_bench FILE [--window WxH] [--size WxH] [--algorithm N] [--runs N]\n");
     return 2;
 }
 
@@ -123,11 +124,12 @@ int main(int argc, char** argv) {
         }
         const double total = MsBetween(start, previewed);
         best = std::min(best, total);
-        std::printf("run %d: open %.0f ms, first preview %.0f ms later, %.0f ms in all "
-                    "(%dx%d image, output %dx%d, area %dx%d, %s)\n",
-                    run + 1, MsBetween(start, opened), MsBetween(opened, previewed), total,
-                    doc.SourceWidth(), doc.SourceHeight(), s.width, s.height, area.target.width(),
-                    area.target.height(), orm::engine::AlgorithmName(*alg));
+        std::printf(
+            "run %d: open %.0f ms, first preview %.0f ms later, %.0f ms in all "
+            "(%dx%d image, output %dx%d, area %dx%d, %s)\n",
+            run + 1, MsBetween(start, opened), MsBetween(opened, previewed), total,
+            doc.SourceWidth(), doc.SourceHeight(), s.width, s.height, area.target.width(),
+            area.target.height(), orm::engine::AlgorithmName(*alg));
     }
     std::printf("best: %.0f ms from Open to the first exact preview\n", best);
     return 0;

@@ -109,17 +109,14 @@ ORM_KERNEL void HorizontalPixelsBody(const Pixel* padded, const float* weights, 
             p[j] = padded + first[x + j];
         }
         for (int t = 0; t < taps; ++t)
-            for (int j = 0; j < kSide; ++j)
-                acc[j] += w[j][t] * LoadPixel(p[j] + t);
-        for (int j = 0; j < kSide; ++j)
-            out[x + j] = acc[j];
+            for (int j = 0; j < kSide; ++j) acc[j] += w[j][t] * LoadPixel(p[j] + t);
+        for (int j = 0; j < kSide; ++j) out[x + j] = acc[j];
     }
     for (; x < dw; ++x) {
         const float* w = weights + std::size_t(x) * taps;
         const Pixel* p = padded + first[x];
         Pixel acc = {};
-        for (int t = 0; t < taps; ++t)
-            acc += w[t] * LoadPixel(p + t);
+        for (int t = 0; t < taps; ++t) acc += w[t] * LoadPixel(p + t);
         out[x] = acc;
     }
 }
@@ -174,20 +171,16 @@ ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weight
     for (int i0 = 0; i0 < n; i0 += kChunk) {
         const int i1 = std::min(n, i0 + kChunk);
         float a[kChunk];
-        for (int i = 0; i < kChunk; ++i)
-            a[i] = 0.0f;
+        for (int i = 0; i < kChunk; ++i) a[i] = 0.0f;
         for (int t = 0; t < count; ++t) {
             const float w = weights[t];
             const float* r = rows[t] + i0;
             if (i1 - i0 == kChunk)
-                for (int i = 0; i < kChunk; ++i)
-                    a[i] += w * r[i];
+                for (int i = 0; i < kChunk; ++i) a[i] += w * r[i];
             else
-                for (int i = 0; i < i1 - i0; ++i)
-                    a[i] += w * r[i];
+                for (int i = 0; i < i1 - i0; ++i) a[i] += w * r[i];
         }
-        for (int i = i0; i < i1; ++i)
-            acc[i] = a[i - i0];
+        for (int i = i0; i < i1; ++i) acc[i] = a[i - i0];
     }
     for (int i = 0; i < n; ++i) {
         float v = (acc[i] + 12582912.0f) - 12582912.0f;

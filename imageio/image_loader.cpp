@@ -194,7 +194,8 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
     try {
         SourceImage out;
         JpegBgrImage jpeg;
-        switch (DecodeJpegToBgr(fileBytes, jpeg, error, QSize(limit.minWidth, limit.minHeight), limit.cover)) {
+        switch (DecodeJpegToBgr(fileBytes, jpeg, error, QSize(limit.minWidth, limit.minHeight),
+                                limit.cover)) {
             case JpegDecodeOutcome::Refused:
                 return std::nullopt;
             case JpegDecodeOutcome::Decoded:
@@ -228,7 +229,8 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
     }
 }
 
-std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error, const DecodeLimit& limit) {
+std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error,
+                                           const DecodeLimit& limit) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return std::nullopt;  // the file is closed: the image never keeps its file open

@@ -16,7 +16,7 @@
 namespace orm {
 
 struct SourceImage {
-    QImage image;                                 // the pixels, Format_BGR888
+    QImage image;  // the pixels, Format_BGR888
     // The size the file states; image has it unless a DecodeLimit let the decoder shrink it.
     QSize fileSize;
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to

@@ -2,7 +2,6 @@
 
 #include "imageio/gif_writer.h"
 #include "imageio/image_file_types.h"
-#include "metadata/output_metadata.h"
 #include "imageio/png_writer.h"
 #include "imageio/safe_file_writer.h"
 #include "metadata/exif_properties.h"
@@ -185,8 +184,8 @@ bool IsCopyOfSource(const QImage& output, const SourceImage& source) {
 bool SaveImage(const QImage& output, const QString& path, const SourceImage& source,
                const SaveOptions& options, QString* error) {
     const bool ownFormat = !source.original.isNull() && IsCopyOfSource(output, source);
-    return SaveImage(ownFormat ? source.original : output, path, SaveSource{source.FileSize(), source.properties},
-                     options, error);
+    return SaveImage(ownFormat ? source.original : output, path,
+                     SaveSource{source.FileSize(), source.properties}, options, error);
 }
 
 }  // namespace orm

@@ -43,12 +43,15 @@ QImage NewBgrImage(int width, int height) {
     if (bytes < engine::kLargeBlock)
         return QImage(width, height, QImage::Format_BGR888);
     void* block = engine::AllocateLarge(bytes);
-    return QImage(static_cast<uchar*>(block), width, height, stride, QImage::Format_BGR888,
-                  [](void* p) { engine::FreeLarge(p, 0); }, block);
+    return QImage(
+        static_cast<uchar*>(block), width, height, stride, QImage::Format_BGR888,
+        [](void* p) { engine::FreeLarge(p, 0); }, block);
 }
 
 // A side after shrinking by `factor`, as the library rounds it (up).
-int Shrunk(int side, int factor) { return (side + factor - 1) / factor; }
+int Shrunk(int side, int factor) {
+    return (side + factor - 1) / factor;
+}
 
 }  // namespace
 
@@ -104,8 +107,8 @@ JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out
     }
     // The library's defaults are Qt's: accurate integer DCT, smooth chroma upsampling. Given the
     // shrunk size, the library picks the matching scaling factor.
-    const int status = tjDecompress2(turbo.get(), data, size, image.bits(), w, int(image.bytesPerLine()), h,
-                                     TJPF_BGR, 0);
+    const int status = tjDecompress2(turbo.get(), data, size, image.bits(), w,
+                                     int(image.bytesPerLine()), h, TJPF_BGR, 0);
     if (status != 0 && tjGetErrorCode(turbo.get()) != TJERR_WARNING)
         return JpegDecodeOutcome::NotHandled;  // Qt's reader gives its own verdict and reason
     out.image = std::move(image);

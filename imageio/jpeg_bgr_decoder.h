@@ -13,10 +13,10 @@
 namespace orm {
 
 struct JpegBgrImage {
-    QImage image;                                        // Format_BGR888
-    QSize fileSize;                                      // the size the file states
-    QImage::Format fileFormat = QImage::Format_RGB32;   // what Qt's reader would have made
-    bool endedEarly = false;                             // data was missing: that part is grey
+    QImage image;                                      // Format_BGR888
+    QSize fileSize;                                    // the size the file states
+    QImage::Format fileFormat = QImage::Format_RGB32;  // what Qt's reader would have made
+    bool endedEarly = false;                           // data was missing: that part is grey
 };
 
 enum class JpegDecodeOutcome {
@@ -29,8 +29,8 @@ enum class JpegDecodeOutcome {
 // shrinks the image by 2, 4 or 8 (the most that keeps both sides at least that large; its
 // reduced inverse DCT does far less work than a full decode). With cover, the minimum is the box
 // at the file's aspect that covers it.
-JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out, QString* error = nullptr,
-                                  QSize minimum = {}, bool cover = false);
+JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out,
+                                  QString* error = nullptr, QSize minimum = {}, bool cover = false);
 
 // The shrink factor (1, 2, 4 or 8) for a w x h JPEG whose decode must stay at least minimum.
 int JpegShrinkFactor(int width, int height, QSize minimum);

@@ -7,8 +7,8 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,7 +22,7 @@ namespace orm {
 
 namespace {
 
-constexpr int kLevel = 4;                  // libdeflate's levels run 1..12
+constexpr int kLevel = 4;                    // libdeflate's levels run 1..12
 constexpr std::size_t kIdatBytes = 1 << 20;  // the data is split into chunks of 1 MiB
 
 void Put32(QByteArray& out, std::uint32_t v) {
@@ -61,7 +61,9 @@ ORM_KERNEL Bytes16 Load16(const unsigned char* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-ORM_KERNEL Shorts16 Abs(Shorts16 v) { return v < 0 ? -v : v; }
+ORM_KERNEL Shorts16 Abs(Shorts16 v) {
+    return v < 0 ? -v : v;
+}
 // A filtered byte's cost: as a signed byte made positive, min(v, 256 - v).
 ORM_KERNEL Counts16 CostOf(Bytes16 v) {
     const Bytes16 neg = -v;
@@ -75,8 +77,7 @@ ORM_KERNEL void CandidatesBody(const unsigned char* row, const unsigned char* ab
     int steps = 0;
     auto flush = [&] {
         for (int k = 0; k < 5; ++k) {
-            for (int l = 0; l < 16; ++l)
-                sums[k] += acc[k][l];
+            for (int l = 0; l < 16; ++l) sums[k] += acc[k][l];
             acc[k] = Counts16{};
         }
         steps = 0;
@@ -110,13 +111,12 @@ ORM_KERNEL void CandidatesBody(const unsigned char* row, const unsigned char* ab
         const int a = row[i - bpp], b = above[i], c = above[i - bpp], x = row[i];
         const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
         const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        const unsigned char v[5] = {static_cast<unsigned char>(x), static_cast<unsigned char>(x - a),
-                                    static_cast<unsigned char>(x - b),
-                                    static_cast<unsigned char>(x - ((a + b) >> 1)),
-                                    static_cast<unsigned char>(x - predicted)};
+        const unsigned char v[5] = {
+            static_cast<unsigned char>(x), static_cast<unsigned char>(x - a),
+            static_cast<unsigned char>(x - b), static_cast<unsigned char>(x - ((a + b) >> 1)),
+            static_cast<unsigned char>(x - predicted)};
         sub[i] = v[1], up[i] = v[2], avg[i] = v[3], paeth[i] = v[4];
-        for (int k = 0; k < 5; ++k)
-            sums[k] += v[k] < 128 ? v[k] : 256 - v[k];
+        for (int k = 0; k < 5; ++k) sums[k] += v[k] < 128 ? v[k] : 256 - v[k];
     }
 }
 ORM_DISPATCH3(Candidates, CandidatesBody)
@@ -149,10 +149,12 @@ void RgbRow(const QImage& image, int y, unsigned char* out) {
 
 }  // namespace
 
-void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, int bpp, unsigned char* out) {
+void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, int bpp,
+                  unsigned char* out) {
     // The five candidates side by side, with the sums of their costs (below 2^32: at most 128 per
     // byte of a row of at most 300000 x 8 bytes).
-    std::unique_ptr<unsigned char[]> scratch(new unsigned char[std::size_t(n) * 4 + (above ? 0 : n)]);
+    std::unique_ptr<unsigned char[]> scratch(
+        new unsigned char[std::size_t(n) * 4 + (above ? 0 : n)]);
     unsigned char* sub = scratch.get();
     unsigned char* up = sub + n;
     unsigned char* avg = up + n;
@@ -171,8 +173,7 @@ void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, i
         avg[i] = static_cast<unsigned char>(x - (b >> 1));
         paeth[i] = static_cast<unsigned char>(x - b);  // Paeth of (0, b, 0) is b
         const unsigned char v[5] = {static_cast<unsigned char>(x), sub[i], up[i], avg[i], paeth[i]};
-        for (int k = 0; k < 5; ++k)
-            sums[k] += v[k] < 128 ? v[k] : 256 - v[k];
+        for (int k = 0; k < 5; ++k) sums[k] += v[k] < 128 ? v[k] : 256 - v[k];
     }
     Candidates(row, above, bpp, n, sub, up, avg, paeth, static_cast<std::uint32_t*>(sums));
     int best = 0;

@@ -24,6 +24,7 @@ QByteArray EncodePng24(const QImage& image, QString* reason = nullptr);
 // The filter libpng's heuristic picks for a row of n bytes with bpp bytes per pixel (0 None,
 // 1 Sub, 2 Up, 3 Average, 4 Paeth; `above` null for the first row), written with its type byte
 // into out (n + 1 bytes).
-void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, int bpp, unsigned char* out);
+void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, int bpp,
+                  unsigned char* out);
 
 }  // namespace orm

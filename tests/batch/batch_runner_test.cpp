@@ -429,7 +429,8 @@ struct SeenRun {
 SeenRun Seen(const Recorder& recorder, const QString& root) {
     SeenRun seen;
     for (const BatchReport& r : recorder.reports)
-        seen.log.append(r.LogText().replace(root, "<dir>") + " | " + QString(r.reason).replace(root, "<dir>"));
+        seen.log.append(r.LogText().replace(root, "<dir>") + " | " +
+                        QString(r.reason).replace(root, "<dir>"));
     for (const QString& w : recorder.warnings)
         seen.warnings.append(QString(w).replace(root, "<dir>"));
     seen.codes = recorder.Codes();
@@ -446,7 +447,8 @@ SeenRun Seen(const Recorder& recorder, const QString& root) {
 // Six files with every kind of turn: JPEG and PNG inputs, an own algorithm, one that is no
 // image, a cut-off JPEG, and a file the run itself writes before it reads it (the first file's
 // output). `root` holds in/ and out/.
-std::vector<BatchEntry> SixFiles(const QString& root, const std::function<BatchEntry(QString, int, int, int)>& entry) {
+std::vector<BatchEntry> SixFiles(const QString& root,
+                                 const std::function<BatchEntry(QString, int, int, int)>& entry) {
     QDir(root).mkpath("in");
     QDir(root).mkpath("out");
     test::WriteImage(root + "/in/1.jpg", 300, 200);
@@ -470,7 +472,8 @@ TEST_F(Runner, ReadingTheNextFileAheadChangesNothingTheUserSees) {
     std::map<bool, SeenRun> seen;
     for (bool ahead : {false, true}) {
         const QString root = dir.path() + (ahead ? "/ahead" : "/plain");
-        const auto entries = SixFiles(root, [this](QString p, int w, int h, int a) { return Entry(p, w, h, a); });
+        const auto entries =
+            SixFiles(root, [this](QString p, int w, int h, int a) { return Entry(p, w, h, a); });
         options.settings.outputFolder = root + "/out/";
         options.lookAhead = ahead;
         recorder.Clear();

@@ -134,11 +134,19 @@ TEST(ThreadedStages, SharpenMatchesReferenceForEveryAmount) {
 
 TEST(ThreadedStages, GaussianMatchesReference) {
     std::uint32_t seed = 70;
-    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10}, {7, 23, 8, 8}, {40, 3, 10, 25},
-                                {1, 9, 10, 10}, {5, 1, 8, 10}, {3, 3, 33, 12}, {67, 45, 10, 10},
-                                {17, 4, 8, 8}, {2, 6, 10, 8},
+    for (auto [w, h, hc, vc] : {std::array{31, 19, 10, 10},
+                                {7, 23, 8, 8},
+                                {40, 3, 10, 25},
+                                {1, 9, 10, 10},
+                                {5, 1, 8, 10},
+                                {3, 3, 33, 12},
+                                {67, 45, 10, 10},
+                                {17, 4, 8, 8},
+                                {2, 6, 10, 8},
                                 // whole bundles of 16 lines, transposed blocks and their tails
-                                {16, 33, 8, 10}, {130, 35, 10, 10}, {33, 130, 12, 9}}) {
+                                {16, 33, 8, 10},
+                                {130, 35, 10, 10},
+                                {33, 130, 12, 9}}) {
         const ImagePlane src = reference::RandomPlane(w, h, seed++);
         const ImagePlane expected = reference::Gaussian(src, hc, vc);
         ForEachConfig([&] {
@@ -173,10 +181,12 @@ TEST(ThreadedStages, RangeStretchMatchesReference) {
             ASSERT_TRUE(SamePlanes(expected_self, self)) << c.w << "x" << c.h;
             // Written into v itself: the same values, with another guide and with v as its own.
             ImagePlane in_place = v;
-            ASSERT_TRUE(RangeStretchPlaneInPlace(in_place, g, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
+            ASSERT_TRUE(
+                RangeStretchPlaneInPlace(in_place, g, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
             ASSERT_TRUE(SamePlanes(expected, in_place)) << c.w << "x" << c.h;
             in_place = v;
-            ASSERT_TRUE(RangeStretchPlaneInPlace(in_place, in_place, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
+            ASSERT_TRUE(
+                RangeStretchPlaneInPlace(in_place, in_place, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
             ASSERT_TRUE(SamePlanes(expected_self, in_place)) << c.w << "x" << c.h;
         });
     }
@@ -355,8 +365,7 @@ TEST(LargeBlocks, AGivenBackBlockServesTheNextNeedItHolds) {
     std::memset(c, 2, 6 * mb);
     std::memset(d, 3, 9 * mb);
     std::memset(e, 4, 3 * mb);
-    for (void* p : {c, d, e})
-        FreeLarge(p, 0);
+    for (void* p : {c, d, e}) FreeLarge(p, 0);
     ReleaseKeptBlocks();
 }
 
@@ -368,7 +377,8 @@ TEST(LargeBlocks, ThreadsTakeAndGiveBackWithoutSharingABlock) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &clashes] {
             for (int i = 0; i < 50; ++i) {
-                const std::size_t bytes = (std::size_t(4) << 20) + std::size_t((t * 50 + i) % 7) * 4096;
+                const std::size_t bytes =
+                    (std::size_t(4) << 20) + std::size_t((t * 50 + i) % 7) * 4096;
                 auto* p = static_cast<unsigned char*>(AllocateLarge(bytes));
                 std::memset(p, t + 1, bytes);
                 std::this_thread::yield();
@@ -377,8 +387,7 @@ TEST(LargeBlocks, ThreadsTakeAndGiveBackWithoutSharingABlock) {
                 FreeLarge(p, bytes);
             }
         });
-    for (std::thread& t : threads)
-        t.join();
+    for (std::thread& t : threads) t.join();
     EXPECT_EQ(clashes.load(), 0);
     ReleaseKeptBlocks();
 }

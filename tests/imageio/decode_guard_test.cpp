@@ -157,14 +157,14 @@ TEST(FastDecode, JpegsShrinkByTheMostThatKeepsTheMinimum) {
         QSize decoded;
     };
     const Case cases[] = {
-        {{}, {1000, 700}},                     // no limit: a full decode
-        {{250, 175}, {250, 175}},              // 1/4 keeps exactly the minimum
-        {{251, 175}, {500, 350}},              // one pixel more: 1/2
-        {{125, 88}, {125, 88}},                // 1/8 (sides rounded up)
+        {{}, {1000, 700}},         // no limit: a full decode
+        {{250, 175}, {250, 175}},  // 1/4 keeps exactly the minimum
+        {{251, 175}, {500, 350}},  // one pixel more: 1/2
+        {{125, 88}, {125, 88}},    // 1/8 (sides rounded up)
         {{126, 10}, {250, 175}},
-        {{600, 10}, {1000, 700}},              // no shrink keeps 600: full
-        {{200, 200, true}, {500, 350}},        // Crop covers 200 x 200 at 10:7 (285 x 200)
-        {{100, 60, true}, {125, 88}},          // covers 100 x 70: 1/8
+        {{600, 10}, {1000, 700}},        // no shrink keeps 600: full
+        {{200, 200, true}, {500, 350}},  // Crop covers 200 x 200 at 10:7 (285 x 200)
+        {{100, 60, true}, {125, 88}},    // covers 100 x 70: 1/8
     };
     for (const Case& c : cases) {
         const auto decoded = DecodeSourceImage(jpeg, nullptr, c.limit);

@@ -35,15 +35,23 @@ std::vector<unsigned char> ReferenceFilter(const std::vector<unsigned char>& row
             const int c = i >= bpp && above ? (*above)[i - bpp] : 0;
             int predicted = 0;
             switch (type) {
-                case 1: predicted = a; break;
-                case 2: predicted = b; break;
-                case 3: predicted = (a + b) / 2; break;
+                case 1:
+                    predicted = a;
+                    break;
+                case 2:
+                    predicted = b;
+                    break;
+                case 3:
+                    predicted = (a + b) / 2;
+                    break;
                 case 4: {
-                    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
+                              pc = std::abs(p - c);
                     predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             const auto v = static_cast<unsigned char>(row[i] - predicted);
             out[i + 1] = v;
@@ -87,8 +95,9 @@ TEST(PngWriter, FiltersAsLibpngsHeuristicChooses) {
                 above[i] = static_cast<unsigned char>(base);
                 row[i] = static_cast<unsigned char>(kind == 3 ? 255 - base : base + int(rng() % 5));
             }
-            for (const std::vector<unsigned char>* a : {static_cast<const std::vector<unsigned char>*>(nullptr),
-                                                        static_cast<const std::vector<unsigned char>*>(&above)}) {
+            for (const std::vector<unsigned char>* a :
+                 {static_cast<const std::vector<unsigned char>*>(nullptr),
+                  static_cast<const std::vector<unsigned char>*>(&above)}) {
                 std::vector<unsigned char> ours(n + 1);
                 FilterPngRow(row.data(), a ? a->data() : nullptr, n, 3, ours.data());
                 ASSERT_EQ(ours, ReferenceFilter(row, a, 3)) << "n " << n << " kind " << kind;
@@ -102,14 +111,17 @@ QImage Noise(int w, int h, QImage::Format format, std::uint32_t seed) {
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, y % 3 == 0 ? qRgb(x * 3, y * 5, (x + y) * 2) : QRgb(rng()) | 0xFF000000u);
+            image.setPixel(
+                x, y, y % 3 == 0 ? qRgb(x * 3, y * 5, (x + y) * 2) : QRgb(rng()) | 0xFF000000u);
     return image.convertToFormat(format);
 }
 
 TEST(PngWriter, ReadersGetThePixelsAndTheResolution) {
-    for (QImage::Format format : {QImage::Format_BGR888, QImage::Format_RGB888, QImage::Format_RGB32}) {
+    for (QImage::Format format :
+         {QImage::Format_BGR888, QImage::Format_RGB888, QImage::Format_RGB32}) {
         for (QSize size : {QSize(1, 1), QSize(2, 3), QSize(17, 5), QSize(64, 33), QSize(301, 7)}) {
-            QImage image = Noise(size.width(), size.height(), format, size.width() * 7 + size.height());
+            QImage image =
+                Noise(size.width(), size.height(), format, size.width() * 7 + size.height());
             image.setDotsPerMeterX(11811);  // 300 dpi
             image.setDotsPerMeterY(3937);   // 100 dpi
             ASSERT_TRUE(FastPngWriterTakes(format));
@@ -119,7 +131,8 @@ TEST(PngWriter, ReadersGetThePixelsAndTheResolution) {
             QImageReader reader(&buffer, "png");
             const QImage back = reader.read();
             ASSERT_FALSE(back.isNull()) << reader.errorString().toStdString();
-            EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image.convertToFormat(QImage::Format_RGB32))
+            EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32),
+                      image.convertToFormat(QImage::Format_RGB32))
                 << size.width() << "x" << size.height() << " format " << int(format);
             EXPECT_EQ(back.dotsPerMeterX(), 11811);
             EXPECT_EQ(back.dotsPerMeterY(), 3937);
