@@ -33,12 +33,17 @@ engine::ConstBgrView ViewOf(const QImage& image) {
     return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
 }
 
-// Whether resizing the source to the entry's size and encoding the result fit in the memory the
-// system has: the resize's own peak, or the output with the encoder's buffers, whichever is more.
-bool ResizeAndEncodeFit(const QImage& source, const BatchEntry& entry, const QString& output) {
+bool IsCrop(const BatchEntry& entry) {
+    return entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
+}
+
+// The memory resizing the source to the entry's size and encoding the result take: the resize's
+// own peak, or the output with the encoder's buffers, whichever is more.
+std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry,
+                                   const QString& output) {
     const int sw = source.width(), sh = source.height();
     const int dw = entry.targetWidth, dh = entry.targetHeight;
-    const bool crop = entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
+    const bool crop = IsCrop(entry);
     int tw = dw, th = dh;
     if (crop)
         engine::CoverSize(sw, sh, dw, dh, tw, th);
@@ -46,10 +51,17 @@ bool ResizeAndEncodeFit(const QImage& source, const BatchEntry& entry, const QSt
         engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
     const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
                                  EstimatedEncodeBytes(dw, dh, MimeTypeForOutputPath(output));
-    return FitsInAvailableMemory(std::max(resize, encode));
+    return std::max(resize, encode);
 }
 
 }  // namespace
+
+DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings) {
+    if (settings.fastDecode == 0 || !entry.HasUsableSize())
+        return {};
+    // Twice the size the algorithm works at: the target, or in Crop mode the box that covers it.
+    return {2 * entry.targetWidth, 2 * entry.targetHeight, IsCrop(entry)};
+}
 
 bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
                          const QString& output) {
@@ -139,6 +151,17 @@ void BatchRunner::Run() {
         summary_.cancelled = true;
     running_.store(0);
     reporter_.Finished(summary_);
+    prefetch_.Discard();  // a file read ahead for a run that ended is dropped
+}
+
+void BatchRunner::LookAhead(size_t index, const QString& output, std::uint64_t reserved) {
+    if (!options_.lookAhead || index + 1 >= entries_.size())
+        return;
+    const BatchEntry& next = entries_[index + 1];
+    // The next file is this one's output: the run reads it only after writing it.
+    if (QDir::cleanPath(next.path) == QDir::cleanPath(output))
+        return;
+    prefetch_.Start(next.path, DecodeLimitFor(next, options_.settings), reserved);
 }
 
 bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) {
@@ -150,10 +173,15 @@ bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) 
 
 bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     BatchFileTimes times;
-    auto start = Clock::now();
+    const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
+    const DecodeLimit limit = DecodeLimitFor(entry, options_.settings);
     QString error;
-    std::optional<SourceImage> source = LoadSourceImage(entry.path, &error);
-    times.decodeMs = MsSince(start);
+    std::optional<SourceImage> source = prefetch_.Take(entry.path, limit, &times.decodeMs);
+    auto start = Clock::now();
+    if (!source) {
+        source = LoadSourceImage(entry.path, &error, limit);
+        times.decodeMs = MsSince(start);
+    }
     if (!source) {
         ++summary_.failed;
         Send(BatchStatus::CantOpenInput, entry, {}, error);
@@ -186,8 +214,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
             break;
     }
     // Never replace a file that a later entry still has to read.
-    if (PathEntryExists(out.path) &&
-        ReplacesALaterInput(entries_, static_cast<size_t>(fileCounter_.load() - 1), out.path)) {
+    if (PathEntryExists(out.path) && ReplacesALaterInput(entries_, index, out.path)) {
         ++summary_.skipped;
         Send(BatchStatus::Skipped, entry, out.path, LaterInputReason());
         return true;
@@ -205,7 +232,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         return true;
     }
     // Refused before the work rather than after it: the encoder's buffers count as well.
-    if (!ResizeAndEncodeFit(source->image, entry, out.path)) {
+    const std::uint64_t needs = ResizeAndEncodeBytes(source->image, entry, out.path);
+    if (!FitsInAvailableMemory(needs)) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path,
              QStringLiteral("Not enough memory to resize to %1 x %2 pixels and write the file")
@@ -214,12 +242,14 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         return true;
     }
 
+    // The next file is read while this one is resized and written.
+    LookAhead(index, out.path, needs);
+
     start = Clock::now();
     engine::ResizeOutcome resized;
     try {
-        const bool crop = entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
         resized = engine::ResizeImage(ViewOf(source->image), entry.targetWidth, entry.targetHeight,
-                                      entry.algorithm, crop, &sink_);
+                                      entry.algorithm, IsCrop(entry), &sink_);
     } catch (const std::bad_alloc&) {
         resized.status = engine::ResizeStatus::OutOfMemory;
     }
@@ -238,7 +268,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
         return StopCancelled(entry, out.path);
 
     start = Clock::now();
-    const SaveSource saveSource{source->image.size(), source->properties};
+    const SaveSource saveSource{source->FileSize(), source->properties};
     source.reset();  // the decoded pixels are not needed any more
     engine::BgrImage& pixels = resized.image;
     // The image is handed over alone, so the encoder sets its resolution without a copy.

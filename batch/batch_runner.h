@@ -15,6 +15,7 @@
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
 #include "batch/output_naming.h"
+#include "batch/source_prefetch.h"
 #include "engine/progress.h"
 #include "settings/batch_settings.h"
 #include "settings/prompt.h"
@@ -112,7 +113,14 @@ struct BatchRunOptions {
     // before the commit), so a cancelled file is never written. Without it a file whose resize
     // reports no progress (the standard modes) is finished, as the progress dialog documents.
     bool cancelWithinFile = false;
+    // The next file is read and decoded while the current one is resized and written (see
+    // source_prefetch.h); the log, the reports and the outputs are the same without it.
+    bool lookAhead = true;
 };
+
+// What the run lets the decoder do for an entry: with the settings' fast decode, a JPEG shrunk
+// while decoding to no less than twice the size the algorithm works at; otherwise a full decode.
+DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings);
 
 class BatchRunner {
   public:
@@ -143,6 +151,8 @@ class BatchRunner {
     void Run();
     // One entry; returns false when the run must stop.
     bool ProcessEntry(const BatchEntry& entry);
+    // Reads the entry after `index` ahead, unless it is the file this one writes (output).
+    void LookAhead(size_t index, const QString& output, std::uint64_t reserved);
     // Whether a cancel stops the file in progress now.
     bool StopsWithinFile() const { return options_.cancelWithinFile && CancelRequested(); }
     // Ends the run as cancelled at a check inside a file (code 5).
@@ -160,6 +170,7 @@ class BatchRunner {
     IPrompt* prompt_;
     engine::StopToken stop_;
     BatchProgressSink sink_;
+    SourcePrefetch prefetch_;
     std::thread worker_;
     std::atomic<int> running_{0};
     std::atomic<int> fileCounter_{0};

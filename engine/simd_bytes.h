@@ -23,6 +23,12 @@ enum Isa : int { kPortable = 0, kAvx2 = 1, kAvx512 = 2 };
 #if defined(ORM_SIMD_X86)
 typedef int Ints8 __attribute__((vector_size(8 * sizeof(int))));
 
+// GCC 12 warns about the deliberately undefined pass-through operand inside its own AVX-512
+// conversion intrinsics (_mm512_undefined_*); the warning is about the header, not this code.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
 // The low eight bytes of b.
 ORM_AVX512 inline void BytesToDoublesAvx512(__m128i b, Doubles8* v) {
     *v = __builtin_convertvector(Ints8(_mm256_cvtepu8_epi32(b)), Doubles8);
@@ -53,11 +59,33 @@ ORM_KERNEL void BytesToDoubles(__m128i b, Doubles8* v) {
         BytesToDoublesPortable(b, v);
 }
 
+// Four 3-byte pixels at s (16 bytes are read) as four groups of four floats at d, each pixel's
+// three bytes followed by 0 (exact: every byte is a float).
+ORM_AVX512 inline void FourPixelsToFloatsAvx512(const std::uint8_t* s, float* d) {
+    const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), order);
+    _mm512_storeu_ps(d, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(b)));
+}
+ORM_AVX2 inline void FourPixelsToFloatsAvx2(const std::uint8_t* s, float* d) {
+    const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), order);
+    _mm256_storeu_ps(d, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b)));
+    _mm256_storeu_ps(d + 8, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_unpackhi_epi64(b, b))));
+}
+template <int I>
+ORM_KERNEL void FourPixelsToFloats(const std::uint8_t* s, float* d) {
+    if constexpr (I == kAvx512)
+        FourPixelsToFloatsAvx512(s, d);
+    else
+        FourPixelsToFloatsAvx2(s, d);
+}
+
 // Eight bytes at s.
 template <int I>
 ORM_KERNEL void BytesToDoubles(const std::uint8_t* s, Doubles8* v) {
     BytesToDoubles<I>(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)), v);
 }
+#pragma GCC diagnostic pop
 #else
 template <int I>
 ORM_KERNEL void BytesToDoubles(const std::uint8_t* s, Doubles8* v) {

@@ -2,10 +2,16 @@
 
 #include "engine/parallel.h"
 #include "engine/simd.h"
+#include "engine/simd_bytes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+
+// The kernels below take and return GCC vectors; they are always inlined into the build that
+// calls them, so the calling convention such a vector would have (the warning) never applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace orm::engine {
 
@@ -79,30 +85,102 @@ namespace {
 // pixel.
 typedef float Pixel __attribute__((vector_size(4 * sizeof(float))));
 
+// A pixel of the padded row (whose alignment is that of float only; the loads say nothing about
+// alignment).
+ORM_KERNEL Pixel LoadPixel(const Pixel* p) {
+    Pixel v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // Horizontal pass of one source row, already widened to Pixels and padded so no index clamps.
+// Four outputs advance tap by tap side by side (each in its own tap order), so their additions
+// overlap instead of waiting on one another.
 ORM_KERNEL void HorizontalPixelsBody(const Pixel* padded, const float* weights, const int* first,
                                      int dw, int taps, Pixel* out) {
-    for (int x = 0; x < dw; ++x) {
+    constexpr int kSide = 4;
+    int x = 0;
+    for (; x + kSide <= dw; x += kSide) {
+        Pixel acc[kSide] = {};
+        const float* w[kSide];
+        const Pixel* p[kSide];
+        for (int j = 0; j < kSide; ++j) {
+            w[j] = weights + std::size_t(x + j) * taps;
+            p[j] = padded + first[x + j];
+        }
+        for (int t = 0; t < taps; ++t)
+            for (int j = 0; j < kSide; ++j) acc[j] += w[j][t] * LoadPixel(p[j] + t);
+        for (int j = 0; j < kSide; ++j) out[x + j] = acc[j];
+    }
+    for (; x < dw; ++x) {
         const float* w = weights + std::size_t(x) * taps;
         const Pixel* p = padded + first[x];
         Pixel acc = {};
-        for (int t = 0; t < taps; ++t) acc += w[t] * p[t];
+        for (int t = 0; t < taps; ++t) acc += w[t] * LoadPixel(p + t);
         out[x] = acc;
     }
 }
 ORM_DISPATCH3(HorizontalPixels, HorizontalPixelsBody)
 
+// One source row as Pixels (blue, green, red, 0) from `pad` on, with `pad` copies of the edge
+// pixels on each side. The AVX builds widen four pixels at a time (the bytes shuffled into
+// place with a zero after each pixel, then converted); a byte converts to a float exactly.
+template <int I>
+ORM_KERNEL void WidenRowBody(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
+    int x = 0;
+#if defined(ORM_SIMD_X86)
+    if constexpr (I != simd::kPortable) {
+        // 16 bytes are read for 4 pixels (12 bytes): stop 2 pixels early.
+        for (; x + 6 <= sw; x += 4)
+            simd::FourPixelsToFloats<I>(s + 3 * x, reinterpret_cast<float*>(padded + pad + x));
+    }
+#endif
+    for (; x < sw; ++x)
+        padded[pad + x] = Pixel{float(s[3 * x]), float(s[3 * x + 1]), float(s[3 * x + 2]), 0.0f};
+    for (int i = 0; i < pad; ++i) {
+        padded[i] = padded[pad];
+        padded[pad + sw + i] = padded[pad + sw - 1];
+    }
+}
+#if defined(ORM_SIMD_X86)
+ORM_AVX512 void WidenRowAvx512(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
+    WidenRowBody<simd::kAvx512>(s, sw, pad, padded);
+}
+ORM_AVX2 void WidenRowAvx2(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
+    WidenRowBody<simd::kAvx2>(s, sw, pad, padded);
+}
+#endif
+void WidenRow(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
+#if defined(ORM_SIMD_X86)
+    if (simd::UseAvx512())
+        return WidenRowAvx512(s, sw, pad, padded);
+    if (simd::UseAvx2())
+        return WidenRowAvx2(s, sw, pad, padded);
+#endif
+    WidenRowBody<simd::kPortable>(s, sw, pad, padded);
+}
+
 // Vertical pass of one output row: the weighted rows summed in tap order, rounded to nearest
 // (halves to even, as lrint does: adding 1.5 x 2^23 and taking it away rounds a float of
 // magnitude below 2^22 to an integer), clamped, three channels of each Pixel written.
+// The sums of a chunk of values stay in registers across the taps.
 ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weights, int count,
                                    int dw, float* acc, std::uint8_t* out) {
     const int n = 4 * dw;
-    for (int i = 0; i < n; ++i) acc[i] = 0.0f;
-    for (int t = 0; t < count; ++t) {
-        const float w = weights[t];
-        const float* r = rows[t];
-        for (int i = 0; i < n; ++i) acc[i] += w * r[i];
+    constexpr int kChunk = 64;
+    for (int i0 = 0; i0 < n; i0 += kChunk) {
+        const int i1 = std::min(n, i0 + kChunk);
+        float a[kChunk];
+        for (int i = 0; i < kChunk; ++i) a[i] = 0.0f;
+        for (int t = 0; t < count; ++t) {
+            const float w = weights[t];
+            const float* r = rows[t] + i0;
+            if (i1 - i0 == kChunk)
+                for (int i = 0; i < kChunk; ++i) a[i] += w * r[i];
+            else
+                for (int i = 0; i < i1 - i0; ++i) a[i] += w * r[i];
+        }
+        for (int i = i0; i < i1; ++i) acc[i] = a[i - i0];
     }
     for (int i = 0; i < n; ++i) {
         float v = (acc[i] + 12582912.0f) - 12582912.0f;
@@ -152,14 +230,7 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
                     const int slot = r % slots;
                     Pixel* h = ring.data() + std::size_t(slot) * dw;
                     if (slot_row[slot] != r) {
-                        const std::uint8_t* s = src.Row(r);
-                        for (int x = 0; x < sw; ++x)
-                            padded[pad + x] = Pixel{float(s[3 * x]), float(s[3 * x + 1]),
-                                                    float(s[3 * x + 2]), 0.0f};
-                        for (int i = 0; i < pad; ++i) {
-                            padded[i] = padded[pad];
-                            padded[pad + sw + i] = padded[pad + sw - 1];
-                        }
+                        WidenRow(src.Row(r), sw, pad, padded.data());
                         HorizontalPixels(static_cast<const Pixel*>(padded.data()),
                                          static_cast<const float*>(fx.weight.data()),
                                          static_cast<const int*>(first.data()), dw, fx.taps, h);

@@ -189,14 +189,17 @@ bool DecodeWithQt(const QByteArray& fileBytes, SourceImage& out, QString* error)
 
 }  // namespace
 
-std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error) {
+std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error,
+                                             const DecodeLimit& limit) {
     try {
         SourceImage out;
         JpegBgrImage jpeg;
-        switch (DecodeJpegToBgr(fileBytes, jpeg, error)) {
+        switch (DecodeJpegToBgr(fileBytes, jpeg, error, QSize(limit.minWidth, limit.minHeight),
+                                limit.cover)) {
             case JpegDecodeOutcome::Refused:
                 return std::nullopt;
             case JpegDecodeOutcome::Decoded:
+                out.fileSize = jpeg.fileSize;
                 out.image = std::move(jpeg.image);
                 out.fileFormat = jpeg.fileFormat;
                 out.bitsPerPixel = BitsPerPixelOf(jpeg.fileFormat, 0);
@@ -206,6 +209,7 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
             case JpegDecodeOutcome::NotHandled:
                 if (!DecodeWithQt(fileBytes, out, error))
                     return std::nullopt;
+                out.fileSize = out.image.size();
                 break;
         }
         const MemoryByteSource source(std::span(
@@ -225,11 +229,12 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
     }
 }
 
-std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error) {
+std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error,
+                                           const DecodeLimit& limit) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return std::nullopt;  // the file is closed: the image never keeps its file open
-    return DecodeSourceImage(bytes, error);
+    return DecodeSourceImage(bytes, error, limit);
 }
 
 }  // namespace orm

@@ -16,7 +16,9 @@
 namespace orm {
 
 struct SourceImage {
-    QImage image;                                        // the pixels, Format_BGR888
+    QImage image;  // the pixels, Format_BGR888
+    // The size the file states; image has it unless a DecodeLimit let the decoder shrink it.
+    QSize fileSize;
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to
     // The decoded pixels in that format, kept when 24-bit colour does not hold them exactly
     // (palettes, 1-bit, grey, 16 bits per sample, alpha); null otherwise. A copy at the source's
@@ -30,6 +32,7 @@ struct SourceImage {
 
     int width() const { return image.width(); }
     int height() const { return image.height(); }
+    QSize FileSize() const { return fileSize.isValid() ? fileSize : image.size(); }
 };
 
 // Whether 24-bit colour (Format_BGR888) holds every pixel of a decoded format exactly, so that
@@ -67,10 +70,25 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
 // True when an uncompressed BMP file ends before its last pixel row.
 bool IsTruncatedBmp(const QByteArray& fileBytes);
 
+// Lets the JPEG decoder shrink the image while decoding (to 1/2, 1/4 or 1/8 of each side, the
+// strongest that keeps both sides at least this large): far less work for strong reductions,
+// at the price of pixels that differ from a full decode. Other formats decode in full. The
+// default (0 x 0) decodes every file in full.
+struct DecodeLimit {
+    int minWidth = 0;
+    int minHeight = 0;
+    // The minimum is the box at the file's aspect that covers minWidth x minHeight (Crop mode,
+    // where the algorithm works at the covering size).
+    bool cover = false;
+    bool operator==(const DecodeLimit&) const = default;
+};
+
 // The decoded image, or nothing with the reason in error.
-std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error = nullptr);
+std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error = nullptr,
+                                           const DecodeLimit& limit = {});
 
 // The same from bytes already in memory.
-std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error = nullptr);
+std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error = nullptr,
+                                             const DecodeLimit& limit = {});
 
 }  // namespace orm

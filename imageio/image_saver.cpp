@@ -2,6 +2,7 @@
 
 #include "imageio/gif_writer.h"
 #include "imageio/image_file_types.h"
+#include "imageio/png_writer.h"
 #include "imageio/safe_file_writer.h"
 #include "metadata/exif_properties.h"
 #include "metadata/output_metadata.h"
@@ -38,6 +39,9 @@ QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQual
                   QString* reason) {
     if (encoder.qtFormat.isEmpty())
         return EncodeGif(given, reason);
+    // 24-bit colour as PNG: the fast writer (other formats, kept for same-size copies, go to Qt's).
+    if (encoder.mimeType == QLatin1String("image/png") && FastPngWriterTakes(given.format()))
+        return EncodePng24(given, reason);
     QImage image = given;
     if (encoder.mimeType == QLatin1String("image/tiff") &&
         (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) &&
@@ -181,7 +185,7 @@ bool SaveImage(const QImage& output, const QString& path, const SourceImage& sou
                const SaveOptions& options, QString* error) {
     const bool ownFormat = !source.original.isNull() && IsCopyOfSource(output, source);
     return SaveImage(ownFormat ? source.original : output, path,
-                     SaveSource{source.image.size(), source.properties}, options, error);
+                     SaveSource{source.FileSize(), source.properties}, options, error);
 }
 
 }  // namespace orm

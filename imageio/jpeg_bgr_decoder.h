@@ -14,6 +14,7 @@ namespace orm {
 
 struct JpegBgrImage {
     QImage image;                                      // Format_BGR888
+    QSize fileSize;                                    // the size the file states
     QImage::Format fileFormat = QImage::Format_RGB32;  // what Qt's reader would have made
     bool endedEarly = false;                           // data was missing: that part is grey
 };
@@ -24,8 +25,14 @@ enum class JpegDecodeOutcome {
     Refused,     // the pixels cannot fit in memory: error holds "Not enough memory to open ..."
 };
 
-// Decodes the bytes when they are a JPEG this path handles.
+// Decodes the bytes when they are a JPEG this path handles. With a minimum size the decoder
+// shrinks the image by 2, 4 or 8 (the most that keeps both sides at least that large; its
+// reduced inverse DCT does far less work than a full decode). With cover, the minimum is the box
+// at the file's aspect that covers it.
 JpegDecodeOutcome DecodeJpegToBgr(const QByteArray& fileBytes, JpegBgrImage& out,
-                                  QString* error = nullptr);
+                                  QString* error = nullptr, QSize minimum = {}, bool cover = false);
+
+// The shrink factor (1, 2, 4 or 8) for a w x h JPEG whose decode must stay at least minimum.
+int JpegShrinkFactor(int width, int height, QSize minimum);
 
 }  // namespace orm

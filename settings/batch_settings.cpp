@@ -47,6 +47,7 @@ bool SanitizeBatchSettings(BatchSettings& b) {
         b.jpegQuality = defaults.jpegQuality;
     b.newName = b.newName != 0 ? 1 : 0;
     b.sameFolder = b.sameFolder != 0 ? 1 : 0;
+    b.fastDecode = b.fastDecode != 0 ? 1 : 0;
     return !(b == before);
 }
 

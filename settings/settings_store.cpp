@@ -37,13 +37,14 @@ const std::array<StoredField<BrowserSettings>, 4> kBrowserFields = {{
 }};
 
 using BS = BatchSettings;
-const std::array<StoredField<BS>, 6> kBatchFields = {{
+const std::array<StoredField<BS>, 7> kBatchFields = {{
     {"BATCH", "OVERWRITEMETHOD", &BS::overwriteMethod},
     {"BATCH", "OUTFORMAT", &BS::outputFormat},
     {"BATCH", "OUTFOLDER", &BS::outputFolder},
     {"BATCH", "NEWNAME", &BS::newName},
     {"BATCH", "JPEGQUALITY", &BS::jpegQuality},
     {"BATCH", "SAMEFOLDER", &BS::sameFolder},
+    {"BATCH", "FASTDECODE", &BS::fastDecode},
 }};
 
 const std::array<StoredField<ShellTreeSettings>, 1> kShellTreeFields = {{

@@ -90,6 +90,8 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
         out.timings = true;
     } else if (arg == QLatin1String("--accept-damaged")) {
         out.acceptDamaged = true;
+    } else if (arg == QLatin1String("--fast-decode")) {
+        out.fastDecode = true;
     } else {
         return false;
     }

@@ -51,7 +51,8 @@ struct OutputRequest {
     bool quiet = false;
     bool timings = false;
     bool acceptDamaged =
-        false;  // --accept-damaged: a cut-off input does not make the exit status 1
+        false;                // --accept-damaged: a cut-off input does not make the exit status 1
+    bool fastDecode = false;  // --fast-decode: JPEGs decoded at 1/2, 1/4 or 1/8 of their size
 };
 
 struct ResizeCommandLine {

@@ -220,6 +220,7 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     s.newName = out.newName ? 1 : 0;
     s.jpegQuality = out.quality;
     s.sameFolder = out.sameFolder ? 1 : 0;
+    s.fastDecode = out.fastDecode ? 1 : 0;
     if (out.sameFolder)
         return options;
     if (!out.output.isEmpty()) {
@@ -389,6 +390,13 @@ const char* ResizeUsage() {
            "  --timings                 print decode, resize and encode times of each file\n"
            "  --accept-damaged          a cut-off input (resized with its missing part grey) does\n"
            "                            not make the exit status 1\n"
+           "  --fast-decode             let the JPEG decoder shrink each input to 1/2, 1/4 or 1/8\n"
+           "                            while decoding, never below twice the output size, before\n"
+           "                            the algorithm runs: strong reductions take a fraction of "
+           "the\n"
+           "                            time, but the algorithm starts from the decoder's shrunk\n"
+           "                            pixels, so the output differs a little from the full\n"
+           "                            decode's (off by default)\n"
            "  --                        the end of the options: what follows are files, even\n"
            "                            names that start with -\n"
            "\n"
@@ -411,8 +419,8 @@ const char* BatchUsage() {
            "Output options (as for 'resize'):\n"
            "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality "
            "N,\n"
-           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged, "
-           "--\n"
+           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged,\n"
+           "  --fast-decode, --\n"
            "\n"
            "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
            "damaged\n"

@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -42,8 +44,12 @@ class Recorder : public IBatchReporter {
             onProgress(position);
     }
     void Written(const BatchReport& r, const BatchFileTimes&) override {
-        std::lock_guard lock(mutex);
-        written.push_back(r.outputPath);
+        {
+            std::lock_guard lock(mutex);
+            written.push_back(r.outputPath);
+        }
+        if (onWritten)
+            onWritten(r);
     }
     void Warning(const QString& text) override {
         std::lock_guard lock(mutex);
@@ -78,6 +84,7 @@ class Recorder : public IBatchReporter {
     std::thread::id workerThread;
     std::function<void(const BatchReport&)> onReport;
     std::function<void(int)> onProgress;
+    std::function<void(const BatchReport&)> onWritten;
 };
 
 class Runner : public ::testing::Test {
@@ -406,6 +413,139 @@ TEST_F(Runner, TheEncodersMemoryCountsBeforeTheResizeStarts) {
               "Not enough memory to resize to 2000 x 2000 pixels and write the file");
     EXPECT_EQ(test::ImageFileSize(Out("small.png")), QSize(10, 10));
     EXPECT_EQ(recorder.summary.failed, 1);
+}
+
+// A run as the user sees it, with the run's own folder written as "<dir>": the log, the
+// warnings, the summary and every output file's bytes.
+struct SeenRun {
+    QStringList log, warnings;
+    std::vector<int> codes;
+    int written = 0, skipped = 0, failed = 0, damaged = 0;
+    bool cancelled = false;
+    std::map<QString, QByteArray> outputs;
+    bool operator==(const SeenRun&) const = default;
+};
+
+SeenRun Seen(const Recorder& recorder, const QString& root) {
+    SeenRun seen;
+    for (const BatchReport& r : recorder.reports)
+        seen.log.append(r.LogText().replace(root, "<dir>") + " | " +
+                        QString(r.reason).replace(root, "<dir>"));
+    for (const QString& w : recorder.warnings)
+        seen.warnings.append(QString(w).replace(root, "<dir>"));
+    seen.codes = recorder.Codes();
+    seen.written = recorder.summary.written;
+    seen.skipped = recorder.summary.skipped;
+    seen.failed = recorder.summary.failed;
+    seen.damaged = recorder.summary.damaged;
+    seen.cancelled = recorder.summary.cancelled;
+    for (const QString& name : QDir(root + "/out").entryList(QDir::Files | QDir::Hidden))
+        seen.outputs[name] = test::FileBytes(root + "/out/" + name);
+    return seen;
+}
+
+// Six files with every kind of turn: JPEG and PNG inputs, an own algorithm, one that is no
+// image, a cut-off JPEG, and a file the run itself writes before it reads it (the first file's
+// output). `root` holds in/ and out/.
+std::vector<BatchEntry> SixFiles(const QString& root,
+                                 const std::function<BatchEntry(QString, int, int, int)>& entry) {
+    QDir(root).mkpath("in");
+    QDir(root).mkpath("out");
+    test::WriteImage(root + "/in/1.jpg", 300, 200);
+    test::WriteImage(root + "/in/2.png", 120, 90);
+    QFile broken(root + "/in/3.jpg");
+    broken.open(QIODevice::WriteOnly);
+    broken.write("no image at all");
+    broken.close();
+    const QByteArray jpeg = test::FileBytes(root + "/in/1.jpg");
+    QFile cut(root + "/in/4.jpg");
+    cut.open(QIODevice::WriteOnly);
+    cut.write(jpeg.left(jpeg.size() / 2));
+    cut.close();
+    test::WriteImage(root + "/in/6.png", 64, 64);
+    return {entry(root + "/in/1.jpg", 150, 100, 4), entry(root + "/in/2.png", 240, 180, 5),
+            entry(root + "/in/3.jpg", 10, 10, 4),   entry(root + "/in/4.jpg", 60, 40, 6),
+            entry(root + "/out/1.jpg", 75, 50, 2),  entry(root + "/in/6.png", 32, 32, 7)};
+}
+
+TEST_F(Runner, ReadingTheNextFileAheadChangesNothingTheUserSees) {
+    std::map<bool, SeenRun> seen;
+    for (bool ahead : {false, true}) {
+        const QString root = dir.path() + (ahead ? "/ahead" : "/plain");
+        const auto entries =
+            SixFiles(root, [this](QString p, int w, int h, int a) { return Entry(p, w, h, a); });
+        options.settings.outputFolder = root + "/out/";
+        options.lookAhead = ahead;
+        recorder.Clear();
+        Run(entries);
+        seen[ahead] = Seen(recorder, root);
+    }
+    EXPECT_EQ(seen[true].codes, (std::vector<int>{0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(seen[true].damaged, 1);
+    EXPECT_EQ(seen[true].outputs.size(), 4u);  // the fifth file's output replaced its input
+    EXPECT_EQ(seen[true].log, seen[false].log);
+    EXPECT_EQ(seen[true].warnings, seen[false].warnings);
+    EXPECT_TRUE(seen[true] == seen[false]);
+    // The fifth file is the first one's output, read after it was written (75 x 50 from it).
+    EXPECT_EQ(test::ImageFileSize(dir.path() + "/ahead/out/1.jpg"), QSize(75, 50));
+}
+
+TEST_F(Runner, CancelDuringTheThirdFileLeavesTheLaterOnesUntouched) {
+    // The fourth file is being read ahead while the third is worked on; the cancel ends the run
+    // there, and neither the fourth file nor anything after it is written or changed.
+    options.cancelWithinFile = true;
+    std::vector<BatchEntry> entries;
+    QMap<QString, QByteArray> inputs;
+    for (int i = 1; i <= 6; ++i) {
+        const QString name = QString::number(i) + ".jpg";
+        test::WriteImage(In(name), 400, 300);
+        inputs[name] = test::FileBytes(In(name));
+        entries.push_back(Entry(In(name), 200, 150, i == 3 ? 7 : 4));
+    }
+    recorder.onReport = [this](const BatchReport& r) {
+        if (r.code == BatchStatus::Processing && r.fileNumber == 3)
+            running->Cancel();
+    };
+    Run(entries);
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0, 0, 5}));
+    EXPECT_TRUE(recorder.summary.cancelled);
+    EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), (QStringList{"1.jpg", "2.jpg"}));
+    for (auto it = inputs.begin(); it != inputs.end(); ++it)
+        EXPECT_EQ(test::FileBytes(In(it.key())), it.value()) << it.key().toStdString();
+}
+
+TEST_F(Runner, AFileChangedAfterItWasReadAheadIsReadAgain) {
+    // When the first file has been written the second has been read ahead (or is being read);
+    // another program then rewrites the second, and the run resizes what it holds at its turn.
+    test::WriteImage(In("a.png"), 200, 200);
+    test::WriteImage(In("b.png"), 40, 40);
+    recorder.onWritten = [this](const BatchReport& r) {
+        if (r.fileNumber == 1) {
+            QImage red(30, 20, QImage::Format_RGB32);
+            red.fill(Qt::red);
+            ASSERT_TRUE(red.save(In("b.png")));
+        }
+    };
+    Run({Entry(In("a.png"), 100, 100), Entry(In("b.png"), 15, 10, 0)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
+    const QImage out(Out("b.png"));
+    ASSERT_EQ(out.size(), QSize(15, 10));
+    EXPECT_EQ(out.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(out.pixel(14, 9), qRgb(255, 0, 0));
+}
+
+TEST(DecodeLimits, FastDecodeKeepsTwiceTheSizeTheAlgorithmWorksAt) {
+    BatchSettings settings;
+    BatchEntry entry;
+    entry.targetWidth = 300;
+    entry.targetHeight = 200;
+    EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});  // off by default
+    settings.fastDecode = 1;
+    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, false}));
+    entry.correction = static_cast<int32_t>(CorrectionMode::Crop);
+    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, true}));
+    entry.targetWidth = 0;
+    EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});
 }
 
 TEST(BatchProgress, PositionsFollowTheSweepsAndTheRunsStopToken) {

@@ -71,6 +71,13 @@ TEST(CliOptions, ValuesAreRead) {
     EXPECT_EQ(cmd.output.quality, 90);
     EXPECT_EQ(cmd.output.overwrite, OverwriteMethod::Unique);
     EXPECT_TRUE(cmd.output.dryRun && cmd.output.quiet && cmd.output.timings);
+    EXPECT_FALSE(cmd.output.fastDecode);
+
+    // --fast-decode reaches the run's settings; without it every file is decoded in full.
+    const ResizeCommandLine fast = Parse({"a.jpg", "--width", "10", "-o", "out/", "--fast-decode"});
+    EXPECT_TRUE(fast.output.fastDecode);
+    EXPECT_EQ(PlanOutput(fast.output, 1, nullptr).settings.fastDecode, 1);
+    EXPECT_EQ(PlanOutput(cmd.output, 2, nullptr).settings.fastDecode, 0);
 }
 
 TEST(CliOptions, DoubleDashEndsTheOptions) {

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -141,7 +142,11 @@ TEST(ThreadedStages, GaussianMatchesReference) {
                                 {3, 3, 33, 12},
                                 {67, 45, 10, 10},
                                 {17, 4, 8, 8},
-                                {2, 6, 10, 8}}) {
+                                {2, 6, 10, 8},
+                                // whole bundles of 16 lines, transposed blocks and their tails
+                                {16, 33, 8, 10},
+                                {130, 35, 10, 10},
+                                {33, 130, 12, 9}}) {
         const ImagePlane src = reference::RandomPlane(w, h, seed++);
         const ImagePlane expected = reference::Gaussian(src, hc, vc);
         ForEachConfig([&] {
@@ -174,6 +179,15 @@ TEST(ThreadedStages, RangeStretchMatchesReference) {
             ImagePlane self = v;
             ASSERT_TRUE(RangeStretchPlane(self, self, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
             ASSERT_TRUE(SamePlanes(expected_self, self)) << c.w << "x" << c.h;
+            // Written into v itself: the same values, with another guide and with v as its own.
+            ImagePlane in_place = v;
+            ASSERT_TRUE(
+                RangeStretchPlaneInPlace(in_place, g, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
+            ASSERT_TRUE(SamePlanes(expected, in_place)) << c.w << "x" << c.h;
+            in_place = v;
+            ASSERT_TRUE(
+                RangeStretchPlaneInPlace(in_place, in_place, c.hw, c.vw, c.sx, c.sy, c.s, nullptr));
+            ASSERT_TRUE(SamePlanes(expected_self, in_place)) << c.w << "x" << c.h;
         });
     }
 }
@@ -328,6 +342,54 @@ TEST(ThreadedAlgorithms, TwoResizesAtOnceGiveTheSameResults) {
     other.join();
     EXPECT_TRUE(SameImages(a_alone.image, a_together.image));
     EXPECT_TRUE(SameImages(b_alone.image, b_together.image));
+}
+
+TEST(LargeBlocks, AGivenBackBlockServesTheNextNeedItHolds) {
+    ReleaseKeptBlocks();
+    const std::size_t mb = std::size_t(1) << 20;
+    void* a = AllocateLarge(8 * mb);
+    std::memset(a, 1, 8 * mb);
+    void* b = AllocateLarge(8 * mb);
+    EXPECT_NE(a, b);  // both in use: two blocks
+    FreeLarge(b, 8 * mb);
+    FreeLarge(a, 8 * mb);
+    // A smaller need takes a kept block; a larger one, or one less than half the block, does not.
+    void* c = AllocateLarge(6 * mb);
+    EXPECT_TRUE(c == a || c == b);
+    void* d = AllocateLarge(9 * mb);
+    EXPECT_NE(d, a);
+    EXPECT_NE(d, b);
+    void* e = AllocateLarge(3 * mb);
+    EXPECT_NE(e, a);
+    EXPECT_NE(e, b);
+    std::memset(c, 2, 6 * mb);
+    std::memset(d, 3, 9 * mb);
+    std::memset(e, 4, 3 * mb);
+    for (void* p : {c, d, e}) FreeLarge(p, 0);
+    ReleaseKeptBlocks();
+}
+
+TEST(LargeBlocks, ThreadsTakeAndGiveBackWithoutSharingABlock) {
+    // Each thread writes its own mark into every block it holds and checks it before giving the
+    // block back: a block handed to two holders at once would show the other's mark.
+    std::vector<std::thread> threads;
+    std::atomic<int> clashes{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &clashes] {
+            for (int i = 0; i < 50; ++i) {
+                const std::size_t bytes =
+                    (std::size_t(4) << 20) + std::size_t((t * 50 + i) % 7) * 4096;
+                auto* p = static_cast<unsigned char*>(AllocateLarge(bytes));
+                std::memset(p, t + 1, bytes);
+                std::this_thread::yield();
+                if (p[0] != t + 1 || p[bytes - 1] != t + 1)
+                    ++clashes;
+                FreeLarge(p, bytes);
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(clashes.load(), 0);
+    ReleaseKeptBlocks();
 }
 
 TEST(ParallelFor, CoversEveryItemOnceInBands) {

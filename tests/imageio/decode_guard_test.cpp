@@ -3,6 +3,7 @@
 // JPEG path that decodes straight to BGR gives Qt's pixels.
 
 #include "engine/memory_budget.h"
+#include "engine/resize_image.h"
 #include "imageio/damage_check.h"
 #include "imageio/image_info_reader.h"
 #include "imageio/image_loader.h"
@@ -13,6 +14,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -146,6 +148,69 @@ TEST(DecodeGuard, JpegDecodedStraightToBgrHasQtsPixels) {
         ++compared;
     }
     EXPECT_GT(compared, 40);
+}
+
+TEST(FastDecode, JpegsShrinkByTheMostThatKeepsTheMinimum) {
+    const QByteArray jpeg = Encoded(Pattern(1000, 700), "jpg");
+    struct Case {
+        DecodeLimit limit;
+        QSize decoded;
+    };
+    const Case cases[] = {
+        {{}, {1000, 700}},         // no limit: a full decode
+        {{250, 175}, {250, 175}},  // 1/4 keeps exactly the minimum
+        {{251, 175}, {500, 350}},  // one pixel more: 1/2
+        {{125, 88}, {125, 88}},    // 1/8 (sides rounded up)
+        {{126, 10}, {250, 175}},
+        {{600, 10}, {1000, 700}},        // no shrink keeps 600: full
+        {{200, 200, true}, {500, 350}},  // Crop covers 200 x 200 at 10:7 (285 x 200)
+        {{100, 60, true}, {125, 88}},    // covers 100 x 70: 1/8
+    };
+    for (const Case& c : cases) {
+        const auto decoded = DecodeSourceImage(jpeg, nullptr, c.limit);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->image.size(), c.decoded)
+            << c.limit.minWidth << "x" << c.limit.minHeight << (c.limit.cover ? " cover" : "");
+        EXPECT_EQ(decoded->FileSize(), QSize(1000, 700));
+        EXPECT_EQ(decoded->image.format(), QImage::Format_BGR888);
+    }
+    // Other formats decode in full.
+    const auto png = DecodeSourceImage(Encoded(Pattern(400, 300), "png"), nullptr, {100, 75});
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->image.size(), QSize(400, 300));
+}
+
+// Peak signal-to-noise ratio of two images of the same size, in dB.
+double Psnr(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width() * 3; ++x) {
+            const double d = double(a.constScanLine(y)[x]) - double(b.constScanLine(y)[x]);
+            sum += d * d;
+        }
+    const double mse = sum / (double(a.width()) * a.height() * 3);
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+QImage Resized(const QImage& source, int w, int h) {
+    const engine::ResizeOutcome out = engine::ResizeImage(
+        {source.constBits(), source.width(), source.height(), source.bytesPerLine()}, w, h,
+        engine::ResizeAlgorithm::HighQualityBicubic, false, nullptr);
+    return QImage(out.image.Row(0), w, h, out.image.Stride(), QImage::Format_BGR888).copy();
+}
+
+TEST(FastDecode, AStrongReductionStaysCloseToTheFullDecodes) {
+    // A real photograph reduced to an eighth: from the decoder's quarter-size picture (at least
+    // twice the target) the result differs from the full decode's by little.
+    ORM_REQUIRE_CORPUS();
+    const QByteArray photo = test::ReadAll(test::CorpusFile("FurnaceCreekInn.jpg"));
+    const auto full = DecodeSourceImage(photo);
+    const auto fast = DecodeSourceImage(photo, nullptr, {100, 74});
+    ASSERT_TRUE(full && fast);
+    ASSERT_EQ(fast->image.size(), QSize(100, 75));
+    const QImage a = Resized(full->image, 50, 37), b = Resized(fast->image, 50, 37);
+    EXPECT_GT(Psnr(a, b), 40.0);  // 46.7 dB here
+    EXPECT_LT(Psnr(a, b), 99.0);  // not the same pixels: the trade is real
 }
 
 TEST(DecodeGuard, CutOffFilesAreDamagedAndWholeOnesAreNot) {
