@@ -63,8 +63,6 @@ struct ResamplePlan {
 constexpr int kGroup = 8;
 typedef double Rows8 __attribute__((vector_size(kGroup * sizeof(double))));
 
-typedef long long Index8 __attribute__((vector_size(kGroup * sizeof(long long))));
-
 // A group's samples of one column. The buffer is aligned for double only: an eight-double vector
 // has the alignment of the widest registers of the build that declares it, so the loads say
 // nothing about alignment.
@@ -110,20 +108,19 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
             for (int j = 0; j < kGroup; ++j) c[j] += w[j][t] * LoadRows(p[j] + t);
         Rows8 a[kGroup], b[kGroup];
         for (int j = 0; j < kGroup; j += 2) {
-            a[j] = __builtin_shuffle(c[j], c[j + 1], Index8{0, 8, 2, 10, 4, 12, 6, 14});
-            a[j + 1] = __builtin_shuffle(c[j], c[j + 1], Index8{1, 9, 3, 11, 5, 13, 7, 15});
+            a[j] = __builtin_shufflevector(c[j], c[j + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+            a[j + 1] = __builtin_shufflevector(c[j], c[j + 1], 1, 9, 3, 11, 5, 13, 7, 15);
         }
         for (int j = 0; j < kGroup; j += 4)
             for (int k = 0; k < 2; ++k) {
                 b[j + k] =
-                    __builtin_shuffle(a[j + k], a[j + k + 2], Index8{0, 1, 8, 9, 4, 5, 12, 13});
+                    __builtin_shufflevector(a[j + k], a[j + k + 2], 0, 1, 8, 9, 4, 5, 12, 13);
                 b[j + k + 2] =
-                    __builtin_shuffle(a[j + k], a[j + k + 2], Index8{2, 3, 10, 11, 6, 7, 14, 15});
+                    __builtin_shufflevector(a[j + k], a[j + k + 2], 2, 3, 10, 11, 6, 7, 14, 15);
             }
         for (int k = 0; k < 4; ++k) {
-            const Rows8 low = __builtin_shuffle(b[k], b[k + 4], Index8{0, 1, 2, 3, 8, 9, 10, 11});
-            const Rows8 high =
-                __builtin_shuffle(b[k], b[k + 4], Index8{4, 5, 6, 7, 12, 13, 14, 15});
+            const Rows8 low = __builtin_shufflevector(b[k], b[k + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+            const Rows8 high = __builtin_shufflevector(b[k], b[k + 4], 4, 5, 6, 7, 12, 13, 14, 15);
             std::memcpy(o[k] + x, &low, sizeof low);
             std::memcpy(o[k + 4] + x, &high, sizeof high);
         }

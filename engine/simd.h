@@ -13,8 +13,12 @@ namespace orm::engine::simd {
 #if defined(__x86_64__) || defined(__i386__)
 #define ORM_SIMD_X86 1
 #define ORM_AVX2 __attribute__((target("avx2")))
+#if defined(__clang__)  // clang takes no vector-width preference in a target attribute
+#define ORM_AVX512 __attribute__((target("avx2,avx512f,avx512vl,avx512bw,avx512dq")))
+#else
 #define ORM_AVX512 \
     __attribute__((target("avx2,avx512f,avx512vl,avx512bw,avx512dq,prefer-vector-width=512")))
+#endif
 #else
 #define ORM_AVX2
 #define ORM_AVX512

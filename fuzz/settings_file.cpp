@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (s.width < kMinPixels || s.width > kMaxPixels || s.height < kMinPixels ||
         s.height > kMaxPixels || !std::isfinite(s.dpi) || s.dpi < kMinDpi || s.dpi > kMaxDpi ||
         s.sizeUnit < 0 || s.sizeUnit >= kSizeUnitCount || s.resolutionUnit < 0 ||
-        s.resolutionUnit >= kResolutionUnitCount || s.algorithm < 0 ||
-        s.algorithm >= kAlgorithmCount || s.correction < 0 || s.correction >= kCorrectionModeCount)
+        s.resolutionUnit >= kResolutionUnitCount || int(s.algorithm) < 0 ||
+        int(s.algorithm) >= kAlgorithmCount || s.correction < 0 ||
+        s.correction >= kCorrectionModeCount)
         std::abort();
     // What was read writes back and reads again to the same record.
     const auto again = EncodeSettingsFile(s);
