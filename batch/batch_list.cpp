@@ -82,6 +82,22 @@ int BatchList::RemoveSelected() {
     return static_cast<int>(before - entries_.size());
 }
 
+bool BatchList::Reorder(const std::vector<int>& order) {
+    if (order.size() != entries_.size())
+        return false;
+    std::vector<char> seen(entries_.size(), 0);
+    for (int i : order) {
+        if (i < 0 || i >= count() || seen[size_t(i)])
+            return false;
+        seen[size_t(i)] = 1;
+    }
+    std::vector<BatchEntry> reordered;
+    reordered.reserve(entries_.size());
+    for (int i : order) reordered.push_back(std::move(entries_[size_t(i)]));
+    entries_ = std::move(reordered);
+    return true;
+}
+
 BatchFileResult BatchList::Save(const QString& path) const {
     BatchFileResult result;
     QString error;

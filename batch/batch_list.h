@@ -45,6 +45,9 @@ class BatchList {
     // Removes every selected entry; returns how many went.
     int RemoveSelected();
     void Clear() { entries_.clear(); }
+    // Puts the entries in a new order: order[k] is the index of the entry that goes to place k.
+    // An order that is not a permutation of the indices leaves the list as it was (false).
+    bool Reorder(const std::vector<int>& order);
 
     // Writes the list safely (a failure leaves an existing file as it was).
     BatchFileResult Save(const QString& path) const;

@@ -133,6 +133,8 @@ class CThumbsBrowser : public QObject, public IThumbUpdate {
     // The name line of a cell; a basket writes its own details here.
     virtual void DrawItemName(QPainter& painter, int index, const QRect& cell, bool selected);
     CellFrameCache& FrameCache() { return frames_; }
+    // The tooltip of the point (client coordinates); empty for none.
+    virtual QString ToolTipAt(QPoint) const { return {}; }
 
     // ---- Commands ---------------------------------------------------------------------------
     // The menu for a context: kOneItem, kItems or kEmptySpace.

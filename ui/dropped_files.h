@@ -9,7 +9,12 @@ class QMimeData;
 
 namespace orm::gui {
 
-// The local files of the data, in order, each once; only those IsSupportedImage accepts.
+// The image files of a folder, by name (case aside), without those of its sub-folders.
+QStringList ImageFilesOfFolder(const QString& folder);
+
+// The local files of the data, in order, each once; only those IsSupportedImage accepts. A folder
+// stands for its own image files (ImageFilesOfFolder): a drop of a folder tree takes the images
+// the user sees in it, not everything below.
 QStringList DroppedImageFiles(const QMimeData* data);
 
 }  // namespace orm::gui

@@ -13,6 +13,7 @@
 #include "ui/settings_commands.h"
 #include "ui/toolbar_sets.h"
 
+#include "browser/file_actions.h"
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "ui/basket_browser.h"
@@ -120,6 +121,7 @@ CMainFrame::~CMainFrame() {
     // The views go before the browsers they show, and the browsers before the thumbnail builder.
     delete browseWindow_;
     browseWindow_ = nullptr;
+    delete retiredBrowseWindow_.data();  // closed, but no event loop ran since to delete it
     delete basketView_;
     basketView_ = nullptr;
     basket_.reset();

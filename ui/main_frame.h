@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QTextBrowser>
 #include <QUrl>
@@ -31,6 +32,7 @@ class CNavigatorWnd;
 class CResizeDlgBar;
 class CBatchProgress;
 class CBasketBrowser;
+class CFileActions;
 class CThumbsBuilderThreads;
 class CThumbsView;
 class ThumbnailCache;
@@ -186,12 +188,14 @@ class CMainFrame : public QMainWindow {
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;
     QWidget* browseWindow_ = nullptr;
+    QPointer<QWidget> retiredBrowseWindow_;
     bool panelWasShown_ = false;
     bool batchRunning_ = false;
     CBatchProgress* runningProgress_ = nullptr;
     // The thumbnails of the basket and the browse window (made once, for the window's life).
     std::unique_ptr<ThumbnailCache> thumbnailCache_;
     std::unique_ptr<CThumbsBuilderThreads> thumbnailBuilder_;
+    std::unique_ptr<CFileActions> basketFileActions_;  // "&Copy" of the basket's files
     std::unique_ptr<CBasketBrowser> basket_;
     CThumbsView* basketView_ = nullptr;
     bool stateSaved_ = false;

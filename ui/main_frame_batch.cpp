@@ -4,6 +4,7 @@
 #include "ui/main_frame.h"
 
 #include "batch/batch_runner.h"
+#include "browser/file_actions.h"
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "document/cormensura_doc.h"
@@ -91,6 +92,8 @@ void CMainFrame::CreateBasket() {
     thumbnailCache_ = std::make_unique<ThumbnailCache>();
     thumbnailBuilder_ = std::make_unique<CThumbsBuilderThreads>(*thumbnailCache_);
     basket_ = std::make_unique<CBasketBrowser>(*thumbnailBuilder_, settings_, batchList_);
+    basketFileActions_ = std::make_unique<CFileActions>();
+    basket_->SetFileActions(basketFileActions_.get());
     auto* layout = new QVBoxLayout(batchRow_);
     layout->setContentsMargins(0, 0, 0, 0);
     basketView_ = new CThumbsView(batchRow_);
@@ -112,6 +115,9 @@ void CMainFrame::CreateBasket() {
         window->ShowFolder(window->StartFolder());
         connect(this, &CMainFrame::iconsZoomChanged, window,
                 [window] { window->Browser().ZoomChanged(); });
+        // A double-click (or Enter) on pictures of the folder puts them in the batch.
+        connect(&window->Browser(), &CThumbsBrowser::itemsActivated, this,
+                [this](const QStringList& paths) { AddFilesToBatch(paths); });
         return window;
     };
 }
@@ -122,15 +128,16 @@ void CMainFrame::ActivateBatchEntry(int index) {
     const BatchEntry entry = batchList_.at(index);
     if (!doc_->Open(entry.path))
         return;
-    // The document keeps the entry's own settings, just copied.
+    // The document keeps the entry's own settings, just copied; an entry without a size yet
+    // leaves the current settings as they are.
     ResizeSettings& s = settings_.Resize();
     if (entry.targetWidth > 0 && entry.targetHeight > 0) {
         s.width = entry.targetWidth;
         s.height = entry.targetHeight;
+        s.dpi = entry.resolution;
+        s.algorithm = entry.algorithm;
+        s.correction = entry.correction;
     }
-    s.dpi = entry.resolution;
-    s.algorithm = entry.algorithm;
-    s.correction = entry.correction;
     UpdatePanelFromDocument();
     doc_->SettingsChanged();
     UpdateTitle();
@@ -212,6 +219,8 @@ void CMainFrame::SetBrowseMode(bool on) {
         InstallToolbarSet(BrowseToolbarSet());
     } else {
         browseWindow_->hide();
+        // Deleted once the command that closes it has returned (it may come from inside it).
+        retiredBrowseWindow_ = browseWindow_;
         browseWindow_->deleteLater();
         browseWindow_ = nullptr;
         view_->show();

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 namespace orm {
 
@@ -198,6 +199,21 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
     const QPoint scroll = ScrollPosition();
     painter.translate(-scroll);
     browser_->Draw(painter, event->rect().translated(scroll), QRect(scroll, viewport()->size()));
+}
+
+bool CThumbsView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = browser_ ? browser_->ToolTipAt(help->pos()) : QString();
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CThumbsView::resizeEvent(QResizeEvent* event) {

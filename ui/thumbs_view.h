@@ -53,6 +53,7 @@ class CThumbsView : public QAbstractScrollArea, public IThumbsHost {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
   private:
     void EndRename(bool commit);
