@@ -137,23 +137,13 @@ TEST_F(CliSizeRuns, AFolderWithRKeepsItsTreeAndLeavesHiddenLinkedAndOutputFilesO
     EXPECT_EQ(Identify(in + "/small/sub/deep/c.gif"), "50x50 GIF");
 }
 
-TEST_F(CliSizeRuns, NeverEnlargeCopiesOrKeepsTheSourceSize) {
-    // Reagan.jpg is 200x130.
+TEST_F(CliSizeRuns, NeverEnlargePlansAndCopiesAtTheSourceSize) {
+    // Reagan.jpg is 200x130; the run itself is tested with the runner.
     const QString source = Corpus("Reagan.jpg");
-    const Result dry =
-        Run({"resize", source, "--long-edge", "400", "--no-enlarge", "-o", Out(), "--dry-run"});
-    EXPECT_EQ(dry.out.split('\t').value(2), "200x130") << dry.out.toStdString();
-    ASSERT_EQ(
-        Run({"resize", source, "--long-edge", "400", "--no-enlarge", "-o", Out(), "-q"}).status, 0);
+    const QStringList args{"resize", source, "--long-edge", "400", "--no-enlarge", "-o", Out()};
+    EXPECT_EQ(Run(args + QStringList{"--dry-run"}).out.split('\t').value(2), "200x130");
+    ASSERT_EQ(Run(args + QStringList{"-q"}).status, 0);
     EXPECT_EQ(test::FileBytes(Out("Reagan.jpg")), test::FileBytes(source));
-    ASSERT_EQ(Run({"resize", source, "--long-edge", "400", "--no-enlarge", "--format", "png", "-o",
-                   Out(), "-q"})
-                  .status,
-              0);
-    EXPECT_EQ(Identify(Out("Reagan.png")), "200x130 PNG");
-    // Without the switch the image is enlarged.
-    ASSERT_EQ(Run({"resize", source, "--long-edge", "400", "-o", Out("big.jpg"), "-q"}).status, 0);
-    EXPECT_EQ(Identify(Out("big.jpg")), "400x260 JPEG");
 }
 
 TEST_F(CliSizeRuns, MaxBytesWritesTheHighestQualityThatFits) {
@@ -184,15 +174,10 @@ TEST_F(CliSizeRuns, MaxBytesWritesTheHighestQualityThatFits) {
               0);
     EXPECT_GT(QFileInfo(Out("above.jpg")).size(), limit);
 
-    // --quality caps the search.
-    ASSERT_EQ(Run({"resize", source, "--long-edge", "640", "--max-bytes", "60k", "--quality", "20",
-                   "-o", Out("capped.jpg"), "-q"})
-                  .status,
-              0);
-    EXPECT_EQ(test::FileBytes(Out("capped.jpg")).size(),
-              (Run({"resize", source, "--long-edge", "640", "--quality", "20", "-o", Out("q20.jpg"),
-                    "-q"}),
-               test::FileBytes(Out("q20.jpg")).size()));
+    // --quality caps the search: quality 20 fits, so it is taken.
+    const Result capped = Run({"resize", source, "--long-edge", "640", "--max-bytes", "60k",
+                               "--quality", "20", "-o", Out("capped.jpg")});
+    EXPECT_TRUE(capped.out.contains("Quality 20 keeps ")) << capped.out.toStdString();
 }
 
 TEST_F(CliSizeRuns, MaxBytesSaysWhenEvenQualityOneDoesNotFit) {
