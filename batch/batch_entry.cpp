@@ -5,6 +5,7 @@
 #include "metadata/byte_source.h"
 #include "metadata/image_resolution.h"
 #include "settings/size_math.h"
+#include "settings/size_rules.h"
 
 #include <algorithm>
 #include <span>
@@ -60,8 +61,12 @@ int32_t PercentOf(int32_t pixels, double percent) {
 void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
                           const std::optional<ImageProbe>& image) {
     const bool imageKnown = image && image->width > 0 && image->height > 0;
-    if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 &&
-        imageKnown) {
+    if (current.longEdge != 0 && imageKnown) {
+        const PixelSize size = LongEdgeSize(LongEdgeOf(current), image->width, image->height);
+        entry.targetWidth = size.width;
+        entry.targetHeight = size.height;
+    } else if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 &&
+               imageKnown) {
         entry.targetWidth = PercentOf(image->width, current.percentWidth);
         entry.targetHeight = PercentOf(image->height, current.percentHeight);
     } else if (!imageKnown ||

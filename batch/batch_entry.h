@@ -45,7 +45,8 @@ struct ImageProbe {
 // in error, when the file is not an image the program reads (or not a regular file).
 std::optional<ImageProbe> ProbeImage(const QString& path, QString* error = nullptr);
 
-// Current-settings mode: percent of the image (rounded half up) when percent input is on and
+// Current-settings mode: in long-edge mode the long edge fitted to the image (size_rules.h);
+// otherwise percent of the image (rounded half up) when percent input is on and
 // both percents are positive; the current box when the image is unknown or the correction is not
 // Keep aspect; otherwise the current box fitted to the image's aspect (integers, at least 3).
 // Resolution, algorithm and correction come from the settings.

@@ -56,6 +56,17 @@ std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry
 
 }  // namespace
 
+BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index) {
+    BatchSettings settings = options.settings;
+    if (index < options.subfolders.size() && settings.sameFolder == 0 &&
+        !settings.outputFolder.isEmpty()) {
+        if (!settings.outputFolder.endsWith(QLatin1Char('/')))
+            settings.outputFolder += QLatin1Char('/');
+        settings.outputFolder += options.subfolders[index];
+    }
+    return settings;
+}
+
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings) {
     if (settings.fastDecode == 0 || !entry.HasUsableSize())
         return {};
@@ -171,29 +182,39 @@ bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) 
     return false;
 }
 
-bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
+bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     BatchFileTimes times;
     const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
-    const DecodeLimit limit = DecodeLimitFor(entry, options_.settings);
+    const DecodeLimit limit = DecodeLimitFor(given, options_.settings);
     QString error;
-    std::optional<SourceImage> source = prefetch_.Take(entry.path, limit, &times.decodeMs);
+    std::optional<SourceImage> source = prefetch_.Take(given.path, limit, &times.decodeMs);
     auto start = Clock::now();
     if (!source) {
-        source = LoadSourceImage(entry.path, &error, limit);
+        source = LoadSourceImage(given.path, &error, limit);
         times.decodeMs = MsSince(start);
     }
     if (!source) {
         ++summary_.failed;
-        Send(BatchStatus::CantOpenInput, entry, {}, error);
+        Send(BatchStatus::CantOpenInput, given, {}, error);
         return true;
     }
+    // From here on the entry is the one written: under never-enlarge it may have the source's
+    // size, which its log entry and its name show.
+    const bool atSourceSize = options_.noEnlarge && EnlargesSource(given, source->FileSize());
+    const BatchEntry entry = atSourceSize ? AtSourceSize(given, source->FileSize()) : given;
     if (StopsWithinFile())
         return StopCancelled(entry, {});
 
-    const OutputPath out = options_.outputFile.isEmpty()
-                               ? MakeBatchOutputPath(entry.path, entry.targetWidth,
-                                                     entry.targetHeight, options_.settings)
-                               : DecideOutputPath(options_.outputFile, options_.settings.method());
+    const BatchSettings settings = SettingsForEntry(options_, index);
+    // A subfolder of the tree is made under an output folder that exists; a missing output
+    // folder stops the run as always.
+    if (options_.outputFile.isEmpty() && settings.outputFolder != options_.settings.outputFolder &&
+        IsFolder(options_.settings.outputFolder))
+        CreateFolderPath(settings.outputFolder);
+    const OutputPath out =
+        options_.outputFile.isEmpty()
+            ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, settings)
+            : DecideOutputPath(options_.outputFile, options_.settings.method());
     switch (out.decision) {
         case OutputDecision::FolderMissing:
             if (prompt_)
@@ -245,11 +266,25 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     // The next file is read while this one is resized and written.
     LookAhead(index, out.path, needs);
 
+    if (atSourceSize) {
+        const QByteArray copy = SameTypeInputBytes(entry.path, out.path);
+        const OutputSizeLimit& sizeLimit = options_.sizeLimit;
+        if (!copy.isEmpty() && (!sizeLimit.Active() || copy.size() <= sizeLimit.maxBytes))
+            return CopyInput(entry, out, copy, times);
+    }
+
     start = Clock::now();
     engine::ResizeOutcome resized;
+    // At the source's own size the decoded pixels are written as they are.
+    const bool resize =
+        !atSourceSize || source->image.size() != QSize(entry.targetWidth, entry.targetHeight);
+    if (!resize)
+        resized.status = engine::ResizeStatus::Ok;
     try {
-        resized = engine::ResizeImage(ViewOf(source->image), entry.targetWidth, entry.targetHeight,
-                                      entry.algorithm, IsCrop(entry), &sink_);
+        if (resize)
+            resized =
+                engine::ResizeImage(ViewOf(source->image), entry.targetWidth, entry.targetHeight,
+                                    entry.algorithm, IsCrop(entry), &sink_);
     } catch (const std::bad_alloc&) {
         resized.status = engine::ResizeStatus::OutOfMemory;
     }
@@ -269,17 +304,29 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
 
     start = Clock::now();
     const SaveSource saveSource{source->FileSize(), source->properties};
-    source.reset();  // the decoded pixels are not needed any more
     engine::BgrImage& pixels = resized.image;
     // The image is handed over alone, so the encoder sets its resolution without a copy.
-    QImage output(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
-                  QImage::Format_BGR888);
+    QImage output = resize ? QImage(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
+                                    QImage::Format_BGR888)
+                           : source->image;
+    source.reset();  // the decoded pixels are not needed any more
     SaveOptions saveOptions;
     saveOptions.dpi = entry.resolution;
     saveOptions.jpegQuality = options_.settings.jpegQuality;
-    const QByteArray bytes =
-        EncodeImageFile(std::move(output), out.path, saveSource, saveOptions, &error);
+    if (options_.sizeLimit.Active() && !QualitySetsSize(MimeTypeForOutputPath(out.path)))
+        reporter_.Warning(LimitNotAppliedWarning(out.path));
+    EncodedOutput encoded =
+        EncodeOutputFile(std::move(output), out.path, saveSource, saveOptions, options_.sizeLimit);
     resized.image = {};
+    if (encoded.tooLarge) {
+        times.encodeMs = MsSince(start);
+        ++summary_.failed;
+        Send(BatchStatus::CantCreateImage, entry, out.path,
+             TooLargeReason(encoded.lowestSize, options_.sizeLimit.maxBytes));
+        return true;
+    }
+    const QByteArray bytes = std::move(encoded.bytes);
+    error = encoded.error;
     if (bytes.isEmpty()) {
         times.encodeMs = MsSince(start);
         summary_.stoppedBy = BatchStatus::CantWrite;
@@ -297,8 +344,26 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     QString written;
     const bool goOn = Commit(entry, out, bytes, written);
     times.encodeMs = MsSince(start);
-    if (written.isEmpty())
-        return goOn;
+    if (!written.isEmpty())
+        SendWritten(entry, written, times, encoded.quality, false);
+    return goOn;
+}
+
+bool BatchRunner::CopyInput(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
+                            BatchFileTimes& times) {
+    if (StopsWithinFile())
+        return StopCancelled(entry, out.path);
+    const auto start = Clock::now();
+    QString written;
+    const bool goOn = Commit(entry, out, bytes, written);
+    times.encodeMs = MsSince(start);
+    if (!written.isEmpty())
+        SendWritten(entry, written, times, 0, true);
+    return goOn;
+}
+
+void BatchRunner::SendWritten(const BatchEntry& entry, const QString& written,
+                              const BatchFileTimes& times, int quality, bool copied) {
     ++summary_.written;
     BatchReport done;
     done.code = BatchStatus::Processing;
@@ -306,8 +371,9 @@ bool BatchRunner::ProcessEntry(const BatchEntry& entry) {
     done.total = Total();
     done.entry = entry;
     done.outputPath = written;
+    done.quality = quality;
+    done.copied = copied;
     reporter_.Written(done, times);
-    return goOn;
 }
 
 bool BatchRunner::Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,

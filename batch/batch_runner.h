@@ -14,6 +14,7 @@
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
+#include "batch/output_encoding.h"
 #include "batch/output_naming.h"
 #include "batch/source_prefetch.h"
 #include "engine/progress.h"
@@ -39,6 +40,10 @@ struct BatchReport {
     BatchEntry entry;
     QString outputPath;  // the output (code 0, 6), the existing file (code 3)
     QString reason;      // why it failed, when known (a loader error, the missing folder)
+    // Written(): the quality a size limit chose (0: none), and whether the input was copied as
+    // it is (never enlarge, same type).
+    int quality = 0;
+    bool copied = false;
 
     QString LogText() const { return LogEntryText(code, fileNumber, total, entry, outputPath); }
     QString StatusText() const { return ProcessingText(fileNumber, total); }
@@ -116,7 +121,21 @@ struct BatchRunOptions {
     // The next file is read and decoded while the current one is resized and written (see
     // source_prefetch.h); the log, the reports and the outputs are the same without it.
     bool lookAhead = true;
+    // Never enlarge: an entry whose target is larger than its source (no side smaller, one
+    // larger) is written at the source's size, or the input copied as it is when the output has
+    // its type (and fits the size limit).
+    bool noEnlarge = false;
+    // A limit on each output file's size (JPEG and WebP: the highest quality that fits).
+    OutputSizeLimit sizeLimit;
+    // Parallel to the entries when not empty: the folder below the output folder that each
+    // entry's output goes to ("" or "a/b/"), made when missing. A folder given to the command
+    // line with its subfolders keeps its tree this way. Not used with the same-folder flag or an
+    // output file.
+    std::vector<QString> subfolders;
 };
+
+// The batch settings for the entry at index: the output folder with the entry's subfolder.
+BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index);
 
 // What the run lets the decoder do for an entry: with the settings' fast decode, a JPEG shrunk
 // while decoding to no less than twice the size the algorithm works at; otherwise a full decode.
@@ -150,7 +169,12 @@ class BatchRunner {
   private:
     void Run();
     // One entry; returns false when the run must stop.
-    bool ProcessEntry(const BatchEntry& entry);
+    bool ProcessEntry(const BatchEntry& given);
+    // Writes the input file as it is (never enlarge, same type); false when the run must stop.
+    bool CopyInput(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
+                   BatchFileTimes& times);
+    void SendWritten(const BatchEntry& entry, const QString& written, const BatchFileTimes& times,
+                     int quality, bool copied);
     // Reads the entry after `index` ahead, unless it is the file this one writes (output).
     void LookAhead(size_t index, const QString& output, std::uint64_t reserved);
     // Whether a cancel stops the file in progress now.

@@ -2,6 +2,7 @@
 
 #include "settings/number_text.h"
 #include "settings/presets.h"
+#include "settings/size_rules.h"
 
 #include <QStringList>
 
@@ -182,7 +183,10 @@ PanelOutcome ResizePanelLogic::SizeTyped(Dimension d, const QString& text) {
     if (!out.accepted)
         return out;
     const Dimension other = Other(d);
-    if (s_.correctionMode() == CorrectionMode::KeepAspect && HasImage()) {
+    if (s_.longEdge) {
+        KeepLongEdgeAfterEdit(s_, image_, d);
+        out.writes.Set(SizeField(other), SizeText(other));
+    } else if (s_.correctionMode() == CorrectionMode::KeepAspect && HasImage()) {
         // In percent mode both fields show the percentage exactly as it was typed.
         out.writes.Set(SizeField(other), s_.inPercent ? text : SizeText(other));
     }
@@ -199,6 +203,7 @@ PanelOutcome ResizePanelLogic::PrintTyped(Dimension edited, const QString& width
     out.accepted = EditPrintSize(s_, image_, edited, widthText, heightText);
     if (!out.accepted)
         return out;
+    FitLongEdge(s_, image_);
     out.writes = SizeFields();
     // Aspect keeping may have moved the other dimension; its print field follows (the edited
     // one keeps what is being typed).
@@ -223,6 +228,7 @@ PanelOutcome ResizePanelLogic::ResolutionTyped(const QString& text) {
     s_.width = trial.width;
     s_.height = trial.height;
     s_.dpi = trial.dpi;
+    FitLongEdge(s_, image_);
     out.accepted = true;
     out.writes = s_.editPrintSize ? PrintFields() : SizeFields();
     return out;
@@ -232,11 +238,13 @@ PanelOutcome ResizePanelLogic::ResolutionTyped(const QString& text) {
 
 PanelOutcome ResizePanelLogic::UnitsModeSelected(int index) {
     PanelOutcome out;
-    if (!ValidIndex(index, 2))
+    if (!ValidIndex(index, kUnitsModeCount))
         return out;
-    out.accepted = s_.inPercent != index;
-    s_.inPercent = index;
+    out.accepted = SetUnitsMode(s_, image_, index);
     out.writes = SizeFields();
+    // Long edge may have refitted the pixels.
+    if (image_.present)
+        out.writes.Merge(PrintFields());
     return out;
 }
 
@@ -246,6 +254,7 @@ PanelOutcome ResizePanelLogic::CorrectionSelected(int index) {
     if (!ValidIndex(index, kCorrectionModeCount))
         return out;
     SetCorrection(s_, image_, static_cast<CorrectionMode>(index));
+    FitLongEdge(s_, image_);
     out.accepted = true;
     out.writes = SizeFields();
     out.writes.Merge(PrintFields());
@@ -308,6 +317,7 @@ PanelOutcome ResizePanelLogic::ScreenPresetChosen(int index) {
         return out;
     out.accepted = ApplyScreenPreset(s_, image_, presets[size_t(index)]);
     if (out.accepted) {
+        FitLongEdge(s_, image_);
         out.writes = SizeFields();
         out.writes.Merge(PrintFields());
     }
@@ -323,6 +333,7 @@ PanelOutcome ResizePanelLogic::PaperPresetChosen(int index) {
     const auto paper = ApplyPaperPreset(s_, image_, presets[size_t(index)].label);
     if (!paper)
         return out;
+    FitLongEdge(s_, image_);
     out.accepted = true;
     out.writes = SizeFields();
     // The print fields show the paper itself, not the size read back from the pixels.
@@ -340,6 +351,7 @@ PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index) {
     out.accepted = ApplyResolutionPreset(s_, image_, presets[size_t(index)]);
     if (!out.accepted)
         return out;
+    FitLongEdge(s_, image_);
     out.writes = s_.editPrintSize ? PrintFields() : SizeFields();
     out.writes.Set(PanelField::Resolution, ResolutionFieldText(s_));
     return out;

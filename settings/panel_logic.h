@@ -120,7 +120,9 @@ class ResizePanelLogic {
     void ResolutionEditEnded() { resolutionBase_.reset(); }
 
     // ---- Lists, radios, check box -----------------------------------------------------
-    PanelOutcome UnitsModeSelected(int index);  // "Pixels" / "Percent"
+    // "Pixels" / "Percent" / "Long edge" (size_rules.h); in long-edge mode every change of the
+    // pixel size is refitted to the image's aspect.
+    PanelOutcome UnitsModeSelected(int index);
     PanelOutcome CorrectionSelected(int index);
     PanelOutcome AlgorithmSelected(int index);
     // A size or resolution unit chosen: taken over only with an image (the panel then

@@ -74,6 +74,10 @@ bool SanitizeSettings(ResizeSettings& s) {
     changed |= Replace(s.editPrintSize, s.editPrintSize ? 1 : 0);
     changed |= Replace(s.lockSettings, s.lockSettings ? 1 : 0);
     changed |= Replace(s.applyToAll, s.applyToAll ? 1 : 0);
+    changed |= Replace(s.noEnlarge, s.noEnlarge ? 1 : 0);
+    changed |= Replace(s.longEdge, s.longEdge ? 1 : 0);
+    if (s.longEdge)
+        changed |= Replace(s.inPercent, 0);  // the long edge is given in pixels
     if (s.jpegQuality < 1 || s.jpegQuality > 100)
         changed |= Replace(s.jpegQuality, d.jpegQuality);
     return changed;

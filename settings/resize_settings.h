@@ -57,6 +57,9 @@ struct ResizeSettings {
     int32_t lockSettings = 0;   // outside batch mode: keep the size for the next image
     int32_t jpegQuality = 75;   // JPEG quality for saving a single image
     int32_t applyToAll = 1;     // batch mode's counterpart of lockSettings
+    // Stored only when set, so files of earlier versions read the same (size_rules.h).
+    int32_t noEnlarge = 0;  // 1: an output larger than its source on both sides keeps its size
+    int32_t longEdge = 0;   // 1: the longer side of each image gets max(width, height)
 
     CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
     SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }

@@ -100,6 +100,8 @@ SettingsFileResult LoadSettingsFile(const QString& path, ResizeSettings& s) {
         return Fail(SettingsFileStatus::IoError,
                     QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     ResizeSettings loaded = s;
+    // The file holds a pixel or percent size; long-edge mode would refit it, so it ends here.
+    loaded.longEdge = 0;
     const auto data =
         std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     if (DecodeSettingsFile(data, loaded) != SettingsFileStatus::Ok)

@@ -29,6 +29,11 @@ const std::array<StoredField<RS>, 14> kResizeFields = {{
     {"MAIN", "PERCENTH", &RS::percentHeight},
 }};
 
+const std::array<StoredField<RS>, 2> kResizeFieldsWrittenWhenSet = {{
+    {"MAIN", "NOENLARGE", &RS::noEnlarge},
+    {"MAIN", "LONGEDGE", &RS::longEdge},
+}};
+
 const std::array<StoredField<BrowserSettings>, 4> kBrowserFields = {{
     {"BROWSER", "DEFAULT", &BrowserSettings::defaultFolder},
     {"INTERFACE", "ICONSZOOM", &BrowserSettings::iconsZoom},
@@ -62,6 +67,9 @@ QString KeyPath(const char* group, const char* key) {
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields() {
     return kResizeFields;
 }
+std::span<const StoredField<ResizeSettings>> ResizeSettingsFieldsWrittenWhenSet() {
+    return kResizeFieldsWrittenWhenSet;
+}
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() {
     return kBrowserFields;
 }
@@ -83,11 +91,13 @@ SettingsStore::~SettingsStore() = default;
 
 void SettingsStore::Load(ResizeSettings& s) const {
     Read(ResizeSettingsFields(), s);
+    Read(ResizeSettingsFieldsWrittenWhenSet(), s);
     SanitizeSettings(s);
 }
 
 void SettingsStore::Save(const ResizeSettings& s) {
     Write(ResizeSettingsFields(), s);
+    WriteWhenSet(ResizeSettingsFieldsWrittenWhenSet(), s);
 }
 
 void SettingsStore::Load(BatchSettings& b) const {
@@ -128,6 +138,10 @@ void SettingsStore::WriteReal(const char* group, const char* key, double value) 
 
 void SettingsStore::WriteText(const char* group, const char* key, const QString& value) {
     settings_->setValue(KeyPath(group, key), value);
+}
+
+void SettingsStore::Remove(const char* group, const char* key) {
+    settings_->remove(KeyPath(group, key));
 }
 
 QStringList SettingsStore::RecentFiles() const {

@@ -44,6 +44,9 @@ struct ShellTreeSettings {
 };
 
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
+// Values added later: written only when they differ from the default and removed otherwise, so a
+// store that never had them reads as before and a default record leaves no trace of them.
+std::span<const StoredField<ResizeSettings>> ResizeSettingsFieldsWrittenWhenSet();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
 std::span<const StoredField<BatchSettings>> BatchSettingsFields();
 std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
@@ -76,6 +79,20 @@ class SettingsStore {
             std::visit([&](auto member) { WriteValue(field.group, field.key, record.*member); },
                        field.member);
     }
+    // Writes the values that differ from the record's defaults and removes the others.
+    template <class Record>
+    void WriteWhenSet(std::span<const StoredField<Record>> fields, const Record& record) {
+        const Record defaults{};
+        for (const auto& field : fields)
+            std::visit(
+                [&](auto member) {
+                    if (record.*member == defaults.*member)
+                        Remove(field.group, field.key);
+                    else
+                        WriteValue(field.group, field.key, record.*member);
+                },
+                field.member);
+    }
 
     // The resize settings (brought into range after reading).
     void Load(ResizeSettings& s) const;
@@ -95,6 +112,7 @@ class SettingsStore {
     void WriteInt(const char* group, const char* key, int32_t value);
     void WriteReal(const char* group, const char* key, double value);
     void WriteText(const char* group, const char* key, const QString& value);
+    void Remove(const char* group, const char* key);
 
     // The recent-file list, most recent first, at most kRecentFileCount entries.
     QStringList RecentFiles() const;

@@ -1,6 +1,7 @@
 #include "settings/size_math.h"
 
 #include "settings/number_text.h"
+#include "settings/size_rules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -261,6 +262,7 @@ void AdoptSettingsForImage(ResizeSettings& s, const SourceImageInfo& src, bool i
         s.width = ComputedPixels(src.width * s.percentWidth / 100 + 0.5);
         s.height = ComputedPixels(src.height * s.percentHeight / 100 + 0.5);
     }
+    ApplySizeRulesToKeptSize(s, src);
 }
 
 double SourceRawBytes(const SourceImageInfo& src) {

@@ -1,6 +1,7 @@
 #include "ui/resize_dlg_bar.h"
 
 #include "settings/presets.h"
+#include "settings/size_rules.h"
 #include "ui/panel_spin_edit.h"
 #include "ui/settings_commands.h"
 
@@ -101,6 +102,8 @@ void CResizeDlgBar::BuildControls() {
     auto* correctionLayout = new QVBoxLayout(correctionGroup);
     correction_ = MakeList(correctionGroup, CorrectionModeName, kCorrectionModeCount);
     correctionLayout->addWidget(correction_);
+    noEnlarge_ = new QCheckBox(QStringLiteral("Never &enlarge"), correctionGroup);
+    correctionLayout->addWidget(noEnlarge_);
 
     auto* algorithmBox = new QWidget(this);
     auto* algorithmLayout = new QHBoxLayout(algorithmBox);
@@ -175,7 +178,8 @@ QGroupBox* CResizeDlgBar::BuildNewSizeGroup() {
     addFieldRow(pixels, pixelGrid, 1, QStringLiteral("Height:"), field(PanelField::Height));
     auto* unitsLabel = new QLabel(QStringLiteral("Units:"), pixels);
     unitsMode_ = new QComboBox(pixels);
-    unitsMode_->addItems({QStringLiteral("Pixels"), QStringLiteral("Percent")});
+    for (int i = 0; i < kUnitsModeCount; ++i)
+        unitsMode_->addItem(QString::fromLatin1(UnitsModeText(i)));
     unitsLabel->setBuddy(unitsMode_);
     pixelGrid->addWidget(unitsLabel, 0, 2);
     pixelGrid->addWidget(unitsMode_, 0, 3);
@@ -258,6 +262,9 @@ void CResizeDlgBar::SetToolTips() {
     applyToAll_->setToolTip(
         QStringLiteral("Click to apply current settings to all images for batch processing"));
     lock_->setToolTip(QString::fromLatin1(kLockTip));
+    noEnlarge_->setToolTip(
+        QStringLiteral("Images smaller than the new size keep their own size (batch processing, "
+                       "next open image)"));
     saveSettings_->setToolTip(QStringLiteral("Save program settings"));
     loadSettings_->setToolTip(QStringLiteral("Load previously saved settings"));
     WrapToolTips();
@@ -308,6 +315,12 @@ void CResizeDlgBar::ConnectControls() {
         if (!logic_.updating())
             Finish(logic_.LockToggled(on));
     });
+    connect(noEnlarge_, &QCheckBox::toggled, this, [this](bool on) {
+        if (logic_.updating() || logic_.settings().noEnlarge == int32_t(on))
+            return;
+        logic_.settings().noEnlarge = on ? 1 : 0;
+        Recompute();
+    });
     connect(applyToAll_, &QPushButton::clicked, this, &CResizeDlgBar::applyToAllRequested);
 
     connect(screenButton_, &QPushButton::clicked, this,
@@ -357,12 +370,13 @@ void CResizeDlgBar::SelectCombos() {
     const ResizeSettings& s = logic_.settings();
     SetIfDifferent(algorithm_, AlgorithmIndex(s.algorithm));
     SetIfDifferent(correction_, s.correction);
-    SetIfDifferent(unitsMode_, s.inPercent ? 1 : 0);
+    SetIfDifferent(unitsMode_, UnitsModeIndex(s));
     // The unit lists follow the record, so a loaded settings file shows its own units.
     SetIfDifferent(sizeUnit_, s.sizeUnit);
     SetIfDifferent(resolutionUnit_, s.resolutionUnit);
     (s.editPrintSize ? editPrint_ : editPixels_)->setChecked(true);
     lock_->setChecked(logic_.LockChecked());
+    noEnlarge_->setChecked(s.noEnlarge != 0);
 }
 
 void CResizeDlgBar::RefreshLockCheck() {

@@ -61,6 +61,7 @@ class CResizeDlgBar : public QWidget {
     QRadioButton* editPixelsRadio() const { return editPixels_; }
     QRadioButton* editPrintRadio() const { return editPrint_; }
     QCheckBox* lockCheck() const { return lock_; }
+    QCheckBox* noEnlargeCheck() const { return noEnlarge_; }
     QPushButton* applyToAllButton() const { return applyToAll_; }
     QPushButton* screenButton() const { return screenButton_; }
     QPushButton* paperButton() const { return paperButton_; }
@@ -160,6 +161,7 @@ class CResizeDlgBar : public QWidget {
     QComboBox* sizeUnit_ = nullptr;
     QComboBox* resolutionUnit_ = nullptr;
     QCheckBox* lock_ = nullptr;
+    QCheckBox* noEnlarge_ = nullptr;
     QPushButton* applyToAll_ = nullptr;
     QPushButton* saveSettings_ = nullptr;
     QPushButton* loadSettings_ = nullptr;

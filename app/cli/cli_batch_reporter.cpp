@@ -19,6 +19,15 @@ QString TimingLines(const BatchFileTimes& times) {
              QFormatFixed(times.encodeMs / 1000, 3));
 }
 
+QString WrittenNote(const BatchReport& report) {
+    if (report.copied)
+        return QStringLiteral("Copied unchanged: %1 is not larger than the new size")
+            .arg(report.entry.path);
+    return QStringLiteral("Quality %1 keeps %2 within the size limit")
+        .arg(report.quality)
+        .arg(report.outputPath);
+}
+
 int ExitStatusOf(const BatchRunSummary& summary, bool acceptDamaged) {
     if (summary.stoppedBy || summary.cancelled)
         return kExitStopped;
@@ -76,10 +85,14 @@ void CliBatchReporter::Warning(const QString& text) {
     io_.err.flush();
 }
 
-void CliBatchReporter::Written(const BatchReport&, const BatchFileTimes& times) {
+void CliBatchReporter::Written(const BatchReport& report, const BatchFileTimes& times) {
     std::lock_guard lock(mutex_);
     ClearProgressLine();
     progressWanted_ = false;
+    if (!options_.quiet && (report.quality > 0 || report.copied)) {
+        io_.out << WrittenNote(report) << "\n";
+        io_.out.flush();
+    }
     if (options_.timings) {
         io_.err << TimingLines(times);
         io_.err.flush();

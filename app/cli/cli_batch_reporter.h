@@ -47,6 +47,9 @@ class CliBatchReporter final : public IBatchReporter, public IPrompt {
 // The log text for a terminal: Windows line ends become '\n', without the trailing blank lines.
 QString ConsoleText(const QString& logText);
 
+// The line after a written file whose quality a size limit chose, or that was copied as it is.
+QString WrittenNote(const BatchReport& report);
+
 // The three timing lines of a written file.
 QString TimingLines(const BatchFileTimes& times);
 

@@ -4,6 +4,10 @@
 #include "settings/presets.h"
 #include "settings/settings_file.h"
 #include "settings/size_math.h"
+#include "settings/size_rules.h"
+
+#include "batch/output_encoding.h"
+#include "imageio/image_file_types.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,10 +76,12 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
             out.format = *f;
     } else if (arg == QLatin1String("--quality")) {
         const auto q = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
-        if (!q || *q < 1 || *q > 100)
+        if (!q || *q < 1 || *q > 100) {
             error = QStringLiteral("--quality needs an integer from 1 to 100");
-        else
+        } else {
             out.quality = static_cast<int>(*q);
+            out.qualityGiven = true;
+        }
     } else if (arg == QLatin1String("--overwrite")) {
         const auto m = w.Value(v) ? ParseOverwriteArg(v) : std::nullopt;
         if (!m)
@@ -92,6 +98,14 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
         out.acceptDamaged = true;
     } else if (arg == QLatin1String("--fast-decode")) {
         out.fastDecode = true;
+    } else if (arg == QLatin1String("--no-enlarge")) {
+        out.noEnlarge = true;
+    } else if (arg == QLatin1String("--max-bytes")) {
+        const auto n = w.Value(v) ? ParseByteSizeArg(v) : std::nullopt;
+        if (!n)
+            error = QStringLiteral("--max-bytes needs a file size such as 500000, 500k or 2M");
+        else
+            out.maxBytes = *n;
     } else {
         return false;
     }
@@ -101,14 +115,22 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
 QString CheckOutput(const OutputRequest& out) {
     if (out.sameFolder && !out.output.isEmpty())
         return QStringLiteral("-o and --same-folder exclude each other");
+    if (out.maxBytes > 0 && out.format > 0) {
+        const auto formats = OutputFormats();
+        const QString extension = QLatin1String(formats[size_t(out.format)].extension);
+        if (!QualitySetsSize(MimeTypeForOutputPath(QStringLiteral("output") + extension)))
+            return QStringLiteral(
+                "--max-bytes needs JPEG or WebP outputs: the quality of other formats does not set "
+                "their size");
+    }
     return {};
 }
 
 void SetKind(SizeRequest& size, SizeKind kind, QString& error) {
     if (size.kind != SizeKind::None && size.kind != kind)
         error = QStringLiteral(
-            "give the size one way only: --width/--height, --percent, --print, --paper or "
-            "--screen");
+            "give the size one way only: --width/--height, --percent, --print, --paper, "
+            "--screen, or --size and --long-edge");
     size.kind = kind;
 }
 
@@ -194,6 +216,31 @@ bool ParsePairArg(const QString& text, double& a, double& b) {
     return true;
 }
 
+std::optional<qint64> ParseByteSizeArg(const QString& text) {
+    QString t = text.trimmed();
+    if (t.endsWith(QLatin1Char('B'), Qt::CaseInsensitive))
+        t.chop(1);
+    qint64 unit = 1;
+    if (t.endsWith(QLatin1Char('k'), Qt::CaseInsensitive))
+        unit = 1024;
+    else if (t.endsWith(QLatin1Char('m'), Qt::CaseInsensitive))
+        unit = 1024 * 1024;
+    if (unit != 1)
+        t.chop(1);
+    // 1 TiB: far above any image file, and far below where the products would overflow.
+    constexpr double kMost = 1099511627776.0;
+    if (unit == 1) {
+        const auto n = ParseUnsigned(t);
+        if (!n || *n < 1 || double(*n) > kMost)
+            return std::nullopt;
+        return qint64(*n);
+    }
+    const auto v = PositiveReal(t);
+    if (!v || *v * double(unit) > kMost || *v * double(unit) < 1)
+        return std::nullopt;
+    return qint64(*v * double(unit));
+}
+
 bool ParsePercentArg(const QString& text, double& pw, double& ph) {
     if (text.contains(QLatin1Char('x'), Qt::CaseInsensitive))
         return ParsePairArg(text, pw, ph);
@@ -216,6 +263,25 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
             cmd.inputs.append(arg);
         } else if (ParseOutputOption(arg, w, cmd.output, error)) {
             continue;
+        } else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive")) {
+            cmd.recursive = true;
+        } else if (arg == QLatin1String("--size")) {
+            double a = 0, b = 0;
+            if (!w.Value(v) || !ParsePairArg(v, a, b) || a != std::floor(a) || b != std::floor(b) ||
+                a < kMinPixels || b < kMinPixels || a > kMaxPixels || b > kMaxPixels) {
+                error = QStringLiteral("--size needs WxH in pixels (3 .. 100000 each)");
+                break;
+            }
+            size.choices.push_back({int(a), int(b), 0});
+            SetKind(size, SizeKind::Choices, error);
+        } else if (arg == QLatin1String("--long-edge")) {
+            const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
+            if (!n || *n < kMinPixels || *n > kMaxPixels) {
+                error = QStringLiteral("--long-edge needs a number of pixels from 3 to 100000");
+                break;
+            }
+            size.choices.push_back({0, 0, int(*n)});
+            SetKind(size, SizeKind::Choices, error);
         } else if (arg == QLatin1String("--width") || arg == QLatin1String("--height")) {
             const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
             if (!n || *n < kMinPixels || *n > kMaxPixels) {
@@ -311,7 +377,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
         return QStringLiteral("no input file");
     if (size.kind == SizeKind::None && !size.named)
         return QStringLiteral(
-            "no size: give --width/--height, --percent, --print, --paper, --screen or --settings");
+            "no size: give --width/--height, --size, --long-edge, --percent, --print, --paper, "
+            "--screen or --settings");
     return CheckOutput(cmd.output);
 }
 
@@ -410,8 +477,41 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
                     ApplyScreenPreset(s, src, p);
             ApplyCurrentSettings(entry, s, std::nullopt);
             break;
+        case SizeKind::Choices: {
+            const SizeChoice choice = size.choices.empty() ? SizeChoice{} : size.choices.front();
+            if (choice.longEdge > 0) {
+                s.width = s.height = choice.longEdge;
+                s.longEdge = 1;
+            } else {
+                s.width = std::clamp(choice.width, kMinPixels, kMaxPixels);
+                s.height = std::clamp(choice.height, kMinPixels, kMaxPixels);
+            }
+            ApplyCurrentSettings(entry, s, image);
+            break;
+        }
     }
     return entry;
+}
+
+std::vector<BatchEntry> EntriesForInput(const QString& path, const SizeRequest& size,
+                                        const std::optional<ImageProbe>& image, bool noEnlarge) {
+    if (size.kind != SizeKind::Choices || size.choices.size() < 2)
+        return {EntryForInput(path, size, image)};
+    std::vector<BatchEntry> entries;
+    std::vector<PixelSize> made;
+    for (const SizeChoice& choice : size.choices) {
+        SizeRequest one = size;
+        one.choices = {choice};
+        BatchEntry entry = EntryForInput(path, one, image);
+        PixelSize written{entry.targetWidth, entry.targetHeight};
+        if (noEnlarge && image)
+            written = NeverEnlarged(written, {image->width, image->height});
+        if (std::find(made.begin(), made.end(), written) != made.end())
+            continue;  // the same file again
+        made.push_back(written);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 }  // namespace orm::cli

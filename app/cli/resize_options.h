@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace orm::cli {
 
@@ -21,6 +22,15 @@ enum class SizeKind {
     Print,    // --print WxH with --units
     Paper,    // --paper LABEL
     Screen,   // --screen LABEL
+    Choices,  // --size WxH and --long-edge N, each repeatable: one output per choice
+};
+
+// One size of --size (a box, fitted by the correction mode) or --long-edge (the longer side).
+struct SizeChoice {
+    int width = 0;
+    int height = 0;
+    int longEdge = 0;  // not 0: the choice is a long edge
+    bool operator==(const SizeChoice&) const = default;
 };
 
 struct SizeRequest {
@@ -31,9 +41,10 @@ struct SizeRequest {
     double percentHeight = 100;
     double printWidth = 0;  // Print, in `units`
     double printHeight = 0;
-    int units = 0;              // SizeUnit
-    QString preset;             // the canonical label of Paper or Screen
-    std::optional<double> dpi;  // --dpi; otherwise the named settings' or the source's own
+    int units = 0;                    // SizeUnit
+    QString preset;                   // the canonical label of Paper or Screen
+    std::vector<SizeChoice> choices;  // Choices, in the order given
+    std::optional<double> dpi;        // --dpi; otherwise the named settings' or the source's own
     std::optional<int> correction;
     std::optional<ResizeAlgorithm> algorithm;
     std::optional<ResizeSettings> named;  // --settings NAME, loaded
@@ -51,12 +62,19 @@ struct OutputRequest {
     bool quiet = false;
     bool timings = false;
     bool acceptDamaged =
-        false;                // --accept-damaged: a cut-off input does not make the exit status 1
-    bool fastDecode = false;  // --fast-decode: JPEGs decoded at 1/2, 1/4 or 1/8 of their size
+        false;                  // --accept-damaged: a cut-off input does not make the exit status 1
+    bool fastDecode = false;    // --fast-decode: JPEGs decoded at 1/2, 1/4 or 1/8 of their size
+    bool qualityGiven = false;  // --quality was given (it then caps the --max-bytes search)
+    bool noEnlarge = false;     // --no-enlarge
+    qint64 maxBytes = 0;        // --max-bytes; 0: no limit
+    // Set by the command, not an option: several outputs are made (more inputs or sizes, or a
+    // folder), so -o names a folder.
+    bool severalOutputs = false;
 };
 
 struct ResizeCommandLine {
     QStringList inputs;
+    bool recursive = false;  // -r: folders among the inputs are walked with their subfolders
     SizeRequest size;
     OutputRequest output;
 };
@@ -82,10 +100,18 @@ std::optional<OverwriteMethod> ParseOverwriteArg(const QString& text);  // skip,
 bool ParsePercentArg(const QString& text, double& pw, double& ph);
 // "WxH" (positive decimals).
 bool ParsePairArg(const QString& text, double& a, double& b);
+// A byte count: digits with an optional k or M (1024 and 1048576 bytes; a fraction is allowed
+// with them, "1.5M") and an optional B: 500000, 500k, 500KB, 2M. None when it is not a count of
+// at least 1 byte.
+std::optional<qint64> ParseByteSizeArg(const QString& text);
 
 // The entry of one input under the size request. image: the input's size and resolution, none
 // when it cannot be read (the run then reports it).
 BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
                          const std::optional<ImageProbe>& image);
+// One entry per size choice (one for the other kinds). Choices that come to the same output
+// size for this image (after never-enlarge when noEnlarge is set) give one entry.
+std::vector<BatchEntry> EntriesForInput(const QString& path, const SizeRequest& size,
+                                        const std::optional<ImageProbe>& image, bool noEnlarge);
 
 }  // namespace orm::cli

@@ -1,6 +1,7 @@
 #include "cli/resize_run.h"
 
 #include "cli/cli_batch_reporter.h"
+#include "cli/input_tree.h"
 
 #include "batch/batch_list.h"
 #include "batch/output_naming.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -80,11 +82,11 @@ QString AlgorithmText(ResizeAlgorithm algorithm) {
     return QString::fromLatin1(engine::AlgorithmName(algorithm));
 }
 
-OutputPath OutputFor(const BatchEntry& entry, const BatchRunOptions& options,
+OutputPath OutputFor(const BatchEntry& entry, size_t index, const BatchRunOptions& options,
                      const PathExistsFn& exists) {
     return options.outputFile.isEmpty()
                ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight,
-                                     options.settings, exists)
+                                     SettingsForEntry(options, index), exists)
                : DecideOutputPath(options.outputFile, options.settings.method(), exists);
 }
 
@@ -105,16 +107,29 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         return planned.contains(path) || PathEntryExists(path);
     };
     for (size_t i = 0; i < entries.size(); ++i) {
-        const BatchEntry& entry = entries[i];
         QString why;
-        if (!ProbeImage(entry.path, &why)) {
-            io.err << "ormensura-cli: " << EscapedPath(entry.path)
+        const std::optional<ImageProbe> probe = ProbeImage(entries[i].path, &why);
+        if (!probe) {
+            io.err << "ormensura-cli: " << EscapedPath(entries[i].path)
                    << ": can't open this file as an image"
                    << (why.isEmpty() ? QString() : QStringLiteral(": ") + why) << "\n";
             status = kExitInputFailed;
             continue;
         }
-        OutputPath out = OutputFor(entry, options, exists);
+        // Never enlarge: the run writes such an entry at its source's size, named by it.
+        const QSize sourceSize(probe->width, probe->height);
+        const BatchEntry entry = options.noEnlarge && EnlargesSource(entries[i], sourceSize)
+                                     ? AtSourceSize(entries[i], sourceSize)
+                                     : entries[i];
+        // A subfolder of the tree, which the run makes in an output folder that exists (or
+        // that it makes first), takes files.
+        if (i < options.subfolders.size() && !options.subfolders[i].isEmpty() &&
+            options.outputFile.isEmpty() && options.settings.sameFolder == 0) {
+            const QString& root = options.settings.outputFolder;
+            if (IsFolder(root) || planned.contains(root))
+                planned.insert(SettingsForEntry(options, i).outputFolder);
+        }
+        OutputPath out = OutputFor(entry, i, options, exists);
         if (out.decision == OutputDecision::Write && exists(out.path) &&
             ReplacesALaterInput(entries, i, out.path))
             out.decision = OutputDecision::Skip;
@@ -128,8 +143,7 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
         if (out.decision == OutputDecision::Write) {
             // The run stops at an output it cannot encode or cannot create; so does its plan.
             // (A folder the run would make first takes files once it is made.)
-            const bool folderMadeFirst =
-                !folderToMake.isEmpty() && FolderOf(out.path) + '/' == folderToMake;
+            const bool folderMadeFirst = planned.contains(FolderOf(out.path) + '/');
             QString reason = UnwritableOutputReason(out.path);
             if (reason.isEmpty() && !folderMadeFirst &&
                 !CanCreateFilesIn(FolderOf(out.path), &reason))
@@ -221,11 +235,15 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     s.jpegQuality = out.quality;
     s.sameFolder = out.sameFolder ? 1 : 0;
     s.fastDecode = out.fastDecode ? 1 : 0;
+    options.noEnlarge = out.noEnlarge;
+    options.sizeLimit.maxBytes = out.maxBytes;
+    // --quality with --max-bytes: the highest quality tried.
+    options.sizeLimit.highestQuality = out.qualityGiven ? out.quality : 100;
     if (out.sameFolder)
         return options;
     if (!out.output.isEmpty()) {
-        const bool folder =
-            out.output.endsWith(QLatin1Char('/')) || IsFolder(out.output) || inputCount > 1;
+        const bool folder = out.output.endsWith(QLatin1Char('/')) || IsFolder(out.output) ||
+                            inputCount > 1 || out.severalOutputs;
         // Absolute paths, so the log names the folder of every file.
         const QString path = AbsolutePath(out.output);
         if (folder)
@@ -265,6 +283,11 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
         io.err << "ormensura-cli: " << error << "\n";
         return kExitBadArguments;
     }
+    return RunPlanned(entries, std::move(options), folderToMake, out, io);
+}
+
+int RunPlanned(const std::vector<BatchEntry>& entries, BatchRunOptions options,
+               const QString& folderToMake, const OutputRequest& out, CliStreams& io) {
     if (out.dryRun)
         return DryRun(entries, options, folderToMake, out.quiet, io);
     options.cancelWithinFile = true;  // Ctrl+C never leaves a file written after it
@@ -292,13 +315,52 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
                << "'ormensura-cli resize --help' lists the options.\n";
         return kExitBadArguments;
     }
-    std::vector<BatchEntry> entries;
-    entries.reserve(static_cast<size_t>(cmd.inputs.size()));
-    for (const QString& given : cmd.inputs) {
-        const QString input = AbsolutePath(given);
-        entries.push_back(EntryForInput(input, cmd.size, ProbeImage(input)));
+    QStringList inputs;
+    for (const QString& given : cmd.inputs) inputs.append(AbsolutePath(given));
+    const bool severalSizes = cmd.size.choices.size() > 1;
+    // Several sizes of one image are told apart by the size suffix.
+    if (severalSizes)
+        cmd.output.newName = true;
+    const bool anyFolder = std::any_of(inputs.begin(), inputs.end(),
+                                       [](const QString& path) { return IsFolder(path); });
+    cmd.output.severalOutputs = severalSizes || anyFolder || inputs.size() > 1;
+
+    QString error;
+    QString folderToMake;
+    BatchRunOptions options = PlanOutput(cmd.output, int(inputs.size()), &error, &folderToMake);
+    if (!error.isEmpty()) {
+        io.err << "ormensura-cli: " << error << "\n";
+        return kExitBadArguments;
     }
-    return RunEntries(entries, cmd.output, io);
+    // The output folder may lie inside a folder given: its files are no inputs.
+    const QString excluded = options.settings.sameFolder     ? QString()
+                             : !options.outputFile.isEmpty() ? QString()
+                                                             : options.settings.outputFolder;
+    const ExpandedInputs expanded = ExpandInputs(inputs, cmd.recursive, excluded);
+    if (!expanded.error.isEmpty()) {
+        io.err << "ormensura-cli resize: " << expanded.error << "\n";
+        return kExitBadArguments;
+    }
+    for (const QString& folder : expanded.emptyFolders)
+        if (!cmd.output.quiet)
+            io.err << "ormensura-cli: " << EscapedPath(folder) << " holds no image files\n";
+    if (expanded.files.empty()) {
+        io.err << "ormensura-cli: no image files to resize\n";
+        return kExitInputFailed;
+    }
+
+    std::vector<BatchEntry> entries;
+    entries.reserve(expanded.files.size());
+    for (const InputFile& file : expanded.files) {
+        const std::vector<BatchEntry> made =
+            EntriesForInput(file.path, cmd.size, ProbeImage(file.path), cmd.output.noEnlarge);
+        for (const BatchEntry& entry : made) {
+            entries.push_back(entry);
+            if (expanded.hadFolder)
+                options.subfolders.push_back(file.subfolder);
+        }
+    }
+    return RunPlanned(entries, std::move(options), folderToMake, cmd.output, io);
 }
 
 int RunBatchArgs(const QStringList& args, CliStreams& io) {
@@ -337,7 +399,7 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
 }
 
 const char* ResizeUsage() {
-    return "Usage: ormensura-cli resize FILE... SIZE [OPTIONS]\n"
+    return "Usage: ormensura-cli resize FILE|FOLDER... SIZE [OPTIONS]\n"
            "\n"
            "Resizes each FILE like a batch run whose entries all got the same settings.\n"
            "\n"
@@ -345,6 +407,14 @@ const char* ResizeUsage() {
            "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets "
            "the\n"
            "                            other side follow each source's aspect\n"
+           "  --size WxH                target box in pixels; repeat it for several outputs of "
+           "each\n"
+           "                            FILE, told apart by the size suffix (--new-name is then "
+           "on)\n"
+           "  --long-edge N             the longer side becomes N pixels, the other follows the\n"
+           "                            aspect, whatever the orientation; repeatable, and it "
+           "mixes\n"
+           "                            with --size\n"
            "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
            "  --print WxH               print size in --units (default in) at the resolution\n"
            "  --units in|mm|cm|picas|pt unit of --print\n"
@@ -363,9 +433,20 @@ const char* ResizeUsage() {
            "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
            "Scenes,\n"
            "                            7 Advanced for Natural Scenes\n"
+           "  --no-enlarge              a FILE smaller than its new size on both sides (none "
+           "smaller,\n"
+           "                            one larger) keeps its size: it is copied as it is when "
+           "the\n"
+           "                            output keeps its type, otherwise written at its own size\n"
+           "Inputs:\n"
+           "  -r, --recursive           a FOLDER stands for the images in it and its subfolders\n"
+           "                            (by extension; hidden names and links to folders left\n"
+           "                            out); the outputs keep the tree below the output folder,\n"
+           "                            whose subfolders are made as needed\n"
            "Output:\n"
-           "  -o PATH                   a file when there is one FILE and PATH is not a folder,\n"
-           "                            otherwise the output folder (it must exist)\n"
+           "  -o PATH                   a file when there is one FILE and one size and PATH is "
+           "not a\n"
+           "                            folder, otherwise the output folder (it must exist)\n"
            "  --same-folder             write each output beside its input\n"
            "                            (without -o and --same-folder: the batch output folder of "
            "the\n"
@@ -375,6 +456,14 @@ const char* ResizeUsage() {
            "extension;\n"
            "                            .jpg .jpeg .jpe .tif .tiff .bmp .png .gif are written)\n"
            "  --quality N               JPEG quality 1..100 (default 75)\n"
+           "  --max-bytes SIZE          each JPEG or WebP output at the highest quality whose "
+           "file\n"
+           "                            is at most SIZE bytes (500000, 500k, 2M; k = 1024,\n"
+           "                            M = 1024k), found in at most 8 encodes; with --quality, "
+           "at\n"
+           "                            most that quality. A file too large even at quality 1 is\n"
+           "                            not written (exit status 1); outputs of other types are\n"
+           "                            written without the limit, with a warning\n"
            "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the "
            "old\n"
            "                            file is replaced only by a complete new one; unique adds "
@@ -419,8 +508,9 @@ const char* BatchUsage() {
            "Output options (as for 'resize'):\n"
            "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif, --quality "
            "N,\n"
-           "  --overwrite skip|overwrite|unique, --dry-run, --quiet, --timings, --accept-damaged,\n"
-           "  --fast-decode, --\n"
+           "  --max-bytes SIZE, --no-enlarge, --overwrite skip|overwrite|unique, --dry-run, "
+           "--quiet,\n"
+           "  --timings, --accept-damaged, --fast-decode, --\n"
            "\n"
            "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
            "damaged\n"

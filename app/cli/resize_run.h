@@ -22,6 +22,9 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
 
 // Runs (or, with --dry-run, plans) the entries; returns the exit status.
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io);
+// The same with the run options planned already (PlanOutput, then per-entry subfolders).
+int RunPlanned(const std::vector<BatchEntry>& entries, BatchRunOptions options,
+               const QString& folderToMake, const OutputRequest& out, CliStreams& io);
 
 // The dry run's line of one entry: input, output path, WxH, dpi ("%g") and algorithm name, or
 // input, "skip" and the existing file, separated by tabs. Empty when the run would stop here.

@@ -548,6 +548,62 @@ TEST(DecodeLimits, FastDecodeKeepsTwiceTheSizeTheAlgorithmWorksAt) {
     EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});
 }
 
+TEST_F(Runner, NeverEnlargeCopiesTheInputOrWritesItAtItsOwnSize) {
+    test::WriteImage(In("small.jpg"), 40, 30);
+    test::WriteImage(In("big.png"), 400, 300);
+    options.noEnlarge = true;
+    Run({Entry(In("small.jpg"), 80, 60), Entry(In("big.png"), 200, 150)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
+    // The same type: the file as it is, and the log names the size it has.
+    EXPECT_EQ(test::FileBytes(Out("small.jpg")), test::FileBytes(In("small.jpg")));
+    EXPECT_EQ(recorder.reports[0].entry.targetWidth, 40);
+    EXPECT_TRUE(recorder.reports[0].LogText().contains("Size: 40x30 pixels"));
+    // A reduction is not touched by the rule.
+    EXPECT_EQ(test::ImageFileSize(Out("big.png")), QSize(200, 150));
+
+    // Another type: written at the source's size; without the rule, enlarged.
+    recorder.Clear();
+    options.settings.outputFormat = 4;
+    options.settings.newName = 1;
+    Run({Entry(In("small.jpg"), 80, 60)});
+    EXPECT_EQ(test::ImageFileSize(Out("small_RESIZED_TO_40x30.png")), QSize(40, 30));
+    options.noEnlarge = false;
+    recorder.Clear();
+    Run({Entry(In("small.jpg"), 80, 60)});
+    EXPECT_EQ(test::ImageFileSize(Out("small_RESIZED_TO_80x60.png")), QSize(80, 60));
+}
+
+TEST_F(Runner, ASizeLimitThatCannotBeMetFailsTheFileAndTheRunGoesOn) {
+    test::WriteImage(In("a.jpg"), 300, 200);
+    test::WriteImage(In("b.png"), 30, 20);
+    options.sizeLimit.maxBytes = 300;  // less than any JPEG of 300 x 200 with its headers
+    Run({Entry(In("a.jpg"), 300, 200), Entry(In("b.png"), 60, 40)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 4, 0}));
+    EXPECT_TRUE(recorder.reports[1].reason.startsWith("even quality 1 gives "))
+        << recorder.reports[1].reason.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Out("a.jpg")));
+    EXPECT_EQ(recorder.summary.failed, 1);
+    // A PNG has no quality to shrink it by: written as usual, with a warning.
+    EXPECT_EQ(test::ImageFileSize(Out("b.png")), QSize(60, 40));
+    ASSERT_EQ(recorder.warnings.size(), 1);
+    EXPECT_TRUE(recorder.warnings[0].contains("JPEG and WebP files only"));
+}
+
+TEST_F(Runner, SubfoldersAreMadeBelowTheOutputFolderOnly) {
+    test::WriteImage(In("a.png"), 20, 20);
+    test::WriteImage(In("b.png"), 20, 20);
+    options.subfolders = {"x/y/", ""};
+    Run({Entry(In("a.png"), 10, 10), Entry(In("b.png"), 10, 10)});
+    EXPECT_EQ(test::ImageFileSize(Out("x/y/a.png")), QSize(10, 10));
+    EXPECT_EQ(test::ImageFileSize(Out("b.png")), QSize(10, 10));
+    // A missing output folder still stops the run: nothing is made above it.
+    recorder.Clear();
+    options.settings.outputFolder = dir.path() + "/missing/";
+    Run({Entry(In("a.png"), 10, 10)});
+    EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::NoOutputFolder);
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/missing"));
+}
+
 TEST(BatchProgress, PositionsFollowTheSweepsAndTheRunsStopToken) {
     Recorder recorder;
     engine::StopToken stop;

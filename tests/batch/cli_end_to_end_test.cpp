@@ -202,7 +202,8 @@ TEST_F(Cli, ExitStatusesNameTheFileAndTheReason) {
     EXPECT_EQ(help.status, 0);
     for (const char* option :
          {"--percent", "--print", "--paper", "--screen", "--dpi", "--same-folder", "--overwrite",
-          "--dry-run", "--quiet", "--format", "--quality", "--settings"})
+          "--dry-run", "--quiet", "--format", "--quality", "--settings", "--size", "--long-edge",
+          "--no-enlarge", "--recursive", "--max-bytes"})
         EXPECT_TRUE(help.out.contains(option)) << option;
 }
 

@@ -3,6 +3,7 @@
 
 #include "settings/panel_logic.h"
 #include "settings/presets.h"
+#include "settings/size_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,7 @@ TEST_F(PanelLogicTest, SwitchingPixelsToPercentShowsThePercentOfTheSource) {
 
     out = logic.UnitsModeSelected(0);
     EXPECT_EQ(Written(out, PanelField::Width), QStringLiteral("500"));
-    EXPECT_FALSE(logic.UnitsModeSelected(2).accepted);
+    EXPECT_FALSE(logic.UnitsModeSelected(kUnitsModeCount).accepted);
     EXPECT_EQ(s.inPercent, 0);
 }
 

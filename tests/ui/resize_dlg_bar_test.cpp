@@ -148,6 +148,30 @@ TEST_F(ResizeDlgBarTest, SwitchingPixelsToPercentShows25) {
     EXPECT_EQ(s.width, 500);
 }
 
+TEST_F(ResizeDlgBarTest, LongEdgeAndNeverEnlargeAreControlsOfTheRecord) {
+    ASSERT_EQ(panel->unitsModeList()->count(), 3);
+    EXPECT_EQ(panel->unitsModeList()->itemText(2), QStringLiteral("Long edge"));
+    s.width = 1200;
+    s.height = 900;
+    panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
+    panel->unitsModeList()->setCurrentIndex(2);
+    EXPECT_EQ(s.longEdge, 1);
+    EXPECT_EQ(Text(PanelField::Width), QStringLiteral("900"));
+    EXPECT_EQ(Text(PanelField::Height), QStringLiteral("1200"));
+    EXPECT_EQ(spy->count(), 1);
+
+    panel->noEnlargeCheck()->setChecked(true);
+    EXPECT_EQ(s.noEnlarge, 1);
+    EXPECT_EQ(spy->count(), 2);
+    // A record changed elsewhere (a loaded settings store) shows in both controls.
+    s.noEnlarge = 0;
+    s.longEdge = 0;
+    panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
+    EXPECT_FALSE(panel->noEnlargeCheck()->isChecked());
+    EXPECT_EQ(panel->unitsModeList()->currentIndex(), 0);
+    EXPECT_EQ(spy->count(), 2);
+}
+
 TEST_F(ResizeDlgBarTest, KeepAspectInPercentCopiesTheTypedPercent) {
     s.inPercent = 1;
     panel->UpdateFromDocument(Image(4000, 3000), QStringLiteral("a.jpg"), 1000);

@@ -1,0 +1,82 @@
+#include "batch/output_encoding.h"
+
+#include "batch/quality_search.h"
+#include "imageio/file_reader.h"
+#include "imageio/image_file_types.h"
+#include "imageio/image_loader.h"
+#include "settings/size_rules.h"
+
+namespace orm {
+
+bool QualitySetsSize(const QString& mimeType) {
+    return mimeType == QLatin1String("image/jpeg") || mimeType == QLatin1String("image/webp");
+}
+
+EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSource& source,
+                               const SaveOptions& options, const OutputSizeLimit& limit) {
+    EncodedOutput out;
+    if (!limit.Active() || !QualitySetsSize(MimeTypeForOutputPath(path))) {
+        out.bytes = EncodeImageFile(std::move(image), path, source, options, &out.error);
+        return out;
+    }
+    // The image is shared by the tries; each encode copies it only where it sets the resolution.
+    const QualitySearchResult found =
+        FindQualityForSize(limit.maxBytes, limit.highestQuality, [&](int quality, QString* error) {
+            SaveOptions at = options;
+            at.jpegQuality = quality;
+            return EncodeImageFile(image, path, source, at, error);
+        });
+    if (!found.error.isEmpty()) {
+        out.error = found.error;
+        return out;
+    }
+    if (!found.Fits()) {
+        out.tooLarge = true;
+        out.lowestSize = found.lowestSize;
+        return out;
+    }
+    out.bytes = found.bytes;
+    out.quality = found.quality;
+    return out;
+}
+
+QString TooLargeReason(qint64 lowestSize, qint64 maxBytes) {
+    return QStringLiteral("even quality 1 gives %1 bytes, more than the %2 allowed")
+        .arg(lowestSize)
+        .arg(maxBytes);
+}
+
+QString LimitNotAppliedWarning(const QString& path) {
+    return QStringLiteral(
+               "warning: %1: the file size limit applies to JPEG and WebP files only; written "
+               "without it")
+        .arg(path);
+}
+
+bool EnlargesSource(const BatchEntry& entry, QSize source) {
+    return IsEnlargement(entry.targetWidth, entry.targetHeight, source.width(), source.height());
+}
+
+BatchEntry AtSourceSize(BatchEntry entry, QSize source) {
+    entry.targetWidth = source.width();
+    entry.targetHeight = source.height();
+    return entry;
+}
+
+QByteArray SameTypeInputBytes(const QString& input, const QString& output) {
+    const QString outputType = MimeTypeForOutputPath(output);
+    if (outputType.isEmpty())
+        return {};
+    QByteArray bytes;
+    if (!ReadWholeFile(input, bytes))
+        return {};
+    const std::optional<ImageHeader> header = ReadImageHeader(bytes);
+    if (!header)
+        return {};
+    // Qt's reader names: "jpeg", "png", "tiff", "bmp", "gif", "webp".
+    if (QStringLiteral("image/") + QString::fromLatin1(header->type) != outputType)
+        return {};
+    return bytes;
+}
+
+}  // namespace orm

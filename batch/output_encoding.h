@@ -1,0 +1,58 @@
+#pragma once
+// What a batch run writes for an entry beyond resizing: the file-size limit (the highest quality
+// that fits, for the encoders whose quality sets the size), and under never-enlarge the source's
+// size for an entry that would enlarge it, with the input file copied as it is when the output
+// has its type.
+
+#include "batch/batch_entry.h"
+#include "imageio/image_saver.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace orm {
+
+// A limit on the size of each output file; 0: none.
+struct OutputSizeLimit {
+    qint64 maxBytes = 0;
+    int highestQuality = 100;  // the search's upper quality (1..100)
+    bool Active() const { return maxBytes > 0; }
+    bool operator==(const OutputSizeLimit&) const = default;
+};
+
+// Whether the encoder's quality sets the size of files of this MIME type (JPEG, WebP).
+bool QualitySetsSize(const QString& mimeType);
+
+struct EncodedOutput {
+    QByteArray bytes;       // the file; empty on failure or when it cannot fit
+    QString error;          // EncodeImageFile's message on failure
+    int quality = 0;        // the quality the size limit chose (0: no search)
+    bool tooLarge = false;  // even quality 1 is larger than the limit (bytes empty)
+    qint64 lowestSize = 0;  // then: its size at quality 1
+};
+
+// EncodeImageFile, within the limit when one is set and the output's type takes it; other types
+// are encoded as usual (the caller may warn).
+EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSource& source,
+                               const SaveOptions& options, const OutputSizeLimit& limit);
+
+// "even quality 1 gives N bytes, more than the M allowed".
+QString TooLargeReason(qint64 lowestSize, qint64 maxBytes);
+// The warning for an output whose type has no quality to shrink it by.
+QString LimitNotAppliedWarning(const QString& path);
+
+// ---- Never enlarge -----------------------------------------------------------------------
+
+// Whether the entry's target enlarges a source of this size (size_rules.h: no side smaller, one
+// larger).
+bool EnlargesSource(const BatchEntry& entry, QSize source);
+// The entry with the source's size as its target.
+BatchEntry AtSourceSize(BatchEntry entry, QSize source);
+
+// The input file's bytes when its content is of the type the output path names (a JPEG for a
+// .jpg output, ...), so it can be copied as it is; empty otherwise or when it cannot be read.
+QByteArray SameTypeInputBytes(const QString& input, const QString& output);
+
+}  // namespace orm
