@@ -1,14 +1,26 @@
 #include "ui/cormensura_view.h"
 
 #include "document/cormensura_doc.h"
+#include "document/preview_compare.h"
 #include "document/preview_render.h"
 #include "settings/resize_settings.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace orm {
+namespace {
+
+// One notch of a mouse wheel, in eighths of a degree.
+constexpr int kWheelNotch = 120;
+
+const QString kCompareCaption =
+    QStringLiteral("Before: the source at the output size (nearest neighbour)");
+
+}  // namespace
 
 CORMensuraView::CORMensuraView(QWidget* parent) : COrvenScrollView(parent) {
     viewport()->setAutoFillBackground(false);
@@ -34,9 +46,29 @@ QSize CORMensuraView::OutputSize() const {
     return {s.width, s.height};
 }
 
+QSize CORMensuraView::ZoomedSize() const {
+    const QSize output = OutputSize();
+    const ZoomRatio r = Ratio();
+    return {r.Extent(output.width()), r.Extent(output.height())};
+}
+
+ZoomRatio CORMensuraView::Ratio() const {
+    const QSize output = OutputSize();
+    const QSize client = maximumViewportSize();
+    return RatioOf(zoom_, output.width(), output.height(), client.width(), client.height());
+}
+
+ZoomRatio CORMensuraView::FitRatio() const {
+    return RatioOf(PreviewZoom{true, 100}, OutputSize().width(), OutputSize().height(),
+                   maximumViewportSize().width(), maximumViewportSize().height());
+}
+
 void CORMensuraView::OnInitialUpdate() {
     drawn_ = DrawnPicture{};
     picture_ = QPixmap();
+    pictureImage_ = QImage();
+    ++pictureSerial_;
+    ++sourceSerial_;
     if (document_ && document_->HasSource()) {
         OnUpdate();
         return;
@@ -48,7 +80,7 @@ void CORMensuraView::OnInitialUpdate() {
 void CORMensuraView::OnUpdate() {
     if (!document_ || !document_->HasSource())
         return;
-    SetScrollSize(OutputSize());
+    SetScrollSize(ZoomedSize());
     emit visibleAreaChanged();
     viewport()->update();
 }
@@ -56,15 +88,27 @@ void CORMensuraView::OnUpdate() {
 PixelRect CORMensuraView::VisibleSourceRect() const {
     if (!document_ || !document_->HasSource())
         return {};
+    const QSize output = OutputSize();
     return orm::VisibleSourceRect(
-        VisibleContentRect().intersected({0, 0, ScrollSize().width(), ScrollSize().height()}),
+        ShownOutput(VisibleContentRect(), Ratio(), output.width(), output.height()),
         document_->Mapping());
 }
 
 PreviewArea CORMensuraView::CurrentArea() const {
     if (!document_ || !document_->HasSource())
         return {};
-    return AreaForVisible(VisibleContentRect(), kPreviewMargin, document_->Mapping());
+    return AreaForZoomedView(VisibleContentRect(), Ratio(), document_->Mapping());
+}
+
+QPoint CORMensuraView::OutputToContent(int x, int y) const {
+    const ZoomRatio r = Ratio();
+    return {r.ToScreen(x), r.ToScreen(y)};
+}
+
+void CORMensuraView::SetPicture(const QImage& image) {
+    pictureImage_ = image;
+    picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    ++pictureSerial_;
 }
 
 void CORMensuraView::PreparePicture(const PreviewArea& area) {
@@ -77,7 +121,7 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
             const QImage& result = store.Result();
             if (result.width() == drawn_.target.width() &&
                 result.height() == drawn_.target.height()) {
-                picture_ = QPixmap::fromImage(result);
+                SetPicture(result);
                 drawn_.resultShown = true;
             }
             break;
@@ -91,12 +135,73 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
             document_->ReleasePreviewResult();
             const QImage image = RenderStandardArea(document_->SourcePixels(), area,
                                                     DrawModeForAlgorithm(s.algorithm));
-            picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+            SetPicture(image);
             drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width,
                                   s.height,           s.algorithm, false};
             break;
         }
     }
+}
+
+void CORMensuraView::PrepareDraft(const PreviewArea& area, const ZoomRatio& ratio) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    if (!draft_.pixmap.isNull() && draft_.area == area && draft_.ratio == ratio &&
+        draft_.outputWidth == s.width && draft_.outputHeight == s.height &&
+        draft_.sourceSerial == sourceSerial_)
+        return;
+    // Straight from the source to the screen size: a reduced view cannot show the output's own
+    // pixels, and the area is too large to compute them first.
+    const PixelRect screen = ratio.ToScreen(area.target);
+    const QImage image = RenderStandardArea(document_->SourcePixels(), {area.source, screen},
+                                            engine::StandardMode::HighQualityBilinear);
+    draft_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
+                         area,
+                         ratio,
+                         s.width,
+                         s.height,
+                         s.cropFlag(),
+                         true,
+                         sourceSerial_};
+}
+
+void CORMensuraView::PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio,
+                                       bool draft) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    if (!comparison_.pixmap.isNull() && comparison_.area == area && comparison_.ratio == ratio &&
+        comparison_.outputWidth == s.width && comparison_.outputHeight == s.height &&
+        comparison_.crop == s.cropFlag() && comparison_.draft == draft &&
+        comparison_.sourceSerial == sourceSerial_)
+        return;
+    QImage image;
+    if (draft) {
+        image = RenderStandardArea(document_->SourcePixels(),
+                                   {area.source, ratio.ToScreen(area.target)},
+                                   engine::StandardMode::NearestNeighbor);
+    } else {
+        image = ScaleForDisplay(
+            RenderNearestOutputArea(document_->SourcePixels(), document_->Mapping(), area.target),
+            area.target, ratio);
+    }
+    comparison_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
+                              area,
+                              ratio,
+                              s.width,
+                              s.height,
+                              s.cropFlag(),
+                              draft,
+                              sourceSerial_};
+}
+
+const QPixmap& CORMensuraView::DisplayPicture(const ZoomRatio& ratio) {
+    if (ratio.isOne())
+        return picture_;
+    if (displaySerial_ != pictureSerial_ || !(displayRatio_ == ratio)) {
+        const QImage scaled = ScaleForDisplay(pictureImage_, drawn_.target, ratio);
+        display_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
+        displaySerial_ = pictureSerial_;
+        displayRatio_ = ratio;
+    }
+    return display_;
 }
 
 void CORMensuraView::paintEvent(QPaintEvent*) {
@@ -111,19 +216,44 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     // White around the output; the output itself is covered by the picture.
     const QRegion around = QRegion(client).subtracted(QRegion(output));
     for (const QRect& r : around) painter.fillRect(r, Qt::white);
+    const ZoomRatio ratio = Ratio();
     // While a spin button is held nothing new is drawn: the last picture stays.
     const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
-    if (!area.isEmpty())
-        PreparePicture(area);
-    if (!picture_.isNull()) {
-        // In Crop mode an area may reach a little past the output's edges: show the output only.
-        painter.save();
-        painter.setClipRect(output);
-        painter.drawPixmap(origin + QPoint(drawn_.target.left, drawn_.target.top), picture_);
-        painter.restore();
+    if (!area.isEmpty()) {
+        // At 100 % and above the visible area is always small enough to compute exactly.
+        lastDraft_ = !ratio.isOne() && !ratio.enlarges() && !FitsExactBudget(area);
+        if (lastDraft_)
+            PrepareDraft(area, ratio);
+        else
+            PreparePicture(area);
+        if (Comparing())
+            PrepareComparison(area, ratio, lastDraft_);
+    }
+    // In Crop mode an area may reach a little past the output's edges: show the output only.
+    painter.save();
+    painter.setClipRect(output);
+    const auto at = [&](const PixelRect& target) {
+        const PixelRect screen = ratio.ToScreen(target);
+        return origin + QPoint(screen.left, screen.top);
+    };
+    if (Comparing() && !comparison_.pixmap.isNull())
+        painter.drawPixmap(at(comparison_.area.target), comparison_.pixmap);
+    else if (lastDraft_ && !draft_.pixmap.isNull())
+        painter.drawPixmap(at(draft_.area.target), draft_.pixmap);
+    else if (!lastDraft_ && !picture_.isNull())
+        painter.drawPixmap(at(drawn_.target), DisplayPicture(ratio));
+    painter.restore();
+    if (Comparing()) {
+        // Say what is shown, so the source is never taken for the result.
+        const QFontMetrics metrics = painter.fontMetrics();
+        const QRect box(8, 8, metrics.horizontalAdvance(kCompareCaption) + 12,
+                        metrics.height() + 6);
+        painter.fillRect(box, QColor(0, 0, 0, 160));
+        painter.setPen(Qt::white);
+        painter.drawText(box, Qt::AlignCenter, kCompareCaption);
     }
 
-    if (area.isEmpty())
+    if (area.isEmpty() || lastDraft_)
         return;
     const ResizeSettings& s = document_->Settings().Resize();
     if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_,
@@ -170,6 +300,115 @@ void CORMensuraView::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
     viewport()->update();  // asks for the exact preview of the new area
     event->accept();
+}
+
+// ---- Zoom --------------------------------------------------------------------------------------
+
+void CORMensuraView::SetZoom(const PreviewZoom& zoom) {
+    SetZoom(zoom, viewport()->rect().center());
+}
+
+void CORMensuraView::SetZoom(const PreviewZoom& zoom, QPoint anchor) {
+    if (zoom == zoom_)
+        return;
+    const ZoomRatio oldRatio = Ratio();
+    const QSize oldContent = ScrollSize();
+    const QPoint scroll = ScrollPosition();
+    const QSize client = viewport()->size();
+    zoom_ = zoom;
+    if (document_ && document_->HasSource()) {
+        const ZoomRatio newRatio = Ratio();
+        const QSize content = ZoomedSize();
+        const int x = ScrollAfterZoom(scroll.x(), anchor.x(), client.width(), oldContent.width(),
+                                      content.width(), oldRatio, newRatio);
+        const int y = ScrollAfterZoom(scroll.y(), anchor.y(), client.height(), oldContent.height(),
+                                      content.height(), oldRatio, newRatio);
+        SetScrollSize(content);
+        ScrollTo(x, y);
+    }
+    emit zoomChanged(zoom_);
+    emit visibleAreaChanged();
+    viewport()->update();
+}
+
+void CORMensuraView::ZoomIn(QPoint anchor) {
+    SetZoom(orm::ZoomIn(zoom_, Ratio(), FitRatio()), anchor);
+}
+
+void CORMensuraView::ZoomOut(QPoint anchor) {
+    SetZoom(orm::ZoomOut(zoom_, Ratio(), FitRatio()), anchor);
+}
+
+void CORMensuraView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        COrvenScrollView::wheelEvent(event);
+        return;
+    }
+    // Ctrl+wheel zooms about the pointer, a step per notch (fine wheels add up to a notch).
+    wheelSteps_ += event->angleDelta().y();
+    const QPoint anchor = event->position().toPoint();
+    while (wheelSteps_ >= kWheelNotch) {
+        wheelSteps_ -= kWheelNotch;
+        ZoomIn(anchor);
+    }
+    while (wheelSteps_ <= -kWheelNotch) {
+        wheelSteps_ += kWheelNotch;
+        ZoomOut(anchor);
+    }
+    event->accept();
+}
+
+void CORMensuraView::resizeEvent(QResizeEvent* event) {
+    COrvenScrollView::resizeEvent(event);
+    // Fit follows the window.
+    if (zoom_.fit && document_ && document_->HasSource())
+        SetScrollSize(ZoomedSize());
+}
+
+// ---- Comparison ----------------------------------------------------------------------------
+
+void CORMensuraView::SetCompareToggled(bool on) {
+    const bool was = Comparing();
+    compareToggled_ = on;
+    if (Comparing() != was)
+        emit comparingChanged(Comparing());
+    viewport()->update();
+}
+
+void CORMensuraView::SetCompareHeld(bool on) {
+    if (on == compareHeld_)
+        return;
+    const bool was = Comparing();
+    compareHeld_ = on;
+    if (Comparing() != was)
+        emit comparingChanged(Comparing());
+    viewport()->update();
+}
+
+void CORMensuraView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == kCompareKey && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            SetCompareHeld(true);
+        event->accept();
+        return;
+    }
+    COrvenScrollView::keyPressEvent(event);
+}
+
+void CORMensuraView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == kCompareKey) {
+        if (!event->isAutoRepeat())
+            SetCompareHeld(false);
+        event->accept();
+        return;
+    }
+    COrvenScrollView::keyReleaseEvent(event);
+}
+
+void CORMensuraView::focusOutEvent(QFocusEvent* event) {
+    // The key's release goes elsewhere once the focus has left.
+    SetCompareHeld(false);
+    COrvenScrollView::focusOutEvent(event);
 }
 
 }  // namespace orm
