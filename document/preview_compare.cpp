@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace orm {
 
@@ -29,14 +30,23 @@ QImage RenderNearestOutputArea(const QImage& given, const OutputMapping& mapping
         if (out.isNull())
             return {};
         const int bpp = source.depth() / 8;
+        // Byte offsets of the source column under every output column, computed once.
+        std::vector<int> from(out.width());
+        for (int x = 0; x < out.width(); ++x)
+            from[x] = columns.index[std::clamp(target.left + x + mapping.offsetX(), 0, iw - 1)] *
+                      bpp;
+        const qsizetype rowBytes = qsizetype(out.width()) * bpp;
+        int lastRow = -1;
         for (int y = 0; y < out.height(); ++y) {
-            const int iy = std::clamp(target.top + y + mapping.offsetY(), 0, ih - 1);
-            const uchar* from = source.constScanLine(rows.index[iy]);
+            const int row = rows.index[std::clamp(target.top + y + mapping.offsetY(), 0, ih - 1)];
             uchar* to = out.scanLine(y);
-            for (int x = 0; x < out.width(); ++x, to += bpp) {
-                const int ix = std::clamp(target.left + x + mapping.offsetX(), 0, iw - 1);
-                std::memcpy(to, from + columns.index[ix] * bpp, bpp);
+            if (row == lastRow) {  // enlarging: the row above is the same row of the source
+                std::memcpy(to, out.constScanLine(y - 1), rowBytes);
+                continue;
             }
+            lastRow = row;
+            const uchar* line = source.constScanLine(row);
+            for (int x = 0; x < out.width(); ++x, to += bpp) std::memcpy(to, line + from[x], bpp);
         }
         return out;
     } catch (const std::bad_alloc&) {

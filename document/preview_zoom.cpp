@@ -1,5 +1,7 @@
 #include "document/preview_zoom.h"
 
+#include "engine/standard_modes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -168,6 +170,18 @@ QImage ScaleForDisplay(const QImage& picture, const PixelRect& target, const Zoo
     try {
         if (ratio.enlarges())
             return RepeatPixels(picture, w, h);
+        if (picture.format() == QImage::Format_BGR888) {
+            // The engine's area-weighted reduction: several times faster than the toolkit's.
+            QImage out(w, h, QImage::Format_BGR888);
+            if (out.isNull())
+                return {};
+            engine::DrawStandardMode(
+                engine::ConstBgrView(picture.constBits(), picture.width(), picture.height(),
+                                     picture.bytesPerLine()),
+                engine::BgrView{out.bits(), out.width(), out.height(), out.bytesPerLine()},
+                engine::StandardMode::HighQualityBilinear);
+            return out;
+        }
         return picture.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     } catch (const std::bad_alloc&) {
         return {};
