@@ -33,8 +33,8 @@ QImage RenderNearestOutputArea(const QImage& given, const OutputMapping& mapping
         // Byte offsets of the source column under every output column, computed once.
         std::vector<int> from(out.width());
         for (int x = 0; x < out.width(); ++x)
-            from[x] = columns.index[std::clamp(target.left + x + mapping.offsetX(), 0, iw - 1)] *
-                      bpp;
+            from[x] =
+                columns.index[std::clamp(target.left + x + mapping.offsetX(), 0, iw - 1)] * bpp;
         const qsizetype rowBytes = qsizetype(out.width()) * bpp;
         int lastRow = -1;
         for (int y = 0; y < out.height(); ++y) {

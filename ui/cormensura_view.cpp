@@ -65,7 +65,6 @@ ZoomRatio CORMensuraView::FitRatio() const {
 
 void CORMensuraView::OnInitialUpdate() {
     drawn_ = DrawnPicture{};
-    picture_ = QPixmap();
     pictureImage_ = QImage();
     ++pictureSerial_;
     ++sourceSerial_;
@@ -107,7 +106,6 @@ QPoint CORMensuraView::OutputToContent(int x, int y) const {
 
 void CORMensuraView::SetPicture(const QImage& image) {
     pictureImage_ = image;
-    picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
     ++pictureSerial_;
 }
 
@@ -136,8 +134,13 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
             const QImage image = RenderStandardArea(document_->SourcePixels(), area,
                                                     DrawModeForAlgorithm(s.algorithm));
             SetPicture(image);
-            drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width,
-                                  s.height,           s.algorithm, false};
+            drawn_ = DrawnPicture{!pictureImage_.isNull(),
+                                  area.source,
+                                  area.target,
+                                  s.width,
+                                  s.height,
+                                  s.algorithm,
+                                  false};
             break;
         }
     }
@@ -147,7 +150,7 @@ void CORMensuraView::PrepareDraft(const PreviewArea& area, const ZoomRatio& rati
     const ResizeSettings& s = document_->Settings().Resize();
     if (!draft_.pixmap.isNull() && draft_.area == area && draft_.ratio == ratio &&
         draft_.outputWidth == s.width && draft_.outputHeight == s.height &&
-        draft_.sourceSerial == sourceSerial_)
+        draft_.crop == s.cropFlag() && draft_.sourceSerial == sourceSerial_)
         return;
     // Straight from the source to the screen size: a reduced view cannot show the output's own
     // pixels, and the area is too large to compute them first.
@@ -193,11 +196,10 @@ void CORMensuraView::PrepareComparison(const PreviewArea& area, const ZoomRatio&
 }
 
 const QPixmap& CORMensuraView::DisplayPicture(const ZoomRatio& ratio) {
-    if (ratio.isOne())
-        return picture_;
+    // Made once per picture and zoom: painting only copies it.
     if (displaySerial_ != pictureSerial_ || !(displayRatio_ == ratio)) {
-        const QImage scaled = ScaleForDisplay(pictureImage_, drawn_.target, ratio);
-        display_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
+        const QImage shown = ScaleForDisplay(pictureImage_, drawn_.target, ratio);
+        display_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
         displaySerial_ = pictureSerial_;
         displayRatio_ = ratio;
     }
@@ -240,7 +242,7 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
         painter.drawPixmap(at(comparison_.area.target), comparison_.pixmap);
     else if (lastDraft_ && !draft_.pixmap.isNull())
         painter.drawPixmap(at(draft_.area.target), draft_.pixmap);
-    else if (!lastDraft_ && !picture_.isNull())
+    else if (!lastDraft_ && !pictureImage_.isNull())
         painter.drawPixmap(at(drawn_.target), DisplayPicture(ratio));
     painter.restore();
     if (Comparing()) {

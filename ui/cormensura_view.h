@@ -91,8 +91,8 @@ class CORMensuraView : public COrvenScrollView {
 
     QPointer<CORMensuraDoc> document_;
     DrawnPicture drawn_;
-    QPixmap picture_;
-    // The drawn picture as computed (100 %), and its copy for the screen at another zoom.
+    // The drawn picture as computed (100 %), and what is painted: the same at 100 %, scaled for
+    // the screen at another zoom.
     QImage pictureImage_;
     quint64 pictureSerial_ = 0;
     QPixmap display_;
