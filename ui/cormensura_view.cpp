@@ -11,6 +11,9 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <cmath>
+
 namespace orm {
 namespace {
 
@@ -20,9 +23,24 @@ constexpr int kWheelNotch = 120;
 const QString kCompareCaption =
     QStringLiteral("Before: the source at the output size (nearest neighbour)");
 
+// How near the divider a press grabs it, in pixels.
+constexpr int kDividerGrab = 4;
+
+// A caption in a dark box with its top-left corner at `at` (or its top-right one, alignRight).
+void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRight = false) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    QRect box(at, QSize(metrics.horizontalAdvance(text) + 12, metrics.height() + 6));
+    if (alignRight)
+        box.moveRight(at.x());
+    painter.fillRect(box, QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
 }  // namespace
 
 CORMensuraView::CORMensuraView(QWidget* parent) : COrvenScrollView(parent) {
+    connect(&split_, &SplitPreview::ready, viewport(), qOverload<>(&QWidget::update));
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(false);
     SetScrollSize({kEmptyDocumentSize, kEmptyDocumentSize});
@@ -68,6 +86,7 @@ void CORMensuraView::OnInitialUpdate() {
     pictureImage_ = QImage();
     ++pictureSerial_;
     ++sourceSerial_;
+    split_.Clear();
     if (document_ && document_->HasSource()) {
         OnUpdate();
         return;
@@ -245,15 +264,11 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     else if (!lastDraft_ && !pictureImage_.isNull())
         painter.drawPixmap(at(drawn_.target), DisplayPicture(ratio));
     painter.restore();
-    if (Comparing()) {
-        // Say what is shown, so the source is never taken for the result.
-        const QFontMetrics metrics = painter.fontMetrics();
-        const QRect box(8, 8, metrics.horizontalAdvance(kCompareCaption) + 12,
-                        metrics.height() + 6);
-        painter.fillRect(box, QColor(0, 0, 0, 160));
-        painter.setPen(Qt::white);
-        painter.drawText(box, Qt::AlignCenter, kCompareCaption);
-    }
+    if (splitAlgorithm_ && !Comparing() && !lastDraft_ && !area.isEmpty())
+        PaintSplit(painter, area, ratio, output, at(area.target));
+    // Say what is shown, so the source is never taken for the result.
+    if (Comparing())
+        DrawCaption(painter, kCompareCaption, QPoint(8, 8));
 
     if (area.isEmpty() || lastDraft_)
         return;
@@ -264,6 +279,13 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
 }
 
 void CORMensuraView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && splitAlgorithm_ &&
+        std::abs(event->position().toPoint().x() - DividerX()) <= kDividerGrab) {
+        draggingDivider_ = true;
+        viewport()->setCursor(Qt::SplitHCursor);
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !document_ || document_->Settings().BatchMode()) {
         COrvenScrollView::mousePressEvent(event);
         return;
@@ -276,6 +298,11 @@ void CORMensuraView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CORMensuraView::mouseMoveEvent(QMouseEvent* event) {
+    if (draggingDivider_) {
+        SetDividerX(event->position().toPoint().x());
+        event->accept();
+        return;
+    }
     if (!panning_ || !(event->buttons() & Qt::LeftButton)) {
         COrvenScrollView::mouseMoveEvent(event);
         return;
@@ -294,6 +321,12 @@ void CORMensuraView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CORMensuraView::mouseReleaseEvent(QMouseEvent* event) {
+    if (draggingDivider_ && event->button() == Qt::LeftButton) {
+        draggingDivider_ = false;
+        viewport()->unsetCursor();
+        event->accept();
+        return;
+    }
     if (!panning_ || event->button() != Qt::LeftButton) {
         COrvenScrollView::mouseReleaseEvent(event);
         return;
@@ -411,6 +444,58 @@ void CORMensuraView::focusOutEvent(QFocusEvent* event) {
     // The key's release goes elsewhere once the focus has left.
     SetCompareHeld(false);
     COrvenScrollView::focusOutEvent(event);
+}
+
+// ---- Split view ------------------------------------------------------------------------------
+
+void CORMensuraView::SetSplitAlgorithm(std::optional<ResizeAlgorithm> algorithm) {
+    if (algorithm == splitAlgorithm_)
+        return;
+    splitAlgorithm_ = algorithm;
+    if (!algorithm)
+        split_.Clear();
+    emit splitChanged(splitAlgorithm_);
+    viewport()->update();
+}
+
+int CORMensuraView::DividerX() const {
+    return static_cast<int>(std::lround(splitFraction_ * viewport()->width()));
+}
+
+void CORMensuraView::SetDividerX(int x) {
+    const int width = std::max(1, viewport()->width());
+    splitFraction_ = double(std::clamp(x, 0, width)) / width;
+    viewport()->update();
+}
+
+void CORMensuraView::PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
+                                const QRect& output, QPoint at) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    const QImage left = split_.Picture(document_->SourcePixels(),
+                                       PreviewRequest{area, s.width, s.height, *splitAlgorithm_});
+    if (left.isNull())
+        return;
+    if (left.cacheKey() != splitDisplayKey_ || !(splitDisplayRatio_ == ratio)) {
+        const QImage shown = ScaleForDisplay(left, area.target, ratio);
+        splitDisplay_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
+        splitDisplayKey_ = left.cacheKey();
+        splitDisplayRatio_ = ratio;
+    }
+    const int divider = DividerX();
+    painter.save();
+    painter.setClipRect(output.intersected(QRect(0, 0, divider, viewport()->height())));
+    painter.drawPixmap(at, splitDisplay_);
+    painter.restore();
+    // A white line with a dark one beside it shows on any picture.
+    painter.setPen(Qt::white);
+    painter.drawLine(divider, 0, divider, viewport()->height());
+    painter.setPen(QColor(0, 0, 0, 160));
+    painter.drawLine(divider + 1, 0, divider + 1, viewport()->height());
+    const QString leftName = QString::fromLatin1(engine::AlgorithmName(*splitAlgorithm_)) +
+                             (split_.Exact() ? QString() : QStringLiteral(" ..."));
+    DrawCaption(painter, leftName, QPoint(divider - 6, 8), true);
+    DrawCaption(painter, QString::fromLatin1(engine::AlgorithmName(s.algorithm)),
+                QPoint(divider + 6, 8));
 }
 
 }  // namespace orm

@@ -10,10 +10,13 @@
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
 #include "document/preview_zoom.h"
+#include "document/split_preview.h"
 #include "ui/orven_scroll_view.h"
 
 #include <QPixmap>
 #include <QPointer>
+
+#include <optional>
 
 namespace orm {
 
@@ -58,9 +61,19 @@ class CORMensuraView : public COrvenScrollView {
     void SetCompareToggled(bool on);
     bool Comparing() const { return compareHeld_ || compareToggled_; }
 
+    // ---- Split view ----------------------------------------------------------------------------
+    // Left of a draggable divider the same area with another algorithm; none: off.
+    void SetSplitAlgorithm(std::optional<engine::ResizeAlgorithm> algorithm);
+    std::optional<engine::ResizeAlgorithm> SplitAlgorithm() const { return splitAlgorithm_; }
+    // The divider's viewport x, and moving it (kept inside the viewport).
+    int DividerX() const;
+    void SetDividerX(int x);
+    bool DraggingDivider() const { return draggingDivider_; }
+
   signals:
     void zoomChanged(const orm::PreviewZoom& zoom);
     void comparingChanged(bool on);
+    void splitChanged(std::optional<orm::engine::ResizeAlgorithm> algorithm);
 
   public slots:
     // After a document was opened into the view.
@@ -86,6 +99,8 @@ class CORMensuraView : public COrvenScrollView {
     void PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio, bool draft);
     const QPixmap& DisplayPicture(const ZoomRatio& ratio);
     void SetCompareHeld(bool on);
+    void PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
+                    const QRect& output, QPoint at);
     QSize OutputSize() const;
     QSize ZoomedSize() const;
 
@@ -119,6 +134,14 @@ class CORMensuraView : public COrvenScrollView {
     quint64 sourceSerial_ = 0;  // a new image invalidates both
     bool compareHeld_ = false;
     bool compareToggled_ = false;
+
+    SplitPreview split_;
+    std::optional<engine::ResizeAlgorithm> splitAlgorithm_;
+    double splitFraction_ = 0.5;  // the divider's place across the viewport
+    bool draggingDivider_ = false;
+    QPixmap splitDisplay_;
+    qint64 splitDisplayKey_ = 0;
+    ZoomRatio splitDisplayRatio_;
 
     bool panning_ = false;
     QPoint panStartScroll_;

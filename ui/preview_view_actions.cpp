@@ -1,6 +1,7 @@
 #include "ui/preview_view_actions.h"
 
 #include "document/preview_zoom.h"
+#include "engine/algorithm.h"
 #include "ui/cormensura_view.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace orm::gui {
 namespace {
@@ -73,6 +75,40 @@ PreviewViewActions::PreviewViewActions(CORMensuraView* view, QMainWindow* window
     compare_->setStatusTip(compare_->toolTip());
     connect(compare_, &QAction::toggled, view_, &CORMensuraView::SetCompareToggled);
 
+    // The split view: off, or one of the algorithms left of the divider.
+    splitMenu_ = new QMenu(QStringLiteral("&Split View"), window_);
+    splitMenu_->setObjectName(QStringLiteral("splitMenu"));
+    splitGroup_ = new QActionGroup(this);
+    splitGroup_->setExclusive(true);
+    QAction* off = splitMenu_->addAction(QStringLiteral("&Off"));
+    off->setObjectName(QStringLiteral("splitOff"));
+    off->setCheckable(true);
+    off->setChecked(true);
+    splitGroup_->addAction(off);
+    splits_.append(off);
+    splitMenu_->addSeparator();
+    for (int i = 0; i < engine::kAlgorithmCount; ++i) {
+        const auto algorithm = *engine::AlgorithmFromIndex(i);
+        QAction* a = splitMenu_->addAction(QString::fromLatin1(engine::AlgorithmName(algorithm)));
+        a->setObjectName(QStringLiteral("split%1").arg(i));
+        a->setCheckable(true);
+        a->setData(i);
+        splitGroup_->addAction(a);
+        splits_.append(a);
+    }
+    connect(splitGroup_, &QActionGroup::triggered, this, [this](QAction* a) {
+        view_->SetSplitAlgorithm(a->data().isValid() ? engine::AlgorithmFromIndex(a->data().toInt())
+                                                     : std::nullopt);
+    });
+    connect(view_, &CORMensuraView::splitChanged, this,
+            [this](std::optional<engine::ResizeAlgorithm> algorithm) {
+                for (QAction* a : splits_)
+                    a->setChecked(algorithm
+                                      ? a->data().isValid() &&
+                                            a->data().toInt() == engine::AlgorithmIndex(*algorithm)
+                                      : !a->data().isValid());
+            });
+
     connect(view_, &CORMensuraView::zoomChanged, this, &PreviewViewActions::ShowZoom);
     ShowZoom(view_->Zoom());
 }
@@ -99,6 +135,7 @@ void PreviewViewActions::Install(QMenu* viewMenu) {
     zoom->addAction(zoomIn_);
     zoom->addAction(zoomOut_);
     viewMenu->addAction(compare_);
+    viewMenu->addMenu(splitMenu_);
 
     QToolBar* bar = window_->addToolBar(QStringLiteral("Zoom"));
     bar->setObjectName(QStringLiteral("zoomToolbar"));
@@ -108,6 +145,13 @@ void PreviewViewActions::Install(QMenu* viewMenu) {
     for (QAction* a : percents_) bar->addAction(a);
     bar->addSeparator();
     bar->addAction(compare_);
+    auto* split = new QToolButton(bar);
+    split->setObjectName(QStringLiteral("splitButton"));
+    split->setText(QStringLiteral("Split"));
+    split->setToolTip(QStringLiteral("Compare with another algorithm left of a divider"));
+    split->setMenu(splitMenu_);
+    split->setPopupMode(QToolButton::InstantPopup);
+    bar->addWidget(split);
 }
 
 }  // namespace orm::gui

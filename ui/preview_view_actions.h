@@ -1,7 +1,8 @@
 #pragma once
 // The zoom and comparison commands of the preview: Fit (Ctrl+0), 50 %, 100 % (Ctrl+1), 200 %
-// (Ctrl+2), Zoom In and Out, and the Compare toggle, in the View menu and on a toolbar of their
-// own beside the main one. The checked zoom follows the view (Ctrl+wheel changes it there).
+// (Ctrl+2), Zoom In and Out, the Compare toggle and the split view's second algorithm, in the
+// View menu and on a toolbar of their own beside the main one. The checked zoom follows the view
+// (Ctrl+wheel changes it there).
 
 #include <QObject>
 
@@ -31,6 +32,8 @@ class PreviewViewActions : public QObject {
     QAction* ZoomIn() const { return zoomIn_; }
     QAction* ZoomOut() const { return zoomOut_; }
     QAction* Compare() const { return compare_; }
+    // "Off" (no data) and one per algorithm (data: its index).
+    QList<QAction*> SplitActions() const { return splits_; }
 
   private:
     void ShowZoom(const orm::PreviewZoom& zoom);
@@ -43,6 +46,9 @@ class PreviewViewActions : public QObject {
     QAction* zoomIn_;
     QAction* zoomOut_;
     QAction* compare_;
+    QActionGroup* splitGroup_;
+    QList<QAction*> splits_;
+    QMenu* splitMenu_;
 };
 
 }  // namespace orm::gui

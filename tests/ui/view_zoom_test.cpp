@@ -1,10 +1,13 @@
 // The zoomed preview offscreen: 200 % repeats the pixels of the 100 % picture, Fit shows the
 // whole output, Ctrl+wheel steps about the pointer, a zoomed view is served from the 100 %
 // caches, a huge output seen whole is drawn as a draft, the comparison shows the source at the
-// output size, the frame's zoom commands, and the saved file is the same at every zoom.
+// output size, the split view with another algorithm left of a divider, the frame's zoom
+// commands, and the saved file is the same at every zoom.
 
 #include "document/cormensura_doc.h"
 #include "document/preview_compare.h"
+#include "document/preview_render.h"
+#include "document/preview_worker.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
 #include "ui/cormensura_view.h"
@@ -224,6 +227,72 @@ TEST_F(ZoomedView, ComparingShowsTheSourceAtTheOutputSizeWithNearestNeighbour) {
             ASSERT_EQ(big.pixel(x, y), before.pixel(x / 2, y / 2)) << x << "," << y;
 }
 
+TEST_F(ZoomedView, SplitShowsAnotherAlgorithmLeftOfTheDraggableDivider) {
+    Open(80, 60);
+    SetOutput(200, 150, 4);  // the whole output in view
+    const QImage right = ShownOutput();
+    const QPoint o = view_.ContentOrigin();
+    const PreviewArea area = view_.CurrentArea();
+    const QImage nearest =
+        RenderStandardArea(doc_.SourcePixels(), area, engine::StandardMode::NearestNeighbor)
+            .convertToFormat(QImage::Format_RGB32);
+    ASSERT_NE(nearest, right);
+
+    view_.SetSplitAlgorithm(ResizeAlgorithm(0));
+    view_.SetDividerX(o.x() + 100);
+    const QImage split = ShownOutput();
+    // Left of the divider nearest neighbour, right of it the panel's algorithm; the captions and
+    // the divider's two lines are left out.
+    for (int y = 40; y < 150; ++y) {
+        for (int x = 0; x < 98; ++x)
+            ASSERT_EQ(split.pixel(x, y), nearest.pixel(x, y)) << x << "," << y;
+        for (int x = 103; x < 200; ++x)
+            ASSERT_EQ(split.pixel(x, y), right.pixel(x, y)) << x << "," << y;
+    }
+    // Dragging the divider moves the border; a press elsewhere still pans.
+    const int y = o.y() + 120;
+    QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, QPoint(view_.DividerX() + 2, y));
+    EXPECT_TRUE(view_.DraggingDivider());
+    QMouseEvent move(QEvent::MouseMove, QPointF(o.x() + 150, y),
+                     view_.viewport()->mapToGlobal(QPointF(o.x() + 150, y)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view_.viewport(), &move);
+    QTest::mouseRelease(view_.viewport(), Qt::LeftButton, {}, QPoint(o.x() + 150, y));
+    EXPECT_FALSE(view_.DraggingDivider());
+    EXPECT_NEAR(view_.DividerX(), o.x() + 150, 1);
+    EXPECT_EQ(ShownOutput().pixel(140, 100), nearest.pixel(140, 100));
+    QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, QPoint(o.x() + 20, y));
+    EXPECT_FALSE(view_.DraggingDivider());
+    QTest::mouseRelease(view_.viewport(), Qt::LeftButton, {}, QPoint(o.x() + 20, y));
+
+    view_.SetSplitAlgorithm(std::nullopt);
+    EXPECT_EQ(ShownOutput(), right);
+}
+
+TEST_F(ZoomedView, SplitComputesAnOwnAlgorithmOnItsOwnWorker) {
+    Open(80, 60);
+    SetOutput(200, 150, 4);
+    view_.SetDividerX(view_.viewport()->width());  // all of the output left of the divider
+    const PreviewArea area = view_.CurrentArea();
+    const PreviewRequest request{area, 200, 150, ResizeAlgorithm(7)};
+    const engine::StopToken never;
+    const QImage exact = ComputePreviewArea(PreviewJob{doc_.SourcePixels(), request, 0}, never)
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(exact.isNull());
+
+    view_.SetSplitAlgorithm(ResizeAlgorithm(7));
+    const QImage provisional = ShownOutput();
+    QTest::qWaitFor(
+        [&] {
+            const QImage now = ShownOutput();
+            return now.copy(0, 40, 200, 110) == exact.copy(0, 40, 200, 110);
+        },
+        20000);
+    EXPECT_EQ(ShownOutput().copy(0, 40, 200, 110), exact.copy(0, 40, 200, 110));
+    EXPECT_NE(provisional.copy(0, 40, 200, 110), exact.copy(0, 40, 200, 110));
+    EXPECT_FALSE(doc_.PreviewInFlight()) << "the document's worker was not asked";
+}
+
 TEST_F(ZoomedView, TheSavedFileIsTheSameAtEveryZoomAndWhileComparing) {
     Open(90, 70);
     SetOutput(170, 130, 7);
@@ -238,6 +307,7 @@ TEST_F(ZoomedView, TheSavedFileIsTheSameAtEveryZoomAndWhileComparing) {
         for (bool compare : {false, true}) {
             view_.SetZoom(z);
             view_.SetCompareToggled(compare);
+            view_.SetSplitAlgorithm(compare ? std::nullopt : std::optional(ResizeAlgorithm(2)));
             Shot();
             const QString path = dir_.filePath(QStringLiteral("z%1.png").arg(n++));
             ASSERT_TRUE(doc_.ResizeAndSave(path));
@@ -282,6 +352,10 @@ TEST(FrameZoom, CommandsShortcutsAndToolbarFollowTheView) {
     EXPECT_TRUE(frame.View()->Comparing());
     actions->Compare()->setChecked(false);
     EXPECT_FALSE(frame.View()->Comparing());
+    actions->SplitActions().at(1 + 6)->trigger();
+    EXPECT_EQ(frame.View()->SplitAlgorithm(), ResizeAlgorithm(6));
+    frame.View()->SetSplitAlgorithm(std::nullopt);
+    EXPECT_TRUE(actions->SplitActions().at(0)->isChecked());
 
     // The keys reach the commands from anywhere in the window.
     frame.show();
