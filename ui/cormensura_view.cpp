@@ -24,7 +24,7 @@ const QString kCompareCaption =
     QStringLiteral("Before: the source at the output size (nearest neighbour)");
 
 // How near the divider a press grabs it, in pixels.
-constexpr int kDividerGrab = 4;
+constexpr int kDividerGrab = 6;
 
 // A caption in a dark box with its top-left corner at `at` (or its top-right one, alignRight).
 void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRight = false) {
@@ -32,6 +32,9 @@ void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRi
     QRect box(at, QSize(metrics.horizontalAdvance(text) + 12, metrics.height() + 6));
     if (alignRight)
         box.moveRight(at.x());
+    // Kept inside the window, near its place.
+    const QRect window = painter.viewport();
+    box.moveLeft(std::clamp(box.left(), 0, std::max(0, window.width() - box.width())));
     painter.fillRect(box, QColor(0, 0, 0, 160));
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, text);
@@ -303,6 +306,13 @@ void CORMensuraView::mouseMoveEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    if (splitAlgorithm_ && !panning_ && !(event->buttons() & Qt::LeftButton)) {
+        // Over the divider the pointer shows that it can be dragged.
+        if (std::abs(event->position().toPoint().x() - DividerX()) <= kDividerGrab)
+            viewport()->setCursor(Qt::SplitHCursor);
+        else
+            viewport()->unsetCursor();
+    }
     if (!panning_ || !(event->buttons() & Qt::LeftButton)) {
         COrvenScrollView::mouseMoveEvent(event);
         return;
@@ -452,8 +462,12 @@ void CORMensuraView::SetSplitAlgorithm(std::optional<ResizeAlgorithm> algorithm)
     if (algorithm == splitAlgorithm_)
         return;
     splitAlgorithm_ = algorithm;
-    if (!algorithm)
+    // The pointer is followed (for its cursor over the divider) only while there is one.
+    viewport()->setMouseTracking(splitAlgorithm_.has_value());
+    if (!algorithm) {
         split_.Clear();
+        viewport()->unsetCursor();
+    }
     emit splitChanged(splitAlgorithm_);
     viewport()->update();
 }
