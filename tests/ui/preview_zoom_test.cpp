@@ -87,8 +87,6 @@ TEST(PreviewZoom, StepsRunThroughFitAndTheFixedZooms) {
     EXPECT_EQ(ZoomOut({true, 100}, midFit, midFit), (PreviewZoom{false, 50}));
     // A small output fits at 100 %: the step, not Fit again.
     EXPECT_EQ(ZoomOut({false, 200}, {2, 1}, {1, 1}), (PreviewZoom{false, 100}));
-    EXPECT_EQ(ZoomLabel({true, 100}), QStringLiteral("Fit"));
-    EXPECT_EQ(ZoomLabel({false, 50}), QStringLiteral("50%"));
 }
 
 TEST(PreviewZoom, TheOutputPointUnderThePointerStaysThere) {
@@ -124,11 +122,6 @@ TEST(PreviewZoom, DisplayCopyRepeatsPixelsWhenEnlargingAndIsTheSameAtOneToOne) {
     ASSERT_EQ(small.size(), QSize(13, 10));
     EXPECT_EQ(small.pixel(6, 5), grey.pixel(0, 0));
     EXPECT_TRUE(ScaleForDisplay(QImage(), target, {2, 1}).isNull());
-}
-
-TEST(PreviewZoom, OnlyAreasWithinTheBudgetAreComputedExactly) {
-    EXPECT_TRUE(FitsExactBudget({{0, 0, 10, 10}, {0, 0, 3000, 4000}}));
-    EXPECT_FALSE(FitsExactBudget({{0, 0, 10, 10}, {0, 0, 20000, 20000}}));
 }
 
 // The whole source resized with the engine's nearest neighbour; Crop: to the cover size, centre

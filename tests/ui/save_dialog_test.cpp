@@ -79,9 +79,6 @@ TEST(SaveAsDialog, OpensOnTheSuggestionWithTheQualityForJpegOnly) {
     EXPECT_TRUE(dialog.QualityBox()->isEnabled());
     dialog.selectFile(QStringLiteral("bare"));
     EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath(QStringLiteral("bare.jpg"))});
-    // Out-of-range stored values are shown in range.
-    EXPECT_EQ(CSaveAsDialog(nullptr, dir.path(), {}, 0).Quality(), 1);
-    EXPECT_EQ(CSaveAsDialog(nullptr, dir.path(), {}, 400).Quality(), 100);
 }
 
 class SaveCommand : public ::testing::Test {
