@@ -1,16 +1,49 @@
 #include "ui/cormensura_view.h"
 
 #include "document/cormensura_doc.h"
+#include "document/preview_compare.h"
 #include "document/preview_render.h"
 #include "settings/resize_settings.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 namespace orm {
+namespace {
+
+// One notch of a mouse wheel, in eighths of a degree.
+constexpr int kWheelNotch = 120;
+
+const QString kCompareCaption =
+    QStringLiteral("Before: the source at the output size (nearest neighbour)");
+
+// How near the divider a press grabs it, in pixels.
+constexpr int kDividerGrab = 6;
+
+// A caption in a dark box with its top-left corner at `at` (or its top-right one, alignRight).
+void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRight = false) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    QRect box(at, QSize(metrics.horizontalAdvance(text) + 12, metrics.height() + 6));
+    if (alignRight)
+        box.moveRight(at.x());
+    // Kept inside the window, near its place.
+    const QRect window = painter.viewport();
+    box.moveLeft(std::clamp(box.left(), 0, std::max(0, window.width() - box.width())));
+    painter.fillRect(box, QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+}  // namespace
 
 CORMensuraView::CORMensuraView(QWidget* parent) : COrvenScrollView(parent) {
+    connect(&split_, &SplitPreview::ready, viewport(), qOverload<>(&QWidget::update));
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(false);
     SetScrollSize({kEmptyDocumentSize, kEmptyDocumentSize});
@@ -34,9 +67,29 @@ QSize CORMensuraView::OutputSize() const {
     return {s.width, s.height};
 }
 
+QSize CORMensuraView::ZoomedSize() const {
+    const QSize output = OutputSize();
+    const ZoomRatio r = Ratio();
+    return {r.Extent(output.width()), r.Extent(output.height())};
+}
+
+ZoomRatio CORMensuraView::Ratio() const {
+    const QSize output = OutputSize();
+    const QSize client = maximumViewportSize();
+    return RatioOf(zoom_, output.width(), output.height(), client.width(), client.height());
+}
+
+ZoomRatio CORMensuraView::FitRatio() const {
+    return RatioOf(PreviewZoom{true, 100}, OutputSize().width(), OutputSize().height(),
+                   maximumViewportSize().width(), maximumViewportSize().height());
+}
+
 void CORMensuraView::OnInitialUpdate() {
     drawn_ = DrawnPicture{};
-    picture_ = QPixmap();
+    pictureImage_ = QImage();
+    ++pictureSerial_;
+    ++sourceSerial_;
+    split_.Clear();
     if (document_ && document_->HasSource()) {
         OnUpdate();
         return;
@@ -48,7 +101,7 @@ void CORMensuraView::OnInitialUpdate() {
 void CORMensuraView::OnUpdate() {
     if (!document_ || !document_->HasSource())
         return;
-    SetScrollSize(OutputSize());
+    SetScrollSize(ZoomedSize());
     emit visibleAreaChanged();
     viewport()->update();
 }
@@ -56,15 +109,26 @@ void CORMensuraView::OnUpdate() {
 PixelRect CORMensuraView::VisibleSourceRect() const {
     if (!document_ || !document_->HasSource())
         return {};
+    const QSize output = OutputSize();
     return orm::VisibleSourceRect(
-        VisibleContentRect().intersected({0, 0, ScrollSize().width(), ScrollSize().height()}),
+        ShownOutput(VisibleContentRect(), Ratio(), output.width(), output.height()),
         document_->Mapping());
 }
 
 PreviewArea CORMensuraView::CurrentArea() const {
     if (!document_ || !document_->HasSource())
         return {};
-    return AreaForVisible(VisibleContentRect(), kPreviewMargin, document_->Mapping());
+    return AreaForZoomedView(VisibleContentRect(), Ratio(), document_->Mapping());
+}
+
+QPoint CORMensuraView::OutputToContent(int x, int y) const {
+    const ZoomRatio r = Ratio();
+    return {r.ToScreen(x), r.ToScreen(y)};
+}
+
+void CORMensuraView::SetPicture(const QImage& image) {
+    pictureImage_ = image;
+    ++pictureSerial_;
 }
 
 void CORMensuraView::PreparePicture(const PreviewArea& area) {
@@ -77,7 +141,7 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
             const QImage& result = store.Result();
             if (result.width() == drawn_.target.width() &&
                 result.height() == drawn_.target.height()) {
-                picture_ = QPixmap::fromImage(result);
+                SetPicture(result);
                 drawn_.resultShown = true;
             }
             break;
@@ -91,12 +155,77 @@ void CORMensuraView::PreparePicture(const PreviewArea& area) {
             document_->ReleasePreviewResult();
             const QImage image = RenderStandardArea(document_->SourcePixels(), area,
                                                     DrawModeForAlgorithm(s.algorithm));
-            picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
-            drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width,
-                                  s.height,           s.algorithm, false};
+            SetPicture(image);
+            drawn_ = DrawnPicture{!pictureImage_.isNull(),
+                                  area.source,
+                                  area.target,
+                                  s.width,
+                                  s.height,
+                                  s.algorithm,
+                                  false};
             break;
         }
     }
+}
+
+void CORMensuraView::PrepareDraft(const PreviewArea& area, const ZoomRatio& ratio) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    if (!draft_.pixmap.isNull() && draft_.area == area && draft_.ratio == ratio &&
+        draft_.outputWidth == s.width && draft_.outputHeight == s.height &&
+        draft_.crop == s.cropFlag() && draft_.sourceSerial == sourceSerial_)
+        return;
+    // Straight from the source to the screen size: a reduced view cannot show the output's own
+    // pixels, and the area is too large to compute them first.
+    const PixelRect screen = ratio.ToScreen(area.target);
+    const QImage image = RenderStandardArea(document_->SourcePixels(), {area.source, screen},
+                                            engine::StandardMode::HighQualityBilinear);
+    draft_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
+                         area,
+                         ratio,
+                         s.width,
+                         s.height,
+                         s.cropFlag(),
+                         true,
+                         sourceSerial_};
+}
+
+void CORMensuraView::PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio,
+                                       bool draft) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    if (!comparison_.pixmap.isNull() && comparison_.area == area && comparison_.ratio == ratio &&
+        comparison_.outputWidth == s.width && comparison_.outputHeight == s.height &&
+        comparison_.crop == s.cropFlag() && comparison_.draft == draft &&
+        comparison_.sourceSerial == sourceSerial_)
+        return;
+    QImage image;
+    if (draft) {
+        image = RenderStandardArea(document_->SourcePixels(),
+                                   {area.source, ratio.ToScreen(area.target)},
+                                   engine::StandardMode::NearestNeighbor);
+    } else {
+        image = ScaleForDisplay(
+            RenderNearestOutputArea(document_->SourcePixels(), document_->Mapping(), area.target),
+            area.target, ratio);
+    }
+    comparison_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
+                              area,
+                              ratio,
+                              s.width,
+                              s.height,
+                              s.cropFlag(),
+                              draft,
+                              sourceSerial_};
+}
+
+const QPixmap& CORMensuraView::DisplayPicture(const ZoomRatio& ratio) {
+    // Made once per picture and zoom: painting only copies it.
+    if (displaySerial_ != pictureSerial_ || !(displayRatio_ == ratio)) {
+        const QImage shown = ScaleForDisplay(pictureImage_, drawn_.target, ratio);
+        display_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
+        displaySerial_ = pictureSerial_;
+        displayRatio_ = ratio;
+    }
+    return display_;
 }
 
 void CORMensuraView::paintEvent(QPaintEvent*) {
@@ -111,19 +240,40 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     // White around the output; the output itself is covered by the picture.
     const QRegion around = QRegion(client).subtracted(QRegion(output));
     for (const QRect& r : around) painter.fillRect(r, Qt::white);
+    const ZoomRatio ratio = Ratio();
     // While a spin button is held nothing new is drawn: the last picture stays.
     const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
-    if (!area.isEmpty())
-        PreparePicture(area);
-    if (!picture_.isNull()) {
-        // In Crop mode an area may reach a little past the output's edges: show the output only.
-        painter.save();
-        painter.setClipRect(output);
-        painter.drawPixmap(origin + QPoint(drawn_.target.left, drawn_.target.top), picture_);
-        painter.restore();
+    if (!area.isEmpty()) {
+        // At 100 % and above the visible area is always small enough to compute exactly.
+        lastDraft_ = !ratio.isOne() && !ratio.enlarges() && !FitsExactBudget(area);
+        if (lastDraft_)
+            PrepareDraft(area, ratio);
+        else
+            PreparePicture(area);
+        if (Comparing())
+            PrepareComparison(area, ratio, lastDraft_);
     }
+    // In Crop mode an area may reach a little past the output's edges: show the output only.
+    painter.save();
+    painter.setClipRect(output);
+    const auto at = [&](const PixelRect& target) {
+        const PixelRect screen = ratio.ToScreen(target);
+        return origin + QPoint(screen.left, screen.top);
+    };
+    if (Comparing() && !comparison_.pixmap.isNull())
+        painter.drawPixmap(at(comparison_.area.target), comparison_.pixmap);
+    else if (lastDraft_ && !draft_.pixmap.isNull())
+        painter.drawPixmap(at(draft_.area.target), draft_.pixmap);
+    else if (!lastDraft_ && !pictureImage_.isNull())
+        painter.drawPixmap(at(drawn_.target), DisplayPicture(ratio));
+    painter.restore();
+    if (splitAlgorithm_ && !Comparing() && !lastDraft_ && !area.isEmpty())
+        PaintSplit(painter, area, ratio, output, at(area.target));
+    // Say what is shown, so the source is never taken for the result.
+    if (Comparing())
+        DrawCaption(painter, kCompareCaption, QPoint(8, 8));
 
-    if (area.isEmpty())
+    if (area.isEmpty() || lastDraft_)
         return;
     const ResizeSettings& s = document_->Settings().Resize();
     if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_,
@@ -132,6 +282,13 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
 }
 
 void CORMensuraView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && splitAlgorithm_ &&
+        std::abs(event->position().toPoint().x() - DividerX()) <= kDividerGrab) {
+        draggingDivider_ = true;
+        viewport()->setCursor(Qt::SplitHCursor);
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !document_ || document_->Settings().BatchMode()) {
         COrvenScrollView::mousePressEvent(event);
         return;
@@ -144,6 +301,18 @@ void CORMensuraView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CORMensuraView::mouseMoveEvent(QMouseEvent* event) {
+    if (draggingDivider_) {
+        SetDividerX(event->position().toPoint().x());
+        event->accept();
+        return;
+    }
+    if (splitAlgorithm_ && !panning_ && !(event->buttons() & Qt::LeftButton)) {
+        // Over the divider the pointer shows that it can be dragged.
+        if (std::abs(event->position().toPoint().x() - DividerX()) <= kDividerGrab)
+            viewport()->setCursor(Qt::SplitHCursor);
+        else
+            viewport()->unsetCursor();
+    }
     if (!panning_ || !(event->buttons() & Qt::LeftButton)) {
         COrvenScrollView::mouseMoveEvent(event);
         return;
@@ -162,6 +331,12 @@ void CORMensuraView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CORMensuraView::mouseReleaseEvent(QMouseEvent* event) {
+    if (draggingDivider_ && event->button() == Qt::LeftButton) {
+        draggingDivider_ = false;
+        viewport()->unsetCursor();
+        event->accept();
+        return;
+    }
     if (!panning_ || event->button() != Qt::LeftButton) {
         COrvenScrollView::mouseReleaseEvent(event);
         return;
@@ -170,6 +345,171 @@ void CORMensuraView::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
     viewport()->update();  // asks for the exact preview of the new area
     event->accept();
+}
+
+// ---- Zoom --------------------------------------------------------------------------------------
+
+void CORMensuraView::SetZoom(const PreviewZoom& zoom) {
+    SetZoom(zoom, viewport()->rect().center());
+}
+
+void CORMensuraView::SetZoom(const PreviewZoom& zoom, QPoint anchor) {
+    if (zoom == zoom_)
+        return;
+    const ZoomRatio oldRatio = Ratio();
+    const QSize oldContent = ScrollSize();
+    const QPoint scroll = ScrollPosition();
+    const QSize client = viewport()->size();
+    zoom_ = zoom;
+    if (document_ && document_->HasSource()) {
+        const ZoomRatio newRatio = Ratio();
+        const QSize content = ZoomedSize();
+        const int x = ScrollAfterZoom(scroll.x(), anchor.x(), client.width(), oldContent.width(),
+                                      content.width(), oldRatio, newRatio);
+        const int y = ScrollAfterZoom(scroll.y(), anchor.y(), client.height(), oldContent.height(),
+                                      content.height(), oldRatio, newRatio);
+        SetScrollSize(content);
+        ScrollTo(x, y);
+    }
+    emit zoomChanged(zoom_);
+    emit visibleAreaChanged();
+    viewport()->update();
+}
+
+void CORMensuraView::ZoomIn(QPoint anchor) {
+    SetZoom(orm::ZoomIn(zoom_, Ratio(), FitRatio()), anchor);
+}
+
+void CORMensuraView::ZoomOut(QPoint anchor) {
+    SetZoom(orm::ZoomOut(zoom_, Ratio(), FitRatio()), anchor);
+}
+
+void CORMensuraView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        COrvenScrollView::wheelEvent(event);
+        return;
+    }
+    // Ctrl+wheel zooms about the pointer, a step per notch (fine wheels add up to a notch).
+    wheelSteps_ += event->angleDelta().y();
+    const QPoint anchor = event->position().toPoint();
+    while (wheelSteps_ >= kWheelNotch) {
+        wheelSteps_ -= kWheelNotch;
+        ZoomIn(anchor);
+    }
+    while (wheelSteps_ <= -kWheelNotch) {
+        wheelSteps_ += kWheelNotch;
+        ZoomOut(anchor);
+    }
+    event->accept();
+}
+
+void CORMensuraView::resizeEvent(QResizeEvent* event) {
+    COrvenScrollView::resizeEvent(event);
+    // Fit follows the window.
+    if (zoom_.fit && document_ && document_->HasSource())
+        SetScrollSize(ZoomedSize());
+}
+
+// ---- Comparison ----------------------------------------------------------------------------
+
+void CORMensuraView::SetCompareToggled(bool on) {
+    const bool was = Comparing();
+    compareToggled_ = on;
+    if (Comparing() != was)
+        emit comparingChanged(Comparing());
+    viewport()->update();
+}
+
+void CORMensuraView::SetCompareHeld(bool on) {
+    if (on == compareHeld_)
+        return;
+    const bool was = Comparing();
+    compareHeld_ = on;
+    if (Comparing() != was)
+        emit comparingChanged(Comparing());
+    viewport()->update();
+}
+
+void CORMensuraView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == kCompareKey && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            SetCompareHeld(true);
+        event->accept();
+        return;
+    }
+    COrvenScrollView::keyPressEvent(event);
+}
+
+void CORMensuraView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == kCompareKey) {
+        if (!event->isAutoRepeat())
+            SetCompareHeld(false);
+        event->accept();
+        return;
+    }
+    COrvenScrollView::keyReleaseEvent(event);
+}
+
+void CORMensuraView::focusOutEvent(QFocusEvent* event) {
+    // The key's release goes elsewhere once the focus has left.
+    SetCompareHeld(false);
+    COrvenScrollView::focusOutEvent(event);
+}
+
+// ---- Split view ------------------------------------------------------------------------------
+
+void CORMensuraView::SetSplitAlgorithm(std::optional<ResizeAlgorithm> algorithm) {
+    if (algorithm == splitAlgorithm_)
+        return;
+    splitAlgorithm_ = algorithm;
+    // The pointer is followed (for its cursor over the divider) only while there is one.
+    viewport()->setMouseTracking(splitAlgorithm_.has_value());
+    if (!algorithm) {
+        split_.Clear();
+        viewport()->unsetCursor();
+    }
+    emit splitChanged(splitAlgorithm_);
+    viewport()->update();
+}
+
+int CORMensuraView::DividerX() const {
+    return static_cast<int>(std::lround(splitFraction_ * viewport()->width()));
+}
+
+void CORMensuraView::SetDividerX(int x) {
+    const int width = std::max(1, viewport()->width());
+    splitFraction_ = double(std::clamp(x, 0, width)) / width;
+    viewport()->update();
+}
+
+void CORMensuraView::PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
+                                const QRect& output, QPoint at) {
+    const ResizeSettings& s = document_->Settings().Resize();
+    const QImage left = split_.Picture(document_->SourcePixels(),
+                                       PreviewRequest{area, s.width, s.height, *splitAlgorithm_});
+    if (left.isNull())
+        return;
+    if (left.cacheKey() != splitDisplayKey_ || !(splitDisplayRatio_ == ratio)) {
+        const QImage shown = ScaleForDisplay(left, area.target, ratio);
+        splitDisplay_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
+        splitDisplayKey_ = left.cacheKey();
+        splitDisplayRatio_ = ratio;
+    }
+    const int divider = DividerX();
+    painter.save();
+    painter.setClipRect(output.intersected(QRect(0, 0, divider, viewport()->height())));
+    painter.drawPixmap(at, splitDisplay_);
+    painter.restore();
+    // A white line with a dark one beside it shows on any picture.
+    painter.setPen(Qt::white);
+    painter.drawLine(divider, 0, divider, viewport()->height());
+    painter.setPen(QColor(0, 0, 0, 160));
+    painter.drawLine(divider + 1, 0, divider + 1, viewport()->height());
+    const QString leftName = QString::fromLatin1(engine::AlgorithmName(*splitAlgorithm_)) +
+                             (split_.Exact() ? QString() : QStringLiteral(" ..."));
+    DrawCaption(painter, leftName, QPoint(divider - 6, 8), true);
+    DrawCaption(painter, QString::fromLatin1(engine::AlgorithmName(s.algorithm)),
+                QPoint(divider + 6, 8));
 }
 
 }  // namespace orm

@@ -1,15 +1,22 @@
 #pragma once
 // The preview view: the opened image as it will look after resizing, at 100 % (one screen pixel
-// per output pixel), scrollable and panned by dragging. Only the visible part plus a margin is
-// ever computed: standard modes are drawn directly, own algorithms show a nearest-neighbour
-// picture first and the document's exact result when it arrives.
+// per output pixel) unless zoomed, scrollable and panned by dragging. Only the visible part plus
+// a margin is ever computed: standard modes are drawn directly, own algorithms show a
+// nearest-neighbour picture first and the document's exact result when it arrives. Other zooms
+// show that 100 % picture scaled (document/preview_zoom.h). While comparing (Space held in the
+// view, or the Compare toggle) it shows the source scaled to the output size with nearest
+// neighbour instead.
 
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
+#include "document/preview_zoom.h"
+#include "document/split_preview.h"
 #include "ui/orven_scroll_view.h"
 
 #include <QPixmap>
 #include <QPointer>
+
+#include <optional>
 
 namespace orm {
 
@@ -31,6 +38,43 @@ class CORMensuraView : public COrvenScrollView {
     const DrawnPicture& Drawn() const { return drawn_; }
     bool Panning() const { return panning_; }
 
+    // ---- Zoom ----------------------------------------------------------------------------------
+    PreviewZoom Zoom() const { return zoom_; }
+    // Screen pixels per output pixel now, and what Fit would give.
+    ZoomRatio Ratio() const;
+    ZoomRatio FitRatio() const;
+    // Changes the zoom keeping the output point under anchor (a viewport point; the centre when
+    // omitted) where it is.
+    void SetZoom(const PreviewZoom& zoom);
+    void SetZoom(const PreviewZoom& zoom, QPoint anchor);
+    void ZoomIn(QPoint anchor);
+    void ZoomOut(QPoint anchor);
+    // The content (scroll) position of an output point.
+    QPoint OutputToContent(int x, int y) const;
+    // Whether the picture on screen is a draft from the source (a reduced view of an area too
+    // large to compute at 100 %).
+    bool ShowsDraft() const { return lastDraft_; }
+
+    // ---- Comparison ----------------------------------------------------------------------------
+    // The key held in the view to compare, and the toggle's state.
+    static constexpr Qt::Key kCompareKey = Qt::Key_Space;
+    void SetCompareToggled(bool on);
+    bool Comparing() const { return compareHeld_ || compareToggled_; }
+
+    // ---- Split view ----------------------------------------------------------------------------
+    // Left of a draggable divider the same area with another algorithm; none: off.
+    void SetSplitAlgorithm(std::optional<engine::ResizeAlgorithm> algorithm);
+    std::optional<engine::ResizeAlgorithm> SplitAlgorithm() const { return splitAlgorithm_; }
+    // The divider's viewport x, and moving it (kept inside the viewport).
+    int DividerX() const;
+    void SetDividerX(int x);
+    bool DraggingDivider() const { return draggingDivider_; }
+
+  signals:
+    void zoomChanged(const orm::PreviewZoom& zoom);
+    void comparingChanged(bool on);
+    void splitChanged(std::optional<orm::engine::ResizeAlgorithm> algorithm);
+
   public slots:
     // After a document was opened into the view.
     void OnInitialUpdate();
@@ -42,14 +86,62 @@ class CORMensuraView : public COrvenScrollView {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void PreparePicture(const PreviewArea& area);
+    void SetPicture(const QImage& image);
+    void PrepareDraft(const PreviewArea& area, const ZoomRatio& ratio);
+    void PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio, bool draft);
+    const QPixmap& DisplayPicture(const ZoomRatio& ratio);
+    void SetCompareHeld(bool on);
+    void PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
+                    const QRect& output, QPoint at);
     QSize OutputSize() const;
+    QSize ZoomedSize() const;
 
     QPointer<CORMensuraDoc> document_;
     DrawnPicture drawn_;
-    QPixmap picture_;
+    // The drawn picture as computed (100 %), and what is painted: the same at 100 %, scaled for
+    // the screen at another zoom.
+    QImage pictureImage_;
+    quint64 pictureSerial_ = 0;
+    QPixmap display_;
+    quint64 displaySerial_ = 0;
+    ZoomRatio displayRatio_;
+
+    PreviewZoom zoom_;
+    int wheelSteps_ = 0;  // Ctrl+wheel angle not yet turned into a step (1/8 degrees)
+    bool lastDraft_ = false;
+
+    // A picture made for one area at one zoom: the draft and the comparison.
+    struct AreaPicture {
+        QPixmap pixmap;
+        PreviewArea area;
+        ZoomRatio ratio;
+        int outputWidth = 0;
+        int outputHeight = 0;
+        bool crop = false;
+        bool draft = false;
+        quint64 sourceSerial = 0;
+    };
+    AreaPicture draft_;
+    AreaPicture comparison_;
+    quint64 sourceSerial_ = 0;  // a new image invalidates both
+    bool compareHeld_ = false;
+    bool compareToggled_ = false;
+
+    SplitPreview split_;
+    std::optional<engine::ResizeAlgorithm> splitAlgorithm_;
+    double splitFraction_ = 0.5;  // the divider's place across the viewport
+    bool draggingDivider_ = false;
+    QPixmap splitDisplay_;
+    qint64 splitDisplayKey_ = 0;
+    ZoomRatio splitDisplayRatio_;
 
     bool panning_ = false;
     QPoint panStartScroll_;

@@ -9,7 +9,9 @@
 #include "ui/dropped_files.h"
 #include "ui/frame_layout.h"
 #include "ui/navigator_wnd.h"
+#include "ui/preview_view_actions.h"
 #include "ui/save_dialog.h"
+#include "ui/save_name.h"
 #include "ui/settings_commands.h"
 #include "ui/toolbar_sets.h"
 
@@ -57,6 +59,9 @@ namespace {
 
 constexpr const char* kSplitterGroup = "SPLITTER";
 constexpr int kSplitterNode = 0;
+// The folder Resize and Save wrote to last; written once there is one.
+constexpr const char* kSaveFolderGroup = "MAIN";
+constexpr const char* kSaveFolderKey = "SAVEFOLDER";
 
 const QString kOpenFilter = QStringLiteral(
     "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp);;"
@@ -80,8 +85,10 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     InitGuiResources();
     setAcceptDrops(true);
     doc_ = new CORMensuraDoc(settings_, this);
-    if (store_)
+    if (store_) {
         recentFiles_ = store_->RecentFiles();
+        lastSaveFolder_ = store_->ReadText(kSaveFolderGroup, kSaveFolderKey);
+    }
 
     CreateActions();
     CreateToolBar();
@@ -268,6 +275,8 @@ void CMainFrame::CreateMenus() {
     view->addSeparator();
     view->addAction(Action(kCmdLargeIcons));
     view->addAction(Action(kCmdSmallIcons));
+    view->addSeparator();
+    (new PreviewViewActions(view_, this))->Install(view);
 
     QMenu* batch = menuBar()->addMenu(QStringLiteral("&Batch"));
     batch->addAction(Action(kCmdBatchMode));
@@ -363,6 +372,8 @@ void CMainFrame::SaveFrameState() {
     PaneSizes panes{sizes.value(0), -1, sizes.value(1), -1};
     store_->WriteText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode)), FormatPanes(panes));
     store_->SetRecentFiles(recentFiles_);
+    if (!lastSaveFolder_.isEmpty())
+        store_->WriteText(kSaveFolderGroup, kSaveFolderKey, lastSaveFolder_);
 }
 
 // ---- State shown ---------------------------------------------------------------------------
@@ -506,12 +517,14 @@ void CMainFrame::OnOpen() {
 }
 
 QString CMainFrame::AskSavePath() {
-    QFileDialog dialog(this);
-    ConfigureSaveDialog(dialog, doc_->CurrentPath().isEmpty()
-                                    ? QString()
-                                    : QFileInfo(doc_->CurrentPath()).absolutePath());
+    const QString current = doc_->CurrentPath();
+    ResizeSettings& s = settings_.Resize();
+    CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
+                         SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
+                         s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    s.jpegQuality = dialog.Quality();  // MAIN/JPEGQUALITY, used by this save and kept
     return dialog.selectedFiles().first();
 }
 
@@ -538,10 +551,12 @@ void CMainFrame::OnResizeAndSave() {
 
 void CMainFrame::OnSaveFinished(bool written, const QString& path) {
     QGuiApplication::restoreOverrideCursor();
-    if (written)
+    if (written) {
+        lastSaveFolder_ = QFileInfo(path).absolutePath();
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
-    else
+    } else {
         statusBar()->clearMessage();
+    }
     UpdateCommandStates();
 }
 

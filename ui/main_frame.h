@@ -98,6 +98,8 @@ class CMainFrame : public QMainWindow {
     QSplitter* Splitter() const { return splitter_; }
     QAction* Action(int command) const { return actions_.value(command); }
     const QStringList& RecentFiles() const { return recentFiles_; }
+    // The folder Resize and Save wrote to last (the save dialog suggests it); empty before any.
+    const QString& LastSaveFolder() const { return lastSaveFolder_; }
 
     // How the help page is handed to the desktop's browser (tests replace it); false when no
     // browser took it.
@@ -185,6 +187,7 @@ class CMainFrame : public QMainWindow {
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
+    QString lastSaveFolder_;
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;
     QWidget* browseWindow_ = nullptr;

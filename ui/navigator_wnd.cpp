@@ -155,8 +155,9 @@ void CNavigatorWnd::mouseReleaseEvent(QMouseEvent* event) {
     MarkerToOutput(marker_, image_, doc->Mapping(), x, y);
     movingView_ = true;
     const QPoint now = view_->ScrollPosition();
-    view_->ScrollTo(view_->horizontalScrollBar()->maximum() > 0 ? x : now.x(),
-                    view_->verticalScrollBar()->maximum() > 0 ? y : now.y());
+    const QPoint to = view_->OutputToContent(x, y);  // the view may be zoomed
+    view_->ScrollTo(view_->horizontalScrollBar()->maximum() > 0 ? to.x() : now.x(),
+                    view_->verticalScrollBar()->maximum() > 0 ? to.y() : now.y());
     movingView_ = false;
     doc->RefreshViews();
 }

@@ -1,6 +1,13 @@
 #include "ui/save_dialog.h"
 
-#include <QFileDialog>
+#include "ui/save_name.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QSpinBox>
+
+#include <algorithm>
 
 namespace orm::gui {
 namespace {
@@ -35,6 +42,55 @@ void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {
     QObject::connect(
         &dialog, &QFileDialog::filterSelected, &dialog,
         [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterSuffix(filter)); });
+}
+
+bool QualityAppliesTo(const QString& filter) {
+    const QString suffix = FilterSuffix(filter).toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("webp");
+}
+
+CSaveAsDialog::CSaveAsDialog(QWidget* parent, const QString& folder, const QString& suggested,
+                             int quality)
+    : QFileDialog(parent) {
+    setObjectName(QStringLiteral("saveAsDialog"));
+    setOption(QFileDialog::DontUseNativeDialog);
+    const QFileInfo suggestion(suggested);
+    ConfigureSaveDialog(*this, suggested.isEmpty() ? folder : suggestion.absolutePath());
+    if (!suggested.isEmpty()) {
+        // The type of the suggested name first: it sets the suffix a retyped bare name takes.
+        const QString filter = FilterForSuffix(nameFilters(), suggestion.suffix());
+        if (!filter.isEmpty()) {
+            selectNameFilter(filter);
+            setDefaultSuffix(FilterSuffix(filter));
+        }
+        selectFile(suggestion.fileName());
+    }
+
+    auto* label = new QLabel(QStringLiteral("JPEG &quality:"), this);
+    quality_ = new QSpinBox(this);
+    quality_->setObjectName(QStringLiteral("jpegQuality"));
+    quality_->setRange(1, 100);
+    quality_->setValue(std::clamp(quality, 1, 100));
+    quality_->setToolTip(
+        QStringLiteral("1 gives the smallest files, 100 the best pictures (JPEG and WebP)"));
+    label->setBuddy(quality_);
+    // Under the type list, in the dialog's own grid.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addWidget(quality_, row, 1, Qt::AlignLeft);
+    }
+    const auto follow = [this, label](const QString& filter) {
+        const bool applies = QualityAppliesTo(filter);
+        quality_->setEnabled(applies);
+        label->setEnabled(applies);
+    };
+    follow(selectedNameFilter());
+    connect(this, &QFileDialog::filterSelected, this, follow);
+}
+
+int CSaveAsDialog::Quality() const {
+    return quality_->value();
 }
 
 }  // namespace orm::gui

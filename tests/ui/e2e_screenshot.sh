@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end: starts the real program under Xvfb with a corpus image, takes screenshots of the
-# X screen and checks that the window shows the image at 100 % and the settings panel beside it.
+# X screen and checks that the window shows the image at 100 % and the settings panel beside it,
+# then that Ctrl+2 shows it at 200 %.
 # Usage: e2e_screenshot.sh <ormensura> <corpus folder> <work folder>
 # Exit 77 (skipped) when the corpus or the X tools are missing.
 set -uo pipefail
@@ -13,7 +14,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ -z "$corpus" ] || [ ! -f "$corpus/$image_name" ]; then
   echo "corpus image $image_name not found: skipped"; exit 77
 fi
-for tool in xvfb-run import convert python3; do
+for tool in xvfb-run import convert python3 xdotool; do
   command -v "$tool" >/dev/null || { echo "$tool missing: skipped"; exit 77; }
 done
 
@@ -22,6 +23,7 @@ mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$corpus/$image_name" "$work/$image_name"
 convert "$work/$image_name" "$work/source.ppm"
+convert "$work/source.ppm" -scale 200% "$work/source200.ppm"   # each pixel repeated
 
 cat > "$work/session.sh" <<SESSION
 #!/usr/bin/env bash
@@ -41,6 +43,22 @@ for attempt in \$(seq 1 40); do
   fi
 done
 cat "$work/check.log"
+# Ctrl+2 (typed on the real keyboard of the X server) zooms to 200 %: every pixel a 2 x 2 block.
+if [ \$status -eq 0 ]; then
+  status=1
+  window=\$(xdotool search --pid \$pid --name "$image_name" | head -1)
+  [ -n "\$window" ] && xdotool windowfocus --sync \$window 2>/dev/null
+  xdotool key ctrl+2
+  for attempt in \$(seq 1 20); do
+    sleep 0.5
+    import -window root "$work/zoom.png" 2>/dev/null || continue
+    convert "$work/zoom.png" "$work/zoom.ppm" || continue
+    if python3 "$here/e2e_check.py" --picture "$work/zoom.ppm" "$work/source200.ppm" > "$work/zoom.log" 2>&1; then
+      status=0; break
+    fi
+  done
+  echo "200 %:"; cat "$work/zoom.log"
+fi
 kill \$pid 2>/dev/null
 wait \$pid 2>/dev/null
 exit \$status
