@@ -93,7 +93,7 @@ TEST(IndependentReaders, FindNothingToWarnAboutInAnyFileWeWrite) {
              "half"}};
         if (qint64(src->width()) * src->height() <= 1000000)
             outputs.emplace_back(src->image, "same");
-        for (const char* ext : {"jpg", "tif", "png", "bmp", "gif"}) {
+        for (const char* ext : {"jpg", "tif", "png", "bmp", "gif", "webp"}) {
             for (const auto& [image, tag] : outputs) {
                 const QString out = dir.filePath(QString("%1.%2.%3").arg(base, tag, ext));
                 ASSERT_TRUE(SaveImage(image, out, *src, SaveOptions{150, 85})) << out.toStdString();
