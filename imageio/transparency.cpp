@@ -91,7 +91,12 @@ AlphaResizeResult ResizeSourceWithAlpha(const SourceImage& source, int dw, int d
                                         engine::ResizeAlgorithm algorithm, bool crop,
                                         engine::CRSProgress* progress) {
     AlphaResizeResult result;
-    const FourBytePixels pixels = FourBytesOf(source.original);
+    // Red first whatever the source's order: the fast PNG writer takes the result as it is.
+    const QImage& original = source.original;
+    const FourBytePixels pixels{original.format() == QImage::Format_RGBA8888
+                                    ? original
+                                    : original.convertToFormat(QImage::Format_RGBA8888),
+                                false};
     if (pixels.image.isNull()) {
         result.status = engine::ResizeStatus::OutOfMemory;
         return result;
@@ -104,8 +109,7 @@ AlphaResizeResult ResizeSourceWithAlpha(const SourceImage& source, int dw, int d
     // The image takes the resized pixels over without a copy and frees them with itself.
     auto owner = std::make_unique<engine::QuadImage>(std::move(outcome.image));
     QImage image(
-        owner->pixels.data(), owner->width, owner->height, owner->Stride(),
-        pixels.blueFirst ? QImage::Format_ARGB32 : QImage::Format_RGBA8888,
+        owner->pixels.data(), owner->width, owner->height, owner->Stride(), QImage::Format_RGBA8888,
         [](void* p) { delete static_cast<engine::QuadImage*>(p); }, owner.get());
     if (image.isNull()) {
         result.status = engine::ResizeStatus::OutOfMemory;

@@ -38,7 +38,7 @@ bool ResizesWithAlpha(const SourceImage& source, const QString& outputPath);
 
 struct AlphaResizeResult {
     engine::ResizeStatus status = engine::ResizeStatus::InvalidInput;
-    QImage image;  // straight colours with alpha (ARGB32 or RGBA8888); null unless status is Ok
+    QImage image;  // Format_RGBA8888, straight colours; null unless status is Ok
 };
 
 // The source's pixels with their alpha (`original`), resized to dw x dh with the algorithm and
