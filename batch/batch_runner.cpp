@@ -1,6 +1,7 @@
 #include "batch/batch_runner.h"
 
 #include "batch/output_naming.h"
+#include "engine/alpha_resize.h"
 #include "engine/memory_budget.h"
 #include "engine/resize_image.h"
 #include "imageio/damage_check.h"
@@ -10,6 +11,7 @@
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
+#include "imageio/transparency.h"
 
 #include <QDir>
 
@@ -38,9 +40,10 @@ bool IsCrop(const BatchEntry& entry) {
 }
 
 // The memory resizing the source to the entry's size and encoding the result take: the resize's
-// own peak, or the output with the encoder's buffers, whichever is more.
+// own peak, or the output with the encoder's buffers, whichever is more. With alpha the resize
+// carries more channels.
 std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry,
-                                   const QString& output) {
+                                   const QString& output, bool withAlpha) {
     const int sw = source.width(), sh = source.height();
     const int dw = entry.targetWidth, dh = entry.targetHeight;
     const bool crop = IsCrop(entry);
@@ -48,7 +51,8 @@ std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry
     if (crop)
         engine::CoverSize(sw, sh, dw, dh, tw, th);
     const std::uint64_t resize =
-        engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
+        withAlpha ? engine::EstimatedAlphaResizeBytes(sw, sh, dw, dh, entry.algorithm, crop)
+                  : engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
     const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
                                  EstimatedEncodeBytes(dw, dh, MimeTypeForOutputPath(output));
     return std::max(resize, encode);
@@ -253,7 +257,9 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
         return true;
     }
     // Refused before the work rather than after it: the encoder's buffers count as well.
-    const std::uint64_t needs = ResizeAndEncodeBytes(source->image, entry, out.path);
+    // A transparent source keeps its alpha in outputs that hold it.
+    const bool withAlpha = ResizesWithAlpha(*source, out.path);
+    const std::uint64_t needs = ResizeAndEncodeBytes(source->image, entry, out.path, withAlpha);
     if (!FitsInAvailableMemory(needs)) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path,
@@ -280,11 +286,17 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
         !atSourceSize || source->image.size() != QSize(entry.targetWidth, entry.targetHeight);
     if (!resize)
         resized.status = engine::ResizeStatus::Ok;
+    AlphaResizeResult alphaResized;
     try {
-        if (resize)
+        if (resize && withAlpha) {
+            alphaResized = ResizeSourceWithAlpha(*source, entry.targetWidth, entry.targetHeight,
+                                                 entry.algorithm, IsCrop(entry), &sink_);
+            resized.status = alphaResized.status;
+        } else if (resize) {
             resized =
                 engine::ResizeImage(ViewOf(source->image), entry.targetWidth, entry.targetHeight,
                                     entry.algorithm, IsCrop(entry), &sink_);
+        }
     } catch (const std::bad_alloc&) {
         resized.status = engine::ResizeStatus::OutOfMemory;
     }
@@ -306,9 +318,15 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     const SaveSource saveSource{source->FileSize(), source->properties};
     engine::BgrImage& pixels = resized.image;
     // The image is handed over alone, so the encoder sets its resolution without a copy.
-    QImage output = resize ? QImage(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
-                                    QImage::Format_BGR888)
-                           : source->image;
+    QImage output;
+    if (!resize)  // the source's own pixels, with their transparency where it has any
+        output = withAlpha && source->original.size() == source->image.size() ? source->original
+                                                                              : source->image;
+    else if (withAlpha)
+        output = std::move(alphaResized.image);
+    else
+        output = QImage(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
+                        QImage::Format_BGR888);
     source.reset();  // the decoded pixels are not needed any more
     SaveOptions saveOptions;
     saveOptions.dpi = entry.resolution;

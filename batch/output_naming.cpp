@@ -97,8 +97,8 @@ QString UnwritableOutputReason(const QString& path) {
     const QString extension = SplitPath(path).extension;
     if (mime.isEmpty()) {
         const QString written = QStringLiteral(
-            "only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png) and GIF (.gif) "
-            "files are written");
+            "only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png), GIF (.gif) "
+            "and WebP (.webp) files are written");
         return extension.isEmpty()
                    ? QStringLiteral("the output name has no extension: %1").arg(written)
                    : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);

@@ -3,6 +3,7 @@
 #include "engine/progress.h"
 #include "engine/resize_image.h"
 #include "imageio/image_saver.h"
+#include "imageio/transparency.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,17 +82,25 @@ ResizeSaveOutcome RunResizeSaveJob(const ResizeSaveJob& job, const engine::StopT
         output = SameSizeOutput(source);
     } else {
         try {
-            QImage resized(s.width, s.height, QImage::Format_BGR888);
-            if (resized.isNull())
-                throw std::bad_alloc();
-            const QImage& src = source.image;
-            const engine::ConstBgrView from(src.constBits(), src.width(), src.height(),
-                                            src.bytesPerLine());
-            const engine::BgrView to{resized.bits(), resized.width(), resized.height(),
-                                     resized.bytesPerLine()};
             JobProgress progress(stop, position);
-            const engine::ResizeStatus status =
-                engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), &progress);
+            QImage resized;
+            engine::ResizeStatus status;
+            if (ResizesWithAlpha(source, job.path)) {
+                AlphaResizeResult withAlpha = ResizeSourceWithAlpha(
+                    source, s.width, s.height, s.algorithm, s.cropFlag(), &progress);
+                status = withAlpha.status;
+                resized = std::move(withAlpha.image);
+            } else {
+                resized = QImage(s.width, s.height, QImage::Format_BGR888);
+                if (resized.isNull())
+                    throw std::bad_alloc();
+                const QImage& src = source.image;
+                const engine::ConstBgrView from(src.constBits(), src.width(), src.height(),
+                                                src.bytesPerLine());
+                const engine::BgrView to{resized.bits(), resized.width(), resized.height(),
+                                         resized.bytesPerLine()};
+                status = engine::ResizeImageInto(from, to, s.algorithm, s.cropFlag(), &progress);
+            }
             if (status == engine::ResizeStatus::OutOfMemory)
                 throw std::bad_alloc();
             if (status == engine::ResizeStatus::Cancelled)

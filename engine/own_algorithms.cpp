@@ -202,7 +202,18 @@ bool ResizePlaneNatural(ImagePlane& dst, const ImagePlane& src, double s, int gr
 
 bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
                  int grain, int variant, CRSProgress* progress) {
-    const int channels = colour ? 3 : 1;
+    return ResizeSmartChannels(dst, src, colour ? 3 : 1, strength, ratio_flag, grain, variant,
+                               progress);
+}
+
+bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
+                   int grain, int variant, CRSProgress* progress) {
+    return ResizeNaturalChannels(dst, src, colour ? 3 : 1, strength, ratio_flag, grain, variant,
+                                 progress);
+}
+
+bool ResizeSmartChannels(BgrView dst, ConstBgrView src, int channels, int strength, int ratio_flag,
+                         int grain, int variant, CRSProgress* progress) {
     const Ratios r = RatiosOf(dst.width, dst.height, src.width, src.height);
     if (progress != nullptr)
         progress->passes = SweepsSmart(r.min, r.max) * channels;
@@ -219,10 +230,9 @@ bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int r
         progress, arena);
 }
 
-bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
-                   int grain, int variant, CRSProgress* progress) {
+bool ResizeNaturalChannels(BgrView dst, ConstBgrView src, int channels, int strength,
+                           int ratio_flag, int grain, int variant, CRSProgress* progress) {
     (void)ratio_flag;  // the natural-scene core does not depend on it
-    const int channels = colour ? 3 : 1;
     const Ratios r = RatiosOf(dst.width, dst.height, src.width, src.height);
     if (progress != nullptr)
         progress->passes = SweepsNatural(r.min, r.max) * channels;

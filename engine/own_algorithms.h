@@ -35,6 +35,12 @@ bool ResizeSmart(BgrView dst, ConstBgrView src, bool colour, int strength, int r
                  int grain, int variant, CRSProgress* progress);
 bool ResizeNatural(BgrView dst, ConstBgrView src, bool colour, int strength, int ratio_flag,
                    int grain, int variant, CRSProgress* progress);
+// The same for pixels of `channels` bytes, each channel resized by itself in turn (4: the
+// colours and alpha).
+bool ResizeSmartChannels(BgrView dst, ConstBgrView src, int channels, int strength, int ratio_flag,
+                         int grain, int variant, CRSProgress* progress);
+bool ResizeNaturalChannels(BgrView dst, ConstBgrView src, int channels, int strength,
+                           int ratio_flag, int grain, int variant, CRSProgress* progress);
 
 // The scale plans and cores of one plane (each plane carries its own size). `arena`, when given,
 // supplies the scratch planes (and may change dst's storage); the entries above pass one arena

@@ -27,32 +27,34 @@ bool IsWhole(double v) {
     return v == std::trunc(v);
 }
 
-// Runs algorithm into target (which has the target size). False on a stop request.
-bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
-                  CRSProgress* progress) {
-    switch (algorithm) {
-        case ResizeAlgorithm::SmartArtificial:
-            return ResizeSmart(target, src, true, 50,
-                               RatioFlag(target.width, target.height, src.width, src.height), 0,
-                               kVariantPlain, progress);
-        case ResizeAlgorithm::SmartNatural:
-            return ResizeNatural(target, src, true, 40,
-                                 RatioFlag(target.width, target.height, src.width, src.height), 0,
-                                 kVariantPlain, progress);
-        case ResizeAlgorithm::AdvancedNatural:
-            return ResizeSmart(target, src, true, 25, 2, 0, kVariantPresharpen, progress);
-        default:
-            DrawStandardMode(src, target, StandardMode(AlgorithmIndex(algorithm)));
-            return true;
-    }
-}
-
 void CopyPixels(ConstBgrView from, BgrView to) {
     const std::size_t bytes = std::size_t(to.width) * kBgrChannels;
     for (int y = 0; y < to.height; ++y) std::memcpy(to.Row(y), from.Row(y), bytes);
 }
 
 }  // namespace
+
+bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
+                  CRSProgress* progress, int channels) {
+    switch (algorithm) {
+        case ResizeAlgorithm::SmartArtificial:
+            return ResizeSmartChannels(
+                target, src, channels, 50,
+                RatioFlag(target.width, target.height, src.width, src.height), 0, kVariantPlain,
+                progress);
+        case ResizeAlgorithm::SmartNatural:
+            return ResizeNaturalChannels(
+                target, src, channels, 40,
+                RatioFlag(target.width, target.height, src.width, src.height), 0, kVariantPlain,
+                progress);
+        case ResizeAlgorithm::AdvancedNatural:
+            return ResizeSmartChannels(target, src, channels, 25, 2, 0, kVariantPresharpen,
+                                       progress);
+        default:
+            DrawStandardMode(src, target, StandardMode(AlgorithmIndex(algorithm)), channels);
+            return true;
+    }
+}
 
 const char* AlgorithmName(ResizeAlgorithm algorithm) {
     const int index = AlgorithmIndex(algorithm);

@@ -21,6 +21,13 @@ int RatioFlag(int tw, int th, int sw, int sh);
 // Size of the image that covers dw x dh at the source's aspect ratio (the crop intermediate).
 void CoverSize(int sw, int sh, int dw, int dh, int& tw, int& th);
 
+// Runs the algorithm from src into target, which has the target size (no crop, no memory
+// check): the step ResizeImage makes. `channels` is the bytes of a pixel, each channel resized as
+// the colours are: 3, or 4 (colours and alpha); the own algorithms take any count. False on a
+// stop request; throws std::bad_alloc when the scratch does not fit.
+bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
+                  CRSProgress* progress, int channels = kBgrChannels);
+
 // Copies the centre of `intermediate` (at least as large as dst) into dst.
 void CropCentre(ConstBgrView intermediate, BgrView dst);
 

@@ -150,6 +150,17 @@ ORM_AVX2 void WidenRowAvx2(const std::uint8_t* s, int sw, int pad, Pixel* padded
     WidenRowBody<simd::kAvx2>(s, sw, pad, padded);
 }
 #endif
+// The same for pixels of four bytes (three colours and alpha): every lane carries a channel.
+void WidenQuadRow(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
+    for (int x = 0; x < sw; ++x)
+        padded[pad + x] =
+            Pixel{float(s[4 * x]), float(s[4 * x + 1]), float(s[4 * x + 2]), float(s[4 * x + 3])};
+    for (int i = 0; i < pad; ++i) {
+        padded[i] = padded[pad];
+        padded[pad + sw + i] = padded[pad + sw - 1];
+    }
+}
+
 void WidenRow(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
 #if defined(ORM_SIMD_X86)
     if (simd::UseAvx512())
@@ -163,9 +174,10 @@ void WidenRow(const std::uint8_t* s, int sw, int pad, Pixel* padded) {
 // Vertical pass of one output row: the weighted rows summed in tap order, rounded to nearest
 // (halves to even, as lrint does: adding 1.5 x 2^23 and taking it away rounds a float of
 // magnitude below 2^22 to an integer), clamped, three channels of each Pixel written.
-// The sums of a chunk of values stay in registers across the taps.
+// The sums of a chunk of values stay in registers across the taps. Pixels of four channels
+// write every lane.
 ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weights, int count,
-                                   int dw, float* acc, std::uint8_t* out) {
+                                   int dw, int channels, float* acc, std::uint8_t* out) {
     const int n = 4 * dw;
     constexpr int kChunk = 64;
     for (int i0 = 0; i0 < n; i0 += kChunk) {
@@ -188,15 +200,20 @@ ORM_KERNEL void VerticalPixelsBody(const float* const* rows, const float* weight
         v = v > 255.0f ? 255.0f : v;
         acc[i] = v;
     }
-    for (int x = 0; x < dw; ++x)
-        for (int c = 0; c < kBgrChannels; ++c)
-            out[kBgrChannels * x + c] = std::uint8_t(int(acc[4 * x + c]));
+    if (channels == kBgrChannels) {
+        for (int x = 0; x < dw; ++x)
+            for (int c = 0; c < kBgrChannels; ++c)
+                out[kBgrChannels * x + c] = std::uint8_t(int(acc[4 * x + c]));
+    } else {
+        for (int i = 0; i < n; ++i) out[i] = std::uint8_t(int(acc[i]));
+    }
 }
 ORM_DISPATCH3(VerticalPixels, VerticalPixelsBody)
 
 }  // namespace
 
-void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
+void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode, int channels) {
+    const auto widen = channels == kBgrChannels ? WidenRow : WidenQuadRow;
     const AxisFilter fx = MakeAxisFilter(mode, src.width, dst.width);
     const AxisFilter fy = MakeAxisFilter(mode, src.height, dst.height);
     const int dw = dst.width, sw = src.width;
@@ -230,7 +247,7 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
                     const int slot = r % slots;
                     Pixel* h = ring.data() + std::size_t(slot) * dw;
                     if (slot_row[slot] != r) {
-                        WidenRow(src.Row(r), sw, pad, padded.data());
+                        widen(src.Row(r), sw, pad, padded.data());
                         HorizontalPixels(static_cast<const Pixel*>(padded.data()),
                                          static_cast<const float*>(fx.weight.data()),
                                          static_cast<const int*>(first.data()), dw, fx.taps, h);
@@ -241,8 +258,8 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode) {
                     ++count;
                 }
                 VerticalPixels(static_cast<const float* const*>(rows.data()),
-                               static_cast<const float*>(weights.data()), count, dw, acc.data(),
-                               dst.Row(y));
+                               static_cast<const float*>(weights.data()), count, dw, channels,
+                               acc.data(), dst.Row(y));
             }
         },
         [](int) { return true; });

@@ -34,7 +34,9 @@ struct AxisFilter {
 AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst);
 
 // Resizes the whole source into the whole destination. Throws std::bad_alloc when the scratch
-// does not fit.
-void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode);
+// does not fit. `channels` is the bytes of a pixel: 3 (blue, green, red) or 4 (a fourth channel,
+// alpha, resized beside the colours with the same weights; the colours come out as with 3).
+void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode,
+                      int channels = kBgrChannels);
 
 }  // namespace orm::engine

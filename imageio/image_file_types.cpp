@@ -17,7 +17,7 @@ struct KnownEncoder {
 // The encoders the program knows, in a fixed order.
 constexpr KnownEncoder kEncoders[] = {
     {"image/bmp", "bmp"},   {"image/jpeg", "jpeg"}, {"image/gif", nullptr},
-    {"image/tiff", "tiff"}, {"image/png", "png"},
+    {"image/tiff", "tiff"}, {"image/png", "png"},   {"image/webp", "webp"},
 };
 
 }  // namespace
@@ -54,7 +54,7 @@ QString MimeTypeForOutputPath(const QString& path) {
     } kWritten[] = {
         {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"},
         {".bmp", "image/bmp"},   {".gif", "image/gif"},   {".tif", "image/tiff"},
-        {".tiff", "image/tiff"}, {".png", "image/png"},
+        {".tiff", "image/tiff"}, {".png", "image/png"},   {".webp", "image/webp"},
     };
     const QString ext = PathExtension(path);
     for (const auto& w : kWritten)

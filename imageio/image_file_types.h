@@ -22,7 +22,7 @@ bool IsSupportedImage(const QString& path);
 bool IsNavigableImage(const QString& fileName);
 
 // The MIME type of an output path by its extension, case ignored: .jpg .jpeg .jpe "image/jpeg",
-// .tif .tiff "image/tiff", .bmp, .gif, .png; empty for any other extension.
+// .tif .tiff "image/tiff", .bmp, .gif, .png, .webp; empty for any other extension.
 QString MimeTypeForOutputPath(const QString& path);
 
 struct ImageEncoder {
@@ -31,7 +31,8 @@ struct ImageEncoder {
     QByteArray qtFormat;  // the Qt image writer's format; empty for the GIF writer (giflib)
 };
 
-// The first installed encoder whose MIME type equals the argument exactly.
+// The first installed encoder whose MIME type equals the argument exactly. WebP is written by
+// Qt's image formats plugin: without it "image/webp" has no encoder.
 ImageEncoder FindEncoderForMime(const QString& mimeType);
 
 }  // namespace orm

@@ -5,6 +5,7 @@
 #include "imageio/file_reader.h"
 #include "imageio/jpeg_bgr_decoder.h"
 #include "imageio/memory_needs.h"
+#include "imageio/transparency.h"
 #include "metadata/byte_source.h"
 #include "metadata/exif_properties.h"
 #include "metadata/image_depth.h"
@@ -177,7 +178,11 @@ bool DecodeWithQt(const QByteArray& fileBytes, SourceImage& out, QString* error)
     // (the conversion below then makes a new buffer instead of converting in place).
     if (!TwentyFourBitsHold(out.fileFormat))
         out.original = decoded->image;
-    decoded->image.convertTo(QImage::Format_BGR888);
+    out.transparent = HasTransparency(decoded->image);
+    if (out.transparent)
+        decoded->image = CompositeOnWhite(decoded->image);
+    else
+        decoded->image.convertTo(QImage::Format_BGR888);
     out.image = std::move(decoded->image);
     if (out.image.isNull() || out.image.format() != QImage::Format_BGR888) {
         if (error)

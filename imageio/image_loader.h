@@ -16,7 +16,7 @@
 namespace orm {
 
 struct SourceImage {
-    QImage image;  // the pixels, Format_BGR888
+    QImage image;  // the pixels, Format_BGR888 (over white where they are transparent)
     // The size the file states; image has it unless a DecodeLimit let the decoder shrink it.
     QSize fileSize;
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to
@@ -24,6 +24,9 @@ struct SourceImage {
     // (palettes, 1-bit, grey, 16 bits per sample, alpha); null otherwise. A copy at the source's
     // own size is written from it.
     QImage original;
+    // Some pixel is not fully opaque: image shows the pixels over white, original keeps the alpha
+    // (transparency.h).
+    bool transparent = false;
     int bitsPerPixel = 0;  // of the file's own pixel format
     double dpiX = 96.0;    // resolution exactly as the file states it
     double dpiY = 96.0;

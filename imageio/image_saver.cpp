@@ -4,6 +4,8 @@
 #include "imageio/image_file_types.h"
 #include "imageio/png_writer.h"
 #include "imageio/safe_file_writer.h"
+#include "imageio/transparency.h"
+#include "imageio/webp_metadata.h"
 #include "metadata/exif_properties.h"
 #include "metadata/output_metadata.h"
 
@@ -21,9 +23,18 @@ namespace {
 constexpr double kInchPerMetre = 0.0254;
 constexpr int kTiffLzw = 1;  // QImageWriter::setCompression for TIFF
 
+constexpr int kMaxWebpSide = 16383;  // the format's limit
+
 bool CarriesExif(const QString& mime) {
     return mime == QLatin1String("image/jpeg") || mime == QLatin1String("image/tiff") ||
            mime == QLatin1String("image/png");
+}
+
+// EXIF and the colour profile of a WebP file, written with libwebp's muxer (exiv2 0.27 files the
+// profile under the wrong chunk name).
+void WriteWebpItems(QByteArray& webp, const PropertyItems& items) {
+    const PropertyItem* profile = FindItem(items, kPropIccProfile);
+    SetWebpMetadata(webp, EncodeExifBlock(items), profile ? profile->value : QByteArray());
 }
 
 // Qt's TIFF writer stores a 1-bit image as black and white whatever its two colours are; a
@@ -37,6 +48,21 @@ bool IsBlackAndWhite(const QImage& mono) {
 
 QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQuality,
                   QString* reason) {
+    // A file without alpha shows transparent pixels over white; its encoder would show the
+    // colours that lie hidden under them.
+    if (!MimeKeepsAlpha(encoder.mimeType) && HasTransparency(given)) {
+        const QImage flat = CompositeOnWhite(given);
+        if (flat.isNull()) {
+            *reason = QStringLiteral("Not enough memory.");
+            return {};
+        }
+        return Encode(flat, encoder, jpegQuality, reason);
+    }
+    const bool webp = encoder.mimeType == QLatin1String("image/webp");
+    if (webp && (given.width() > kMaxWebpSide || given.height() > kMaxWebpSide)) {
+        *reason = QStringLiteral("WebP images are at most 16383 pixels wide and high");
+        return {};
+    }
     if (encoder.qtFormat.isEmpty())
         return EncodeGif(given, reason);
     // 24-bit colour as PNG: the fast writer (other formats, kept for same-size copies, go to Qt's).
@@ -52,8 +78,8 @@ QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQual
     if (!buffer.open(QIODevice::WriteOnly))
         return {};
     QImageWriter writer(&buffer, encoder.qtFormat);
-    if (encoder.mimeType == QLatin1String("image/jpeg"))
-        writer.setQuality(jpegQuality);
+    if (encoder.mimeType == QLatin1String("image/jpeg") || webp)
+        writer.setQuality(jpegQuality);  // WebP: 100 is lossless
     if (encoder.mimeType == QLatin1String("image/tiff"))
         writer.setCompression(kTiffLzw);
     if (!writer.write(image)) {
@@ -113,6 +139,8 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         SetJfifDensity(bytes, options.dpi);
     if (!items.empty() && CarriesExif(encoder.mimeType))
         WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
+    if (!items.empty() && encoder.mimeType == QLatin1String("image/webp"))
+        WriteWebpItems(bytes, items);
     if (encoder.mimeType == QLatin1String("image/png"))
         NameIccProfileChunk(bytes);
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded

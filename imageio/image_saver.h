@@ -14,7 +14,7 @@ namespace orm {
 
 struct SaveOptions {
     double dpi = 96.0;     // written into the output in both directions
-    int jpegQuality = 75;  // 0..100, JPEG only
+    int jpegQuality = 75;  // 0..100, JPEG and WebP (WebP: 100 is lossless)
 };
 
 // What the output takes from its source: the size (for the thumbnail rule) and the items.

@@ -60,6 +60,8 @@ std::uint64_t EstimatedEncodeBytes(int width, int height, const QString& mimeTyp
         perPixel = 9;
     else if (mimeType == QLatin1String("image/gif"))
         perPixel = 8;
+    else if (mimeType == QLatin1String("image/webp"))
+        perPixel = 10;  // Qt's RGB copy, libwebp's ARGB picture and its YUV planes, the file
     return Pixels(width, height) * std::uint64_t(perPixel);
 }
 

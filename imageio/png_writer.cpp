@@ -121,11 +121,14 @@ ORM_KERNEL void CandidatesBody(const unsigned char* row, const unsigned char* ab
 }
 ORM_DISPATCH3(Candidates, CandidatesBody)
 
-// One row of the image as RGB bytes.
+// One row of the image as RGB (or, with alpha, RGBA) bytes.
 void RgbRow(const QImage& image, int y, unsigned char* out) {
     const int w = image.width();
     const uchar* s = image.constScanLine(y);
     switch (image.format()) {
+        case QImage::Format_RGBA8888:
+            std::memcpy(out, s, std::size_t(w) * 4);
+            break;
         case QImage::Format_BGR888:
             for (int x = 0; x < w; ++x) {
                 out[3 * x] = s[3 * x + 2];
@@ -187,12 +190,14 @@ void FilterPngRow(const unsigned char* row, const unsigned char* above, int n, i
 
 bool FastPngWriterTakes(QImage::Format format) {
     return format == QImage::Format_BGR888 || format == QImage::Format_RGB888 ||
-           format == QImage::Format_RGB32;
+           format == QImage::Format_RGB32 || format == QImage::Format_RGBA8888;
 }
 
 QByteArray EncodePng24(const QImage& image, QString* reason) {
     const int w = image.width(), h = image.height();
-    const std::size_t rowBytes = std::size_t(w) * 3;
+    const bool alpha = image.format() == QImage::Format_RGBA8888;
+    const int bpp = alpha ? 4 : 3;
+    const std::size_t rowBytes = std::size_t(w) * bpp;
     const std::size_t filteredBytes = (rowBytes + 1) * std::size_t(h);
     try {
         // Filtered rows, made in bands over the engine's threads (each row depends only on the
@@ -206,7 +211,7 @@ QByteArray EncodePng24(const QImage& image, QString* reason) {
                 RgbRow(image, y0 - 1, above);
             for (int y = y0; y < y1; ++y) {
                 RgbRow(image, y, current);
-                FilterPngRow(current, y > 0 ? above : nullptr, int(rowBytes), 3,
+                FilterPngRow(current, y > 0 ? above : nullptr, int(rowBytes), bpp,
                              filtered.data() + (rowBytes + 1) * std::size_t(y));
                 std::swap(above, current);
             }
@@ -232,11 +237,11 @@ QByteArray EncodePng24(const QImage& image, QString* reason) {
         unsigned char ihdr[13];
         PutBe32(ihdr, std::uint32_t(w));
         PutBe32(ihdr + 4, std::uint32_t(h));
-        ihdr[8] = 8;   // bits per sample
-        ihdr[9] = 2;   // colour: RGB
-        ihdr[10] = 0;  // deflate
-        ihdr[11] = 0;  // adaptive filtering
-        ihdr[12] = 0;  // no interlace
+        ihdr[8] = 8;              // bits per sample
+        ihdr[9] = alpha ? 6 : 2;  // colour: RGB with alpha, RGB
+        ihdr[10] = 0;             // deflate
+        ihdr[11] = 0;             // adaptive filtering
+        ihdr[12] = 0;             // no interlace
         AppendChunk(out, "IHDR", ihdr, sizeof ihdr);
         if (image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0) {
             unsigned char phys[9];

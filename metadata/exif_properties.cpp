@@ -302,4 +302,22 @@ bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString
     return false;
 }
 
+QByteArray EncodeExifBlock(const PropertyItems& items) {
+    InitExiv2Once();
+    for (const bool withMakerNote : {true, false}) {
+        try {
+            const Exiv2::ExifData exif = BuildExifData(items, withMakerNote);
+            if (exif.empty())
+                return {};
+            Exiv2::Blob blob;
+            Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+            if (!blob.empty())
+                return QByteArray(reinterpret_cast<const char*>(blob.data()),
+                                  qsizetype(blob.size()));
+        } catch (const std::exception&) {
+        }
+    }
+    return {};
+}
+
 }  // namespace orm

@@ -22,4 +22,10 @@ PropertyItems ReadPropertyItemsFromFile(const QString& path);
 // Returns false only when the file could not be handled at all (encoded stays unchanged then).
 bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error = nullptr);
 
+// The items as an EXIF block on its own: a little-endian TIFF structure (from its byte-order mark,
+// without the "Exif" prefix of a JPEG segment), for files whose container the caller lays out.
+// The colour profile is not part of it. The maker note is laid out anew or, failing that, left
+// out; empty when there is nothing to write or exiv2 cannot lay the block out.
+QByteArray EncodeExifBlock(const PropertyItems& items);
+
 }  // namespace orm

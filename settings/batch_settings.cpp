@@ -10,13 +10,14 @@ namespace orm {
 
 namespace {
 
-constexpr std::array<OutputFormat, 6> kFormats = {{
+constexpr std::array<OutputFormat, 7> kFormats = {{
     {"Don't change", "", "keep"},
     {"JPEG files (*.jpg)", ".jpg", "jpg"},
     {"TIFF files (*.tif)", ".tif", "tif"},
     {"Bitmap files (*.bmp)", ".bmp", "bmp"},
     {"PNG files (*.png)", ".png", "png"},
     {"GIF files (*.gif)", ".gif", "gif"},
+    {"WebP files (*.webp)", ".webp", "webp"},
 }};
 
 bool EndsWithSeparator(const QString& s) {

@@ -34,12 +34,12 @@ struct BatchSettings {
 // Values out of range take their defaults; returns whether anything changed.
 bool SanitizeBatchSettings(BatchSettings& b);
 
-// Output formats in list order. Index 0 keeps the input's extension; 5 (GIF) is offered by the
-// command line.
+// Output formats in list order. Index 0 keeps the input's extension; 5 (GIF) and 6 (WebP) are
+// offered by the command line.
 struct OutputFormat {
     const char* listText;   // "Don't change", "JPEG files (*.jpg)", ...
-    const char* extension;  // "" for index 0, else ".jpg", ".tif", ".bmp", ".png", ".gif"
-    const char* shortName;  // "keep", "jpg", "tif", "bmp", "png", "gif"
+    const char* extension;  // "" for index 0, else ".jpg", ".tif", ".bmp", ".png", ".gif", ".webp"
+    const char* shortName;  // "keep", "jpg", "tif", "bmp", "png", "gif", "webp"
 };
 std::span<const OutputFormat> OutputFormats();
 // Number of formats the batch settings dialog lists (the GIF entry is not among them).

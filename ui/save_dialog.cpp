@@ -15,7 +15,7 @@ namespace {
 const QString kSaveFilter = QStringLiteral(
     "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
     "(*.gif);;"
-    "PNG Files (*.png)");
+    "PNG Files (*.png);;WebP Files (*.webp)");
 
 }  // namespace
 

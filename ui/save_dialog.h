@@ -1,5 +1,5 @@
 #pragma once
-// The "Save As" dialog of Resize and Save: the five output types, and a name typed without an
+// The "Save As" dialog of Resize and Save: the six output types, and a name typed without an
 // extension takes the one of the chosen type before the dialog checks for an existing file, so
 // replacing a file is always confirmed. It opens with a suggested name and carries the JPEG
 // quality of single-image saving.

@@ -71,7 +71,7 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
     } else if (arg == QLatin1String("--format")) {
         const auto f = w.Value(v) ? ParseFormatArg(v) : std::nullopt;
         if (!f)
-            error = QStringLiteral("--format needs keep, jpg, tif, bmp, png or gif");
+            error = QStringLiteral("--format needs keep, jpg, tif, bmp, png, gif or webp");
         else
             out.format = *f;
     } else if (arg == QLatin1String("--quality")) {

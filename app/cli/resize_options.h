@@ -94,7 +94,7 @@ std::optional<ResizeAlgorithm> ParseAlgorithmArg(
     const QString& text);                                    // 0..7 or a name, case ignored
 std::optional<int> ParseCorrectionArg(const QString& text);  // keep, crop, none
 std::optional<int> ParseUnitsArg(const QString& text);       // in, mm, cm, picas, pt
-std::optional<int> ParseFormatArg(const QString& text);      // keep, jpg, tif, bmp, png, gif
+std::optional<int> ParseFormatArg(const QString& text);      // keep, jpg, tif, bmp, png, gif, webp
 std::optional<OverwriteMethod> ParseOverwriteArg(const QString& text);  // skip, overwrite, unique
 // "P" or "PxQ" (percents above 0).
 bool ParsePercentArg(const QString& text, double& pw, double& ph);

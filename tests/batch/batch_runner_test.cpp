@@ -231,7 +231,7 @@ TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
     EXPECT_EQ(recorder.reports[1].LogText(), "Can't write file\n" + In("photo.pcx") + "!");
     EXPECT_EQ(recorder.reports[1].reason,
               "no encoder writes \".pcx\" files: only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), "
-              "BMP (.bmp), PNG (.png) and GIF (.gif) files are written");
+              "BMP (.bmp), PNG (.png), GIF (.gif) and WebP (.webp) files are written");
     EXPECT_EQ(test::FileBytes(In("photo.pcx")), original);
     EXPECT_EQ(QDir(dir.path() + "/in").entryList(QDir::Files | QDir::Hidden),
               QStringList{"photo.pcx"});

@@ -34,7 +34,7 @@ TEST(CliOptions, EveryValueIsCheckedAndBadOnesAreNamed) {
                                    {"a.jpg", "--width", "10", "--percent", "50"},
                                    {"a.jpg", "--algorithm", "8"},
                                    {"a.jpg", "--width", "10", "--quality", "101"},
-                                   {"a.jpg", "--width", "10", "--format", "webp"},
+                                   {"a.jpg", "--width", "10", "--format", "avif"},
                                    {"a.jpg", "--width", "10", "--overwrite", "maybe"},
                                    {"a.jpg", "--width", "10", "--bogus"},
                                    {"a.jpg"},

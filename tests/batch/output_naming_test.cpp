@@ -103,8 +103,9 @@ TEST_F(Naming, OutputsThatCannotBeEncodedSayWhy) {
     EXPECT_TRUE(UnwritableOutputReason(Out("a.gif")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.tiff")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.Jpeg")).isEmpty());
+    EXPECT_TRUE(UnwritableOutputReason(Out("a.WebP")).isEmpty());
     EXPECT_TRUE(
-        UnwritableOutputReason(Out("a.webp")).startsWith("no encoder writes \".webp\" files"));
+        UnwritableOutputReason(Out("a.avif")).startsWith("no encoder writes \".avif\" files"));
     EXPECT_TRUE(UnwritableOutputReason(Out("a")).startsWith("the output name has no extension"));
 }
 

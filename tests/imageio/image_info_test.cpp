@@ -176,16 +176,17 @@ TEST(ImageFileTypes, ExtensionRules) {
     EXPECT_EQ(MimeTypeForOutputPath("scan.tiff"), "image/tiff");
     EXPECT_EQ(MimeTypeForOutputPath("scan.TIF"), "image/tiff");
     EXPECT_EQ(MimeTypeForOutputPath("a.Gif"), "image/gif");
-    EXPECT_EQ(MimeTypeForOutputPath("a.webp"), "");  // read, not written
+    EXPECT_EQ(MimeTypeForOutputPath("a.WebP"), "image/webp");
     EXPECT_EQ(MimeTypeForOutputPath("dir.tif/file"), "");
 
-    for (const char* mime : {"image/jpeg", "image/bmp", "image/gif", "image/tiff", "image/png"}) {
+    for (const char* mime :
+         {"image/jpeg", "image/bmp", "image/gif", "image/tiff", "image/png", "image/webp"}) {
         const ImageEncoder e = FindEncoderForMime(mime);
         EXPECT_GE(e.index, 0) << mime;
         EXPECT_EQ(e.mimeType, mime);
     }
     EXPECT_EQ(FindEncoderForMime("image/JPEG").index, -1);  // exact match only
-    EXPECT_EQ(FindEncoderForMime("image/webp").index, -1);
+    EXPECT_EQ(FindEncoderForMime("image/avif").index, -1);
 }
 
 }  // namespace

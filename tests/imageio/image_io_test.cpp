@@ -293,11 +293,14 @@ TEST_F(ImageIo, CameraMetadataIsCopiedWithNewResolutionSizeAndSoftware) {
     const QImage thumb = test::ExiftoolThumbnail(path);
     EXPECT_EQ(thumb.size(), QSize(150, 100));
 
-    // PNG carries the items too; BMP and GIF carry none.
-    ASSERT_TRUE(SaveImage(out, Path("out.png"), SaveSource{QSize(3008, 2000), src->properties},
-                          SaveOptions{72, 85}));
-    EXPECT_EQ(test::Exiftool(Path("out.png"), "Make"), "NIKON CORPORATION");
-    EXPECT_EQ(test::Exiftool(Path("out.png"), "Software"), "ORVEN Imaging  Resizer");
+    // PNG and WebP carry the items too; BMP and GIF carry none.
+    for (const char* name : {"out.png", "out.webp"}) {
+        ASSERT_TRUE(SaveImage(out, Path(name), SaveSource{QSize(3008, 2000), src->properties},
+                              SaveOptions{72, 85}));
+        EXPECT_EQ(test::Exiftool(Path(name), "Make"), "NIKON CORPORATION") << name;
+        EXPECT_EQ(test::Exiftool(Path(name), "Software"), "ORVEN Imaging  Resizer") << name;
+        EXPECT_EQ(test::Exiftool(Path(name), "ExifImageWidth"), "120") << name;
+    }
     ASSERT_TRUE(SaveImage(out, Path("out.bmp"), SaveSource{QSize(3008, 2000), src->properties},
                           SaveOptions{72, 85}));
     EXPECT_EQ(test::Exiftool(Path("out.bmp"), "Make"), std::nullopt);
@@ -316,7 +319,7 @@ TEST_F(ImageIo, TheColourProfileIsCarriedIntoEveryFormatThatHoldsOne) {
         const PropertyItem* item = FindItem(src->properties, kPropIccProfile);
         ASSERT_TRUE(item) << name;
         EXPECT_EQ(item->value, profile) << name;
-        for (const char* ext : {"jpg", "png", "tif"}) {
+        for (const char* ext : {"jpg", "png", "tif", "webp"}) {
             const QString out = Path(QString("out.%1").arg(ext));
             // Resized (new pixels) and at the source's own size.
             ASSERT_TRUE(SaveImage(Gradient(40, 30), out, *src, SaveOptions{72, 85})) << ext;

@@ -78,9 +78,10 @@ TEST(PngWriter, FiltersAsLibpngsHeuristicChooses) {
             above[i] = static_cast<unsigned char>(base + int(rng() % spread));
             row[i] = static_cast<unsigned char>(base + int(rng() % spread));
         }
+        const int bpp = 3 + trial % 2;  // colour, colour with alpha
         std::vector<unsigned char> ours(n + 1);
-        FilterPngRow(row.data(), above.data(), n, 3, ours.data());
-        const std::vector<unsigned char> expected = ReferenceFilter(row, &above, 3);
+        FilterPngRow(row.data(), above.data(), n, bpp, ours.data());
+        const std::vector<unsigned char> expected = ReferenceFilter(row, &above, bpp);
         ASSERT_EQ(ours, expected) << "trial " << trial;
         paethWins += expected[0] == 4;
     }
@@ -106,19 +107,22 @@ TEST(PngWriter, FiltersAsLibpngsHeuristicChooses) {
     }
 }
 
+// Smooth rows and noise; with alpha, noise in the alpha too.
 QImage Noise(int w, int h, QImage::Format format, std::uint32_t seed) {
     std::mt19937 rng(seed);
-    QImage image(w, h, QImage::Format_RGB32);
+    const bool alpha = format == QImage::Format_RGBA8888;
+    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(
-                x, y, y % 3 == 0 ? qRgb(x * 3, y * 5, (x + y) * 2) : QRgb(rng()) | 0xFF000000u);
+            image.setPixel(x, y,
+                           y % 3 == 0 ? qRgb(x * 3, y * 5, (x + y) * 2)
+                                      : QRgb(rng()) | (alpha ? 0u : 0xFF000000u));
     return image.convertToFormat(format);
 }
 
 TEST(PngWriter, ReadersGetThePixelsAndTheResolution) {
-    for (QImage::Format format :
-         {QImage::Format_BGR888, QImage::Format_RGB888, QImage::Format_RGB32}) {
+    for (QImage::Format format : {QImage::Format_BGR888, QImage::Format_RGB888,
+                                  QImage::Format_RGB32, QImage::Format_RGBA8888}) {
         for (QSize size : {QSize(1, 1), QSize(2, 3), QSize(17, 5), QSize(64, 33), QSize(301, 7)}) {
             QImage image =
                 Noise(size.width(), size.height(), format, size.width() * 7 + size.height());
@@ -131,8 +135,8 @@ TEST(PngWriter, ReadersGetThePixelsAndTheResolution) {
             QImageReader reader(&buffer, "png");
             const QImage back = reader.read();
             ASSERT_FALSE(back.isNull()) << reader.errorString().toStdString();
-            EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32),
-                      image.convertToFormat(QImage::Format_RGB32))
+            EXPECT_EQ(back.convertToFormat(QImage::Format_ARGB32),
+                      image.convertToFormat(QImage::Format_ARGB32))
                 << size.width() << "x" << size.height() << " format " << int(format);
             EXPECT_EQ(back.dotsPerMeterX(), 11811);
             EXPECT_EQ(back.dotsPerMeterY(), 3937);
@@ -157,6 +161,13 @@ TEST(PngWriter, AnIndependentReaderFindsNoFault) {
     ASSERT_TRUE(identify.waitForFinished());
     EXPECT_EQ(identify.exitCode(), 0) << identify.readAllStandardError().toStdString();
     EXPECT_EQ(identify.readAllStandardOutput(), "257x129 TrueColor");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(EncodePng24(Noise(131, 67, QImage::Format_RGBA8888, 4)));
+    file.close();
+    identify.start("identify", {"-regard-warnings", "-format", "%wx%h %[type]", path});
+    ASSERT_TRUE(identify.waitForFinished());
+    EXPECT_EQ(identify.exitCode(), 0) << identify.readAllStandardError().toStdString();
+    EXPECT_EQ(identify.readAllStandardOutput(), "131x67 TrueColorAlpha");
 }
 
 }  // namespace

@@ -311,13 +311,13 @@ TEST(SaveDialog, BareNameTakesTheChosenTypeBeforeTheReplaceQuestion) {
     EXPECT_TRUE(question.contains(QStringLiteral("res.jpg"))) << question.toStdString();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
 
-    // Another type chosen in the list (PNG, the last): a bare name takes its extension.
+    // Another type chosen in the list (WebP, the last): a bare name takes its extension.
     auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(types, nullptr);
     QTest::keyClick(types, Qt::Key_End);
-    ASSERT_EQ(dialog.selectedNameFilter(), QStringLiteral("PNG Files (*.png)"));
+    ASSERT_EQ(dialog.selectedNameFilter(), QStringLiteral("WebP Files (*.webp)"));
     dialog.selectFile(QStringLiteral("other"));
-    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("other.png")});
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("other.webp")});
     EXPECT_EQ(FilterSuffix(QStringLiteral("TIFF Files (*.tif *.tiff)")), QStringLiteral("tif"));
     EXPECT_EQ(FilterSuffix(QStringLiteral("PNG Files (*.png)")), QStringLiteral("png"));
     EXPECT_EQ(FilterSuffix(QStringLiteral("All")), QString());
