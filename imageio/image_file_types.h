@@ -11,7 +11,8 @@ namespace orm {
 QString PathExtension(const QString& path);
 
 // The extensions of the image files the program opens, lower case with the dot: .jpg .jpeg .jpe
-// .tif .tiff .bmp .gif .png .webp (WebP is read by Qt's image formats plugin).
+// .tif .tiff .bmp .gif .png .webp (WebP is read by Qt's image formats plugin) .heic .heif .avif
+// (read with libheif).
 const QStringList& ImageFileExtensions();
 
 // Command line, Open dialog, drops, browser and batch list: the extension is one of
