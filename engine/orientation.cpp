@@ -25,14 +25,29 @@ Walk WalkFor(const ConstByteImage& s, int n, int orientation) {
     int ax = 1, bx = 0, cx = 0, ay = 0, by = 1, cy = 0;
     const int lastX = s.width - 1, lastY = s.height - 1;
     switch (orientation) {
-        case 2: ax = -1, cx = lastX; break;
-        case 3: ax = -1, cx = lastX, by = -1, cy = lastY; break;
-        case 4: by = -1, cy = lastY; break;
-        case 5: ax = 0, bx = 1, ay = 1, by = 0; break;
-        case 6: ax = 0, bx = 1, ay = -1, by = 0, cy = lastY; break;
-        case 7: ax = 0, bx = -1, cx = lastX, ay = -1, by = 0, cy = lastY; break;
-        case 8: ax = 0, bx = -1, cx = lastX, ay = 1, by = 0; break;
-        default: break;
+        case 2:
+            ax = -1, cx = lastX;
+            break;
+        case 3:
+            ax = -1, cx = lastX, by = -1, cy = lastY;
+            break;
+        case 4:
+            by = -1, cy = lastY;
+            break;
+        case 5:
+            ax = 0, bx = 1, ay = 1, by = 0;
+            break;
+        case 6:
+            ax = 0, bx = 1, ay = -1, by = 0, cy = lastY;
+            break;
+        case 7:
+            ax = 0, bx = -1, cx = lastX, ay = -1, by = 0, cy = lastY;
+            break;
+        case 8:
+            ax = 0, bx = -1, cx = lastX, ay = 1, by = 0;
+            break;
+        default:
+            break;
     }
     return {std::ptrdiff_t(cx) * n + std::ptrdiff_t(cy) * s.stride,
             std::ptrdiff_t(ax) * n + std::ptrdiff_t(ay) * s.stride,
@@ -49,8 +64,7 @@ void OrientRows(const ConstByteImage& s, const ByteImage& d, const Walk& walk, i
                 const std::uint8_t* in = s.data + walk.base + std::ptrdiff_t(tx) * walk.stepX +
                                          std::ptrdiff_t(y) * walk.stepY;
                 std::uint8_t* out = d.data + std::ptrdiff_t(y) * d.stride + std::ptrdiff_t(tx) * N;
-                for (int i = 0; i < count; ++i, in += walk.stepX, out += N)
-                    std::memcpy(out, in, N);
+                for (int i = 0; i < count; ++i, in += walk.stepX, out += N) std::memcpy(out, in, N);
             }
         }
     }
@@ -84,13 +98,26 @@ void OrientPixels(const ConstByteImage& stored, const ByteImage& upright, int by
     if (orientation < 1 || orientation > 8)
         orientation = 1;
     switch (bytesPerPixel) {
-        case 1: OrientAll<1>(stored, upright, orientation); break;
-        case 2: OrientAll<2>(stored, upright, orientation); break;
-        case 3: OrientAll<3>(stored, upright, orientation); break;
-        case 4: OrientAll<4>(stored, upright, orientation); break;
-        case 6: OrientAll<6>(stored, upright, orientation); break;
-        case 8: OrientAll<8>(stored, upright, orientation); break;
-        default: break;
+        case 1:
+            OrientAll<1>(stored, upright, orientation);
+            break;
+        case 2:
+            OrientAll<2>(stored, upright, orientation);
+            break;
+        case 3:
+            OrientAll<3>(stored, upright, orientation);
+            break;
+        case 4:
+            OrientAll<4>(stored, upright, orientation);
+            break;
+        case 6:
+            OrientAll<6>(stored, upright, orientation);
+            break;
+        case 8:
+            OrientAll<8>(stored, upright, orientation);
+            break;
+        default:
+            break;
     }
 }
 

@@ -45,8 +45,8 @@ class HeifFile {
         context_.reset(heif_context_alloc());
         if (!context_)
             return Fail(error, QStringLiteral("Not enough memory"));
-        heif_error e = heif_context_read_from_memory_without_copy(
-            context_.get(), bytes.constData(), size_t(bytes.size()), nullptr);
+        heif_error e = heif_context_read_from_memory_without_copy(context_.get(), bytes.constData(),
+                                                                  size_t(bytes.size()), nullptr);
         if (e.code != heif_error_Ok)
             return Fail(error, Reason(e));
         heif_image_handle* handle = nullptr;
@@ -61,7 +61,8 @@ class HeifFile {
 
     HeifInfo Info() const {
         HeifInfo info;
-        info.size = QSize(heif_image_handle_get_width(Handle()), heif_image_handle_get_height(Handle()));
+        info.size =
+            QSize(heif_image_handle_get_width(Handle()), heif_image_handle_get_height(Handle()));
         info.hasAlpha = heif_image_handle_has_alpha_channel(Handle()) != 0;
         const bool deep = heif_image_handle_get_luma_bits_per_pixel(Handle()) > 8;
         info.bitsPerPixel = (deep ? 48 : 24) + (info.hasAlpha ? (deep ? 16 : 8) : 0);
@@ -94,7 +95,8 @@ bool IsHeifFile(const QByteArray& fileBytes) {
     if (fileBytes.size() < 16 || fileBytes.mid(4, 4) != "ftyp")
         return false;
     const auto* b = reinterpret_cast<const uint8_t*>(fileBytes.constData());
-    const uint32_t boxSize = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    const uint32_t boxSize =
+        uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
     const qsizetype end = std::min<qsizetype>(fileBytes.size(), qsizetype(boxSize));
     static const char* const kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
                                           "hevm", "hevs", "mif1", "msf1", "avif", "avis"};
@@ -155,7 +157,8 @@ QImage DecodeHeifImage(const QByteArray& fileBytes, QString* error, HeifInfo* in
     const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const qsizetype rowBytes = qsizetype(w) * channels;
     if (!plane || w <= 0 || h <= 0 || stride < rowBytes ||
         heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
@@ -173,7 +176,8 @@ std::optional<qsizetype> HeifExifTiffStart(const QByteArray& item) {
     if (item.size() < 4 + 8)
         return std::nullopt;
     const auto* b = reinterpret_cast<const uint8_t*>(item.constData());
-    const uint32_t offset = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    const uint32_t offset =
+        uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
     // At least a header (8 bytes) must follow the mark.
     if (offset > uint32_t(item.size() - 4 - 8))
         return std::nullopt;
@@ -202,8 +206,7 @@ HeifMetadata ReadHeifMetadata(const QByteArray& fileBytes) {
         // An item is a part of the file; a larger size is a damaged box.
         if (size > 0 && size <= size_t(fileBytes.size())) {
             QByteArray item(qsizetype(size), Qt::Uninitialized);
-            if (heif_image_handle_get_metadata(handle, ids[0], item.data()).code ==
-                heif_error_Ok) {
+            if (heif_image_handle_get_metadata(handle, ids[0], item.data()).code == heif_error_Ok) {
                 if (const std::optional<qsizetype> start = HeifExifTiffStart(item))
                     out.exif = item.mid(*start);
             }

@@ -45,14 +45,22 @@ QImage TurnedByQt(const QImage& stored, int orientation) {
         return i.transformed(QTransform().rotate(degrees), Qt::FastTransformation);
     };
     switch (orientation) {
-        case 2: return stored.mirrored(true, false);
-        case 3: return stored.mirrored(true, true);
-        case 4: return stored.mirrored(false, true);
-        case 5: return quarter(stored, 90).mirrored(true, false);
-        case 6: return quarter(stored, 90);
-        case 7: return quarter(stored, 90).mirrored(false, true);
-        case 8: return quarter(stored, 270);
-        default: return stored;
+        case 2:
+            return stored.mirrored(true, false);
+        case 3:
+            return stored.mirrored(true, true);
+        case 4:
+            return stored.mirrored(false, true);
+        case 5:
+            return quarter(stored, 90).mirrored(true, false);
+        case 6:
+            return quarter(stored, 90);
+        case 7:
+            return quarter(stored, 90).mirrored(false, true);
+        case 8:
+            return quarter(stored, 270);
+        default:
+            return stored;
     }
 }
 
