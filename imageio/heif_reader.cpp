@@ -59,20 +59,6 @@ class HeifFile {
 
     heif_image_handle* Handle() const { return handle_.get(); }
 
-    HeifInfo Info() const {
-        HeifInfo info;
-        info.size =
-            QSize(heif_image_handle_get_width(Handle()), heif_image_handle_get_height(Handle()));
-        info.hasAlpha = heif_image_handle_has_alpha_channel(Handle()) != 0;
-        const bool deep = heif_image_handle_get_luma_bits_per_pixel(Handle()) > 8;
-        info.bitsPerPixel = (deep ? 48 : 24) + (info.hasAlpha ? (deep ? 16 : 8) : 0);
-        info.format = !info.hasAlpha ? QImage::Format_RGB888
-                      : heif_image_handle_is_premultiplied_alpha(Handle())
-                          ? QImage::Format_RGBA8888_Premultiplied
-                          : QImage::Format_RGBA8888;
-        return info;
-    }
-
   private:
     static bool Fail(QString* error, const QString& reason) {
         if (error)
@@ -83,6 +69,66 @@ class HeifFile {
     std::unique_ptr<heif_context, ContextFree> context_;
     std::unique_ptr<heif_image_handle, HandleFree> handle_;
 };
+
+HeifInfo InfoOf(const heif_image_handle* handle) {
+    HeifInfo info;
+    info.size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+    info.hasAlpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+    info.bitsPerPixel = (deep ? 48 : 24) + (info.hasAlpha ? (deep ? 16 : 8) : 0);
+    info.format = !info.hasAlpha ? QImage::Format_RGB888
+                  : heif_image_handle_is_premultiplied_alpha(handle)
+                      ? QImage::Format_RGBA8888_Premultiplied
+                      : QImage::Format_RGBA8888;
+    return info;
+}
+
+// The image of a handle (the primary image or a thumbnail), upright, 8 bits per sample.
+QImage Decode(const heif_image_handle* handle, QString* error) {
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return QImage();
+    };
+    const HeifInfo info = InfoOf(handle);
+    if (info.size.width() <= 0 || info.size.height() <= 0)
+        return fail(QStringLiteral("The HEIF file cannot be read: the image has no size"));
+    if (!FitsInAvailableMemory(
+            2 * EstimatedDecodeBytes(info.size.width(), info.size.height(), info.format)))
+        return fail(NotEnoughMemoryToOpenText(info.size.width(), info.size.height()));
+
+    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    if (!options)
+        return fail(QStringLiteral("Not enough memory"));
+    if (options->version >= 2)
+        options->convert_hdr_to_8bit = 1;
+    const int channels = info.hasAlpha ? 4 : 3;
+    heif_image* decoded = nullptr;
+    const heif_error e = heif_decode_image(
+        handle, &decoded, heif_colorspace_RGB,
+        info.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    const std::unique_ptr<heif_image, ImageFree> image(decoded);
+    if (e.code != heif_error_Ok || !image)
+        return fail(Reason(e));
+
+    // What the decoder hands back is checked before a byte of it is read.
+    const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const qsizetype rowBytes = qsizetype(w) * channels;
+    if (!plane || w <= 0 || h <= 0 || stride < rowBytes ||
+        heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
+        return fail(QStringLiteral("The HEIF file cannot be read: unexpected decoded pixels"));
+
+    QImage out(w, h, info.format);
+    if (out.isNull())
+        return fail(NotEnoughMemoryToOpenText(w, h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(out.scanLine(y), plane + qsizetype(y) * stride, size_t(rowBytes));
+    return out;
+}
 
 bool IsTiffHeader(const char* p) {
     return std::memcmp(p, "II*\0", 4) == 0 || std::memcmp(p, "MM\0*", 4) == 0;
@@ -118,58 +164,33 @@ std::optional<HeifInfo> ReadHeifInfo(const QByteArray& fileBytes, QString* error
     HeifFile file;
     if (!file.Open(fileBytes, error))
         return std::nullopt;
-    return file.Info();
+    return InfoOf(file.Handle());
 }
 
-QImage DecodeHeifImage(const QByteArray& fileBytes, QString* error, HeifInfo* infoOut) {
-    auto fail = [&](const QString& reason) {
-        if (error)
-            *error = reason;
-        return QImage();
-    };
+QImage DecodeHeifImage(const QByteArray& fileBytes, QString* error, HeifInfo* info) {
     HeifFile file;
     if (!file.Open(fileBytes, error))
         return {};
-    const HeifInfo info = file.Info();
-    if (infoOut)
-        *infoOut = info;
-    if (info.size.width() <= 0 || info.size.height() <= 0)
-        return fail(QStringLiteral("The HEIF file cannot be read: the image has no size"));
-    if (!FitsInAvailableMemory(
-            2 * EstimatedDecodeBytes(info.size.width(), info.size.height(), info.format)))
-        return fail(NotEnoughMemoryToOpenText(info.size.width(), info.size.height()));
+    if (info)
+        *info = InfoOf(file.Handle());
+    return Decode(file.Handle(), error);
+}
 
-    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
-    if (!options)
-        return fail(QStringLiteral("Not enough memory"));
-    if (options->version >= 2)
-        options->convert_hdr_to_8bit = 1;
-    const int channels = info.hasAlpha ? 4 : 3;
-    heif_image* decoded = nullptr;
-    const heif_error e = heif_decode_image(
-        file.Handle(), &decoded, heif_colorspace_RGB,
-        info.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-    const std::unique_ptr<heif_image, ImageFree> image(decoded);
-    if (e.code != heif_error_Ok || !image)
-        return fail(Reason(e));
-
-    // What the decoder hands back is checked before a byte of it is read.
-    const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
-    int stride = 0;
-    const uint8_t* plane =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const qsizetype rowBytes = qsizetype(w) * channels;
-    if (!plane || w <= 0 || h <= 0 || stride < rowBytes ||
-        heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
-        return fail(QStringLiteral("The HEIF file cannot be read: unexpected decoded pixels"));
-
-    QImage out(w, h, info.format);
-    if (out.isNull())
-        return fail(NotEnoughMemoryToOpenText(w, h));
-    for (int y = 0; y < h; ++y)
-        std::memcpy(out.scanLine(y), plane + qsizetype(y) * stride, size_t(rowBytes));
-    return out;
+QImage DecodeHeifThumbnail(const QByteArray& fileBytes, QSize* primarySize) {
+    HeifFile file;
+    if (!file.Open(fileBytes, nullptr))
+        return {};
+    if (primarySize)
+        *primarySize = InfoOf(file.Handle()).size;
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_thumbnail_IDs(file.Handle(), &id, 1) != 1)
+        return {};
+    heif_image_handle* thumbnail = nullptr;
+    const heif_error e = heif_image_handle_get_thumbnail(file.Handle(), id, &thumbnail);
+    const std::unique_ptr<heif_image_handle, HandleFree> handle(thumbnail);
+    if (e.code != heif_error_Ok || !handle)
+        return {};
+    return Decode(handle.get(), nullptr);
 }
 
 std::optional<qsizetype> HeifExifTiffStart(const QByteArray& item) {

@@ -36,6 +36,10 @@ std::optional<HeifInfo> ReadHeifInfo(const QByteArray& fileBytes, QString* error
 QImage DecodeHeifImage(const QByteArray& fileBytes, QString* error = nullptr,
                        HeifInfo* info = nullptr);
 
+// The primary image's first embedded thumbnail, decoded as DecodeHeifImage does, and the primary
+// image's size; null when the file has no thumbnail or it cannot be decoded.
+QImage DecodeHeifThumbnail(const QByteArray& fileBytes, QSize* primarySize = nullptr);
+
 struct HeifMetadata {
     QByteArray exif;        // the TIFF structure, from its byte-order mark; empty when none
     QByteArray iccProfile;  // empty when none

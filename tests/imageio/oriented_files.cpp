@@ -73,10 +73,15 @@ QByteArray MakeOrientedJpeg(const OrientedJpeg& spec) {
     PropertyItems items = {
         MakeAsciiItem(0x010F, "Orient Test"),
         MakeShortItem(0x0112, uint16_t(spec.orientation)),
+        // The stored picture's size, as cameras state it.
+        MakeLongItem(0xA002, uint32_t(swap ? spec.upright.height() : spec.upright.width()),
+                     ExifGroup::kPhoto),
+        MakeLongItem(0xA003, uint32_t(swap ? spec.upright.width() : spec.upright.height()),
+                     ExifGroup::kPhoto),
     };
     if (spec.thumbnail) {
-        const QSize small(std::max(spec.upright.width() / 6, 40),
-                          std::max(spec.upright.height() / 6, 30));
+        const QSize small(std::max(spec.upright.width() / 8, 40),
+                          std::max(spec.upright.height() / 8, 30));
         const QByteArray thumb = Jpeg(StoredPicture(UprightPattern(small), spec.orientation), 95);
         items.push_back(PropertyItem{
             kPropThumbnailData, 1, uint32_t(thumb.size()), thumb, ExifGroup::kThumbnail, {}});

@@ -1,8 +1,8 @@
 #pragma once
 // Made photos for the upright tests: a pattern of four coloured quadrants whose upright picture
 // is known, stored the way a camera held in one of the eight EXIF orientations stores it, as a
-// JPEG with the Orientation item, an EXIF thumbnail stored the same way, and a resolution that
-// differs between the two directions.
+// JPEG with the Orientation item, the stored size items, an EXIF thumbnail stored the same way,
+// and a resolution that differs between the two directions.
 
 #include <QByteArray>
 #include <QImage>
@@ -22,7 +22,7 @@ QImage StoredPicture(const QImage& upright, int orientation);
 struct OrientedJpeg {
     QSize upright{64, 48};
     int orientation = 1;
-    bool thumbnail = true;  // a JPEG thumbnail (a sixth, at least 40 x 30), stored the same way
+    bool thumbnail = true;  // a JPEG thumbnail (an eighth, at least 40 x 30), stored the same way
     double dpiX = 100;      // of the upright picture; the file states them for the stored one
     double dpiY = 200;
 };
