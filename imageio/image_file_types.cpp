@@ -64,6 +64,13 @@ QString MimeTypeForOutputPath(const QString& path) {
     return {};
 }
 
+QString KeptOutputExtension(const QString& inputExtension) {
+    for (const char* heif : {".heic", ".heif", ".avif"})
+        if (inputExtension.compare(QLatin1String(heif), Qt::CaseInsensitive) == 0)
+            return QStringLiteral(".jpg");
+    return inputExtension;
+}
+
 ImageEncoder FindEncoderForMime(const QString& mimeType) {
     const QList<QByteArray> installed = QImageWriter::supportedImageFormats();
     int index = 0;

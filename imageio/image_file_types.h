@@ -26,6 +26,11 @@ bool IsNavigableImage(const QString& fileName);
 // .tif .tiff "image/tiff", .bmp, .gif, .png; empty for any other extension.
 QString MimeTypeForOutputPath(const QString& path);
 
+// The extension an output keeps from its input when its format is not changed: the input's own,
+// except for HEIF and AVIF photos (.heic .heif .avif, read but not written), which become JPEG
+// files (".jpg").
+QString KeptOutputExtension(const QString& inputExtension);
+
 struct ImageEncoder {
     int index = -1;  // position in the list of encoders; -1 when none matches
     QString mimeType;
