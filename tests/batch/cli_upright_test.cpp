@@ -110,8 +110,8 @@ TEST_F(CliUpright, AHeicPhotoBecomesAJpegWithItsMetadata) {
         EXPECT_EQ(Exiftool(out, "Make"), "Orient Test");
         EXPECT_EQ(Exiftool(out, "Orientation"), "1");
     }
-    const Outcome png = Cli({"resize", In("phone.heic"), "--width", "80", "--format", "png", "-o",
-                         Out("")});
+    const Outcome png =
+        Cli({"resize", In("phone.heic"), "--width", "80", "--format", "png", "-o", Out("")});
     ASSERT_EQ(png.status, 0) << png.err.toStdString();
     EXPECT_EQ(Stored(Out("phone.png")).size(), QSize(80, 60));
 }
