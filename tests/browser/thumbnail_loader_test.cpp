@@ -145,6 +145,11 @@ TEST_F(ThumbnailLoaderTest, PhotosHeldSidewaysShowUprightFromTheEmbeddedThumbnai
 }
 
 TEST_F(ThumbnailLoaderTest, HeifFilesShowTheirOwnThumbnailFirst) {
+#if defined(__SANITIZE_THREAD__)
+    // The system's libheif and its decoders are not built for ThreadSanitizer, which then loses
+    // track of the engine's own locks in the rest of the run.
+    GTEST_SKIP() << "HEIF decoding is left out of ThreadSanitizer runs";
+#endif
     if (QStandardPaths::findExecutable("heif-enc").isEmpty())
         GTEST_SKIP() << "heif-enc (libheif-examples) missing";
     const QString png = Write(QStringLiteral("pattern.png"), test::UprightPattern(QSize(640, 480)));
