@@ -1,14 +1,12 @@
 #include "batch/batch_entry.h"
 
+#include "imageio/file_metadata.h"
 #include "imageio/file_reader.h"
 #include "imageio/image_loader.h"
-#include "metadata/byte_source.h"
-#include "metadata/image_resolution.h"
 #include "settings/size_math.h"
 #include "settings/size_rules.h"
 
 #include <algorithm>
-#include <span>
 
 namespace orm {
 
@@ -39,9 +37,7 @@ std::optional<ImageProbe> ProbeImage(const QString& path, QString* error) {
         probe.width = decoded->width();
         probe.height = decoded->height();
     }
-    const MemoryByteSource source(
-        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
-    probe.dpiX = ReadImageResolution(source).dpiX;
+    probe.dpiX = ReadUprightResolution(bytes).dpiX;
     return probe;
 }
 

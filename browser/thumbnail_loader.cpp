@@ -6,12 +6,15 @@
 #include "engine/pixel_view.h"
 #include "engine/standard_modes.h"
 #include "imageio/file_reader.h"
+#include "imageio/heif_reader.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
+#include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
 #include "metadata/embedded_thumbnail.h"
+#include "metadata/exif_orientation.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -44,6 +47,11 @@ bool IsJpegExtension(const QString& ext) {
 
 bool IsTiffExtension(const QString& ext) {
     return ext == QLatin1String(".tif") || ext == QLatin1String(".tiff");
+}
+
+bool IsHeifExtension(const QString& ext) {
+    return ext == QLatin1String(".heic") || ext == QLatin1String(".heif") ||
+           ext == QLatin1String(".avif");
 }
 
 std::span<const uint8_t> Span(const QByteArray& b) {
@@ -94,23 +102,31 @@ QImage PictureFromDib(const EmbeddedThumbnail& thumb) {
 }
 
 // The embedded thumbnail of a JPEG or TIFF file, fitted into the box, with the image's full size
-// as its tags give it.
-EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t fileSize) {
+// as its tags give it (both as stored), and the file's EXIF Orientation.
+EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t fileSize,
+                               int& orientation) {
     const std::filesystem::path fsPath(NativePath(path).toStdString());
+    // A picture that is turned a quarter afterwards is fitted into the turned box.
+    auto box = [&] {
+        const QSize b(kThumbBoxWidth, kThumbBoxHeight);
+        return OrientationSwapsAxes(orientation) ? b.transposed() : b;
+    };
     if (IsJpegExtension(ext)) {
         const QByteArray prefix = ReadFilePrefix(path, kJpegPrefixBytes);
-        EmbeddedThumbnail found =
-            ReadJpegExifThumbnail(MemoryByteSource(Span(prefix)), kThumbBoxWidth, kThumbBoxHeight);
+        const MemoryByteSource first(Span(prefix));
+        orientation = ReadExifOrientation(first);  // the EXIF segment lies near the start
+        EmbeddedThumbnail found = ReadJpegExifThumbnail(first, box().width(), box().height());
         if (found.HasPicture() || fileSize <= prefix.size())
             return found;
         FileByteSource whole(fsPath);  // the thumbnail lies beyond the first bytes
-        return whole.IsOpen() ? ReadJpegExifThumbnail(whole, kThumbBoxWidth, kThumbBoxHeight)
-                              : found;
+        return whole.IsOpen() ? ReadJpegExifThumbnail(whole, box().width(), box().height()) : found;
     }
     if (IsTiffExtension(ext)) {
         FileByteSource whole(fsPath);
-        if (whole.IsOpen())
-            return ReadTiffThumbnail(whole, kThumbBoxWidth, kThumbBoxHeight);
+        if (whole.IsOpen()) {
+            orientation = ReadExifOrientation(whole);
+            return ReadTiffThumbnail(whole, box().width(), box().height());
+        }
     }
     return {};
 }
@@ -181,6 +197,21 @@ QImage ScaleToThumbnail(const QImage& bgr, QSize target) {
     }
 }
 
+// The thumbnail a HEIF file carries (upright, as libheif decodes it) and the primary image's size;
+// a null picture when it has none.
+QImage ReadHeifEmbedded(const QString& path, CPaletteItemImg& item) {
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes) || !IsHeifFile(bytes))
+        return {};
+    QSize full;
+    const QImage thumbnail = DecodeHeifThumbnail(bytes, &full);
+    if (full.width() > 0 && full.height() > 0) {
+        item.imageWidth = full.width();
+        item.imageHeight = full.height();
+    }
+    return thumbnail.isNull() ? QImage() : ToOpaqueBgr(thumbnail);
+}
+
 struct FullDecode {
     QImage bgr;
     QSize fullSize;
@@ -192,6 +223,20 @@ struct FullDecode {
 std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItemImg& item) {
     if (IsTruncatedBmp(bytes))
         return std::nullopt;
+    FullDecode out;
+    if (IsHeifFile(bytes)) {
+        const QImage decoded = DecodeHeifImage(bytes);
+        if (decoded.isNull())
+            return std::nullopt;
+        out.fullSize = decoded.size();
+        out.bitsPerPixel = ThumbnailBitsPerPixel(decoded, "heif", bytes);
+        out.bgr = ToOpaqueBgr(decoded);
+        if (out.bgr.isNull())
+            return std::nullopt;
+        return out;
+    }
+    // The pixels as stored, turned upright once they are small.
+    const int orientation = FileOrientation(bytes);
     static std::once_flag limitRaised;  // a process-wide setting of Qt; set once, not per thread
     std::call_once(limitRaised, [] { QImageReader::setAllocationLimit(kImageAllocationLimitMb); });
     QByteArray shared = bytes;
@@ -200,15 +245,16 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QByteArray format = reader.format();
-    FullDecode out;
     out.fullSize = reader.size();
     QSize decodeSize = out.fullSize;
     if (format == "jpeg" && out.fullSize.isValid()) {
-        const bool known = item.imageWidth > 0 && item.imageHeight > 0;
+        // The item knows the upright size; the decoder works on the stored one.
+        const QSize known = UprightSize(QSize(item.imageWidth, item.imageHeight), orientation);
         const QSize thumb =
-            known ? FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, item.imageWidth, item.imageHeight)
-                  : FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, out.fullSize.width(),
-                                 out.fullSize.height());
+            !known.isEmpty()
+                ? FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, known.width(), known.height())
+                : FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, out.fullSize.width(),
+                               out.fullSize.height());
         const QSize scaled = ScaledJpegDecodeSize(out.fullSize, thumb);
         if (scaled.isValid()) {
             reader.setScaledSize(scaled);
@@ -226,8 +272,9 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
         return std::nullopt;
     if (!out.fullSize.isValid())
         out.fullSize = decoded.size();
+    out.fullSize = UprightSize(out.fullSize, orientation);
     out.bitsPerPixel = ThumbnailBitsPerPixel(decoded, format, bytes);
-    out.bgr = ToOpaqueBgr(decoded);
+    out.bgr = UprightImage(ToOpaqueBgr(decoded), orientation);
     if (out.bgr.isNull())
         return std::nullopt;
     return out;
@@ -257,14 +304,26 @@ bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode
     }
 
     if (quick && item.picture.isNull()) {
-        const EmbeddedThumbnail embedded = ReadEmbedded(path, ext, before.size);
+        int orientation = kOrientationUpright;
+        const EmbeddedThumbnail embedded = ReadEmbedded(path, ext, before.size, orientation);
+        // The sizes and the picture as the upright image has them.
+        const bool swap = OrientationSwapsAxes(orientation);
         if (embedded.fullWidth)
-            item.imageWidth = int32_t(std::min<uint32_t>(*embedded.fullWidth, INT32_MAX));
+            (swap ? item.imageHeight : item.imageWidth) =
+                int32_t(std::min<uint32_t>(*embedded.fullWidth, INT32_MAX));
         if (embedded.fullHeight)
-            item.imageHeight = int32_t(std::min<uint32_t>(*embedded.fullHeight, INT32_MAX));
+            (swap ? item.imageWidth : item.imageHeight) =
+                int32_t(std::min<uint32_t>(*embedded.fullHeight, INT32_MAX));
+        QImage picture;
         if (embedded.HasPicture()) {
-            QImage picture = PictureFromDib(embedded);
-            if (picture.isNull() || !(LookAt(path) == before))
+            picture = UprightImage(PictureFromDib(embedded), orientation);
+            if (picture.isNull())
+                return false;
+        } else if (IsHeifExtension(ext)) {
+            picture = ReadHeifEmbedded(path, item);
+        }
+        if (!picture.isNull()) {
+            if (!(LookAt(path) == before))
                 return false;
             const QSize thumb =
                 FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, picture.width(), picture.height());

@@ -1,7 +1,9 @@
-// Fuzz target of the own TIFF/EXIF reader: the input is taken as a JPEG and as a TIFF file.
+// Fuzz target of the own TIFF/EXIF reader: the input is taken as a JPEG and as a TIFF file (and
+// as PNG or WebP where the orientation reader recognises one).
 
 #include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_locator.h"
+#include "metadata/exif_orientation.h"
 #include "metadata/image_depth.h"
 #include "metadata/image_resolution.h"
 
@@ -31,5 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const orm::ImageResolution dpi = orm::ReadImageResolution(file);
     sink = uint32_t(dpi.dpiX) ^ uint32_t(dpi.dpiY);
     sink = uint32_t(orm::ReadStoredBitsPerPixel(file).value_or(0));
+    sink = uint32_t(orm::ReadExifOrientation(file)) ^ uint32_t(orm::ReadTiffOrientation(file));
     return 0;
 }

@@ -32,7 +32,8 @@ const QStringList& ImageFileExtensions() {
     static const QStringList extensions{
         QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
         QStringLiteral(".tif"), QStringLiteral(".tiff"), QStringLiteral(".bmp"),
-        QStringLiteral(".gif"), QStringLiteral(".png"),  QStringLiteral(".webp")};
+        QStringLiteral(".gif"), QStringLiteral(".png"),  QStringLiteral(".webp"),
+        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif")};
     return extensions;
 }
 
@@ -61,6 +62,13 @@ QString MimeTypeForOutputPath(const QString& path) {
         if (ext.compare(QLatin1String(w.extension), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(w.mimeType);
     return {};
+}
+
+QString KeptOutputExtension(const QString& inputExtension) {
+    for (const char* heif : {".heic", ".heif", ".avif"})
+        if (inputExtension.compare(QLatin1String(heif), Qt::CaseInsensitive) == 0)
+            return QStringLiteral(".jpg");
+    return inputExtension;
 }
 
 ImageEncoder FindEncoderForMime(const QString& mimeType) {

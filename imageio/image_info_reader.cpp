@@ -1,9 +1,10 @@
 #include "imageio/image_info_reader.h"
 
+#include "imageio/file_metadata.h"
 #include "imageio/file_reader.h"
 #include "imageio/image_loader.h"
+#include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
-#include "metadata/exif_properties.h"
 #include "metadata/image_depth.h"
 
 namespace orm {
@@ -53,11 +54,12 @@ std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
         const std::optional<DecodedImage> decoded = DecodeImageBytes(bytes, error);
         if (!decoded)
             return std::nullopt;
-        info.width = decoded->image.width();
-        info.height = decoded->image.height();
+        const QSize upright = UprightSize(decoded->image.size(), FileOrientation(bytes));
+        info.width = upright.width();
+        info.height = upright.height();
         info.bitsPerPixel = decoded->bitsPerPixel;
     }
-    info.properties = BuildPropertyList(ReadPropertyItems(bytes));
+    info.properties = BuildPropertyList(ReadFileProperties(bytes));
     return info;
 }
 

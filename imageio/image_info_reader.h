@@ -1,6 +1,7 @@
 #pragma once
-// Reads a file's image-info record: its size and depth and its property list. The pixels are
-// decoded only when the header cannot tell the depth (palette images count their colours).
+// Reads a file's image-info record: its size (of the upright picture) and depth and its property
+// list (as the file states it, Orientation included). The pixels are decoded only when the header
+// cannot tell the depth (palette images count their colours).
 
 #include "metadata/image_info.h"
 

@@ -2,14 +2,15 @@
 
 #include "imageio/codec_messages.h"
 #include "imageio/damage_check.h"
+#include "imageio/file_metadata.h"
 #include "imageio/file_reader.h"
+#include "imageio/heif_reader.h"
 #include "imageio/jpeg_bgr_decoder.h"
 #include "imageio/memory_needs.h"
 #include "imageio/transparency.h"
+#include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
-#include "metadata/exif_properties.h"
 #include "metadata/image_depth.h"
-#include "metadata/image_resolution.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -124,6 +125,12 @@ bool IsTruncatedBmp(const QByteArray& fileBytes) {
 }
 
 std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error) {
+    if (IsHeifFile(fileBytes)) {
+        const std::optional<HeifInfo> heif = ReadHeifInfo(fileBytes, error);
+        if (!heif)
+            return std::nullopt;
+        return ImageHeader{heif->size, heif->format, QByteArrayLiteral("heif")};
+    }
     BufferReader reader(fileBytes);
     ImageHeader header;
     header.type = reader->format();
@@ -132,7 +139,7 @@ std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString*
             *error = reader->errorString();
         return std::nullopt;
     }
-    header.size = reader->size();
+    header.size = UprightSize(reader->size(), FileOrientation(fileBytes));
     header.format = reader->imageFormat();
     return header;
 }
@@ -145,6 +152,15 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     };
     if (IsTruncatedBmp(fileBytes))
         return fail(QStringLiteral("The file is truncated"));
+    if (IsHeifFile(fileBytes)) {
+        DecodedImage out;
+        HeifInfo info;
+        out.image = DecodeHeifImage(fileBytes, error, &info);
+        if (out.image.isNull())
+            return std::nullopt;
+        out.bitsPerPixel = info.bitsPerPixel;
+        return out;
+    }
     BufferReader reader(fileBytes);
     // A top-down BMP states a negative height; the decoded image has the positive one.
     const QSize size = reader->size();
@@ -199,8 +215,10 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
     try {
         SourceImage out;
         JpegBgrImage jpeg;
-        switch (DecodeJpegToBgr(fileBytes, jpeg, error, QSize(limit.minWidth, limit.minHeight),
-                                limit.cover)) {
+        const int orientation = FileOrientation(fileBytes);
+        const DecodeLimit stored = StoredDecodeLimit(limit, orientation);
+        switch (DecodeJpegToBgr(fileBytes, jpeg, error, QSize(stored.minWidth, stored.minHeight),
+                                stored.cover)) {
             case JpegDecodeOutcome::Refused:
                 return std::nullopt;
             case JpegDecodeOutcome::Decoded:
@@ -220,12 +238,17 @@ std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QStrin
         const MemoryByteSource source(std::span(
             reinterpret_cast<const uint8_t*>(fileBytes.constData()), size_t(fileBytes.size())));
         out.bitsPerPixel = ReadStoredBitsPerPixel(source).value_or(out.bitsPerPixel);
-        const ImageResolution dpi = ReadImageResolution(source);
+        const ImageResolution dpi = ReadFileResolution(fileBytes);
         out.dpiX = dpi.dpiX;
         out.dpiY = dpi.dpiY;
-        out.properties = ReadPropertyItems(fileBytes);
+        out.properties = ReadFileProperties(fileBytes);
         if (out.damage.isEmpty())
             out.damage = DamageDescription(fileBytes);
+        if (!TurnSourceUpright(out, orientation)) {
+            if (error)
+                *error = QStringLiteral("Not enough memory");
+            return std::nullopt;
+        }
         return out;
     } catch (const std::bad_alloc&) {
         if (error)

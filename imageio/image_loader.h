@@ -5,6 +5,10 @@
 // Only regular files are read (file_reader.h). The header is read first: an image whose pixels
 // cannot fit in the memory the system has is refused before anything is decoded, and the pixels
 // are converted to 24-bit BGR inside the decoded buffer where Qt can, so one copy exists.
+//
+// A source is upright: the file's EXIF Orientation is applied to its pixels, sizes, resolution
+// and items at load (upright_image.h), so nothing after loading meets a sideways picture. HEIF
+// and AVIF files are decoded with libheif (heif_reader.h).
 
 #include "metadata/property_item.h"
 
@@ -17,7 +21,8 @@ namespace orm {
 
 struct SourceImage {
     QImage image;  // the pixels, Format_BGR888 (over white where they are transparent)
-    // The size the file states; image has it unless a DecodeLimit let the decoder shrink it.
+    // The size the file states (upright); image has it unless a DecodeLimit let the decoder
+    // shrink it.
     QSize fileSize;
     QImage::Format fileFormat = QImage::Format_Invalid;  // the format the file decoded to
     // The decoded pixels in that format, kept when 24-bit colour does not hold them exactly
@@ -28,9 +33,9 @@ struct SourceImage {
     // (transparency.h).
     bool transparent = false;
     int bitsPerPixel = 0;  // of the file's own pixel format
-    double dpiX = 96.0;    // resolution exactly as the file states it
+    double dpiX = 96.0;    // resolution exactly as the file states it, in upright directions
     double dpiY = 96.0;
-    PropertyItems properties;  // EXIF items, in directory order
+    PropertyItems properties;  // EXIF items, in directory order; Orientation 1, thumbnail upright
     QString damage;  // for a cut-off file, what fills the missing part ("the missing part is grey")
 
     int width() const { return image.width(); }
@@ -55,8 +60,9 @@ struct DecodedImage {
     int bitsPerPixel = 0;  // as the file stores its pixels (GIF: 8)
 };
 
-// What the file's header says, without decoding pixels: the size (invalid when the reader cannot
-// tell) and the format the reader will decode to (Invalid when it cannot tell before decoding).
+// What the file's header says, without decoding pixels: the size of the upright picture (invalid
+// when the reader cannot tell) and the format the reader will decode to (Invalid when it cannot
+// tell before decoding).
 struct ImageHeader {
     QSize size;
     QImage::Format format = QImage::Format_Invalid;
@@ -64,8 +70,8 @@ struct ImageHeader {
 };
 std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error = nullptr);
 
-// Decodes a whole file held in memory with Qt's readers, the pixels as stored (no rotation by
-// the EXIF orientation). Uncompressed BMP files shorter than their pixel rows are refused rather
+// Decodes a whole file held in memory with Qt's readers (HEIF files with libheif, upright by the
+// file's own transformations), the pixels as stored (no rotation by the EXIF orientation). Uncompressed BMP files shorter than their pixel rows are refused rather
 // than shown with missing rows; an image that (with its conversion to BGR) cannot fit in memory
 // is refused before decoding with "Not enough memory to open a W x H image".
 std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error = nullptr);
@@ -86,7 +92,8 @@ struct DecodeLimit {
     bool operator==(const DecodeLimit&) const = default;
 };
 
-// The decoded image, or nothing with the reason in error.
+// The decoded image, upright, or nothing with the reason in error. The limit is a minimum of the
+// upright picture.
 std::optional<SourceImage> LoadSourceImage(const QString& path, QString* error = nullptr,
                                            const DecodeLimit& limit = {});
 

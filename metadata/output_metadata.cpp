@@ -108,6 +108,8 @@ OutputProperties BuildOutputProperties(const PropertyItems& source, QSize output
         else if ((mainIfd && item.id == kTagImageLength) ||
                  (exifIfd && item.id == kPropPixelYDimension))
             out.items.push_back(SizeItem(item, outputSize.height()));
+        else if (mainIfd && item.id == kTagOrientation)  // the pixels written are upright
+            out.items.push_back(MakeShortItem(item.id, 1, item.group));
         else if (mainIfd && IsEncodingTag(item.id))
             continue;
         else

@@ -30,7 +30,8 @@ struct OutputProperties {
 };
 
 // The source's items for the output: X/YResolution become dpi (RATIONAL), ResolutionUnit 2
-// (inches), the image size items (ImageWidth/ImageLength, PixelX/YDimension) the output's size;
+// (inches), Orientation 1 (sources are made upright when they are loaded), the image size items
+// (ImageWidth/ImageLength, PixelX/YDimension) the output's size;
 // tags that describe the source's encoding (strips, tiles, compression, samples, ...) are left
 // out; everything else is copied. "Software" is set when the source had any item.
 OutputProperties BuildOutputProperties(const PropertyItems& source, QSize outputSize, double dpi);

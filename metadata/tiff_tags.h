@@ -9,6 +9,7 @@ inline constexpr uint16_t kTagImageWidth = 0x0100;
 inline constexpr uint16_t kTagImageLength = 0x0101;
 inline constexpr uint16_t kTagCompression = 0x0103;
 inline constexpr uint16_t kTagStripOffsets = 0x0111;
+inline constexpr uint16_t kTagOrientation = 0x0112;
 inline constexpr uint16_t kTagStripByteCounts = 0x0117;
 inline constexpr uint16_t kTagJpegOffset = 0x0201;   // JPEGInterchangeFormat
 inline constexpr uint16_t kTagJpegLength = 0x0202;   // JPEGInterchangeFormatLength

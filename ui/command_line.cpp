@@ -32,8 +32,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: ormensura [options] [image files]\n"
-        "  One image file (.jpg .jpeg .jpe .tif .tiff .bmp .gif .png .webp) is opened;\n"
-        "  several become a batch.\n"
+        "  One image file (.jpg .jpeg .jpe .tif .tiff .bmp .gif .png .webp .heic .heif .avif) is\n"
+        "  opened; several become a batch.\n"
         "Options:\n"
         "  --register     write the plug-in descriptor and quit\n"
         "  --unregister   delete the plug-in descriptor and quit\n"

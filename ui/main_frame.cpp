@@ -64,10 +64,11 @@ constexpr const char* kSaveFolderGroup = "MAIN";
 constexpr const char* kSaveFolderKey = "SAVEFOLDER";
 
 const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp);;"
+    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp *.heic *.heif "
+    "*.avif);;"
     "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
     "(*.gif);;"
-    "PNG Files (*.png);;WebP Files (*.webp)");
+    "PNG Files (*.png);;WebP Files (*.webp);;HEIF Files (*.heic *.heif *.avif)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {

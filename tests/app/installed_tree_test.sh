@@ -41,7 +41,7 @@ desktop-file-validate "$launcher" > "$work/validate.log" 2>&1 || { cat "$work/va
 [ -s "$work/validate.log" ] && { cat "$work/validate.log"; fail "desktop-file-validate printed hints"; }
 # The launcher starts the installed program by its path (quoted: the prefix has a space).
 grep -qxF "Exec=\"$prefix/bin/ormensura\" %F" "$launcher" || fail "Exec line: $(grep ^Exec= "$launcher")"
-grep -qx "MimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;" "$launcher" || fail "MimeType line"
+grep -qx "MimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;image/heic;image/heif;image/avif;" "$launcher" || fail "MimeType line"
 appstreamcli validate --no-net "$prefix/share/metainfo/com.orvenimaging.mensura.metainfo.xml" > "$work/appstream.log" 2>&1 \
   || { cat "$work/appstream.log"; fail "appstreamcli validate"; }
 

@@ -73,7 +73,8 @@ TEST_F(Registration, RoundTripAddsTheEntriesAndTakesBackExactlyThem) {
     EXPECT_TRUE(launcher.contains("\nExec=\"/opt/orm tools/bin/ormensura\" %F\n"))
         << launcher.toStdString();
     EXPECT_TRUE(launcher.contains(
-        "\nMimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;\n"));
+        "\nMimeType=image/jpeg;image/png;image/tiff;image/bmp;image/gif;image/webp;image/heic;"
+        "image/heif;image/avif;\n"));
     EXPECT_TRUE(launcher.contains("\nGenericName=Image Resizer\n"));
     EXPECT_TRUE(CarriesRegisterMarker(launcher));
     const QByteArray menu = ReadFile(paths.serviceMenu);

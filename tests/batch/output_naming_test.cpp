@@ -97,6 +97,15 @@ TEST_F(Naming, AMissingOutputFolderStopsTheRun) {
     EXPECT_EQ(MakeBatchOutputPath(Pics("cat.jpg"), 10, 10, settings).path, Out("cat.jpg"));
 }
 
+TEST_F(Naming, PhotosReadButNotWrittenKeepTheirFormatAsJpeg) {
+    // "Don't change": HEIF and AVIF photos become JPEG files, the others keep their extension.
+    EXPECT_EQ(MakeBatchOutputPath(Pics("phone.HEIC"), 640, 480, settings).path, Out("phone.jpg"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("a.avif"), 640, 480, settings).path, Out("a.jpg"));
+    EXPECT_EQ(MakeBatchOutputPath(Pics("scan.tiff"), 640, 480, settings).path, Out("scan.tiff"));
+    settings.outputFormat = 4;  // PNG
+    EXPECT_EQ(MakeBatchOutputPath(Pics("phone.heic"), 640, 480, settings).path, Out("phone.png"));
+}
+
 TEST_F(Naming, OutputsThatCannotBeEncodedSayWhy) {
     EXPECT_TRUE(UnwritableOutputReason(Out("a.JPG")).isEmpty());
     EXPECT_TRUE(UnwritableOutputReason(Out("a.png")).isEmpty());

@@ -2,6 +2,7 @@
 // otherwise, the width rule, bits per pixel, sound companions.
 
 #include "browser_test_support.h"
+#include "oriented_files.h"
 #include "test_support.h"
 
 #include "browser/thumbnail_codec.h"
@@ -11,6 +12,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -112,6 +115,60 @@ TEST_F(ThumbnailLoaderTest, CameraJpegGetsItsExifThumbnailFirstAndTheFullImageLa
     EXPECT_LT(full, 4.0);
     EXPECT_LT(full, preliminary);  // sharper than the camera's small thumbnail
     EXPECT_LT(preliminary, 25.0);  // and yet the same picture, upright and in its colours
+}
+
+TEST_F(ThumbnailLoaderTest, PhotosHeldSidewaysShowUprightFromTheEmbeddedThumbnailAndTheImage) {
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE("orientation " + std::to_string(o));
+        const QString path = WriteBytes(QStringLiteral("o%1.jpg").arg(o),
+                                        test::MakeOrientedJpeg({QSize(640, 480), o}));
+        std::optional<CPaletteItemImg> item = Load(path);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->isFinal, 0);  // from the embedded thumbnail
+        EXPECT_EQ(QSize(item->imageWidth, item->imageHeight), QSize(640, 480));
+        EXPECT_EQ(QSize(item->thumbWidth, item->thumbHeight), QSize(220, 165));
+        EXPECT_TRUE(test::ShowsUprightPattern(Decompress(*item)));
+
+        CPaletteItemImg final = *item;
+        ASSERT_TRUE(LoadThumbnail(final, path, ThumbnailLoadMode::Full));
+        EXPECT_EQ(final.isFinal, 1);
+        EXPECT_EQ(QSize(final.thumbWidth, final.thumbHeight), QSize(220, 165));
+        EXPECT_TRUE(test::ShowsUprightPattern(DecompressPicture(final.jpegData, 220, 165)));
+        // Without the embedded thumbnail's sizes, from the image alone.
+        const auto direct = Load(WriteBytes(QStringLiteral("bare%1.jpg").arg(o),
+                                            test::MakeOrientedJpeg({QSize(640, 480), o, false})));
+        ASSERT_TRUE(direct);
+        EXPECT_EQ(direct->isFinal, 1);
+        EXPECT_EQ(QSize(direct->imageWidth, direct->imageHeight), QSize(640, 480));
+        EXPECT_TRUE(test::ShowsUprightPattern(Decompress(*direct)));
+    }
+}
+
+TEST_F(ThumbnailLoaderTest, HeifFilesShowTheirOwnThumbnailFirst) {
+#if defined(__SANITIZE_THREAD__)
+    // The system's libheif and its decoders are not built for ThreadSanitizer, which then loses
+    // track of the engine's own locks in the rest of the run.
+    GTEST_SKIP() << "HEIF decoding is left out of ThreadSanitizer runs";
+#endif
+    if (QStandardPaths::findExecutable("heif-enc").isEmpty())
+        GTEST_SKIP() << "heif-enc (libheif-examples) missing";
+    const QString png = Write(QStringLiteral("pattern.png"), test::UprightPattern(QSize(640, 480)));
+    const QString heic = Path(QStringLiteral("photo.heic"));
+    QProcess enc;
+    enc.start("heif-enc", {"-q", "90", "-t", "160", png, "-o", heic});
+    ASSERT_TRUE(enc.waitForFinished(60000));
+    if (enc.exitCode() != 0 || !QFile::exists(heic))
+        GTEST_SKIP() << "heif-enc cannot encode HEIC here";
+    std::optional<CPaletteItemImg> item = Load(heic);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->isFinal, 0);
+    EXPECT_EQ(QSize(item->imageWidth, item->imageHeight), QSize(640, 480));
+    EXPECT_TRUE(test::ShowsUprightPattern(Decompress(*item)));
+    CPaletteItemImg final = *item;
+    ASSERT_TRUE(LoadThumbnail(final, heic, ThumbnailLoadMode::Full));
+    EXPECT_EQ(final.isFinal, 1);
+    EXPECT_EQ(QSize(final.thumbWidth, final.thumbHeight), QSize(220, 165));
+    EXPECT_TRUE(test::ShowsUprightPattern(DecompressPicture(final.jpegData, 220, 165)));
 }
 
 TEST_F(ThumbnailLoaderTest, ImagesThe12001PixelsWideByTheirMetadataAreNotDecoded) {
@@ -239,6 +296,7 @@ TEST_F(ThumbnailLoaderTest, SoundCompanionsOfJpgAndTifImages) {
     EXPECT_EQ(Load(png)->hasSound, 0);
     EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.JPEG")));
     EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.webp")));
+    EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.HEIC")));
     EXPECT_FALSE(CountsAsImageFile(QStringLiteral("/a/b.wav")));
     EXPECT_FALSE(CountsAsImageFile(QStringLiteral("/a.jpg/b")));
 }

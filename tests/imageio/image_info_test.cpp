@@ -93,8 +93,9 @@ TEST(ImageInfoList, CameraFile) {
     ORM_REQUIRE_CORPUS();
     const auto info = ReadImageInfo(test::CorpusFile("exiv2-nikon-d70.jpg"));
     ASSERT_TRUE(info);
-    EXPECT_EQ(info->width, 150);
-    EXPECT_EQ(info->height, 91);
+    // Stored 150 x 91 with Orientation 6 ("90 left"): the upright picture is 91 x 150.
+    EXPECT_EQ(info->width, 91);
+    EXPECT_EQ(info->height, 150);
     EXPECT_EQ(FormatColorCount(info->bitsPerPixel), "16,777,216");
     auto has = [&](const char* name, const char* value) {
         return std::find(info->properties.begin(), info->properties.end(),
