@@ -45,8 +45,8 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height,
     const auto formats = OutputFormats();
     const int format = settings.outputFormat;
     const bool known = format > 0 && format < static_cast<int>(formats.size());
-    base += known ? QString::fromLatin1(formats[format].extension)
-                  : KeptOutputExtension(in.extension);
+    base +=
+        known ? QString::fromLatin1(formats[format].extension) : KeptOutputExtension(in.extension);
     return DecideOutputPath(base, settings.method(), exists);
 }
 

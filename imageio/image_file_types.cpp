@@ -30,9 +30,9 @@ QString PathExtension(const QString& path) {
 
 const QStringList& ImageFileExtensions() {
     static const QStringList extensions{
-        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
-        QStringLiteral(".tif"), QStringLiteral(".tiff"), QStringLiteral(".bmp"),
-        QStringLiteral(".gif"), QStringLiteral(".png"),  QStringLiteral(".webp"),
+        QStringLiteral(".jpg"),  QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
+        QStringLiteral(".tif"),  QStringLiteral(".tiff"), QStringLiteral(".bmp"),
+        QStringLiteral(".gif"),  QStringLiteral(".png"),  QStringLiteral(".webp"),
         QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif")};
     return extensions;
 }

@@ -71,9 +71,10 @@ struct ImageHeader {
 std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error = nullptr);
 
 // Decodes a whole file held in memory with Qt's readers (HEIF files with libheif, upright by the
-// file's own transformations), the pixels as stored (no rotation by the EXIF orientation). Uncompressed BMP files shorter than their pixel rows are refused rather
-// than shown with missing rows; an image that (with its conversion to BGR) cannot fit in memory
-// is refused before decoding with "Not enough memory to open a W x H image".
+// file's own transformations), the pixels as stored (no rotation by the EXIF orientation).
+// Uncompressed BMP files shorter than their pixel rows are refused rather than shown with missing
+// rows; an image that (with its conversion to BGR) cannot fit in memory is refused before decoding
+// with "Not enough memory to open a W x H image".
 std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QString* error = nullptr);
 
 // True when an uncompressed BMP file ends before its last pixel row.

@@ -536,10 +536,11 @@ void CMainFrame::OnResizeAndSave() {
     if (path.isEmpty())
         return;
     if (MimeTypeForOutputPath(path).isEmpty()) {
-        // The writers know only these five types; say so rather than return without a word.
-        settings_.Prompt().Warning(QStringLiteral("Can't save file %1.\nUse one of the extensions "
-                                                  ".jpg, .jpeg, .tif, .tiff, .bmp, .gif or .png.")
-                                       .arg(path));
+        // The writers know only these types; say so rather than return without a word.
+        settings_.Prompt().Warning(
+            QStringLiteral("Can't save file %1.\nUse one of the extensions "
+                           ".jpg, .jpeg, .tif, .tiff, .bmp, .gif, .png or .webp.")
+                .arg(path));
         return;
     }
     if (!doc_->StartResizeAndSave(path))

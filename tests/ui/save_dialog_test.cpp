@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -131,11 +132,15 @@ TEST_F(SaveCommand, WritesWithTheChosenQualityAndKeepsQualityAndFolder) {
         ASSERT_TRUE(Save(frame, [&](CSaveAsDialog& d) {
             offered = d.selectedFiles().value(0);
             d.QualityBox()->setValue(30);
-            d.selectFile(written);
+            // Typed as a user does: the folder, then the name in the name field.
+            d.setDirectory(out);
+            auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QStringLiteral("small.jpg"));
             static_cast<QDialog&>(d).accept();  // the dialog's own checks run
         }));
         EXPECT_EQ(offered, dir_.filePath(QStringLiteral("shot_RESIZED_TO_60x45.png")));
-        ASSERT_TRUE(QFile::exists(written));
+        ASSERT_TRUE(QFile::exists(written)) << QDir(out).entryList().join(",").toStdString();
         EXPECT_EQ(settings_.Resize().jpegQuality, 30);
         EXPECT_EQ(frame.LastSaveFolder(), out);
         // The same bytes as a save with quality 30, not with the default 75.
