@@ -86,7 +86,13 @@ void CBatchDlg::BuildControls() {
     qualityLabel->setBuddy(quality_);
     formatLayout->addWidget(qualityLabel, 1, 0);
     formatLayout->addWidget(quality_, 1, 1);
-    formatLayout->setRowStretch(2, 1);
+    fastDecode_ = new QCheckBox(QStringLiteral("&Fast decoding of big JPEGs"), this);
+    fastDecode_->setToolTip(
+        QStringLiteral("Big JPEGs reduced strongly are decoded at 1/2, 1/4 or 1/8 of their size "
+                       "(never below twice the output) before the chosen algorithm runs: much "
+                       "faster, very slightly less sharp."));
+    formatLayout->addWidget(fastDecode_, 2, 0, 1, 2);
+    formatLayout->setRowStretch(3, 1);
     lower->addLayout(formatLayout);
     layout->addLayout(lower);
 
@@ -117,6 +123,7 @@ void CBatchDlg::FillControls() {
         b->setChecked(true);
     format_->setCurrentIndex(std::clamp(settings_.outputFormat, 0, format_->count() - 1));
     quality_->edit()->setText(QString::number(settings_.jpegQuality));
+    fastDecode_->setChecked(settings_.fastDecode != 0);
     UpdateEnabling();
 }
 
@@ -156,6 +163,7 @@ void CBatchDlg::accept() {
     settings_.sameFolder = sameFolder_->isChecked() ? 1 : 0;
     settings_.overwriteMethod = std::max(0, overwrite_->checkedId());
     settings_.outputFormat = std::max(0, format_->currentIndex());
+    settings_.fastDecode = fastDecode_->isChecked() ? 1 : 0;
     QDialog::accept();
 }
 

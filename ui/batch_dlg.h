@@ -33,6 +33,7 @@ class CBatchDlg : public QDialog {
     QCheckBox* newNameCheck() const { return newName_; }
     QCheckBox* sameFolderCheck() const { return sameFolder_; }
     QComboBox* formatList() const { return format_; }
+    QCheckBox* fastDecodeCheck() const { return fastDecode_; }
     QLineEdit* qualityEdit() const;
     QButtonGroup* overwriteGroup() const { return overwrite_; }
 
@@ -57,6 +58,7 @@ class CBatchDlg : public QDialog {
     QPushButton* browse_ = nullptr;
     QCheckBox* newName_ = nullptr;
     QCheckBox* sameFolder_ = nullptr;
+    QCheckBox* fastDecode_ = nullptr;
     QButtonGroup* overwrite_ = nullptr;
     QComboBox* format_ = nullptr;
     CPanelSpinEdit* quality_ = nullptr;

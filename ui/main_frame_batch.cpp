@@ -285,6 +285,7 @@ void CMainFrame::OnRun() {
     settings_.Batch() = batch;
     BatchRunOptions options;
     options.settings = batch;
+    options.noEnlarge = settings_.Resize().noEnlarge != 0;
     CBatchProgress progress(batchList_.entries(), options, settings_.Prompt(), this);
     batchRunning_ = true;
     runningProgress_ = &progress;

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -177,6 +178,10 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
         frame.BatchEntries().at(i).targetWidth = 32;
         frame.BatchEntries().at(i).targetHeight = 24;
     }
+    // With "Never enlarge" on in the panel, an entry larger than its 96 x 48 source keeps it.
+    settings_.Resize().noEnlarge = 1;
+    frame.BatchEntries().at(2).targetWidth = 400;
+    frame.BatchEntries().at(2).targetHeight = 200;
     const QString out = dir_.filePath(QStringLiteral("out"));
     prompt_.QueueAnswer(true);  // "Folder ... does not exist. Create this folder?"
     bool progressSeen = false;
@@ -186,6 +191,7 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
         auto* settingsDialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(settingsDialog, nullptr);
         settingsDialog->folderEdit()->setText(out);
+        settingsDialog->fastDecodeCheck()->setChecked(true);
         settingsDialog->accept();
         QTimer::singleShot(0, [&] {
             auto* progress = qobject_cast<CBatchProgress*>(QApplication::activeModalWidget());
@@ -199,9 +205,11 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
     frame.Action(kCmdRun)->trigger();
     EXPECT_TRUE(progressSeen);
     EXPECT_EQ(settings_.Batch().outputFolder, out + QLatin1Char('/'));
-    for (const QString& f : files)
-        EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(f).fileName()).size(), QSize(32, 24))
-            << qPrintable(f);
+    EXPECT_EQ(settings_.Batch().fastDecode, 1);  // stored as BATCH/FASTDECODE
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(files[i]).fileName()).size(),
+                  i < 2 ? QSize(32, 24) : QSize(96, 48))
+            << qPrintable(files[i]);
 }
 
 }  // namespace
