@@ -216,6 +216,9 @@ void CMainFrame::SetBrowseMode(bool on) {
         browseWindow_->show();
         panelWasShown_ = dock_->isVisible();
         dock_->hide();
+        // The preview's zoom and comparison have nothing to act on while it is covered.
+        if (auto* zoom = findChild<QToolBar*>(QStringLiteral("zoomToolbar")))
+            zoom->setEnabled(false);
         InstallToolbarSet(BrowseToolbarSet());
     } else {
         browseWindow_->hide();
@@ -224,6 +227,8 @@ void CMainFrame::SetBrowseMode(bool on) {
         browseWindow_->deleteLater();
         browseWindow_ = nullptr;
         view_->show();
+        if (auto* zoom = findChild<QToolBar*>(QStringLiteral("zoomToolbar")))
+            zoom->setEnabled(true);
         InstallToolbarSet(settings_.BatchMode() ? BatchToolbarSet() : SingleImageToolbarSet());
         if (panelWasShown_)
             dock_->show();

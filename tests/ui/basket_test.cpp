@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -215,7 +216,12 @@ TEST_F(Basket, PicturesActivatedInTheBrowseWindowJoinTheBatch) {
     emit window->Browser().itemsActivated({photo});
     ASSERT_EQ(frame.BatchEntries().count(), 1);
     EXPECT_EQ(frame.BatchEntries().at(0).path, photo);
+    // The preview's zoom bar rests while the browse window covers the preview.
+    auto* zoom = frame.findChild<QToolBar*>(QStringLiteral("zoomToolbar"));
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_FALSE(zoom->isEnabled());
     frame.SetBatchMode(false);
+    EXPECT_TRUE(zoom->isEnabled());
 }
 
 TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
