@@ -67,29 +67,29 @@ QImage StoredPicture(const QImage& upright, int orientation) {
     }
 }
 
-QByteArray MakeOrientedJpeg(const OrientedJpeg& spec) {
-    const bool swap = spec.orientation >= 5 && spec.orientation <= 8;
-    QByteArray file = Jpeg(StoredPicture(UprightPattern(spec.upright), spec.orientation), 95);
+QByteArray MakeOrientedJpeg(const OrientedJpeg& made) {
+    const bool swap = made.orientation >= 5 && made.orientation <= 8;
+    QByteArray file = Jpeg(StoredPicture(UprightPattern(made.upright), made.orientation), 95);
     PropertyItems items = {
         MakeAsciiItem(0x010F, "Orient Test"),
-        MakeShortItem(0x0112, uint16_t(spec.orientation)),
+        MakeShortItem(0x0112, uint16_t(made.orientation)),
         // The stored picture's size, as cameras state it.
-        MakeLongItem(0xA002, uint32_t(swap ? spec.upright.height() : spec.upright.width()),
+        MakeLongItem(0xA002, uint32_t(swap ? made.upright.height() : made.upright.width()),
                      ExifGroup::kPhoto),
-        MakeLongItem(0xA003, uint32_t(swap ? spec.upright.width() : spec.upright.height()),
+        MakeLongItem(0xA003, uint32_t(swap ? made.upright.width() : made.upright.height()),
                      ExifGroup::kPhoto),
     };
-    if (spec.thumbnail) {
-        const QSize small(std::max(spec.upright.width() / 8, 40),
-                          std::max(spec.upright.height() / 8, 30));
-        const QByteArray thumb = Jpeg(StoredPicture(UprightPattern(small), spec.orientation), 95);
+    if (made.thumbnail) {
+        const QSize small(std::max(made.upright.width() / 8, 40),
+                          std::max(made.upright.height() / 8, 30));
+        const QByteArray thumb = Jpeg(StoredPicture(UprightPattern(small), made.orientation), 95);
         items.push_back(PropertyItem{
             kPropThumbnailData, 1, uint32_t(thumb.size()), thumb, ExifGroup::kThumbnail, {}});
         items.push_back(MakeShortItem(kPropThumbnailCompression, 6, ExifGroup::kThumbnail));
     }
     WritePropertyItems(file, items);
     // The JFIF density in dots per inch, for the stored directions.
-    const double x = swap ? spec.dpiY : spec.dpiX, y = swap ? spec.dpiX : spec.dpiY;
+    const double x = swap ? made.dpiY : made.dpiX, y = swap ? made.dpiX : made.dpiY;
     if (file.size() > 18 && file.mid(6, 5) == QByteArray("JFIF\0", 5)) {
         file[13] = 1;
         file[14] = char(int(x) >> 8), file[15] = char(int(x) & 0xFF);

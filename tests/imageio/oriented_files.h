@@ -26,7 +26,7 @@ struct OrientedJpeg {
     double dpiX = 100;      // of the upright picture; the file states them for the stored one
     double dpiY = 200;
 };
-QByteArray MakeOrientedJpeg(const OrientedJpeg& spec);
+QByteArray MakeOrientedJpeg(const OrientedJpeg& made);
 
 // Whether the picture shows the upright pattern (the centres of its quadrants, within a
 // tolerance for JPEG's losses).
