@@ -1,6 +1,7 @@
 // Fuzz target of the HEIF reader: facts, pixels, thumbnail, Exif item and profile of the input.
 
 #include "imageio/heif_reader.h"
+#include "engine/memory_budget.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,13 @@ void Consume(const QByteArray& bytes) {
 // library's, not a leak of the reader.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libdav1d.so\n";
+}
+
+// A run holds at most 2 GiB: images whose decode would need more than 256 MiB are refused as
+// the reader refuses them on a machine with that much memory free (the refusal is fuzzed too).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    orm::engine::SetAvailableMemoryOverride(std::uint64_t(256) << 20);
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

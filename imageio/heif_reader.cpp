@@ -1,10 +1,13 @@
 #include "imageio/heif_reader.h"
 
+#include "engine/memory_budget.h"
 #include "imageio/memory_needs.h"
 
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -37,6 +40,17 @@ struct OptionsFree {
     void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
 };
 
+// The longest side libheif may accept: a square RGBA image of that side fits in the memory the
+// system can give, at most libheif's own limit of 32768.
+int LargestSideInMemory() {
+    constexpr int kLibheifLimit = 32768;
+    const std::uint64_t available = engine::AvailableMemoryBytes();
+    if (available == 0)
+        return kLibheifLimit;
+    const auto side = std::uint64_t(std::sqrt(double(available) / 4.0));
+    return int(std::clamp<std::uint64_t>(side, 256, kLibheifLimit));
+}
+
 // The primary image of a file held in memory (which must outlive it).
 class HeifFile {
   public:
@@ -45,6 +59,9 @@ class HeifFile {
         context_.reset(heif_context_alloc());
         if (!context_)
             return Fail(error, QStringLiteral("Not enough memory"));
+        // libheif sizes some buffers from what a file claims before any image of ours is
+        // checked: a few hundred bytes could otherwise ask for gigabytes.
+        heif_context_set_maximum_image_size_limit(context_.get(), LargestSideInMemory());
         heif_error e = heif_context_read_from_memory_without_copy(context_.get(), bytes.constData(),
                                                                   size_t(bytes.size()), nullptr);
         if (e.code != heif_error_Ok)
