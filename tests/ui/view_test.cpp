@@ -3,6 +3,7 @@
 // inside the crop frame.
 
 #include "document/cormensura_doc.h"
+#include "preview_view_fixture.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
 #include "ui/cormensura_view.h"
@@ -20,35 +21,7 @@
 namespace orm {
 namespace {
 
-class PreviewView : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        view_.SetDocument(&doc_);
-        view_.resize(400, 300);
-        view_.show();
-    }
-    void Open(int w, int h) {
-        const QString path = dir_.filePath(QStringLiteral("img_%1x%2.png").arg(w).arg(h));
-        ASSERT_TRUE(test::PatternImage(w, h).save(path));
-        ASSERT_TRUE(doc_.Open(path));
-    }
-    void SetOutput(int w, int h, int algorithm, int correction = 2) {
-        settings_.Resize().width = w;
-        settings_.Resize().height = h;
-        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
-        settings_.Resize().correction = correction;
-        doc_.SettingsChanged();
-    }
-    QImage Shot() {
-        return view_.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
-
-    QTemporaryDir dir_;
-    SettingsModel settings_;
-    CORMensuraDoc doc_{settings_};
-    CORMensuraView view_;
-};
+class PreviewView : public test::PreviewViewFixture {};
 
 TEST_F(PreviewView, SmallOutputIsCentredOnWhite) {
     Open(100, 80);

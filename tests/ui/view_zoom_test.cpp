@@ -8,6 +8,7 @@
 #include "document/preview_compare.h"
 #include "document/preview_render.h"
 #include "document/preview_worker.h"
+#include "preview_view_fixture.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
 #include "ui/cormensura_view.h"
@@ -28,29 +29,8 @@
 namespace orm {
 namespace {
 
-class ZoomedView : public ::testing::Test {
+class ZoomedView : public test::PreviewViewFixture {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        view_.SetDocument(&doc_);
-        view_.resize(400, 300);
-        view_.show();
-    }
-    void Open(int w, int h) {
-        const QString path = dir_.filePath(QStringLiteral("img_%1x%2.png").arg(w).arg(h));
-        ASSERT_TRUE(test::PatternImage(w, h).save(path));
-        ASSERT_TRUE(doc_.Open(path));
-    }
-    void SetOutput(int w, int h, int algorithm, int correction = 2) {
-        settings_.Resize().width = w;
-        settings_.Resize().height = h;
-        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
-        settings_.Resize().correction = correction;
-        doc_.SettingsChanged();
-    }
-    QImage Shot() {
-        return view_.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
     // The output as shown on screen (the whole output must be visible).
     QImage ShownOutput() {
         const QImage shot = Shot();
@@ -66,11 +46,6 @@ class ZoomedView : public ::testing::Test {
         Shot();
         return doc_.Preview().HasResult() || ready.wait(20000);
     }
-
-    QTemporaryDir dir_;
-    SettingsModel settings_;
-    CORMensuraDoc doc_{settings_};
-    CORMensuraView view_;
 };
 
 TEST_F(ZoomedView, TwoHundredPercentRepeatsEveryPixelOfTheHundredPercentPicture) {
