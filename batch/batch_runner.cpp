@@ -152,7 +152,11 @@ void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString&
 void BatchRunner::Run() {
     running_.store(1);
     fileCounter_.store(0);
+    nextAhead_ = 0;
     summary_ = {};
+    // The second file is read while the first one is: two decoders from the start. Its output is
+    // not known yet; a file it replaces is read again at its turn (see source_prefetch.h).
+    LookAhead(0, {}, 0, std::min(options_.lookAhead, 1));
     for (const BatchEntry& entry : entries_) {
         if (CancelRequested()) {
             summary_.cancelled = true;
@@ -166,17 +170,22 @@ void BatchRunner::Run() {
         summary_.cancelled = true;
     running_.store(0);
     reporter_.Finished(summary_);
-    prefetch_.Discard();  // a file read ahead for a run that ended is dropped
+    prefetch_.Discard();  // files read ahead for a run that ended are dropped
 }
 
-void BatchRunner::LookAhead(size_t index, const QString& output, std::uint64_t reserved) {
-    if (!options_.lookAhead || index + 1 >= entries_.size())
+void BatchRunner::LookAhead(size_t index, const QString& output, std::uint64_t reserved,
+                            int count) {
+    if (count <= 0)
         return;
-    const BatchEntry& next = entries_[index + 1];
-    // The next file is this one's output: the run reads it only after writing it.
-    if (QDir::cleanPath(next.path) == QDir::cleanPath(output))
-        return;
-    prefetch_.Start(next.path, DecodeLimitFor(next, options_.settings), reserved);
+    const size_t last = std::min(entries_.size(), index + 1 + size_t(count));
+    for (nextAhead_ = std::max(nextAhead_, index + 1); nextAhead_ < last; ++nextAhead_) {
+        const BatchEntry& next = entries_[nextAhead_];
+        // This file's output: the run reads it only after writing it (and the files after it
+        // later as well, so the read aheads stay in the run's order).
+        if (QDir::cleanPath(next.path) == QDir::cleanPath(output))
+            return;
+        prefetch_.Start(nextAhead_, next.path, DecodeLimitFor(next, options_.settings), reserved);
+    }
 }
 
 bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) {
@@ -191,7 +200,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
     const DecodeLimit limit = DecodeLimitFor(given, options_.settings);
     QString error;
-    std::optional<SourceImage> source = prefetch_.Take(given.path, limit, &times.decodeMs);
+    std::optional<SourceImage> source = prefetch_.Take(index, given.path, limit, &times.decodeMs);
     auto start = Clock::now();
     if (!source) {
         source = LoadSourceImage(given.path, &error, limit);
@@ -270,7 +279,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     }
 
     // The next file is read while this one is resized and written.
-    LookAhead(index, out.path, needs);
+    LookAhead(index, out.path, needs, options_.lookAhead);
 
     if (atSourceSize) {
         const QByteArray copy = SameTypeInputBytes(entry.path, out.path);

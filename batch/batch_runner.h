@@ -118,9 +118,10 @@ struct BatchRunOptions {
     // before the commit), so a cancelled file is never written. Without it a file whose resize
     // reports no progress (the standard modes) is finished, as the progress dialog documents.
     bool cancelWithinFile = false;
-    // The next file is read and decoded while the current one is resized and written (see
-    // source_prefetch.h); the log, the reports and the outputs are the same without it.
-    bool lookAhead = true;
+    // How many of the next files are read and decoded while the current one is resized and
+    // written, each on a thread of its own (see source_prefetch.h); 0 reads every file at its
+    // turn. The log, the reports and the outputs are the same at any number.
+    int lookAhead = 2;
     // Never enlarge: an entry whose target is larger than its source (no side smaller, one
     // larger) is written at the source's size, or the input copied as it is when the output has
     // its type (and fits the size limit).
@@ -175,8 +176,9 @@ class BatchRunner {
                    BatchFileTimes& times);
     void SendWritten(const BatchEntry& entry, const QString& written, const BatchFileTimes& times,
                      int quality, bool copied);
-    // Reads the entry after `index` ahead, unless it is the file this one writes (output).
-    void LookAhead(size_t index, const QString& output, std::uint64_t reserved);
+    // Reads up to `count` entries after `index` ahead, up to the file this one writes (output),
+    // which is read after it was written.
+    void LookAhead(size_t index, const QString& output, std::uint64_t reserved, int count);
     // Whether a cancel stops the file in progress now.
     bool StopsWithinFile() const { return options_.cancelWithinFile && CancelRequested(); }
     // Ends the run as cancelled at a check inside a file (code 5).
@@ -195,6 +197,7 @@ class BatchRunner {
     engine::StopToken stop_;
     BatchProgressSink sink_;
     SourcePrefetch prefetch_;
+    size_t nextAhead_ = 0;  // the first entry not read ahead yet
     std::thread worker_;
     std::atomic<int> running_{0};
     std::atomic<int> fileCounter_{0};

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <new>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -24,8 +25,8 @@ std::optional<FileIdentity> IdentityOf(const QString& path) {
     return id;
 }
 
-SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit,
-                                            std::uint64_t reserved) {
+SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std::uint64_t reserved,
+                                            std::atomic<std::uint64_t>* held) {
     Result result;
     const auto start = std::chrono::steady_clock::now();
     const std::optional<FileIdentity> before = IdentityOf(path);
@@ -35,22 +36,29 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit,
         QByteArray bytes;
         if (!ReadWholeFile(path, bytes))
             return result;
-        // The decoded pixels beside what the file in progress still needs; the decoder checks
-        // its own share again.
+        // The decoded pixels beside what the file in progress still needs and the other read
+        // aheads hold; the decoder checks its own share again.
         const std::optional<ImageHeader> header = ReadImageHeader(bytes);
         if (!header || !header->size.isValid())
             return result;
         const std::uint64_t decode =
             EstimatedDecodeBytes(header->size.width(), header->size.height(), header->format) +
             std::uint64_t(bytes.size());
-        if (!FitsInAvailableMemory(decode + reserved))
+        const std::uint64_t others = held->fetch_add(decode);
+        result.counted = decode;
+        if (!FitsInAvailableMemory(decode + reserved + others)) {
+            held->fetch_sub(std::exchange(result.counted, 0));
             return result;
+        }
         std::optional<SourceImage> source = DecodeSourceImage(bytes, nullptr, limit);
-        if (!source || IdentityOf(path) != before)
+        if (!source || IdentityOf(path) != before) {
+            held->fetch_sub(std::exchange(result.counted, 0));
             return result;
+        }
         result.source = std::move(source);
         result.identity = before;
     } catch (const std::bad_alloc&) {
+        held->fetch_sub(result.counted);
         return Result{};
     }
     result.decodeMs =
@@ -58,22 +66,31 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit,
     return result;
 }
 
-void SourcePrefetch::Start(const QString& path, const DecodeLimit& limit, std::uint64_t reserved) {
-    Discard();
-    path_ = path;
-    limit_ = limit;
-    pending_ = std::async(std::launch::async, &SourcePrefetch::Load, path, limit, reserved);
+void SourcePrefetch::Start(size_t index, const QString& path, const DecodeLimit& limit,
+                           std::uint64_t reserved) {
+    slots_.push_back(
+        {index, path, limit,
+         std::async(std::launch::async, &SourcePrefetch::Load, path, limit, reserved, &held_)});
 }
 
-std::optional<SourceImage> SourcePrefetch::Take(const QString& path, const DecodeLimit& limit,
-                                                double* decodeMs) {
-    if (!pending_.valid() || path != path_ || !(limit == limit_)) {
-        Discard();
-        return std::nullopt;
+SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {
+    Result result = slot.result.get();
+    held_.fetch_sub(result.counted);
+    return result;
+}
+
+std::optional<SourceImage> SourcePrefetch::Take(size_t index, const QString& path,
+                                                const DecodeLimit& limit, double* decodeMs) {
+    while (!slots_.empty() && slots_.front().index < index) {
+        Finish(slots_.front());
+        slots_.pop_front();
     }
-    Result result = pending_.get();
-    path_.clear();
-    if (!result.source || !result.identity || IdentityOf(path) != result.identity)
+    if (slots_.empty() || slots_.front().index != index)
+        return std::nullopt;
+    const bool same = slots_.front().path == path && slots_.front().limit == limit;
+    Result result = Finish(slots_.front());
+    slots_.pop_front();
+    if (!same || !result.source || !result.identity || IdentityOf(path) != result.identity)
         return std::nullopt;
     if (decodeMs)
         *decodeMs = result.decodeMs;
@@ -81,10 +98,8 @@ std::optional<SourceImage> SourcePrefetch::Take(const QString& path, const Decod
 }
 
 void SourcePrefetch::Discard() {
-    if (pending_.valid())
-        pending_.wait();
-    pending_ = {};
-    path_.clear();
+    for (Slot& slot : slots_) Finish(slot);
+    slots_.clear();
 }
 
 }  // namespace orm

@@ -1,12 +1,13 @@
 #pragma once
-// Reading and decoding the next file of a batch run while the current one is resized, encoded
-// and written: the two cores are busy during the parts of a file that use one (decoding,
-// encoding, writing). At most one file is read ahead, and only when its decoded pixels fit in the
-// memory the system has beside what the current file still needs.
+// Reading and decoding the next files of a batch run while the current one is resized, encoded
+// and written. A JPEG decoder uses one core, and decoding is most of a file's time: two files read
+// at once beside the current file's resize keep both cores busy. The files read ahead are a
+// queue in the run's order; each one is started only when its decoded pixels fit in the memory
+// the system has beside what the current file still needs and what the other read aheads hold.
 //
 // A file read ahead is used only when it is still the file it was: same device, inode, size,
-// modification and change times at its turn as before and after it was read. Otherwise (the
-// current file's output replaced it, another program wrote it) and whenever the read ahead
+// modification and change times at its turn as before and after it was read. Otherwise (an
+// earlier file's output replaced it, another program wrote it) and whenever the read ahead
 // failed, the file is read again at its turn, so the run sees exactly what it would have seen
 // reading file after file: the same pixels, the same errors, in the same order.
 
@@ -14,7 +15,9 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <future>
 #include <optional>
 
@@ -37,18 +40,23 @@ class SourcePrefetch {
     SourcePrefetch(const SourcePrefetch&) = delete;
     SourcePrefetch& operator=(const SourcePrefetch&) = delete;
 
-    // Starts reading and decoding path on a thread of its own. `reserved` bytes of memory stay
-    // free for the file in progress: the read ahead gives up when the file's decoded pixels do
-    // not fit beside them. Replaces (after waiting for) a read ahead not taken.
-    void Start(const QString& path, const DecodeLimit& limit, std::uint64_t reserved);
+    // Starts reading and decoding path, the run's entry `index`, on a thread of its own, after the
+    // files already started (entries in increasing order). `reserved` bytes of memory stay free for
+    // the file in progress: the read ahead gives up when the file's decoded pixels do not fit
+    // beside them and the other read aheads.
+    void Start(size_t index, const QString& path, const DecodeLimit& limit, std::uint64_t reserved);
 
-    // The decoded file when a read ahead of path with this limit succeeded and the file is still
-    // the one that was read; nothing otherwise (the caller reads it itself). decodeMs is the
-    // time the decode took on its thread. Waits for a read ahead in progress.
-    std::optional<SourceImage> Take(const QString& path, const DecodeLimit& limit,
+    // Files started and not taken yet.
+    size_t Pending() const { return slots_.size(); }
+
+    // Entry `index` decoded, when it was started as path with this limit, its read ahead
+    // succeeded and the file is still the one that was read; nothing otherwise (the caller reads
+    // it itself). Read aheads of earlier entries are dropped. decodeMs is the time the decode
+    // took on its thread. Waits for the read ahead in progress.
+    std::optional<SourceImage> Take(size_t index, const QString& path, const DecodeLimit& limit,
                                     double* decodeMs);
 
-    // Waits for a read ahead in progress and drops it.
+    // Waits for the read aheads in progress and drops them.
     void Discard();
 
   private:
@@ -56,12 +64,21 @@ class SourcePrefetch {
         std::optional<SourceImage> source;  // nothing: failed or gave up
         std::optional<FileIdentity> identity;
         double decodeMs = 0;
+        std::uint64_t counted = 0;  // this file's share of held_
     };
-    static Result Load(QString path, DecodeLimit limit, std::uint64_t reserved);
+    struct Slot {
+        size_t index = 0;
+        QString path;
+        DecodeLimit limit;
+        std::future<Result> result;
+    };
+    static Result Load(QString path, DecodeLimit limit, std::uint64_t reserved,
+                       std::atomic<std::uint64_t>* held);
+    Result Finish(Slot& slot);
 
-    QString path_;
-    DecodeLimit limit_;
-    std::future<Result> pending_;
+    std::deque<Slot> slots_;
+    // The decoded bytes of the files read ahead and not taken yet (estimated from their headers).
+    std::atomic<std::uint64_t> held_{0};
 };
 
 }  // namespace orm

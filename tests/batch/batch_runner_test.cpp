@@ -468,10 +468,10 @@ std::vector<BatchEntry> SixFiles(const QString& root,
             entry(root + "/out/1.jpg", 75, 50, 2),  entry(root + "/in/6.png", 32, 32, 7)};
 }
 
-TEST_F(Runner, ReadingTheNextFileAheadChangesNothingTheUserSees) {
-    std::map<bool, SeenRun> seen;
-    for (bool ahead : {false, true}) {
-        const QString root = dir.path() + (ahead ? "/ahead" : "/plain");
+TEST_F(Runner, ReadingTheNextFilesAheadChangesNothingTheUserSees) {
+    std::map<int, SeenRun> seen;
+    for (int ahead : {0, 1, 2, 4}) {
+        const QString root = dir.path() + "/ahead" + QString::number(ahead);
         const auto entries =
             SixFiles(root, [this](QString p, int w, int h, int a) { return Entry(p, w, h, a); });
         options.settings.outputFolder = root + "/out/";
@@ -480,14 +480,30 @@ TEST_F(Runner, ReadingTheNextFileAheadChangesNothingTheUserSees) {
         Run(entries);
         seen[ahead] = Seen(recorder, root);
     }
-    EXPECT_EQ(seen[true].codes, (std::vector<int>{0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(seen[true].damaged, 1);
-    EXPECT_EQ(seen[true].outputs.size(), 4u);  // the fifth file's output replaced its input
-    EXPECT_EQ(seen[true].log, seen[false].log);
-    EXPECT_EQ(seen[true].warnings, seen[false].warnings);
-    EXPECT_TRUE(seen[true] == seen[false]);
-    // The fifth file is the first one's output, read after it was written (75 x 50 from it).
-    EXPECT_EQ(test::ImageFileSize(dir.path() + "/ahead/out/1.jpg"), QSize(75, 50));
+    EXPECT_EQ(seen[2].codes, (std::vector<int>{0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(seen[2].damaged, 1);
+    EXPECT_EQ(seen[2].outputs.size(), 4u);  // the fifth file's output replaced its input
+    for (int ahead : {1, 2, 4}) {
+        EXPECT_EQ(seen[ahead].log, seen[0].log) << ahead;
+        EXPECT_EQ(seen[ahead].warnings, seen[0].warnings) << ahead;
+        EXPECT_TRUE(seen[ahead] == seen[0]) << ahead;
+        // The fifth file is the first one's output, read after it was written (75 x 50 from it).
+        EXPECT_EQ(
+            test::ImageFileSize(dir.path() + "/ahead" + QString::number(ahead) + "/out/1.jpg"),
+            QSize(75, 50));
+    }
+}
+
+TEST_F(Runner, AFileTheRunWritesTwoFilesLaterIsReadAfterItWasWritten) {
+    // The third entry reads what the second writes. While the first is worked on, the second
+    // and third are read ahead; the third does not exist yet and is read again at its turn.
+    test::WriteImage(In("a.png"), 100, 100);
+    test::WriteImage(In("b.png"), 80, 80);
+    options.subfolders = {"", "sub/", ""};
+    Run({Entry(In("a.png"), 50, 50), Entry(In("b.png"), 40, 40), Entry(Out("sub/b.png"), 20, 20)});
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(test::ImageFileSize(Out("sub/b.png")), QSize(40, 40));
+    EXPECT_EQ(test::ImageFileSize(Out("b.png")), QSize(20, 20));
 }
 
 TEST_F(Runner, CancelDuringTheThirdFileLeavesTheLaterOnesUntouched) {

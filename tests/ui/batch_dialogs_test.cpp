@@ -129,8 +129,9 @@ class BatchProgressDialog : public ::testing::Test {
     BatchEntry Entry(const QString& name, int w, int h,
                      ResizeAlgorithm a = ResizeAlgorithm::HighQualityBicubic, bool make = true) {
         const QString path = dir_.filePath(name);
-        if (make)
+        if (make) {
             EXPECT_TRUE(test::PatternImage(w * 2, h * 2).save(path));
+        }
         BatchEntry e;
         e.path = path;
         e.targetWidth = w;
