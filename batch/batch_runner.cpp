@@ -184,7 +184,8 @@ void BatchRunner::LookAhead(size_t index, const QString& output, std::uint64_t r
         // later as well, so the read aheads stay in the run's order).
         if (QDir::cleanPath(next.path) == QDir::cleanPath(output))
             return;
-        prefetch_.Start(nextAhead_, next.path, DecodeLimitFor(next, options_.settings), reserved);
+        prefetch_.Start(nextAhead_, next.path, DecodeLimitFor(next, options_.settings), reserved,
+                        &stop_);
     }
 }
 

@@ -26,7 +26,8 @@ std::optional<FileIdentity> IdentityOf(const QString& path) {
 }
 
 SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std::uint64_t reserved,
-                                            std::atomic<std::uint64_t>* held) {
+                                            std::atomic<std::uint64_t>* held,
+                                            const engine::StopToken* stop) {
     Result result;
     const auto start = std::chrono::steady_clock::now();
     const std::optional<FileIdentity> before = IdentityOf(path);
@@ -34,7 +35,7 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std
         return result;
     try {
         QByteArray bytes;
-        if (!ReadWholeFile(path, bytes))
+        if (!ReadWholeFile(path, bytes) || (stop && stop->StopRequested()))
             return result;
         // The decoded pixels beside what the file in progress still needs and the other read
         // aheads hold; the decoder checks its own share again.
@@ -67,10 +68,10 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std
 }
 
 void SourcePrefetch::Start(size_t index, const QString& path, const DecodeLimit& limit,
-                           std::uint64_t reserved) {
-    slots_.push_back(
-        {index, path, limit,
-         std::async(std::launch::async, &SourcePrefetch::Load, path, limit, reserved, &held_)});
+                           std::uint64_t reserved, const engine::StopToken* stop) {
+    slots_.push_back({index, path, limit,
+                      std::async(std::launch::async, &SourcePrefetch::Load, path, limit, reserved,
+                                 &held_, stop)});
 }
 
 SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {

@@ -11,6 +11,7 @@
 // failed, the file is read again at its turn, so the run sees exactly what it would have seen
 // reading file after file: the same pixels, the same errors, in the same order.
 
+#include "engine/stop_token.h"
 #include "imageio/image_loader.h"
 
 #include <QString>
@@ -44,7 +45,10 @@ class SourcePrefetch {
     // files already started (entries in increasing order). `reserved` bytes of memory stay free for
     // the file in progress: the read ahead gives up when the file's decoded pixels do not fit
     // beside them and the other read aheads.
-    void Start(size_t index, const QString& path, const DecodeLimit& limit, std::uint64_t reserved);
+    // A stop requested through `stop` (the run's token, which must outlive the read aheads)
+    // before the decode begins drops the file without decoding it.
+    void Start(size_t index, const QString& path, const DecodeLimit& limit, std::uint64_t reserved,
+               const engine::StopToken* stop = nullptr);
 
     // Files started and not taken yet.
     size_t Pending() const { return slots_.size(); }
@@ -73,7 +77,7 @@ class SourcePrefetch {
         std::future<Result> result;
     };
     static Result Load(QString path, DecodeLimit limit, std::uint64_t reserved,
-                       std::atomic<std::uint64_t>* held);
+                       std::atomic<std::uint64_t>* held, const engine::StopToken* stop);
     Result Finish(Slot& slot);
 
     std::deque<Slot> slots_;
