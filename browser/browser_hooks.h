@@ -6,6 +6,7 @@
 
 #include "browser/browser_commands.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -41,8 +42,10 @@ class IThumbsHost {
     virtual void BeginRename(int index, const QRect& label, const QString& name) = 0;
     // The image information dialog of one file.
     virtual void ShowImageInfo(const QString& path) = 0;
-    // Runs a drag of the data (taken over) and returns the action the target took.
-    virtual Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed) = 0;
+    // Runs a drag of the data (taken over) and returns the action the target took. `picture`
+    // (may be null) is the thumbnail of the item the drag started on, shown under the pointer.
+    virtual Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed,
+                                    const QImage& picture) = 0;
 };
 
 // The watch of the browsed folder. While the browser changes files itself the watch is paused,

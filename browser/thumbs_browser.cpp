@@ -951,13 +951,15 @@ void CThumbsBrowser::StartDrag() {
     if (!actions_ || !host_)
         return;
     const int index = ItemAtClient(pressPoint_);
-    if (index < 0 || !LookupThumbnail(Item(index).path))
+    const ThumbnailPtr thumb = index < 0 ? nullptr : LookupThumbnail(Item(index).path);
+    if (!thumb)
         return;
     const QStringList paths = SelectedPathsWithCompanions();
     if (paths.isEmpty())
         return;
     ownDrag_ = true;
-    host_->ExecDrag(actions_->DragData(paths), Qt::CopyAction | Qt::MoveAction);
+    host_->ExecDrag(actions_->DragData(paths), Qt::CopyAction | Qt::MoveAction,
+                    painter_.Picture(thumb));
     ownDrag_ = false;
 }
 

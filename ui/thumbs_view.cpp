@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QToolTip>
 
@@ -181,9 +182,19 @@ void CThumbsView::ShowImageInfo(const QString& path) {
         browser_->Settings().Prompt().Warning(QStringLiteral("Can't read the image\n%1").arg(path));
 }
 
-Qt::DropAction CThumbsView::ExecDrag(QMimeData* data, Qt::DropActions allowed) {
+Qt::DropAction CThumbsView::ExecDrag(QMimeData* data, Qt::DropActions allowed,
+                                     const QImage& picture) {
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
+    if (!picture.isNull()) {
+        // The thumbnail at most 96 pixels on its longer side, the pointer at its centre.
+        const QPixmap pixmap = QPixmap::fromImage(
+            picture.width() > 96 || picture.height() > 96
+                ? picture.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                : picture);
+        drag->setPixmap(pixmap);
+        drag->setHotSpot(QPoint(pixmap.width() / 2, pixmap.height() / 2));
+    }
     return drag->exec(allowed, Qt::CopyAction);
 }
 

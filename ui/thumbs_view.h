@@ -37,7 +37,8 @@ class CThumbsView : public QAbstractScrollArea, public IThumbsHost {
     int ExecMenu(const BrowserMenu& menu, QPoint globalPos) override;
     void BeginRename(int index, const QRect& label, const QString& name) override;
     void ShowImageInfo(const QString& path) override;
-    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed) override;
+    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed,
+                            const QImage& picture) override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -179,6 +179,7 @@ TEST_F(BrowserFilesTest, DropsFromElsewhereTransferAndOwnDropsDoNot) {
     browser->OnLButtonDown(at, Qt::NoModifier);
     browser->OnMouseMove(at + QPoint(10, 10), Qt::LeftButton);
     EXPECT_EQ(host.drags, 1);
+    EXPECT_FALSE(host.dragPicture.isNull());  // the pressed item's thumbnail goes with the drag
     EXPECT_EQ(ownDrop, Qt::IgnoreAction);
     EXPECT_EQ(Names(*browser), QStringList({"dropped.png", "mine.png"}));
     // Nothing to drop into when the browser shows no folder.

@@ -60,8 +60,10 @@ class RecordingHost : public IThumbsHost {
     // A drag: what `dropOn` does with the data (nothing dropped when unset).
     std::function<Qt::DropAction(const QMimeData&)> dropOn;
     int drags = 0;
-    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions) override {
+    QImage dragPicture;
+    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions, const QImage& picture) override {
         ++drags;
+        dragPicture = picture;
         const std::unique_ptr<QMimeData> owned(data);
         return dropOn ? dropOn(*owned) : Qt::IgnoreAction;
     }
