@@ -203,7 +203,9 @@ void CMainFrame::CreateActions() {
     paste->setStatusTip(QStringLiteral("Open the image files copied in a file manager"));
     connect(paste, &QAction::triggered, this, &CMainFrame::OnPaste);
 
-    QAction* exit = MakeAction(kCmdExit, QStringLiteral("E&xit"));
+    // Ctrl+Q, as the desktop's programs quit.
+    QAction* exit =
+        MakeAction(kCmdExit, QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QAction* help =
@@ -212,7 +214,7 @@ void CMainFrame::CreateActions() {
     QAction* about = MakeAction(kCmdAbout, QStringLiteral("&About..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
 
-    for (QAction* a : {open, save, next, previous, paste})
+    for (QAction* a : {open, save, next, previous, paste, exit})
         a->setShortcutContext(Qt::WindowShortcut);
 }
 

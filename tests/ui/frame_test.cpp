@@ -82,6 +82,7 @@ TEST_F(MainFrame, ToolbarHoldsTheSingleImageSetWithItsLabels) {
     EXPECT_EQ(frame.Action(kCmdNext)->shortcut(), QKeySequence(Qt::Key_Right));
     EXPECT_EQ(frame.Action(kCmdPrevious)->shortcut(), QKeySequence(Qt::Key_Left));
     EXPECT_EQ(frame.Action(kCmdHelpTopics)->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(frame.Action(kCmdExit)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_EQ(frame.SettingsDock()->windowTitle(), QStringLiteral("Resize settings"));
     EXPECT_EQ(frame.Action(kCmdResizeSettingsBar)->text(), QStringLiteral("&Resize Settings"));
 }
