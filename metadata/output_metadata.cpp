@@ -73,6 +73,21 @@ void SetItem(PropertyItems& items, PropertyItem item) {
     items.push_back(std::move(item));
 }
 
+constexpr uint32_t kExifCfaPattern = 0xA302;
+
+// A colour filter array pattern starts with its columns and rows (two 16-bit numbers, written in
+// either byte order by cameras) and holds a byte per cell after them. One that claims more cells
+// than it holds is damaged; readers warn about it, so it is not copied.
+bool CfaPatternFits(const QByteArray& value) {
+    if (value.size() < 4)
+        return false;
+    const auto byte = [&](int i) { return uint32_t(uint8_t(value[i])); };
+    const uint64_t cells = uint64_t(value.size()) - 4;
+    const uint64_t little = uint64_t(byte(0) | byte(1) << 8) * (byte(2) | byte(3) << 8);
+    const uint64_t big = uint64_t(byte(0) << 8 | byte(1)) * (byte(2) << 8 | byte(3));
+    return little <= cells || big <= cells;
+}
+
 }  // namespace
 
 Rational DpiToRational(double dpi) {
@@ -111,6 +126,8 @@ OutputProperties BuildOutputProperties(const PropertyItems& source, QSize output
         else if (mainIfd && item.id == kTagOrientation)  // the pixels written are upright
             out.items.push_back(MakeShortItem(item.id, 1, item.group));
         else if (mainIfd && IsEncodingTag(item.id))
+            continue;
+        else if (exifIfd && item.id == kExifCfaPattern && !CfaPatternFits(item.value))
             continue;
         else
             out.items.push_back(item);

@@ -33,7 +33,8 @@ struct OutputProperties {
 // (inches), Orientation 1 (sources are made upright when they are loaded), the image size items
 // (ImageWidth/ImageLength, PixelX/YDimension) the output's size;
 // tags that describe the source's encoding (strips, tiles, compression, samples, ...) are left
-// out; everything else is copied. "Software" is set when the source had any item.
+// out, and so is a colour filter array pattern that claims more cells than it holds; everything
+// else is copied. "Software" is set when the source had any item.
 OutputProperties BuildOutputProperties(const PropertyItems& source, QSize outputSize, double dpi);
 
 // The size of the thumbnail written into an output: a twentieth of the source, at least 2 x 2.

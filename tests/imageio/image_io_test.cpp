@@ -593,6 +593,18 @@ TEST(OutputMetadata, ItemsForTheOutput) {
     EXPECT_EQ(MakeAsciiItem(kPropSoftware, kSoftwareText).count, 22u);
     EXPECT_TRUE(BuildOutputProperties({}, QSize(10, 10), 96).items.empty());
 
+    // A colour filter array pattern is copied when its cells fit in it (sizes in either byte
+    // order), left out when it claims more than it holds.
+    const auto cfa = [](QByteArray bytes) {
+        return PropertyItem{0xA302, 7, uint32_t(bytes.size()), bytes, ExifGroup::kPhoto};
+    };
+    const PropertyItem little = cfa(QByteArray("\x02\x00\x02\x00\x00\x01\x01\x02", 8));
+    const PropertyItem big = cfa(QByteArray("\x00\x02\x00\x02\x00\x01\x01\x02", 8));
+    const PropertyItem claims = cfa(QByteArray("\x02\x00\x03\x00\x00\x01\x01\x02", 8));
+    const PropertyItem tiny = cfa(QByteArray("\x01\x00", 2));
+    EXPECT_EQ(BuildOutputProperties({little, big, claims, tiny}, QSize(10, 10), 96).items,
+              (PropertyItems{little, big, MakeAsciiItem(kPropSoftware, kSoftwareText)}));
+
     EXPECT_EQ(RegeneratedThumbnailSize(QSize(1000, 800)), QSize(50, 40));
     EXPECT_EQ(RegeneratedThumbnailSize(QSize(210, 30)), QSize(10, 2));
     EXPECT_TRUE(ShouldRegenerateThumbnail(true, QSize(201, 201)));
