@@ -6,25 +6,6 @@
 #include <new>
 
 namespace orm {
-namespace {
-
-// The job's progress sink: its own stop token, and the positions forwarded to the worker's owner.
-class PreviewProgress : public engine::CRSProgress {
-  public:
-    PreviewProgress(const engine::StopToken& stop, const std::function<void(int)>& position)
-        : engine::CRSProgress(&stop), position_(position) {}
-
-  protected:
-    void PositionChanged(int position) override {
-        if (position_)
-            position_(position);
-    }
-
-  private:
-    const std::function<void(int)>& position_;
-};
-
-}  // namespace
 
 QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
                           const std::function<void(int)>& position) {
@@ -43,7 +24,7 @@ QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
         const engine::ConstBgrView region =
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
         const engine::BgrView target{out.bits(), out.width(), out.height(), out.bytesPerLine()};
-        PreviewProgress progress(stop, position);
+        engine::ForwardingProgress progress(stop, position);
         const engine::ResizeStatus status =
             engine::ResizeImageInto(region, target, job.request.algorithm, false, &progress);
         if (status != engine::ResizeStatus::Ok)

@@ -23,21 +23,6 @@ QImage SameSizeOutput(const SourceImage& source) {
     return source.image;
 }
 
-class JobProgress : public engine::CRSProgress {
-  public:
-    JobProgress(const engine::StopToken& stop, const std::function<void(int)>& position)
-        : engine::CRSProgress(&stop), position_(position) {}
-
-  protected:
-    void PositionChanged(int position) override {
-        if (position_)
-            position_(position);
-    }
-
-  private:
-    const std::function<void(int)>& position_;
-};
-
 ResizeSaveOutcome Failed(QString message) {
     return {ResizeSaveOutcome::Status::Failed, std::move(message)};
 }
@@ -82,7 +67,7 @@ ResizeSaveOutcome RunResizeSaveJob(const ResizeSaveJob& job, const engine::StopT
         output = SameSizeOutput(source);
     } else {
         try {
-            JobProgress progress(stop, position);
+            engine::ForwardingProgress progress(stop, position);
             QImage resized;
             engine::ResizeStatus status;
             if (ResizesWithAlpha(source, job.path)) {

@@ -8,6 +8,8 @@
 
 #include "engine/stop_token.h"
 
+#include <functional>
+
 namespace orm::engine {
 
 class CRSProgress {
@@ -35,6 +37,23 @@ class CRSProgress {
   private:
     const StopToken* stop_;
     int position_ = 0;
+};
+
+// A sink that hands each new position to a function (which may be empty) and stops with a token.
+// The function is referenced, not copied: it must outlive the sink.
+class ForwardingProgress : public CRSProgress {
+  public:
+    ForwardingProgress(const StopToken& stop, const std::function<void(int)>& position)
+        : CRSProgress(&stop), position_(position) {}
+
+  protected:
+    void PositionChanged(int position) override {
+        if (position_)
+            position_(position);
+    }
+
+  private:
+    const std::function<void(int)>& position_;
 };
 
 // The overall position of `value` in sweep `wraps` of `passes`: (100 / passes) x wraps +
