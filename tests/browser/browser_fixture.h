@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace orm::test {
@@ -67,6 +70,33 @@ class RecordingHost : public IThumbsHost {
         const std::unique_ptr<QMimeData> owned(data);
         return dropOn ? dropOn(*owned) : Qt::IgnoreAction;
     }
+};
+
+// Holds the builder inside its first notification, so the queue stands still.
+class HoldFirst : public IThumbUpdate {
+  public:
+    void Update(const QString&) override {
+        std::unique_lock lock(mutex_);
+        ++count_;
+        changed_.notify_all();
+        if (count_ == 1)
+            changed_.wait(lock, [&] { return released_; });
+    }
+    bool WaitFirst() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ >= 1; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int count_ = 0;
+    bool released_ = false;
 };
 
 class BrowserFixture : public ::testing::Test {

@@ -461,33 +461,6 @@ TEST_F(ThumbsBrowserTest, SortCommandsNeedTwoItems) {
 
 // ---- Thumbnails -----------------------------------------------------------------------------
 
-// Holds the builder inside its first notification, so the queue stands still.
-class HoldFirst : public IThumbUpdate {
-  public:
-    void Update(const QString&) override {
-        std::unique_lock lock(mutex_);
-        ++count_;
-        changed_.notify_all();
-        if (count_ == 1)
-            changed_.wait(lock, [&] { return released_; });
-    }
-    bool WaitFirst() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return count_ >= 1; });
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
-    bool released_ = false;
-};
-
 TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
     for (int count : {40, 41}) {
         for (const QFileInfo& f : QDir(Folder()).entryInfoList(QDir::Files))
@@ -498,7 +471,7 @@ TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
         cache =
             std::make_unique<ThumbnailCache>(dir.filePath(QStringLiteral("cache%1").arg(count)));
         MakeBuilder();
-        HoldFirst hold;
+        test::HoldFirst hold;
         builder->AddListener(&hold);
         auto browser = MakeBrowser();
         browser->ReadFolder();

@@ -112,33 +112,6 @@ TEST_F(ThumbsViewTest, RenameEditorCommitsOnEnterAndCancelsOnEscape) {
 
 // ---- The browse window ----------------------------------------------------------------------
 
-// Holds the builder inside its first notification, so the queue stands still.
-class HoldFirst : public IThumbUpdate {
-  public:
-    void Update(const QString&) override {
-        std::unique_lock lock(mutex_);
-        ++count_;
-        changed_.notify_all();
-        if (count_ == 1)
-            changed_.wait(lock, [&] { return released_; });
-    }
-    bool WaitFirst() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return count_ >= 1; });
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
-    bool released_ = false;
-};
-
 class BrowseWndTest : public test::BrowserFixture {};
 
 TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
@@ -166,7 +139,7 @@ TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
 
 TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
     for (int i = 0; i < 5; ++i) WritePng(QStringLiteral("p%1.png").arg(i));
-    HoldFirst hold;
+    test::HoldFirst hold;
     builder->AddListener(&hold);
     // The builder is let go once its queue is empty, which only closing the window does (the
     // window waits for the notification in progress as it goes).
