@@ -98,7 +98,8 @@ void CBatchProgress::OnReport(const BatchReport& report) {
 void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
     summary_ = summary;
     running_ = false;
-    runner_->Wait();
+    // Not waited for here: after a cancel the worker may still be finishing a file it was reading
+    // ahead (it delivers nothing more); the dialog's end joins it.
     cancel_->setText(DoneText());
     progress_->hide();
     emit runFinished();
