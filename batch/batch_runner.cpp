@@ -5,6 +5,7 @@
 #include "engine/memory_budget.h"
 #include "engine/resize_image.h"
 #include "imageio/damage_check.h"
+#include "imageio/file_reader.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
 #include "imageio/image_saver.h"
@@ -42,8 +43,8 @@ bool IsCrop(const BatchEntry& entry) {
 // The memory resizing the source to the entry's size and encoding the result take: the resize's
 // own peak, or the output with the encoder's buffers, whichever is more. With alpha the resize
 // carries more channels.
-std::uint64_t ResizeAndEncodeBytes(const QImage& source, const BatchEntry& entry,
-                                   const QString& output, bool withAlpha) {
+std::uint64_t ResizeAndEncodeBytes(QSize source, const BatchEntry& entry, const QString& output,
+                                   bool withAlpha) {
     const int sw = source.width(), sh = source.height();
     const int dw = entry.targetWidth, dh = entry.targetHeight;
     const bool crop = IsCrop(entry);
@@ -154,9 +155,6 @@ void BatchRunner::Run() {
     fileCounter_.store(0);
     nextAhead_ = 0;
     summary_ = {};
-    // The second file is read while the first one is: two decoders from the start. Its output is
-    // not known yet; a file it replaces is read again at its turn (see source_prefetch.h).
-    LookAhead(0, {}, 0, std::min(options_.lookAhead, 1));
     for (const BatchEntry& entry : entries_) {
         if (CancelRequested()) {
             summary_.cancelled = true;
@@ -189,6 +187,29 @@ void BatchRunner::LookAhead(size_t index, const QString& output, std::uint64_t r
     }
 }
 
+std::optional<SourceImage> BatchRunner::ReadSource(size_t index, const BatchEntry& entry,
+                                                   const DecodeLimit& limit, QString& error) {
+    QByteArray bytes;
+    if (!ReadWholeFile(entry.path, bytes, &error))
+        return std::nullopt;
+    // With nothing read ahead (the first file, or the one after a file that was not read ahead)
+    // the next file is read beside this one's decode, with what this file needs kept free. Its
+    // output is not known yet: a file it replaces is read again at its turn (source_prefetch.h).
+    if (options_.lookAhead > 0 && prefetch_.Pending() == 0) {
+        const std::optional<ImageHeader> header = ReadImageHeader(bytes);
+        if (header && header->size.isValid()) {
+            const int w = header->size.width(), h = header->size.height();
+            const std::uint64_t decode = EstimatedDecodeBytes(w, h, header->format);
+            const std::uint64_t work =
+                entry.HasUsableSize()
+                    ? ResizeAndEncodeBytes(header->size, entry, entry.path, /*withAlpha=*/true)
+                    : 0;
+            LookAhead(index, {}, decode + work + std::uint64_t(bytes.size()), 1);
+        }
+    }
+    return DecodeSourceImage(bytes, &error, limit);
+}
+
 bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) {
     summary_.stoppedBy = BatchStatus::Cancelled;
     summary_.cancelled = true;
@@ -204,7 +225,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     std::optional<SourceImage> source = prefetch_.Take(index, given.path, limit, &times.decodeMs);
     auto start = Clock::now();
     if (!source) {
-        source = LoadSourceImage(given.path, &error, limit);
+        source = ReadSource(index, given, limit, error);
         times.decodeMs = MsSince(start);
     }
     if (!source) {
@@ -269,7 +290,8 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     // Refused before the work rather than after it: the encoder's buffers count as well.
     // A transparent source keeps its alpha in outputs that hold it.
     const bool withAlpha = ResizesWithAlpha(*source, out.path);
-    const std::uint64_t needs = ResizeAndEncodeBytes(source->image, entry, out.path, withAlpha);
+    const std::uint64_t needs =
+        ResizeAndEncodeBytes(source->image.size(), entry, out.path, withAlpha);
     if (!FitsInAvailableMemory(needs)) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path,

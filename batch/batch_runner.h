@@ -176,6 +176,10 @@ class BatchRunner {
                    BatchFileTimes& times);
     void SendWritten(const BatchEntry& entry, const QString& written, const BatchFileTimes& times,
                      int quality, bool copied);
+    // Reads and decodes the entry at index (what LoadSourceImage does), starting the next file's
+    // read ahead beside the decode when none is pending.
+    std::optional<SourceImage> ReadSource(size_t index, const BatchEntry& entry,
+                                          const DecodeLimit& limit, QString& error);
     // Reads up to `count` entries after `index` ahead, up to the file this one writes (output),
     // which is read after it was written.
     void LookAhead(size_t index, const QString& output, std::uint64_t reserved, int count);

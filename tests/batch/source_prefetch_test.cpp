@@ -1,7 +1,9 @@
 #include "test_environment.h"
 
 #include "batch/source_prefetch.h"
+#include "engine/memory_budget.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -56,6 +58,20 @@ TEST_F(Prefetch, NothingIsDecodedAfterTheRunStopped) {
     stop.RequestStop();
     prefetch.Start(1, Path("a.png"), {}, 0, &stop);
     EXPECT_FALSE(prefetch.Take(1, Path("a.png"), {}, nullptr));
+}
+
+TEST_F(Prefetch, AFileIsReadAheadOnlyWhenItFitsBesideWhatTheFileInProgressNeeds) {
+    test::WriteImage(Path("big.png"), 1000, 1000);
+    // About what its decode takes (32-bit pixels and the file), with room for one such file only.
+    const std::uint64_t one = 4u * 1000 * 1000 + std::uint64_t(QFileInfo(Path("big.png")).size());
+    engine::SetAvailableMemoryOverride(one + one / 2);
+    prefetch.Start(1, Path("big.png"), {}, one);
+    const bool besideAnother = prefetch.Take(1, Path("big.png"), {}, nullptr).has_value();
+    prefetch.Start(2, Path("big.png"), {}, 0);
+    const bool alone = prefetch.Take(2, Path("big.png"), {}, nullptr).has_value();
+    engine::SetAvailableMemoryOverride(0);
+    EXPECT_FALSE(besideAnother);
+    EXPECT_TRUE(alone);
 }
 
 TEST_F(Prefetch, AFileThatIsMissingOrNoImageIsReadAgainAtItsTurn) {
