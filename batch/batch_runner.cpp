@@ -92,6 +92,17 @@ bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
     return false;
 }
 
+QString RunSummaryText(const BatchRunSummary& summary) {
+    const QString head = summary.cancelled   ? QStringLiteral("Batch cancelled")
+                         : summary.stoppedBy ? QStringLiteral("Batch stopped")
+                                             : QStringLiteral("Batch");
+    return QStringLiteral("%1: %2 written, %3 skipped, %4 failed")
+        .arg(head)
+        .arg(summary.written)
+        .arg(summary.skipped)
+        .arg(summary.failed);
+}
+
 QString NoUsableSizeReason() {
     return QStringLiteral("the entry has no usable size");
 }

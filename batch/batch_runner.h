@@ -67,6 +67,10 @@ struct BatchRunSummary {
     bool cancelled = false;                // the cancel flag ended the run
 };
 
+// The run's end in one line for a status bar: "Batch: 3 written, 1 skipped, 0 failed", with
+// "Batch cancelled:" or "Batch stopped:" (by an error) when the run did not reach its end.
+QString RunSummaryText(const BatchRunSummary& summary);
+
 class IBatchReporter {
   public:
     virtual ~IBatchReporter() = default;

@@ -300,11 +300,7 @@ void CMainFrame::OnRun() {
     batchRunning_ = false;
     UpdateCommandStates();
     const BatchRunSummary& done = progress.Summary();
-    statusBar()->showMessage(QStringLiteral("Batch: %1 written, %2 skipped, %3 failed")
-                                 .arg(done.written)
-                                 .arg(done.skipped)
-                                 .arg(done.failed),
-                             8000);
+    statusBar()->showMessage(RunSummaryText(done), 8000);
 }
 
 void CMainFrame::OnLoadBatch() {

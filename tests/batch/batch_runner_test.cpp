@@ -142,6 +142,7 @@ TEST_F(Runner, AnUnreadableInputIsLoggedAndTheRunGoesOn) {
     EXPECT_EQ(recorder.summary.written, 2);
     EXPECT_EQ(recorder.summary.failed, 1);
     EXPECT_FALSE(recorder.summary.stoppedBy);
+    EXPECT_EQ(RunSummaryText(recorder.summary), "Batch: 2 written, 0 skipped, 1 failed");
     const BatchReport& failed = recorder.reports[1];
     EXPECT_EQ(failed.LogText(), "File 2 from 3\nInput file\nFolder: " + dir.path() +
                                     "/in/\nName: b.png\nCan't open file\n" + In("b.png") + "!");
@@ -215,6 +216,7 @@ TEST_F(Runner, AMissingOutputFolderIsToldThroughThePromptAndStops) {
     EXPECT_EQ(recorder.reports[0].LogText(), "Can't open output folder!");
     EXPECT_EQ(prompt.messages, QStringList{"Can't create output folder!"});
     EXPECT_EQ(recorder.summary.stoppedBy, BatchStatus::NoOutputFolder);
+    EXPECT_EQ(RunSummaryText(recorder.summary), "Batch stopped: 0 written, 0 skipped, 0 failed");
 }
 
 TEST_F(Runner, AFailedSaveOverTheInputLeavesTheOriginalIntact) {
@@ -525,6 +527,7 @@ TEST_F(Runner, CancelDuringTheThirdFileLeavesTheLaterOnesUntouched) {
     Run(entries);
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0, 0, 5}));
     EXPECT_TRUE(recorder.summary.cancelled);
+    EXPECT_EQ(RunSummaryText(recorder.summary), "Batch cancelled: 2 written, 0 skipped, 0 failed");
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), (QStringList{"1.jpg", "2.jpg"}));
     for (auto it = inputs.begin(); it != inputs.end(); ++it)
         EXPECT_EQ(test::FileBytes(In(it.key())), it.value()) << it.key().toStdString();
