@@ -16,27 +16,8 @@
 namespace orm {
 namespace {
 
-struct ToolOutput {
-    int status = -1;
-    QString out, err;
-};
-
-ToolOutput RunProgram(const QString& program, const QStringList& args, const QString& home = {}) {
-    QProcess p;
-    if (!home.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home);
-        env.insert("XDG_DATA_HOME", home + "/data");
-        env.insert("XDG_CONFIG_HOME", home + "/config");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-    }
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(120000)) << program.toStdString();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+using ToolOutput = test::ProgramRun;
+using test::RunProgram;
 
 bool Installed(const char* program) {
     return !QStandardPaths::findExecutable(program).isEmpty();

@@ -14,11 +14,7 @@
 namespace orm {
 namespace {
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Result = test::ProgramRun;
 
 class Cli : public ::testing::Test {
   protected:
@@ -39,19 +35,7 @@ class Cli : public ::testing::Test {
     }
 
     Result Run(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QString home = dir.path() + "/home";
-        env.insert("HOME", home);
-        env.insert("XDG_DATA_HOME", home + "/data");
-        env.insert("XDG_CONFIG_HOME", home + "/config");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(ORM_CLI_PATH, args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return test::RunProgram(ORM_CLI_PATH, args, dir.path() + "/home");
     }
 
     QTemporaryDir dir;

@@ -18,11 +18,7 @@
 namespace orm {
 namespace {
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Result = test::ProgramRun;
 
 class CliSizeRuns : public ::testing::Test {
   protected:
@@ -41,18 +37,7 @@ class CliSizeRuns : public ::testing::Test {
     QString Out(const QString& name = {}) const { return Path("out/" + name); }
 
     Result Run(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QString home = Path("home");
-        env.insert("HOME", home);
-        env.insert("XDG_DATA_HOME", home + "/data");
-        env.insert("XDG_CONFIG_HOME", home + "/config");
-        p.setProcessEnvironment(env);
-        p.start(ORM_CLI_PATH, args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return test::RunProgram(ORM_CLI_PATH, args, Path("home"));
     }
     // "WxH TYPE" as identify reads the file.
     static QString Identify(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,23 @@ QByteArray FileBytes(const QString& path) {
 
 QSize ImageFileSize(const QString& path) {
     return QImageReader(path).size();
+}
+
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& home) {
+    QProcess p;
+    if (!home.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_DATA_HOME", home + "/data");
+        env.insert("XDG_CONFIG_HOME", home + "/config");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+    }
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(120000)) << program.toStdString();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 }  // namespace orm::test

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 namespace orm::test {
 
@@ -18,5 +19,14 @@ QByteArray FileBytes(const QString& path);
 
 // The size of an image file as an independent reader sees it.
 QSize ImageFileSize(const QString& path);
+
+// What a program run printed and its exit status (-1 when it did not end normally).
+struct ProgramRun {
+    int status = -1;
+    QString out, err;
+};
+// Runs a program to its end (two minutes at most). With `home`, it runs in that home (data and
+// configuration below it) without a display.
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& home = {});
 
 }  // namespace orm::test
