@@ -10,13 +10,20 @@ namespace {
 
 // The types that are read but not written, and the extension their outputs take instead.
 struct ReadOnlyType {
+    const char* filterName;  // the Open dialog's filter, before its patterns
     const char* extensions;  // space-separated, lower case
     const char* writtenAs;
 };
 constexpr ReadOnlyType kReadOnlyTypes[] = {
-    {".heic .heif", ".jpg"},  // HEIF photos of phones (libheif)
-    {".avif", ".jpg"},        // AV1 images (libheif)
+    // HEIF photos of phones and AV1 images, read with libheif.
+    {"HEIF Files", ".heic .heif .avif", ".jpg"},
 };
+
+QString Patterns(const QStringList& extensions) {
+    QStringList patterns;
+    for (const QString& ext : extensions) patterns << QLatin1Char('*') + ext;
+    return patterns.join(QLatin1Char(' '));
+}
 
 // Written formats that next/previous steps over (the program skips animations' first frames).
 bool SkippedByNavigation(const OutputFormat& format) {
@@ -55,6 +62,16 @@ bool IsNavigableImage(const QString& fileName) {
         return false;
     const OutputFormat* format = OutputFormatForPath(fileName);
     return !format || !SkippedByNavigation(*format);
+}
+
+QString OpenDialogFilter() {
+    QString filter =
+        QStringLiteral("All Supported Files (%1);;").arg(Patterns(ImageFileExtensions())) +
+        SaveDialogFilter();
+    for (const ReadOnlyType& t : kReadOnlyTypes)
+        filter += QStringLiteral(";;%1 (%2)")
+                      .arg(QLatin1String(t.filterName), Patterns(Split(t.extensions)));
+    return filter;
 }
 
 QString KeptOutputExtension(const QString& inputExtension) {

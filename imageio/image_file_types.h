@@ -18,6 +18,9 @@ const QStringList& ImageFileExtensions();
 // ImageFileExtensions(), case ignored.
 bool IsSupportedImage(const QString& path);
 
+// The Open dialog's filters: all types read, then each written format, then the types only read.
+QString OpenDialogFilter();
+
 // Next/previous file in a folder: the same extensions without .gif (GIF files are skipped).
 bool IsNavigableImage(const QString& fileName);
 

@@ -1,9 +1,9 @@
 #include "ui/basket_browser.h"
 
 #include "engine/algorithm.h"
+#include "frame/dropped_files.h"
 #include "settings/number_text.h"
 #include "settings/settings_model.h"
-#include "ui/dropped_files.h"
 
 #include <QClipboard>
 #include <QFileInfo>

@@ -2,19 +2,19 @@
 
 #include "document/cormensura_doc.h"
 #include "engine/progress.h"
+#include "frame/dropped_files.h"
+#include "frame/frame_layout.h"
+#include "frame/save_name.h"
+#include "frame/toolbar_sets.h"
 #include "imageio/image_file_types.h"
 #include "imageio/output_formats.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "ui/cormensura_view.h"
-#include "ui/dropped_files.h"
-#include "ui/frame_layout.h"
 #include "ui/navigator_wnd.h"
 #include "ui/preview_view_actions.h"
 #include "ui/save_dialog.h"
-#include "ui/save_name.h"
 #include "ui/settings_commands.h"
-#include "ui/toolbar_sets.h"
 
 #include "browser/file_actions.h"
 #include "browser/thumbnail_cache.h"
@@ -64,12 +64,6 @@ constexpr int kSplitterNode = 0;
 constexpr const char* kSaveFolderGroup = "MAIN";
 constexpr const char* kSaveFolderKey = "SAVEFOLDER";
 
-const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp *.heic *.heif "
-    "*.avif);;"
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
-    "(*.gif);;"
-    "PNG Files (*.png);;WebP Files (*.webp);;HEIF Files (*.heic *.heif *.avif)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -514,7 +508,7 @@ void CMainFrame::OnOpen() {
     const QString folder =
         doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
     const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, OpenDialogFilter());
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }

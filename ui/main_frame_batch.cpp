@@ -8,6 +8,7 @@
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/storage_folder.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
@@ -17,7 +18,6 @@
 #include "ui/gadget_dlg.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/thumbs_view.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QDockWidget>

@@ -1,6 +1,6 @@
 #include "ui/save_dialog.h"
 
-#include "ui/save_name.h"
+#include "frame/save_name.h"
 
 #include "imageio/output_formats.h"
 

@@ -13,6 +13,7 @@ declare -A allowed=(
   [document]="engine imageio metadata settings pipeline"
   [batch]="engine imageio metadata settings pipeline"
   [browser]="engine jpeg imageio metadata settings"
+  [frame]="imageio settings batch browser"
 )
 no_qt=(engine jpeg)
 status=0

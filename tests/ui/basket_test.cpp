@@ -2,10 +2,10 @@
 // tooltips, the empty-list text, folders dropped on it, and pictures picked in the browse window.
 
 #include "document/cormensura_doc.h"
+#include "frame/dropped_files.h"
 #include "test_environment.h"
 #include "ui/basket_browser.h"
 #include "ui/browse_wnd.h"
-#include "ui/dropped_files.h"
 #include "ui/main_frame.h"
 #include "ui/thumbs_view.h"
 

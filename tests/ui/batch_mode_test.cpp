@@ -2,6 +2,7 @@
 // through the real dialogs.
 
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
 #include "ui/basket_browser.h"
@@ -10,7 +11,6 @@
 #include "ui/cormensura_view.h"
 #include "ui/main_frame.h"
 #include "ui/resize_dlg_bar.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,18 +5,18 @@
 #include "document/cormensura_doc.h"
 #include "document/preview_worker.h"
 #include "engine/progress.h"
+#include "frame/command_line.h"
+#include "frame/frame_layout.h"
+#include "frame/toolbar_sets.h"
 #include "settings/prompt.h"
 #include "settings/resize_settings.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
-#include "ui/command_line.h"
 #include "ui/cormensura_view.h"
-#include "ui/frame_layout.h"
 #include "ui/main_frame.h"
 #include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/save_dialog.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QApplication>

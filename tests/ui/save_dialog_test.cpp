@@ -4,11 +4,11 @@
 
 #include "ui/save_dialog.h"
 #include "document/cormensura_doc.h"
+#include "frame/save_name.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
 #include "ui/main_frame.h"
-#include "ui/save_name.h"
 
 #include <QApplication>
 #include <QComboBox>
