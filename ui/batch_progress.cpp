@@ -7,13 +7,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace orm {
 
 CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options,
                                IPrompt& prompt, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), prompt_(prompt) {
     setWindowTitle(QStringLiteral("Batch processing"));
     setObjectName(QStringLiteral("batchProgressDialog"));
     setModal(true);
@@ -39,6 +40,9 @@ CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions 
     layout->addWidget(log_, 1);
     layout->addLayout(bottom);
     connect(cancel_, &QPushButton::clicked, this, &CBatchProgress::OnCancelClicked);
+    // The main window's Exit cannot reach past this modal dialog: it has its own.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &CBatchProgress::OnQuit);
 
     runner_ = std::make_unique<BatchRunner>(std::move(entries), std::move(options), *this, &prompt);
 }
@@ -93,6 +97,9 @@ void CBatchProgress::OnReport(const BatchReport& report) {
     progress_->setValue(0);
     progress_->setVisible(report.ShowsProgress());
     AppendLog(report.LogText());
+    // Why a file failed, under the documented first line.
+    if (report.IsError() && !report.reason.isEmpty())
+        AppendLog(QStringLiteral("Reason: %1\r\n\r\n").arg(report.reason));
 }
 
 void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
@@ -102,6 +109,10 @@ void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
     // ahead (it delivers nothing more); the dialog's end joins it.
     cancel_->setText(DoneText());
     progress_->hide();
+    // The run's end in one line, on a line of its own.
+    const bool atLineStart = logText_.isEmpty() || logText_.endsWith(QLatin1Char('\n'));
+    AppendLog((atLineStart ? QString() : QStringLiteral("\r\n")) + RunSummaryText(summary) +
+              QStringLiteral("\r\n"));
     emit runFinished();
 }
 
@@ -110,6 +121,15 @@ void CBatchProgress::CancelAndWait() {
     runner_->Wait();
     running_ = false;
     done(QDialog::Rejected);
+}
+
+void CBatchProgress::OnQuit() {
+    if (running_ &&
+        prompt_.AskChoice(QStringLiteral("A batch is running."),
+                          {QStringLiteral("Wait"), QStringLiteral("Stop and quit")}, 0) != 1)
+        return;
+    quitRequested_ = true;
+    CancelAndWait();
 }
 
 void CBatchProgress::OnCancelClicked() {

@@ -630,6 +630,15 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A save in progress is not dropped unasked: Wait keeps the window (and the save) going;
+    // Stop and quit cancels it, and the file it would replace stays as it was.
+    if (doc_->SaveRunning() &&
+        settings_.Prompt().AskChoice(QStringLiteral("A save is running."),
+                                     {QStringLiteral("Wait"), QStringLiteral("Stop and quit")},
+                                     0) != 1) {
+        event->ignore();
+        return;
+    }
     // A batch run ends first: cancelled, and waited for, so no file is left half written.
     if (runningProgress_)
         runningProgress_->CancelAndWait();

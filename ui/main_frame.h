@@ -37,6 +37,7 @@ class CThumbsBuilderThreads;
 class CThumbsView;
 class ThumbnailCache;
 class SettingsStore;
+struct BatchRunOptions;
 }  // namespace orm
 
 namespace orm::gui {
@@ -124,6 +125,9 @@ class CMainFrame : public QMainWindow {
     // A Resize and Save ended (written, cancelled or failed).
     void OnSaveFinished(bool written, const QString& path);
     void OnRun();
+    // Outputs that would replace their own inputs are asked about once per run: replace them,
+    // save with new names (options changed) or cancel (false).
+    bool ConfirmReplacingOriginals(BatchRunOptions& options);
     void OnLoadBatch();
     void OnSaveBatch();
     void OnViewOptions();

@@ -228,7 +228,11 @@ TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
     const QString photo = Image(QStringLiteral("plain.png"), 40, 30);
     CMainFrame frame(settings_, nullptr);
     frame.OpenCommandLineFiles({photo, Image(QStringLiteral("other.png"), 20, 20)});
-    ASSERT_EQ(frame.BatchEntries().at(0).width, 0);  // the command line gives no size
+    // The command line's files take the current settings ("Apply to new" is on by default).
+    EXPECT_TRUE(frame.BatchEntries().at(1).HasTargetSize());
+    // An entry of a batch file that never got a size.
+    frame.BatchEntries().at(0).width = 0;
+    frame.BatchEntries().at(0).height = 0;
     settings_.EditResize([&](ResizeSettings& r) { r.width = 1234; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 567; });
     settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm::Bilinear; });
