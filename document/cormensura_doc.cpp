@@ -126,17 +126,22 @@ bool CORMensuraDoc::Open(const QString& path) {
     if (!FrameworkOpenCheck(path))
         return false;
     std::optional<SourceImage> loaded;
+    QString reason;
     {
         WaitCursor wait;
-        StopWorkerJob();
-        ReleaseSource();
-        loaded = LoadSourceImage(path);
+        loaded = LoadSourceImage(path, &reason);
     }
+    // A file that cannot be opened leaves the image that is open, and its settings, as they
+    // were; the message says why.
     if (!loaded) {
-        emit documentOpened();
-        settings_.Prompt().Warning(QStringLiteral("Can't open file\n%1!").arg(path));
+        QString message = QStringLiteral("Can't open file\n%1!").arg(path);
+        if (!reason.isEmpty())
+            message += QLatin1Char('\n') + reason;
+        settings_.Prompt().Warning(message);
         return false;
     }
+    StopWorkerJob();
+    ReleaseSource();
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
     sourceWidth_ = source_->width();
     sourceHeight_ = source_->height();

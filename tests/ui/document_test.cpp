@@ -68,15 +68,20 @@ TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
     EXPECT_TRUE(prompt_.messages.isEmpty());
 }
 
-TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
+TEST_F(DocumentCommands, AnUndecodableFileKeepsTheOpenImageAndItsSettingsAndSaysWhy) {
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("a.png")));
+    settings_.EditResize([](ResizeSettings& r) { r.width = 17; });
+    const ResizeSettings before = settings_.Resize();
     const QString bad =
         WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
     EXPECT_FALSE(doc.Open(bad));
-    EXPECT_FALSE(doc.HasSource());
+    EXPECT_TRUE(doc.HasSource());
+    EXPECT_EQ(doc.CurrentPath(), Path("a.png"));
+    EXPECT_EQ(settings_.Resize(), before);
     ASSERT_EQ(prompt_.messages.size(), 1);
-    EXPECT_EQ(prompt_.messages[0], QStringLiteral("Can't open file\n%1!").arg(bad));
+    EXPECT_TRUE(prompt_.messages[0].startsWith(QStringLiteral("Can't open file\n%1!\n").arg(bad)))
+        << "and the reason after it: " << prompt_.messages[0].toStdString();
 
     // A file that cannot even be read keeps what was open.
     ASSERT_TRUE(doc.Open(Path("a.png")));
