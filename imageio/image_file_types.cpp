@@ -1,24 +1,31 @@
 #include "imageio/image_file_types.h"
 
-#include <QFileInfo>
-#include <QImageWriter>
+#include "imageio/output_formats.h"
 
-#include <vector>
+#include <QFileInfo>
 
 namespace orm {
 
 namespace {
 
-struct KnownEncoder {
-    const char* mimeType;
-    const char* qtFormat;  // nullptr: written with giflib
+// The types that are read but not written, and the extension their outputs take instead.
+struct ReadOnlyType {
+    const char* extensions;  // space-separated, lower case
+    const char* writtenAs;
+};
+constexpr ReadOnlyType kReadOnlyTypes[] = {
+    {".heic .heif", ".jpg"},  // HEIF photos of phones (libheif)
+    {".avif", ".jpg"},        // AV1 images (libheif)
 };
 
-// The encoders the program knows, in a fixed order.
-constexpr KnownEncoder kEncoders[] = {
-    {"image/bmp", "bmp"},   {"image/jpeg", "jpeg"}, {"image/gif", nullptr},
-    {"image/tiff", "tiff"}, {"image/png", "png"},   {"image/webp", "webp"},
-};
+// Written formats that next/previous steps over (the program skips animations' first frames).
+bool SkippedByNavigation(const OutputFormat& format) {
+    return format.kind == OutputKind::Gif;
+}
+
+QStringList Split(const char* extensions) {
+    return QString::fromLatin1(extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
 
 }  // namespace
 
@@ -29,11 +36,12 @@ QString PathExtension(const QString& path) {
 }
 
 const QStringList& ImageFileExtensions() {
-    static const QStringList extensions{
-        QStringLiteral(".jpg"),  QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
-        QStringLiteral(".tif"),  QStringLiteral(".tiff"), QStringLiteral(".bmp"),
-        QStringLiteral(".gif"),  QStringLiteral(".png"),  QStringLiteral(".webp"),
-        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif")};
+    static const QStringList extensions = [] {
+        QStringList all;
+        for (const OutputFormat& f : OutputFormatTable()) all << Split(f.extensions);
+        for (const ReadOnlyType& t : kReadOnlyTypes) all << Split(t.extensions);
+        return all;
+    }();
     return extensions;
 }
 
@@ -43,47 +51,17 @@ bool IsSupportedImage(const QString& path) {
 }
 
 bool IsNavigableImage(const QString& fileName) {
-    const QString ext = PathExtension(fileName);
-    return IsSupportedImage(fileName) &&
-           ext.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0;
-}
-
-QString MimeTypeForOutputPath(const QString& path) {
-    static const struct {
-        const char* extension;
-        const char* mimeType;
-    } kWritten[] = {
-        {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"},
-        {".bmp", "image/bmp"},   {".gif", "image/gif"},   {".tif", "image/tiff"},
-        {".tiff", "image/tiff"}, {".png", "image/png"},   {".webp", "image/webp"},
-    };
-    const QString ext = PathExtension(path);
-    for (const auto& w : kWritten)
-        if (ext.compare(QLatin1String(w.extension), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(w.mimeType);
-    return {};
+    if (!IsSupportedImage(fileName))
+        return false;
+    const OutputFormat* format = OutputFormatForPath(fileName);
+    return !format || !SkippedByNavigation(*format);
 }
 
 QString KeptOutputExtension(const QString& inputExtension) {
-    for (const char* heif : {".heic", ".heif", ".avif"})
-        if (inputExtension.compare(QLatin1String(heif), Qt::CaseInsensitive) == 0)
-            return QStringLiteral(".jpg");
+    for (const ReadOnlyType& t : kReadOnlyTypes)
+        if (Split(t.extensions).contains(inputExtension, Qt::CaseInsensitive))
+            return QString::fromLatin1(t.writtenAs);
     return inputExtension;
-}
-
-ImageEncoder FindEncoderForMime(const QString& mimeType) {
-    const QList<QByteArray> installed = QImageWriter::supportedImageFormats();
-    int index = 0;
-    for (const KnownEncoder& e : kEncoders) {
-        const bool available = !e.qtFormat || installed.contains(QByteArray(e.qtFormat));
-        if (!available)
-            continue;
-        if (mimeType == QLatin1String(e.mimeType))
-            return ImageEncoder{index, mimeType,
-                                e.qtFormat ? QByteArray(e.qtFormat) : QByteArray()};
-        ++index;
-    }
-    return {};
 }
 
 }  // namespace orm

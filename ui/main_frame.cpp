@@ -3,6 +3,7 @@
 #include "document/cormensura_doc.h"
 #include "engine/progress.h"
 #include "imageio/image_file_types.h"
+#include "imageio/output_formats.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "ui/cormensura_view.h"
@@ -341,7 +342,6 @@ void CMainFrame::CreateSettingsPanel() {
     auto* panel = new CResizeDlgBar(settings_, dock_);
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
-    connect(panel, &CResizeDlgBar::spinPendingChanged, doc_, &CORMensuraDoc::SetSpinPending);
     connect(panel, &CResizeDlgBar::applyToAllRequested, this, &CMainFrame::OnApplyToAll);
     panel_ = panel;
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
@@ -521,13 +521,14 @@ void CMainFrame::OnOpen() {
 
 QString CMainFrame::AskSavePath() {
     const QString current = doc_->CurrentPath();
-    ResizeSettings& s = settings_.Resize();
+    const ResizeSettings& s = settings_.Resize();
     CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
                          SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
                          s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    s.jpegQuality = dialog.Quality();  // MAIN/JPEGQUALITY, used by this save and kept
+    // MAIN/JPEGQUALITY, used by this save and kept.
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = dialog.Quality(); });
     return dialog.selectedFiles().first();
 }
 
@@ -537,12 +538,11 @@ void CMainFrame::OnResizeAndSave() {
     const QString path = AskSavePath();
     if (path.isEmpty())
         return;
-    if (MimeTypeForOutputPath(path).isEmpty()) {
+    if (!OutputFormatForPath(path)) {
         // The writers know only these types; say so rather than return without a word.
         settings_.Prompt().Warning(
-            QStringLiteral("Can't save file %1.\nUse one of the extensions "
-                           ".jpg, .jpeg, .tif, .tiff, .bmp, .gif, .png or .webp.")
-                .arg(path));
+            QStringLiteral("Can't save file %1.\nUse one of the extensions %2.")
+                .arg(path, WrittenExtensionList()));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
@@ -583,16 +583,17 @@ void CMainFrame::OnSaveSettings() {
 }
 
 void CMainFrame::OnLoadSettings() {
-    if (!RunLoadSettingsCommand(settings_.Resize(), settings_.Prompt(), this))
+    ResizeSettings loaded = settings_.Resize();
+    if (!RunLoadSettingsCommand(loaded, settings_.Prompt(), this))
         return;
-    UpdatePanelFromDocument();
-    doc_->RefreshViews();
+    settings_.SetResize(loaded);  // the panel and the views follow the model
     UpdateCommandStates();
 }
 
 void CMainFrame::OnSettingsChanged() {
+    // An edit in the panel (the model has it, and the document follows it): the selected batch
+    // entries take it too.
     ApplySettingsToSelectedEntries();
-    doc_->SettingsChanged();
     UpdateCommandStates();
 }
 

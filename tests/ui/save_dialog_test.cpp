@@ -123,8 +123,8 @@ TEST_F(SaveCommand, WritesWithTheChosenQualityAndKeepsQualityAndFolder) {
     {
         CMainFrame frame(settings_, &store);
         ASSERT_TRUE(frame.OpenDocumentFile(source));
-        settings_.Resize().width = 60;
-        settings_.Resize().height = 45;
+        settings_.EditResize([&](ResizeSettings& r) { r.width = 60; });
+        settings_.EditResize([&](ResizeSettings& r) { r.height = 45; });
         frame.Document()->SettingsChanged();
 
         QString offered;
