@@ -43,6 +43,29 @@ std::vector<AxisSample> AxisSamples(int src, int dst) {
     return samples;
 }
 
+// The centred form: u = N / D with N = (2i + 1) src - dst and D = 2 dst, base = floor(u) and the
+// phase 1024 (u - base) rounded to nearest, halves to even, in integers, so that mirrored
+// positions (u and src - 1 - u) get mirrored phases (p and 1024 - p) exactly.
+std::vector<AxisSample> CentredAxisSamples(int src, int dst) {
+    std::vector<AxisSample> samples(dst);
+    const std::int64_t d = 2 * std::int64_t(dst);
+    for (int i = 0; i < dst; ++i) {
+        const std::int64_t n = (2 * std::int64_t(i) + 1) * src - dst;
+        std::int64_t base = n >= 0 ? n / d : -((-n + d - 1) / d);
+        const std::int64_t scaled = (n - base * d) * kPhases;  // < 2^43
+        std::int64_t phase = scaled / d;
+        const std::int64_t rest = scaled - phase * d;
+        if (2 * rest > d || (2 * rest == d && (phase & 1) != 0))
+            ++phase;
+        if (phase == kPhases) {
+            ++base;
+            phase = 0;
+        }
+        samples[i] = {int(base), int(phase)};
+    }
+    return samples;
+}
+
 // Everything the row loops need, looked up once per call:
 //  - the horizontal weights of every output column (weight t of column x at [x * taps + t])
 //    and the first padded sample each column reads;
@@ -404,8 +427,9 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
 }  // namespace
 
 bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2, KernelType type,
-                   CRSProgress* progress) {
-    const WeightTable table(type, p1, p2);
+                   CRSProgress* progress, Sampling sampling) {
+    const bool centred = sampling == Sampling::Centred;
+    const WeightTable table(type, p1, p2, centred);
     ResamplePlan plan;
     plan.sw = src.Width();
     plan.sh = src.Height();
@@ -414,15 +438,18 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     plan.n = table.Support();
     plan.taps = table.Taps();
     plan.table = &table;
-    plan.rows = AxisSamples(plan.sh, plan.dh);
-    const std::vector<AxisSample> columns = AxisSamples(plan.sw, plan.dw);
+    plan.rows = centred ? CentredAxisSamples(plan.sh, plan.dh) : AxisSamples(plan.sh, plan.dh);
+    const std::vector<AxisSample> columns =
+        centred ? CentredAxisSamples(plan.sw, plan.dw) : AxisSamples(plan.sw, plan.dw);
     plan.column_weights.resize(std::size_t(plan.taps) * plan.dw);
     plan.column_first.resize(plan.dw);
     for (int x = 0; x < plan.dw; ++x) {
         const double* w = table.Phase(columns[x].phase);
         for (int t = 0; t < plan.taps; ++t)
             plan.column_weights[std::size_t(x) * plan.taps + t] = w[t];
-        plan.column_first[x] = columns[x].base + 1;  // padded index of column base - (n - 1)
+        // Padded index of column base - (n - 1); centred bases start at -1, within the n padded
+        // samples, and end at sw - 1.
+        plan.column_first[x] = columns[x].base + 1;
     }
 
     // A band recomputes the horizontal sums of the few source rows it shares with its
@@ -443,22 +470,37 @@ namespace {
 // inside the output's area), `whole` samples with weight 65536, and, unless the area ends at the
 // line's end, one more with weight trail. Products of partial weights have their low 16 bits
 // cleared. These per-output terms depend only on the line lengths, so they are built once.
+//
+// The centred form has the same shape with exact integer weights: a source sample is out_count
+// units wide and output o covers units [o count, (o + 1) count), so the weights of an output sum
+// to `count` (the divisor), whole samples weigh `unit` = out_count, nothing is cleared, and half
+// the divisor is added before dividing (rounding to nearest).
 struct BoxTerm {
     int first;
     int whole;
-    std::uint32_t lead;   // <= 65536
-    std::uint32_t trail;  // < 65536; 0 when there is no trailing sample
+    std::uint32_t lead;   // <= unit
+    std::uint32_t trail;  // < unit; 0 when there is no trailing sample
     bool has_trail;
 };
 
 struct BoxPlan {
-    std::uint64_t step;
+    std::uint64_t step;  // the divisor
+    std::uint32_t unit;  // weight of a whole sample
+    std::uint64_t bias;  // added before the division
+    std::uint64_t keep;  // mask applied to the products of partial weights
+    bool documented;
     std::vector<BoxTerm> terms;
 };
+
+constexpr std::uint64_t kClearLow = ~std::uint64_t(0xFFFF);
 
 BoxPlan MakeBoxPlan(int count, int out_count) {
     BoxPlan plan;
     plan.step = (std::uint64_t(count) << 16) / std::uint64_t(out_count);
+    plan.unit = 65536;
+    plan.bias = 0;
+    plan.keep = kClearLow;
+    plan.documented = true;
     plan.terms.resize(out_count);
     std::uint64_t b = 0;
     int i = 0;
@@ -478,7 +520,39 @@ BoxPlan MakeBoxPlan(int count, int out_count) {
     return plan;
 }
 
-constexpr std::uint64_t kClearLow = ~std::uint64_t(0xFFFF);
+BoxPlan MakeCentredBoxPlan(int count, int out_count) {
+    BoxPlan plan;
+    const std::uint64_t unit = std::uint64_t(out_count);
+    plan.step = std::uint64_t(count);
+    plan.unit = std::uint32_t(out_count);
+    plan.bias = plan.step / 2;
+    plan.keep = ~std::uint64_t(0);
+    plan.documented = false;
+    plan.terms.resize(out_count);
+    for (int o = 0; o < out_count; ++o) {
+        const std::uint64_t start = std::uint64_t(o) * plan.step, end = start + plan.step;
+        const std::uint64_t first = start / unit, last = end / unit;  // last: first sample after
+        BoxTerm& term = plan.terms[o];
+        term.first = int(first);
+        if (end <= (first + 1) * unit) {  // inside one sample
+            term.lead = std::uint32_t(plan.step);
+            term.whole = 0;
+            term.has_trail = false;
+            term.trail = 0;
+            continue;
+        }
+        term.lead = std::uint32_t((first + 1) * unit - start);
+        term.whole = int(last - first - 1);
+        term.trail = std::uint32_t(end - last * unit);
+        term.has_trail = term.trail != 0;
+    }
+    return plan;
+}
+
+BoxPlan MakeBoxPlan(int count, int out_count, Sampling sampling) {
+    return sampling == Sampling::Centred ? MakeCentredBoxPlan(count, out_count)
+                                         : MakeBoxPlan(count, out_count);
+}
 
 // One line of samples `step` bytes apart.
 void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t step,
@@ -487,13 +561,13 @@ void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t st
     for (std::size_t o = 0; o < plan.terms.size(); ++o) {
         const BoxTerm& t = plan.terms[o];
         const std::uint8_t* p = s + t.first * step;
-        std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & kClearLow;
+        std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & plan.keep;
         std::uint64_t whole = 0;
         for (int k = 1; k <= t.whole; ++k) whole += p[k * step];
-        acc += whole << 16;
+        acc += whole * plan.unit;
         if (t.has_trail)
-            acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & kClearLow;
-        out[o * out_step] = std::uint8_t(acc / a);
+            acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & plan.keep;
+        out[o * out_step] = std::uint8_t((acc + plan.bias) / a);
     }
 }
 
@@ -521,11 +595,36 @@ ORM_KERNEL void BoxColumnRowBody(const std::uint8_t* s, std::ptrdiff_t w, const 
 }
 ORM_DISPATCH3(BoxColumnRow, BoxColumnRowBody)
 
+// The centred form: exact weights (a sample's weight and value fit in 32 bits each, so the
+// products are 32 x 32 -> 64-bit), half the divisor added, the same exact double division.
+ORM_KERNEL void BoxColumnRowCentredBody(const std::uint8_t* s, std::ptrdiff_t w, const BoxTerm* t,
+                                        std::uint64_t a, std::uint32_t unit, int x0, int x1,
+                                        std::uint64_t* acc, std::uint8_t* out) {
+    const std::uint8_t* p = s + std::ptrdiff_t(t->first) * w;
+    const std::uint64_t lead = t->lead, whole = unit;
+    for (int x = x0; x < x1; ++x) acc[x] = lead * p[x];
+    for (int k = 1; k <= t->whole; ++k) {
+        const std::uint8_t* r = p + k * w;
+        for (int x = x0; x < x1; ++x) acc[x] += whole * r[x];
+    }
+    if (t->has_trail) {
+        const std::uint8_t* r = p + std::ptrdiff_t(t->whole + 1) * w;
+        const std::uint64_t trail = t->trail;
+        for (int x = x0; x < x1; ++x) acc[x] += trail * r[x];
+    }
+    const double divisor = double(a);
+    const std::uint64_t bias = a / 2;
+    for (int x = x0; x < x1; ++x)
+        out[x] = std::uint8_t(std::int64_t(double(acc[x] + bias) / divisor));
+}
+ORM_DISPATCH3(BoxColumnRowCentred, BoxColumnRowCentredBody)
+
 }  // namespace
 
-bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
+bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress,
+                   Sampling sampling) {
     const int h = src.Height();
-    const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width());
+    const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width(), sampling);
     return ParallelRows(
         h, 16, progress != nullptr,
         [&](int y0, int y1) {
@@ -534,20 +633,26 @@ bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress
         [&](int y) { return Report(progress, int(100LL * y / h)); });
 }
 
-bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
+bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress,
+                      Sampling sampling) {
     const int w = src.Width();
     const int dh = dst.Height();
-    const BoxPlan plan = MakeBoxPlan(src.Height(), dh);
+    const BoxPlan plan = MakeBoxPlan(src.Height(), dh, sampling);
     // Columns are independent: bands of columns, each reduced row by row across the band so the
     // loads are contiguous; the reports are the per-column ones.
     return ParallelRows(
         w, 64, progress != nullptr,
         [&](int x0, int x1) {
             std::vector<std::uint64_t, UninitAllocator<std::uint64_t>> acc(w);  // written first
-            for (int o = 0; o < dh; ++o)
-                BoxColumnRow(src.Data(), std::ptrdiff_t(w),
-                             static_cast<const BoxTerm*>(plan.terms.data() + o), plan.step, x0, x1,
-                             acc.data(), dst.Row(o));
+            for (int o = 0; o < dh; ++o) {
+                const BoxTerm* term = plan.terms.data() + o;
+                if (plan.documented)
+                    BoxColumnRow(src.Data(), std::ptrdiff_t(w), term, plan.step, x0, x1, acc.data(),
+                                 dst.Row(o));
+                else
+                    BoxColumnRowCentred(src.Data(), std::ptrdiff_t(w), term, plan.step, plan.unit,
+                                        x0, x1, acc.data(), dst.Row(o));
+            }
         },
         [&](int x) { return Report(progress, int(100LL * x / w)); });
 }
