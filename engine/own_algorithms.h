@@ -9,6 +9,12 @@
 //   mixed        max > 1.5, min <= 1.5  the core into 1.5 x the source along the minor axis,
 //                                       then a box reduction of that axis
 // followed by a final sharpening (min < 1.5) or grain (min >= 1.5) step.
+//
+// Centred sampling (sampling.h) runs every stage on the centre-aligned grid with normalised
+// weights, and adjusts the enlargement cores as measured on the standard enlargement sets: the
+// stretch has half the documented gain and the windows of the natural-scene core; the
+// artificial-scene core makes no blur before its stretch; the natural-scene core starts from
+// Lanczos (radius 3) instead of Catmull-Rom.
 
 #include "engine/image_plane.h"
 #include "engine/pixel_view.h"
@@ -26,7 +32,7 @@ constexpr int kVariantPlain = 3;
 constexpr int kVariantPresharpen = 4;
 
 // Number of 0..100 progress sweeps of one channel, by the whole resize's ratios.
-int SweepsSmart(double min_ratio, double max_ratio);
+int SweepsSmart(double min_ratio, double max_ratio, Sampling sampling = Sampling::Documented);
 int SweepsNatural(double min_ratio, double max_ratio);
 
 // Entries of algorithms 5/7 and 6. `colour` selects three channels (else one byte per pixel).
