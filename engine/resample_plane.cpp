@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 // The kernels below take and return GCC vectors of eight doubles; they are always inlined into
@@ -107,10 +108,20 @@ ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int*
     *sum = h;
 }
 
-template <int kTaps>
+// Eight sums stored at p: as doubles, or (the centred mode's ring) each rounded to a float.
+ORM_KERNEL void StoreSums(double* p, const Rows8& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+typedef float Floats8 __attribute__((vector_size(kGroup * sizeof(float))));
+ORM_KERNEL void StoreSums(float* p, const Rows8& v) {
+    const Floats8 f = __builtin_convertvector(v, Floats8);
+    std::memcpy(p, &f, sizeof f);
+}
+
+template <int kTaps, typename T>
 ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, const int* first,
-                                   int dw, int taps, double* const* out) {
-    double* o[kGroup];
+                                   int dw, int taps, T* const* out) {
+    T* o[kGroup];
     for (int i = 0; i < kGroup; ++i) o[i] = out[i];
     int x = 0;
     // Eight columns at a time: the eight sums (a column of eight rows each) are transposed into
@@ -144,21 +155,22 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
         for (int k = 0; k < 4; ++k) {
             const Rows8 low = __builtin_shufflevector(b[k], b[k + 4], 0, 1, 2, 3, 8, 9, 10, 11);
             const Rows8 high = __builtin_shufflevector(b[k], b[k + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-            std::memcpy(o[k] + x, &low, sizeof low);
-            std::memcpy(o[k + 4] + x, &high, sizeof high);
+            StoreSums(o[k] + x, low);
+            StoreSums(o[k + 4] + x, high);
         }
     }
     for (; x < dw; ++x) {
         Rows8 h;
         ColumnSum<kTaps>(padded, weights, first, taps, x, &h);
-        for (int i = 0; i < kGroup; ++i) o[i][x] = h[i];
+        for (int i = 0; i < kGroup; ++i) o[i][x] = T(h[i]);
     }
 }
 
 // The tap counts of the own algorithms' kernels (4: Catmull-Rom and Lanczos 2, 6: Lanczos 3) get
 // loops of a fixed length, whose columns the processor overlaps.
+template <typename T>
 ORM_KERNEL void HorizontalSumsBody(const Rows8* padded, const double* weights, const int* first,
-                                   int dw, int taps, double* const* out) {
+                                   int dw, int taps, T* const* out) {
     if (taps == 4)
         HorizontalSumsTaps<4>(padded, weights, first, dw, taps, out);
     else if (taps == 6)
@@ -235,6 +247,69 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
 ORM_DISPATCH3(VerticalRowAuto, VerticalRowBody)
 
 #if defined(ORM_SIMD_X86)
+// The centred mode's vertical sums in single precision: the horizontal sums were stored as floats
+// and the weights rounded to floats; sum over taps of weight x row sum accumulated in float from
+// the first product in tap order (zero weights left out as above), then rounded by adding one
+// half, truncated and clamped. Sixteen outputs per AVX-512 register instead of eight.
+template <int kCount>
+ORM_KERNEL void VerticalTapsFloat(const float* const* sums, const float* weights, int dw,
+                                  std::uint8_t* __restrict out) {
+    const float* h[kCount];
+    float w[kCount];
+    for (int t = 0; t < kCount; ++t) {
+        h[t] = sums[t];
+        w[t] = weights[t];
+    }
+    for (int x = 0; x < dw; ++x) {
+        float acc = w[0] * h[0][x];
+        for (int t = 1; t < kCount; ++t) acc += w[t] * h[t][x];
+        int v = int(acc + 0.5f);
+        v = v >= 255 ? 255 : v;
+        v = v < 0 ? 0 : v;
+        out[x] = std::uint8_t(v);
+    }
+}
+
+ORM_KERNEL void VerticalRowFloatBody(const float* const* sums, const float* weights, int count,
+                                     int dw, float* acc, std::uint8_t* out) {
+    switch (count) {
+        case 0:
+            std::fill(out, out + dw, std::uint8_t(0));
+            return;
+        case 1:
+            return VerticalTapsFloat<1>(sums, weights, dw, out);
+        case 2:
+            return VerticalTapsFloat<2>(sums, weights, dw, out);
+        case 3:
+            return VerticalTapsFloat<3>(sums, weights, dw, out);
+        case 4:
+            return VerticalTapsFloat<4>(sums, weights, dw, out);
+        case 5:
+            return VerticalTapsFloat<5>(sums, weights, dw, out);
+        case 6:
+            return VerticalTapsFloat<6>(sums, weights, dw, out);
+        default:
+            break;
+    }
+    constexpr int kChunk = 512;
+    for (int x0 = 0; x0 < dw; x0 += kChunk) {
+        const int x1 = std::min(dw, x0 + kChunk);
+        for (int x = x0; x < x1; ++x) acc[x] = weights[0] * sums[0][x];
+        for (int t = 1; t < count; ++t) {
+            const float w = weights[t];
+            const float* h = sums[t];
+            for (int x = x0; x < x1; ++x) acc[x] += w * h[x];
+        }
+        for (int x = x0; x < x1; ++x) {
+            int v = int(acc[x] + 0.5f);
+            v = v >= 255 ? 255 : v;
+            v = v < 0 ? 0 : v;
+            out[x] = std::uint8_t(v);
+        }
+    }
+}
+ORM_DISPATCH3(VerticalRowFloat, VerticalRowFloatBody)
+
 // The AVX-512 build by hand: sixteen outputs per step in two registers, the truncation with the
 // CPU's conversion and the clamp by saturating packs (int32 to int16 to 0..255). GCC 12 warns
 // about the deliberately undefined operand inside its own conversion intrinsic; the warning is
@@ -371,21 +446,24 @@ void InterleaveRows(const std::uint8_t* const* rows, int sw, int n, Rows8* padde
 // reused by every output row of the band that reads them. The rows an output reads are
 // consecutive and only grow from one output row to the next, and a group lies within seven rows
 // of the window that asked for it, so with taps + 2 x 8 slots no row still needed loses its slot.
+// T is the ring's type: double (documented), float (centred: the sums rounded to single
+// precision, and the vertical pass in single precision).
+template <typename T>
 void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
                   int y1) {
     const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
     const int slots = taps + 2 * kGroup;
-    using Doubles = std::vector<double, UninitAllocator<double>>;  // written before read
+    using Values = std::vector<T, UninitAllocator<T>>;  // written before read
     std::vector<Rows8, UninitAllocator<Rows8>> padded(std::size_t(sw) + 2 * n);
-    Doubles ring(std::size_t(slots) * dw);
-    Doubles spare(dw);  // the lanes of a group past the last source row
+    Values ring(std::size_t(slots) * dw);
+    Values spare(dw);  // the lanes of a group past the last source row
     std::vector<int> slot_row(slots, -1);
-    Doubles acc(dw);
-    std::vector<const double*> sums(taps);
-    std::vector<double> weights(taps);
+    Values acc(dw);
+    std::vector<const T*> sums(taps);
+    std::vector<T> weights(taps);
 
     auto compute_group = [&](int g) {
-        double* out[kGroup];
+        T* out[kGroup];
         const std::uint8_t* rows[kGroup];
         for (int i = 0; i < kGroup; ++i) rows[i] = src.Row(std::min(g + i, sh - 1));
         InterleaveRows(rows, sw, n, padded.data());
@@ -401,7 +479,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
         HorizontalSums(static_cast<const Rows8*>(padded.data()),
                        static_cast<const double*>(plan.column_weights.data()),
                        static_cast<const int*>(plan.column_first.data()), dw, taps,
-                       static_cast<double* const*>(out));
+                       static_cast<T* const*>(out));
     };
 
     for (int y = y0; y < y1; ++y) {
@@ -416,11 +494,17 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
             if (slot_row[slot] != r)
                 compute_group(r - r % kGroup);
             sums[count] = ring.data() + std::size_t(slot) * dw;
-            weights[count] = w[t];
+            weights[count] = T(w[t]);
             ++count;
         }
-        VerticalRow(static_cast<const double* const*>(sums.data()),
-                    static_cast<const double*>(weights.data()), count, dw, acc.data(), dst.Row(y));
+        if constexpr (std::is_same_v<T, float>)
+            VerticalRowFloat(static_cast<const float* const*>(sums.data()),
+                             static_cast<const float*>(weights.data()), count, dw, acc.data(),
+                             dst.Row(y));
+        else
+            VerticalRow(static_cast<const double* const*>(sums.data()),
+                        static_cast<const double*>(weights.data()), count, dw, acc.data(),
+                        dst.Row(y));
     }
 }
 
@@ -456,7 +540,12 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     // neighbours; bands of 32 rows or more keep that small.
     return ParallelRows(
         plan.dh, 32, progress != nullptr,
-        [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
+        [&](int y0, int y1) {
+            if (centred)
+                ResampleBand<float>(plan, src, dst, y0, y1);
+            else
+                ResampleBand<double>(plan, src, dst, y0, y1);
+        },
         [&](int y) { return Report(progress, int(100LL * y / plan.dh)); });
 }
 

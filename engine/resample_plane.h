@@ -13,7 +13,9 @@ namespace orm::engine {
 // Returns false only on a stop request.
 // Centred: X samples u = ((2X + 1) sw - dw) / (2 dw), base floor(u), phase the fraction times
 // 1024 rounded to nearest (halves to even; 1024 moves to the next base at phase 0), and each
-// phase's weights are normalised (WeightTable). The rest is the same.
+// phase's weights are normalised (WeightTable). The horizontal sums are then rounded to single
+// precision, and the vertical sums (weights rounded to single precision) are taken in single
+// precision in the same order; the rest is the same.
 bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2, KernelType type,
                    CRSProgress* progress, Sampling sampling = Sampling::Documented);
 

@@ -88,6 +88,7 @@ ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2,
             if (centred)
                 CentredSample(X, sw, dw, xs, px);
             double sum = 0;
+            float sum_centred = 0;  // centred: single precision outside the inner sums
             for (int ty = 0; ty < 2 * n; ++ty) {
                 const int r = std::clamp(int(ys) + ty - (n - 1), 0, sh - 1);
                 double inner = 0;
@@ -96,8 +97,9 @@ ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2,
                     inner += table[px][tx] * src.At(c, r);
                 }
                 sum += table[py][ty] * inner;
+                sum_centred += float(table[py][ty]) * float(inner);
             }
-            int v = int(sum + 0.5);
+            int v = centred ? int(sum_centred + 0.5f) : int(sum + 0.5);
             if (v >= 255)
                 v = 255;
             if (v < 0)
