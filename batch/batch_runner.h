@@ -14,10 +14,11 @@
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
-#include "batch/output_encoding.h"
 #include "batch/output_naming.h"
 #include "batch/source_prefetch.h"
 #include "engine/progress.h"
+#include "pipeline/output_encoding.h"
+#include "pipeline/resize_job.h"
 #include "settings/batch_settings.h"
 #include "settings/prompt.h"
 
@@ -26,6 +27,7 @@
 #include <atomic>
 #include <optional>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace orm {
@@ -175,9 +177,15 @@ class BatchRunner {
     void Run();
     // One entry; returns false when the run must stop.
     bool ProcessEntry(const BatchEntry& given);
-    // Writes the input file as it is (never enlarge, same type); false when the run must stop.
-    bool CopyInput(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
-                   BatchFileTimes& times);
+    // The entry's source: read ahead, or read and decoded now. None with the reason in error.
+    std::optional<SourceImage> TakeSource(size_t index, const BatchEntry& entry,
+                                          BatchFileTimes& times, QString& error);
+    // The output path to write, or the run's answer when there is none to write (the file is
+    // skipped: true; the run stops: false), reported.
+    std::variant<OutputPath, bool> PlanOutput(size_t index, const BatchEntry& entry);
+    // Reports the job's outcome and commits its bytes; false when the run must stop.
+    bool Deliver(const BatchEntry& entry, const OutputPath& out, const ResizeJobOutcome& outcome,
+                 BatchFileTimes& times);
     void SendWritten(const BatchEntry& entry, const QString& written, const BatchFileTimes& times,
                      int quality, bool copied);
     // Reads and decodes the entry at index (what LoadSourceImage does), starting the next file's

@@ -38,6 +38,9 @@ class WaitCursor {
 
 CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
+    // Every change of the resize settings, whoever made it, leads to new previews.
+    connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
+            &CORMensuraDoc::SettingsChanged);
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("preview worker"));
     worker_ = new PreviewWorker;
@@ -139,7 +142,9 @@ bool CORMensuraDoc::Open(const QString& path) {
     sourceHeight_ = source_->height();
     sourceDpi_ = static_cast<float>(source_->dpiX);
     currentPath_ = path;
-    AdoptSettingsForImage(settings_.Resize(), SourceInfo(), settings_.BatchMode(), false);
+    settings_.EditResize([&](ResizeSettings& s) {
+        AdoptSettingsForImage(s, SourceInfo(), settings_.BatchMode(), false);
+    });
     emit documentOpened();
     return true;
 }
@@ -231,8 +236,7 @@ void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QStri
 }
 
 void CORMensuraDoc::SettingsChanged() {
-    if (!spinPending_)
-        emit viewsUpdate();
+    emit viewsUpdate();
 }
 
 void CORMensuraDoc::RefreshViews() {

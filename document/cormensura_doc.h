@@ -80,8 +80,6 @@ class CORMensuraDoc : public QObject {
     void SettingsChanged();
     // The views update unconditionally.
     void RefreshViews();
-    void SetSpinPending(bool on) { spinPending_ = on; }
-    bool SpinPending() const { return spinPending_; }
 
     // ---- Preview (user-interface thread) ---------------------------------------------------
     // The mapping between the source and the output of the current settings.
@@ -89,6 +87,11 @@ class CORMensuraDoc : public QObject {
     // Asks for the exact pixels of an area with the current output size and algorithm: served
     // from the caches, copied at 1:1, or computed by the worker (then previewReady follows).
     void RequestPreview(const PreviewArea& area);
+    // Stops the exact preview in flight: the view shows a draft, where no exact pixels are used.
+    void CancelPreview() {
+        if (inFlight_)
+            StopWorkerJob();
+    }
     const PreviewStore& Preview() const { return store_; }
     void ReleasePreviewResult() { store_.ReleaseResult(); }
     // The request the worker computes next or computes now.
@@ -137,7 +140,6 @@ class CORMensuraDoc : public QObject {
     bool inFlight_ = false;
     QString currentPath_;
     QStringList skipList_;
-    bool spinPending_ = false;
 
     QThread* thread_ = nullptr;
     PreviewWorker* worker_ = nullptr;

@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <span>
 
 namespace orm {
 
@@ -17,7 +16,7 @@ inline constexpr int kOverwriteMethodCount = 3;
 
 struct BatchSettings {
     int32_t overwriteMethod = 1;  // OverwriteMethod
-    int32_t outputFormat = 0;     // index into OutputFormats(); 0 keeps the input's extension
+    int32_t outputFormat = 0;     // a row of the output formats + 1; 0 keeps the input's extension
     QString outputFolder;         // ends with '/' once accepted
     int32_t newName = 0;          // append "_RESIZED_TO_<w>x<h>"
     int32_t jpegQuality = 75;     // 1..100
@@ -34,16 +33,10 @@ struct BatchSettings {
 // Values out of range take their defaults; returns whether anything changed.
 bool SanitizeBatchSettings(BatchSettings& b);
 
-// Output formats in list order. Index 0 keeps the input's extension; 5 (GIF) and 6 (WebP) are
-// offered by the command line.
-struct OutputFormat {
-    const char* listText;   // "Don't change", "JPEG files (*.jpg)", ...
-    const char* extension;  // "" for index 0, else ".jpg", ".tif", ".bmp", ".png", ".gif", ".webp"
-    const char* shortName;  // "keep", "jpg", "tif", "bmp", "png", "gif", "webp"
-};
-std::span<const OutputFormat> OutputFormats();
-// Number of formats the batch settings dialog lists (the GIF entry is not among them).
-inline constexpr int kDialogOutputFormatCount = 5;
+// The stored output format indices: 0 keeps the input's extension, 1.. are the rows of the table
+// of written formats (imageio/output_formats.h; batch/output_naming.cpp checks that the count
+// matches it).
+inline constexpr int kOutputFormatIndexCount = 7;
 
 inline constexpr const char* kResizedImagesFolderName = "Resized_Images";
 

@@ -2,18 +2,19 @@
 
 #include "document/cormensura_doc.h"
 #include "engine/progress.h"
+#include "frame/dropped_files.h"
+#include "frame/frame_layout.h"
+#include "frame/save_name.h"
+#include "frame/toolbar_sets.h"
 #include "imageio/image_file_types.h"
+#include "imageio/output_formats.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "ui/cormensura_view.h"
-#include "ui/dropped_files.h"
-#include "ui/frame_layout.h"
 #include "ui/navigator_wnd.h"
 #include "ui/preview_view_actions.h"
 #include "ui/save_dialog.h"
-#include "ui/save_name.h"
 #include "ui/settings_commands.h"
-#include "ui/toolbar_sets.h"
 
 #include "browser/file_actions.h"
 #include "browser/thumbnail_cache.h"
@@ -63,12 +64,6 @@ constexpr int kSplitterNode = 0;
 constexpr const char* kSaveFolderGroup = "MAIN";
 constexpr const char* kSaveFolderKey = "SAVEFOLDER";
 
-const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp *.heic *.heif "
-    "*.avif);;"
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
-    "(*.gif);;"
-    "PNG Files (*.png);;WebP Files (*.webp);;HEIF Files (*.heic *.heif *.avif)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -341,7 +336,6 @@ void CMainFrame::CreateSettingsPanel() {
     auto* panel = new CResizeDlgBar(settings_, dock_);
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
-    connect(panel, &CResizeDlgBar::spinPendingChanged, doc_, &CORMensuraDoc::SetSpinPending);
     connect(panel, &CResizeDlgBar::applyToAllRequested, this, &CMainFrame::OnApplyToAll);
     panel_ = panel;
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
@@ -514,20 +508,21 @@ void CMainFrame::OnOpen() {
     const QString folder =
         doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
     const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, OpenDialogFilter());
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
 
 QString CMainFrame::AskSavePath() {
     const QString current = doc_->CurrentPath();
-    ResizeSettings& s = settings_.Resize();
+    const ResizeSettings& s = settings_.Resize();
     CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
                          SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
                          s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    s.jpegQuality = dialog.Quality();  // MAIN/JPEGQUALITY, used by this save and kept
+    // MAIN/JPEGQUALITY, used by this save and kept.
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = dialog.Quality(); });
     return dialog.selectedFiles().first();
 }
 
@@ -537,12 +532,11 @@ void CMainFrame::OnResizeAndSave() {
     const QString path = AskSavePath();
     if (path.isEmpty())
         return;
-    if (MimeTypeForOutputPath(path).isEmpty()) {
+    if (!OutputFormatForPath(path)) {
         // The writers know only these types; say so rather than return without a word.
         settings_.Prompt().Warning(
-            QStringLiteral("Can't save file %1.\nUse one of the extensions "
-                           ".jpg, .jpeg, .tif, .tiff, .bmp, .gif, .png or .webp.")
-                .arg(path));
+            QStringLiteral("Can't save file %1.\nUse one of the extensions %2.")
+                .arg(path, WrittenExtensionList()));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
@@ -583,16 +577,17 @@ void CMainFrame::OnSaveSettings() {
 }
 
 void CMainFrame::OnLoadSettings() {
-    if (!RunLoadSettingsCommand(settings_.Resize(), settings_.Prompt(), this))
+    ResizeSettings loaded = settings_.Resize();
+    if (!RunLoadSettingsCommand(loaded, settings_.Prompt(), this))
         return;
-    UpdatePanelFromDocument();
-    doc_->RefreshViews();
+    settings_.SetResize(loaded);  // the panel and the views follow the model
     UpdateCommandStates();
 }
 
 void CMainFrame::OnSettingsChanged() {
+    // An edit in the panel (the model has it, and the document follows it): the selected batch
+    // entries take it too.
     ApplySettingsToSelectedEntries();
-    doc_->SettingsChanged();
     UpdateCommandStates();
 }
 

@@ -4,8 +4,8 @@
 // preview (the lower row holds the batch list in batch mode).
 
 #include "batch/batch_list.h"
+#include "frame/toolbar_sets.h"
 #include "settings/settings_model.h"
-#include "ui/toolbar_sets.h"
 
 #include <QDesktopServices>
 #include <QHash>

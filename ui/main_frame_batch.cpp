@@ -8,6 +8,7 @@
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/storage_folder.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
@@ -17,7 +18,6 @@
 #include "ui/gadget_dlg.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/thumbs_view.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -130,16 +130,9 @@ void CMainFrame::ActivateBatchEntry(int index) {
         return;
     // The document keeps the entry's own settings, just copied; an entry without a size yet
     // leaves the current settings as they are.
-    ResizeSettings& s = settings_.Resize();
-    if (entry.targetWidth > 0 && entry.targetHeight > 0) {
-        s.width = entry.targetWidth;
-        s.height = entry.targetHeight;
-        s.dpi = entry.resolution;
-        s.algorithm = entry.algorithm;
-        s.correction = entry.correction;
-    }
-    UpdatePanelFromDocument();
-    doc_->SettingsChanged();
+    if (entry.width > 0 && entry.height > 0)
+        settings_.EditResize(
+            [&](ResizeSettings& s) { static_cast<ResizeTarget&>(s) = entry.Target(); });
     UpdateTitle();
     UpdateCommandStates();
 }
@@ -184,7 +177,6 @@ void CMainFrame::SetBatchMode(bool on) {
         RestoreBatchRow();
         InstallToolbarSet(BatchToolbarSet());
     }
-    panel_->SetBatchMode(on);
     UpdateTitle();
     UpdateCommandStates();
 }
@@ -287,7 +279,7 @@ void CMainFrame::OnRun() {
     BatchSettings batch = settings_.Batch();
     if (!RunBatchSettingsDialog(batch, settings_.Prompt(), this))
         return;
-    settings_.Batch() = batch;
+    settings_.SetBatch(batch);
     BatchRunOptions options;
     options.settings = batch;
     options.noEnlarge = settings_.Resize().noEnlarge != 0;
@@ -342,10 +334,11 @@ void CMainFrame::OnViewOptions() {
 }
 
 void CMainFrame::SetIconsZoom(int zoom) {
-    int& current = settings_.Browser().iconsZoom;
-    if ((zoom == kSmallIconsZoom) == (current == kSmallIconsZoom))
+    BrowserSettings browser = settings_.Browser();
+    if ((zoom == kSmallIconsZoom) == (browser.iconsZoom == kSmallIconsZoom))
         return;  // "Small Icons" at 66 (or "Large Icons" at 100) does nothing
-    current = zoom;
+    browser.iconsZoom = zoom;
+    settings_.SetBrowser(browser);
     emit iconsZoomChanged(zoom);
     UpdateCommandStates();
 }

@@ -70,6 +70,11 @@ CResizeDlgBar::CResizeDlgBar(SettingsModel& settings, QWidget* parent)
     connect(timer_, &QTimer::timeout, this, &CResizeDlgBar::OnTimerTick);
     timer_->start();
 
+    // The panel shows the model: its changes from elsewhere and the window's mode.
+    logic_.SetBatchMode(settings_.BatchMode());
+    connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
+            &CResizeDlgBar::OnModelChanged);
+    connect(&settings_, &SettingsModel::batchModeChanged, this, &CResizeDlgBar::SetBatchMode);
     UpdateFromDocument(SourceImageInfo{}, QString(), 0);
 }
 
@@ -419,7 +424,7 @@ void CResizeDlgBar::Recompute() {
     outputRaw_->setText(OutputRawSizeText(logic_.settings(), logic_.image()));
     // While spin steps run the views wait; the end of the steps recomputes once.
     if (!logic_.spinPending()) {
-        settings_.NotifyResizeSettingsChanged();
+        settings_.SetResize(logic_.settings());
         emit settingsChanged();
     }
 }
@@ -530,6 +535,15 @@ void CResizeDlgBar::OnResolutionUnitChosen(int index) {
 }
 
 // ---- Batch mode and navigator ---------------------------------------------------------
+
+void CResizeDlgBar::OnModelChanged() {
+    // The panel's own edits come back equal; a change made elsewhere (a batch entry opened,
+    // settings loaded, an image adopted) is shown.
+    if (logic_.spinPending() || logic_.settings() == settings_.Resize())
+        return;
+    logic_.settings() = settings_.Resize();
+    UpdateFromDocument(logic_.image(), fileName_, fileBytes_);
+}
 
 void CResizeDlgBar::SetBatchMode(bool on) {
     logic_.SetBatchMode(on);

@@ -116,6 +116,8 @@ class CResizeDlgBar : public QWidget {
     void Finish(const PanelOutcome& outcome);
     // The common tail of every accepted change.
     void Recompute();
+    // The model changed: the fields follow unless the change was the panel's own.
+    void OnModelChanged();
     void ApplyEnabling();
     void SelectCombos();
     void RefreshLockCheck();

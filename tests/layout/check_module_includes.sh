@@ -9,9 +9,11 @@ declare -A allowed=(
   [metadata]="jpeg"
   [imageio]="engine metadata jpeg"
   [settings]="engine"
-  [document]="engine imageio metadata settings"
-  [batch]="engine imageio metadata settings"
+  [pipeline]="engine imageio metadata settings"
+  [document]="engine imageio metadata settings pipeline"
+  [batch]="engine imageio metadata settings pipeline"
   [browser]="engine jpeg imageio metadata settings"
+  [frame]="imageio settings batch browser"
 )
 no_qt=(engine jpeg)
 status=0

@@ -134,9 +134,9 @@ class BatchProgressDialog : public ::testing::Test {
         }
         BatchEntry e;
         e.path = path;
-        e.targetWidth = w;
-        e.targetHeight = h;
-        e.resolution = 96;
+        e.width = w;
+        e.height = h;
+        e.dpi = 96;
         e.algorithm = a;
         return e;
     }

@@ -2,6 +2,7 @@
 // through the real dialogs.
 
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
 #include "ui/basket_browser.h"
@@ -10,7 +11,6 @@
 #include "ui/cormensura_view.h"
 #include "ui/main_frame.h"
 #include "ui/resize_dlg_bar.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,7 +115,11 @@ TEST_F(BatchMode, IconSizesAndTheBatchRowHeight) {
         const QList<int> sizes = frame.Splitter()->sizes();
         EXPECT_NEAR(sizes.value(1), 250, 8) << "no stored height: a 250-pixel batch row";
 
-        settings_.Browser().iconsZoom = 66;
+        {
+            BrowserSettings edited = settings_.Browser();
+            edited.iconsZoom = 66;
+            settings_.SetBrowser(edited);
+        }
         QSignalSpy zoom(&frame, &CMainFrame::iconsZoomChanged);
         frame.Action(kCmdSmallIcons)->trigger();  // already 66: nothing
         EXPECT_EQ(zoom.count(), 0);
@@ -148,8 +152,8 @@ TEST_F(BatchMode, TheBasketShowsTheListAndAClickOpensAnEntryWithItsSettings) {
     ASSERT_EQ(frame.Basket()->Count(), 3);
     EXPECT_EQ(frame.Basket()->Item(1).path, files[1]);
     BatchEntry& second = frame.BatchEntries().at(1);
-    second.targetWidth = 40;
-    second.targetHeight = 30;
+    second.width = 40;
+    second.height = 30;
     second.algorithm = ResizeAlgorithm::SmartNatural;
     frame.ActivateBatchEntry(1);
     EXPECT_EQ(frame.Document()->CurrentPath(), files[1]);
@@ -175,13 +179,13 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
     const QStringList files = Images(3);
     frame.OpenCommandLineFiles(files);
     for (int i = 0; i < frame.BatchEntries().count(); ++i) {
-        frame.BatchEntries().at(i).targetWidth = 32;
-        frame.BatchEntries().at(i).targetHeight = 24;
+        frame.BatchEntries().at(i).width = 32;
+        frame.BatchEntries().at(i).height = 24;
     }
     // With "Never enlarge" on in the panel, an entry larger than its 96 x 48 source keeps it.
-    settings_.Resize().noEnlarge = 1;
-    frame.BatchEntries().at(2).targetWidth = 400;
-    frame.BatchEntries().at(2).targetHeight = 200;
+    settings_.EditResize([&](ResizeSettings& r) { r.noEnlarge = 1; });
+    frame.BatchEntries().at(2).width = 400;
+    frame.BatchEntries().at(2).height = 200;
     const QString out = dir_.filePath(QStringLiteral("out"));
     prompt_.QueueAnswer(true);  // "Folder ... does not exist. Create this folder?"
     bool progressSeen = false;

@@ -171,15 +171,15 @@ TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
     CORMensuraDoc doc(settings_);
     EXPECT_FALSE(doc.CanResizeAndSave());
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
-    settings_.Resize().dpi = doc.SourceDpi();
+    settings_.EditResize([&](ResizeSettings& r) { r.dpi = doc.SourceDpi(); });
     EXPECT_FALSE(doc.CanResizeAndSave());
-    settings_.Resize().width = 31;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 31; });
     EXPECT_TRUE(doc.CanResizeAndSave());
-    settings_.Resize().width = 30;
-    settings_.Resize().height = 19;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 30; });
+    settings_.EditResize([&](ResizeSettings& r) { r.height = 19; });
     EXPECT_TRUE(doc.CanResizeAndSave());
-    settings_.Resize().height = 20;
-    settings_.Resize().dpi = doc.SourceDpi() + 1;
+    settings_.EditResize([&](ResizeSettings& r) { r.height = 20; });
+    settings_.EditResize([&](ResizeSettings& r) { r.dpi = doc.SourceDpi() + 1; });
     EXPECT_TRUE(doc.CanResizeAndSave());
 }
 
@@ -190,7 +190,7 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
     ASSERT_TRUE(grey.save(Path("grey.png")));
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(Path("grey.png")));
-    settings_.Resize().dpi = 150;
+    settings_.EditResize([&](ResizeSettings& r) { r.dpi = 150; });
     ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
     const QImage back(Path("out.png"));
     EXPECT_EQ(back.format(), QImage::Format_Grayscale8);
@@ -202,9 +202,9 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
-        settings_.Resize().width = 60;
-        settings_.Resize().height = 17;
-        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
+        settings_.EditResize([&](ResizeSettings& r) { r.width = 60; });
+        settings_.EditResize([&](ResizeSettings& r) { r.height = 17; });
+        settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(algorithm); });
         const QString out = Path(QStringLiteral("out%1.bmp").arg(algorithm));
         ASSERT_TRUE(doc.ResizeAndSave(out)) << algorithm;
         EXPECT_EQ(QImage(out).size(), QSize(60, 17)) << algorithm;
@@ -215,8 +215,8 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
 TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWritten) {
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
-    settings_.Resize().width = 20;
-    settings_.Resize().height = 15;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
+    settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
     const QString target = Path("no/such/folder/out.jpg");
     EXPECT_FALSE(doc.ResizeAndSave(target));
     ASSERT_EQ(prompt_.messages.size(), 1);
@@ -238,8 +238,8 @@ TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWrit
 TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
     CORMensuraDoc doc(settings_);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
-    settings_.Resize().width = 20;
-    settings_.Resize().height = 15;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
+    settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
     const QString existing = WriteBytes("photo.pcx", "keep me");
     EXPECT_FALSE(doc.ResizeAndSave(existing));
     QFile f(existing);
@@ -247,12 +247,12 @@ TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
     EXPECT_EQ(f.readAll(), QByteArray("keep me"));
 }
 
-TEST_F(DocumentCommands, SettingsChangedUpdatesViewsUnlessASpinIsHeld) {
+TEST_F(DocumentCommands, TheDocumentFollowsEveryChangeOfTheSettingsModelOnce) {
     CORMensuraDoc doc(settings_);
     QSignalSpy update(&doc, &CORMensuraDoc::viewsUpdate);
-    doc.SettingsChanged();
-    doc.SetSpinPending(true);
-    doc.SettingsChanged();
+    settings_.EditResize([](ResizeSettings& r) { r.width += 7; });
+    EXPECT_EQ(update.count(), 1);
+    settings_.SetResize(settings_.Resize());  // nothing changed: nobody is told
     EXPECT_EQ(update.count(), 1);
     doc.RefreshViews();
     EXPECT_EQ(update.count(), 2);

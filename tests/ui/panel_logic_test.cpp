@@ -35,8 +35,8 @@ int PresetIndex(auto presets, std::string_view label) {
 
 class PanelLogicTest : public ::testing::Test {
   protected:
-    ResizeSettings s;
-    ResizePanelLogic logic{s};
+    ResizePanelLogic logic{ResizeSettings{}};
+    ResizeSettings& s = logic.settings();  // the logic's own record
 };
 
 TEST_F(PanelLogicTest, InvalidPixelTextsChangeNothingAndFocusOutRestoresTheStoredWidth) {
