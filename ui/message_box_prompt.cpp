@@ -65,8 +65,14 @@ int MessageBoxPrompt::AskChoice(const QString& text, const QStringList& buttons,
         QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::NoButton,
                         ParentFor(parent_));
         std::vector<QPushButton*> added;
-        for (const QString& label : buttons)
-            added.push_back(box.addButton(label, QMessageBox::ActionRole));
+        // A "Cancel" among the buttons is what Esc and the window's close press.
+        for (const QString& label : buttons) {
+            const bool cancel = label == QLatin1String("Cancel");
+            added.push_back(
+                box.addButton(label, cancel ? QMessageBox::RejectRole : QMessageBox::ActionRole));
+            if (cancel)
+                box.setEscapeButton(added.back());
+        }
         if (defaultButton >= 0 && defaultButton < int(added.size()))
             box.setDefaultButton(added[size_t(defaultButton)]);
         box.exec();
