@@ -240,7 +240,14 @@ QWidget* CResizeDlgBar::BuildBottomRow() {
     applyToAll_->hide();
     saveSettings_ = new QPushButton(QStringLiteral("Save se&ttings..."), box);
     loadSettings_ = new QPushButton(QStringLiteral("&Load settings..."), box);
+    // Beside the box while it is ticked: a locked size is an exact box for every image.
+    lockNote_ = new QLabel(QStringLiteral("(exact size, cropped)"), box);
+    lockNote_->setObjectName(QStringLiteral("lockNote"));
+    lockNote_->setToolTip(QStringLiteral(
+        "Locked sizes are exact boxes: images of another shape are cropped to fill them "
+        "(Correction: Crop). Unticking gives the earlier correction back."));
     grid->addWidget(lock_, 0, 0);
+    grid->addWidget(lockNote_, 2, 0, 1, 2);
     grid->addWidget(applyToAll_, 0, 1);
     grid->addWidget(saveSettings_, 1, 0);
     grid->addWidget(loadSettings_, 1, 1);
@@ -317,8 +324,11 @@ void CResizeDlgBar::ConnectControls() {
     onRadio(editPixels_, false);
     onRadio(editPrint_, true);
     connect(lock_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!logic_.updating())
-            Finish(logic_.LockToggled(on));
+        if (logic_.updating())
+            return;
+        Finish(logic_.LockToggled(on));
+        SelectCombos();  // the correction may have come back
+        lockNote_->setVisible(on);
     });
     connect(noEnlarge_, &QCheckBox::toggled, this, [this](bool on) {
         if (logic_.updating() || logic_.settings().noEnlarge == int32_t(on))
@@ -391,6 +401,7 @@ void CResizeDlgBar::RefreshLockCheck() {
     lock_->setToolTip(WrapToolTip(QString::fromLatin1(batch ? kApplyToNewTip : kLockTip),
                                   QFontMetrics(QToolTip::font())));
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
 }
 
 void CResizeDlgBar::ApplyEnabling() {
