@@ -113,18 +113,21 @@ void CORMensuraDoc::ReleaseSource() {
     sourceDpi_ = 0;
 }
 
-bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
+bool CORMensuraDoc::Open(const QString& path) {
+    QString failure;
+    if (TryOpen(path, &failure))
         return true;
-    settings_.Prompt().Warning(
-        QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    settings_.Prompt().Warning(failure);
     return false;
 }
 
-bool CORMensuraDoc::Open(const QString& path) {
-    if (!FrameworkOpenCheck(path))
+bool CORMensuraDoc::TryOpen(const QString& path, QString* failure) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *failure = QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString());
         return false;
+    }
+    file.close();
     std::optional<SourceImage> loaded;
     QString reason;
     {
@@ -134,10 +137,9 @@ bool CORMensuraDoc::Open(const QString& path) {
     // A file that cannot be opened leaves the image that is open, and its settings, as they
     // were; the message says why.
     if (!loaded) {
-        QString message = QStringLiteral("Can't open file\n%1!").arg(path);
+        *failure = QStringLiteral("Can't open file\n%1!").arg(path);
         if (!reason.isEmpty())
-            message += QLatin1Char('\n') + reason;
-        settings_.Prompt().Warning(message);
+            *failure += QLatin1Char('\n') + reason;
         return false;
     }
     StopWorkerJob();
@@ -151,24 +153,33 @@ bool CORMensuraDoc::Open(const QString& path) {
         AdoptSettingsForImage(s, SourceInfo(), settings_.BatchMode(), false);
     });
     emit documentOpened();
+    if (!source_->damage.isEmpty())
+        emit openedDamaged(source_->damage);
     return true;
 }
 
 bool CORMensuraDoc::LoadNeighbour(StepDirection direction) {
     skipList_.clear();
-    bool first = true;
+    bool opened = false;
     for (;;) {
         const std::optional<QString> next = FindNeighbourFile(currentPath_, skipList_, direction);
-        if (!next) {
-            if (first)
-                emit warningBeep();
-            return false;
+        if (!next)
+            break;
+        QString failure;
+        if (TryOpen(*next, &failure)) {
+            opened = true;
+            break;
         }
-        first = false;
-        if (Open(*next))
-            return true;
         skipList_.append(*next);
     }
+    if (!opened && skipList_.isEmpty())
+        emit warningBeep();  // no neighbour at all
+    if (!skipList_.isEmpty()) {
+        QStringList names;
+        for (const QString& skipped : skipList_) names << QFileInfo(skipped).fileName();
+        emit neighboursSkipped(names);
+    }
+    return opened;
 }
 
 bool CORMensuraDoc::CanResizeAndSave() const {

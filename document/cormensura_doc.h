@@ -114,6 +114,11 @@ class CORMensuraDoc : public QObject {
     void progressFinished();
     // A Resize and Save ended: written, cancelled or failed (already reported).
     void saveFinished(bool written, const QString& path);
+    // Next/Previous stepped over files that could not be opened (names, in order), without a
+    // message box for each: the frame notes them in the status bar.
+    void neighboursSkipped(const QStringList& names);
+    // The image opened is damaged (cut off): what fills the missing part.
+    void openedDamaged(const QString& damage);
 
   private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
@@ -125,7 +130,8 @@ class CORMensuraDoc : public QObject {
     // The same, and forgets the request.
     void StopWorkerJob();
     void ReleaseSource();
-    bool FrameworkOpenCheck(const QString& path);
+    // Opens the image; on failure the open one stays and failure (when given) says why.
+    bool TryOpen(const QString& path, QString* failure);
     bool PrepareSave(const QString& path, ResizeSaveJob* job);
     void JoinSaveThread();
 

@@ -102,6 +102,15 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     });
     connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
+    // What the document reports without a question goes to the status bar.
+    connect(doc_, &CORMensuraDoc::neighboursSkipped, this, [this](const QStringList& names) {
+        statusBar()->showMessage(
+            QStringLiteral("Skipped (cannot be opened): %1").arg(names.join(QStringLiteral(", "))),
+            10000);
+    });
+    connect(doc_, &CORMensuraDoc::openedDamaged, this, [this](const QString& damage) {
+        statusBar()->showMessage(QStringLiteral("This file is damaged; %1").arg(damage), 10000);
+    });
 
     // The status-bar progress shows the document's running job (queued from its worker).
     connect(doc_, &CORMensuraDoc::progressStarted, this,
