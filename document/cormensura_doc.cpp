@@ -248,7 +248,8 @@ void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QStri
     emit progressFinished();
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
         settings_.Prompt().Warning(outcome.message);
-    emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path);
+    emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path,
+                      outcome.status == ResizeSaveOutcome::Status::Cancelled);
 }
 
 void CORMensuraDoc::SettingsChanged() {

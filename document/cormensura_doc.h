@@ -113,7 +113,7 @@ class CORMensuraDoc : public QObject {
     void progressChanged(int position);
     void progressFinished();
     // A Resize and Save ended: written, cancelled or failed (already reported).
-    void saveFinished(bool written, const QString& path);
+    void saveFinished(bool written, const QString& path, bool cancelled);
     // Next/Previous stepped over files that could not be opened (names, in order), without a
     // message box for each: the frame notes them in the status bar.
     void neighboursSkipped(const QStringList& names);

@@ -70,6 +70,7 @@ class CBatchProgress : public QDialog, public IBatchReporter {
     QLabel* status_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QProgressBar* overall_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QString logText_;
     BatchRunSummary summary_;

@@ -514,8 +514,11 @@ void CMainFrame::OnPaste() {
 }
 
 void CMainFrame::OnOpen() {
-    const QString folder =
-        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
+    // The open image's folder, else the last one an image was opened from.
+    const QString last = !doc_->CurrentPath().isEmpty() ? doc_->CurrentPath()
+                         : recentFiles_.isEmpty()       ? QString()
+                                                        : recentFiles_.first();
+    const QString folder = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, OpenDialogFilter());
     if (!path.isEmpty())
@@ -531,7 +534,11 @@ QString CMainFrame::AskSavePath() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     // MAIN/JPEGQUALITY, used by this save and kept.
+    // One JPEG quality for the window's saves and the batch (MAIN/ and BATCH/JPEGQUALITY).
     settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = dialog.Quality(); });
+    BatchSettings batch = settings_.Batch();
+    batch.jpegQuality = dialog.Quality();
+    settings_.SetBatch(batch);
     return dialog.selectedFiles().first();
 }
 
@@ -556,11 +563,13 @@ void CMainFrame::OnResizeAndSave() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnSaveFinished(bool written, const QString& path) {
+void CMainFrame::OnSaveFinished(bool written, const QString& path, bool cancelled) {
     QGuiApplication::restoreOverrideCursor();
     if (written) {
         lastSaveFolder_ = QFileInfo(path).absolutePath();
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
+    } else if (cancelled) {
+        statusBar()->showMessage(QStringLiteral("Cancelled: %1 was not written").arg(path), 5000);
     } else {
         statusBar()->clearMessage();
     }

@@ -123,7 +123,7 @@ class CMainFrame : public QMainWindow {
     // The settings panel changed the resize settings.
     void OnSettingsChanged();
     // A Resize and Save ended (written, cancelled or failed).
-    void OnSaveFinished(bool written, const QString& path);
+    void OnSaveFinished(bool written, const QString& path, bool cancelled);
     void OnRun();
     // Outputs that would replace their own inputs are asked about once per run: replace them,
     // save with new names (options changed) or cancel (false).

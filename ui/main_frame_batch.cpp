@@ -47,7 +47,7 @@ QIcon ResourceIcon(const char* themeName, const char* fallback) {
 }  // namespace
 
 void CMainFrame::CreateBatchActions() {
-    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("&Browse"));
+    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("Bro&wse"));  // B is Batch Mode's
     browse->setIcon(ResourceIcon("folder-open", ":/icons/browse.png"));
     browse->setCheckable(true);
     browse->setStatusTip(QStringLiteral("Pick images for the batch from a folder"));
@@ -303,6 +303,8 @@ void CMainFrame::OnRun() {
     if (!RunBatchSettingsDialog(batch, settings_.Prompt(), this))
         return;
     settings_.SetBatch(batch);
+    // The batch's quality is the one the Save dialog shows too.
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = batch.jpegQuality; });
     BatchRunOptions options;
     options.settings = batch;
     options.noEnlarge = settings_.Resize().noEnlarge != 0;
