@@ -14,27 +14,14 @@
 #include <new>
 
 namespace orm {
-namespace {
+namespace {}  // namespace
 
-// The wait cursor for the lifetime of the guard (only in a program with windows).
-class WaitCursor {
-  public:
-    WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (on_)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor() {
-        if (on_)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    bool on_;
-};
-
-}  // namespace
+void CORMensuraDoc::SetState(DocumentState state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
 
 CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
@@ -117,7 +104,7 @@ bool CORMensuraDoc::Open(const QString& path) {
     QString failure;
     if (TryOpen(path, &failure))
         return true;
-    settings_.Prompt().Warning(failure);
+    emit failed(failure);
     return false;
 }
 
@@ -130,10 +117,10 @@ bool CORMensuraDoc::TryOpen(const QString& path, QString* failure) {
     file.close();
     std::optional<SourceImage> loaded;
     QString reason;
-    {
-        WaitCursor wait;
-        loaded = LoadSourceImage(path, &reason);
-    }
+    const DocumentState before = state_;
+    SetState(DocumentState::Loading);
+    loaded = LoadSourceImage(path, &reason);
+    SetState(loaded ? DocumentState::Open : before);
     // A file that cannot be opened leaves the image that is open, and its settings, as they
     // were; the message says why.
     if (!loaded) {
@@ -194,7 +181,7 @@ bool CORMensuraDoc::PrepareSave(const QString& path, ResizeSaveJob* job) {
         return false;
     QString reason;
     if (!CheckWritableTarget(path, &reason)) {
-        settings_.Prompt().Warning(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
+        emit failed(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
         return false;
     }
     *job = ResizeSaveJob{source_, settings_.Resize(), path};
@@ -208,7 +195,7 @@ bool CORMensuraDoc::ResizeAndSave(const QString& path) {
     const engine::StopToken stop;
     const ResizeSaveOutcome outcome = RunResizeSaveJob(job, stop);
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Warning(outcome.message);
+        emit failed(outcome.message);
     return outcome.status == ResizeSaveOutcome::Status::Written;
 }
 
@@ -218,6 +205,7 @@ bool CORMensuraDoc::StartResizeAndSave(const QString& path) {
         return false;
     JoinSaveThread();  // the previous one has ended (its result was delivered)
     saveStop_ = std::make_shared<engine::StopToken>();
+    SetState(DocumentState::Saving);
     emit progressStarted();
     saveThread_ = std::thread([this, job = std::move(job), stop = saveStop_] {
         const std::function<void(int)> position = [this](int p) {
@@ -245,9 +233,10 @@ void CORMensuraDoc::JoinSaveThread() {
 void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QString& path) {
     JoinSaveThread();
     saveStop_.reset();
+    SetState(DocumentState::Open);
     emit progressFinished();
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Warning(outcome.message);
+        emit failed(outcome.message);
     emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path,
                       outcome.status == ResizeSaveOutcome::Status::Cancelled);
 }

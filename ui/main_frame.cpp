@@ -102,6 +102,18 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     });
     connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
+    // The document reports; the frame speaks to the user.
+    connect(doc_, &CORMensuraDoc::failed, this,
+            [this](const QString& message) { settings_.Prompt().Warning(message); });
+    connect(doc_, &CORMensuraDoc::stateChanged, this, [this](DocumentState state) {
+        if (state == DocumentState::Loading) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            loadingCursor_ = true;
+        } else if (loadingCursor_) {
+            QGuiApplication::restoreOverrideCursor();
+            loadingCursor_ = false;
+        }
+    });
     // What the document reports without a question goes to the status bar.
     connect(doc_, &CORMensuraDoc::neighboursSkipped, this, [this](const QStringList& names) {
         statusBar()->showMessage(

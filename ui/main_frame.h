@@ -191,6 +191,7 @@ class CMainFrame : public QMainWindow {
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
+    bool loadingCursor_ = false;  // the wait cursor of an image being opened
     QString lastSaveFolder_;
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;

@@ -391,6 +391,7 @@ void CResizeDlgBar::SelectCombos() {
     SetIfDifferent(resolutionUnit_, s.resolutionUnit);
     (s.editPrintSize ? editPrint_ : editPixels_)->setChecked(true);
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
     noEnlarge_->setChecked(s.noEnlarge != 0);
 }
 

@@ -25,6 +25,11 @@ class DocumentCommands : public ::testing::Test {
         ASSERT_TRUE(dir_.isValid());
     }
 
+    // What the frame does: the document's failures go to the prompt.
+    void Report(CORMensuraDoc& doc) {
+        QObject::connect(&doc, &CORMensuraDoc::failed,
+                         [this](const QString& message) { prompt_.Warning(message); });
+    }
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QString WriteImage(const QString& name, int w = 24, int h = 16) {
         const QString path = Path(name);
@@ -56,10 +61,16 @@ class DocumentCommands : public ::testing::Test {
 
 TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     EXPECT_FALSE(doc.HasSource());
+    EXPECT_EQ(doc.State(), DocumentState::Empty);
     EXPECT_EQ(doc.SourceWidth(), kEmptyDocumentSize);
     QSignalSpy opened(&doc, &CORMensuraDoc::documentOpened);
+    QSignalSpy states(&doc, &CORMensuraDoc::stateChanged);
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
+    ASSERT_EQ(states.count(), 2);
+    EXPECT_EQ(states.at(0).at(0).value<DocumentState>(), DocumentState::Loading);
+    EXPECT_EQ(doc.State(), DocumentState::Open);
     EXPECT_EQ(opened.count(), 1);
     EXPECT_EQ(doc.SourceWidth(), 30);
     EXPECT_EQ(doc.SourceHeight(), 20);
@@ -70,6 +81,7 @@ TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
 
 TEST_F(DocumentCommands, AnUndecodableFileKeepsTheOpenImageAndItsSettingsAndSaysWhy) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("a.png")));
     settings_.EditResize([](ResizeSettings& r) { r.width = 17; });
     const ResizeSettings before = settings_.Resize();
@@ -99,6 +111,7 @@ TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
     WriteImage("c.png");
     WriteBytes("notes.txt", "text");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("c.png")));
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
     EXPECT_EQ(Name(doc), QStringLiteral("a.jpg"));  // wrapped from the last to the first
@@ -118,6 +131,7 @@ TEST_F(DocumentCommands, NamesDifferingOnlyInCaseAreTwoFiles) {
     WriteImage("a.png");
     WriteImage("b.png");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("A.png")));
     QStringList visited;
     for (int i = 0; i < 3; ++i) {
@@ -136,6 +150,7 @@ TEST_F(DocumentCommands, SingleImageOnlyBeeps) {
     WriteImage("only.png");
     WriteGif("other.gif");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("only.png")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
     EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
@@ -152,6 +167,7 @@ TEST_F(DocumentCommands, CorruptNeighboursAreReportedOnceEachAndSkipped) {
     WriteBytes("c.png", "\x89PNG\r\n\x1a\n truncated");
     WriteImage("d.bmp");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
     QSignalSpy skipped(&doc, &CORMensuraDoc::neighboursSkipped);
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
@@ -166,6 +182,7 @@ TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
     WriteBytes("b.jpg", "garbage");
     WriteBytes("c.tif", "II*\0garbage");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
     QSignalSpy skipped(&doc, &CORMensuraDoc::neighboursSkipped);
@@ -178,6 +195,7 @@ TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
 
 TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     EXPECT_FALSE(doc.CanResizeAndSave());
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
     settings_.EditResize([&](ResizeSettings& r) { r.dpi = doc.SourceDpi(); });
@@ -198,6 +216,7 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
         for (int x = 0; x < 20; ++x) grey.scanLine(y)[x] = uchar(x * 12 + y);
     ASSERT_TRUE(grey.save(Path("grey.png")));
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("grey.png")));
     settings_.EditResize([&](ResizeSettings& r) { r.dpi = 150; });
     ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
@@ -209,6 +228,7 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
 
 TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
         settings_.EditResize([&](ResizeSettings& r) { r.width = 60; });
@@ -223,6 +243,7 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
 
 TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWritten) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
@@ -246,6 +267,7 @@ TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWrit
 
 TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
@@ -258,6 +280,7 @@ TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
 
 TEST_F(DocumentCommands, TheDocumentFollowsEveryChangeOfTheSettingsModelOnce) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     QSignalSpy update(&doc, &CORMensuraDoc::viewsUpdate);
     settings_.EditResize([](ResizeSettings& r) { r.width += 7; });
     EXPECT_EQ(update.count(), 1);
