@@ -350,13 +350,13 @@ PanelOutcome ResizePanelLogic::PaperPresetChosen(int index) {
     return out;
 }
 
-PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index) {
+PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index, std::optional<double> printerDpi) {
     resolutionBase_.reset();
     PanelOutcome out;
     const auto presets = ResolutionPresets();
     if (!ValidIndex(index, int(presets.size())))
         return out;
-    out.accepted = ApplyResolutionPreset(s_, image_, presets[size_t(index)]);
+    out.accepted = ApplyResolutionPreset(s_, image_, presets[size_t(index)], printerDpi);
     if (!out.accepted)
         return out;
     FitLongEdge(s_, image_);

@@ -626,8 +626,9 @@ QMenu* CResizeDlgBar::resolutionMenu() {
         for (int i = 0; i < int(presets.size()); ++i) {
             QAction* action = resolutionMenu_->addAction(Text(presets[size_t(i)].label));
             action->setData(i);
-            connect(action, &QAction::triggered, this,
-                    [this, i] { Finish(logic_.ResolutionPresetChosen(i)); });
+            connect(action, &QAction::triggered, this, [this, i] {
+                Finish(logic_.ResolutionPresetChosen(i, settings_.PrinterDpi()));
+            });
             if (presets[size_t(i)].separatorAfter)
                 resolutionMenu_->addSeparator();
         }
@@ -639,7 +640,7 @@ QMenu* CResizeDlgBar::resolutionMenu() {
             continue;
         switch (presets[size_t(action->data().toInt())].kind) {
             case ResolutionPresetKind::DefaultPrinter:
-                action->setEnabled(DefaultPrinterDpi().has_value());
+                action->setEnabled(settings_.PrinterDpi().has_value());
                 break;
             case ResolutionPresetKind::Original:
                 action->setEnabled(e.originalResolution);
