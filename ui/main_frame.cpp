@@ -58,12 +58,6 @@ static void InitGuiResources() {
 namespace orm::gui {
 namespace {
 
-constexpr const char* kSplitterGroup = "SPLITTER";
-constexpr int kSplitterNode = 0;
-// The folder Resize and Save wrote to last; written once there is one.
-constexpr const char* kSaveFolderGroup = "MAIN";
-constexpr const char* kSaveFolderKey = "SAVEFOLDER";
-
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -83,7 +77,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     doc_ = new CORMensuraDoc(settings_, this);
     if (store_) {
         recentFiles_ = store_->RecentFiles();
-        lastSaveFolder_ = store_->ReadText(kSaveFolderGroup, kSaveFolderKey);
+        store_->Load(frameSettings_);
     }
 
     CreateActions();
@@ -376,8 +370,7 @@ void CMainFrame::CreateSettingsPanel() {
 void CMainFrame::RestoreSplitter() {
     if (!store_)
         return;
-    const auto panes =
-        ParsePanes(store_->ReadText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode))));
+    const auto panes = ParsePanes(frameSettings_.panes);
     if (panes && panes->first > 0)
         splitter_->setSizes({panes->first, std::max(0, panes->second)});
 }
@@ -387,11 +380,9 @@ void CMainFrame::SaveFrameState() {
         return;
     stateSaved_ = true;
     const QList<int> sizes = splitter_->sizes();
-    PaneSizes panes{sizes.value(0), -1, sizes.value(1), -1};
-    store_->WriteText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode)), FormatPanes(panes));
+    frameSettings_.panes = FormatPanes(PaneSizes{sizes.value(0), -1, sizes.value(1), -1});
+    store_->Save(frameSettings_);
     store_->SetRecentFiles(recentFiles_);
-    if (!lastSaveFolder_.isEmpty())
-        store_->WriteText(kSaveFolderGroup, kSaveFolderKey, lastSaveFolder_);
 }
 
 // ---- State shown ---------------------------------------------------------------------------
@@ -541,7 +532,7 @@ QString CMainFrame::AskSavePath() {
     const QString current = doc_->CurrentPath();
     const ResizeSettings& s = settings_.Resize();
     CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
-                         SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
+                         SuggestedSavePath(current, s.width, s.height, frameSettings_.saveFolder),
                          s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -578,7 +569,7 @@ void CMainFrame::OnResizeAndSave() {
 void CMainFrame::OnSaveFinished(bool written, const QString& path, bool cancelled) {
     QGuiApplication::restoreOverrideCursor();
     if (written) {
-        lastSaveFolder_ = QFileInfo(path).absolutePath();
+        frameSettings_.saveFolder = QFileInfo(path).absolutePath();
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
     } else if (cancelled) {
         statusBar()->showMessage(QStringLiteral("Cancelled: %1 was not written").arg(path), 5000);

@@ -31,8 +31,6 @@
 namespace orm::gui {
 namespace {
 
-constexpr const char* kSplitterGroup = "SPLITTER";
-constexpr const char* kRightHeightKey = "RIGHTHEIGHT";
 constexpr int kDefaultBatchRowHeight = 250;
 constexpr int kSmallIconsZoom = 66;
 constexpr int kLargeIconsZoom = 100;
@@ -189,13 +187,15 @@ void CMainFrame::SetBatchMode(bool on) {
 }
 
 void CMainFrame::StoreBatchRowHeight() {
-    if (store_ && settings_.BatchMode() && batchRow_->isVisible())
-        store_->WriteInt(kSplitterGroup, kRightHeightKey, splitter_->sizes().value(0));
+    if (!store_ || !settings_.BatchMode() || !batchRow_->isVisible())
+        return;
+    frameSettings_.batchRowHeight = splitter_->sizes().value(0);
+    store_->Save(frameSettings_);
 }
 
 void CMainFrame::RestoreBatchRow() {
     const int total = splitter_->height();
-    const int stored = store_ ? store_->ReadInt(kSplitterGroup, kRightHeightKey, -1) : -1;
+    const int stored = frameSettings_.batchRowHeight;
     const int upper = stored < 0 ? total - kDefaultBatchRowHeight : std::min(stored, total);
     splitter_->setSizes({std::max(0, upper), std::max(0, total - upper)});
 }
