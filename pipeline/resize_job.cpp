@@ -66,8 +66,8 @@ Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* 
     const ResizeTarget& t = job.target;
     Resized out;
     if (withAlpha) {
-        AlphaResizeResult alpha =
-            ResizeSourceWithAlpha(source, t.width, t.height, t.algorithm, t.cropFlag(), progress);
+        AlphaResizeResult alpha = ResizeSourceWithAlpha(source, t.width, t.height, t.algorithm,
+                                                        t.cropFlag(), progress, t.sampling());
         out.status = alpha.status;
         out.image = std::move(alpha.image);
         return out;
@@ -79,7 +79,8 @@ Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* 
     const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
     const engine::BgrView to{out.image.bits(), out.image.width(), out.image.height(),
                              out.image.bytesPerLine()};
-    out.status = engine::ResizeImageInto(from, to, t.algorithm, t.cropFlag(), progress);
+    out.status =
+        engine::ResizeImageInto(from, to, t.algorithm, t.cropFlag(), progress, t.sampling());
     return out;
 }
 

@@ -345,6 +345,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
                 break;
             }
             size.algorithm = *a;
+        } else if (arg == QLatin1String("--centred")) {
+            size.centred = true;
         } else if (arg == QLatin1String("--settings")) {
             if (!w.Value(v) || v.isEmpty()) {
                 error = QStringLiteral("--settings needs the name of saved settings");
@@ -412,6 +414,8 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
         s.correction = *size.correction;
     if (size.algorithm)
         s.algorithm = *size.algorithm;
+    if (size.centred)
+        s.centred = 1;
 
     SourceImageInfo src;
     if (image && image->width > 0 && image->height > 0) {
