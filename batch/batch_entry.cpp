@@ -16,6 +16,7 @@ BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path) {
     e.dpi = current.dpi;
     e.algorithm = current.algorithm;
     e.correction = current.correction;
+    e.centred = current.centred;
     return e;
 }
 
@@ -82,6 +83,7 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
     entry.dpi = current.dpi;
     entry.algorithm = current.algorithm;
     entry.correction = current.correction;
+    entry.centred = current.centred;
 }
 
 void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
@@ -93,6 +95,7 @@ void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
     }
     entry.algorithm = current.algorithm;
     entry.correction = current.correction;
+    entry.centred = current.centred;
 }
 
 bool EnlargesSource(const BatchEntry& entry, QSize source) {

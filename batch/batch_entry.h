@@ -27,8 +27,8 @@ struct BatchEntry : ResizeTarget {
     bool operator==(const BatchEntry&) const = default;
 };
 
-// A new entry: empty path, not selected, 0 x 0, the settings' resolution, algorithm and
-// correction mode.
+// A new entry: empty path, not selected, 0 x 0, the settings' resolution, algorithm (with its
+// sampling) and correction mode.
 BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path = {});
 
 // What applying settings needs of an entry's image: its size and horizontal resolution.
@@ -47,7 +47,7 @@ std::optional<ImageProbe> ProbeImage(const QString& path, QString* error = nullp
 // otherwise percent of the image (rounded half up) when percent input is on and
 // both percents are positive; the current box when the image is unknown or the correction is not
 // Keep aspect; otherwise the current box fitted to the image's aspect (integers, at least 3).
-// Resolution, algorithm and correction come from the settings.
+// Resolution, algorithm (with its sampling) and correction come from the settings.
 void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
                           const std::optional<ImageProbe>& image);
 // Own-size mode: with a known image, its own size and resolution; algorithm and correction from

@@ -2,6 +2,7 @@
 
 #include "settings/archive_coding.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -23,6 +24,40 @@ std::array<uint8_t, kBatchHeaderSize> HeaderBytes() {
 // The smallest record: an empty 8-bit string (one byte) and five 4-byte fields.
 constexpr size_t kMinRecordSize = 1 + 5 * 4;
 
+// The block of per-entry flags after the records, written only when a flag is set.
+constexpr std::array<uint8_t, 4> kFlagsTag = {'O', 'R', 'M', 'X'};
+constexpr int32_t kFlagCentred = 1;
+
+void WriteFlags(ArchiveWriter& w, const std::vector<BatchEntry>& entries) {
+    const bool any = std::any_of(entries.begin(), entries.end(),
+                                 [](const BatchEntry& e) { return e.centred != 0; });
+    if (!any)
+        return;
+    w.WriteRaw(kFlagsTag);
+    w.WriteInt32(static_cast<int32_t>(entries.size()));
+    for (const BatchEntry& e : entries) w.WriteInt32(e.centred != 0 ? kFlagCentred : 0);
+}
+
+// Reads the flags block when the bytes after the records begin with its tag (other trailing
+// bytes are ignored, as they always were). False when the block is cut short or counts other
+// entries than the records.
+bool ReadFlags(ArchiveReader& r, std::vector<BatchEntry>& entries) {
+    std::span<const uint8_t> tag;
+    if (r.remaining() < kFlagsTag.size() || !r.ReadRaw(kFlagsTag.size(), tag) ||
+        !std::equal(tag.begin(), tag.end(), kFlagsTag.begin()))
+        return true;
+    int32_t count = 0;
+    if (!r.ReadInt32(count) || count != static_cast<int32_t>(entries.size()))
+        return false;
+    for (BatchEntry& e : entries) {
+        int32_t flags = 0;
+        if (!r.ReadInt32(flags))
+            return false;
+        e.centred = (flags & kFlagCentred) != 0 ? 1 : 0;
+    }
+    return true;
+}
+
 }  // namespace
 
 void SanitizeEntry(BatchEntry& entry) {
@@ -37,6 +72,7 @@ void SanitizeEntry(BatchEntry& entry) {
     }
     if (!std::isfinite(entry.dpi) || entry.dpi < kMinDpi || entry.dpi > kMaxDpi)
         entry.dpi = ResizeSettings{}.dpi;
+    entry.centred = entry.centred != 0 ? 1 : 0;
     entry.selected = 0;
 }
 
@@ -60,6 +96,7 @@ QByteArray EncodeBatchFile(const std::vector<BatchEntry>& entries) {
         w.WriteInt32(AlgorithmIndex(e.algorithm));
         w.WriteInt32(e.correction);
     }
+    WriteFlags(w, entries);
     return w.bytes();
 }
 
@@ -92,6 +129,10 @@ BatchFileResult DecodeBatchFile(std::span<const uint8_t> bytes) {
         e.algorithm = static_cast<ResizeAlgorithm>(algorithm);  // sanitised next
         SanitizeEntry(e);
         result.entries.push_back(std::move(e));
+    }
+    if (!ReadFlags(r, result.entries)) {
+        result.status = BatchFileStatus::Damaged;
+        result.entries.clear();
     }
     return result;
 }

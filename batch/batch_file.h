@@ -2,6 +2,9 @@
 // Batch files (.mnb): the header "ORVEN Mensura 2.0 Batch" in UTF-16LE (46 bytes, no terminator),
 // an int32 entry count, then per entry the path (archive string), target width and height
 // (int32), resolution (float32), algorithm and correction (int32). Little-endian throughout.
+// When some entry samples on pixel centres, the records are followed by the tag "ORMX", the entry
+// count (int32) and one int32 of flags per entry (bit 0: centred); files without it (all earlier
+// ones) read as before, and earlier versions stop reading before it.
 
 #include "batch/batch_entry.h"
 

@@ -260,7 +260,7 @@ void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
     if (!source_ || area.isEmpty())
         return;
     const ResizeSettings& s = settings_.Resize();
-    const PreviewRequest request{area, s.width, s.height, s.algorithm};
+    const PreviewRequest request{area, s.width, s.height, s.algorithm, s.sampling()};
     if (!IsOwnAlgorithm(request.algorithm))
         return;
     // The same request is already being computed: its result will come.

@@ -144,8 +144,8 @@ void PreviewPresenter::PrepareComparison(CORMensuraDoc& document, const PreviewA
 void PreviewPresenter::PrepareSplit(CORMensuraDoc& document, const PreviewArea& area,
                                     const ZoomRatio& ratio, engine::ResizeAlgorithm algorithm) {
     const ResizeSettings& s = document.Settings().Resize();
-    const QImage left =
-        split_.Picture(document.SourcePixels(), PreviewRequest{area, s.width, s.height, algorithm});
+    const QImage left = split_.Picture(
+        document.SourcePixels(), PreviewRequest{area, s.width, s.height, algorithm, s.sampling()});
     if (left.isNull()) {
         splitDisplay_ = QImage();
         return;

@@ -25,6 +25,8 @@ void PreviewStore::Clear() {
 
 PreviewStore::Served PreviewStore::ServeFromCache(const PreviewRequest& request) {
     Cache* cache = CacheFor(request.algorithm);
+    if (cache && cache->request.sampling != request.sampling)
+        *cache = Cache{};  // made on the other grid
     if (cache && !cache->image.isNull() && cache->request.area == request.area) {
         result_ = cache->image;
         return Served::WholeCache;

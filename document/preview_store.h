@@ -5,6 +5,7 @@
 
 #include "document/preview_geometry.h"
 #include "engine/algorithm.h"
+#include "engine/sampling.h"
 
 #include <QImage>
 
@@ -18,6 +19,7 @@ struct PreviewRequest {
     int outputWidth = 0;
     int outputHeight = 0;
     engine::ResizeAlgorithm algorithm = engine::ResizeAlgorithm::SmartArtificial;
+    engine::Sampling sampling = engine::Sampling::Documented;
     bool operator==(const PreviewRequest&) const = default;
 };
 

@@ -25,8 +25,8 @@ QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
         const engine::BgrView target = BgrViewOf(out);
         engine::ForwardingProgress progress(stop, position);
-        const engine::ResizeStatus status =
-            engine::ResizeImageInto(region, target, job.request.algorithm, false, &progress);
+        const engine::ResizeStatus status = engine::ResizeImageInto(
+            region, target, job.request.algorithm, false, &progress, job.request.sampling);
         if (status != engine::ResizeStatus::Ok)
             return {};
         return out;

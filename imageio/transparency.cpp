@@ -84,7 +84,7 @@ bool ResizesWithAlpha(const SourceImage& source, const QString& outputPath) {
 
 AlphaResizeResult ResizeSourceWithAlpha(const SourceImage& source, int dw, int dh,
                                         engine::ResizeAlgorithm algorithm, bool crop,
-                                        engine::CRSProgress* progress) {
+                                        engine::CRSProgress* progress, engine::Sampling sampling) {
     AlphaResizeResult result;
     // Red first whatever the source's order: the fast PNG writer takes the result as it is.
     const QImage& original = source.original;
@@ -97,7 +97,7 @@ AlphaResizeResult ResizeSourceWithAlpha(const SourceImage& source, int dw, int d
         return result;
     }
     engine::QuadResizeOutcome outcome =
-        engine::ResizeWithAlpha(pixels.View(), dw, dh, algorithm, crop, progress);
+        engine::ResizeWithAlpha(pixels.View(), dw, dh, algorithm, crop, progress, sampling);
     result.status = outcome.status;
     if (outcome.status != engine::ResizeStatus::Ok)
         return result;

@@ -39,10 +39,11 @@ struct AlphaResizeResult {
     QImage image;  // Format_RGBA8888, straight colours; null unless status is Ok
 };
 
-// The source's pixels with their alpha (`original`), resized to dw x dh with the algorithm and
-// crop flag as ResizeImage takes them.
+// The source's pixels with their alpha (`original`), resized to dw x dh with the algorithm,
+// crop flag and sampling as ResizeImage takes them.
 AlphaResizeResult ResizeSourceWithAlpha(const SourceImage& source, int dw, int dh,
                                         engine::ResizeAlgorithm algorithm, bool crop,
-                                        engine::CRSProgress* progress);
+                                        engine::CRSProgress* progress,
+                                        engine::Sampling sampling = engine::Sampling::Documented);
 
 }  // namespace orm

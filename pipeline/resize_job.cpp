@@ -67,8 +67,8 @@ Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* 
     const ResizeTarget& t = job.target;
     Resized out;
     if (withAlpha) {
-        AlphaResizeResult alpha =
-            ResizeSourceWithAlpha(source, t.width, t.height, t.algorithm, t.cropFlag(), progress);
+        AlphaResizeResult alpha = ResizeSourceWithAlpha(source, t.width, t.height, t.algorithm,
+                                                        t.cropFlag(), progress, t.sampling());
         out.status = alpha.status;
         out.image = std::move(alpha.image);
         return out;
@@ -77,7 +77,7 @@ Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* 
     if (out.image.isNull())
         throw std::bad_alloc();
     out.status = engine::ResizeImageInto(ConstBgrViewOf(source.image), BgrViewOf(out.image),
-                                         t.algorithm, t.cropFlag(), progress);
+                                         t.algorithm, t.cropFlag(), progress, t.sampling());
     return out;
 }
 

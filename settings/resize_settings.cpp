@@ -75,6 +75,7 @@ bool SanitizeSettings(ResizeSettings& s) {
     changed |= Replace(s.lockSettings, s.lockSettings ? 1 : 0);
     changed |= Replace(s.applyToAll, s.applyToAll ? 1 : 0);
     changed |= Replace(s.noEnlarge, s.noEnlarge ? 1 : 0);
+    changed |= Replace(s.centred, s.centred ? 1 : 0);
     changed |= Replace(s.longEdge, s.longEdge ? 1 : 0);
     if (s.longEdge)
         changed |= Replace(s.inPercent, 0);  // the long edge is given in pixels

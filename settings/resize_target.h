@@ -4,6 +4,7 @@
 // travel to the workers.
 
 #include "engine/algorithm.h"
+#include "engine/sampling.h"
 
 #include <cstdint>
 
@@ -22,8 +23,15 @@ struct ResizeTarget {
     float dpi = 300;  // output resolution, dots per inch
     engine::ResizeAlgorithm algorithm = engine::ResizeAlgorithm::HighQualityBicubic;
     int32_t correction = 0;  // CorrectionMode
+    // 1: the own algorithms sample on pixel centres ("Align pixel centres"); stored only when
+    // set, so files of earlier versions read the same.
+    int32_t centred = 0;
 
     CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
+    // The sampling the engine takes for the own algorithms.
+    engine::Sampling sampling() const {
+        return centred != 0 ? engine::Sampling::Centred : engine::Sampling::Documented;
+    }
     // The crop flag that ResizeImage takes.
     bool cropFlag() const { return correction == static_cast<int32_t>(CorrectionMode::Crop); }
     // The target alone, without what a record that holds it adds.

@@ -29,9 +29,10 @@ const std::array<StoredField<RS>, 14> kResizeFields = {{
     {"MAIN", "PERCENTH", &RS::percentHeight},
 }};
 
-const std::array<StoredField<RS>, 2> kResizeFieldsWrittenWhenSet = {{
+const std::array<StoredField<RS>, 3> kResizeFieldsWrittenWhenSet = {{
     {"MAIN", "NOENLARGE", &RS::noEnlarge},
     {"MAIN", "LONGEDGE", &RS::longEdge},
+    {"MAIN", "CENTRED", &RS::centred},
 }};
 
 const std::array<StoredField<BrowserSettings>, 4> kBrowserFields = {{

@@ -64,11 +64,14 @@ int EmptyTextTenths(int clientWidth, int widthAtTenPoints) {
 }
 
 QString EntryTooltip(const BatchEntry& entry) {
+    QString algorithm = QString::fromUtf8(engine::AlgorithmName(entry.algorithm));
+    if (entry.centred != 0 && engine::IsOwnAlgorithm(entry.algorithm))
+        algorithm += QStringLiteral(", pixel centres aligned");
     return QStringLiteral("Resize to: %1x%2 pixels\nResolution: %3 DPI\nAlgorithm: %4")
         .arg(entry.width)
         .arg(entry.height)
         .arg(QFormatG(entry.dpi))
-        .arg(QString::fromUtf8(engine::AlgorithmName(entry.algorithm)));
+        .arg(algorithm);
 }
 
 CBasketBrowser::CBasketBrowser(CThumbsBuilderThreads& builder, SettingsModel& settings,

@@ -62,6 +62,7 @@ class CResizeDlgBar : public QWidget {
     QRadioButton* editPrintRadio() const { return editPrint_; }
     QCheckBox* lockCheck() const { return lock_; }
     QCheckBox* noEnlargeCheck() const { return noEnlarge_; }
+    QCheckBox* centredCheck() const { return centred_; }
     QPushButton* applyToAllButton() const { return applyToAll_; }
     QPushButton* screenButton() const { return screenButton_; }
     QPushButton* paperButton() const { return paperButton_; }
@@ -165,6 +166,7 @@ class CResizeDlgBar : public QWidget {
     QLabel* lockNote_ = nullptr;
     QCheckBox* lock_ = nullptr;
     QCheckBox* noEnlarge_ = nullptr;
+    QCheckBox* centred_ = nullptr;  // "Align pixel centres" (algorithms 5-7)
     QPushButton* applyToAll_ = nullptr;
     QPushButton* saveSettings_ = nullptr;
     QPushButton* loadSettings_ = nullptr;

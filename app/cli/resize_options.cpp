@@ -229,6 +229,30 @@ bool ParseSizeOption(const QString& arg, ArgWalker& w, SizeRequest& size, bool& 
         }
         size.preset = *label;
         SetKind(size, SizeKind::Screen, error);
+    } else if (arg == QLatin1String("--settings")) {
+        if (!w.Value(v) || v.isEmpty()) {
+            error = QStringLiteral("--settings needs the name of saved settings");
+            return true;
+        }
+        ResizeSettings named;
+        QString why;
+        if (!LoadNamedSettings(v, named, &why)) {
+            error = QStringLiteral("--settings %1: %2").arg(v, why);
+            return true;
+        }
+        size.named = named;
+        size.namedName = v;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options of `resize` that say how each output is made besides its size.
+bool ParseResizeOption(const QString& arg, ArgWalker& w, SizeRequest& size, QString& error) {
+    QString v;
+    if (arg == QLatin1String("--centred")) {
+        size.centred = true;
     } else if (arg == QLatin1String("--dpi")) {
         const auto d = w.Value(v) ? PositiveReal(v) : std::nullopt;
         if (!d || *d < kMinDpi || *d > kMaxDpi) {
@@ -250,19 +274,6 @@ bool ParseSizeOption(const QString& arg, ArgWalker& w, SizeRequest& size, bool& 
             return true;
         }
         size.algorithm = *a;
-    } else if (arg == QLatin1String("--settings")) {
-        if (!w.Value(v) || v.isEmpty()) {
-            error = QStringLiteral("--settings needs the name of saved settings");
-            return true;
-        }
-        ResizeSettings named;
-        QString why;
-        if (!LoadNamedSettings(v, named, &why)) {
-            error = QStringLiteral("--settings %1: %2").arg(v, why);
-            return true;
-        }
-        size.named = named;
-        size.namedName = v;
     } else {
         return false;
     }
@@ -399,7 +410,8 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
             cmd.inputs.append(arg);
         else if (!ParseOutputOption(arg, w, cmd.output, error) &&
                  !ParseInputOption(arg, w, cmd, error) &&
-                 !ParseSizeOption(arg, w, size, printGiven, error))
+                 !ParseSizeOption(arg, w, size, printGiven, error) &&
+                 !ParseResizeOption(arg, w, size, error))
             error = QStringLiteral("unknown option ") + arg +
                     QStringLiteral(" (put -- before a file whose name starts with -)");
     }
@@ -454,6 +466,8 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
         s.correction = *size.correction;
     if (size.algorithm)
         s.algorithm = *size.algorithm;
+    if (size.centred)
+        s.centred = 1;
 
     SourceImageInfo src;
     if (image && image->width > 0 && image->height > 0) {

@@ -49,6 +49,7 @@ struct SizeRequest {
     std::optional<double> dpi;        // --dpi; otherwise the named settings' or the source's own
     std::optional<int> correction;
     std::optional<ResizeAlgorithm> algorithm;
+    bool centred = false;                 // --centred
     std::optional<ResizeSettings> named;  // --settings NAME, loaded
     QString namedName;
 };

@@ -277,7 +277,11 @@ QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
             return QStringLiteral("%1\t%2\t%3x%4\t%5\t%6")
                 .arg(EscapedPath(entry.path), EscapedPath(output.path),
                      QString::number(entry.width), QString::number(entry.height),
-                     QFormatG(entry.dpi), AlgorithmText(entry.algorithm));
+                     QFormatG(entry.dpi),
+                     AlgorithmText(entry.algorithm) +
+                         (entry.centred != 0 && IsOwnAlgorithm(entry.algorithm)
+                              ? QStringLiteral(", centred")
+                              : QString()));
         case OutputDecision::Skip:
             return QStringLiteral("%1\tskip\t%2")
                 .arg(EscapedPath(entry.path), EscapedPath(output.path));
@@ -531,6 +535,10 @@ QString SizeHelp() {
         "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
         "Scenes,\n"
         "                            7 Advanced for Natural Scenes\n"
+        "  --centred                 algorithms 5-7 sample on pixel centres, with every "
+        "stage's\n"
+        "                            weights normalised (the sharper enlargements; default: the\n"
+        "                            documented grid)\n"
         "  --no-enlarge              a FILE smaller than its new size on both sides (none "
         "smaller,\n"
         "                            one larger) keeps its size: it is copied as it is when "

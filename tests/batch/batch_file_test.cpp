@@ -93,6 +93,42 @@ TEST(BatchFile, ForeignAndDamagedBytesAreRefused) {
     }
 }
 
+// "Align pixel centres" travels with each entry in a flags block after the records, written only
+// when an entry has it: other files keep the documented layout, and the records of a file that
+// has it read the same without the block.
+TEST(BatchFile, CentredEntriesKeepTheirFlagAfterTheRecords) {
+    std::vector<BatchEntry> entries = {Entry("/p/a.png", 10, 20, 300, 6),
+                                       Entry("/p/b.png", 30, 40, 96, 5)};
+    const QByteArray plain = EncodeBatchFile(entries);
+    entries[1].centred = 1;
+    const QByteArray flagged = EncodeBatchFile(entries);
+    ASSERT_EQ(flagged.size(), plain.size() + 4 + 4 + 2 * 4);
+    EXPECT_EQ(flagged.left(plain.size()), plain);
+    EXPECT_EQ(flagged.mid(plain.size(), 4), QByteArray("ORMX"));
+
+    BatchFileResult r = DecodeBatchFile(Span(flagged));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.entries, entries);
+    r = DecodeBatchFile(Span(plain));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.entries[1].centred, 0);
+
+    // Bytes after the records that are not the block are ignored, as they always were; a block
+    // cut short, or counting other entries, is damage.
+    EXPECT_TRUE(DecodeBatchFile(Span(plain + QByteArray("junk!"))).ok());
+    for (qsizetype n = plain.size() + 4; n < flagged.size(); ++n)
+        EXPECT_EQ(DecodeBatchFile(Span(flagged.left(n))).status, BatchFileStatus::Damaged) << n;
+    QByteArray miscounted = flagged;
+    miscounted[plain.size() + 4] = 3;
+    EXPECT_EQ(DecodeBatchFile(Span(miscounted)).status, BatchFileStatus::Damaged);
+    // Unknown flag bits are dropped.
+    QByteArray extra = flagged;
+    extra[flagged.size() - 4] = char(0x06);
+    r = DecodeBatchFile(Span(extra));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.entries[1].centred, 0);
+}
+
 TEST(BatchFile, ValuesOutOfRangeAreBroughtIntoRange) {
     const QByteArray bytes = EncodeBatchFile(
         {Entry("/x.jpg", -5, 200000, std::numeric_limits<float>::quiet_NaN(), 9, -1)});

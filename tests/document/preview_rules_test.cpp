@@ -54,6 +54,21 @@ TEST(PreviewStore, CachesPerAlgorithmServeTheSameAreaAgain) {
     EXPECT_EQ(store.Result(), seven);
 }
 
+TEST(PreviewStore, ACacheMadeOnOneGridIsNeverServedForTheOther) {
+    PreviewStore store;
+    const auto documented = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 6);
+    auto centred = documented;
+    centred.sampling = engine::Sampling::Centred;
+    store.StoreComputed(documented, Filled(200, 200, 1));
+    store.ReleaseResult();
+    EXPECT_EQ(store.ServeFromCache(centred), PreviewStore::Served::No);
+    store.StoreComputed(centred, Filled(200, 200, 2));
+    store.ReleaseResult();
+    EXPECT_EQ(store.ServeFromCache(centred), PreviewStore::Served::WholeCache);
+    EXPECT_EQ(store.Result(), Filled(200, 200, 2));
+    EXPECT_EQ(store.ServeFromCache(documented), PreviewStore::Served::No);
+}
+
 TEST(PreviewStore, ContainedAreaAtTheSameScaleIsCutOut) {
     PreviewStore store;
     const auto big = Request({0, 0, 100, 100}, {0, 0, 200, 200}, 400, 400, 5);

@@ -5,6 +5,7 @@
 
 #include "batch/batch_runner.h"
 #include "document/resize_save_job.h"
+#include "engine/resize_image.h"
 #include "imageio/image_loader.h"
 #include "imageio/output_formats.h"
 #include "pipeline/resize_job.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace orm {
@@ -129,6 +131,35 @@ TEST_F(SameBytes, AtTheSourcesOwnSizeNothingIsResampledAndGreyStaysGrey) {
     const QImage back = QImage::fromData(written);
     EXPECT_EQ(back.format(), QImage::Format_Grayscale8);
     EXPECT_EQ(back, grey);
+}
+
+// "Align pixel centres" reaches the engine from the window and the batch alike, with and without
+// alpha: the PNG holds the engine's centred pixels.
+TEST_F(SameBytes, CentredTargetsWriteTheEnginesCentredPixels) {
+    for (const bool alpha : {false, true}) {
+        const QString input = WriteSource(dir_.filePath(alpha ? "a.png" : "o.png"), alpha);
+        ResizeTarget target;
+        target.width = 74;
+        target.height = 46;
+        target.algorithm = engine::ResizeAlgorithm::SmartNatural;
+        const QByteArray documented = Batch(input, target, "documented.png");
+        target.centred = 1;
+        const QByteArray centred = Batch(input, target, "centred.png");
+        EXPECT_EQ(centred, Window(input, target, "centred.png"));
+        EXPECT_NE(centred, documented);
+        if (alpha)
+            continue;
+        const QImage src = QImage(input).convertToFormat(QImage::Format_BGR888);
+        const engine::ResizeOutcome expected = engine::ResizeImage(
+            engine::ConstBgrView(src.constBits(), src.width(), src.height(), src.bytesPerLine()),
+            74, 46, target.algorithm, false, nullptr, engine::Sampling::Centred);
+        ASSERT_EQ(expected.status, engine::ResizeStatus::Ok);
+        const QImage written = QImage::fromData(centred).convertToFormat(QImage::Format_BGR888);
+        ASSERT_EQ(written.size(), QSize(74, 46));
+        for (int y = 0; y < 46; ++y)
+            ASSERT_EQ(0, std::memcmp(written.constScanLine(y), expected.image.Row(y), 74 * 3))
+                << "row " << y;
+    }
 }
 
 TEST(ResizeJob, RefusesTargetsWithoutASizeAndStopsBetweenStages) {

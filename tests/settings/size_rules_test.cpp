@@ -168,6 +168,7 @@ TEST_F(SizeRulesStoreTest, AnOlderFileReadsTheSameAndADefaultSaveAddsNoKeys) {
     store.Sync();
     EXPECT_FALSE(backend.contains("MAIN/NOENLARGE"));
     EXPECT_FALSE(backend.contains("MAIN/LONGEDGE"));
+    EXPECT_FALSE(backend.contains("MAIN/CENTRED"));
     EXPECT_TRUE(backend.contains("MAIN/WIDTH"));
 }
 
@@ -177,18 +178,22 @@ TEST_F(SizeRulesStoreTest, SetSwitchesAreStoredAndRemovedWhenCleared) {
     ResizeSettings s;
     s.noEnlarge = 1;
     s.longEdge = 1;
+    s.centred = 1;
     store.Save(s);
     EXPECT_EQ(backend.value("MAIN/NOENLARGE").toString(), "1");
     EXPECT_EQ(backend.value("MAIN/LONGEDGE").toString(), "1");
+    EXPECT_EQ(backend.value("MAIN/CENTRED").toString(), "1");
     ResizeSettings loaded;
     store.Load(loaded);
     EXPECT_EQ(loaded, s);
 
     s.noEnlarge = 0;
     s.longEdge = 0;
+    s.centred = 0;
     store.Save(s);
     EXPECT_FALSE(backend.contains("MAIN/NOENLARGE"));
     EXPECT_FALSE(backend.contains("MAIN/LONGEDGE"));
+    EXPECT_FALSE(backend.contains("MAIN/CENTRED"));
 
     // Long edge and percent exclude each other; a hand-edited store gets long edge.
     backend.setValue("MAIN/LONGEDGE", 7);

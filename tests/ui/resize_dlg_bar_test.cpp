@@ -172,6 +172,20 @@ TEST_F(ResizeDlgBarTest, LongEdgeAndNeverEnlargeAreControlsOfTheRecord) {
     EXPECT_EQ(spy->count(), 2);
 }
 
+TEST_F(ResizeDlgBarTest, AlignPixelCentresIsAControlOfTheRecord) {
+    panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
+    EXPECT_EQ(panel->centredCheck()->text(), QStringLiteral("Align pixel &centres"));
+    EXPECT_FALSE(panel->centredCheck()->isChecked());
+    panel->centredCheck()->setChecked(true);
+    EXPECT_EQ(s.centred, 1);
+    EXPECT_EQ(spy->count(), 1);
+    // A record changed elsewhere (an entry clicked in batch mode, loaded settings) shows.
+    settings.EditResize([&](ResizeSettings& r) { r.centred = 0; });
+    panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
+    EXPECT_FALSE(panel->centredCheck()->isChecked());
+    EXPECT_EQ(spy->count(), 1);
+}
+
 TEST_F(ResizeDlgBarTest, KeepAspectInPercentCopiesTheTypedPercent) {
     settings.EditResize([&](ResizeSettings& r) { r.inPercent = 1; });
     panel->UpdateFromDocument(Image(4000, 3000), QStringLiteral("a.jpg"), 1000);

@@ -130,11 +130,18 @@ TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
     EXPECT_EQ(e.height, 600);
     EXPECT_EQ(e.dpi, 300.0f);  // the source's own
     EXPECT_EQ(e.algorithm, ResizeAlgorithm(4));
+    EXPECT_EQ(e.centred, 0);
     const SizeRequest h = Parse({"a", "--height", "100", "--dpi", "96"}).size;
     e = EntryForInput("a", h, Probe(1600, 1200, 300));
     EXPECT_EQ(e.width, 133);
     EXPECT_EQ(e.height, 100);
     EXPECT_EQ(e.dpi, 96.0f);
+    // --centred goes with the entry's algorithm.
+    e = EntryForInput("a", Parse({"a", "--width", "800", "--algorithm", "6", "--centred"}).size,
+                      Probe(400, 300, 300));
+    EXPECT_EQ(e.algorithm, ResizeAlgorithm(6));
+    EXPECT_EQ(e.centred, 1);
+    EXPECT_EQ(e.sampling(), engine::Sampling::Centred);
 }
 
 TEST(CliSizes, BoxPercentPrintPaperAndScreen) {
