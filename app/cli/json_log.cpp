@@ -176,8 +176,8 @@ void JsonLogReporter::Written(const BatchReport& report, const BatchFileTimes& t
     {
         std::lock_guard lock(mutex_);
         Begin(size_t(report.fileNumber - 1), report.entry.path);
-        record_.outputs.push_back({report.outputPath, report.entry.targetWidth,
-                                   report.entry.targetHeight, FileBytes(report.outputPath)});
+        record_.outputs.push_back({report.outputPath, report.entry.width, report.entry.height,
+                                   FileBytes(report.outputPath)});
         written_ = true;
         EntryDone();
     }

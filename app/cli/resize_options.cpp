@@ -8,8 +8,9 @@
 #include "settings/size_math.h"
 #include "settings/size_rules.h"
 
-#include "batch/output_encoding.h"
 #include "imageio/image_file_types.h"
+#include "imageio/output_formats.h"
+#include "pipeline/output_encoding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,7 +74,7 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
     } else if (arg == QLatin1String("--format")) {
         const auto f = w.Value(v) ? ParseFormatArg(v) : std::nullopt;
         if (!f)
-            error = QStringLiteral("--format needs keep, jpg, tif, bmp, png, gif or webp");
+            error = QStringLiteral("--format needs %1").arg(OutputFormatNamesText());
         else
             out.format = *f;
     } else if (arg == QLatin1String("--quality")) {
@@ -125,10 +126,9 @@ QString CheckOutput(const OutputRequest& out) {
         return QStringLiteral("--log-json names an image file: give the log a name of its own");
     if (out.sameFolder && !out.output.isEmpty())
         return QStringLiteral("-o and --same-folder exclude each other");
-    if (out.maxBytes > 0 && out.format > 0) {
-        const auto formats = OutputFormats();
-        const QString extension = QLatin1String(formats[size_t(out.format)].extension);
-        if (!QualitySetsSize(MimeTypeForOutputPath(QStringLiteral("output") + extension)))
+    const OutputFormat* format = OutputFormatAtIndex(out.format);
+    if (out.maxBytes > 0 && format) {
+        if (format->quality == QualityUse::None)
             return QStringLiteral(
                 "--max-bytes needs JPEG or WebP outputs: the quality of other formats does not set "
                 "their size");
@@ -323,15 +323,10 @@ std::optional<int> ParseUnitsArg(const QString& text) {
 }
 
 std::optional<int> ParseFormatArg(const QString& text) {
-    const auto formats = OutputFormats();
-    for (int i = 0; i < static_cast<int>(formats.size()); ++i)
-        if (text.compare(QLatin1String(formats[i].shortName), Qt::CaseInsensitive) == 0)
-            return i;
-    if (text.compare(QLatin1String("jpeg"), Qt::CaseInsensitive) == 0)
-        return 1;
-    if (text.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0)
-        return 2;
-    return std::nullopt;
+    const int index = OutputFormatIndexByName(text);
+    if (index < 0)
+        return std::nullopt;
+    return index;
 }
 
 std::optional<OverwriteMethod> ParseOverwriteArg(const QString& text) {
@@ -494,8 +489,8 @@ BatchEntry EntryForInput(const QString& path, const SizeRequest& size,
                 s.width = static_cast<int32_t>(size.width ? given : AtLeastMin(other));
                 s.height = static_cast<int32_t>(size.width ? AtLeastMin(other) : given);
                 ApplyCurrentSettings(entry, s, image);
-                entry.targetWidth = s.width;
-                entry.targetHeight = s.height;
+                entry.width = s.width;
+                entry.height = s.height;
             }
             break;
         case SizeKind::Print:
@@ -544,7 +539,7 @@ std::vector<BatchEntry> EntriesForInput(const QString& path, const SizeRequest& 
         SizeRequest one = size;
         one.choices = {choice};
         BatchEntry entry = EntryForInput(path, one, image);
-        PixelSize written{entry.targetWidth, entry.targetHeight};
+        PixelSize written{entry.width, entry.height};
         if (noEnlarge && image)
             written = NeverEnlarged(written, {image->width, image->height});
         if (std::find(made.begin(), made.end(), written) != made.end())

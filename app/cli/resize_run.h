@@ -42,7 +42,7 @@ QString EscapedPath(const QString& path);
 int RunResizeArgs(const QStringList& args, CliStreams& io);
 int RunBatchArgs(const QStringList& args, CliStreams& io);
 
-const char* ResizeUsage();
-const char* BatchUsage();
+QString ResizeUsage();
+QString BatchUsage();
 
 }  // namespace orm::cli

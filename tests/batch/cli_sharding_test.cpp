@@ -115,8 +115,8 @@ BatchReport Made(int number, const QString& input, BatchStatus code, const QStri
     r.code = code;
     r.fileNumber = number;
     r.entry.path = input;
-    r.entry.targetWidth = 40;
-    r.entry.targetHeight = 30;
+    r.entry.width = 40;
+    r.entry.height = 30;
     r.outputPath = output;
     return r;
 }
