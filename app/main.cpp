@@ -3,6 +3,7 @@
 // the window, written at exit), the main window, and the files named on the command line.
 
 #include "app/integration/desktop_registration.h"
+#include "app/integration/instance_channel.h"
 #include "app/integration/plugin_descriptor.h"
 #include "app/integration/unopened_files.h"
 #include "frame/command_line.h"
@@ -88,6 +89,14 @@ int main(int argc, char* argv[]) {
     if (early.registerPlugin || early.unregisterPlugin)
         return RunRegistration(argc, argv, early.registerPlugin);
 
+    // A window of this user on this display takes the files, and this start ends (before it
+    // connects to the display, so it ends quickly).
+    orm::integration::InstanceChannel instance(orm::integration::InstanceSocketPath());
+    if (!early.newWindow && instance.HandOverOrLock(early.files)) {
+        std::fputs(qPrintable(orm::integration::UnopenedFilesLines(early.ignored)), stderr);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     SetProgramNames();
     QGuiApplication::setDesktopFileName(QStringLiteral("ormensura"));
@@ -98,6 +107,9 @@ int main(int argc, char* argv[]) {
     for (const QString& s : commandLine.unknownSwitches)
         std::fprintf(stderr, "ormensura: unknown option %s (see --help)\n", qPrintable(s));
     std::fputs(qPrintable(orm::integration::UnopenedFilesLines(commandLine.ignored)), stderr);
+
+    if (!commandLine.newWindow)
+        instance.Listen();
     WarnAboutMissingProgramFiles();
 
     orm::MessageBoxPrompt boxes;
@@ -120,6 +132,8 @@ int main(int argc, char* argv[]) {
             frame.OpenFiles(commandLine.files);
         if (!commandLine.ignored.isEmpty())
             settings.Prompt().Warning(orm::integration::UnopenedFilesMessage(commandLine.ignored));
+        QObject::connect(&instance, &orm::integration::InstanceChannel::filesReceived, &frame,
+                         &orm::gui::CMainFrame::OpenHandedFiles);
         result = app.exec();
         frame.SaveFrameState();
     }

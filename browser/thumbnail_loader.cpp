@@ -1,6 +1,7 @@
 #include "browser/thumbnail_loader.h"
 
 #include "browser/file_look.h"
+#include "browser/shared_thumbnails.h"
 #include "browser/thumbnail_codec.h"
 #include "engine/memory_budget.h"
 #include "engine/pixel_view.h"
@@ -280,6 +281,43 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
     return out;
 }
 
+// A thumbnail that a file manager made already (shared_thumbnails.h), used without reading the
+// image: final when it holds at least the pixels of the thumbnail it stands for (or the whole
+// image), otherwise preliminary like an embedded one.
+bool UseSharedThumbnail(CPaletteItemImg& item, const QString& path, const FileLook& before) {
+    const QSize box(kThumbBoxWidth, kThumbBoxHeight);
+    const std::optional<SharedThumbnail> shared = ReadSharedThumbnail(
+        AbsolutePath(path), before.size, before.ModifiedSeconds(), SharedThumbnailFolder(), box);
+    if (!shared)
+        return false;
+    const QImage picture = ToOpaqueBgr(shared->picture);
+    if (picture.isNull())
+        return false;
+    // Without the image's size (the thumbnail need not say it) the thumbnail is shown until
+    // the image has been decoded.
+    QSize image = shared->imageSize;
+    const bool sizeKnown = image.isValid();
+    if (!sizeKnown)
+        image = picture.size();
+    const QSize thumb = FitThumbnail(box.width(), box.height(), image.width(), image.height());
+    item.imageWidth = image.width();
+    item.imageHeight = image.height();
+    item.thumbWidth = thumb.width();
+    item.thumbHeight = thumb.height();
+    item.picture = picture.size() == thumb ? picture : ScaleToThumbnail(picture, thumb);
+    if (item.picture.isNull())
+        return false;
+    item.picture.setDotsPerMeterX(kThumbDotsPerMeter);
+    item.picture.setDotsPerMeterY(kThumbDotsPerMeter);
+    if (item.bitsPerPixel == 0)
+        item.bitsPerPixel = 24;
+    const bool enough = picture.width() >= thumb.width() || picture.height() >= thumb.height() ||
+                        picture.size() == image;
+    item.isFinal = sizeKnown && enough ? 1 : 0;
+    Compress(item);
+    return true;
+}
+
 bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode mode) {
     const bool quick = mode == ThumbnailLoadMode::Quick;
     if (quick)
@@ -303,6 +341,8 @@ bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode
         item.thumbHeight = thumb.height();
     }
 
+    if (quick && item.picture.isNull() && UseSharedThumbnail(item, path, before))
+        return true;
     if (quick && item.picture.isNull()) {
         int orientation = kOrientationUpright;
         const EmbeddedThumbnail embedded = ReadEmbedded(path, ext, before.size, orientation);

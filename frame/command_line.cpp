@@ -14,6 +14,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             cl.help = true;
         } else if (!onlyFiles && arg == QLatin1String("--version")) {
             cl.version = true;
+        } else if (!onlyFiles && arg == QLatin1String("--new-window")) {
+            cl.newWindow = true;
         } else if (!onlyFiles && arg == QLatin1String("--register")) {
             cl.registerPlugin = true;
         } else if (!onlyFiles && arg == QLatin1String("--unregister")) {
@@ -33,8 +35,11 @@ QString CommandLineHelp() {
     return QStringLiteral(
                "Usage: ormensura [options] [image files]\n"
                "  One image file (%1) is\n"
-               "  opened; several become a batch.\n"
+               "  opened; several become a batch. When the program's window is open already\n"
+               "  (same user and display), the files go to it, as if dropped on it, and the\n"
+               "  window comes to the front.\n"
                "Options:\n"
+               "  --new-window   open a window of its own even when one is open\n"
                "  --register     write the plug-in descriptor and quit\n"
                "  --unregister   delete the plug-in descriptor and quit\n"
                "  --version      print the version and quit\n"

@@ -15,6 +15,7 @@ struct CommandLine {
     bool version = false;
     bool registerPlugin = false;
     bool unregisterPlugin = false;
+    bool newWindow = false;  // --new-window: a window of its own, even when one is open
 };
 
 // arguments without the program name.

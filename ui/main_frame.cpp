@@ -45,6 +45,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -489,6 +490,19 @@ void CMainFrame::OpenFiles(const QStringList& paths) {
     AddFilesToBatch(paths);
     if (!settings_.BatchMode() && !batchList_.empty())
         SetBatchMode(true);
+}
+
+void CMainFrame::OpenHandedFiles(const QStringList& paths) {
+    // A batch run or a question in progress: the batch list stays as it is until it closes.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(300, this, [this, paths] { OpenHandedFiles(paths); });
+        return;
+    }
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    OpenFiles(paths);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -56,6 +56,9 @@ class CMainFrame : public QMainWindow {
     // Image files dropped on the window, pasted or named by a file manager: one opens as the
     // document; of several, until the batch list takes them, the first.
     void OpenFiles(const QStringList& paths);
+    // Files that another start of the program handed over: as if dropped on the window, which
+    // comes to the front. While a dialog is open they wait for it to close.
+    void OpenHandedFiles(const QStringList& paths);
 
     // ---- Batch mode ----------------------------------------------------------------------------
     // Batch mode on or off: the batch row under the preview, the batch toolbar, the panel.
