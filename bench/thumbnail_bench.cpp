@@ -6,9 +6,9 @@
 //
 //   thumbnail_bench FOLDER [RUNS]     (each run starts with an empty cache)
 
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbnail_loader.h"
-#include "browser/thumbs_builder_threads.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_loader.h"
+#include "thumbnails/thumbs_builder_threads.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "browser/folder_scan.h"
 
-#include "browser/thumbnail_loader.h"
 #include "imageio/native_path.h"
+#include "thumbnails/thumbnail_loader.h"
 
 #include <dirent.h>
 #include <fcntl.h>

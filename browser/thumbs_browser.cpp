@@ -1,11 +1,11 @@
 #include "browser/thumbs_browser.h"
 
-#include "browser/file_look.h"
-#include "browser/file_operations.h"
 #include "browser/folder_scan.h"
-#include "browser/thumbnail_loader.h"
+#include "files/file_operations.h"
+#include "imageio/file_look.h"
 #include "imageio/native_path.h"
 #include "settings/settings_model.h"
+#include "thumbnails/thumbnail_loader.h"
 
 #include <QCursor>
 #include <QGuiApplication>

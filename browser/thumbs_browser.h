@@ -19,8 +19,10 @@
 #include "browser/browser_item.h"
 #include "browser/sort_keys.h"
 #include "browser/thumb_cell_painter.h"
-#include "browser/thumbs_builder_threads.h"
 #include "browser/thumbs_layout.h"
+#include "files/file_actions.h"
+#include "files/folder_monitor.h"
+#include "thumbnails/thumbs_builder_threads.h"
 
 #include <QHash>
 #include <QObject>

@@ -15,9 +15,9 @@
 #include "ui/settings_commands.h"
 #include "ui/toolbar_sets.h"
 
-#include "browser/file_actions.h"
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbs_builder_threads.h"
+#include "files/file_actions.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbs_builder_threads.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_progress.h"
 #include "ui/resize_dlg_bar.h"

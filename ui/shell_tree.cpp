@@ -1,7 +1,7 @@
 #include "ui/shell_tree.h"
 
-#include "browser/file_clipboard.h"
-#include "browser/file_operations.h"
+#include "files/file_clipboard.h"
+#include "files/file_operations.h"
 #include "imageio/native_path.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"

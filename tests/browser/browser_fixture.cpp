@@ -1,6 +1,6 @@
 #include "browser_fixture.h"
 
-#include "browser_test_support.h"
+#include "thumbnail_test_support.h"
 
 #include <QDir>
 #include <QFile>

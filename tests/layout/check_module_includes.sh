@@ -11,7 +11,9 @@ declare -A allowed=(
   [settings]="engine"
   [document]="engine imageio metadata settings"
   [batch]="engine imageio metadata settings"
-  [browser]="engine jpeg imageio metadata settings"
+  [thumbnails]="engine jpeg imageio metadata settings"
+  [files]="imageio settings thumbnails"
+  [browser]="thumbnails files imageio metadata settings"
 )
 no_qt=(engine jpeg)
 status=0

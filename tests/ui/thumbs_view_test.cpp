@@ -3,10 +3,10 @@
 // thumbnail work stopped when the window closes.
 
 #include "browser_fixture.h"
-#include "browser_test_support.h"
+#include "thumbnail_test_support.h"
 
-#include "browser/file_actions.h"
-#include "browser/folder_monitor.h"
+#include "files/file_actions.h"
+#include "files/folder_monitor.h"
 #include "settings/settings_store.h"
 #include "ui/browse_wnd.h"
 #include "ui/thumbs_view.h"
