@@ -1,7 +1,7 @@
 #include "browser/folder_scan.h"
 
+#include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
-#include "thumbnails/thumbnail_loader.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 namespace orm {
 
 bool BrowserListsFile(const QString& path) {
-    return CountsAsImageFile(path);
+    return IsSupportedImage(path);
 }
 
 namespace {

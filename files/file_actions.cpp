@@ -26,12 +26,11 @@ QStringList CFileActions::ClipboardCutFiles() const {
     return files.cut ? files.paths : QStringList();
 }
 
-FileActionOutcome CFileActions::Paste(const QString& folder, const CopiedCallback& copied) {
+FileActionOutcome CFileActions::Paste(const QString& folder) {
     const bool cut = FilesOfMimeData(clipboard_->mimeData()).cut;
     return OutcomeOf(PasteFiles(*clipboard_, folder),
                      cut ? QStringLiteral("Not every file could be moved:")
-                         : QStringLiteral("Not every file could be copied:"),
-                     copied);
+                         : QStringLiteral("Not every file could be copied:"));
 }
 
 QMimeData* CFileActions::DragData(const QStringList& paths) {
@@ -47,12 +46,12 @@ Qt::DropAction CFileActions::DropActionFor(const QStringList& files, const QStri
     return orm::DropActionFor(files, folder, modifiers);
 }
 
-FileActionOutcome CFileActions::Transfer(const QStringList& files, const QString& folder, bool move,
-                                         const CopiedCallback& copied) {
+FileActionOutcome CFileActions::Transfer(const QStringList& files, const QString& folder,
+                                         bool move) {
     return move ? OutcomeOf(MoveFiles(files, folder),
-                            QStringLiteral("Not every file could be moved:"), copied)
+                            QStringLiteral("Not every file could be moved:"))
                 : OutcomeOf(CopyFiles(files, folder),
-                            QStringLiteral("Not every file could be copied:"), copied);
+                            QStringLiteral("Not every file could be copied:"));
 }
 
 FileActionOutcome CFileActions::Trash(const QStringList& paths) {
@@ -64,17 +63,11 @@ FileActionOutcome CFileActions::Rename(const QString& path, const QString& newNa
     return OutcomeOf(RenameFile(path, newName), QStringLiteral("The file cannot be renamed:"));
 }
 
-FileActionOutcome OutcomeOf(const FileOpReport& report, const QString& failureIntro,
-                            const IBrowserFileActions::CopiedCallback& copied) {
+FileActionOutcome OutcomeOf(const FileOpReport& report, const QString& failureIntro) {
     FileActionOutcome outcome;
     outcome.ok = report.Succeeded();
     outcome.newPaths = report.Results();
-    if (copied) {
-        for (const FileOpEntry& entry : report.entries) {
-            if (!entry.result.isEmpty() && entry.result != entry.source && !IsFolder(entry.result))
-                copied(entry.source, entry.result);
-        }
-    }
+    outcome.report = report;
     if (!outcome.ok) {
         QStringList lines = report.Failures();
         if (report.cancelled)

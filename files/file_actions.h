@@ -1,16 +1,14 @@
 #pragma once
 // The file actions a browser needs (copy, cut, paste, drags and drops, Trash, rename), as an
 // interface, and done by the program's own file operations and the file managers' clipboard
-// formats: what the browse window hands its browser. The browser pauses
-// its folder watch itself and keeps its thumbnails in step through the callback.
+// formats: what the browse window hands its browser. The browser pauses its folder watch itself
+// and keeps its thumbnails in step from the outcome's report.
 
 #include "files/file_operations.h"
 
 #include <QString>
 #include <QStringList>
 #include <Qt>
-
-#include <functional>
 
 class QClipboard;
 class QMimeData;
@@ -22,6 +20,7 @@ struct FileActionOutcome {
     bool ok = true;
     QString message;
     QStringList newPaths;  // the paths the files have after a copy, move or rename
+    FileOpReport report;   // what was done
 };
 
 // The file operations and the clipboard of files. Copies and moves never overwrite (a taken
@@ -29,9 +28,6 @@ struct FileActionOutcome {
 class IBrowserFileActions {
   public:
     virtual ~IBrowserFileActions() = default;
-
-    // Called for every file copied or moved: (old path, new path).
-    using CopiedCallback = std::function<void(const QString&, const QString&)>;
 
     // Puts the files on the clipboard for other programs, as copied or as cut.
     virtual void PutOnClipboard(const QStringList& paths, bool cut) = 0;
@@ -41,7 +37,7 @@ class IBrowserFileActions {
     virtual QStringList ClipboardCutFiles() const = 0;
     // Pastes the clipboard's files into the folder: moved when they were cut (and the clipboard
     // emptied then), copied otherwise.
-    virtual FileActionOutcome Paste(const QString& folder, const CopiedCallback& copied) = 0;
+    virtual FileActionOutcome Paste(const QString& folder) = 0;
 
     // The data of a drag of these files out of the browser.
     virtual QMimeData* DragData(const QStringList& paths) = 0;
@@ -51,8 +47,8 @@ class IBrowserFileActions {
     // within one file system and copy across file systems.
     virtual Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
                                          Qt::KeyboardModifiers modifiers) const = 0;
-    virtual FileActionOutcome Transfer(const QStringList& files, const QString& folder, bool move,
-                                       const CopiedCallback& copied) = 0;
+    virtual FileActionOutcome Transfer(const QStringList& files, const QString& folder,
+                                       bool move) = 0;
 
     virtual FileActionOutcome Trash(const QStringList& paths) = 0;
     // Gives the file a new name in its folder (a .wav companion follows).
@@ -67,14 +63,13 @@ class CFileActions : public IBrowserFileActions {
     void PutOnClipboard(const QStringList& paths, bool cut) override;
     bool ClipboardHasFiles() const override;
     QStringList ClipboardCutFiles() const override;
-    FileActionOutcome Paste(const QString& folder, const CopiedCallback& copied) override;
+    FileActionOutcome Paste(const QString& folder) override;
 
     QMimeData* DragData(const QStringList& paths) override;
     QStringList DroppedFiles(const QMimeData& data) const override;
     Qt::DropAction DropActionFor(const QStringList& files, const QString& folder,
                                  Qt::KeyboardModifiers modifiers) const override;
-    FileActionOutcome Transfer(const QStringList& files, const QString& folder, bool move,
-                               const CopiedCallback& copied) override;
+    FileActionOutcome Transfer(const QStringList& files, const QString& folder, bool move) override;
 
     FileActionOutcome Trash(const QStringList& paths) override;
     FileActionOutcome Rename(const QString& path, const QString& newName) override;
@@ -84,8 +79,7 @@ class CFileActions : public IBrowserFileActions {
 };
 
 // The outcome the browser reads from a report: ok when everything was done, the failures as the
-// message, the new paths; `copied` hears of every file that got a new path.
-FileActionOutcome OutcomeOf(const FileOpReport& report, const QString& failureIntro,
-                            const IBrowserFileActions::CopiedCallback& copied = {});
+// message, the new paths, and the report itself.
+FileActionOutcome OutcomeOf(const FileOpReport& report, const QString& failureIntro);
 
 }  // namespace orm

@@ -6,7 +6,6 @@
 #include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
-#include "thumbnails/thumbnail_cache.h"
 
 #include <QDir>
 #include <QFile>
@@ -385,6 +384,28 @@ QStringList FileOpReport::Results() const {
     return results;
 }
 
+std::vector<FilePathChange> FileOpReport::FileChanges() const {
+    std::vector<FilePathChange> changes;
+    if (op == FileOp::Delete)
+        return changes;
+    for (const FileOpEntry& entry : entries) {
+        if (!entry.isFolder && !entry.result.isEmpty() && entry.result != entry.source)
+            changes.push_back({entry.source, entry.result});
+    }
+    return changes;
+}
+
+QStringList FileOpReport::Trashed() const {
+    QStringList trashed;
+    if (op != FileOp::Delete)
+        return trashed;
+    for (const FileOpEntry& entry : entries) {
+        if (entry.Done())
+            trashed << entry.source;
+    }
+    return trashed;
+}
+
 QString NumberedName(const QString& fileName, int n, bool isFolder) {
     const QString number = QStringLiteral(" (%1)").arg(n);
     const qsizetype dot = isFolder ? -1 : fileName.lastIndexOf(QLatin1Char('.'));
@@ -405,39 +426,11 @@ QString FileNameProblem(const QString& name) {
     return {};
 }
 
-QString SoundCompanion(const QString& imagePath) {
-    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".tif")};
-    const QString extension = PathExtension(imagePath);
-    if (!kImages.contains(extension, Qt::CaseInsensitive))
-        return {};
-    const QString stem = imagePath.chopped(extension.size());
-    for (const char* sound : {".wav", ".WAV"}) {
-        const QString candidate = stem + QLatin1String(sound);
-        struct stat st {};
-        if (Lstat(candidate, st) && S_ISREG(st.st_mode))
-            return candidate;
-    }
-    return {};
-}
-
 bool SameFileSystem(const QString& source, const QString& folder) {
     struct stat a {
     }, b{};
     return Lstat(source, a) && ::stat(NativePath(folder).constData(), &b) == 0 &&
            a.st_dev == b.st_dev;
-}
-
-void ThumbnailFollowsFile(ThumbnailCache& cache, const QString& oldPath, const QString& newPath) {
-    const FileLook look = LookAt(newPath);
-    const bool oldGone = !PathEntryExists(oldPath);
-    auto map = cache.Lock();
-    const ThumbnailPtr item = map->Lookup(oldPath);
-    if (!item)
-        return;
-    if (look.exists && newPath != oldPath)
-        map->SetAt(newPath, CopyThumbnail(*item, look.ModifiedSeconds()));
-    if (oldGone)
-        map->RemoveKey(oldPath);
 }
 
 bool MoveToTrash(const QString& path, QString* whereInTrash, QString* error) {
@@ -472,6 +465,7 @@ bool MoveToTrash(const QString& path, QString* whereInTrash, QString* error) {
 FileOpReport RunFileOperation(FileOp op, const QStringList& sources, const QString& targetFolder,
                               const FileOpContext& context) {
     FileOpReport report;
+    report.op = op;
     struct Source {
         QString path;
         struct stat st;
@@ -498,11 +492,10 @@ FileOpReport RunFileOperation(FileOp op, const QStringList& sources, const QStri
         transfer.progress.bytesDone = transfer.progress.bytesTotal = 0;
         if (!transfer.Tick())
             break;
-        FileOpEntry entry{source.path, {}, {}};
         const bool isFolder = S_ISDIR(source.st.st_mode);
+        FileOpEntry entry{source.path, {}, {}, isFolder};
         if (op == FileOp::Delete) {
-            if (MoveToTrash(source.path, &entry.result, &entry.error) && context.cache)
-                context.cache->Lock()->RemoveKey(source.path);
+            MoveToTrash(source.path, &entry.result, &entry.error);
             report.entries.push_back(entry);
             continue;
         }
@@ -522,8 +515,6 @@ FileOpReport RunFileOperation(FileOp op, const QStringList& sources, const QStri
             report.cancelled = true;
             break;
         }
-        if (context.cache && !entry.result.isEmpty() && !isFolder && entry.result != source.path)
-            ThumbnailFollowsFile(*context.cache, source.path, entry.result);
         report.entries.push_back(entry);
     }
     report.cancelled = report.cancelled || transfer.cancelled;
@@ -532,6 +523,7 @@ FileOpReport RunFileOperation(FileOp op, const QStringList& sources, const QStri
 
 FileOpReport RenameFile(const QString& path, const QString& newName, const FileOpContext& context) {
     FileOpReport report;
+    report.op = FileOp::Rename;
     struct stat st {};
     if (!Lstat(path, st)) {
         report.missing << path;
@@ -546,6 +538,7 @@ FileOpReport RenameFile(const QString& path, const QString& newName, const FileO
         return report;
     }
     const bool isFolder = S_ISDIR(st.st_mode);
+    entry.isFolder = isFolder;
     const QString sound = isFolder ? QString() : SoundCompanion(path);
     FolderMonitorPause pause(context.monitor);
     if (const int result = RenameNoReplace(path, newPath, isFolder)) {
@@ -577,8 +570,6 @@ FileOpReport RenameFile(const QString& path, const QString& newName, const FileO
     } else {
         report.entries.push_back(entry);
     }
-    if (context.cache && !isFolder)
-        ThumbnailFollowsFile(*context.cache, path, newPath);
     return report;
 }
 

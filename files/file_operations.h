@@ -13,9 +13,12 @@
 // Copies keep the source's modification time and permissions. Links are copied as links;
 // pipes, devices and sockets are refused. Sources that do not exist are skipped.
 //
-// The browser's monitor is paused meanwhile and the thumbnail cache follows copied, moved and
-// renamed files. All of it runs on the caller's thread; the progress callback may cancel
-// between files and between blocks of one file (the file in work is then left untouched).
+// The browser's monitor is paused meanwhile. The report says what was done, so that whoever
+// keeps something in step with the files (the thumbnail cache) can follow. All of it runs on the
+// caller's thread; the progress callback may cancel between files and between blocks of one
+// file (the file in work is then left untouched).
+
+#include "imageio/file_look.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,9 +30,8 @@
 namespace orm {
 
 class CFolderMonitor;
-class ThumbnailCache;
 
-enum class FileOp { Move = 1, Copy = 2, Delete = 3 };
+enum class FileOp { Move = 1, Copy = 2, Delete = 3, Rename = 4 };
 
 struct FileOpProgress {
     int fileIndex = 0;  // of the sources that exist
@@ -41,7 +43,6 @@ struct FileOpProgress {
 
 struct FileOpContext {
     CFolderMonitor* monitor = nullptr;  // paused while the operation runs
-    ThumbnailCache* cache = nullptr;    // thumbnails follow copied, moved and renamed files
     // Called before each file and after each block; false cancels.
     std::function<bool(const FileOpProgress&)> progress;
 };
@@ -51,10 +52,19 @@ struct FileOpEntry {
     QString result;  // the new path (copy, move, rename) or where it lies in the Trash
     QString error;   // why it failed (a move may have a result and an error: the copy is
                      // complete but the source could not be removed)
+    bool isFolder = false;
     bool Done() const { return error.isEmpty() && !result.isEmpty(); }
 };
 
+// A file (not a folder) that now has another path, or a copy at another path.
+struct FilePathChange {
+    QString from;
+    QString to;
+    bool operator==(const FilePathChange&) const = default;
+};
+
 struct FileOpReport {
+    FileOp op = FileOp::Copy;
     std::vector<FileOpEntry> entries;  // the existing sources handled, in order
     QStringList missing;               // sources that did not exist; skipped
     bool cancelled = false;            // the sources after the cancelled one were not handled
@@ -65,6 +75,11 @@ struct FileOpReport {
     QStringList Failures() const;
     // The results of the done entries.
     QStringList Results() const;
+    // The files copied, moved or renamed to a new path (a move that copied but could not remove
+    // its source included); none for the Trash.
+    std::vector<FilePathChange> FileChanges() const;
+    // The sources moved to the Trash.
+    QStringList Trashed() const;
 };
 
 // Copies or moves the sources into `targetFolder`, or (Delete; the folder is ignored) moves
@@ -93,20 +108,12 @@ FileOpReport RenameFile(const QString& path, const QString& newName,
 // Why a text cannot be a file name ("/" inside, empty, "." or ".."), or empty when it can.
 QString FileNameProblem(const QString& name);
 
-// The same-named ".wav" (or ".WAV") file next to a .jpg or .tif image (extension case ignored),
-// or empty; the rule of HasSoundCompanion.
-QString SoundCompanion(const QString& imagePath);
-
 // "name (n).ext" for "name.ext"; "name (n)" without an extension or for a folder; a leading dot
 // does not start an extension (".profile (2)").
 QString NumberedName(const QString& fileName, int n, bool isFolder = false);
 
 // Whether `source` (the link itself for a link) lies on the file system of `folder`.
 bool SameFileSystem(const QString& source, const QString& folder);
-
-// The thumbnail of `oldPath` is copied to `newPath` when that file exists (with its time), and
-// dropped when `oldPath` no longer does. After each copy, move and rename.
-void ThumbnailFollowsFile(ThumbnailCache& cache, const QString& oldPath, const QString& newPath);
 
 // Moves one file or folder to the user's Trash; false with a reason. `whereInTrash` receives
 // its path there.

@@ -1,6 +1,9 @@
 #include "imageio/file_look.h"
 
+#include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
+
+#include <QStringList>
 
 #include <sys/stat.h>
 
@@ -82,6 +85,21 @@ bool WaitUntilSettled(const QString& path, const SettleRule& rule, const engine:
         look = again;
     }
     return false;
+}
+
+QString SoundCompanion(const QString& imagePath) {
+    static const QStringList kImages{QStringLiteral(".jpg"), QStringLiteral(".tif")};
+    const QString extension = PathExtension(imagePath);
+    if (!kImages.contains(extension, Qt::CaseInsensitive))
+        return {};
+    const QString stem = imagePath.chopped(extension.size());
+    for (const char* sound : {".wav", ".WAV"}) {
+        const QString candidate = stem + QLatin1String(sound);
+        struct stat st {};
+        if (::lstat(NativePath(candidate).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            return candidate;
+    }
+    return {};
 }
 
 }  // namespace orm

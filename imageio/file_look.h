@@ -27,6 +27,10 @@ struct FileLook {
 
 FileLook LookAt(const QString& path);
 
+// A sound annotation: the same-named ".wav" (or ".WAV") regular file next to a .jpg or .tif image
+// (extension case ignored), or empty.
+QString SoundCompanion(const QString& imagePath);
+
 struct SettleRule {
     std::chrono::milliseconds interval{500};
     int attempts = 8;  // looks after the first, an interval apart

@@ -1,5 +1,6 @@
 #include "thumbnails/thumbnail_cache.h"
 
+#include "imageio/file_look.h"
 #include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
 #include "thumbnails/thumbnail_cache_files.h"
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <ctime>
 #include <span>
 #include <utility>
 
@@ -333,6 +335,39 @@ bool CMapStringToObPlus::WriteIndex() const {
         entries.emplace_back(it.key(), it.value());
     return WriteFileSafely(cacheFolder_ + QLatin1Char('/') + kIndexFileName,
                            EncodeIndexFile(entries));
+}
+
+ThumbnailCache::~ThumbnailCache() {
+    Close();
+}
+
+void ThumbnailCache::Open(const QString& oldFilePath) {
+    if (open_)
+        return;
+    open_ = true;
+    auto access = Lock();
+    access->Load(oldFilePath);
+    access->StartupCleanup(int64_t(std::time(nullptr)));
+}
+
+void ThumbnailCache::Close() {
+    if (!open_)
+        return;
+    open_ = false;
+    Lock()->Shutdown();
+}
+
+void ThumbnailFollowsFile(ThumbnailCache& cache, const QString& oldPath, const QString& newPath) {
+    const FileLook look = LookAt(newPath);
+    const bool oldGone = !PathEntryExists(oldPath);
+    auto map = cache.Lock();
+    const ThumbnailPtr item = map->Lookup(oldPath);
+    if (!item)
+        return;
+    if (look.isFile && newPath != oldPath)
+        map->SetAt(newPath, CopyThumbnail(*item, look.ModifiedSeconds()));
+    if (oldGone)
+        map->RemoveKey(oldPath);
 }
 
 }  // namespace orm

@@ -93,12 +93,31 @@ class CMapStringToObPlus {
     uint64_t nextOrder_ = 0;
 };
 
-// The process's cache and its lock. The application owns one; tests make their own.
+class ThumbnailCache;
+
+// The thumbnail of `oldPath` is copied to `newPath` when that file exists (with its time), and
+// dropped when `oldPath` no longer does: after a file was copied, moved or renamed.
+void ThumbnailFollowsFile(ThumbnailCache& cache, const QString& oldPath, const QString& newPath);
+
+// The process's cache and its lock. The application owns one (tests make their own), and the
+// owner loads and saves it: Open before anything shows its thumbnails, Close (or the destructor)
+// once no builder and no browser uses it any more.
 class ThumbnailCache {
   public:
     explicit ThumbnailCache(QString cacheFolder = DefaultThumbnailCacheFolder(),
                             ThumbnailCacheLimits limits = {})
         : map_(std::move(cacheFolder), limits) {}
+    // Closes an opened cache.
+    ~ThumbnailCache();
+    ThumbnailCache(const ThumbnailCache&) = delete;
+    ThumbnailCache& operator=(const ThumbnailCache&) = delete;
+
+    // Reads the index (or the older single file) and runs the clean-up of start-up; once.
+    void Open(const QString& oldFilePath = DefaultOldThumbnailCacheFile());
+    // Drops the entries of images that are gone, saves the rest and empties memory (Shutdown);
+    // nothing when the cache was not opened. Opening again afterwards reads the files anew.
+    void Close();
+    bool IsOpen() const { return open_; }
 
     class Access {
       public:
@@ -126,6 +145,7 @@ class ThumbnailCache {
   private:
     std::mutex mutex_;
     CMapStringToObPlus map_;
+    bool open_ = false;  // the owner's thread only
 };
 
 }  // namespace orm

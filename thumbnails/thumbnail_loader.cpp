@@ -14,6 +14,7 @@
 #include "metadata/byte_source.h"
 #include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_orientation.h"
+#include "metadata/image_depth.h"
 #include "thumbnails/thumbnail_codec.h"
 
 #include <QBuffer>
@@ -40,22 +41,21 @@ constexpr int kMaxDecodedWidth = 12001;
 // this much at once serves almost every camera file with one read.
 constexpr qint64 kJpegPrefixBytes = 192 * 1024;
 
-bool IsJpegExtension(const QString& ext) {
-    return ext == QLatin1String(".jpg") || ext == QLatin1String(".jpeg") ||
-           ext == QLatin1String(".jpe");
-}
-
-bool IsTiffExtension(const QString& ext) {
-    return ext == QLatin1String(".tif") || ext == QLatin1String(".tiff");
-}
-
-bool IsHeifExtension(const QString& ext) {
-    return ext == QLatin1String(".heic") || ext == QLatin1String(".heif") ||
-           ext == QLatin1String(".avif");
-}
-
 std::span<const uint8_t> Span(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())};
+}
+
+// The containers that may carry an embedded thumbnail, told by the file's first bytes (whatever
+// its name says).
+enum class Container { Jpeg, Tiff, Heif, Other };
+
+Container ContainerOf(const QByteArray& head) {
+    const auto* b = reinterpret_cast<const uint8_t*>(head.constData());
+    if (head.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF)
+        return Container::Jpeg;
+    if (head.startsWith(QByteArrayLiteral("II*\0")) || head.startsWith(QByteArrayLiteral("MM\0*")))
+        return Container::Tiff;
+    return IsHeifFile(head) ? Container::Heif : Container::Other;
 }
 
 // The first `maxBytes` bytes of a regular file (opened without blocking, so a pipe under an image
@@ -102,8 +102,9 @@ QImage PictureFromDib(const EmbeddedThumbnail& thumb) {
 }
 
 // The embedded thumbnail of a JPEG or TIFF file, fitted into the box, with the image's full size
-// as its tags give it (both as stored), and the file's EXIF Orientation.
-EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t fileSize,
+// as its tags give it (both as stored), and the file's EXIF Orientation. `prefix`: the file's
+// first bytes.
+EmbeddedThumbnail ReadEmbedded(const QString& path, const QByteArray& prefix, int64_t fileSize,
                                int& orientation) {
     const std::filesystem::path fsPath(NativePath(path).toStdString());
     // A picture that is turned a quarter afterwards is fitted into the turned box.
@@ -111,8 +112,8 @@ EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t 
         const QSize b(kThumbBoxWidth, kThumbBoxHeight);
         return OrientationSwapsAxes(orientation) ? b.transposed() : b;
     };
-    if (IsJpegExtension(ext)) {
-        const QByteArray prefix = ReadFilePrefix(path, kJpegPrefixBytes);
+    const Container container = ContainerOf(prefix);
+    if (container == Container::Jpeg) {
         const MemoryByteSource first(Span(prefix));
         orientation = ReadExifOrientation(first);  // the EXIF segment lies near the start
         EmbeddedThumbnail found = ReadJpegExifThumbnail(first, box().width(), box().height());
@@ -121,7 +122,7 @@ EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t 
         FileByteSource whole(fsPath);  // the thumbnail lies beyond the first bytes
         return whole.IsOpen() ? ReadJpegExifThumbnail(whole, box().width(), box().height()) : found;
     }
-    if (IsTiffExtension(ext)) {
+    if (container == Container::Tiff) {
         FileByteSource whole(fsPath);
         if (whole.IsOpen()) {
             orientation = ReadExifOrientation(whole);
@@ -129,16 +130,6 @@ EmbeddedThumbnail ReadEmbedded(const QString& path, const QString& ext, int64_t 
         }
     }
     return {};
-}
-
-int BmpBitCount(const QByteArray& bytes) {
-    if (bytes.size() < 30 || bytes[0] != 'B' || bytes[1] != 'M')
-        return 0;
-    const auto* b = reinterpret_cast<const uint8_t*>(bytes.constData());
-    const uint32_t headerSize =
-        uint32_t(b[14]) | uint32_t(b[15]) << 8 | uint32_t(b[16]) << 16 | uint32_t(b[17]) << 24;
-    const int at = headerSize == 12 ? 24 : 28;  // OS/2 1.x headers are shorter
-    return int(b[at]) | int(b[at + 1]) << 8;
 }
 
 // The decoded image as opaque blue-green-red bytes; transparent pixels are laid over black.
@@ -280,66 +271,52 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
     return out;
 }
 
-bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode mode) {
-    const bool quick = mode == ThumbnailLoadMode::Quick;
-    if (quick)
-        item.picture = QImage();
-    item.jpegData.clear();
-    if (!CountsAsImageFile(path))
-        return false;
-    const FileLook before = LookAt(path);
-    if (!before.isFile)
-        return false;
-    const QString ext = PathExtension(path).toLower();
-    if (ext.isEmpty())
-        return false;
+// What loading one thumbnail came to: done (true or false) or, for the embedded step, not
+// decided yet (the full image decides).
+enum class Step { Failed, Done, FullImageNeeded };
 
-    if (!(mode == ThumbnailLoadMode::Full && item.isFinal)) {
-        item.hasSound = HasSoundCompanion(path) ? 1 : 0;
-        const QSize thumb = item.imageWidth == 0 ? QSize(kThumbBoxWidth, kThumbBoxHeight)
-                                                 : FitThumbnail(kThumbBoxWidth, kThumbBoxHeight,
-                                                                item.imageWidth, item.imageHeight);
-        item.thumbWidth = thumb.width();
-        item.thumbHeight = thumb.height();
+// The embedded thumbnail (JPEG or TIFF EXIF, HEIF), made preliminary; records the image's size
+// that the metadata tells on the way.
+Step LoadEmbedded(CPaletteItemImg& item, const QString& path, const FileLook& before) {
+    int orientation = kOrientationUpright;
+    const QByteArray prefix = ReadFilePrefix(path, kJpegPrefixBytes);
+    const EmbeddedThumbnail embedded = ReadEmbedded(path, prefix, before.size, orientation);
+    // The sizes and the picture as the upright image has them.
+    const bool swap = OrientationSwapsAxes(orientation);
+    if (embedded.fullWidth)
+        (swap ? item.imageHeight : item.imageWidth) =
+            int32_t(std::min<uint32_t>(*embedded.fullWidth, INT32_MAX));
+    if (embedded.fullHeight)
+        (swap ? item.imageWidth : item.imageHeight) =
+            int32_t(std::min<uint32_t>(*embedded.fullHeight, INT32_MAX));
+    QImage picture;
+    if (embedded.HasPicture()) {
+        picture = UprightImage(PictureFromDib(embedded), orientation);
+        if (picture.isNull())
+            return Step::Failed;
+    } else if (ContainerOf(prefix) == Container::Heif) {
+        picture = ReadHeifEmbedded(path, item);
     }
+    if (picture.isNull())
+        return Step::FullImageNeeded;
+    if (!(LookAt(path) == before))
+        return Step::Failed;
+    const QSize thumb =
+        FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, picture.width(), picture.height());
+    item.thumbWidth = thumb.width();
+    item.thumbHeight = thumb.height();
+    item.picture = thumb == picture.size() ? picture : ScaleToThumbnail(picture, thumb);
+    if (item.picture.isNull())
+        return Step::Failed;
+    if (item.bitsPerPixel == 0)
+        item.bitsPerPixel = 24;
+    item.isFinal = 0;
+    Compress(item);
+    return Step::Done;
+}
 
-    if (quick && item.picture.isNull()) {
-        int orientation = kOrientationUpright;
-        const EmbeddedThumbnail embedded = ReadEmbedded(path, ext, before.size, orientation);
-        // The sizes and the picture as the upright image has them.
-        const bool swap = OrientationSwapsAxes(orientation);
-        if (embedded.fullWidth)
-            (swap ? item.imageHeight : item.imageWidth) =
-                int32_t(std::min<uint32_t>(*embedded.fullWidth, INT32_MAX));
-        if (embedded.fullHeight)
-            (swap ? item.imageWidth : item.imageHeight) =
-                int32_t(std::min<uint32_t>(*embedded.fullHeight, INT32_MAX));
-        QImage picture;
-        if (embedded.HasPicture()) {
-            picture = UprightImage(PictureFromDib(embedded), orientation);
-            if (picture.isNull())
-                return false;
-        } else if (IsHeifExtension(ext)) {
-            picture = ReadHeifEmbedded(path, item);
-        }
-        if (!picture.isNull()) {
-            if (!(LookAt(path) == before))
-                return false;
-            const QSize thumb =
-                FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, picture.width(), picture.height());
-            item.thumbWidth = thumb.width();
-            item.thumbHeight = thumb.height();
-            item.picture = thumb == picture.size() ? picture : ScaleToThumbnail(picture, thumb);
-            if (item.picture.isNull())
-                return false;
-            if (item.bitsPerPixel == 0)
-                item.bitsPerPixel = 24;
-            item.isFinal = 0;
-            Compress(item);
-            return true;
-        }
-    }
-
+// The thumbnail from the whole image, made final.
+bool LoadFromFullImage(CPaletteItemImg& item, const QString& path, const FileLook& before) {
     if (item.imageWidth >= kMaxDecodedWidth)
         return false;
     QByteArray bytes;
@@ -374,6 +351,33 @@ bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode
     return true;
 }
 
+bool LoadUnguarded(CPaletteItemImg& item, const QString& path, ThumbnailLoadMode mode) {
+    const bool quick = mode == ThumbnailLoadMode::Quick;
+    if (quick)
+        item.picture = QImage();
+    item.jpegData.clear();
+    if (!IsSupportedImage(path))
+        return false;
+    const FileLook before = LookAt(path);
+    if (!before.isFile)
+        return false;
+
+    if (!(mode == ThumbnailLoadMode::Full && item.isFinal)) {
+        item.hasSound = SoundCompanion(path).isEmpty() ? 0 : 1;
+        const QSize thumb = item.imageWidth == 0 ? QSize(kThumbBoxWidth, kThumbBoxHeight)
+                                                 : FitThumbnail(kThumbBoxWidth, kThumbBoxHeight,
+                                                                item.imageWidth, item.imageHeight);
+        item.thumbWidth = thumb.width();
+        item.thumbHeight = thumb.height();
+    }
+    if (quick && item.picture.isNull()) {
+        const Step step = LoadEmbedded(item, path, before);
+        if (step != Step::FullImageNeeded)
+            return step == Step::Done;
+    }
+    return LoadFromFullImage(item, path, before);
+}
+
 }  // namespace
 
 QSize FitThumbnail(int boxWidth, int boxHeight, int64_t width, int64_t height) {
@@ -390,57 +394,22 @@ QSize FitThumbnail(int boxWidth, int boxHeight, int64_t width, int64_t height) {
     return QSize(int(std::max<int64_t>(w, 1)), int(std::max<int64_t>(h, 1)));
 }
 
-bool CountsAsImageFile(const QString& path) {
-    static const QStringList kExtensions = {
-        QStringLiteral(".jpg"),  QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
-        QStringLiteral(".tif"),  QStringLiteral(".tiff"), QStringLiteral(".gif"),
-        QStringLiteral(".bmp"),  QStringLiteral(".png"),  QStringLiteral(".webp"),
-        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif")};
-    return kExtensions.contains(PathExtension(path).toLower());
-}
-
-bool HasSoundCompanion(const QString& path) {
-    const QString ext = PathExtension(path).toLower();
-    if (ext != QLatin1String(".jpg") && ext != QLatin1String(".tif"))
-        return false;
-    const QString base = path.left(path.size() - ext.size());
-    return LookAt(base + QStringLiteral(".wav")).isFile ||
-           LookAt(base + QStringLiteral(".WAV")).isFile;
-}
-
 int ThumbnailBitsPerPixel(const QImage& decoded, const QByteArray& readerFormat,
                           const QByteArray& fileBytes) {
-    if (readerFormat == "gif")
-        return 8;
-    if (readerFormat == "bmp") {
-        const int bits = BmpBitCount(fileBytes);
-        if (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24)
-            return bits;
-        if (bits == 32)
-            return decoded.hasAlphaChannel() ? 24 : 32;
+    int bits = BitsPerPixelOf(decoded);
+    bool storedByFile = false;
+    if (readerFormat == "bmp" || readerFormat == "gif") {
+        const MemoryByteSource source(Span(fileBytes));
+        if (const std::optional<int> stored = ReadStoredBitsPerPixel(source)) {
+            bits = *stored;
+            storedByFile = true;
+        }
     }
-    switch (decoded.format()) {
-        case QImage::Format_Mono:
-        case QImage::Format_MonoLSB:
-            return 1;
-        case QImage::Format_Indexed8:
-            return decoded.colorCount() <= 2 ? 1 : decoded.colorCount() <= 16 ? 4 : 8;
-        case QImage::Format_Grayscale8:
-        case QImage::Format_Alpha8:
-            return 8;
-        case QImage::Format_Grayscale16:
-        case QImage::Format_RGB16:
-        case QImage::Format_RGB555:
-        case QImage::Format_RGB444:
-        case QImage::Format_ARGB4444_Premultiplied:
-            return 16;
-        case QImage::Format_RGBX64:
-        case QImage::Format_RGBA64:
-        case QImage::Format_RGBA64_Premultiplied:
-            return 48;
-        default:
-            return 24;
-    }
+    if (bits > 32)
+        return 48;  // 48- and 64-bit colour, with or without alpha
+    if (bits == 32)
+        return storedByFile && !decoded.hasAlphaChannel() ? 32 : 24;
+    return bits;
 }
 
 QSize ScaledJpegDecodeSize(QSize fullSize, QSize thumbnail) {

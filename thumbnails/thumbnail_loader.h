@@ -17,18 +17,12 @@ namespace orm {
 // drawn and encoded.
 QSize FitThumbnail(int boxWidth, int boxHeight, int64_t width, int64_t height);
 
-// Files the builder makes thumbnails of: .jpg, .tif, .gif, .bmp and .png, and the long and newer
-// spellings Linux users meet (.jpeg, .jpe, .tiff, .webp, .heic, .heif, .avif); case ignored.
-bool CountsAsImageFile(const QString& path);
+// The builder makes thumbnails of the files the program opens (IsSupportedImage of imageio).
 
-// A sound annotation: a .wav file of the same name (".wav" or ".WAV") next to a .jpg or .tif image
-// (extension case ignored).
-bool HasSoundCompanion(const QString& path);
-
-// Bits per pixel of the file's pixel format for the thumbnail record: 1, 4 or 8 for palettes,
-// 16 for 16-bit colour and 16-bit grey, 32 for 32-bit colour without alpha, 48 for 48- and 64-bit
-// colour, 24 for everything else (32-bit colour with alpha included). `decoded` is the image as
-// Qt's reader of `readerFormat` made it; `fileBytes` lets BMP files state their own depth.
+// Bits per pixel of the thumbnail record: imageio's count of the decoded format, or the depth a
+// BMP or GIF file states, without alpha: 32-bit colour with alpha counts 24, 64-bit colour 48,
+// and 32 bits stand only where the file stores 32-bit colour itself (a BMP). `decoded` is the
+// image as Qt's reader of `readerFormat` made it.
 int ThumbnailBitsPerPixel(const QImage& decoded, const QByteArray& readerFormat,
                           const QByteArray& fileBytes);
 

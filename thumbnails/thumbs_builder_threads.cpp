@@ -1,5 +1,6 @@
 #include "thumbnails/thumbs_builder_threads.h"
 
+#include "imageio/image_file_types.h"
 #include "thumbnails/thumbnail_loader.h"
 
 #include <QHash>
@@ -83,8 +84,10 @@ int ThumbsBuilderOptions::DefaultWorkers() {
     return std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
 }
 
-CThumbsBuilderThreads::CThumbsBuilderThreads(ThumbnailCache& cache, ThumbsBuilderOptions options)
-    : cache_(cache),
+CThumbsBuilderThreads::CThumbsBuilderThreads(ThumbnailCache& cache, ThumbsBuilderOptions options,
+                                             QObject* parent)
+    : QObject(parent),
+      cache_(cache),
       options_(options),
       stage1_(std::make_unique<Stage>(1)),
       stage2_(std::make_unique<Stage>(2)),
@@ -132,20 +135,6 @@ void CThumbsBuilderThreads::Prioritize(const QStringList& paths) {
                 queue.end());
     queue.insert(queue.begin(), paths.begin(), paths.end());
     stage1_->workArrived.notify_all();
-}
-
-void CThumbsBuilderThreads::AddListener(IThumbUpdate* listener) {
-    std::lock_guard lock(listenersMutex_);
-    listeners_.push_back(listener);
-}
-
-void CThumbsBuilderThreads::RemoveListener(IThumbUpdate* listener) {
-    std::lock_guard lock(listenersMutex_);
-    for (auto it = listeners_.end(); it != listeners_.begin();) {
-        --it;
-        if (*it == listener)
-            it = listeners_.erase(it);
-    }
 }
 
 QStringList CThumbsBuilderThreads::Pending(int stage) const {
@@ -272,8 +261,8 @@ void CThumbsBuilderThreads::BuildAnew(const Stage& stage, const Claim& claim) {
     if (!item->jpegData.isEmpty())
         item->picture = QImage();  // held compressed; whoever draws it decompresses it
     cache_.Lock()->SetAt(path, item);
-    Notify(path);
-    if (stage.number == 1 && CountsAsImageFile(path))
+    emit thumbnailReady(path);
+    if (stage.number == 1 && IsSupportedImage(path))
         QueueForStage2(path, *claim.token);
 }
 
@@ -291,7 +280,7 @@ void CThumbsBuilderThreads::Improve(const Claim& claim, const ThumbnailPtr& prel
     if (!item->jpegData.isEmpty())
         item->picture = QImage();
     if (cache_.Lock()->Replace(path, preliminary, item))
-        Notify(path);
+        emit thumbnailReady(path);
 }
 
 void CThumbsBuilderThreads::QueueForStage2(const QString& path, const engine::StopToken& token) {
@@ -301,11 +290,6 @@ void CThumbsBuilderThreads::QueueForStage2(const QString& path, const engine::St
     stage2_->paths.push_back(path);
     if (stage2_->open)
         stage2_->workArrived.notify_one();
-}
-
-void CThumbsBuilderThreads::Notify(const QString& path) {
-    std::lock_guard lock(listenersMutex_);
-    for (IThumbUpdate* listener : listeners_) listener->Update(path);
 }
 
 }  // namespace orm

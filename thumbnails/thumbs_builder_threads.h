@@ -3,7 +3,8 @@
 // the paths of a folder in display order (`SetList`); stage 1 gives every file a quick thumbnail
 // (the embedded EXIF/TIFF thumbnail where there is one, else the decoded image) and stores it in
 // the thumbnail cache; stage 2, at a lower priority, replaces each quick thumbnail by one made
-// from the full image. After each thumbnail the listeners are told through `IThumbUpdate`.
+// from the full image. After each thumbnail the builder emits `thumbnailReady` on the thread that
+// made it; whoever shows thumbnails connects to it (queued), so the builder knows no browser.
 //
 // Threads. Each stage runs `workers` threads that take paths from the head of its queue; a path is
 // removed once it has been handled, so a `Prioritize` meanwhile puts its paths before the rest.
@@ -20,6 +21,7 @@
 #include "imageio/file_look.h"
 #include "thumbnails/thumbnail_cache.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -29,14 +31,6 @@
 #include <vector>
 
 namespace orm {
-
-// A window that shows thumbnails. Update runs on a builder thread after the thumbnail of `path`
-// has been stored or improved; it must only post to the window's own thread.
-class IThumbUpdate {
-  public:
-    virtual ~IThumbUpdate() = default;
-    virtual void Update(const QString& path) = 0;
-};
 
 struct ThumbsBuilderOptions {
     int stage1Workers = DefaultWorkers();
@@ -50,10 +44,12 @@ struct ThumbsBuilderOptions {
     static int DefaultWorkers();
 };
 
-class CThumbsBuilderThreads {
+class CThumbsBuilderThreads : public QObject {
+    Q_OBJECT
   public:
-    explicit CThumbsBuilderThreads(ThumbnailCache& cache, ThumbsBuilderOptions options = {});
-    ~CThumbsBuilderThreads();
+    explicit CThumbsBuilderThreads(ThumbnailCache& cache, ThumbsBuilderOptions options = {},
+                                   QObject* parent = nullptr);
+    ~CThumbsBuilderThreads() override;
     CThumbsBuilderThreads(const CThumbsBuilderThreads&) = delete;
     CThumbsBuilderThreads& operator=(const CThumbsBuilderThreads&) = delete;
 
@@ -64,12 +60,6 @@ class CThumbsBuilderThreads {
     // that were not queued are queued all the same.
     void Prioritize(const QStringList& paths);
 
-    // The listener is told of every thumbnail until it is removed. RemoveListener returns once
-    // no Update call on the listener is running, so the listener may then be destroyed; it must
-    // not be called from inside Update.
-    void AddListener(IThumbUpdate* listener);
-    void RemoveListener(IThumbUpdate* listener);
-
     // The paths waiting in a stage's queue (1 or 2), head first; files in work included.
     QStringList Pending(int stage) const;
     // Waits until both stages have no work (queues empty, no file in work); false on time-out.
@@ -77,6 +67,12 @@ class CThumbsBuilderThreads {
     bool WaitIdle(std::chrono::milliseconds timeout) const;
 
     ThumbnailCache& cache() { return cache_; }
+
+  signals:
+    // The thumbnail of `path` was stored or improved. Emitted on a builder thread: receivers on
+    // another thread get it queued (a window repaints the cell); a direct connection runs on the
+    // builder's thread and holds that worker meanwhile.
+    void thumbnailReady(const QString& path);
 
   private:
     struct Stage;
@@ -89,16 +85,12 @@ class CThumbsBuilderThreads {
     void BuildAnew(const Stage& stage, const Claim& claim);
     void Improve(const Claim& claim, const ThumbnailPtr& preliminary);
     void QueueForStage2(const QString& path, const engine::StopToken& token);
-    void Notify(const QString& path);
     static bool StageIdle(const Stage& stage);
 
     ThumbnailCache& cache_;
     ThumbsBuilderOptions options_;
     std::unique_ptr<Stage> stage1_;
     std::unique_ptr<Stage> stage2_;
-
-    std::mutex listenersMutex_;
-    std::vector<IThumbUpdate*> listeners_;
 
     class PathLocks;
     std::unique_ptr<PathLocks> pathLocks_;

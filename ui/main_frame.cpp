@@ -134,6 +134,7 @@ CMainFrame::~CMainFrame() {
     basketView_ = nullptr;
     basket_.reset();
     thumbnailBuilder_.reset();
+    thumbnailCache_.reset();
     // The document (a child) stops its worker when it is destroyed with the frame.
 }
 

@@ -90,6 +90,7 @@ void CMainFrame::CreateBatchActions() {
 
 void CMainFrame::CreateBasket() {
     thumbnailCache_ = std::make_unique<ThumbnailCache>();
+    thumbnailCache_->Open();  // saved when the frame lets it go, after the builder
     thumbnailBuilder_ = std::make_unique<CThumbsBuilderThreads>(*thumbnailCache_);
     basket_ = std::make_unique<CBasketBrowser>(*thumbnailBuilder_, settings_, batchList_);
     basketFileActions_ = std::make_unique<CFileActions>();

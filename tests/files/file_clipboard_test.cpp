@@ -62,16 +62,17 @@ TEST_F(FileClipboard, CopyPutsTheFilesInTheThreeFormatsAndPasteCopiesThem) {
     EXPECT_EQ(FilesOfMimeData(data).paths,
               (QStringList{odd, From("IMG_2.JPG"), From("IMG_2.WAV")}));
 
-    // Paste copies, byte-exact names included; twice gives numbered names; the browser hears of
-    // every copy (its thumbnails follow).
-    QStringList heard;
-    const auto copied = [&](const QString& a, const QString& b) { heard << a + " > " + b; };
-    ASSERT_TRUE(actions.Paste(To(), copied).ok);
-    const FileActionOutcome again = actions.Paste(To(), copied);
+    // Paste copies, byte-exact names included; twice gives numbered names; the outcome reports
+    // every copy (the browser's thumbnails follow it).
+    const FileActionOutcome first = actions.Paste(To());
+    ASSERT_TRUE(first.ok);
+    EXPECT_EQ(first.report.FileChanges().size(), 3u);
+    const FileActionOutcome again = actions.Paste(To());
     ASSERT_TRUE(again.ok) << again.message.toStdString();
     EXPECT_EQ(again.newPaths.value(1), To("IMG_2 (2).JPG"));
-    EXPECT_EQ(heard.size(), 6);
-    EXPECT_EQ(heard[4], From("IMG_2.JPG") + " > " + To("IMG_2 (2).JPG"));
+    ASSERT_EQ(again.report.FileChanges().size(), 3u);
+    EXPECT_EQ(again.report.FileChanges()[1],
+              (FilePathChange{From("IMG_2.JPG"), To("IMG_2 (2).JPG")}));
     EXPECT_EQ(ReadBytes(To("IMG_2.WAV")), "sound");
     EXPECT_TRUE(PathEntryExists(odd));
     // QTemporaryDir cannot remove what Qt cannot name.
@@ -88,7 +89,7 @@ TEST_F(FileClipboard, CutThenPasteMovesAndEmptiesTheClipboard) {
     EXPECT_TRUE(clipboard().mimeData()->data("x-special/gnome-copied-files").startsWith("cut\n"));
     EXPECT_EQ(actions.ClipboardCutFiles(), (QStringList{From("a.png"), From("b.png")}));
 
-    const FileActionOutcome outcome = actions.Paste(To(), {});
+    const FileActionOutcome outcome = actions.Paste(To());
     ASSERT_TRUE(outcome.ok) << outcome.message.toStdString();
     EXPECT_EQ(NamesIn(To()), (QStringList{"a.png", "b.png"}));
     EXPECT_EQ(NamesIn(from.path()), QStringList{});
@@ -106,7 +107,7 @@ TEST_F(FileClipboard, PastesWhatFileManagersCopyAndCut) {
     auto gnome = std::make_unique<QMimeData>();
     gnome->setData("x-special/gnome-copied-files", "cut\nfile://" + From("g.jpg").toUtf8());
     clipboard().setMimeData(gnome.release());
-    ASSERT_TRUE(actions.Paste(To(), {}).ok);
+    ASSERT_TRUE(actions.Paste(To()).ok);
     EXPECT_FALSE(PathEntryExists(From("g.jpg")));
 
     // Dolphin: a URI list (this machine named, a comment) and its cut mark; other machines'
@@ -118,14 +119,14 @@ TEST_F(FileClipboard, PastesWhatFileManagersCopyAndCut) {
     kde->setData("application/x-kde-cutselection", "1");
     clipboard().setMimeData(kde.release());
     EXPECT_EQ(actions.ClipboardCutFiles(), QStringList{From("k.jpg")});
-    ASSERT_TRUE(actions.Paste(To(), {}).ok);
+    ASSERT_TRUE(actions.Paste(To()).ok);
     EXPECT_FALSE(PathEntryExists(From("k.jpg")));
 
     // A plain URI list (one slash after "file:") is a copy.
     auto plain = std::make_unique<QMimeData>();
     plain->setData("text/uri-list", "file:" + From("p.jpg").toUtf8() + "\n");
     clipboard().setMimeData(plain.release());
-    ASSERT_TRUE(actions.Paste(To(), {}).ok);
+    ASSERT_TRUE(actions.Paste(To()).ok);
     EXPECT_EQ(ReadBytes(From("p.jpg")), "plain");
     EXPECT_EQ(NamesIn(To()), (QStringList{"g.jpg", "k.jpg", "p.jpg"}));
 }
@@ -133,7 +134,7 @@ TEST_F(FileClipboard, PastesWhatFileManagersCopyAndCut) {
 TEST_F(FileClipboard, AFailedPasteSaysWhichFileAndKeepsTheCutFiles) {
     WriteBytes(From("a.jpg"), "a");
     actions.PutOnClipboard({From("a.jpg")}, true);
-    const FileActionOutcome outcome = actions.Paste(To("missing folder"), {});
+    const FileActionOutcome outcome = actions.Paste(To("missing folder"));
     EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(outcome.message.contains(From("a.jpg")));
     EXPECT_EQ(actions.ClipboardCutFiles(), QStringList{From("a.jpg")});

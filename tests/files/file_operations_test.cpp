@@ -3,7 +3,6 @@
 #include "file_test_support.h"
 #include "imageio/file_look.h"
 #include "qt_test_home.h"
-#include "thumbnails/thumbnail_cache.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,7 +42,6 @@ class FileOperations : public ::testing::Test {
 
     QTemporaryDir from;
     QTemporaryDir to;
-    QTemporaryDir cacheFolder;
 };
 
 TEST_F(FileOperations, CopiesTakeTheNextFreeNumberedNameAndNeverOverwrite) {
@@ -203,10 +201,7 @@ TEST_F(FileOperations, DeleteGoesToTheTrashEvenBeforeTheDataFolderExists) {
 
     WriteBytes(From("a.jpg"), "a");
     WriteBytes(From("album/b.jpg"), "b");
-    ThumbnailCache cache(cacheFolder.path());
-    cache.Lock()->SetAt(From("a.jpg"), std::make_shared<CPaletteItemImg>());
-    const FileOpReport report =
-        TrashFiles({From("a.jpg"), From("album")}, FileOpContext{nullptr, &cache, {}});
+    const FileOpReport report = TrashFiles({From("a.jpg"), From("album")});
     QDir::setCurrent(working);
 
     ASSERT_TRUE(report.Succeeded()) << report.Failures().join("\n").toStdString();
@@ -216,36 +211,28 @@ TEST_F(FileOperations, DeleteGoesToTheTrashEvenBeforeTheDataFolderExists) {
     EXPECT_TRUE(QFileInfo::exists(data + "/Trash/info/a.jpg.trashinfo"));
     EXPECT_EQ(NamesIn(To()), QStringList{});
     EXPECT_EQ(NamesIn(from.path()), QStringList{});
-    EXPECT_FALSE(cache.Lock()->Find(From("a.jpg")));
+    EXPECT_EQ(report.Trashed(), (QStringList{From("a.jpg"), From("album")}));
+    EXPECT_TRUE(report.FileChanges().empty());
 }
 
 TEST_F(FileOperations, RenameTakesTheSoundAlongOrNeither) {
     WriteBytes(From("IMG_1.JPG"), "picture");
     WriteBytes(From("IMG_1.WAV"), "sound");
     WriteBytes(From("taken.WAV"), "someone else's sound");
-    ThumbnailCache cache(cacheFolder.path());
-    auto thumbnail = std::make_shared<CPaletteItemImg>();
-    thumbnail->imageWidth = 640;
-    cache.Lock()->SetAt(From("IMG_1.JPG"), thumbnail);
-    const FileOpContext context{nullptr, &cache, {}};
-
     // The sound cannot follow to "taken": the picture keeps its name as well.
-    FileOpReport report = RenameFile(From("IMG_1.JPG"), "taken.JPG", context);
+    FileOpReport report = RenameFile(From("IMG_1.JPG"), "taken.JPG");
     EXPECT_FALSE(report.Succeeded());
     EXPECT_EQ(NamesIn(from.path()), (QStringList{"IMG_1.JPG", "IMG_1.WAV", "taken.WAV"}));
 
-    report = RenameFile(From("IMG_1.JPG"), "beach.JPG", context);
+    EXPECT_TRUE(report.FileChanges().empty());
+
+    report = RenameFile(From("IMG_1.JPG"), "beach.JPG");
     ASSERT_TRUE(report.Succeeded()) << report.Failures().join("\n").toStdString();
     EXPECT_EQ(report.Results(), (QStringList{From("beach.JPG"), From("beach.WAV")}));
     EXPECT_EQ(ReadBytes(From("beach.WAV")), "sound");
-    {
-        auto map = cache.Lock();
-        EXPECT_FALSE(map->Find(From("IMG_1.JPG")));
-        ASSERT_TRUE(map->Find(From("beach.JPG")));
-        EXPECT_EQ(map->Find(From("beach.JPG"))->imageWidth, 640);
-        EXPECT_EQ(map->Find(From("beach.JPG"))->fileTime,
-                  LookAt(From("beach.JPG")).ModifiedSeconds());
-    }
+    EXPECT_EQ(report.FileChanges(),
+              (std::vector<FilePathChange>{{From("IMG_1.JPG"), From("beach.JPG")},
+                                           {From("IMG_1.WAV"), From("beach.WAV")}}));
 
     // Names that would leave the folder or replace a file are refused.
     for (const QString& name :
@@ -254,20 +241,20 @@ TEST_F(FileOperations, RenameTakesTheSoundAlongOrNeither) {
     EXPECT_EQ(ReadBytes(From("taken.WAV")), "someone else's sound");
 }
 
-TEST_F(FileOperations, CopiedAndMovedFilesTakeTheirThumbnailsAlong) {
+TEST_F(FileOperations, ReportsTheNewPathOfEveryFileButNotOfFolders) {
     WriteBytes(From("a.jpg"), "a");
     WriteBytes(From("b.jpg"), "b");
-    ThumbnailCache cache(cacheFolder.path());
-    for (const char* name : {"a.jpg", "b.jpg"})
-        cache.Lock()->SetAt(From(name), std::make_shared<CPaletteItemImg>());
-    const FileOpContext context{nullptr, &cache, {}};
-    ASSERT_TRUE(CopyFiles({From("a.jpg")}, To(), context).Succeeded());
-    ASSERT_TRUE(MoveFiles({From("b.jpg")}, To(), context).Succeeded());
-    auto map = cache.Lock();
-    EXPECT_TRUE(map->Find(From("a.jpg")));
-    EXPECT_TRUE(map->Find(To("a.jpg")));
-    EXPECT_FALSE(map->Find(From("b.jpg")));
-    EXPECT_TRUE(map->Find(To("b.jpg")));
+    WriteBytes(From("album/c.jpg"), "c");
+    const FileOpReport copied = CopyFiles({From("a.jpg"), From("album")}, To());
+    ASSERT_TRUE(copied.Succeeded());
+    EXPECT_EQ(copied.op, FileOp::Copy);
+    EXPECT_EQ(copied.FileChanges(), (std::vector<FilePathChange>{{From("a.jpg"), To("a.jpg")}}));
+    EXPECT_TRUE(copied.Trashed().isEmpty());
+    const FileOpReport moved = MoveFiles({From("b.jpg")}, To());
+    ASSERT_TRUE(moved.Succeeded());
+    EXPECT_EQ(moved.FileChanges(), (std::vector<FilePathChange>{{From("b.jpg"), To("b.jpg")}}));
+    // A move to where the file already lies changes nothing.
+    EXPECT_TRUE(MoveFiles({To("b.jpg")}, To()).FileChanges().empty());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ declare -A allowed=(
   [document]="engine imageio metadata settings"
   [batch]="engine imageio metadata settings"
   [thumbnails]="engine jpeg imageio metadata settings"
-  [files]="imageio settings thumbnails"
+  [files]="imageio settings"
   [browser]="thumbnails files imageio metadata settings"
 )
 no_qt=(engine jpeg)

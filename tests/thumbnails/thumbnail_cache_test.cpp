@@ -107,6 +107,38 @@ TEST_F(ThumbnailCacheTest, ThumbnailsSurviveARestartAndAreReadWhenTheirFolderIsA
     EXPECT_TRUE(again.lastLoadedFile().isEmpty());
 }
 
+TEST_F(ThumbnailCacheTest, TheOwnerOpensOnceAndTheDestructorSavesAnOpenedCache) {
+    const QString a = Image(QStringLiteral("pics/a.jpg"));
+    {
+        ThumbnailCache cache(cacheFolder);
+        cache.Open(oldFile);
+        EXPECT_TRUE(cache.IsOpen());
+        cache.Lock()->SetAt(a, Thumb("a"));
+        cache.Open(oldFile);  // a second Open reads nothing over what memory holds
+        EXPECT_EQ(cache.Lock()->size(), 1);
+    }
+    {
+        ThumbnailCache cache(cacheFolder);
+        EXPECT_FALSE(cache.Lock()->Lookup(a));  // not opened: no index, no folder file
+        cache.Open(oldFile);
+        ASSERT_TRUE(cache.Lock()->Lookup(a));
+        EXPECT_EQ(cache.Lock()->Lookup(a)->jpegData, QByteArray("a"));
+        cache.Lock()->RemoveKey(a);
+        cache.Close();
+        EXPECT_FALSE(cache.IsOpen());
+    }
+    // A cache that was never opened writes nothing when it goes.
+    const QString b = Image(QStringLiteral("other/b.jpg"));
+    {
+        ThumbnailCache cache(cacheFolder);
+        cache.Lock()->SetAt(b, Thumb("b"));
+    }
+    ThumbnailCache again(cacheFolder);
+    again.Open(oldFile);
+    EXPECT_TRUE(again.Lock()->Lookup(a));  // taken from memory only: its folder file stays
+    EXPECT_FALSE(again.Lock()->Lookup(b));
+}
+
 TEST_F(ThumbnailCacheTest, InsertingAnotherFoldersThumbnailAt3000SpillsWholeFolders) {
     CMapStringToObPlus cache(cacheFolder);
     cache.Load(oldFile);

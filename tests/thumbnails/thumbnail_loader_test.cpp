@@ -5,6 +5,8 @@
 #include "test_support.h"
 #include "thumbnail_test_support.h"
 
+#include "imageio/file_look.h"
+#include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
 #include "thumbnails/thumbnail_codec.h"
 #include "thumbnails/thumbnail_loader.h"
@@ -290,15 +292,16 @@ TEST_F(ThumbnailLoaderTest, SoundCompanionsOfJpgAndTifImages) {
     const QString png = Write(QStringLiteral("IMG_2.png"), test::TestPattern(40, 30));
     WriteBytes(QStringLiteral("IMG_1.WAV"), "RIFF");
     WriteBytes(QStringLiteral("IMG_2.wav"), "RIFF");
-    EXPECT_TRUE(HasSoundCompanion(jpg));
-    EXPECT_FALSE(HasSoundCompanion(png));
+    EXPECT_EQ(SoundCompanion(jpg), Path(QStringLiteral("IMG_1.WAV")));
+    EXPECT_TRUE(SoundCompanion(png).isEmpty());
     EXPECT_EQ(Load(jpg)->hasSound, 1);
     EXPECT_EQ(Load(png)->hasSound, 0);
-    EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.JPEG")));
-    EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.webp")));
-    EXPECT_TRUE(CountsAsImageFile(QStringLiteral("/a/b.HEIC")));
-    EXPECT_FALSE(CountsAsImageFile(QStringLiteral("/a/b.wav")));
-    EXPECT_FALSE(CountsAsImageFile(QStringLiteral("/a.jpg/b")));
+    // The files that get thumbnails are those the program opens.
+    EXPECT_TRUE(IsSupportedImage(QStringLiteral("/a/b.JPEG")));
+    EXPECT_TRUE(IsSupportedImage(QStringLiteral("/a/b.webp")));
+    EXPECT_TRUE(IsSupportedImage(QStringLiteral("/a/b.HEIC")));
+    EXPECT_FALSE(IsSupportedImage(QStringLiteral("/a/b.wav")));
+    EXPECT_FALSE(IsSupportedImage(QStringLiteral("/a.jpg/b")));
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 // pictures compared by their mean difference.
 
 #include "thumbnails/palette_item.h"
+#include "thumbnails/thumbs_builder_threads.h"
 
 #include <QByteArray>
 #include <QImage>
+#include <QObject>
 #include <QString>
 
 #include <cstdint>
@@ -32,5 +34,15 @@ void SetModifiedTime(const QString& path, int64_t seconds);
 
 // A thumbnail record with every stored field set to a distinct value.
 std::shared_ptr<CPaletteItemImg> SampleThumbnail(int64_t fileTime, const QByteArray& jpeg);
+
+// Hears the builder's thumbnailReady where it is emitted (a direct connection): the listener's
+// Update(path) runs on the builder thread that made the thumbnail and holds it meanwhile.
+// Disconnect the result when done.
+template <class Listener>
+QMetaObject::Connection Listen(CThumbsBuilderThreads& builder, Listener& listener) {
+    return QObject::connect(
+        &builder, &CThumbsBuilderThreads::thumbnailReady, &builder,
+        [&listener](const QString& path) { listener.Update(path); }, Qt::DirectConnection);
+}
 
 }  // namespace orm::test

@@ -22,12 +22,12 @@ using namespace std::chrono_literals;
 
 // Records every Update with whether the cached thumbnail was final at that moment; can hold the
 // builder inside the first Update until released.
-class Recorder : public IThumbUpdate {
+class Recorder {
   public:
     explicit Recorder(ThumbnailCache& cache, bool holdFirst = false)
         : cache_(cache), hold_(holdFirst) {}
 
-    void Update(const QString& path) override {
+    void Update(const QString& path) {
         const ThumbnailPtr item = cache_.Lock()->Find(path);
         std::unique_lock lock(mutex_);
         seen_.push_back(path);
@@ -100,7 +100,7 @@ TEST_F(ThumbsBuilderTest, PrioritizeMovesPathsToTheHeadOfTheQueue) {
     const QStringList p = Pngs(QStringLiteral("p"), 6);
     Recorder recorder(*cache, true);
     auto builder = Builder();
-    builder->AddListener(&recorder);
+    const QMetaObject::Connection recorderHeard = test::Listen(*builder, recorder);
     builder->SetList(p);
     ASSERT_TRUE(recorder.WaitForCount(1));  // held inside the Update of p0
     EXPECT_EQ(builder->Pending(1), p);      // the path in work stays until it is handled
@@ -113,7 +113,7 @@ TEST_F(ThumbsBuilderTest, PrioritizeMovesPathsToTheHeadOfTheQueue) {
     // PNGs are final at once: stage 2 finds nothing to improve and tells nobody.
     EXPECT_EQ(recorder.Seen(), QStringList({p[0], p[4], p[3], p[1], p[2], p[5]}));
     EXPECT_EQ(recorder.Finals(), std::vector<bool>(6, true));
-    builder->RemoveListener(&recorder);
+    QObject::disconnect(recorderHeard);
 }
 
 TEST_F(ThumbsBuilderTest, SetListReplacesTheWorkAndAnEmptyListStopsIt) {
@@ -123,7 +123,7 @@ TEST_F(ThumbsBuilderTest, SetListReplacesTheWorkAndAnEmptyListStopsIt) {
             dir.filePath(QStringLiteral("cache%1").arg(next.size())));
         Recorder recorder(*cache, true);
         auto builder = Builder();
-        builder->AddListener(&recorder);
+        const QMetaObject::Connection recorderHeard = test::Listen(*builder, recorder);
         builder->SetList(a);
         ASSERT_TRUE(recorder.WaitForCount(1));
         builder->SetList(next);
@@ -133,7 +133,7 @@ TEST_F(ThumbsBuilderTest, SetListReplacesTheWorkAndAnEmptyListStopsIt) {
         ASSERT_TRUE(builder->WaitIdle(10s));
         EXPECT_EQ(recorder.Seen(), QStringList({a[0]}) + next);
         for (int i = 1; i < a.size(); ++i) EXPECT_FALSE(Cached(a[i])) << i;
-        builder->RemoveListener(&recorder);
+        QObject::disconnect(recorderHeard);
     }
 }
 
@@ -144,7 +144,7 @@ TEST_F(ThumbsBuilderTest, CameraJpegIsPreliminaryAfterStage1AndFinalAfterStage2)
     const QStringList png = Pngs(QStringLiteral("flat"), 1);
     Recorder recorder(*cache);
     auto builder = Builder();
-    builder->AddListener(&recorder);
+    const QMetaObject::Connection recorderHeard = test::Listen(*builder, recorder);
     builder->SetList({jpg, png[0]});
     ASSERT_TRUE(builder->WaitIdle(20s));
     EXPECT_EQ(recorder.Seen(), QStringList({jpg, png[0], jpg}));
@@ -160,7 +160,7 @@ TEST_F(ThumbsBuilderTest, CameraJpegIsPreliminaryAfterStage1AndFinalAfterStage2)
     ASSERT_TRUE(builder->WaitIdle(20s));
     EXPECT_EQ(recorder.Seen().size(), 3);
     EXPECT_EQ(Cached(jpg), final);
-    builder->RemoveListener(&recorder);
+    QObject::disconnect(recorderHeard);
 }
 
 TEST_F(ThumbsBuilderTest, AThumbnailIsRebuiltWhenItsFileChanges) {
@@ -246,12 +246,12 @@ TEST_F(ThumbsBuilderTest, SeveralWorkersBuildEveryFileOnce) {
     const QStringList p = Pngs(QStringLiteral("m"), 24);
     Recorder first(*cache), second(*cache);
     auto builder = Builder(3);
-    builder->AddListener(&first);
-    builder->AddListener(&second);
+    const QMetaObject::Connection firstHeard = test::Listen(*builder, first);
+    const QMetaObject::Connection secondHeard = test::Listen(*builder, second);
     builder->SetList(p);
     builder->Prioritize({p[20], p[21]});
     ASSERT_TRUE(builder->WaitIdle(20s));
-    builder->RemoveListener(&second);
+    QObject::disconnect(secondHeard);
     QStringList seen = first.Seen();
     seen.sort();
     QStringList expected = p;
@@ -266,7 +266,7 @@ TEST_F(ThumbsBuilderTest, SeveralWorkersBuildEveryFileOnce) {
     ASSERT_TRUE(builder->WaitIdle(20s));
     EXPECT_EQ(second.Seen().size(), p.size());
     EXPECT_EQ(first.Seen().size(), p.size() + 2);
-    builder->RemoveListener(&first);
+    QObject::disconnect(firstHeard);
 
     // Destroying the builder in the middle of a list waits only for the files in work.
     builder->SetList(Pngs(QStringLiteral("late"), 12));

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     settings.SetPrompt(&prompt);
 
     orm::ThumbnailCache cache;
+    cache.Open();
     orm::CThumbsBuilderThreads builder(cache);
     int exitCode = 0;
     {
