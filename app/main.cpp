@@ -5,12 +5,12 @@
 #include "app/integration/desktop_registration.h"
 #include "app/integration/plugin_descriptor.h"
 #include "app/integration/unopened_files.h"
+#include "frame/command_line.h"
+#include "frame/frame_layout.h"
 #include "imageio/image_loader.h"
 #include "settings/colour_scheme.h"
 #include "settings/settings_model.h"
 #include "settings/settings_store.h"
-#include "ui/command_line.h"
-#include "ui/frame_layout.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_prompt.h"
 #include "ui/printer_resolution.h"
@@ -93,7 +93,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("ormensura"));
     QApplication::setWindowIcon(ProgramIcon());
     QImageReader::setAllocationLimit(orm::kImageAllocationLimitMb);
-    orm::InstallPrinterDpiSource();
 
     const orm::gui::CommandLine commandLine = orm::gui::ParseCommandLine(app.arguments().mid(1));
     for (const QString& s : commandLine.unknownSwitches)
@@ -104,6 +103,7 @@ int main(int argc, char* argv[]) {
     orm::MessageBoxPrompt boxes;
     orm::SettingsModel settings;
     settings.SetPrompt(&boxes);
+    settings.SetPrinterDpiSource(&orm::QueryDefaultPrinterDpi);
     orm::SettingsStore store;
     settings.Load(store);
 

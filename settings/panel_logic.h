@@ -83,7 +83,8 @@ class UpdatingGuard {
 
 class ResizePanelLogic {
   public:
-    explicit ResizePanelLogic(ResizeSettings& settings) : s_(settings) {}
+    // The logic edits its own copy; the panel hands it to the settings model when an edit ends.
+    explicit ResizePanelLogic(const ResizeSettings& settings) : s_(settings) {}
 
     ResizeSettings& settings() { return s_; }
     const ResizeSettings& settings() const { return s_; }
@@ -137,7 +138,8 @@ class ResizePanelLogic {
     // ---- Presets ----------------------------------------------------------------------
     PanelOutcome ScreenPresetChosen(int index);
     PanelOutcome PaperPresetChosen(int index);
-    PanelOutcome ResolutionPresetChosen(int index);
+    // printerDpi: the default printer's resolution (SettingsModel::PrinterDpi), for its item.
+    PanelOutcome ResolutionPresetChosen(int index, std::optional<double> printerDpi = {});
 
     // ---- Spins ------------------------------------------------------------------------
     // One spin step on a field showing currentText: the new text (clamped to the field's
@@ -164,7 +166,7 @@ class ResizePanelLogic {
         float dpi;
     };
 
-    ResizeSettings& s_;
+    ResizeSettings s_;
     std::optional<ResolutionBase> resolutionBase_;
     SourceImageInfo image_;
     bool batchMode_ = false;

@@ -260,7 +260,7 @@ TEST_F(ThumbsBuilderTest, SeveralWorkersBuildEveryFileOnce) {
     EXPECT_EQ(second.Seen().size(), p.size());
     for (const QString& path : p) EXPECT_TRUE(Cached(path)) << path.toStdString();
 
-    // After RemoveListener nothing reaches the listener.
+    // Once disconnected, nothing reaches the listener.
     const QStringList q = Pngs(QStringLiteral("n"), 2);
     builder->SetList(q);
     ASSERT_TRUE(builder->WaitIdle(20s));
