@@ -5,12 +5,12 @@
 //
 //   browser_bench [--benchmark_...]      (offscreen unless QT_QPA_PLATFORM says otherwise)
 
-#include "browser/palette_item.h"
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbnail_codec.h"
 #include "browser/thumbs_browser.h"
-#include "browser/thumbs_builder_threads.h"
 #include "settings/settings_model.h"
+#include "thumbnails/palette_item.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_codec.h"
+#include "thumbnails/thumbs_builder_threads.h"
 #include "ui/thumbs_view.h"
 
 #include <QApplication>

@@ -6,9 +6,10 @@
 //
 //   thumbnail_bench FOLDER [RUNS]     (each run starts with an empty cache)
 
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbnail_loader.h"
-#include "browser/thumbs_builder_threads.h"
+#include "imageio/image_file_types.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_loader.h"
+#include "thumbnails/thumbs_builder_threads.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,10 +31,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Notes when each file first got a thumbnail.
-class FirstThumbnails : public orm::IThumbUpdate {
+class FirstThumbnails {
   public:
     explicit FirstThumbnails(Clock::time_point start) : start_(start) {}
-    void Update(const QString& path) override {
+    void Update(const QString& path) {
         std::lock_guard lock(mutex_);
         if (seen_.insert(path).second)
             last_ = Clock::now();
@@ -78,13 +79,16 @@ Run BuildOnce(const QStringList& files, std::vector<orm::ThumbnailPtr>* keep) {
         orm::CThumbsBuilderThreads builder(cache);
         const Clock::time_point start = Clock::now();
         FirstThumbnails first(start);
-        builder.AddListener(&first);
+        // Heard on the builder's threads, as each thumbnail is stored.
+        const QMetaObject::Connection firstHeard = QObject::connect(
+            &builder, &orm::CThumbsBuilderThreads::thumbnailReady, &builder,
+            [&first](const QString& path) { first.Update(path); }, Qt::DirectConnection);
         builder.SetList(files);
         builder.WaitIdle(std::chrono::hours(1));
         run.finalSeconds = std::chrono::duration<double>(Clock::now() - start).count();
         run.stage1Seconds = first.SecondsToLast();
         run.thumbnails = first.count();
-        builder.RemoveListener(&first);
+        QObject::disconnect(firstHeard);
     }
     auto access = cache.Lock();
     for (const QString& f : files)
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
     QDir folder(QString::fromLocal8Bit(argv[1]));
     QStringList files;
     for (const QFileInfo& f : folder.entryInfoList(QDir::Files, QDir::Name))
-        if (orm::CountsAsImageFile(f.absoluteFilePath()))
+        if (orm::IsSupportedImage(f.absoluteFilePath()))
             files << f.absoluteFilePath();
     if (files.isEmpty()) {
         std::fprintf(stderr, "thumbnail_bench: no image files in %s\n", argv[1]);

@@ -1,6 +1,6 @@
 #include "browser/folder_scan.h"
 
-#include "browser/thumbnail_loader.h"
+#include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
 
 #include <dirent.h>
@@ -13,7 +13,7 @@
 namespace orm {
 
 bool BrowserListsFile(const QString& path) {
-    return CountsAsImageFile(path);
+    return IsSupportedImage(path);
 }
 
 namespace {

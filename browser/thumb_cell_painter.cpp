@@ -1,7 +1,7 @@
 #include "browser/thumb_cell_painter.h"
 
-#include "browser/thumbnail_codec.h"
 #include "browser/thumbs_layout.h"
+#include "thumbnails/thumbnail_codec.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

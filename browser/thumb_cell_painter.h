@@ -7,8 +7,8 @@
 // then copied onto every cell (CellFrameCache).
 
 #include "browser/browser_item.h"
-#include "browser/palette_item.h"
 #include "settings/colour_scheme.h"
+#include "thumbnails/palette_item.h"
 
 #include <QFont>
 #include <QHash>

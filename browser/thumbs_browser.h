@@ -11,16 +11,18 @@
 // CommandEnabled), paste and drops (Paste, CanPaste, DragOver, AcceptDroppedFiles), double-clicks
 // (DoubleClick), clicks (OnLButtonDown) and listing (ReloadList).
 //
-// User-interface thread only, except Update, which the thumbnail builder calls on its threads and
-// which only posts to the browser's thread.
+// User-interface thread only. The browser hands the builder its list and visible files; the
+// builder's thumbnailReady reaches it queued, on its own thread.
 
 #include "browser/browser_commands.h"
 #include "browser/browser_hooks.h"
 #include "browser/browser_item.h"
 #include "browser/sort_keys.h"
 #include "browser/thumb_cell_painter.h"
-#include "browser/thumbs_builder_threads.h"
 #include "browser/thumbs_layout.h"
+#include "files/file_actions.h"
+#include "files/folder_monitor.h"
+#include "thumbnails/thumbs_builder_threads.h"
 
 #include <QHash>
 #include <QObject>
@@ -28,6 +30,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QMimeData;
@@ -37,7 +40,7 @@ namespace orm {
 
 class SettingsModel;
 
-class CThumbsBrowser : public QObject, public IThumbUpdate {
+class CThumbsBrowser : public QObject {
     Q_OBJECT
   public:
     // The builder makes the thumbnails (its cache holds them); the settings give the icon zoom,
@@ -158,6 +161,8 @@ class CThumbsBrowser : public QObject, public IThumbUpdate {
     void SetRenameDelay(int ms) { renameDelayMs_ = ms; }
     // The file `oldPath` was copied, moved or renamed to `newPath`.
     virtual void OnFileCopied(const QString& oldPath, const QString& newPath);
+    // OnFileCopied for every file the operation gave a new path.
+    void FilesChanged(const FileOpReport& report);
 
     // ---- Drag and drop ----------------------------------------------------------------------
     virtual void StartDrag();
@@ -168,14 +173,10 @@ class CThumbsBrowser : public QObject, public IThumbUpdate {
     virtual bool AcceptDroppedFiles(const QMimeData& data, Qt::DropAction action);
     bool DraggingFromHere() const { return ownDrag_; }
 
-    // IThumbUpdate: a builder thread made or improved the thumbnail of `path`.
-    void Update(const QString& path) override;
-
     // The thumbnail of a path from the cache (reading the folder's cache file when needed).
     ThumbnailPtr LookupThumbnail(const QString& path) const;
 
   signals:
-    void thumbnailReady(const QString& path);  // emitted on a builder thread
     void selectionChanged();
     void listChanged();
     // A double-click on items: their paths.
@@ -203,6 +204,10 @@ class CThumbsBrowser : public QObject, public IThumbUpdate {
     QString clickedPath_;
 
   private:
+    // A key that runs a command: whether it was used; nothing for the keys that move.
+    std::optional<bool> OnCommandKey(int key, bool ctrl);
+    // Arrows, pages, Home and End: the selection moves (Shift: grows) and is scrolled into view.
+    bool MoveSelectionByKey(int key, bool shift);
     void OnThumbnailReady(const QString& path);
     void ScanInto(bool keepSelection, bool skipSmall);
     void UpdateBand(QPoint client);

@@ -1,6 +1,6 @@
 #include "browser/thumbs_layout.h"
 
-#include "browser/palette_item.h"
+#include "thumbnails/palette_item.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "frame/dropped_files.h"
 
-#include "browser/file_clipboard.h"
+#include "files/file_clipboard.h"
 #include "imageio/image_file_types.h"
 
 #include <QDir>

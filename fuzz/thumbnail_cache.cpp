@@ -2,8 +2,8 @@
 // What decodes has thumbnails that fit the box, decompresses to pictures of their size (or none),
 // and encodes back to bytes that decode to the same entries.
 
-#include "browser/thumbnail_cache_files.h"
-#include "browser/thumbnail_codec.h"
+#include "thumbnails/thumbnail_cache_files.h"
+#include "thumbnails/thumbnail_codec.h"
 
 #include <cstdlib>
 

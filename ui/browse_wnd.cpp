@@ -1,8 +1,8 @@
 #include "ui/browse_wnd.h"
 
-#include "browser/file_actions.h"
-#include "browser/folder_monitor.h"
 #include "browser/thumbs_browser.h"
+#include "files/file_actions.h"
+#include "files/folder_monitor.h"
 #include "imageio/native_path.h"
 #include "settings/settings_model.h"
 #include "settings/settings_store.h"

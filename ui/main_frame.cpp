@@ -16,9 +16,9 @@
 #include "ui/save_dialog.h"
 #include "ui/settings_commands.h"
 
-#include "browser/file_actions.h"
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbs_builder_threads.h"
+#include "files/file_actions.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbs_builder_threads.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_progress.h"
 #include "ui/resize_dlg_bar.h"
@@ -145,6 +145,7 @@ CMainFrame::~CMainFrame() {
     basketView_ = nullptr;
     basket_.reset();
     thumbnailBuilder_.reset();
+    thumbnailCache_.reset();
     // The document (a child) stops its worker when it is destroyed with the frame.
 }
 

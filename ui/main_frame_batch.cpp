@@ -4,12 +4,12 @@
 #include "ui/main_frame.h"
 
 #include "batch/batch_runner.h"
-#include "browser/file_actions.h"
-#include "browser/thumbnail_cache.h"
-#include "browser/thumbs_builder_threads.h"
 #include "document/cormensura_doc.h"
+#include "files/file_actions.h"
 #include "frame/toolbar_sets.h"
 #include "settings/storage_folder.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbs_builder_threads.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
@@ -90,6 +90,7 @@ void CMainFrame::CreateBatchActions() {
 
 void CMainFrame::CreateBasket() {
     thumbnailCache_ = std::make_unique<ThumbnailCache>();
+    thumbnailCache_->Open();  // saved when the frame lets it go, after the builder
     thumbnailBuilder_ = std::make_unique<CThumbsBuilderThreads>(*thumbnailCache_);
     basket_ = std::make_unique<CBasketBrowser>(*thumbnailBuilder_, settings_, batchList_);
     basketFileActions_ = std::make_unique<CFileActions>();

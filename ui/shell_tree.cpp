@@ -1,7 +1,8 @@
 #include "ui/shell_tree.h"
 
-#include "browser/file_clipboard.h"
-#include "browser/file_operations.h"
+#include "browser/thumbnails_follow_files.h"
+#include "files/file_clipboard.h"
+#include "files/file_operations.h"
 #include "imageio/native_path.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
@@ -214,7 +215,9 @@ bool CShellTree::RenameFolder(const QModelIndex& index, const QString& newName) 
     if (!model_->CanRenameOrDelete(index))
         return false;
     const QString oldPath = model_->PathOf(index);
-    const FileOpReport report = RenameFile(oldPath, newName, FileOpContext{monitor_, cache_, {}});
+    const FileOpReport report = RenameFile(oldPath, newName, FileOpContext{monitor_, {}});
+    if (cache_)
+        ThumbnailsFollow(*cache_, report);
     if (!report.Succeeded() || report.entries.empty()) {
         TellFailures(report, QStringLiteral("The folder cannot be renamed:"));
         return false;
@@ -240,7 +243,9 @@ bool CShellTree::DeleteSelectedFolder() {
     if (!model_->CanRenameOrDelete(index))
         return false;
     const QString path = model_->PathOf(index);
-    const FileOpReport report = TrashFiles({path}, FileOpContext{monitor_, cache_, {}});
+    const FileOpReport report = TrashFiles({path}, FileOpContext{monitor_, {}});
+    if (cache_)
+        ThumbnailsFollow(*cache_, report);
     if (!report.Succeeded() || report.entries.empty()) {
         TellFailures(report, QStringLiteral("The folder cannot be moved to the Trash:"));
         return false;
@@ -264,7 +269,7 @@ bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files,
     if (!index.isValid() || files.isEmpty())
         return false;
     // The monitor stays on: the browser should see files leave or arrive.
-    const FileOpContext context{nullptr, cache_, {}};
+    const FileOpContext context{nullptr, {}};
     FileOpReport report;
     if (model_->IsTrash(index)) {
         report = TrashFiles(files, context);
@@ -275,6 +280,8 @@ bool CShellTree::DropFiles(const QModelIndex& index, const QStringList& files,
         report = action == Qt::MoveAction ? MoveFiles(files, folder, context)
                                           : CopyFiles(files, folder, context);
     }
+    if (cache_)
+        ThumbnailsFollow(*cache_, report);
     // Folders may have arrived at the node and left their own.
     QStringList touched;
     if (!model_->IsTrash(index))

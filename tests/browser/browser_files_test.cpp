@@ -4,9 +4,9 @@
 // thumbnails follow the files.
 
 #include "browser_fixture.h"
-#include "browser_test_support.h"
+#include "thumbnail_test_support.h"
 
-#include "browser/file_actions.h"
+#include "files/file_actions.h"
 
 #include <QClipboard>
 #include <QDir>

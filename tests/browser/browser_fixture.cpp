@@ -1,6 +1,6 @@
 #include "browser_fixture.h"
 
-#include "browser_test_support.h"
+#include "thumbnail_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +11,7 @@ void BrowserFixture::SetUp() {
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir().mkpath(Folder()));
     cache = std::make_unique<ThumbnailCache>(dir.filePath(QStringLiteral("cache")));
+    cache->Open(dir.filePath(QStringLiteral("ORIMGBRW_SMRMB")));
     MakeBuilder();
 }
 

@@ -4,6 +4,7 @@
 
 #include "browser/thumbs_browser.h"
 #include "settings/settings_model.h"
+#include "thumbnail_test_support.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -72,10 +73,10 @@ class RecordingHost : public IThumbsHost {
     }
 };
 
-// Holds the builder inside its first notification, so the queue stands still.
-class HoldFirst : public IThumbUpdate {
+// Holds the builder inside its first notification, so the queue stands still (test::Listen).
+class HoldFirst {
   public:
-    void Update(const QString&) override {
+    void Update(const QString&) {
         std::unique_lock lock(mutex_);
         ++count_;
         changed_.notify_all();

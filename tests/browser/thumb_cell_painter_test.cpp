@@ -2,8 +2,8 @@
 // the picture's place at both zooms, the placeholder, and frames made once per cell size.
 
 #include "browser/thumb_cell_painter.h"
-#include "browser/thumbnail_codec.h"
 #include "browser/thumbs_layout.h"
+#include "thumbnails/thumbnail_codec.h"
 
 #include <QPainter>
 

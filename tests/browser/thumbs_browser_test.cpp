@@ -480,7 +480,7 @@ TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
             std::make_unique<ThumbnailCache>(dir.filePath(QStringLiteral("cache%1").arg(count)));
         MakeBuilder();
         test::HoldFirst hold;
-        builder->AddListener(&hold);
+        const QMetaObject::Connection holdHeard = test::Listen(*builder, hold);
         auto browser = MakeBrowser();
         browser->ReadFolder();
         ASSERT_TRUE(hold.WaitFirst());
@@ -503,7 +503,7 @@ TEST_F(ThumbsBrowserTest, DrawingServesVisibleCellsFirstAboveFortyItems) {
         }
         hold.Release();
         ASSERT_TRUE(builder->WaitIdle(10s));
-        builder->RemoveListener(&hold);
+        QObject::disconnect(holdHeard);
     }
 }
 
@@ -515,7 +515,7 @@ TEST_F(ThumbsBrowserTest, FinishedThumbnailsRepaintTheirCellOnTheBrowsersThread)
     QCoreApplication::processEvents();
     host.invalidated.clear();
     // Builder threads only post; the repaints happen when the browser's thread runs its events.
-    std::thread worker([&] { browser->Update(PathOf(QStringLiteral("p2.png"))); });
+    std::thread worker([&] { emit builder->thumbnailReady(PathOf(QStringLiteral("p2.png"))); });
     worker.join();
     EXPECT_TRUE(host.invalidated.empty());
     QCoreApplication::processEvents();

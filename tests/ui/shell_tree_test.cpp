@@ -1,6 +1,6 @@
 #include "ui/shell_tree.h"
 
-#include "browser/file_clipboard.h"
+#include "files/file_clipboard.h"
 #include "qt_test_home.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"

@@ -3,10 +3,10 @@
 // thumbnail work stopped when the window closes.
 
 #include "browser_fixture.h"
-#include "browser_test_support.h"
+#include "thumbnail_test_support.h"
 
-#include "browser/file_actions.h"
-#include "browser/folder_monitor.h"
+#include "files/file_actions.h"
+#include "files/folder_monitor.h"
 #include "settings/settings_store.h"
 #include "ui/browse_wnd.h"
 #include "ui/thumbs_view.h"
@@ -148,7 +148,7 @@ TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
 TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
     for (int i = 0; i < 5; ++i) WritePng(QStringLiteral("p%1.png").arg(i));
     test::HoldFirst hold;
-    builder->AddListener(&hold);
+    const QMetaObject::Connection holdHeard = test::Listen(*builder, hold);
     // The builder is let go once its queue is empty, which only closing the window does (the
     // window waits for the notification in progress as it goes).
     std::thread releaser([&] {
@@ -168,7 +168,7 @@ TEST_F(BrowseWndTest, ShowsAFolderAndStopsItsThumbnailWorkWhenClosed) {
     releaser.join();
     ASSERT_TRUE(builder->WaitIdle(10s));
     EXPECT_TRUE(builder->Pending(1).isEmpty());
-    builder->RemoveListener(&hold);
+    QObject::disconnect(holdHeard);
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 // --shot waits until the thumbnails of the folder are made, saves a picture of the window to
 // FILE and ends.
 
-#include "browser/thumbnail_cache.h"
 #include "browser/thumbs_browser.h"
-#include "browser/thumbs_builder_threads.h"
 #include "settings/settings_model.h"
 #include "settings/settings_store.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbs_builder_threads.h"
 #include "ui/browse_wnd.h"
 #include "ui/message_box_prompt.h"
 #include "ui/thumbs_view.h"
@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     settings.SetPrompt(&prompt);
 
     orm::ThumbnailCache cache;
+    cache.Open();
     orm::CThumbsBuilderThreads builder(cache);
     int exitCode = 0;
     {
