@@ -6,7 +6,7 @@
 // Trash (Delete), and takes files dropped on a folder (moved on the same file system, copied
 // otherwise; Ctrl copies, Shift moves) or on the Trash (moved there).
 
-#include "ui/shell_tree_model.h"
+#include "files/shell_tree_model.h"
 
 #include <QPersistentModelIndex>
 #include <QTreeView>

@@ -1,10 +1,10 @@
-#include "ui/shell_tree_model.h"
+#include "files/shell_tree_model.h"
 
 #include "imageio/native_path.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDateTime>
 #include <QDir>
-#include <QFileIconProvider>
 #include <QIcon>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -14,7 +14,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace orm::gui {
+namespace orm {
 namespace {
 
 // Entries looked at before a folder is taken to have subfolders without knowing.
@@ -82,7 +82,7 @@ int CompareNames(const QString& a, const QString& b) {
 }
 
 QIcon ThemeIcon(const QString& name, QAbstractFileIconProvider::IconType fallback) {
-    static const QFileIconProvider provider;
+    static const QAbstractFileIconProvider provider;
     return QIcon::fromTheme(name, provider.icon(fallback));
 }
 
@@ -301,4 +301,4 @@ void ShellTreeModel::fetchMore(const QModelIndex& parent) {
     Fill(parent);
 }
 
-}  // namespace orm::gui
+}  // namespace orm

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-namespace orm::gui {
+namespace orm {
 
 enum class ShellNodeKind { Folder, Trash };
 
@@ -82,4 +82,4 @@ class ShellTreeModel : public QStandardItemModel {
     QStandardItem* MakeFolderItem(const QString& path) const;
 };
 
-}  // namespace orm::gui
+}  // namespace orm
