@@ -104,7 +104,7 @@ QString RunSummaryText(const BatchRunSummary& summary) {
 }
 
 QString NoUsableSizeReason() {
-    return QStringLiteral("the entry has no usable size");
+    return QStringLiteral("No size set for this entry");
 }
 
 QString LaterInputReason() {
@@ -149,7 +149,7 @@ void BatchRunner::Wait() {
 }
 
 void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString& output,
-                       const QString& reason) {
+                       const QString& reason, const QString& headline) {
     sink_.Reset();
     BatchReport report;
     report.code = code;
@@ -158,6 +158,7 @@ void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString&
     report.entry = entry;
     report.outputPath = output;
     report.reason = reason;
+    report.headline = headline;
     reporter_.Report(report);
 }
 
@@ -253,10 +254,18 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
 
     const BatchSettings settings = SettingsForEntry(options_, index);
     // A subfolder of the tree is made under an output folder that exists; a missing output
-    // folder stops the run as always.
+    // folder stops the run as always. A link in the tree is this file's failure.
     if (options_.outputFile.isEmpty() && settings.outputFolder != options_.settings.outputFolder &&
-        IsFolder(options_.settings.outputFolder))
-        CreateFolderPath(settings.outputFolder);
+        IsFolder(options_.settings.outputFolder)) {
+        const QString why =
+            MakeSubfolderBeneath(options_.settings.outputFolder, options_.subfolders[index]);
+        if (!why.isEmpty()) {
+            ++summary_.failed;
+            Send(BatchStatus::CantCreateImage, entry, settings.outputFolder, why,
+                 QStringLiteral("Can't make the output folder"));
+            return true;
+        }
+    }
     const OutputPath out =
         options_.outputFile.isEmpty()
             ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, settings)
@@ -280,6 +289,13 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
         case OutputDecision::Write:
             break;
     }
+    // A name too long to be made fails this file alone.
+    if (const QString why = UnmakeableNameReason(out.path); !why.isEmpty()) {
+        ++summary_.failed;
+        Send(BatchStatus::CantCreateImage, entry, out.path, why,
+             QStringLiteral("Can't make the output file name"));
+        return true;
+    }
     // Never replace a file that a later entry still has to read.
     if (PathEntryExists(out.path) && ReplacesALaterInput(entries_, index, out.path)) {
         ++summary_.skipped;
@@ -295,7 +311,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
 
     if (!entry.HasUsableSize()) {
         ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, NoUsableSizeReason());
+        Send(BatchStatus::CantCreateImage, entry, out.path, {}, NoUsableSizeReason());
         return true;
     }
     // Refused before the work rather than after it: the encoder's buffers count as well.
@@ -303,7 +319,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     const bool withAlpha = ResizesWithAlpha(*source, out.path);
     const std::uint64_t needs =
         ResizeAndEncodeBytes(source->image.size(), entry, out.path, withAlpha);
-    if (!FitsInAvailableMemory(needs)) {
+    if (!FitsInAvailableMemory(needs + prefetch_.InFlightBytes())) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path,
              QStringLiteral("Not enough memory to resize to %1 x %2 pixels and write the file")
@@ -382,7 +398,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     if (encoded.tooLarge) {
         times.encodeMs = MsSince(start);
         ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path,
+        Send(BatchStatus::CantCreateImage, entry, out.path, {},
              TooLargeReason(encoded.lowestSize, options_.sizeLimit.maxBytes));
         return true;
     }

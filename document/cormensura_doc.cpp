@@ -1,6 +1,7 @@
 #include "document/cormensura_doc.h"
 
 #include "document/preview_worker.h"
+#include "imageio/file_reader.h"
 #include "imageio/image_saver.h"
 #include "settings/size_math.h"
 
@@ -111,11 +112,11 @@ void CORMensuraDoc::ReleaseSource() {
 }
 
 bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
+    // Opened without blocking: a pipe or a device is refused here instead of hanging the window.
+    QString error;
+    if (CheckRegularFile(path, ReadKind::Image, &error))
         return true;
-    settings_.Prompt().Warning(
-        QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    settings_.Prompt().Warning(QStringLiteral("Failed to open document.\n%1\n%2").arg(path, error));
     return false;
 }
 

@@ -53,6 +53,9 @@ std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
+// The files the user's store is read from (the application's file, then the organisation's).
+QStringList SettingsStoreFiles();
+
 class SettingsStore {
   public:
     // The user's store of the application.
