@@ -13,7 +13,7 @@ namespace orm {
 BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path) {
     BatchEntry e;
     e.path = path;
-    e.resolution = current.dpi;
+    e.dpi = current.dpi;
     e.algorithm = current.algorithm;
     e.correction = current.correction;
     return e;
@@ -59,16 +59,16 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
     const bool imageKnown = image && image->width > 0 && image->height > 0;
     if (current.longEdge != 0 && imageKnown) {
         const PixelSize size = LongEdgeSize(LongEdgeOf(current), image->width, image->height);
-        entry.targetWidth = size.width;
-        entry.targetHeight = size.height;
+        entry.width = size.width;
+        entry.height = size.height;
     } else if (current.inPercent != 0 && current.percentWidth > 0 && current.percentHeight > 0 &&
                imageKnown) {
-        entry.targetWidth = PercentOf(image->width, current.percentWidth);
-        entry.targetHeight = PercentOf(image->height, current.percentHeight);
+        entry.width = PercentOf(image->width, current.percentWidth);
+        entry.height = PercentOf(image->height, current.percentHeight);
     } else if (!imageKnown ||
                current.correction != static_cast<int32_t>(CorrectionMode::KeepAspect)) {
-        entry.targetWidth = current.width;
-        entry.targetHeight = current.height;
+        entry.width = current.width;
+        entry.height = current.height;
     } else {
         SourceImageInfo src;
         src.present = true;
@@ -76,10 +76,10 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
         src.height = image->height;
         int64_t w = current.width, h = current.height;
         FitBoxToSource(w, h, src);
-        entry.targetWidth = AtLeastMin(w);
-        entry.targetHeight = AtLeastMin(h);
+        entry.width = AtLeastMin(w);
+        entry.height = AtLeastMin(h);
     }
-    entry.resolution = current.dpi;
+    entry.dpi = current.dpi;
     entry.algorithm = current.algorithm;
     entry.correction = current.correction;
 }
@@ -87,12 +87,22 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
 void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
                   const std::optional<ImageProbe>& image) {
     if (image && image->width > 0 && image->height > 0) {
-        entry.targetWidth = image->width;
-        entry.targetHeight = image->height;
-        entry.resolution = static_cast<float>(image->dpiX);
+        entry.width = image->width;
+        entry.height = image->height;
+        entry.dpi = static_cast<float>(image->dpiX);
     }
     entry.algorithm = current.algorithm;
     entry.correction = current.correction;
+}
+
+bool EnlargesSource(const BatchEntry& entry, QSize source) {
+    return IsEnlargement(entry.width, entry.height, source.width(), source.height());
+}
+
+BatchEntry AtSourceSize(BatchEntry entry, QSize source) {
+    entry.width = source.width();
+    entry.height = source.height();
+    return entry;
 }
 
 }  // namespace orm

@@ -4,6 +4,7 @@
 
 #include "settings/resize_settings.h"
 
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -11,20 +12,17 @@
 
 namespace orm {
 
-struct BatchEntry {
+// The entry's target: its size is 0 x 0 until one has been given.
+struct BatchEntry : ResizeTarget {
+    BatchEntry() : ResizeTarget{.width = 0, .height = 0} {}
+
     QString path;
     int32_t selected = 0;
-    int32_t targetWidth = 0;  // 0 until a size has been given
-    int32_t targetHeight = 0;
-    float resolution = 300;  // dots per inch
-    ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
-    int32_t correction = 0;  // CorrectionMode
 
-    bool HasTargetSize() const { return targetWidth != 0 && targetHeight != 0; }
+    bool HasTargetSize() const { return width != 0 && height != 0; }
     // A size an output image can be made at: both sides 1..kMaxPixels.
     bool HasUsableSize() const {
-        return targetWidth >= 1 && targetHeight >= 1 && targetWidth <= kMaxPixels &&
-               targetHeight <= kMaxPixels;
+        return width >= 1 && height >= 1 && width <= kMaxPixels && height <= kMaxPixels;
     }
     bool operator==(const BatchEntry&) const = default;
 };
@@ -56,5 +54,10 @@ void ApplyCurrentSettings(BatchEntry& entry, const ResizeSettings& current,
 // the settings in any case.
 void ApplyOwnSize(BatchEntry& entry, const ResizeSettings& current,
                   const std::optional<ImageProbe>& image);
+
+// Never enlarge: whether the entry's target enlarges a source of this size (size_rules.h: no
+// side smaller, one larger), and the entry with the source's size as its target.
+bool EnlargesSource(const BatchEntry& entry, QSize source);
+BatchEntry AtSourceSize(BatchEntry entry, QSize source);
 
 }  // namespace orm

@@ -30,14 +30,13 @@ void SanitizeEntry(BatchEntry& entry) {
         entry.algorithm = ResizeSettings{}.algorithm;
     if (entry.correction < 0 || entry.correction >= kCorrectionModeCount)
         entry.correction = ResizeSettings{}.correction;
-    if (entry.targetWidth < 0 || entry.targetWidth > kMaxPixels || entry.targetHeight < 0 ||
-        entry.targetHeight > kMaxPixels) {
-        entry.targetWidth = 0;
-        entry.targetHeight = 0;
+    if (entry.width < 0 || entry.width > kMaxPixels || entry.height < 0 ||
+        entry.height > kMaxPixels) {
+        entry.width = 0;
+        entry.height = 0;
     }
-    if (!std::isfinite(entry.resolution) || entry.resolution < kMinDpi ||
-        entry.resolution > kMaxDpi)
-        entry.resolution = ResizeSettings{}.dpi;
+    if (!std::isfinite(entry.dpi) || entry.dpi < kMinDpi || entry.dpi > kMaxDpi)
+        entry.dpi = ResizeSettings{}.dpi;
     entry.selected = 0;
 }
 
@@ -55,9 +54,9 @@ QByteArray EncodeBatchFile(const std::vector<BatchEntry>& entries) {
     w.WriteInt32(static_cast<int32_t>(entries.size()));
     for (const BatchEntry& e : entries) {
         w.WriteString(e.path);
-        w.WriteInt32(e.targetWidth);
-        w.WriteInt32(e.targetHeight);
-        w.WriteFloat(e.resolution);
+        w.WriteInt32(e.width);
+        w.WriteInt32(e.height);
+        w.WriteFloat(e.dpi);
         w.WriteInt32(AlgorithmIndex(e.algorithm));
         w.WriteInt32(e.correction);
     }
@@ -84,8 +83,8 @@ BatchFileResult DecodeBatchFile(std::span<const uint8_t> bytes) {
     for (int32_t i = 0; i < count; ++i) {
         BatchEntry e;
         int32_t algorithm = 0;
-        if (!r.ReadString(e.path) || !r.ReadInt32(e.targetWidth) || !r.ReadInt32(e.targetHeight) ||
-            !r.ReadFloat(e.resolution) || !r.ReadInt32(algorithm) || !r.ReadInt32(e.correction)) {
+        if (!r.ReadString(e.path) || !r.ReadInt32(e.width) || !r.ReadInt32(e.height) ||
+            !r.ReadFloat(e.dpi) || !r.ReadInt32(algorithm) || !r.ReadInt32(e.correction)) {
             result.status = BatchFileStatus::Damaged;
             result.entries.clear();
             return result;

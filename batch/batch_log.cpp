@@ -44,9 +44,8 @@ QString LogEntryText(BatchStatus code, int fileNumber, int total, const BatchEnt
                        "File %1 from %2\r\nInput file\r\nFolder: %3\r\nName: %4\r\nOutput file\r\n"
                        "Folder: %5\r\nName:%6\r\nSize: %7x%8 pixels, %9 DPI\r\nAlgorithm: "
                        "%10\r\n\r\n")
-                .arg(n, of, in.folder, in.name, out.folder, out.name,
-                     QString::number(entry.targetWidth), QString::number(entry.targetHeight),
-                     QFormatG(entry.resolution),
+                .arg(n, of, in.folder, in.name, out.folder, out.name, QString::number(entry.width),
+                     QString::number(entry.height), QFormatG(entry.dpi),
                      QString::fromLatin1(algorithm.data(),
                                          static_cast<qsizetype>(algorithm.size())));
         }

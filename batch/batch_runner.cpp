@@ -1,25 +1,25 @@
 #include "batch/batch_runner.h"
 
 #include "batch/output_naming.h"
-#include "engine/alpha_resize.h"
-#include "engine/memory_budget.h"
-#include "engine/resize_image.h"
 #include "imageio/damage_check.h"
 #include "imageio/file_reader.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
-#include "imageio/image_saver.h"
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
 #include "imageio/transparency.h"
+#include "pipeline/resize_job.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <new>
+#include <variant>
+
+#include <sys/stat.h>
 
 namespace orm {
 
@@ -29,34 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// The decoded image as the engine's view (the loader hands out 24-bit BGR rows).
-engine::ConstBgrView ViewOf(const QImage& image) {
-    return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
-}
-
-bool IsCrop(const BatchEntry& entry) {
-    return entry.correction == static_cast<int32_t>(CorrectionMode::Crop);
-}
-
-// The memory resizing the source to the entry's size and encoding the result take: the resize's
-// own peak, or the output with the encoder's buffers, whichever is more. With alpha the resize
-// carries more channels.
-std::uint64_t ResizeAndEncodeBytes(QSize source, const BatchEntry& entry, const QString& output,
-                                   bool withAlpha) {
-    const int sw = source.width(), sh = source.height();
-    const int dw = entry.targetWidth, dh = entry.targetHeight;
-    const bool crop = IsCrop(entry);
-    int tw = dw, th = dh;
-    if (crop)
-        engine::CoverSize(sw, sh, dw, dh, tw, th);
-    const std::uint64_t resize =
-        withAlpha ? engine::EstimatedAlphaResizeBytes(sw, sh, dw, dh, entry.algorithm, crop)
-                  : engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, entry.algorithm, crop);
-    const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
-                                 EstimatedEncodeBytes(dw, dh, MimeTypeForOutputPath(output));
-    return std::max(resize, encode);
 }
 
 }  // namespace
@@ -72,11 +44,44 @@ BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index) {
     return settings;
 }
 
+namespace {
+
+// Whether two paths name one existing file (its device and inode).
+bool SameFile(const QString& a, const QString& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+int OutputsReplacingTheirInputs(const std::vector<BatchEntry>& entries,
+                                const BatchRunOptions& options) {
+    if (options.settings.method() != OverwriteMethod::Overwrite || !options.outputFile.isEmpty())
+        return 0;
+    int count = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const BatchEntry& e = entries[i];
+        const OutputPath out =
+            MakeBatchOutputPath(e.path, e.width, e.height, SettingsForEntry(options, i));
+        if (out.decision == OutputDecision::Write && SameFile(out.path, e.path))
+            ++count;
+    }
+    return count;
+}
+
+QString ReplaceOriginalsQuestion(int count) {
+    return count == 1 ? QStringLiteral("1 output would replace its original.")
+                      : QStringLiteral("%1 outputs would replace their originals.").arg(count);
+}
+
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings) {
     if (settings.fastDecode == 0 || !entry.HasUsableSize())
         return {};
     // Twice the size the algorithm works at: the target, or in Crop mode the box that covers it.
-    return {2 * entry.targetWidth, 2 * entry.targetHeight, IsCrop(entry)};
+    return {2 * entry.width, 2 * entry.height, entry.cropFlag()};
 }
 
 bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
@@ -214,7 +219,7 @@ std::optional<SourceImage> BatchRunner::ReadSource(size_t index, const BatchEntr
             const std::uint64_t decode = EstimatedDecodeBytes(w, h, header->format);
             const std::uint64_t work =
                 entry.HasUsableSize()
-                    ? ResizeAndEncodeBytes(header->size, entry, entry.path, /*withAlpha=*/true)
+                    ? ResizeJobMemoryBytes(header->size, entry, entry.path, /*withAlpha=*/true)
                     : 0;
             LookAhead(index, {}, decode + work + std::uint64_t(bytes.size()), 1);
         }
@@ -229,29 +234,19 @@ bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) 
     return false;
 }
 
-bool BatchRunner::ProcessEntry(const BatchEntry& given) {
-    BatchFileTimes times;
-    const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
-    const DecodeLimit limit = DecodeLimitFor(given, options_.settings);
-    QString error;
-    std::optional<SourceImage> source = prefetch_.Take(index, given.path, limit, &times.decodeMs);
-    auto start = Clock::now();
+std::optional<SourceImage> BatchRunner::TakeSource(size_t index, const BatchEntry& entry,
+                                                   BatchFileTimes& times, QString& error) {
+    const DecodeLimit limit = DecodeLimitFor(entry, options_.settings);
+    std::optional<SourceImage> source = prefetch_.Take(index, entry.path, limit, &times.decodeMs);
     if (!source) {
-        source = ReadSource(index, given, limit, error);
+        const auto start = Clock::now();
+        source = ReadSource(index, entry, limit, error);
         times.decodeMs = MsSince(start);
     }
-    if (!source) {
-        ++summary_.failed;
-        Send(BatchStatus::CantOpenInput, given, {}, error);
-        return true;
-    }
-    // From here on the entry is the one written: under never-enlarge it may have the source's
-    // size, which its log entry and its name show.
-    const bool atSourceSize = options_.noEnlarge && EnlargesSource(given, source->FileSize());
-    const BatchEntry entry = atSourceSize ? AtSourceSize(given, source->FileSize()) : given;
-    if (StopsWithinFile())
-        return StopCancelled(entry, {});
+    return source;
+}
 
+std::variant<OutputPath, bool> BatchRunner::PlanOutput(size_t index, const BatchEntry& entry) {
     const BatchSettings settings = SettingsForEntry(options_, index);
     // A subfolder of the tree is made under an output folder that exists; a missing output
     // folder stops the run as always. A link in the tree is this file's failure.
@@ -268,7 +263,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     }
     const OutputPath out =
         options_.outputFile.isEmpty()
-            ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight, settings)
+            ? MakeBatchOutputPath(entry.path, entry.width, entry.height, settings)
             : DecideOutputPath(options_.outputFile, options_.settings.method());
     switch (out.decision) {
         case OutputDecision::FolderMissing:
@@ -302,140 +297,109 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
         Send(BatchStatus::Skipped, entry, out.path, LaterInputReason());
         return true;
     }
+    return out;
+}
+
+bool BatchRunner::ProcessEntry(const BatchEntry& given) {
+    BatchFileTimes times;
+    const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
+    QString error;
+    std::optional<SourceImage> source = TakeSource(index, given, times, error);
+    if (!source) {
+        ++summary_.failed;
+        Send(BatchStatus::CantOpenInput, given, {}, error);
+        return true;
+    }
+    // From here on the entry is the one written: under never-enlarge it may have the source's
+    // size, which its log entry and its name show.
+    const bool atSourceSize = options_.noEnlarge && EnlargesSource(given, source->FileSize());
+    const BatchEntry entry = atSourceSize ? AtSourceSize(given, source->FileSize()) : given;
+    if (StopsWithinFile())
+        return StopCancelled(entry, {});
+    const std::variant<OutputPath, bool> planned = PlanOutput(index, entry);
+    if (const bool* goOn = std::get_if<bool>(&planned))
+        return *goOn;
+    const OutputPath& out = std::get<OutputPath>(planned);
 
     Send(BatchStatus::Processing, entry, out.path);
     if (!source->damage.isEmpty()) {
         ++summary_.damaged;
         reporter_.Warning(DamagedFileWarning(entry.path, source->damage));
     }
-
     if (!entry.HasUsableSize()) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path, {}, NoUsableSizeReason());
         return true;
     }
-    // Refused before the work rather than after it: the encoder's buffers count as well.
-    // A transparent source keeps its alpha in outputs that hold it.
+    ResizeJob job;
+    job.target = entry.Target();
+    job.outputPath = out.path;
+    job.quality = options_.settings.jpegQuality;
+    job.sizeLimit = options_.sizeLimit;
+    job.stopBetweenStages = options_.cancelWithinFile;
+    if (atSourceSize)
+        job.copyableInput = entry.path;
     const bool withAlpha = ResizesWithAlpha(*source, out.path);
     const std::uint64_t needs =
-        ResizeAndEncodeBytes(source->image.size(), entry, out.path, withAlpha);
-    if (!FitsInAvailableMemory(needs + prefetch_.InFlightBytes())) {
-        ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path,
-             QStringLiteral("Not enough memory to resize to %1 x %2 pixels and write the file")
-                 .arg(entry.targetWidth)
-                 .arg(entry.targetHeight));
-        return true;
-    }
-
+        ResizeJobMemoryBytes(source->image.size(), entry, out.path, withAlpha);
+    job.source = std::make_shared<const SourceImage>(std::move(*source));
+    source.reset();
+    job.othersInFlight = prefetch_.InFlightBytes();
     // The next file is read while this one is resized and written.
     LookAhead(index, out.path, needs, options_.lookAhead);
-
-    if (atSourceSize) {
-        const QByteArray copy = SameTypeInputBytes(entry.path, out.path);
-        const OutputSizeLimit& sizeLimit = options_.sizeLimit;
-        if (!copy.isEmpty() && (!sizeLimit.Active() || copy.size() <= sizeLimit.maxBytes))
-            return CopyInput(entry, out, copy, times);
-    }
-
-    start = Clock::now();
-    engine::ResizeOutcome resized;
-    // At the source's own size the decoded pixels are written as they are.
-    const bool resize =
-        !atSourceSize || source->image.size() != QSize(entry.targetWidth, entry.targetHeight);
-    if (!resize)
-        resized.status = engine::ResizeStatus::Ok;
-    AlphaResizeResult alphaResized;
-    try {
-        if (resize && withAlpha) {
-            alphaResized = ResizeSourceWithAlpha(*source, entry.targetWidth, entry.targetHeight,
-                                                 entry.algorithm, IsCrop(entry), &sink_);
-            resized.status = alphaResized.status;
-        } else if (resize) {
-            resized =
-                engine::ResizeImage(ViewOf(source->image), entry.targetWidth, entry.targetHeight,
-                                    entry.algorithm, IsCrop(entry), &sink_);
-        }
-    } catch (const std::bad_alloc&) {
-        resized.status = engine::ResizeStatus::OutOfMemory;
-    }
-    times.resizeMs = MsSince(start);
-    if (resized.status == engine::ResizeStatus::OutOfMemory) {
-        ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, QStringLiteral("Not enough memory"));
-        return true;
-    }
-    if (resized.status != engine::ResizeStatus::Ok) {
-        summary_.stoppedBy = BatchStatus::Cancelled;
-        Send(BatchStatus::Cancelled, entry, out.path);
-        return false;
-    }
-    if (StopsWithinFile())
-        return StopCancelled(entry, out.path);
-
-    start = Clock::now();
-    const SaveSource saveSource{source->FileSize(), source->properties};
-    engine::BgrImage& pixels = resized.image;
-    // The image is handed over alone, so the encoder sets its resolution without a copy.
-    QImage output;
-    if (!resize)  // the source's own pixels, with their transparency where it has any
-        output = withAlpha && source->original.size() == source->image.size() ? source->original
-                                                                              : source->image;
-    else if (withAlpha)
-        output = std::move(alphaResized.image);
-    else
-        output = QImage(pixels.Row(0), pixels.Width(), pixels.Height(), pixels.Stride(),
-                        QImage::Format_BGR888);
-    source.reset();  // the decoded pixels are not needed any more
-    SaveOptions saveOptions;
-    saveOptions.dpi = entry.resolution;
-    saveOptions.jpegQuality = options_.settings.jpegQuality;
-    if (options_.sizeLimit.Active() && !QualitySetsSize(MimeTypeForOutputPath(out.path)))
-        reporter_.Warning(LimitNotAppliedWarning(out.path));
-    EncodedOutput encoded =
-        EncodeOutputFile(std::move(output), out.path, saveSource, saveOptions, options_.sizeLimit);
-    resized.image = {};
-    if (encoded.tooLarge) {
-        times.encodeMs = MsSince(start);
-        ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, {},
-             TooLargeReason(encoded.lowestSize, options_.sizeLimit.maxBytes));
-        return true;
-    }
-    const QByteArray bytes = std::move(encoded.bytes);
-    error = encoded.error;
-    if (bytes.isEmpty()) {
-        times.encodeMs = MsSince(start);
-        summary_.stoppedBy = BatchStatus::CantWrite;
-        // The save message names the file on its first line (the log names it already) and the
-        // system's reason after it.
-        const QString reason = error.section(QLatin1Char('\n'), 1);
-        Send(BatchStatus::CantWrite, entry, out.path,
-             !reason.isEmpty() ? reason
-             : error.isEmpty() ? UnwritableOutputReason(out.path)
-                               : error);
-        return false;
-    }
-    if (StopsWithinFile())
-        return StopCancelled(entry, out.path);
-    QString written;
-    const bool goOn = Commit(entry, out, bytes, written);
-    times.encodeMs = MsSince(start);
-    if (!written.isEmpty())
-        SendWritten(entry, written, times, encoded.quality, false);
-    return goOn;
+    ResizeJobOutcome outcome = RunResizeJob(std::move(job), stop_, &sink_);
+    times.resizeMs = outcome.resizeMs;
+    times.encodeMs = outcome.encodeMs;
+    return Deliver(entry, out, outcome, times);
 }
 
-bool BatchRunner::CopyInput(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
-                            BatchFileTimes& times) {
+bool BatchRunner::Deliver(const BatchEntry& entry, const OutputPath& out,
+                          const ResizeJobOutcome& outcome, BatchFileTimes& times) {
+    if (outcome.limitNotApplied)
+        reporter_.Warning(LimitNotAppliedWarning(out.path));
+    switch (outcome.status) {
+        case ResizeJobStatus::Encoded:
+        case ResizeJobStatus::Copied:
+            break;
+        case ResizeJobStatus::NoSize:
+        case ResizeJobStatus::TooLarge:
+            // Not about memory: the reason is the log's own first line.
+            ++summary_.failed;
+            Send(BatchStatus::CantCreateImage, entry, out.path, {},
+                 outcome.status == ResizeJobStatus::NoSize ? NoUsableSizeReason() : outcome.reason);
+            return true;
+        case ResizeJobStatus::NoMemory:
+            ++summary_.failed;
+            Send(BatchStatus::CantCreateImage, entry, out.path, outcome.reason);
+            return true;
+        case ResizeJobStatus::Cancelled:
+            return StopCancelled(entry, out.path);
+        case ResizeJobStatus::ResizeFailed:
+            summary_.stoppedBy = BatchStatus::Cancelled;
+            Send(BatchStatus::Cancelled, entry, out.path);
+            return false;
+        case ResizeJobStatus::EncodeFailed: {
+            summary_.stoppedBy = BatchStatus::CantWrite;
+            // The save message names the file on its first line (the log names it already) and
+            // the system's reason after it.
+            const QString& error = outcome.error;
+            const QString reason = error.section(QLatin1Char('\n'), 1);
+            Send(BatchStatus::CantWrite, entry, out.path,
+                 !reason.isEmpty() ? reason
+                 : error.isEmpty() ? UnwritableOutputReason(out.path)
+                                   : error);
+            return false;
+        }
+    }
     if (StopsWithinFile())
         return StopCancelled(entry, out.path);
     const auto start = Clock::now();
     QString written;
-    const bool goOn = Commit(entry, out, bytes, written);
-    times.encodeMs = MsSince(start);
+    const bool goOn = Commit(entry, out, outcome.bytes, written);
+    times.encodeMs += MsSince(start);
     if (!written.isEmpty())
-        SendWritten(entry, written, times, 0, true);
+        SendWritten(entry, written, times, outcome.quality,
+                    outcome.status == ResizeJobStatus::Copied);
     return goOn;
 }
 

@@ -14,10 +14,11 @@
 
 #include "batch/batch_entry.h"
 #include "batch/batch_log.h"
-#include "batch/output_encoding.h"
 #include "batch/output_naming.h"
 #include "batch/source_prefetch.h"
 #include "engine/progress.h"
+#include "pipeline/output_encoding.h"
+#include "pipeline/resize_job.h"
 #include "settings/batch_settings.h"
 #include "settings/prompt.h"
 
@@ -26,6 +27,7 @@
 #include <atomic>
 #include <optional>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace orm {
@@ -148,6 +150,14 @@ struct BatchRunOptions {
 // The batch settings for the entry at index: the output folder with the entry's subfolder.
 BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index);
 
+// How many entries' outputs, named by the options, would replace the entry's own input file (the
+// same file, also through links or another spelling of its path). Only Overwrite replaces; a
+// one-file run names its output itself.
+int OutputsReplacingTheirInputs(const std::vector<BatchEntry>& entries,
+                                const BatchRunOptions& options);
+// "N outputs would replace their originals."
+QString ReplaceOriginalsQuestion(int count);
+
 // What the run lets the decoder do for an entry: with the settings' fast decode, a JPEG shrunk
 // while decoding to no less than twice the size the algorithm works at; otherwise a full decode.
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings);
@@ -181,9 +191,15 @@ class BatchRunner {
     void Run();
     // One entry; returns false when the run must stop.
     bool ProcessEntry(const BatchEntry& given);
-    // Writes the input file as it is (never enlarge, same type); false when the run must stop.
-    bool CopyInput(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
-                   BatchFileTimes& times);
+    // The entry's source: read ahead, or read and decoded now. None with the reason in error.
+    std::optional<SourceImage> TakeSource(size_t index, const BatchEntry& entry,
+                                          BatchFileTimes& times, QString& error);
+    // The output path to write, or the run's answer when there is none to write (the file is
+    // skipped: true; the run stops: false), reported.
+    std::variant<OutputPath, bool> PlanOutput(size_t index, const BatchEntry& entry);
+    // Reports the job's outcome and commits its bytes; false when the run must stop.
+    bool Deliver(const BatchEntry& entry, const OutputPath& out, const ResizeJobOutcome& outcome,
+                 BatchFileTimes& times);
     void SendWritten(const BatchEntry& entry, const QString& written, const BatchFileTimes& times,
                      int quality, bool copied);
     // Reads and decodes the entry at index (what LoadSourceImage does), starting the next file's

@@ -2,6 +2,7 @@
 
 #include "imageio/image_file_types.h"
 #include "imageio/native_path.h"
+#include "imageio/output_formats.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +12,9 @@
 #include <unistd.h>
 
 namespace orm {
+
+static_assert(kOutputFormatIndexCount == 1 + kOutputFormatCount,
+              "a stored format index for keep and one for each written format");
 
 namespace {
 
@@ -49,11 +53,8 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height,
     }
     if (settings.newName != 0)
         base += ResizedSuffix(width, height);
-    const auto formats = OutputFormats();
-    const int format = settings.outputFormat;
-    const bool known = format > 0 && format < static_cast<int>(formats.size());
-    base +=
-        known ? QString::fromLatin1(formats[format].extension) : KeptOutputExtension(in.extension);
+    const OutputFormat* format = OutputFormatAtIndex(settings.outputFormat);
+    base += format ? WrittenExtension(*format) : KeptOutputExtension(in.extension);
     return DecideOutputPath(base, settings.method(), exists);
 }
 
@@ -99,19 +100,18 @@ OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method,
 }
 
 QString UnwritableOutputReason(const QString& path) {
-    const QString mime = MimeTypeForOutputPath(path);
-    if (!mime.isEmpty() && FindEncoderForMime(mime).index >= 0)
+    const OutputFormat* format = OutputFormatForPath(path);
+    if (format && EncoderInstalled(*format))
         return {};
     const QString extension = SplitPath(path).extension;
-    if (mime.isEmpty()) {
-        const QString written = QStringLiteral(
-            "only JPEG (.jpg .jpeg .jpe), TIFF (.tif .tiff), BMP (.bmp), PNG (.png), GIF (.gif) "
-            "and WebP (.webp) files are written");
+    if (!format) {
+        const QString written =
+            QStringLiteral("only %1 files are written").arg(WrittenFormatsText());
         return extension.isEmpty()
                    ? QStringLiteral("the output name has no extension: %1").arg(written)
                    : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
     }
-    return QStringLiteral("no encoder for %1 is installed").arg(mime);
+    return QStringLiteral("no encoder for %1 is installed").arg(QLatin1String(format->mimeType));
 }
 
 QString MakeSubfolderBeneath(const QString& root, const QString& subfolder) {

@@ -89,7 +89,9 @@ Corpus& TheCorpus() {
 
 void BM_ReadFolder(benchmark::State& state) {
     Corpus& c = TheCorpus();
-    c.settings.Browser().sortKey = int(state.range(0));
+    orm::BrowserSettings sorted = c.settings.Browser();
+    sorted.sortKey = int(state.range(0));
+    c.settings.SetBrowser(sorted);
     orm::CThumbsView view;
     view.resize(1100, 760);
     orm::CImgThumbsBrowser browser(c.Builder(), c.settings);
@@ -108,7 +110,9 @@ BENCHMARK(BM_ReadFolder)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_FullRepaint(benchmark::State& state) {
     Corpus& c = TheCorpus();
-    c.settings.Browser().sortKey = 0;
+    orm::BrowserSettings sorted = c.settings.Browser();
+    sorted.sortKey = 0;
+    c.settings.SetBrowser(sorted);
     const bool scrolling = state.range(0) != 0;
     orm::CThumbsView view;
     view.resize(1100, 760);

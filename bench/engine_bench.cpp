@@ -152,6 +152,26 @@ BENCHMARK(BM_Resize)
     ->UseRealTime()
     ->MeasureProcessCPUTime();
 
+// BM_ResizeCentred: the own algorithms with centred sampling, beside BM_Resize's documented grid.
+void BM_ResizeCentred(benchmark::State& state) {
+    const int algorithm = int(state.range(0));
+    const double scale = state.range(1) / 100.0;
+    const int dw = int(kWidth * scale), dh = int(kHeight * scale);
+    for (auto _ : state) {
+        ResizeOutcome out =
+            ResizeImage(Photo().View(), dw, dh, Alg(algorithm), false, nullptr, Sampling::Centred);
+        benchmark::DoNotOptimize(out.image.Row(0));
+    }
+    state.SetLabel(std::string(AlgorithmName(Alg(algorithm))) + ", centred");
+    SetPixels(state, double(dw) * dh);
+}
+BENCHMARK(BM_ResizeCentred)
+    ->ArgsProduct({{5, 6, 7}, {25, 200, 400}})
+    ->ArgNames({"algorithm", "percent"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
 // BM_ResizeWithAlpha: the same image with alpha (a soft-edged disc over a transparent ground),
 // colours weighted by alpha; beside BM_Resize it shows what the fourth (own algorithms: fifth)
 // channel costs.

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     double best = 1e300;
     for (int run = 0; run < runs; ++run) {
         orm::SettingsModel settings;
-        orm::ResizeSettings& s = settings.Resize();
+        orm::ResizeSettings s = settings.Resize();
         s.algorithm = *alg;
         if (sizeW > 0) {
             s.lockSettings = 1;
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
             s.width = sizeW;
             s.height = sizeH;
         }
+        settings.SetResize(s);
         orm::CORMensuraDoc doc(settings);
 
         const Clock::time_point start = Clock::now();

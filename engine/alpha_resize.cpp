@@ -132,7 +132,7 @@ std::uint64_t EstimatedAlphaResizeBytes(int sw, int sh, int dw, int dh, ResizeAl
 }
 
 QuadResizeOutcome ResizeWithAlpha(ConstQuadView src, int dw, int dh, ResizeAlgorithm algorithm,
-                                  bool crop, CRSProgress* progress) {
+                                  bool crop, CRSProgress* progress, Sampling sampling) {
     QuadResizeOutcome outcome;
     if (src.data == nullptr || src.width <= 0 || src.height <= 0 || dw <= 0 || dh <= 0 ||
         !AlgorithmFromIndex(AlgorithmIndex(algorithm)))
@@ -162,7 +162,7 @@ QuadResizeOutcome ResizeWithAlpha(ConstQuadView src, int dw, int dh, ResizeAlgor
         const std::ptrdiff_t targetStride = std::ptrdiff_t(tw) * channels;
         const ConstBgrView from(weighted.pixels.data(), src.width, src.height, weightedStride);
         const BgrView to{target.pixels.data(), tw, th, targetStride};
-        if (!RunAlgorithm(from, to, algorithm, progress, channels)) {
+        if (!RunAlgorithm(from, to, algorithm, progress, channels, sampling)) {
             outcome.status = ResizeStatus::Cancelled;
             return outcome;
         }

@@ -67,7 +67,8 @@ struct QuadResizeOutcome {
 // by alpha. Progress and cancellation as for ResizeImage; the own algorithms make five channels
 // of sweeps instead of three.
 QuadResizeOutcome ResizeWithAlpha(ConstQuadView src, int dw, int dh, ResizeAlgorithm algorithm,
-                                  bool crop, CRSProgress* progress);
+                                  bool crop, CRSProgress* progress,
+                                  Sampling sampling = Sampling::Documented);
 
 // Bytes ResizeWithAlpha holds at its peak beside its source and result.
 std::uint64_t EstimatedAlphaResizeBytes(int sw, int sh, int dw, int dh, ResizeAlgorithm algorithm,

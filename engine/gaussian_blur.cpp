@@ -23,7 +23,7 @@ double GaussianSigmaForCode(int code) {
     return std::sqrt(-rr / (2.0 * std::log(1.0 / 255.0)));
 }
 
-DericheCoefficients ComputeDericheCoefficients(double sigma) {
+DericheCoefficients ComputeDericheCoefficients(double sigma, Sampling sampling) {
     const double c0 = -1.783 / sigma, c1 = -1.723 / sigma, c2 = 0.6318 / sigma, c3 = 1.997 / sigma;
     const double div = std::sqrt(6.283185307179586) * sigma;
     const double c4 = 1.6803 / div, c5 = 3.735 / div, c6 = -0.6803 / div, c7 = -0.2598 / div;
@@ -61,6 +61,22 @@ DericheCoefficients ComputeDericheCoefficients(double sigma) {
     }
     const double a = sp / (1 + sd);
     const double b = sm / (1 + sd);
+    if (sampling == Sampling::Centred) {
+        // Unit gain: the feed-forward terms divided by the steady-state gain a + b; a constant
+        // line L then settles at a' L forward and b' L backward (a' + b' = 1), and the edge
+        // terms are those of the line continued by its edge sample: n[j] L - d[j] (a' L).
+        const double gain = a + b;
+        for (int i = 0; i <= 4; ++i) {
+            np[i] /= gain;
+            k.n_m[i] /= gain;
+        }
+        const double ap = a / gain, bp = b / gain;
+        for (int i = 0; i <= 4; ++i) {
+            k.bd_p[i] = ap * dp[i];
+            k.bd_m[i] = bp * k.d_m[i];
+        }
+        return k;
+    }
     for (int i = 0; i <= 4; ++i) {
         k.bd_p[i] = (1 - a) * dp[i];
         k.bd_m[i] = (1 - b) * k.d_m[i];
@@ -479,7 +495,8 @@ bool BlurPass(const DericheCoefficients& k, std::uint8_t* plane, int lines, int 
 }  // namespace
 
 bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code,
-                       const volatile unsigned char* stop, CRSProgress* progress) {
+                       const volatile unsigned char* stop, CRSProgress* progress,
+                       Sampling sampling) {
     const int w = plane.Width(), h = plane.Height();
     if (w <= 0 || h <= 0)
         return true;
@@ -492,13 +509,14 @@ bool GaussianBlurPlane(ImagePlane& plane, int horizontal_code, int vertical_code
         return false;  // the plane is left as it was
     }
 
-    const DericheCoefficients kv = ComputeDericheCoefficients(GaussianSigmaForCode(vertical_code));
+    const DericheCoefficients kv =
+        ComputeDericheCoefficients(GaussianSigmaForCode(vertical_code), sampling);
     if (!BlurPass(kv, plane.Data(), w, h, 1, w, progress != nullptr,
                   [&](int x) { return Report(progress, 50 * x / w); }))
         return false;
 
     const DericheCoefficients kh =
-        ComputeDericheCoefficients(GaussianSigmaForCode(horizontal_code));
+        ComputeDericheCoefficients(GaussianSigmaForCode(horizontal_code), sampling);
     return BlurPass(kh, plane.Data(), h, w, w, 1, progress != nullptr || stop != nullptr,
                     [&](int y) {
                         if (stop != nullptr && *stop != 0)

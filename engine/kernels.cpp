@@ -36,7 +36,7 @@ int KernelSupport(KernelType type, double p1) {
     return type == KernelType::Cubic ? 2 : int(std::ceil(p1));
 }
 
-WeightTable::WeightTable(KernelType type, double p1, double p2)
+WeightTable::WeightTable(KernelType type, double p1, double p2, bool normalised)
     : support_(KernelSupport(type, p1)), weights_(std::size_t(kPhases) * 2 * support_) {
     const int taps = 2 * support_;
     for (int p = 0; p < kPhases; ++p) {
@@ -45,6 +45,12 @@ WeightTable::WeightTable(KernelType type, double p1, double p2)
             const double x = (t - (support_ - 1)) - f;
             weights_[std::size_t(p) * taps + t] =
                 type == KernelType::Cubic ? KernelCubic(x, p1, p2) : KernelLanczos(x, p1);
+        }
+        if (normalised) {
+            double* w = weights_.data() + std::size_t(p) * taps;
+            double sum = 0;
+            for (int t = 0; t < taps; ++t) sum += w[t];
+            for (int t = 0; t < taps; ++t) w[t] /= sum;
         }
     }
 }

@@ -19,10 +19,11 @@ double KernelLanczos(double x, double radius);
 int KernelSupport(KernelType type, double p1);
 
 // Weights of every sub-pixel phase: entry t of phase p is K(j - p / 1024) with
-// j = t - (support - 1), for t = 0 .. 2 support - 1.
+// j = t - (support - 1), for t = 0 .. 2 support - 1. With `normalised`, each phase's weights are
+// then divided by their sum (taken in tap order), so every phase reproduces a constant.
 class WeightTable {
   public:
-    WeightTable(KernelType type, double p1, double p2);
+    WeightTable(KernelType type, double p1, double p2, bool normalised = false);
 
     int Support() const { return support_; }
     int Taps() const { return 2 * support_; }

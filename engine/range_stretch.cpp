@@ -88,10 +88,15 @@ struct GainTable {
     // The smallest half whose gain is not 1 (256 when there is none): the gain grows with the
     // half, so every smaller half passes the guide through.
     int first_stretched;
+    // Added to a stretched value before truncation: 0 as documented, 1/2 (to nearest) centred.
+    // The value is never negative (|gain d| <= half <= mid), so truncation is the floor; adding
+    // +0 changes no value but the sign of a zero.
+    double rounding;
 };
 
-GainTable MakeGainTable(double strength, double q) {
+GainTable MakeGainTable(double strength, double q, Sampling sampling) {
     GainTable t;
+    t.rounding = sampling == Sampling::Centred ? 0.5 : 0.0;
     for (int h = 0; h < 256; ++h) {
         const int half = h == 0 ? 1 : h;
         double gain = half / strength / q * 0.5;
@@ -128,7 +133,7 @@ ORM_KERNEL void StretchRowBody(const std::uint8_t* v, const std::uint8_t* g,
         const double gain = gains[half];
         const int d = int(v[x]) - mid;
         const int ad = d < 0 ? -d : d;
-        int r = ad <= limit ? int(gain * d + mid) : (d > 0 ? big : small);
+        int r = ad <= limit ? int(gain * d + mid + table->rounding) : (d > 0 ? big : small);
         r = r < 0 ? 0 : r;
         r = r > 255 ? 255 : r;
         out[x] = std::uint8_t(r);
@@ -156,6 +161,7 @@ ORM_AVX512 void StretchRowAvx512(const std::uint8_t* v, const std::uint8_t* g,
     const __m512i zero = _mm512_setzero_si512(), one = _mm512_set1_epi32(1);
     const __m512i top = _mm512_set1_epi32(255), none = _mm512_set1_epi32(-1);
     const __m512i first = _mm512_set1_epi32(table->first_stretched);
+    const __m512d rounding = _mm512_set1_pd(table->rounding);
     int x = 0;
     for (; x + 16 <= w; x += 16) {
         const __m128i guide = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
@@ -187,7 +193,8 @@ ORM_AVX512 void StretchRowAvx512(const std::uint8_t* v, const std::uint8_t* g,
                 const __m512d gain =
                     _mm512_mask_i32gather_pd(_mm512_set1_pd(1.0), m, hk, table->gain, 8);
                 const __m512d product = _mm512_mul_pd(gain, _mm512_cvtepi32_pd(dk));
-                t[k] = _mm512_cvttpd_epi32(_mm512_add_pd(product, _mm512_cvtepi32_pd(mk)));
+                const __m512d value = _mm512_add_pd(product, _mm512_cvtepi32_pd(mk));
+                t[k] = _mm512_cvttpd_epi32(_mm512_add_pd(value, rounding));
             }
             const __m512i stretched = _mm512_inserti64x4(_mm512_castsi256_si512(t[0]), t[1], 1);
             r = _mm512_mask_mov_epi32(r, inside, stretched);
@@ -226,7 +233,7 @@ void StretchRowWithGrain(const std::uint8_t* v, const std::uint8_t* g, const std
         } else {
             const int d = v[x] - mid;
             if (std::abs(d) <= table.limit[half])
-                r = int(gain * d + mid) +
+                r = int(gain * d + mid + table.rounding) +
                     int(std::int64_t(int(grain * gain)) * noise.Next() / 163830);
             else
                 r = d > 0 ? big : small;
@@ -321,11 +328,12 @@ namespace {
 // The stretched values of v into out, which may be v itself but not g: each pixel reads only its
 // own value of v and windows of g. False on a stop request.
 bool StretchInto(const ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
-                 double strength, CRSProgress* progress, int grain, ImagePlane& out) {
+                 double strength, CRSProgress* progress, int grain, Sampling sampling,
+                 ImagePlane& out) {
     const int w = v.Width(), h = v.Height();
     const double q = std::sqrt(std::sqrt(sx * sy));
     const int hx = hw / 2, hy = vw / 2;
-    const GainTable table = MakeGainTable(strength, q);
+    const GainTable table = MakeGainTable(strength, q, sampling);
     auto report = [&](int y) { return Report(progress, 100 * y / h); };
     if (grain != 0) {
         GrainNoise noise;
@@ -356,14 +364,16 @@ bool StretchInto(const ImagePlane& v, const ImagePlane& g, int hw, int vw, doubl
 }  // namespace
 
 bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx, double sy,
-                       double strength, CRSProgress* progress, int grain, PlaneArena* arena) {
+                       double strength, CRSProgress* progress, int grain, PlaneArena* arena,
+                       Sampling sampling) {
     const int w = v.Width(), h = v.Height();
     if (w <= 0 || h <= 0)
         return true;
     // The result goes into T and replaces v only when complete: every pixel reads its window
     // of the guide, which may be v itself.
     ImagePlane result = arena != nullptr ? arena->Take(w, h) : ImagePlane(w, h);
-    const bool done = StretchInto(v, g, hw, vw, sx, sy, strength, progress, grain, result);
+    const bool done =
+        StretchInto(v, g, hw, vw, sx, sy, strength, progress, grain, sampling, result);
     if (done)
         std::swap(v, result);
     if (arena != nullptr)
@@ -372,12 +382,13 @@ bool RangeStretchPlane(ImagePlane& v, const ImagePlane& g, int hw, int vw, doubl
 }
 
 bool RangeStretchPlaneInPlace(ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx,
-                              double sy, double strength, CRSProgress* progress) {
+                              double sy, double strength, CRSProgress* progress,
+                              Sampling sampling) {
     if (v.Width() <= 0 || v.Height() <= 0)
         return true;
     if (&v == &g)
-        return RangeStretchPlane(v, g, hw, vw, sx, sy, strength, progress);
-    return StretchInto(v, g, hw, vw, sx, sy, strength, progress, 0, v);
+        return RangeStretchPlane(v, g, hw, vw, sx, sy, strength, progress, 0, nullptr, sampling);
+    return StretchInto(v, g, hw, vw, sx, sy, strength, progress, 0, sampling, v);
 }
 
 }  // namespace orm::engine

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 // The kernels below take and return GCC vectors of eight doubles; they are always inlined into
@@ -39,6 +40,29 @@ std::vector<AxisSample> AxisSamples(int src, int dst) {
         const std::int64_t base = product / dst;
         const double fraction = std::fabs(double(product) / dst - double(base));
         samples[i] = {int(base), int(kPhases * fraction)};
+    }
+    return samples;
+}
+
+// The centred form: u = N / D with N = (2i + 1) src - dst and D = 2 dst, base = floor(u) and the
+// phase 1024 (u - base) rounded to nearest, halves to even, in integers, so that mirrored
+// positions (u and src - 1 - u) get mirrored phases (p and 1024 - p) exactly.
+std::vector<AxisSample> CentredAxisSamples(int src, int dst) {
+    std::vector<AxisSample> samples(dst);
+    const std::int64_t d = 2 * std::int64_t(dst);
+    for (int i = 0; i < dst; ++i) {
+        const std::int64_t n = (2 * std::int64_t(i) + 1) * src - dst;
+        std::int64_t base = n >= 0 ? n / d : -((-n + d - 1) / d);
+        const std::int64_t scaled = (n - base * d) * kPhases;  // < 2^43
+        std::int64_t phase = scaled / d;
+        const std::int64_t rest = scaled - phase * d;
+        if (2 * rest > d || (2 * rest == d && (phase & 1) != 0))
+            ++phase;
+        if (phase == kPhases) {
+            ++base;
+            phase = 0;
+        }
+        samples[i] = {int(base), int(phase)};
     }
     return samples;
 }
@@ -84,10 +108,20 @@ ORM_KERNEL void ColumnSum(const Rows8* padded, const double* weights, const int*
     *sum = h;
 }
 
-template <int kTaps>
+// Eight sums stored at p: as doubles, or (the centred mode's ring) each rounded to a float.
+ORM_KERNEL void StoreSums(double* p, const Rows8& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+typedef float Floats8 __attribute__((vector_size(kGroup * sizeof(float))));
+ORM_KERNEL void StoreSums(float* p, const Rows8& v) {
+    const Floats8 f = __builtin_convertvector(v, Floats8);
+    std::memcpy(p, &f, sizeof f);
+}
+
+template <int kTaps, typename T>
 ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, const int* first,
-                                   int dw, int taps, double* const* out) {
-    double* o[kGroup];
+                                   int dw, int taps, T* const* out) {
+    T* o[kGroup];
     for (int i = 0; i < kGroup; ++i) o[i] = out[i];
     int x = 0;
     // Eight columns at a time: the eight sums (a column of eight rows each) are transposed into
@@ -121,21 +155,22 @@ ORM_KERNEL void HorizontalSumsTaps(const Rows8* padded, const double* weights, c
         for (int k = 0; k < 4; ++k) {
             const Rows8 low = __builtin_shufflevector(b[k], b[k + 4], 0, 1, 2, 3, 8, 9, 10, 11);
             const Rows8 high = __builtin_shufflevector(b[k], b[k + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-            std::memcpy(o[k] + x, &low, sizeof low);
-            std::memcpy(o[k + 4] + x, &high, sizeof high);
+            StoreSums(o[k] + x, low);
+            StoreSums(o[k + 4] + x, high);
         }
     }
     for (; x < dw; ++x) {
         Rows8 h;
         ColumnSum<kTaps>(padded, weights, first, taps, x, &h);
-        for (int i = 0; i < kGroup; ++i) o[i][x] = h[i];
+        for (int i = 0; i < kGroup; ++i) o[i][x] = T(h[i]);
     }
 }
 
 // The tap counts of the own algorithms' kernels (4: Catmull-Rom and Lanczos 2, 6: Lanczos 3) get
 // loops of a fixed length, whose columns the processor overlaps.
+template <typename T>
 ORM_KERNEL void HorizontalSumsBody(const Rows8* padded, const double* weights, const int* first,
-                                   int dw, int taps, double* const* out) {
+                                   int dw, int taps, T* const* out) {
     if (taps == 4)
         HorizontalSumsTaps<4>(padded, weights, first, dw, taps, out);
     else if (taps == 6)
@@ -212,6 +247,69 @@ ORM_KERNEL void VerticalRowBody(const double* const* sums, const double* weights
 ORM_DISPATCH3(VerticalRowAuto, VerticalRowBody)
 
 #if defined(ORM_SIMD_X86)
+// The centred mode's vertical sums in single precision: the horizontal sums were stored as floats
+// and the weights rounded to floats; sum over taps of weight x row sum accumulated in float from
+// the first product in tap order (zero weights left out as above), then rounded by adding one
+// half, truncated and clamped. Sixteen outputs per AVX-512 register instead of eight.
+template <int kCount>
+ORM_KERNEL void VerticalTapsFloat(const float* const* sums, const float* weights, int dw,
+                                  std::uint8_t* __restrict out) {
+    const float* h[kCount];
+    float w[kCount];
+    for (int t = 0; t < kCount; ++t) {
+        h[t] = sums[t];
+        w[t] = weights[t];
+    }
+    for (int x = 0; x < dw; ++x) {
+        float acc = w[0] * h[0][x];
+        for (int t = 1; t < kCount; ++t) acc += w[t] * h[t][x];
+        int v = int(acc + 0.5f);
+        v = v >= 255 ? 255 : v;
+        v = v < 0 ? 0 : v;
+        out[x] = std::uint8_t(v);
+    }
+}
+
+ORM_KERNEL void VerticalRowFloatBody(const float* const* sums, const float* weights, int count,
+                                     int dw, float* acc, std::uint8_t* out) {
+    switch (count) {
+        case 0:
+            std::fill(out, out + dw, std::uint8_t(0));
+            return;
+        case 1:
+            return VerticalTapsFloat<1>(sums, weights, dw, out);
+        case 2:
+            return VerticalTapsFloat<2>(sums, weights, dw, out);
+        case 3:
+            return VerticalTapsFloat<3>(sums, weights, dw, out);
+        case 4:
+            return VerticalTapsFloat<4>(sums, weights, dw, out);
+        case 5:
+            return VerticalTapsFloat<5>(sums, weights, dw, out);
+        case 6:
+            return VerticalTapsFloat<6>(sums, weights, dw, out);
+        default:
+            break;
+    }
+    constexpr int kChunk = 512;
+    for (int x0 = 0; x0 < dw; x0 += kChunk) {
+        const int x1 = std::min(dw, x0 + kChunk);
+        for (int x = x0; x < x1; ++x) acc[x] = weights[0] * sums[0][x];
+        for (int t = 1; t < count; ++t) {
+            const float w = weights[t];
+            const float* h = sums[t];
+            for (int x = x0; x < x1; ++x) acc[x] += w * h[x];
+        }
+        for (int x = x0; x < x1; ++x) {
+            int v = int(acc[x] + 0.5f);
+            v = v >= 255 ? 255 : v;
+            v = v < 0 ? 0 : v;
+            out[x] = std::uint8_t(v);
+        }
+    }
+}
+ORM_DISPATCH3(VerticalRowFloat, VerticalRowFloatBody)
+
 // The AVX-512 build by hand: sixteen outputs per step in two registers, the truncation with the
 // CPU's conversion and the clamp by saturating packs (int32 to int16 to 0..255). GCC 12 warns
 // about the deliberately undefined operand inside its own conversion intrinsic; the warning is
@@ -348,21 +446,24 @@ void InterleaveRows(const std::uint8_t* const* rows, int sw, int n, Rows8* padde
 // reused by every output row of the band that reads them. The rows an output reads are
 // consecutive and only grow from one output row to the next, and a group lies within seven rows
 // of the window that asked for it, so with taps + 2 x 8 slots no row still needed loses its slot.
+// T is the ring's type: double (documented), float (centred: the sums rounded to single
+// precision, and the vertical pass in single precision).
+template <typename T>
 void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& dst, int y0,
                   int y1) {
     const int sw = plan.sw, sh = plan.sh, dw = plan.dw, n = plan.n, taps = plan.taps;
     const int slots = taps + 2 * kGroup;
-    using Doubles = std::vector<double, UninitAllocator<double>>;  // written before read
+    using Values = std::vector<T, UninitAllocator<T>>;  // written before read
     std::vector<Rows8, UninitAllocator<Rows8>> padded(std::size_t(sw) + 2 * n);
-    Doubles ring(std::size_t(slots) * dw);
-    Doubles spare(dw);  // the lanes of a group past the last source row
+    Values ring(std::size_t(slots) * dw);
+    Values spare(dw);  // the lanes of a group past the last source row
     std::vector<int> slot_row(slots, -1);
-    Doubles acc(dw);
-    std::vector<const double*> sums(taps);
-    std::vector<double> weights(taps);
+    Values acc(dw);
+    std::vector<const T*> sums(taps);
+    std::vector<T> weights(taps);
 
     auto compute_group = [&](int g) {
-        double* out[kGroup];
+        T* out[kGroup];
         const std::uint8_t* rows[kGroup];
         for (int i = 0; i < kGroup; ++i) rows[i] = src.Row(std::min(g + i, sh - 1));
         InterleaveRows(rows, sw, n, padded.data());
@@ -378,7 +479,7 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
         HorizontalSums(static_cast<const Rows8*>(padded.data()),
                        static_cast<const double*>(plan.column_weights.data()),
                        static_cast<const int*>(plan.column_first.data()), dw, taps,
-                       static_cast<double* const*>(out));
+                       static_cast<T* const*>(out));
     };
 
     for (int y = y0; y < y1; ++y) {
@@ -393,19 +494,26 @@ void ResampleBand(const ResamplePlan& plan, const ImagePlane& src, ImagePlane& d
             if (slot_row[slot] != r)
                 compute_group(r - r % kGroup);
             sums[count] = ring.data() + std::size_t(slot) * dw;
-            weights[count] = w[t];
+            weights[count] = T(w[t]);
             ++count;
         }
-        VerticalRow(static_cast<const double* const*>(sums.data()),
-                    static_cast<const double*>(weights.data()), count, dw, acc.data(), dst.Row(y));
+        if constexpr (std::is_same_v<T, float>)
+            VerticalRowFloat(static_cast<const float* const*>(sums.data()),
+                             static_cast<const float*>(weights.data()), count, dw, acc.data(),
+                             dst.Row(y));
+        else
+            VerticalRow(static_cast<const double* const*>(sums.data()),
+                        static_cast<const double*>(weights.data()), count, dw, acc.data(),
+                        dst.Row(y));
     }
 }
 
 }  // namespace
 
 bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2, KernelType type,
-                   CRSProgress* progress) {
-    const WeightTable table(type, p1, p2);
+                   CRSProgress* progress, Sampling sampling) {
+    const bool centred = sampling == Sampling::Centred;
+    const WeightTable table(type, p1, p2, centred);
     ResamplePlan plan;
     plan.sw = src.Width();
     plan.sh = src.Height();
@@ -414,22 +522,30 @@ bool ResamplePlane(ImagePlane& dst, const ImagePlane& src, double p1, double p2,
     plan.n = table.Support();
     plan.taps = table.Taps();
     plan.table = &table;
-    plan.rows = AxisSamples(plan.sh, plan.dh);
-    const std::vector<AxisSample> columns = AxisSamples(plan.sw, plan.dw);
+    plan.rows = centred ? CentredAxisSamples(plan.sh, plan.dh) : AxisSamples(plan.sh, plan.dh);
+    const std::vector<AxisSample> columns =
+        centred ? CentredAxisSamples(plan.sw, plan.dw) : AxisSamples(plan.sw, plan.dw);
     plan.column_weights.resize(std::size_t(plan.taps) * plan.dw);
     plan.column_first.resize(plan.dw);
     for (int x = 0; x < plan.dw; ++x) {
         const double* w = table.Phase(columns[x].phase);
         for (int t = 0; t < plan.taps; ++t)
             plan.column_weights[std::size_t(x) * plan.taps + t] = w[t];
-        plan.column_first[x] = columns[x].base + 1;  // padded index of column base - (n - 1)
+        // Padded index of column base - (n - 1); centred bases start at -1, within the n padded
+        // samples, and end at sw - 1.
+        plan.column_first[x] = columns[x].base + 1;
     }
 
     // A band recomputes the horizontal sums of the few source rows it shares with its
     // neighbours; bands of 32 rows or more keep that small.
     return ParallelRows(
         plan.dh, 32, progress != nullptr,
-        [&](int y0, int y1) { ResampleBand(plan, src, dst, y0, y1); },
+        [&](int y0, int y1) {
+            if (centred)
+                ResampleBand<float>(plan, src, dst, y0, y1);
+            else
+                ResampleBand<double>(plan, src, dst, y0, y1);
+        },
         [&](int y) { return Report(progress, int(100LL * y / plan.dh)); });
 }
 
@@ -443,22 +559,37 @@ namespace {
 // inside the output's area), `whole` samples with weight 65536, and, unless the area ends at the
 // line's end, one more with weight trail. Products of partial weights have their low 16 bits
 // cleared. These per-output terms depend only on the line lengths, so they are built once.
+//
+// The centred form has the same shape with exact integer weights: a source sample is out_count
+// units wide and output o covers units [o count, (o + 1) count), so the weights of an output sum
+// to `count` (the divisor), whole samples weigh `unit` = out_count, nothing is cleared, and half
+// the divisor is added before dividing (rounding to nearest).
 struct BoxTerm {
     int first;
     int whole;
-    std::uint32_t lead;   // <= 65536
-    std::uint32_t trail;  // < 65536; 0 when there is no trailing sample
+    std::uint32_t lead;   // <= unit
+    std::uint32_t trail;  // < unit; 0 when there is no trailing sample
     bool has_trail;
 };
 
 struct BoxPlan {
-    std::uint64_t step;
+    std::uint64_t step;  // the divisor
+    std::uint32_t unit;  // weight of a whole sample
+    std::uint64_t bias;  // added before the division
+    std::uint64_t keep;  // mask applied to the products of partial weights
+    bool documented;
     std::vector<BoxTerm> terms;
 };
+
+constexpr std::uint64_t kClearLow = ~std::uint64_t(0xFFFF);
 
 BoxPlan MakeBoxPlan(int count, int out_count) {
     BoxPlan plan;
     plan.step = (std::uint64_t(count) << 16) / std::uint64_t(out_count);
+    plan.unit = 65536;
+    plan.bias = 0;
+    plan.keep = kClearLow;
+    plan.documented = true;
     plan.terms.resize(out_count);
     std::uint64_t b = 0;
     int i = 0;
@@ -478,7 +609,39 @@ BoxPlan MakeBoxPlan(int count, int out_count) {
     return plan;
 }
 
-constexpr std::uint64_t kClearLow = ~std::uint64_t(0xFFFF);
+BoxPlan MakeCentredBoxPlan(int count, int out_count) {
+    BoxPlan plan;
+    const std::uint64_t unit = std::uint64_t(out_count);
+    plan.step = std::uint64_t(count);
+    plan.unit = std::uint32_t(out_count);
+    plan.bias = plan.step / 2;
+    plan.keep = ~std::uint64_t(0);
+    plan.documented = false;
+    plan.terms.resize(out_count);
+    for (int o = 0; o < out_count; ++o) {
+        const std::uint64_t start = std::uint64_t(o) * plan.step, end = start + plan.step;
+        const std::uint64_t first = start / unit, last = end / unit;  // last: first sample after
+        BoxTerm& term = plan.terms[o];
+        term.first = int(first);
+        if (end <= (first + 1) * unit) {  // inside one sample
+            term.lead = std::uint32_t(plan.step);
+            term.whole = 0;
+            term.has_trail = false;
+            term.trail = 0;
+            continue;
+        }
+        term.lead = std::uint32_t((first + 1) * unit - start);
+        term.whole = int(last - first - 1);
+        term.trail = std::uint32_t(end - last * unit);
+        term.has_trail = term.trail != 0;
+    }
+    return plan;
+}
+
+BoxPlan MakeBoxPlan(int count, int out_count, Sampling sampling) {
+    return sampling == Sampling::Centred ? MakeCentredBoxPlan(count, out_count)
+                                         : MakeBoxPlan(count, out_count);
+}
 
 // One line of samples `step` bytes apart.
 void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t step,
@@ -487,13 +650,13 @@ void BoxLineReduce(const BoxPlan& plan, const std::uint8_t* s, std::ptrdiff_t st
     for (std::size_t o = 0; o < plan.terms.size(); ++o) {
         const BoxTerm& t = plan.terms[o];
         const std::uint8_t* p = s + t.first * step;
-        std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & kClearLow;
+        std::uint64_t acc = (std::uint64_t(t.lead) * p[0]) & plan.keep;
         std::uint64_t whole = 0;
         for (int k = 1; k <= t.whole; ++k) whole += p[k * step];
-        acc += whole << 16;
+        acc += whole * plan.unit;
         if (t.has_trail)
-            acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & kClearLow;
-        out[o * out_step] = std::uint8_t(acc / a);
+            acc += (std::uint64_t(t.trail) * p[(t.whole + 1) * step]) & plan.keep;
+        out[o * out_step] = std::uint8_t((acc + plan.bias) / a);
     }
 }
 
@@ -521,11 +684,36 @@ ORM_KERNEL void BoxColumnRowBody(const std::uint8_t* s, std::ptrdiff_t w, const 
 }
 ORM_DISPATCH3(BoxColumnRow, BoxColumnRowBody)
 
+// The centred form: exact weights (a sample's weight and value fit in 32 bits each, so the
+// products are 32 x 32 -> 64-bit), half the divisor added, the same exact double division.
+ORM_KERNEL void BoxColumnRowCentredBody(const std::uint8_t* s, std::ptrdiff_t w, const BoxTerm* t,
+                                        std::uint64_t a, std::uint32_t unit, int x0, int x1,
+                                        std::uint64_t* acc, std::uint8_t* out) {
+    const std::uint8_t* p = s + std::ptrdiff_t(t->first) * w;
+    const std::uint64_t lead = t->lead, whole = unit;
+    for (int x = x0; x < x1; ++x) acc[x] = lead * p[x];
+    for (int k = 1; k <= t->whole; ++k) {
+        const std::uint8_t* r = p + k * w;
+        for (int x = x0; x < x1; ++x) acc[x] += whole * r[x];
+    }
+    if (t->has_trail) {
+        const std::uint8_t* r = p + std::ptrdiff_t(t->whole + 1) * w;
+        const std::uint64_t trail = t->trail;
+        for (int x = x0; x < x1; ++x) acc[x] += trail * r[x];
+    }
+    const double divisor = double(a);
+    const std::uint64_t bias = a / 2;
+    for (int x = x0; x < x1; ++x)
+        out[x] = std::uint8_t(std::int64_t(double(acc[x] + bias) / divisor));
+}
+ORM_DISPATCH3(BoxColumnRowCentred, BoxColumnRowCentredBody)
+
 }  // namespace
 
-bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
+bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress,
+                   Sampling sampling) {
     const int h = src.Height();
-    const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width());
+    const BoxPlan plan = MakeBoxPlan(src.Width(), dst.Width(), sampling);
     return ParallelRows(
         h, 16, progress != nullptr,
         [&](int y0, int y1) {
@@ -534,20 +722,26 @@ bool BoxReduceRows(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress
         [&](int y) { return Report(progress, int(100LL * y / h)); });
 }
 
-bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress) {
+bool BoxReduceColumns(ImagePlane& dst, const ImagePlane& src, CRSProgress* progress,
+                      Sampling sampling) {
     const int w = src.Width();
     const int dh = dst.Height();
-    const BoxPlan plan = MakeBoxPlan(src.Height(), dh);
+    const BoxPlan plan = MakeBoxPlan(src.Height(), dh, sampling);
     // Columns are independent: bands of columns, each reduced row by row across the band so the
     // loads are contiguous; the reports are the per-column ones.
     return ParallelRows(
         w, 64, progress != nullptr,
         [&](int x0, int x1) {
             std::vector<std::uint64_t, UninitAllocator<std::uint64_t>> acc(w);  // written first
-            for (int o = 0; o < dh; ++o)
-                BoxColumnRow(src.Data(), std::ptrdiff_t(w),
-                             static_cast<const BoxTerm*>(plan.terms.data() + o), plan.step, x0, x1,
-                             acc.data(), dst.Row(o));
+            for (int o = 0; o < dh; ++o) {
+                const BoxTerm* term = plan.terms.data() + o;
+                if (plan.documented)
+                    BoxColumnRow(src.Data(), std::ptrdiff_t(w), term, plan.step, x0, x1, acc.data(),
+                                 dst.Row(o));
+                else
+                    BoxColumnRowCentred(src.Data(), std::ptrdiff_t(w), term, plan.step, plan.unit,
+                                        x0, x1, acc.data(), dst.Row(o));
+            }
         },
         [&](int x) { return Report(progress, int(100LL * x / w)); });
 }

@@ -35,21 +35,21 @@ void CopyPixels(ConstBgrView from, BgrView to) {
 }  // namespace
 
 bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
-                  CRSProgress* progress, int channels) {
+                  CRSProgress* progress, int channels, Sampling sampling) {
     switch (algorithm) {
         case ResizeAlgorithm::SmartArtificial:
             return ResizeSmartChannels(
                 target, src, channels, 50,
                 RatioFlag(target.width, target.height, src.width, src.height), 0, kVariantPlain,
-                progress);
+                progress, sampling);
         case ResizeAlgorithm::SmartNatural:
             return ResizeNaturalChannels(
                 target, src, channels, 40,
                 RatioFlag(target.width, target.height, src.width, src.height), 0, kVariantPlain,
-                progress);
+                progress, sampling);
         case ResizeAlgorithm::AdvancedNatural:
             return ResizeSmartChannels(target, src, channels, 25, 2, 0, kVariantPresharpen,
-                                       progress);
+                                       progress, sampling);
         default:
             DrawStandardMode(src, target, StandardMode(AlgorithmIndex(algorithm)), channels);
             return true;
@@ -86,7 +86,7 @@ void CropCentre(ConstBgrView intermediate, BgrView dst) {
 }
 
 ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algorithm, bool crop,
-                          CRSProgress* progress) {
+                          CRSProgress* progress, Sampling sampling) {
     ResizeOutcome outcome;
     if (src.data == nullptr || src.width <= 0 || src.height <= 0 || dw <= 0 || dh <= 0 ||
         !AlgorithmFromIndex(AlgorithmIndex(algorithm))) {
@@ -104,7 +104,7 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algo
             return outcome;
         }
         BgrImage target = BgrImage::Uninitialised(tw, th);  // every algorithm writes every byte
-        if (!RunAlgorithm(src, target.View(), algorithm, progress)) {
+        if (!RunAlgorithm(src, target.View(), algorithm, progress, kBgrChannels, sampling)) {
             outcome.status = ResizeStatus::Cancelled;
             return outcome;
         }
@@ -124,10 +124,11 @@ ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algo
 }
 
 ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm, bool crop,
-                             CRSProgress* progress) {
+                             CRSProgress* progress, Sampling sampling) {
     if (dst.data == nullptr)
         return ResizeStatus::InvalidInput;
-    ResizeOutcome outcome = ResizeImage(src, dst.width, dst.height, algorithm, crop, progress);
+    ResizeOutcome outcome =
+        ResizeImage(src, dst.width, dst.height, algorithm, crop, progress, sampling);
     if (outcome.status == ResizeStatus::Ok)
         CopyPixels(outcome.image.View(), dst);
     return outcome.status;

@@ -3,6 +3,7 @@
 
 #include "engine/algorithm.h"
 #include "engine/pixel_view.h"
+#include "engine/sampling.h"
 
 namespace orm::engine {
 
@@ -24,9 +25,11 @@ void CoverSize(int sw, int sh, int dw, int dh, int& tw, int& th);
 // Runs the algorithm from src into target, which has the target size (no crop, no memory
 // check): the step ResizeImage makes. `channels` is the bytes of a pixel, each channel resized as
 // the colours are: 3, or 4 (colours and alpha); the own algorithms take any count. False on a
-// stop request; throws std::bad_alloc when the scratch does not fit.
+// stop request; throws std::bad_alloc when the scratch does not fit. `sampling` applies to the
+// own algorithms; the standard modes are always centred.
 bool RunAlgorithm(ConstBgrView src, BgrView target, ResizeAlgorithm algorithm,
-                  CRSProgress* progress, int channels = kBgrChannels);
+                  CRSProgress* progress, int channels = kBgrChannels,
+                  Sampling sampling = Sampling::Documented);
 
 // Copies the centre of `intermediate` (at least as large as dst) into dst.
 void CropCentre(ConstBgrView intermediate, BgrView dst);
@@ -35,7 +38,7 @@ void CropCentre(ConstBgrView intermediate, BgrView dst);
 // dst at its own aspect ratio and the centre is cut out. The result is written into dst only
 // once it is complete: after a failure or cancellation dst is unchanged.
 ResizeStatus ResizeImageInto(ConstBgrView src, BgrView dst, ResizeAlgorithm algorithm, bool crop,
-                             CRSProgress* progress);
+                             CRSProgress* progress, Sampling sampling = Sampling::Documented);
 
 // The same, into a new image of dw x dh that exists only on success.
 struct ResizeOutcome {
@@ -43,6 +46,6 @@ struct ResizeOutcome {
     BgrImage image;
 };
 ResizeOutcome ResizeImage(ConstBgrView src, int dw, int dh, ResizeAlgorithm algorithm, bool crop,
-                          CRSProgress* progress);
+                          CRSProgress* progress, Sampling sampling = Sampling::Documented);
 
 }  // namespace orm::engine

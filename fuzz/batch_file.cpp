@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (const BatchEntry& e : r.entries) {
         if (AlgorithmIndex(e.algorithm) < 0 || AlgorithmIndex(e.algorithm) >= kAlgorithmCount ||
-            e.correction < 0 || e.correction >= kCorrectionModeCount || e.targetWidth < 0 ||
-            e.targetWidth > kMaxPixels || e.targetHeight < 0 || e.targetHeight > kMaxPixels ||
-            !std::isfinite(e.resolution) || e.selected != 0)
+            e.correction < 0 || e.correction >= kCorrectionModeCount || e.width < 0 ||
+            e.width > kMaxPixels || e.height < 0 || e.height > kMaxPixels ||
+            !std::isfinite(e.dpi) || e.selected != 0)
             std::abort();
     }
     const QByteArray again = EncodeBatchFile(r.entries);

@@ -1,24 +1,38 @@
 #include "imageio/image_file_types.h"
 
-#include <QFileInfo>
-#include <QImageWriter>
+#include "imageio/output_formats.h"
 
-#include <vector>
+#include <QFileInfo>
 
 namespace orm {
 
 namespace {
 
-struct KnownEncoder {
-    const char* mimeType;
-    const char* qtFormat;  // nullptr: written with giflib
+// The types that are read but not written, and the extension their outputs take instead.
+struct ReadOnlyType {
+    const char* filterName;  // the Open dialog's filter, before its patterns
+    const char* extensions;  // space-separated, lower case
+    const char* writtenAs;
+};
+constexpr ReadOnlyType kReadOnlyTypes[] = {
+    // HEIF photos of phones and AV1 images, read with libheif.
+    {"HEIF Files", ".heic .heif .avif", ".jpg"},
 };
 
-// The encoders the program knows, in a fixed order.
-constexpr KnownEncoder kEncoders[] = {
-    {"image/bmp", "bmp"},   {"image/jpeg", "jpeg"}, {"image/gif", nullptr},
-    {"image/tiff", "tiff"}, {"image/png", "png"},   {"image/webp", "webp"},
-};
+QString Patterns(const QStringList& extensions) {
+    QStringList patterns;
+    for (const QString& ext : extensions) patterns << QLatin1Char('*') + ext;
+    return patterns.join(QLatin1Char(' '));
+}
+
+// Written formats that next/previous steps over (the program skips animations' first frames).
+bool SkippedByNavigation(const OutputFormat& format) {
+    return format.kind == OutputKind::Gif;
+}
+
+QStringList Split(const char* extensions) {
+    return QString::fromLatin1(extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
 
 }  // namespace
 
@@ -29,11 +43,12 @@ QString PathExtension(const QString& path) {
 }
 
 const QStringList& ImageFileExtensions() {
-    static const QStringList extensions{
-        QStringLiteral(".jpg"),  QStringLiteral(".jpeg"), QStringLiteral(".jpe"),
-        QStringLiteral(".tif"),  QStringLiteral(".tiff"), QStringLiteral(".bmp"),
-        QStringLiteral(".gif"),  QStringLiteral(".png"),  QStringLiteral(".webp"),
-        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif")};
+    static const QStringList extensions = [] {
+        QStringList all;
+        for (const OutputFormat& f : OutputFormatTable()) all << Split(f.extensions);
+        for (const ReadOnlyType& t : kReadOnlyTypes) all << Split(t.extensions);
+        return all;
+    }();
     return extensions;
 }
 
@@ -43,47 +58,27 @@ bool IsSupportedImage(const QString& path) {
 }
 
 bool IsNavigableImage(const QString& fileName) {
-    const QString ext = PathExtension(fileName);
-    return IsSupportedImage(fileName) &&
-           ext.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0;
+    if (!IsSupportedImage(fileName))
+        return false;
+    const OutputFormat* format = OutputFormatForPath(fileName);
+    return !format || !SkippedByNavigation(*format);
 }
 
-QString MimeTypeForOutputPath(const QString& path) {
-    static const struct {
-        const char* extension;
-        const char* mimeType;
-    } kWritten[] = {
-        {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".jpe", "image/jpeg"},
-        {".bmp", "image/bmp"},   {".gif", "image/gif"},   {".tif", "image/tiff"},
-        {".tiff", "image/tiff"}, {".png", "image/png"},   {".webp", "image/webp"},
-    };
-    const QString ext = PathExtension(path);
-    for (const auto& w : kWritten)
-        if (ext.compare(QLatin1String(w.extension), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(w.mimeType);
-    return {};
+QString OpenDialogFilter() {
+    QString filter =
+        QStringLiteral("All Supported Files (%1);;").arg(Patterns(ImageFileExtensions())) +
+        SaveDialogFilter();
+    for (const ReadOnlyType& t : kReadOnlyTypes)
+        filter += QStringLiteral(";;%1 (%2)")
+                      .arg(QLatin1String(t.filterName), Patterns(Split(t.extensions)));
+    return filter;
 }
 
 QString KeptOutputExtension(const QString& inputExtension) {
-    for (const char* heif : {".heic", ".heif", ".avif"})
-        if (inputExtension.compare(QLatin1String(heif), Qt::CaseInsensitive) == 0)
-            return QStringLiteral(".jpg");
+    for (const ReadOnlyType& t : kReadOnlyTypes)
+        if (Split(t.extensions).contains(inputExtension, Qt::CaseInsensitive))
+            return QString::fromLatin1(t.writtenAs);
     return inputExtension;
-}
-
-ImageEncoder FindEncoderForMime(const QString& mimeType) {
-    const QList<QByteArray> installed = QImageWriter::supportedImageFormats();
-    int index = 0;
-    for (const KnownEncoder& e : kEncoders) {
-        const bool available = !e.qtFormat || installed.contains(QByteArray(e.qtFormat));
-        if (!available)
-            continue;
-        if (mimeType == QLatin1String(e.mimeType))
-            return ImageEncoder{index, mimeType,
-                                e.qtFormat ? QByteArray(e.qtFormat) : QByteArray()};
-        ++index;
-    }
-    return {};
 }
 
 }  // namespace orm

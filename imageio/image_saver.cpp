@@ -1,7 +1,7 @@
 #include "imageio/image_saver.h"
 
 #include "imageio/gif_writer.h"
-#include "imageio/image_file_types.h"
+#include "imageio/output_formats.h"
 #include "imageio/png_writer.h"
 #include "imageio/safe_file_writer.h"
 #include "imageio/transparency.h"
@@ -23,13 +23,6 @@ namespace {
 constexpr double kInchPerMetre = 0.0254;
 constexpr int kTiffLzw = 1;  // QImageWriter::setCompression for TIFF
 
-constexpr int kMaxWebpSide = 16383;  // the format's limit
-
-bool CarriesExif(const QString& mime) {
-    return mime == QLatin1String("image/jpeg") || mime == QLatin1String("image/tiff") ||
-           mime == QLatin1String("image/png");
-}
-
 // EXIF and the colour profile of a WebP file, written with libwebp's muxer (exiv2 0.27 files the
 // profile under the wrong chunk name).
 void WriteWebpItems(QByteArray& webp, const PropertyItems& items) {
@@ -46,30 +39,37 @@ bool IsBlackAndWhite(const QImage& mono) {
            ((table[0] == black && table[1] == white) || (table[0] == white && table[1] == black));
 }
 
-QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQuality,
-                  QString* reason) {
+// The format's largest side, as its writer would refuse it.
+QString TooLargeForFormat(const OutputFormat& format) {
+    return QStringLiteral("%1 images are at most %2 pixels wide and high")
+        .arg(QLatin1String(format.name))
+        .arg(format.maxSide);
+}
+
+QByteArray Encode(const QImage& given, const OutputFormat& format, int quality, QString* reason) {
     // A file without alpha shows transparent pixels over white; its encoder would show the
     // colours that lie hidden under them.
-    if (!MimeKeepsAlpha(encoder.mimeType) && HasTransparency(given)) {
+    if (!format.keepsAlpha && HasTransparency(given)) {
         const QImage flat = CompositeOnWhite(given);
         if (flat.isNull()) {
             *reason = QStringLiteral("Not enough memory.");
             return {};
         }
-        return Encode(flat, encoder, jpegQuality, reason);
+        return Encode(flat, format, quality, reason);
     }
-    const bool webp = encoder.mimeType == QLatin1String("image/webp");
-    if (webp && (given.width() > kMaxWebpSide || given.height() > kMaxWebpSide)) {
-        *reason = QStringLiteral("WebP images are at most 16383 pixels wide and high");
+    // JPEG's own limit is left to its writer, which words it.
+    if (format.maxSide > 0 && format.kind != OutputKind::Jpeg &&
+        (given.width() > format.maxSide || given.height() > format.maxSide)) {
+        *reason = TooLargeForFormat(format);
         return {};
     }
-    if (encoder.qtFormat.isEmpty())
+    if (format.kind == OutputKind::Gif)
         return EncodeGif(given, reason);
     // 24-bit colour as PNG: the fast writer (other formats, kept for same-size copies, go to Qt's).
-    if (encoder.mimeType == QLatin1String("image/png") && FastPngWriterTakes(given.format()))
+    if (format.kind == OutputKind::Png && FastPngWriterTakes(given.format()))
         return EncodePng24(given, reason);
     QImage image = given;
-    if (encoder.mimeType == QLatin1String("image/tiff") &&
+    if (format.kind == OutputKind::Tiff &&
         (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) &&
         !IsBlackAndWhite(image))
         image = image.convertToFormat(QImage::Format_Indexed8);
@@ -77,10 +77,10 @@ QByteArray Encode(const QImage& given, const ImageEncoder& encoder, int jpegQual
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))
         return {};
-    QImageWriter writer(&buffer, encoder.qtFormat);
-    if (encoder.mimeType == QLatin1String("image/jpeg") || webp)
-        writer.setQuality(jpegQuality);  // WebP: 100 is lossless
-    if (encoder.mimeType == QLatin1String("image/tiff"))
+    QImageWriter writer(&buffer, format.qtName);
+    if (format.quality != QualityUse::None)
+        writer.setQuality(quality);
+    if (format.kind == OutputKind::Tiff)
         writer.setCompression(kTiffLzw);
     if (!writer.write(image)) {
         *reason = writer.errorString();
@@ -98,7 +98,7 @@ QString CantSaveFileMessage(const QString& path) {
 namespace {
 
 // Encodes the image with its metadata; empty on failure, with the reason when one is known.
-QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const SaveSource& source,
+QByteArray EncodeWithMetadata(QImage image, const OutputFormat& format, const SaveSource& source,
                               const SaveOptions& options, QString* reason) {
     const QImage& output = image;
     if (output.isNull())
@@ -112,7 +112,7 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         items = std::move(props.items);
     }
     // A TIFF keeps only what TIFF readers take without a warning; its thumbnail is a page.
-    const bool tiff = encoder.mimeType == QLatin1String("image/tiff");
+    const bool tiff = format.kind == OutputKind::Tiff;
     QImage tiffThumbnail;
     if (tiff) {
         tiffThumbnail = ThumbnailOfItems(items);
@@ -131,17 +131,18 @@ QByteArray EncodeWithMetadata(QImage image, const ImageEncoder& encoder, const S
         return {};
     }
 
-    QByteArray bytes = Encode(image, encoder, options.jpegQuality, reason);
+    QByteArray bytes = Encode(image, format, options.jpegQuality, reason);
     if (bytes.isEmpty())
         return {};
     // The encoder's JFIF density wraps above 65535 dpi and may round to dots per centimetre.
-    if (encoder.mimeType == QLatin1String("image/jpeg"))
+    if (format.kind == OutputKind::Jpeg)
         SetJfifDensity(bytes, options.dpi);
-    if (!items.empty() && CarriesExif(encoder.mimeType))
+    // exiv2 writes the items of JPEG, TIFF and PNG files; WebP's go through libwebp's muxer.
+    if (!items.empty() && format.carriesExif && format.kind != OutputKind::Webp)
         WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
-    if (!items.empty() && encoder.mimeType == QLatin1String("image/webp"))
+    if (!items.empty() && format.kind == OutputKind::Webp)
         WriteWebpItems(bytes, items);
-    if (encoder.mimeType == QLatin1String("image/png"))
+    if (format.kind == OutputKind::Png)
         NameIccProfileChunk(bytes);
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded
     // through dots per metre.
@@ -167,16 +168,13 @@ QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource&
                            const SaveOptions& options, QString* error) {
     if (error)
         error->clear();
-    const QString mime = MimeTypeForOutputPath(path);
-    if (mime.isEmpty())
-        return {};
-    const ImageEncoder encoder = FindEncoderForMime(mime);
-    if (encoder.index < 0)
+    const OutputFormat* format = OutputFormatForPath(path);
+    if (!format || !EncoderInstalled(*format))
         return {};
     QByteArray bytes;
     QString reason;
     try {
-        bytes = EncodeWithMetadata(std::move(output), encoder, source, options, &reason);
+        bytes = EncodeWithMetadata(std::move(output), *format, source, options, &reason);
     } catch (const std::bad_alloc&) {
         bytes.clear();
         reason = QStringLiteral("Not enough memory.");

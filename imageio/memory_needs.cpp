@@ -1,6 +1,9 @@
 #include "imageio/memory_needs.h"
 
 #include "engine/memory_budget.h"
+#include "imageio/output_formats.h"
+
+#include <algorithm>
 
 #include <cstdlib>
 
@@ -48,20 +51,13 @@ std::uint64_t EstimatedDecodeBytes(int width, int height, QImage::Format decoded
     return bytes;
 }
 
-std::uint64_t EstimatedEncodeBytes(int width, int height, const QString& mimeType) {
-    // Bytes per pixel beyond the 24-bit image, from measurements of Qt 6.4's writers on
-    // incompressible pictures: the encoded file (up to the raw size, LZW a third more), a copy of
-    // it when exiv2 rewrites the metadata, and the writer's own converted copy (BMP writes from
-    // 32 bits; TIFF converts to RGB; the GIF writer keeps a copy, three planes and the indices).
-    int perPixel = 6;  // JPEG and PNG: the file and its metadata copy
-    if (mimeType == QLatin1String("image/bmp"))
-        perPixel = 7;
-    else if (mimeType == QLatin1String("image/tiff"))
-        perPixel = 9;
-    else if (mimeType == QLatin1String("image/gif"))
-        perPixel = 8;
-    else if (mimeType == QLatin1String("image/webp"))
-        perPixel = 10;  // Qt's RGB copy, libwebp's ARGB picture and its YUV planes, the file
+std::uint64_t EstimatedEncodeBytes(int width, int height, const OutputFormat* format) {
+    // Unknown outputs are not written; the largest need keeps the estimate on the safe side.
+    int perPixel = 0;
+    for (const OutputFormat& f : OutputFormatTable())
+        perPixel = std::max(perPixel, f.encodeBytesPerPixel);
+    if (format)
+        perPixel = format->encodeBytesPerPixel;
     return Pixels(width, height) * std::uint64_t(perPixel);
 }
 

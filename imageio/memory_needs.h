@@ -11,6 +11,8 @@
 
 namespace orm {
 
+struct OutputFormat;
+
 // The bytes a decode of a w x h image into `decoded` (the reader's format; Invalid when the
 // reader cannot tell before decoding) holds at its peak, the conversion to 24-bit BGR included.
 std::uint64_t EstimatedDecodeBytes(int width, int height, QImage::Format decoded);
@@ -18,9 +20,9 @@ std::uint64_t EstimatedDecodeBytes(int width, int height, QImage::Format decoded
 // Whether the conversion of `format` to 24-bit BGR works inside the decoded buffer.
 bool ConvertsToBgrInPlace(QImage::Format format);
 
-// The bytes the encoder of the MIME type holds while it writes a w x h 24-bit image, beyond the
+// The bytes the encoder of the format holds while it writes a w x h 24-bit image, beyond the
 // image itself: converted copies, the encoded file and its metadata rewrite.
-std::uint64_t EstimatedEncodeBytes(int width, int height, const QString& mimeType);
+std::uint64_t EstimatedEncodeBytes(int width, int height, const OutputFormat* format);
 
 // Whether the system can give this many bytes (true when it cannot tell).
 bool FitsInAvailableMemory(std::uint64_t bytes);

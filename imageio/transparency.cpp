@@ -2,8 +2,8 @@
 
 #include "engine/alpha_resize.h"
 #include "engine/parallel.h"
-#include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
+#include "imageio/output_formats.h"
 
 #include <cstdint>
 #include <memory>
@@ -73,13 +73,9 @@ QImage CompositeOnWhite(const QImage& image) {
     return out;
 }
 
-bool MimeKeepsAlpha(const QString& mimeType) {
-    return mimeType == QLatin1String("image/png") || mimeType == QLatin1String("image/tiff") ||
-           mimeType == QLatin1String("image/webp");
-}
-
 bool OutputKeepsAlpha(const QString& path) {
-    return MimeKeepsAlpha(MimeTypeForOutputPath(path));
+    const OutputFormat* format = OutputFormatForPath(path);
+    return format && format->keepsAlpha;
 }
 
 bool ResizesWithAlpha(const SourceImage& source, const QString& outputPath) {

@@ -28,9 +28,7 @@ bool HasTransparency(const QImage& image);
 // round((c a + 255 (255 - a)) / 255). Null when memory runs out.
 QImage CompositeOnWhite(const QImage& image);
 
-// Whether files of this MIME type keep alpha (PNG, TIFF, WebP).
-bool MimeKeepsAlpha(const QString& mimeType);
-// The same for an output file by its path's extension.
+// Whether an output file keeps alpha, by its path's extension (output_formats.h).
 bool OutputKeepsAlpha(const QString& path);
 
 // Whether a resize of the source for this output path goes through its alpha.

@@ -4,21 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <array>
-
 namespace orm {
 
 namespace {
-
-constexpr std::array<OutputFormat, 7> kFormats = {{
-    {"Don't change", "", "keep"},
-    {"JPEG files (*.jpg)", ".jpg", "jpg"},
-    {"TIFF files (*.tif)", ".tif", "tif"},
-    {"Bitmap files (*.bmp)", ".bmp", "bmp"},
-    {"PNG files (*.png)", ".png", "png"},
-    {"GIF files (*.gif)", ".gif", "gif"},
-    {"WebP files (*.webp)", ".webp", "webp"},
-}};
 
 bool EndsWithSeparator(const QString& s) {
     return s.endsWith(QLatin1Char('/')) || s.endsWith(QLatin1Char('\\'));
@@ -42,7 +30,7 @@ bool SanitizeBatchSettings(BatchSettings& b) {
     const BatchSettings before = b;
     if (b.overwriteMethod < 0 || b.overwriteMethod >= kOverwriteMethodCount)
         b.overwriteMethod = defaults.overwriteMethod;
-    if (b.outputFormat < 0 || b.outputFormat >= static_cast<int32_t>(kFormats.size()))
+    if (b.outputFormat < 0 || b.outputFormat >= kOutputFormatIndexCount)
         b.outputFormat = defaults.outputFormat;
     if (b.jpegQuality < 1 || b.jpegQuality > 100)
         b.jpegQuality = defaults.jpegQuality;
@@ -50,10 +38,6 @@ bool SanitizeBatchSettings(BatchSettings& b) {
     b.sameFolder = b.sameFolder != 0 ? 1 : 0;
     b.fastDecode = b.fastDecode != 0 ? 1 : 0;
     return !(b == before);
-}
-
-std::span<const OutputFormat> OutputFormats() {
-    return kFormats;
 }
 
 QString DefaultOutputFolder(bool create) {
@@ -113,7 +97,7 @@ QString ReadOnlyFolderText(const QString& folder) {
         .arg(folder);
 }
 
-QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
+std::optional<QString> AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
     QString stored = folderText.trimmed().isEmpty() ? DefaultOutputFolder() : folderText;
     if (stored.isEmpty())
         return stored;
@@ -128,8 +112,12 @@ QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
         checked = QStringLiteral("/");
     const QFileInfo info(checked);
     if (!info.isDir()) {
-        if (prompt.AskYesNo(FolderMissingQuestion(checked)) && !CreateFolderPath(checked))
+        if (!prompt.AskYesNoDefaultYes(FolderMissingQuestion(checked)))
+            return std::nullopt;
+        if (!CreateFolderPath(checked)) {
             prompt.Message(CantCreateFolderText(checked));
+            return std::nullopt;
+        }
     } else if (!info.isWritable()) {
         prompt.Message(ReadOnlyFolderText(checked));
     }

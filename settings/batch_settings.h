@@ -8,7 +8,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <span>
+#include <optional>
 
 namespace orm {
 
@@ -17,7 +17,7 @@ inline constexpr int kOverwriteMethodCount = 3;
 
 struct BatchSettings {
     int32_t overwriteMethod = 1;  // OverwriteMethod
-    int32_t outputFormat = 0;     // index into OutputFormats(); 0 keeps the input's extension
+    int32_t outputFormat = 0;     // a row of the output formats + 1; 0 keeps the input's extension
     QString outputFolder;         // ends with '/' once accepted
     int32_t newName = 0;          // append "_RESIZED_TO_<w>x<h>"
     int32_t jpegQuality = 75;     // 1..100
@@ -34,16 +34,10 @@ struct BatchSettings {
 // Values out of range take their defaults; returns whether anything changed.
 bool SanitizeBatchSettings(BatchSettings& b);
 
-// Output formats in list order. Index 0 keeps the input's extension; 5 (GIF) and 6 (WebP) are
-// offered by the command line.
-struct OutputFormat {
-    const char* listText;   // "Don't change", "JPEG files (*.jpg)", ...
-    const char* extension;  // "" for index 0, else ".jpg", ".tif", ".bmp", ".png", ".gif", ".webp"
-    const char* shortName;  // "keep", "jpg", "tif", "bmp", "png", "gif", "webp"
-};
-std::span<const OutputFormat> OutputFormats();
-// Number of formats the batch settings dialog lists (the GIF entry is not among them).
-inline constexpr int kDialogOutputFormatCount = 5;
+// The stored output format indices: 0 keeps the input's extension, 1.. are the rows of the table
+// of written formats (imageio/output_formats.h; batch/output_naming.cpp checks that the count
+// matches it).
+inline constexpr int kOutputFormatIndexCount = 7;
 
 inline constexpr const char* kResizedImagesFolderName = "Resized_Images";
 
@@ -59,9 +53,11 @@ bool CreateFolderPath(const QString& path);
 // The check of the output folder when the settings dialog is accepted (skipped by the caller when
 // the same-folder flag is set). Returns the folder text to store: with a trailing '/' added
 // when it had none. A missing folder is offered for creation ("Folder\n%s\ndoes not exist.\nCreate
-// this folder?"); a failed creation and a read-only folder are reported. None of these stops the
-// run. An empty text is replaced by the default folder first.
-QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt);
+// this folder?", Yes by default: the user just chose it); a read-only folder is reported. No to
+// the question, or a creation that failed (reported), gives none: the run must not start into a
+// folder that is not there, and the settings dialog comes back. An empty text is replaced by the
+// default folder first.
+std::optional<QString> AcceptOutputFolder(const QString& folderText, IPrompt& prompt);
 
 QString FolderMissingQuestion(const QString& folder);
 QString CantCreateFolderText(const QString& folder);

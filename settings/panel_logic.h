@@ -83,7 +83,8 @@ class UpdatingGuard {
 
 class ResizePanelLogic {
   public:
-    explicit ResizePanelLogic(ResizeSettings& settings) : s_(settings) {}
+    // The logic edits its own copy; the panel hands it to the settings model when an edit ends.
+    explicit ResizePanelLogic(const ResizeSettings& settings) : s_(settings) {}
 
     ResizeSettings& settings() { return s_; }
     const ResizeSettings& settings() const { return s_; }
@@ -164,7 +165,7 @@ class ResizePanelLogic {
         float dpi;
     };
 
-    ResizeSettings& s_;
+    ResizeSettings s_;
     std::optional<ResolutionBase> resolutionBase_;
     SourceImageInfo image_;
     bool batchMode_ = false;

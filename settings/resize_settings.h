@@ -4,6 +4,7 @@
 // it, never references.
 
 #include "engine/algorithm.h"
+#include "settings/resize_target.h"
 
 #include <array>
 #include <atomic>
@@ -32,43 +33,32 @@ inline constexpr int kSizeUnitCount = 5;
 enum class ResolutionUnit : int32_t { DotsPerInch = 0, DotsPerMm = 1, DotsPerCm = 2 };
 inline constexpr int kResolutionUnitCount = 3;
 
-enum class CorrectionMode : int32_t { KeepAspect = 0, Crop = 1, None = 2 };
-inline constexpr int kCorrectionModeCount = 3;
-
-// Pixel sizes are always kept within these bounds.
-inline constexpr int kMinPixels = 3;
-inline constexpr int kMaxPixels = 100000;
 inline constexpr double kMinDpi = 1.0;
 inline constexpr double kMaxDpi = 100000.0;
 
-struct ResizeSettings {
-    // The member initialisers are the defaults of an empty settings store.
-    int32_t width = 640;         // output width in pixels
-    int32_t height = 480;        // output height in pixels
+// The target (size, dpi, algorithm, correction) and how the panel edits it. The member
+// initialisers, the target's included, are the defaults of an empty settings store.
+struct ResizeSettings : ResizeTarget {
     double percentWidth = 100;   // output width in percent of the source (percent mode)
     double percentHeight = 100;  // output height in percent of the source
-    float dpi = 300;             // output resolution, always dots per inch
     int32_t resolutionUnit = 0;  // ResolutionUnit shown and typed
     int32_t sizeUnit = 0;        // SizeUnit of the print size shown and typed
-    int32_t correction = 0;      // CorrectionMode
-    ResizeAlgorithm algorithm = ResizeAlgorithm::HighQualityBicubic;
-    int32_t inPercent = 0;      // 1: width and height are edited in percent
-    int32_t editPrintSize = 0;  // 1: print size is edited and the pixel size follows
-    int32_t lockSettings = 0;   // outside batch mode: keep the size for the next image
-    int32_t jpegQuality = 75;   // JPEG quality for saving a single image
-    int32_t applyToAll = 1;     // batch mode's counterpart of lockSettings
+    int32_t inPercent = 0;       // 1: width and height are edited in percent
+    int32_t editPrintSize = 0;   // 1: print size is edited and the pixel size follows
+    int32_t lockSettings = 0;    // outside batch mode: keep the size for the next image
+    int32_t jpegQuality = 75;    // JPEG quality for saving a single image
+    int32_t applyToAll = 1;      // batch mode's counterpart of lockSettings
     // Stored only when set, so files of earlier versions read the same (size_rules.h).
     int32_t noEnlarge = 0;  // 1: an output larger than its source on both sides keeps its size
     int32_t longEdge = 0;   // 1: the longer side of each image gets max(width, height)
+    // Not stored: the correction a locked size replaced with Crop when an image was opened
+    // (locked sizes are exact boxes), given back when the lock is let go; -1: none.
+    int32_t correctionBeforeLock = -1;
 
-    CorrectionMode correctionMode() const { return static_cast<CorrectionMode>(correction); }
     SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }
     ResolutionUnit resolutionUnitValue() const {
         return static_cast<ResolutionUnit>(resolutionUnit);
     }
-    // The crop flag that ResizeImage takes.
-    bool cropFlag() const { return correction == static_cast<int32_t>(CorrectionMode::Crop); }
-
     bool operator==(const ResizeSettings&) const = default;
 };
 

@@ -7,6 +7,27 @@ namespace orm {
 
 SettingsModel::SettingsModel(QObject* parent) : QObject(parent) {}
 
+void SettingsModel::SetResize(const ResizeSettings& settings) {
+    if (resize_ == settings)
+        return;
+    resize_ = settings;
+    emit resizeSettingsChanged();
+}
+
+void SettingsModel::SetBatch(const BatchSettings& settings) {
+    if (batch_ == settings)
+        return;
+    batch_ = settings;
+    emit batchSettingsChanged();
+}
+
+void SettingsModel::SetBrowser(const BrowserSettings& settings) {
+    if (browser_ == settings)
+        return;
+    browser_ = settings;
+    emit browserSettingsChanged();
+}
+
 void SettingsModel::SetBatchMode(bool on) {
     if (batchMode_ == on)
         return;

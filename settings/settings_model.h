@@ -20,12 +20,20 @@ class SettingsModel : public QObject {
   public:
     explicit SettingsModel(QObject* parent = nullptr);
 
-    ResizeSettings& Resize() { return resize_; }
+    // The records are read here and changed only through their setters, which tell the
+    // listeners once, and only when something changed.
     const ResizeSettings& Resize() const { return resize_; }
-    BatchSettings& Batch() { return batch_; }
+    void SetResize(const ResizeSettings& settings);
+    template <typename Edit>
+    void EditResize(Edit&& edit) {
+        ResizeSettings s = resize_;
+        edit(s);
+        SetResize(s);
+    }
     const BatchSettings& Batch() const { return batch_; }
-    BrowserSettings& Browser() { return browser_; }
+    void SetBatch(const BatchSettings& settings);
     const BrowserSettings& Browser() const { return browser_; }
+    void SetBrowser(const BrowserSettings& settings);
     // The colour scheme read from the file beside the program (defaults until Load).
     const ColourScheme& Colours() const { return colours_; }
     void SetColours(const ColourScheme& colours) { colours_ = colours; }
@@ -39,9 +47,6 @@ class SettingsModel : public QObject {
     IPrompt& Prompt() const { return prompt_ ? *prompt_ : console_; }
     void SetPrompt(IPrompt* prompt) { prompt_ = prompt; }
 
-    // Whoever changed the resize record says so; listeners refresh.
-    void NotifyResizeSettingsChanged() { emit resizeSettingsChanged(); }
-
     // Start-up: the stored values, the settings folder and the colour scheme file.
     void Load(const SettingsStore& store);
     // Exit: the stored values back.
@@ -49,6 +54,8 @@ class SettingsModel : public QObject {
 
   signals:
     void resizeSettingsChanged();
+    void batchSettingsChanged();
+    void browserSettingsChanged();
     void batchModeChanged(bool on);
 
   private:

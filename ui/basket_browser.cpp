@@ -1,9 +1,9 @@
 #include "ui/basket_browser.h"
 
 #include "engine/algorithm.h"
+#include "frame/dropped_files.h"
 #include "settings/number_text.h"
 #include "settings/settings_model.h"
-#include "ui/dropped_files.h"
 
 #include <QClipboard>
 #include <QFileInfo>
@@ -65,9 +65,9 @@ int EmptyTextTenths(int clientWidth, int widthAtTenPoints) {
 
 QString EntryTooltip(const BatchEntry& entry) {
     return QStringLiteral("Resize to: %1x%2 pixels\nResolution: %3 DPI\nAlgorithm: %4")
-        .arg(entry.targetWidth)
-        .arg(entry.targetHeight)
-        .arg(QFormatG(entry.resolution))
+        .arg(entry.width)
+        .arg(entry.height)
+        .arg(QFormatG(entry.dpi))
         .arg(QString::fromUtf8(engine::AlgorithmName(entry.algorithm)));
 }
 
@@ -113,8 +113,8 @@ void CBasketBrowser::OnSelectionChanged() {
 }
 
 QString CBasketBrowser::DetailText(const BatchEntry& entry) {
-    if (entry.targetWidth > 0 && entry.targetHeight > 0)
-        return QStringLiteral("%1 x %2").arg(entry.targetWidth).arg(entry.targetHeight);
+    if (entry.width > 0 && entry.height > 0)
+        return QStringLiteral("%1 x %2").arg(entry.width).arg(entry.height);
     return QFileInfo(entry.path).fileName();
 }
 

@@ -2,6 +2,8 @@
 
 #include "ui/panel_spin_edit.h"
 
+#include "imageio/output_formats.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,9 +79,10 @@ void CBatchDlg::BuildControls() {
     auto* formatLayout = new QGridLayout;
     formatLayout->addWidget(new QLabel(QStringLiteral("Output format:"), this), 0, 0);
     format_ = new QComboBox(this);
-    // The five formats of the list first (stored indices keep their meaning), then the others
-    // the encoders write.
-    for (const OutputFormat& f : OutputFormats()) format_->addItem(QString::fromLatin1(f.listText));
+    // In the order of the stored indices: "Don't change", then the written formats.
+    format_->addItem(KeepFormatListText());
+    for (const OutputFormat& f : OutputFormatTable())
+        format_->addItem(QString::fromLatin1(f.listText));
     formatLayout->addWidget(format_, 0, 1);
     auto* qualityLabel = new QLabel(QStringLiteral("JPEG &quality:"), this);
     quality_ = new CPanelSpinEdit(this);
@@ -125,7 +128,9 @@ void CBatchDlg::FillControls() {
     sameFolder_->setChecked(settings_.sameFolder != 0);
     if (QAbstractButton* b = overwrite_->button(settings_.overwriteMethod))
         b->setChecked(true);
-    format_->setCurrentIndex(std::clamp(settings_.outputFormat, 0, format_->count() - 1));
+    // An index this program has no format for keeps the input's extension, as the run does.
+    const int format = settings_.outputFormat;
+    format_->setCurrentIndex(format >= 0 && format < format_->count() ? format : 0);
     quality_->edit()->setText(QString::number(settings_.jpegQuality));
     fastDecode_->setChecked(settings_.fastDecode != 0);
     UpdateEnabling();
@@ -172,15 +177,24 @@ void CBatchDlg::accept() {
 }
 
 bool RunBatchSettingsDialog(BatchSettings& settings, IPrompt& prompt, QWidget* parent) {
-    CBatchDlg dialog(settings, prompt, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    BatchSettings accepted = dialog.settings();
-    // The dialog is closed; the folder questions that follow only inform, the run goes ahead.
-    if (!accepted.sameFolder)
-        accepted.outputFolder = AcceptOutputFolder(accepted.outputFolder, prompt);
-    settings = accepted;
-    return true;
+    BatchSettings shown = settings;
+    for (;;) {
+        CBatchDlg dialog(shown, prompt, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        BatchSettings accepted = dialog.settings();
+        if (!accepted.sameFolder) {
+            // A folder that is not there (not created) brings the dialog back: nothing runs.
+            const std::optional<QString> folder = AcceptOutputFolder(accepted.outputFolder, prompt);
+            if (!folder) {
+                shown = accepted;
+                continue;
+            }
+            accepted.outputFolder = *folder;
+        }
+        settings = accepted;
+        return true;
+    }
 }
 
 }  // namespace orm

@@ -79,7 +79,9 @@ int CBrowseWnd::LeftWidth() const {
 void CBrowseWnd::StoreLeftWidth() {
     if (!placed_)
         return;  // never shown: the splitter holds no width of the user's
-    settings_.Browser().leftWidth = LeftWidth();
+    BrowserSettings browser = settings_.Browser();
+    browser.leftWidth = LeftWidth();
+    settings_.SetBrowser(browser);
     if (store_) {
         store_->Save(settings_.Browser());
         store_->Sync();

@@ -1,8 +1,6 @@
 #include "ui/cormensura_view.h"
 
 #include "document/cormensura_doc.h"
-#include "document/preview_compare.h"
-#include "document/preview_render.h"
 #include "settings/resize_settings.h"
 
 #include <QKeyEvent>
@@ -22,6 +20,9 @@ constexpr int kWheelNotch = 120;
 
 const QString kCompareCaption =
     QStringLiteral("Before: the source at the output size (nearest neighbour)");
+
+// What the empty window says.
+const QString kEmptyText = QStringLiteral("Open an image (Ctrl+O) or drop one here");
 
 // How near the divider a press grabs it, in pixels.
 constexpr int kDividerGrab = 6;
@@ -43,7 +44,9 @@ void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRi
 }  // namespace
 
 CORMensuraView::CORMensuraView(QWidget* parent) : COrvenScrollView(parent) {
-    connect(&split_, &SplitPreview::ready, viewport(), qOverload<>(&QWidget::update));
+    // Whatever changes what is visible prepares the pictures anew; paint events only draw them.
+    connect(&presenter_.Split(), &SplitPreview::ready, this, &CORMensuraView::Present);
+    connect(this, &COrvenScrollView::visibleAreaChanged, this, &CORMensuraView::Present);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(false);
     SetScrollSize({kEmptyDocumentSize, kEmptyDocumentSize});
@@ -85,11 +88,7 @@ ZoomRatio CORMensuraView::FitRatio() const {
 }
 
 void CORMensuraView::OnInitialUpdate() {
-    drawn_ = DrawnPicture{};
-    pictureImage_ = QImage();
-    ++pictureSerial_;
-    ++sourceSerial_;
-    split_.Clear();
+    presenter_.Reset();
     if (document_ && document_->HasSource()) {
         OnUpdate();
         return;
@@ -102,8 +101,7 @@ void CORMensuraView::OnUpdate() {
     if (!document_ || !document_->HasSource())
         return;
     SetScrollSize(ZoomedSize());
-    emit visibleAreaChanged();
-    viewport()->update();
+    emit visibleAreaChanged();  // which presents the pictures anew
 }
 
 PixelRect CORMensuraView::VisibleSourceRect() const {
@@ -126,106 +124,23 @@ QPoint CORMensuraView::OutputToContent(int x, int y) const {
     return {r.ToScreen(x), r.ToScreen(y)};
 }
 
-void CORMensuraView::SetPicture(const QImage& image) {
-    pictureImage_ = image;
-    ++pictureSerial_;
+PreviewViewState CORMensuraView::ViewState() const {
+    PreviewViewState state;
+    state.area = CurrentArea();
+    state.ratio = Ratio();
+    state.comparing = Comparing();
+    state.panning = panning_;
+    state.scrolling = ScrollBarOperated();
+    state.split = splitAlgorithm_;
+    return state;
 }
 
-void CORMensuraView::PreparePicture(const PreviewArea& area) {
-    const ResizeSettings& s = document_->Settings().Resize();
-    const PreviewStore& store = document_->Preview();
-    switch (DecideDraw(drawn_, area.source, s.width, s.height, s.algorithm, store.HasResult())) {
-        case DrawAction::Keep:
-            break;
-        case DrawAction::ShowResult: {
-            const QImage& result = store.Result();
-            if (result.width() == drawn_.target.width() &&
-                result.height() == drawn_.target.height()) {
-                SetPicture(result);
-                drawn_.resultShown = true;
-            }
-            break;
-        }
-        case DrawAction::KeepAsProvisional:
-            document_->ReleasePreviewResult();
-            drawn_.algorithm = s.algorithm;
-            drawn_.resultShown = false;
-            break;
-        case DrawAction::DrawNew: {
-            document_->ReleasePreviewResult();
-            const QImage image = RenderStandardArea(document_->SourcePixels(), area,
-                                                    DrawModeForAlgorithm(s.algorithm));
-            SetPicture(image);
-            drawn_ = DrawnPicture{!pictureImage_.isNull(),
-                                  area.source,
-                                  area.target,
-                                  s.width,
-                                  s.height,
-                                  s.algorithm,
-                                  false};
-            break;
-        }
-    }
-}
-
-void CORMensuraView::PrepareDraft(const PreviewArea& area, const ZoomRatio& ratio) {
-    const ResizeSettings& s = document_->Settings().Resize();
-    if (!draft_.pixmap.isNull() && draft_.area == area && draft_.ratio == ratio &&
-        draft_.outputWidth == s.width && draft_.outputHeight == s.height &&
-        draft_.crop == s.cropFlag() && draft_.sourceSerial == sourceSerial_)
+void CORMensuraView::Present() {
+    presentPosted_ = false;
+    if (!document_ || !document_->HasSource())
         return;
-    // Straight from the source to the screen size: a reduced view cannot show the output's own
-    // pixels, and the area is too large to compute them first.
-    const PixelRect screen = ratio.ToScreen(area.target);
-    const QImage image = RenderStandardArea(document_->SourcePixels(), {area.source, screen},
-                                            engine::StandardMode::HighQualityBilinear);
-    draft_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
-                         area,
-                         ratio,
-                         s.width,
-                         s.height,
-                         s.cropFlag(),
-                         true,
-                         sourceSerial_};
-}
-
-void CORMensuraView::PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio,
-                                       bool draft) {
-    const ResizeSettings& s = document_->Settings().Resize();
-    if (!comparison_.pixmap.isNull() && comparison_.area == area && comparison_.ratio == ratio &&
-        comparison_.outputWidth == s.width && comparison_.outputHeight == s.height &&
-        comparison_.crop == s.cropFlag() && comparison_.draft == draft &&
-        comparison_.sourceSerial == sourceSerial_)
-        return;
-    QImage image;
-    if (draft) {
-        image = RenderStandardArea(document_->SourcePixels(),
-                                   {area.source, ratio.ToScreen(area.target)},
-                                   engine::StandardMode::NearestNeighbor);
-    } else {
-        image = ScaleForDisplay(
-            RenderNearestOutputArea(document_->SourcePixels(), document_->Mapping(), area.target),
-            area.target, ratio);
-    }
-    comparison_ = AreaPicture{image.isNull() ? QPixmap() : QPixmap::fromImage(image),
-                              area,
-                              ratio,
-                              s.width,
-                              s.height,
-                              s.cropFlag(),
-                              draft,
-                              sourceSerial_};
-}
-
-const QPixmap& CORMensuraView::DisplayPicture(const ZoomRatio& ratio) {
-    // Made once per picture and zoom: painting only copies it.
-    if (displaySerial_ != pictureSerial_ || !(displayRatio_ == ratio)) {
-        const QImage shown = ScaleForDisplay(pictureImage_, drawn_.target, ratio);
-        display_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
-        displaySerial_ = pictureSerial_;
-        displayRatio_ = ratio;
-    }
-    return display_;
+    presenter_.Present(*document_, ViewState());
+    viewport()->update();
 }
 
 void CORMensuraView::paintEvent(QPaintEvent*) {
@@ -233,7 +148,15 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const QRect client = viewport()->rect();
     if (!document_ || !document_->HasSource()) {
         painter.fillRect(client, palette().window());
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(client, Qt::AlignCenter, kEmptyText);
         return;
+    }
+    // A state the pictures were not made for (a scroll bar dragged, say) is prepared after this
+    // paint; meanwhile the last pictures are drawn where they belong.
+    if (!(presenter_.Presented() == ViewState()) && !presentPosted_) {
+        presentPosted_ = true;
+        QMetaObject::invokeMethod(this, &CORMensuraView::Present, Qt::QueuedConnection);
     }
     const QPoint origin = ContentOrigin();
     const QRect output(origin, ScrollSize());
@@ -241,18 +164,6 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const QRegion around = QRegion(client).subtracted(QRegion(output));
     for (const QRect& r : around) painter.fillRect(r, Qt::white);
     const ZoomRatio ratio = Ratio();
-    // While a spin button is held nothing new is drawn: the last picture stays.
-    const PreviewArea area = document_->SpinPending() ? PreviewArea{} : CurrentArea();
-    if (!area.isEmpty()) {
-        // At 100 % and above the visible area is always small enough to compute exactly.
-        lastDraft_ = !ratio.isOne() && !ratio.enlarges() && !FitsExactBudget(area);
-        if (lastDraft_)
-            PrepareDraft(area, ratio);
-        else
-            PreparePicture(area);
-        if (Comparing())
-            PrepareComparison(area, ratio, lastDraft_);
-    }
     // In Crop mode an area may reach a little past the output's edges: show the output only.
     painter.save();
     painter.setClipRect(output);
@@ -260,25 +171,20 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
         const PixelRect screen = ratio.ToScreen(target);
         return origin + QPoint(screen.left, screen.top);
     };
-    if (Comparing() && !comparison_.pixmap.isNull())
-        painter.drawPixmap(at(comparison_.area.target), comparison_.pixmap);
-    else if (lastDraft_ && !draft_.pixmap.isNull())
-        painter.drawPixmap(at(draft_.area.target), draft_.pixmap);
-    else if (!lastDraft_ && !pictureImage_.isNull())
-        painter.drawPixmap(at(drawn_.target), DisplayPicture(ratio));
+    const bool draft = presenter_.ShowsDraft();
+    const AreaPicture& comparison = presenter_.Comparison();
+    if (Comparing() && !comparison.image.isNull())
+        painter.drawImage(at(comparison.area.target), comparison.image);
+    else if (draft && !presenter_.Draft().image.isNull())
+        painter.drawImage(at(presenter_.Draft().area.target), presenter_.Draft().image);
+    else if (!draft && !presenter_.Display().isNull())
+        painter.drawImage(at(presenter_.Drawn().target), presenter_.Display());
     painter.restore();
-    if (splitAlgorithm_ && !Comparing() && !lastDraft_ && !area.isEmpty())
-        PaintSplit(painter, area, ratio, output, at(area.target));
+    if (splitAlgorithm_ && !Comparing() && !presenter_.SplitDisplay().isNull())
+        PaintSplit(painter, output, at(presenter_.Presented().area.target));
     // Say what is shown, so the source is never taken for the result.
     if (Comparing())
         DrawCaption(painter, kCompareCaption, QPoint(8, 8));
-
-    if (area.isEmpty() || lastDraft_)
-        return;
-    const ResizeSettings& s = document_->Settings().Resize();
-    if (ShouldRequestPreview(s.algorithm, document_->Preview().HasResult(), panning_,
-                             ScrollBarOperated()))
-        document_->RequestPreview(area);
 }
 
 void CORMensuraView::mousePressEvent(QMouseEvent* event) {
@@ -343,7 +249,7 @@ void CORMensuraView::mouseReleaseEvent(QMouseEvent* event) {
     }
     panning_ = false;
     viewport()->unsetCursor();
-    viewport()->update();  // asks for the exact preview of the new area
+    Present();  // asks for the exact preview of the new area
     event->accept();
 }
 
@@ -373,7 +279,6 @@ void CORMensuraView::SetZoom(const PreviewZoom& zoom, QPoint anchor) {
     }
     emit zoomChanged(zoom_);
     emit visibleAreaChanged();
-    viewport()->update();
 }
 
 void CORMensuraView::ZoomIn(QPoint anchor) {
@@ -417,7 +322,7 @@ void CORMensuraView::SetCompareToggled(bool on) {
     compareToggled_ = on;
     if (Comparing() != was)
         emit comparingChanged(Comparing());
-    viewport()->update();
+    Present();
 }
 
 void CORMensuraView::SetCompareHeld(bool on) {
@@ -427,7 +332,7 @@ void CORMensuraView::SetCompareHeld(bool on) {
     compareHeld_ = on;
     if (Comparing() != was)
         emit comparingChanged(Comparing());
-    viewport()->update();
+    Present();
 }
 
 void CORMensuraView::keyPressEvent(QKeyEvent* event) {
@@ -465,11 +370,11 @@ void CORMensuraView::SetSplitAlgorithm(std::optional<ResizeAlgorithm> algorithm)
     // The pointer is followed (for its cursor over the divider) only while there is one.
     viewport()->setMouseTracking(splitAlgorithm_.has_value());
     if (!algorithm) {
-        split_.Clear();
+        presenter_.Split().Clear();
         viewport()->unsetCursor();
     }
     emit splitChanged(splitAlgorithm_);
-    viewport()->update();
+    Present();
 }
 
 int CORMensuraView::DividerX() const {
@@ -482,23 +387,12 @@ void CORMensuraView::SetDividerX(int x) {
     viewport()->update();
 }
 
-void CORMensuraView::PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
-                                const QRect& output, QPoint at) {
+void CORMensuraView::PaintSplit(QPainter& painter, const QRect& output, QPoint at) {
     const ResizeSettings& s = document_->Settings().Resize();
-    const QImage left = split_.Picture(document_->SourcePixels(),
-                                       PreviewRequest{area, s.width, s.height, *splitAlgorithm_});
-    if (left.isNull())
-        return;
-    if (left.cacheKey() != splitDisplayKey_ || !(splitDisplayRatio_ == ratio)) {
-        const QImage shown = ScaleForDisplay(left, area.target, ratio);
-        splitDisplay_ = shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
-        splitDisplayKey_ = left.cacheKey();
-        splitDisplayRatio_ = ratio;
-    }
     const int divider = DividerX();
     painter.save();
     painter.setClipRect(output.intersected(QRect(0, 0, divider, viewport()->height())));
-    painter.drawPixmap(at, splitDisplay_);
+    painter.drawImage(at, presenter_.SplitDisplay());
     painter.restore();
     // A white line with a dark one beside it shows on any picture.
     painter.setPen(Qt::white);
@@ -506,7 +400,7 @@ void CORMensuraView::PaintSplit(QPainter& painter, const PreviewArea& area, cons
     painter.setPen(QColor(0, 0, 0, 160));
     painter.drawLine(divider + 1, 0, divider + 1, viewport()->height());
     const QString leftName = QString::fromLatin1(engine::AlgorithmName(*splitAlgorithm_)) +
-                             (split_.Exact() ? QString() : QStringLiteral(" ..."));
+                             (presenter_.SplitExact() ? QString() : QStringLiteral(" ..."));
     DrawCaption(painter, leftName, QPoint(divider - 6, 8), true);
     DrawCaption(painter, QString::fromLatin1(engine::AlgorithmName(s.algorithm)),
                 QPoint(divider + 6, 8));

@@ -9,11 +9,10 @@
 
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
+#include "document/preview_presenter.h"
 #include "document/preview_zoom.h"
-#include "document/split_preview.h"
 #include "ui/orven_scroll_view.h"
 
-#include <QPixmap>
 #include <QPointer>
 
 #include <optional>
@@ -35,7 +34,7 @@ class CORMensuraView : public COrvenScrollView {
     // The area the next paint covers (visible output plus the margin).
     PreviewArea CurrentArea() const;
 
-    const DrawnPicture& Drawn() const { return drawn_; }
+    const DrawnPicture& Drawn() const { return presenter_.Drawn(); }
     bool Panning() const { return panning_; }
 
     // ---- Zoom ----------------------------------------------------------------------------------
@@ -53,7 +52,7 @@ class CORMensuraView : public COrvenScrollView {
     QPoint OutputToContent(int x, int y) const;
     // Whether the picture on screen is a draft from the source (a reduced view of an area too
     // large to compute at 100 %).
-    bool ShowsDraft() const { return lastDraft_; }
+    bool ShowsDraft() const { return presenter_.ShowsDraft(); }
 
     // ---- Comparison ----------------------------------------------------------------------------
     // The key held in the view to compare, and the toggle's state.
@@ -93,55 +92,27 @@ class CORMensuraView : public COrvenScrollView {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void PreparePicture(const PreviewArea& area);
-    void SetPicture(const QImage& image);
-    void PrepareDraft(const PreviewArea& area, const ZoomRatio& ratio);
-    void PrepareComparison(const PreviewArea& area, const ZoomRatio& ratio, bool draft);
-    const QPixmap& DisplayPicture(const ZoomRatio& ratio);
+    // What decides the pictures now, and preparing them for it (never from a paint event).
+    PreviewViewState ViewState() const;
+    void Present();
     void SetCompareHeld(bool on);
-    void PaintSplit(QPainter& painter, const PreviewArea& area, const ZoomRatio& ratio,
-                    const QRect& output, QPoint at);
+    void PaintSplit(QPainter& painter, const QRect& output, QPoint at);
     QSize OutputSize() const;
     QSize ZoomedSize() const;
 
     QPointer<CORMensuraDoc> document_;
-    DrawnPicture drawn_;
-    // The drawn picture as computed (100 %), and what is painted: the same at 100 %, scaled for
-    // the screen at another zoom.
-    QImage pictureImage_;
-    quint64 pictureSerial_ = 0;
-    QPixmap display_;
-    quint64 displaySerial_ = 0;
-    ZoomRatio displayRatio_;
+    PreviewPresenter presenter_;
+    bool presentPosted_ = false;
 
     PreviewZoom zoom_;
     int wheelSteps_ = 0;  // Ctrl+wheel angle not yet turned into a step (1/8 degrees)
-    bool lastDraft_ = false;
 
-    // A picture made for one area at one zoom: the draft and the comparison.
-    struct AreaPicture {
-        QPixmap pixmap;
-        PreviewArea area;
-        ZoomRatio ratio;
-        int outputWidth = 0;
-        int outputHeight = 0;
-        bool crop = false;
-        bool draft = false;
-        quint64 sourceSerial = 0;
-    };
-    AreaPicture draft_;
-    AreaPicture comparison_;
-    quint64 sourceSerial_ = 0;  // a new image invalidates both
     bool compareHeld_ = false;
     bool compareToggled_ = false;
 
-    SplitPreview split_;
     std::optional<engine::ResizeAlgorithm> splitAlgorithm_;
     double splitFraction_ = 0.5;  // the divider's place across the viewport
     bool draggingDivider_ = false;
-    QPixmap splitDisplay_;
-    qint64 splitDisplayKey_ = 0;
-    ZoomRatio splitDisplayRatio_;
 
     bool panning_ = false;
     QPoint panStartScroll_;

@@ -2,18 +2,19 @@
 
 #include "document/cormensura_doc.h"
 #include "engine/progress.h"
+#include "frame/dropped_files.h"
+#include "frame/frame_layout.h"
+#include "frame/save_name.h"
+#include "frame/toolbar_sets.h"
 #include "imageio/image_file_types.h"
+#include "imageio/output_formats.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "ui/cormensura_view.h"
-#include "ui/dropped_files.h"
-#include "ui/frame_layout.h"
 #include "ui/navigator_wnd.h"
 #include "ui/preview_view_actions.h"
 #include "ui/save_dialog.h"
-#include "ui/save_name.h"
 #include "ui/settings_commands.h"
-#include "ui/toolbar_sets.h"
 
 #include "browser/file_actions.h"
 #include "browser/thumbnail_cache.h"
@@ -63,12 +64,6 @@ constexpr int kSplitterNode = 0;
 constexpr const char* kSaveFolderGroup = "MAIN";
 constexpr const char* kSaveFolderKey = "SAVEFOLDER";
 
-const QString kOpenFilter = QStringLiteral(
-    "All Supported Files (*.jpg *.jpeg *.jpe *.tif *.tiff *.bmp *.gif *.png *.webp *.heic *.heif "
-    "*.avif);;"
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
-    "(*.gif);;"
-    "PNG Files (*.png);;WebP Files (*.webp);;HEIF Files (*.heic *.heif *.avif)");
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -107,6 +102,27 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     });
     connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
+    // The document reports; the frame speaks to the user.
+    connect(doc_, &CORMensuraDoc::failed, this,
+            [this](const QString& message) { settings_.Prompt().Warning(message); });
+    connect(doc_, &CORMensuraDoc::stateChanged, this, [this](DocumentState state) {
+        if (state == DocumentState::Loading) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            loadingCursor_ = true;
+        } else if (loadingCursor_) {
+            QGuiApplication::restoreOverrideCursor();
+            loadingCursor_ = false;
+        }
+    });
+    // What the document reports without a question goes to the status bar.
+    connect(doc_, &CORMensuraDoc::neighboursSkipped, this, [this](const QStringList& names) {
+        statusBar()->showMessage(
+            QStringLiteral("Skipped (cannot be opened): %1").arg(names.join(QStringLiteral(", "))),
+            10000);
+    });
+    connect(doc_, &CORMensuraDoc::openedDamaged, this, [this](const QString& damage) {
+        statusBar()->showMessage(QStringLiteral("This file is damaged; %1").arg(damage), 10000);
+    });
 
     // The status-bar progress shows the document's running job (queued from its worker).
     connect(doc_, &CORMensuraDoc::progressStarted, this,
@@ -341,7 +357,6 @@ void CMainFrame::CreateSettingsPanel() {
     auto* panel = new CResizeDlgBar(settings_, dock_);
     panel->SetNavigator(navigator_);
     connect(panel, &CResizeDlgBar::settingsChanged, this, &CMainFrame::OnSettingsChanged);
-    connect(panel, &CResizeDlgBar::spinPendingChanged, doc_, &CORMensuraDoc::SetSpinPending);
     connect(panel, &CResizeDlgBar::applyToAllRequested, this, &CMainFrame::OnApplyToAll);
     panel_ = panel;
     panel_->setObjectName(QStringLiteral("resizeSettingsPanel"));
@@ -511,23 +526,31 @@ void CMainFrame::OnPaste() {
 }
 
 void CMainFrame::OnOpen() {
-    const QString folder =
-        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
+    // The open image's folder, else the last one an image was opened from.
+    const QString last = !doc_->CurrentPath().isEmpty() ? doc_->CurrentPath()
+                         : recentFiles_.isEmpty()       ? QString()
+                                                        : recentFiles_.first();
+    const QString folder = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
     const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, kOpenFilter);
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, OpenDialogFilter());
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
 
 QString CMainFrame::AskSavePath() {
     const QString current = doc_->CurrentPath();
-    ResizeSettings& s = settings_.Resize();
+    const ResizeSettings& s = settings_.Resize();
     CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
                          SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
                          s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    s.jpegQuality = dialog.Quality();  // MAIN/JPEGQUALITY, used by this save and kept
+    // MAIN/JPEGQUALITY, used by this save and kept.
+    // One JPEG quality for the window's saves and the batch (MAIN/ and BATCH/JPEGQUALITY).
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = dialog.Quality(); });
+    BatchSettings batch = settings_.Batch();
+    batch.jpegQuality = dialog.Quality();
+    settings_.SetBatch(batch);
     return dialog.selectedFiles().first();
 }
 
@@ -537,12 +560,11 @@ void CMainFrame::OnResizeAndSave() {
     const QString path = AskSavePath();
     if (path.isEmpty())
         return;
-    if (MimeTypeForOutputPath(path).isEmpty()) {
+    if (!OutputFormatForPath(path)) {
         // The writers know only these types; say so rather than return without a word.
         settings_.Prompt().Warning(
-            QStringLiteral("Can't save file %1.\nUse one of the extensions "
-                           ".jpg, .jpeg, .tif, .tiff, .bmp, .gif, .png or .webp.")
-                .arg(path));
+            QStringLiteral("Can't save file %1.\nUse one of the extensions %2.")
+                .arg(path, WrittenExtensionList()));
         return;
     }
     if (!doc_->StartResizeAndSave(path))
@@ -553,11 +575,13 @@ void CMainFrame::OnResizeAndSave() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnSaveFinished(bool written, const QString& path) {
+void CMainFrame::OnSaveFinished(bool written, const QString& path, bool cancelled) {
     QGuiApplication::restoreOverrideCursor();
     if (written) {
         lastSaveFolder_ = QFileInfo(path).absolutePath();
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
+    } else if (cancelled) {
+        statusBar()->showMessage(QStringLiteral("Cancelled: %1 was not written").arg(path), 5000);
     } else {
         statusBar()->clearMessage();
     }
@@ -583,16 +607,17 @@ void CMainFrame::OnSaveSettings() {
 }
 
 void CMainFrame::OnLoadSettings() {
-    if (!RunLoadSettingsCommand(settings_.Resize(), settings_.Prompt(), this))
+    ResizeSettings loaded = settings_.Resize();
+    if (!RunLoadSettingsCommand(loaded, settings_.Prompt(), this))
         return;
-    UpdatePanelFromDocument();
-    doc_->RefreshViews();
+    settings_.SetResize(loaded);  // the panel and the views follow the model
     UpdateCommandStates();
 }
 
 void CMainFrame::OnSettingsChanged() {
+    // An edit in the panel (the model has it, and the document follows it): the selected batch
+    // entries take it too.
     ApplySettingsToSelectedEntries();
-    doc_->SettingsChanged();
     UpdateCommandStates();
 }
 
@@ -635,6 +660,15 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A save in progress is not dropped unasked: Wait keeps the window (and the save) going;
+    // Stop and quit cancels it, and the file it would replace stays as it was.
+    if (doc_->SaveRunning() &&
+        settings_.Prompt().AskChoice(QStringLiteral("A save is running."),
+                                     {QStringLiteral("Wait"), QStringLiteral("Stop and quit")},
+                                     0) != 1) {
+        event->ignore();
+        return;
+    }
     // A batch run ends first: cancelled, and waited for, so no file is left half written.
     if (runningProgress_)
         runningProgress_->CancelAndWait();

@@ -4,8 +4,8 @@
 // preview (the lower row holds the batch list in batch mode).
 
 #include "batch/batch_list.h"
+#include "frame/toolbar_sets.h"
 #include "settings/settings_model.h"
-#include "ui/toolbar_sets.h"
 
 #include <QDesktopServices>
 #include <QHash>
@@ -37,6 +37,7 @@ class CThumbsBuilderThreads;
 class CThumbsView;
 class ThumbnailCache;
 class SettingsStore;
+struct BatchRunOptions;
 }  // namespace orm
 
 namespace orm::gui {
@@ -122,8 +123,11 @@ class CMainFrame : public QMainWindow {
     // The settings panel changed the resize settings.
     void OnSettingsChanged();
     // A Resize and Save ended (written, cancelled or failed).
-    void OnSaveFinished(bool written, const QString& path);
+    void OnSaveFinished(bool written, const QString& path, bool cancelled);
     void OnRun();
+    // Outputs that would replace their own inputs are asked about once per run: replace them,
+    // save with new names (options changed) or cancel (false).
+    bool ConfirmReplacingOriginals(BatchRunOptions& options);
     void OnLoadBatch();
     void OnSaveBatch();
     void OnViewOptions();
@@ -187,6 +191,7 @@ class CMainFrame : public QMainWindow {
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
+    bool loadingCursor_ = false;  // the wait cursor of an image being opened
     QString lastSaveFolder_;
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;

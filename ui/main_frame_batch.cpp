@@ -8,6 +8,7 @@
 #include "browser/thumbnail_cache.h"
 #include "browser/thumbs_builder_threads.h"
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/storage_folder.h"
 #include "ui/basket_browser.h"
 #include "ui/batch_dlg.h"
@@ -17,11 +18,11 @@
 #include "ui/gadget_dlg.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/thumbs_view.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QDockWidget>
 #include <QMenu>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -46,7 +47,7 @@ QIcon ResourceIcon(const char* themeName, const char* fallback) {
 }  // namespace
 
 void CMainFrame::CreateBatchActions() {
-    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("&Browse"));
+    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("Bro&wse"));  // B is Batch Mode's
     browse->setIcon(ResourceIcon("folder-open", ":/icons/browse.png"));
     browse->setCheckable(true);
     browse->setStatusTip(QStringLiteral("Pick images for the batch from a folder"));
@@ -62,8 +63,9 @@ void CMainFrame::CreateBatchActions() {
     remove->setStatusTip(QStringLiteral("Remove the selected images from the batch"));
     connect(remove, &QAction::triggered, this, &CMainFrame::OnRemoveFromBatch);
 
-    QAction* run = MakeAction(kCmdRun, QStringLiteral("&Run\tEnter"));
-    run->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // Run has a shortcut of its own; Enter runs only in the batch row (CreateBasket), so Enter
+    // in a field of the panel confirms the field and nothing else.
+    QAction* run = MakeAction(kCmdRun, QStringLiteral("&Run"), QKeySequence(Qt::CTRL | Qt::Key_R));
     run->setIcon(ResourceIcon("media-playback-start", ":/icons/run.png"));
     run->setStatusTip(QStringLiteral("Resize every image of the batch"));
     connect(run, &QAction::triggered, this, &CMainFrame::OnRun);
@@ -100,6 +102,11 @@ void CMainFrame::CreateBasket() {
     basketView_->setObjectName(QStringLiteral("basket"));
     layout->addWidget(basketView_);
     basketView_->SetBrowser(basket_.get());
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), basketView_);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this, &CMainFrame::OnRun);
+    }
     connect(basket_.get(), &CBasketBrowser::filesOffered, this,
             [this](const QStringList& paths) { AddFilesToBatch(paths); });
     connect(basket_.get(), &CBasketBrowser::removeRequested, this, &CMainFrame::OnRemoveFromBatch);
@@ -130,16 +137,9 @@ void CMainFrame::ActivateBatchEntry(int index) {
         return;
     // The document keeps the entry's own settings, just copied; an entry without a size yet
     // leaves the current settings as they are.
-    ResizeSettings& s = settings_.Resize();
-    if (entry.targetWidth > 0 && entry.targetHeight > 0) {
-        s.width = entry.targetWidth;
-        s.height = entry.targetHeight;
-        s.dpi = entry.resolution;
-        s.algorithm = entry.algorithm;
-        s.correction = entry.correction;
-    }
-    UpdatePanelFromDocument();
-    doc_->SettingsChanged();
+    if (entry.width > 0 && entry.height > 0)
+        settings_.EditResize(
+            [&](ResizeSettings& s) { static_cast<ResizeTarget&>(s) = entry.Target(); });
     UpdateTitle();
     UpdateCommandStates();
 }
@@ -184,7 +184,6 @@ void CMainFrame::SetBatchMode(bool on) {
         RestoreBatchRow();
         InstallToolbarSet(BatchToolbarSet());
     }
-    panel_->SetBatchMode(on);
     UpdateTitle();
     UpdateCommandStates();
 }
@@ -250,7 +249,8 @@ void CMainFrame::AddFilesToBatch(const QStringList& paths) {
 void CMainFrame::OpenCommandLineFiles(const QStringList& paths) {
     if (paths.size() < 2)
         return;
-    batchList_.ReplaceWithPaths(paths, settings_.Resize());
+    const ResizeSettings& s = settings_.Resize();
+    batchList_.ReplaceWithPaths(paths, s, s.applyToAll != 0);
     emit batchListChanged();
     if (!settings_.BatchMode() && !batchList_.empty())
         SetBatchMode(true);
@@ -278,7 +278,22 @@ void CMainFrame::ApplySettingsToSelectedEntries() {
 }
 
 bool CMainFrame::CanRun() const {
-    return !BrowseModeOn() && !batchList_.empty() && !batchRunning_;
+    return settings_.BatchMode() && !BrowseModeOn() && !batchList_.empty() && !batchRunning_;
+}
+
+bool CMainFrame::ConfirmReplacingOriginals(BatchRunOptions& options) {
+    const int count = OutputsReplacingTheirInputs(batchList_.entries(), options);
+    if (count == 0)
+        return true;
+    enum { kReplace, kNewNames, kCancel };
+    const int answer = settings_.Prompt().AskChoice(
+        ReplaceOriginalsQuestion(count),
+        {QStringLiteral("Replace them"), QStringLiteral("Save with new names"),
+         QStringLiteral("Cancel")},
+        kNewNames);
+    if (answer == kNewNames)
+        options.settings.newName = 1;  // this run only
+    return answer == kReplace || answer == kNewNames;
 }
 
 void CMainFrame::OnRun() {
@@ -287,10 +302,14 @@ void CMainFrame::OnRun() {
     BatchSettings batch = settings_.Batch();
     if (!RunBatchSettingsDialog(batch, settings_.Prompt(), this))
         return;
-    settings_.Batch() = batch;
+    settings_.SetBatch(batch);
+    // The batch's quality is the one the Save dialog shows too.
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = batch.jpegQuality; });
     BatchRunOptions options;
     options.settings = batch;
     options.noEnlarge = settings_.Resize().noEnlarge != 0;
+    if (!ConfirmReplacingOriginals(options))
+        return;
     CBatchProgress progress(batchList_.entries(), options, settings_.Prompt(), this);
     batchRunning_ = true;
     runningProgress_ = &progress;
@@ -301,6 +320,8 @@ void CMainFrame::OnRun() {
     UpdateCommandStates();
     const BatchRunSummary& done = progress.Summary();
     statusBar()->showMessage(RunSummaryText(done), 8000);
+    if (progress.QuitRequested())
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnLoadBatch() {
@@ -342,10 +363,11 @@ void CMainFrame::OnViewOptions() {
 }
 
 void CMainFrame::SetIconsZoom(int zoom) {
-    int& current = settings_.Browser().iconsZoom;
-    if ((zoom == kSmallIconsZoom) == (current == kSmallIconsZoom))
+    BrowserSettings browser = settings_.Browser();
+    if ((zoom == kSmallIconsZoom) == (browser.iconsZoom == kSmallIconsZoom))
         return;  // "Small Icons" at 66 (or "Large Icons" at 100) does nothing
-    current = zoom;
+    browser.iconsZoom = zoom;
+    settings_.SetBrowser(browser);
     emit iconsZoomChanged(zoom);
     UpdateCommandStates();
 }

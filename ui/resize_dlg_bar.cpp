@@ -70,6 +70,11 @@ CResizeDlgBar::CResizeDlgBar(SettingsModel& settings, QWidget* parent)
     connect(timer_, &QTimer::timeout, this, &CResizeDlgBar::OnTimerTick);
     timer_->start();
 
+    // The panel shows the model: its changes from elsewhere and the window's mode.
+    logic_.SetBatchMode(settings_.BatchMode());
+    connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
+            &CResizeDlgBar::OnModelChanged);
+    connect(&settings_, &SettingsModel::batchModeChanged, this, &CResizeDlgBar::SetBatchMode);
     UpdateFromDocument(SourceImageInfo{}, QString(), 0);
 }
 
@@ -235,7 +240,14 @@ QWidget* CResizeDlgBar::BuildBottomRow() {
     applyToAll_->hide();
     saveSettings_ = new QPushButton(QStringLiteral("Save se&ttings..."), box);
     loadSettings_ = new QPushButton(QStringLiteral("&Load settings..."), box);
+    // Beside the box while it is ticked: a locked size is an exact box for every image.
+    lockNote_ = new QLabel(QStringLiteral("(exact size, cropped)"), box);
+    lockNote_->setObjectName(QStringLiteral("lockNote"));
+    lockNote_->setToolTip(QStringLiteral(
+        "Locked sizes are exact boxes: images of another shape are cropped to fill them "
+        "(Correction: Crop). Unticking gives the earlier correction back."));
     grid->addWidget(lock_, 0, 0);
+    grid->addWidget(lockNote_, 2, 0, 1, 2);
     grid->addWidget(applyToAll_, 0, 1);
     grid->addWidget(saveSettings_, 1, 0);
     grid->addWidget(loadSettings_, 1, 1);
@@ -312,8 +324,11 @@ void CResizeDlgBar::ConnectControls() {
     onRadio(editPixels_, false);
     onRadio(editPrint_, true);
     connect(lock_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!logic_.updating())
-            Finish(logic_.LockToggled(on));
+        if (logic_.updating())
+            return;
+        Finish(logic_.LockToggled(on));
+        SelectCombos();  // the correction may have come back
+        lockNote_->setVisible(on);
     });
     connect(noEnlarge_, &QCheckBox::toggled, this, [this](bool on) {
         if (logic_.updating() || logic_.settings().noEnlarge == int32_t(on))
@@ -376,6 +391,7 @@ void CResizeDlgBar::SelectCombos() {
     SetIfDifferent(resolutionUnit_, s.resolutionUnit);
     (s.editPrintSize ? editPrint_ : editPixels_)->setChecked(true);
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
     noEnlarge_->setChecked(s.noEnlarge != 0);
 }
 
@@ -386,6 +402,7 @@ void CResizeDlgBar::RefreshLockCheck() {
     lock_->setToolTip(WrapToolTip(QString::fromLatin1(batch ? kApplyToNewTip : kLockTip),
                                   QFontMetrics(QToolTip::font())));
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
 }
 
 void CResizeDlgBar::ApplyEnabling() {
@@ -419,7 +436,7 @@ void CResizeDlgBar::Recompute() {
     outputRaw_->setText(OutputRawSizeText(logic_.settings(), logic_.image()));
     // While spin steps run the views wait; the end of the steps recomputes once.
     if (!logic_.spinPending()) {
-        settings_.NotifyResizeSettingsChanged();
+        settings_.SetResize(logic_.settings());
         emit settingsChanged();
     }
 }
@@ -530,6 +547,15 @@ void CResizeDlgBar::OnResolutionUnitChosen(int index) {
 }
 
 // ---- Batch mode and navigator ---------------------------------------------------------
+
+void CResizeDlgBar::OnModelChanged() {
+    // The panel's own edits come back equal; a change made elsewhere (a batch entry opened,
+    // settings loaded, an image adopted) is shown.
+    if (logic_.spinPending() || logic_.settings() == settings_.Resize())
+        return;
+    logic_.settings() = settings_.Resize();
+    UpdateFromDocument(logic_.image(), fileName_, fileBytes_);
+}
 
 void CResizeDlgBar::SetBatchMode(bool on) {
     logic_.SetBatchMode(on);

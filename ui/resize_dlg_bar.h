@@ -116,6 +116,8 @@ class CResizeDlgBar : public QWidget {
     void Finish(const PanelOutcome& outcome);
     // The common tail of every accepted change.
     void Recompute();
+    // The model changed: the fields follow unless the change was the panel's own.
+    void OnModelChanged();
     void ApplyEnabling();
     void SelectCombos();
     void RefreshLockCheck();
@@ -160,6 +162,7 @@ class CResizeDlgBar : public QWidget {
     QComboBox* algorithm_ = nullptr;
     QComboBox* sizeUnit_ = nullptr;
     QComboBox* resolutionUnit_ = nullptr;
+    QLabel* lockNote_ = nullptr;
     QCheckBox* lock_ = nullptr;
     QCheckBox* noEnlarge_ = nullptr;
     QPushButton* applyToAll_ = nullptr;

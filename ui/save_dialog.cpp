@@ -1,6 +1,8 @@
 #include "ui/save_dialog.h"
 
-#include "ui/save_name.h"
+#include "frame/save_name.h"
+
+#include "imageio/output_formats.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -10,15 +12,6 @@
 #include <algorithm>
 
 namespace orm::gui {
-namespace {
-
-const QString kSaveFilter = QStringLiteral(
-    "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files (*.bmp);;GIF Files "
-    "(*.gif);;"
-    "PNG Files (*.png);;WebP Files (*.webp)");
-
-}  // namespace
-
 QString FilterSuffix(const QString& filter) {
     const qsizetype star = filter.indexOf(QLatin1String("*."));
     if (star < 0)
@@ -36,7 +29,7 @@ void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {
         dialog.setDirectory(folder);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(kSaveFilter);
+    dialog.setNameFilter(SaveDialogFilter());
     // The dialog adds the default suffix to a bare name before it asks about replacing a file.
     dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
     QObject::connect(
@@ -45,8 +38,9 @@ void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder) {
 }
 
 bool QualityAppliesTo(const QString& filter) {
-    const QString suffix = FilterSuffix(filter).toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("webp");
+    const OutputFormat* format =
+        OutputFormatForPath(QStringLiteral("name.") + FilterSuffix(filter));
+    return format && format->quality != QualityUse::None;
 }
 
 CSaveAsDialog::CSaveAsDialog(QWidget* parent, const QString& folder, const QString& suggested,

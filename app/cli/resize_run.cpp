@@ -1,7 +1,9 @@
 #include "cli/resize_run.h"
 
 #include "cli/cli_batch_reporter.h"
+#include "cli/input_list.h"
 #include "cli/input_tree.h"
+#include "cli/json_log.h"
 
 #include "batch/batch_list.h"
 #include "batch/output_naming.h"
@@ -10,7 +12,9 @@
 #include "settings/settings_store.h"
 
 #include "imageio/native_path.h"
+#include "imageio/output_formats.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -18,6 +22,7 @@
 #include <atomic>
 #include <csignal>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -70,6 +75,39 @@ class InterruptCancels {
     struct sigaction previousTerm_ {};
 };
 
+// The file of --log-json: made (or emptied) before the run, each line written through as its
+// input finishes, so a run killed halfway leaves the lines of the inputs it finished.
+class JsonLogFile {
+  public:
+    bool Open(const QString& path, CliStreams& io) {
+        const int fd =
+            ::open(NativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0 || !file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            io.err << "ormensura-cli: --log-json " << EscapedPath(path) << ": "
+                   << SystemErrorText(errno) << "\n";
+            return false;
+        }
+        path_ = path;
+        err_ = &io.err;
+        return true;
+    }
+    void Write(const QString& line) {
+        const QByteArray bytes = line.toUtf8() + '\n';
+        if ((file_.write(bytes) != bytes.size() || !file_.flush()) && !failed_) {
+            failed_ = true;
+            *err_ << "ormensura-cli: can't write the JSON log " << EscapedPath(path_) << ": "
+                  << file_.errorString() << "\n";
+            err_->flush();
+        }
+    }
+
+  private:
+    QFile file_;
+    QString path_;
+    QTextStream* err_ = nullptr;
+    bool failed_ = false;
+};
+
 // Whether --help or -h comes before the end of the options.
 bool WantsHelp(const QStringList& args) {
     for (const QString& arg : args) {
@@ -88,7 +126,7 @@ QString AlgorithmText(ResizeAlgorithm algorithm) {
 OutputPath OutputFor(const BatchEntry& entry, size_t index, const BatchRunOptions& options,
                      const PathExistsFn& exists) {
     return options.outputFile.isEmpty()
-               ? MakeBatchOutputPath(entry.path, entry.targetWidth, entry.targetHeight,
+               ? MakeBatchOutputPath(entry.path, entry.width, entry.height,
                                      SettingsForEntry(options, index), exists)
                : DecideOutputPath(options.outputFile, options.settings.method(), exists);
 }
@@ -180,6 +218,31 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
     return status;
 }
 
+// "keep|jpg|tif|bmp|png|gif|webp".
+QString FormatChoicesText() {
+    QString text = QStringLiteral("keep");
+    for (const OutputFormat& f : OutputFormatTable())
+        text += QLatin1Char('|') + QLatin1String(f.shortName);
+    return text;
+}
+
+// Every extension written, ".jpg .jpeg .jpe .tif ...".
+QString WrittenExtensionsText() {
+    QStringList all;
+    for (const OutputFormat& f : OutputFormatTable()) all << QString::fromLatin1(f.extensions);
+    return all.join(QLatin1Char(' '));
+}
+
+// "TIFF, PNG and WebP".
+QString AlphaFormatsText() {
+    QStringList names;
+    for (const OutputFormat& f : OutputFormatTable())
+        if (f.keepsAlpha)
+            names << QString::fromLatin1(f.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
 }  // namespace
 
 QString EscapedPath(const QString& path) {
@@ -222,8 +285,8 @@ QString DryRunLine(const BatchEntry& entry, const OutputPath& output) {
         case OutputDecision::Write:
             return QStringLiteral("%1\t%2\t%3x%4\t%5\t%6")
                 .arg(EscapedPath(entry.path), EscapedPath(output.path),
-                     QString::number(entry.targetWidth), QString::number(entry.targetHeight),
-                     QFormatG(entry.resolution), AlgorithmText(entry.algorithm));
+                     QString::number(entry.width), QString::number(entry.height),
+                     QFormatG(entry.dpi), AlgorithmText(entry.algorithm));
         case OutputDecision::Skip:
             return QStringLiteral("%1\tskip\t%2")
                 .arg(EscapedPath(entry.path), EscapedPath(output.path));
@@ -296,17 +359,33 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
 }
 
 int RunPlanned(const std::vector<BatchEntry>& entries, BatchRunOptions options,
-               const QString& folderToMake, const OutputRequest& out, CliStreams& io) {
+               const QString& folderToMake, const OutputRequest& out, CliStreams& io,
+               std::vector<size_t> entriesPerInput) {
     if (out.dryRun)
         return DryRun(entries, options, folderToMake, out.quiet, io);
     options.cancelWithinFile = true;  // Ctrl+C never leaves a file written after it
 
+    const bool jsonOnStdout = out.logJson == QLatin1String("-");
+    JsonLogFile jsonFile;
+    if (!out.logJson.isEmpty() && !jsonOnStdout && !jsonFile.Open(out.logJson, io))
+        return kExitBadArguments;
     ReporterOptions ro;
-    ro.quiet = out.quiet;
+    ro.quiet = out.quiet || jsonOnStdout;  // standard output carries the JSON lines alone
     ro.timings = out.timings;
     ro.progressLine = isatty(STDERR_FILENO) != 0;
     CliBatchReporter reporter(io, ro);
-    BatchRunner runner(entries, options, reporter, &reporter);
+    if (entriesPerInput.empty())
+        entriesPerInput.assign(entries.size(), 1);
+    JsonLogReporter json(std::move(entriesPerInput), reporter, [&](const QString& line) {
+        if (jsonOnStdout) {
+            io.out << line << "\n";
+            io.out.flush();
+        } else {
+            jsonFile.Write(line);
+        }
+    });
+    IBatchReporter& sink = out.logJson.isEmpty() ? static_cast<IBatchReporter&>(reporter) : json;
+    BatchRunner runner(entries, options, sink, &reporter);
     InterruptCancels interrupt(runner);
     runner.Start();
     runner.Wait();
@@ -323,6 +402,17 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
         io.err << "ormensura-cli resize: " << error << "\n"
                << "'ormensura-cli resize --help' lists the options.\n";
         return kExitBadArguments;
+    }
+    if (!cmd.filesFrom.isEmpty()) {
+        QString why;
+        const std::optional<QStringList> listed =
+            ReadPathList(cmd.filesFrom, cmd.nulSeparated, &why);
+        if (!listed) {
+            io.err << "ormensura-cli resize: --files-from " << EscapedPath(cmd.filesFrom) << ": "
+                   << why << "\n";
+            return kExitBadArguments;
+        }
+        cmd.inputs += *listed;
     }
     QStringList inputs;
     for (const QString& given : cmd.inputs) inputs.append(AbsolutePath(given));
@@ -362,18 +452,27 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
         return kExitInputFailed;
     }
 
+    const std::vector<InputFile> files =
+        cmd.shard.Active() ? ShardOf(expanded.files, cmd.shard) : expanded.files;
+    if (files.empty() && !cmd.output.quiet)
+        io.err << "ormensura-cli: shard " << cmd.shard.index << "/" << cmd.shard.count
+               << " holds none of the inputs\n";
+
     std::vector<BatchEntry> entries;
-    entries.reserve(expanded.files.size());
-    for (const InputFile& file : expanded.files) {
+    std::vector<size_t> entriesPerInput;
+    entries.reserve(files.size());
+    for (const InputFile& file : files) {
         const std::vector<BatchEntry> made =
             EntriesForInput(file.path, cmd.size, ProbeImage(file.path), cmd.output.noEnlarge);
+        entriesPerInput.push_back(made.size());
         for (const BatchEntry& entry : made) {
             entries.push_back(entry);
             if (expanded.hadFolder)
                 options.subfolders.push_back(file.subfolder);
         }
     }
-    return RunPlanned(entries, std::move(options), folderToMake, cmd.output, io);
+    return RunPlanned(entries, std::move(options), folderToMake, cmd.output, io,
+                      std::move(entriesPerInput));
 }
 
 int RunBatchArgs(const QStringList& args, CliStreams& io) {
@@ -411,127 +510,189 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
     return RunEntries(list.entries(), cmd.output, io);
 }
 
-const char* ResizeUsage() {
-    return "Usage: ormensura-cli resize FILE|FOLDER... SIZE [OPTIONS]\n"
-           "\n"
-           "Resizes each FILE like a batch run whose entries all got the same settings.\n"
-           "\n"
-           "Size (one way):\n"
-           "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets "
-           "the\n"
-           "                            other side follow each source's aspect\n"
-           "  --size WxH                target box in pixels; repeat it for several outputs of "
-           "each\n"
-           "                            FILE, told apart by the size suffix (--new-name is then "
-           "on)\n"
-           "  --long-edge N             the longer side becomes N pixels, the other follows the\n"
-           "                            aspect, whatever the orientation; repeatable, and it "
-           "mixes\n"
-           "                            with --size\n"
-           "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
-           "  --print WxH               print size in --units (default in) at the resolution\n"
-           "  --units in|mm|cm|picas|pt unit of --print\n"
-           "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see "
-           "'ormensura-cli presets')\n"
-           "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
-           "  --settings NAME           saved settings (size, resolution, correction, algorithm); "
-           "the\n"
-           "                            options above and below override them\n"
-           "Resize:\n"
-           "  --dpi R                   output resolution (default: each source's own)\n"
-           "  --correction keep|crop|none  keep (default): fit the box at the source's aspect;\n"
-           "                            crop: fill the box and cut the centre; none: stretch\n"
-           "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality Bilinear,\n"
-           "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
-           "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
-           "Scenes,\n"
-           "                            7 Advanced for Natural Scenes\n"
-           "  --no-enlarge              a FILE smaller than its new size on both sides (none "
-           "smaller,\n"
-           "                            one larger) keeps its size: it is copied as it is when "
-           "the\n"
-           "                            output keeps its type, otherwise written at its own size\n"
-           "Inputs:\n"
-           "  -r, --recursive           a FOLDER stands for the images in it and its subfolders\n"
-           "                            (by extension; hidden names and links to folders left\n"
-           "                            out); the outputs keep the tree below the output folder,\n"
-           "                            whose subfolders are made as needed\n"
-           "Output:\n"
-           "  -o PATH                   a file when there is one FILE and one size and PATH is "
-           "not a\n"
-           "                            folder, otherwise the output folder (it must exist)\n"
-           "  --same-folder             write each output beside its input\n"
-           "                            (without -o and --same-folder: the batch output folder of "
-           "the\n"
-           "                            program's settings, else ~/Pictures/Resized_Images/)\n"
-           "  --new-name                append _RESIZED_TO_<W>x<H> to the name\n"
-           "  --format keep|jpg|tif|bmp|png|gif|webp  output type (default keep: the input's\n"
-           "                            extension; .jpg .jpeg .jpe .tif .tiff .bmp .png .gif "
-           ".webp\n"
-           "                            are written; PNG, TIFF and WebP keep transparency, the\n"
-           "                            others show it over white)\n"
-           "  --quality N               JPEG and WebP quality 1..100 (default 75; WebP 100 is\n"
-           "                            lossless)\n"
-           "  --max-bytes SIZE          each JPEG or WebP output at the highest quality whose "
-           "file\n"
-           "                            is at most SIZE bytes (500000, 500k, 2M; k = 1024,\n"
-           "                            M = 1024k), found in at most 8 encodes; with --quality, "
-           "at\n"
-           "                            most that quality. A file too large even at quality 1 is\n"
-           "                            not written (exit status 1); outputs of other types are\n"
-           "                            written without the limit, with a warning\n"
-           "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; the "
-           "old\n"
-           "                            file is replaced only by a complete new one; unique adds "
-           "_N)\n"
-           "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi "
-           "and\n"
-           "                            algorithm (or input, skip, existing file), tab-separated;\n"
-           "                            in paths \\ \\t \\n \\r stand for backslash, tab, newline "
-           "and\n"
-           "                            carriage return, \\xhh for other control bytes and bytes\n"
-           "                            that are not UTF-8\n"
-           "  --quiet, -q               show only errors and warnings\n"
-           "  --timings                 print decode, resize and encode times of each file\n"
-           "  --accept-damaged          a cut-off input (resized with its missing part grey) does\n"
-           "                            not make the exit status 1\n"
-           "  --fast-decode             let the JPEG decoder shrink each input to 1/2, 1/4 or 1/8\n"
-           "                            while decoding, never below twice the output size, before\n"
-           "                            the algorithm runs: strong reductions take a fraction of "
-           "the\n"
-           "                            time, but the algorithm starts from the decoder's shrunk\n"
-           "                            pixels, so the output differs a little from the full\n"
-           "                            decode's (off by default)\n"
-           "  --                        the end of the options: what follows are files, even\n"
-           "                            names that start with -\n"
-           "\n"
-           "Shows the log of the run and, on a terminal, the progress of algorithms 5-7. Ctrl+C\n"
-           "cancels (the file in progress is not written); a second Ctrl+C ends at once.\n"
-           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was\n"
-           "damaged, 2 bad arguments, 3 the run stopped (missing output folder, failed resize or\n"
-           "save, Ctrl+C).\n";
+namespace {
+
+QString SizeHelp() {
+    return QStringLiteral(
+        "Size (one way):\n"
+        "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets "
+        "the\n"
+        "                            other side follow each source's aspect\n"
+        "  --size WxH                target box in pixels; repeat it for several outputs of "
+        "each\n"
+        "                            FILE, told apart by the size suffix (--new-name is then "
+        "on)\n"
+        "  --long-edge N             the longer side becomes N pixels, the other follows the\n"
+        "                            aspect, whatever the orientation; repeatable, and it "
+        "mixes\n"
+        "                            with --size\n"
+        "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
+        "  --print WxH               print size in --units (default in) at the resolution\n"
+        "  --units in|mm|cm|picas|pt unit of --print\n"
+        "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see "
+        "'ormensura-cli presets')\n"
+        "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
+        "  --settings NAME           saved settings (size, resolution, correction, algorithm); "
+        "the\n"
+        "                            options above and below override them\n"
+        "Resize:\n"
+        "  --dpi R                   output resolution (default: each source's own)\n"
+        "  --correction keep|crop|none  keep (default): fit the box at the source's aspect;\n"
+        "                            crop: fill the box and cut the centre; none: stretch\n"
+        "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality Bilinear,\n"
+        "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
+        "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
+        "Scenes,\n"
+        "                            7 Advanced for Natural Scenes\n"
+        "  --no-enlarge              a FILE smaller than its new size on both sides (none "
+        "smaller,\n"
+        "                            one larger) keeps its size: it is copied as it is when "
+        "the\n"
+        "                            output keeps its type, otherwise written at its own size\n");
 }
 
-const char* BatchUsage() {
-    return "Usage: ormensura-cli batch FILE.mnb|NAME [OUTPUT OPTIONS]\n"
-           "\n"
-           "Runs a saved batch: each entry with its own size, resolution, algorithm and "
-           "correction.\n"
-           "NAME is a batch saved by the program (its Batches folder); entries whose file is gone "
-           "are\n"
-           "left out.\n"
-           "\n"
-           "Output options (as for 'resize'):\n"
-           "  -o FOLDER, --same-folder, --new-name, --format keep|jpg|tif|bmp|png|gif|webp, "
-           "--quality "
-           "N,\n"
-           "  --max-bytes SIZE, --no-enlarge, --overwrite skip|overwrite|unique, --dry-run, "
-           "--quiet,\n"
-           "  --timings, --accept-damaged, --fast-decode, --\n"
-           "\n"
-           "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
-           "damaged\n"
-           "(or the batch file is not one), 2 bad arguments or no such batch, 3 the run stopped.\n";
+QString InputHelp() {
+    return QStringLiteral(
+        "Inputs:\n"
+        "  -r, --recursive           a FOLDER stands for the images in it and its subfolders\n"
+        "                            (by extension; hidden names and links to folders left\n"
+        "                            out); the outputs keep the tree below the output folder,\n"
+        "                            whose subfolders are made as needed\n"
+        "  --files-from LIST         more inputs, one path a line, read from the file LIST\n"
+        "                            (- for standard input); relative paths are taken from\n"
+        "                            the current folder\n"
+        "  -0, --null                the paths of --files-from end with NUL bytes (find "
+        "-print0)\n"
+        "  --shard K/N               only the inputs whose position in the sorted list of "
+        "all\n"
+        "                            inputs (each path once) is K modulo N: N runs with K = "
+        "1..N\n"
+        "                            cover every input exactly once, on one machine or many\n");
+}
+
+QString OutputHelp() {
+    return QStringLiteral(
+               "Output:\n"
+               "  -o PATH                   a file when there is one FILE and one size and PATH is "
+               "not a\n"
+               "                            folder, otherwise the output folder (it must exist)\n"
+               "  --same-folder             write each output beside its input\n"
+               "                            (without -o and --same-folder: the batch output folder "
+               "of "
+               "the\n"
+               "                            program's settings, else ~/Pictures/Resized_Images/)\n"
+               "  --new-name                append _RESIZED_TO_<W>x<H> to the name\n"
+               "  --format %1  output type (default keep: the input's\n"
+               "                            extension; %2\n"
+               "                            are written; %3 keep transparency, the\n"
+               "                            others show it over white)\n"
+               "  --quality N               JPEG and WebP quality 1..100 (default 75; WebP 100 is\n"
+               "                            lossless)\n"
+               "  --max-bytes SIZE          each JPEG or WebP output at the highest quality whose "
+               "file\n"
+               "                            is at most SIZE bytes (500000, 500k, 2M; k = 1024,\n"
+               "                            M = 1024k), found in at most 8 encodes; with "
+               "--quality, "
+               "at\n"
+               "                            most that quality. A file too large even at quality 1 "
+               "is\n"
+               "                            not written (exit status 1); outputs of other types "
+               "are\n"
+               "                            written without the limit, with a warning\n"
+               "  --overwrite skip|overwrite|unique  when the output exists (default overwrite; "
+               "the "
+               "old\n"
+               "                            file is replaced only by a complete new one; unique "
+               "adds "
+               "_N)\n"
+               "  --exists skip|overwrite|unique  the same as --overwrite; every output appears "
+               "complete\n"
+               "                            or not at all, so a rerun with skip after a killed "
+               "run\n"
+               "                            writes only what is missing\n"
+               "  --log-json FILE           one JSON line per input as it finishes (- for "
+               "standard\n"
+               "                            output, which then shows nothing else): input, status\n"
+               "                            (written, skipped, failed, damaged), outputs (path, "
+               "width,\n"
+               "                            height, bytes) and reason\n"
+               "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi "
+               "and\n"
+               "                            algorithm (or input, skip, existing file), "
+               "tab-separated;\n"
+               "                            in paths \\ \\t \\n \\r stand for backslash, tab, "
+               "newline "
+               "and\n"
+               "                            carriage return, \\xhh for other control bytes and "
+               "bytes\n"
+               "                            that are not UTF-8\n"
+               "  --quiet, -q               show only errors and warnings\n"
+               "  --timings                 print decode, resize and encode times of each file\n"
+               "  --accept-damaged          a cut-off input (resized with its missing part grey) "
+               "does\n"
+               "                            not make the exit status 1\n"
+               "  --fast-decode             let the JPEG decoder shrink each input to 1/2, 1/4 or "
+               "1/8\n"
+               "                            while decoding, never below twice the output size, "
+               "before\n"
+               "                            the algorithm runs: strong reductions take a fraction "
+               "of "
+               "the\n"
+               "                            time, but the algorithm starts from the decoder's "
+               "shrunk\n"
+               "                            pixels, so the output differs a little from the full\n"
+               "                            decode's (off by default)\n"
+               "  --                        the end of the options: what follows are files, even\n"
+               "                            names that start with -\n")
+        .arg(FormatChoicesText(), WrittenExtensionsText(), AlphaFormatsText());
+}
+
+}  // namespace
+
+QString ResizeUsage() {
+    return QStringLiteral(
+               "Usage: ormensura-cli resize FILE|FOLDER... SIZE [OPTIONS]\n"
+               "\n"
+               "Resizes each FILE like a batch run whose entries all got the same "
+               "settings.\n"
+               "\n") +
+           SizeHelp() + InputHelp() + OutputHelp() +
+           QStringLiteral(
+               "\n"
+               "Shows the log of the run and, on a terminal, the progress of algorithms 5-7. "
+               "Ctrl+C\n"
+               "cancels (the file in progress is not written); a second Ctrl+C ends at once.\n"
+               "Exit status: 0 every file written or skipped by rule, 1 an input failed or was\n"
+               "damaged, 2 bad arguments, 3 the run stopped (missing output folder, failed resize "
+               "or\n"
+               "save, Ctrl+C).\n");
+}
+
+QString BatchUsage() {
+    return QStringLiteral(
+               "Usage: ormensura-cli batch FILE.mnb|NAME [OUTPUT OPTIONS]\n"
+               "\n"
+               "Runs a saved batch: each entry with its own size, resolution, algorithm and "
+               "correction.\n"
+               "NAME is a batch saved by the program (its Batches folder); entries whose file is "
+               "gone "
+               "are\n"
+               "left out.\n"
+               "\n"
+               "Output options (as for 'resize'):\n"
+               "  -o FOLDER, --same-folder, --new-name, --format %1, "
+               "--quality "
+               "N,\n"
+               "  --max-bytes SIZE, --no-enlarge, --overwrite (or --exists) "
+               "skip|overwrite|unique,\n"
+               "  --log-json FILE, --dry-run, --quiet,\n"
+               "  --timings, --accept-damaged, --fast-decode, --\n"
+               "\n"
+               "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
+               "damaged\n"
+               "(or the batch file is not one), 2 bad arguments or no such batch, 3 the run "
+               "stopped.\n")
+        .arg(FormatChoicesText());
 }
 
 }  // namespace orm::cli

@@ -3,12 +3,12 @@
 
 #include "document/cormensura_doc.h"
 #include "document/folder_navigation.h"
+#include "frame/dropped_files.h"
+#include "frame/frame_layout.h"
+#include "frame/toolbar_sets.h"
 #include "settings/prompt.h"
 #include "settings/settings_model.h"
-#include "ui/dropped_files.h"
-#include "ui/frame_layout.h"
 #include "ui/main_frame.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QApplication>

@@ -26,9 +26,9 @@ BatchEntry Entry(const QString& path, int w, int h, float dpi = 300, int algorit
                  int correction = 0) {
     BatchEntry e;
     e.path = path;
-    e.targetWidth = w;
-    e.targetHeight = h;
-    e.resolution = dpi;
+    e.width = w;
+    e.height = h;
+    e.dpi = dpi;
     e.algorithm = ResizeAlgorithm(algorithm);
     e.correction = correction;
     return e;
@@ -99,9 +99,9 @@ TEST(BatchFile, ValuesOutOfRangeAreBroughtIntoRange) {
     const BatchFileResult r = DecodeBatchFile(Span(bytes));
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.entries.size(), 1u);
-    EXPECT_EQ(r.entries[0].targetWidth, 0);
-    EXPECT_EQ(r.entries[0].targetHeight, 0);
-    EXPECT_EQ(r.entries[0].resolution, 300.0f);
+    EXPECT_EQ(r.entries[0].width, 0);
+    EXPECT_EQ(r.entries[0].height, 0);
+    EXPECT_EQ(r.entries[0].dpi, 300.0f);
     EXPECT_EQ(r.entries[0].algorithm, ResizeAlgorithm(4));
     EXPECT_EQ(r.entries[0].correction, 0);
 }
@@ -143,9 +143,9 @@ TEST_F(BatchListFiles, LoadingDropsEntriesWhoseFileIsGone) {
     test::WriteImage(Path("a.png"), 20, 10);
     test::WriteImage(Path("b.png"), 20, 10);
     BatchList list;
-    list.ReplaceWithPaths({Path("a.png"), Path("b.png")}, ResizeSettings{});
+    list.ReplaceWithPaths({Path("a.png"), Path("b.png")}, ResizeSettings{}, false);
     ASSERT_EQ(list.count(), 2);
-    list.at(0).targetWidth = 111;
+    list.at(0).width = 111;
     ASSERT_TRUE(list.Save(Path("list.mnb")).ok());
     ASSERT_TRUE(QFile::remove(Path("b.png")));
     BatchList loaded;
@@ -154,13 +154,14 @@ TEST_F(BatchListFiles, LoadingDropsEntriesWhoseFileIsGone) {
     EXPECT_EQ(r.entries.size(), 2u);
     ASSERT_EQ(loaded.count(), 1);
     EXPECT_EQ(loaded.at(0).path, Path("a.png"));
-    EXPECT_EQ(loaded.at(0).targetWidth, 111);
+    EXPECT_EQ(loaded.at(0).width, 111);
 }
 
 TEST_F(BatchListFiles, AWrongOrDamagedFileLeavesTheListAsItWas) {
     test::WriteImage(Path("a.png"), 20, 10);
     BatchList list;
-    list.ReplaceWithPaths({Path("a.png")}, ResizeSettings{});
+    list.ReplaceWithPaths({Path("a.png")}, ResizeSettings{}, false);
+    const BatchEntry before = list.at(0);
     test::WriteImage(Path("not_a_batch.png"), 4, 4);
     const BatchFileResult wrong = list.Load(Path("not_a_batch.png"));
     EXPECT_EQ(wrong.status, BatchFileStatus::WrongFile);
@@ -174,12 +175,12 @@ TEST_F(BatchListFiles, AWrongOrDamagedFileLeavesTheListAsItWas) {
     EXPECT_EQ(list.Load(Path("cut.mnb")).status, BatchFileStatus::Damaged);
     EXPECT_EQ(list.Load(Path("missing.mnb")).status, BatchFileStatus::IoError);
     ASSERT_EQ(list.count(), 1);
-    EXPECT_EQ(list.at(0).targetWidth, 0);
+    EXPECT_EQ(list.at(0), before);
 }
 
 TEST_F(BatchListFiles, AFailedSaveLeavesTheOldFile) {
     BatchList one;
-    one.ReplaceWithPaths({Path("list.mnb")}, ResizeSettings{});
+    one.ReplaceWithPaths({Path("list.mnb")}, ResizeSettings{}, false);
     ASSERT_TRUE(one.Save(Path("list.mnb")).ok());
     const QByteArray before = test::FileBytes(Path("list.mnb"));
     // A folder in the place of the file cannot be replaced; a missing folder cannot be written.
@@ -193,7 +194,7 @@ TEST_F(BatchListFiles, AFailedSaveLeavesTheOldFile) {
 TEST_F(BatchListFiles, NamedBatchesLiveInTheBatchesFolder) {
     test::WriteImage(Path("a.png"), 20, 10);
     BatchList list;
-    list.ReplaceWithPaths({Path("a.png")}, ResizeSettings{});
+    list.ReplaceWithPaths({Path("a.png")}, ResizeSettings{}, false);
     ASSERT_TRUE(list.SaveNamed("Holiday").ok());
     const QString file = NamedBatchPath("holiday");
     EXPECT_TRUE(file.startsWith(test::TestHome())) << file.toStdString();

@@ -38,17 +38,17 @@ TEST(ApplySettings, KeepAspectFitsTheBoxOtherModesTakeIt) {
                           Case{10000, 2, CorrectionMode::KeepAspect, 800, 3}}) {
         BatchEntry e;
         ApplyCurrentSettings(e, Box(800, 800, c.mode), Probe(c.iw, c.ih));
-        EXPECT_EQ(e.targetWidth, c.w) << c.iw << "x" << c.ih;
-        EXPECT_EQ(e.targetHeight, c.h) << c.iw << "x" << c.ih;
-        EXPECT_EQ(e.resolution, 150.0f);
+        EXPECT_EQ(e.width, c.w) << c.iw << "x" << c.ih;
+        EXPECT_EQ(e.height, c.h) << c.iw << "x" << c.ih;
+        EXPECT_EQ(e.dpi, 150.0f);
         EXPECT_EQ(e.algorithm, ResizeAlgorithm(6));
         EXPECT_EQ(e.correction, static_cast<int32_t>(c.mode));
     }
     // An image that cannot be opened gets the box as it is.
     BatchEntry e;
     ApplyCurrentSettings(e, Box(800, 700, CorrectionMode::KeepAspect), std::nullopt);
-    EXPECT_EQ(e.targetWidth, 800);
-    EXPECT_EQ(e.targetHeight, 700);
+    EXPECT_EQ(e.width, 800);
+    EXPECT_EQ(e.height, 700);
 }
 
 TEST(ApplySettings, PercentRoundsHalfUp) {
@@ -58,31 +58,31 @@ TEST(ApplySettings, PercentRoundsHalfUp) {
     s.percentHeight = 50;
     BatchEntry e;
     ApplyCurrentSettings(e, s, Probe(101, 101));
-    EXPECT_EQ(e.targetWidth, 51);
-    EXPECT_EQ(e.targetHeight, 51);
+    EXPECT_EQ(e.width, 51);
+    EXPECT_EQ(e.height, 51);
     s.percentWidth = 25;
     s.percentHeight = 200;
     ApplyCurrentSettings(e, s, Probe(1000, 99));
-    EXPECT_EQ(e.targetWidth, 250);
-    EXPECT_EQ(e.targetHeight, 198);
+    EXPECT_EQ(e.width, 250);
+    EXPECT_EQ(e.height, 198);
     // A zero percent falls back to the box, fitted with Keep aspect.
     s.percentHeight = 0;
     ApplyCurrentSettings(e, s, Probe(1000, 1000));
-    EXPECT_EQ(e.targetWidth, 480);
-    EXPECT_EQ(e.targetHeight, 480);
+    EXPECT_EQ(e.width, 480);
+    EXPECT_EQ(e.height, 480);
 }
 
 TEST(ApplySettings, OwnSizeTakesTheImagesSizeAndResolution) {
     BatchEntry e = NewBatchEntry(Box(800, 800, CorrectionMode::KeepAspect), "/x.jpg");
     ApplyOwnSize(e, Box(800, 800, CorrectionMode::Crop), Probe(1600, 1200, 300));
-    EXPECT_EQ(e.targetWidth, 1600);
-    EXPECT_EQ(e.targetHeight, 1200);
-    EXPECT_EQ(e.resolution, 300.0f);
+    EXPECT_EQ(e.width, 1600);
+    EXPECT_EQ(e.height, 1200);
+    EXPECT_EQ(e.dpi, 300.0f);
     EXPECT_EQ(e.correction, 1);
     // Without an image only algorithm and correction change.
     BatchEntry f = NewBatchEntry(Box(800, 800, CorrectionMode::KeepAspect), "/y.jpg");
     ApplyOwnSize(f, Box(800, 800, CorrectionMode::None), std::nullopt);
-    EXPECT_EQ(f.targetWidth, 0);
+    EXPECT_EQ(f.width, 0);
     EXPECT_EQ(f.correction, 2);
 }
 
@@ -132,8 +132,8 @@ TEST_F(BatchListOps, DuplicatesAreComparedExactlyAndAskBeforeAdding) {
     EXPECT_EQ(list.count(), 1);
     EXPECT_EQ(list.AddFiles({Path("wide.jpg")}, s, true, prompt), 1);  // Yes
     EXPECT_EQ(list.count(), 2);
-    EXPECT_EQ(list.at(1).targetWidth, 80);
-    EXPECT_EQ(list.at(1).targetHeight, 60);
+    EXPECT_EQ(list.at(1).width, 80);
+    EXPECT_EQ(list.at(1).height, 60);
 }
 
 TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
@@ -142,26 +142,33 @@ TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
     list.AddFiles({Path("wide.jpg"), Path("not-an-image.txt")},
                   Box(80, 80, CorrectionMode::KeepAspect), false, prompt);
     ASSERT_EQ(list.count(), 2);  // any file is accepted; it fails at run time
-    EXPECT_EQ(list.at(0).targetWidth, 160);
-    EXPECT_EQ(list.at(0).targetHeight, 120);
-    EXPECT_EQ(list.at(0).resolution, 300.0f);
+    EXPECT_EQ(list.at(0).width, 160);
+    EXPECT_EQ(list.at(0).height, 120);
+    EXPECT_EQ(list.at(0).dpi, 300.0f);
     EXPECT_FALSE(list.at(1).HasTargetSize());
 }
 
 TEST_F(BatchListOps, ReplaceApplyAndRemove) {
     BatchList list;
+    // Files of a command line are sized as added files are: "Apply to new" fits the box, else
+    // each keeps its own size (an entry without a size would write nothing).
     list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")},
-                          Box(80, 80, CorrectionMode::KeepAspect));
+                          Box(80, 80, CorrectionMode::KeepAspect), false);
     ASSERT_EQ(list.count(), 2);  // the missing file is dropped
-    EXPECT_FALSE(list.at(0).HasTargetSize());
+    EXPECT_TRUE(list.at(0).HasTargetSize());
+    EXPECT_NE(list.at(1).height, 80);
+    list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")},
+                          Box(50, 50, CorrectionMode::None), true);
+    EXPECT_EQ(list.at(0).width, 50);
+    EXPECT_EQ(list.at(1).height, 50);
     list.SetSelected(1, true);
     list.ApplyToSelected(Box(80, 80, CorrectionMode::KeepAspect));
-    EXPECT_FALSE(list.at(0).HasTargetSize());
-    EXPECT_EQ(list.at(1).targetWidth, 60);
-    EXPECT_EQ(list.at(1).targetHeight, 80);
+    EXPECT_EQ(list.at(0).width, 50);
+    EXPECT_EQ(list.at(1).width, 60);
+    EXPECT_EQ(list.at(1).height, 80);
     list.ApplyToAll(Box(40, 40, CorrectionMode::None));
-    EXPECT_EQ(list.at(0).targetWidth, 40);
-    EXPECT_EQ(list.at(1).targetHeight, 40);
+    EXPECT_EQ(list.at(0).width, 40);
+    EXPECT_EQ(list.at(1).height, 40);
     EXPECT_EQ(list.SelectedCount(), 1);
     EXPECT_EQ(list.RemoveSelected(), 1);
     ASSERT_EQ(list.count(), 1);

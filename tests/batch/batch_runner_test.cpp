@@ -100,9 +100,9 @@ class Runner : public ::testing::Test {
     BatchEntry Entry(const QString& path, int w, int h, int algorithm = 4) const {
         BatchEntry e;
         e.path = path;
-        e.targetWidth = w;
-        e.targetHeight = h;
-        e.resolution = 200;
+        e.width = w;
+        e.height = h;
+        e.dpi = 200;
         e.algorithm = static_cast<ResizeAlgorithm>(algorithm);
         return e;
     }
@@ -556,14 +556,14 @@ TEST_F(Runner, AFileChangedAfterItWasReadAheadIsReadAgain) {
 TEST(DecodeLimits, FastDecodeKeepsTwiceTheSizeTheAlgorithmWorksAt) {
     BatchSettings settings;
     BatchEntry entry;
-    entry.targetWidth = 300;
-    entry.targetHeight = 200;
+    entry.width = 300;
+    entry.height = 200;
     EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});  // off by default
     settings.fastDecode = 1;
     EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, false}));
     entry.correction = static_cast<int32_t>(CorrectionMode::Crop);
     EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, true}));
-    entry.targetWidth = 0;
+    entry.width = 0;
     EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});
 }
 
@@ -575,7 +575,7 @@ TEST_F(Runner, NeverEnlargeCopiesTheInputOrWritesItAtItsOwnSize) {
     EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
     // The same type: the file as it is, and the log names the size it has.
     EXPECT_EQ(test::FileBytes(Out("small.jpg")), test::FileBytes(In("small.jpg")));
-    EXPECT_EQ(recorder.reports[0].entry.targetWidth, 40);
+    EXPECT_EQ(recorder.reports[0].entry.width, 40);
     EXPECT_TRUE(recorder.reports[0].LogText().contains("Size: 40x30 pixels"));
     // A reduction is not touched by the rule.
     EXPECT_EQ(test::ImageFileSize(Out("big.png")), QSize(200, 150));

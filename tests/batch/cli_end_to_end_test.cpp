@@ -207,13 +207,13 @@ TEST_F(Cli, SameFolderOverwriteReplacesTheInputSafely) {
 
 TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     BatchList list;
-    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{}, true);
     ASSERT_EQ(list.count(), 2);
-    list.at(0).targetWidth = 25;
-    list.at(0).targetHeight = 20;
+    list.at(0).width = 25;
+    list.at(0).height = 20;
     list.at(0).algorithm = ResizeAlgorithm(7);
-    list.at(1).targetWidth = 33;
-    list.at(1).targetHeight = 22;
+    list.at(1).width = 33;
+    list.at(1).height = 22;
     list.at(1).algorithm = ResizeAlgorithm(0);
     const QString file = dir.path() + "/list.mnb";
     ASSERT_TRUE(list.Save(file).ok());
@@ -264,12 +264,12 @@ TEST_F(Cli, DryRunMakesNoFolderAndSaysTheRunWould) {
 
 TEST_F(Cli, DryRunPlansAnEntryWithoutSizeAsTheRunFailsIt) {
     BatchList list;
-    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{}, true);
     ASSERT_EQ(list.count(), 2);
-    list.at(0).targetWidth = 0;  // never given a size
-    list.at(0).targetHeight = 0;
-    list.at(1).targetWidth = 30;
-    list.at(1).targetHeight = 20;
+    list.at(0).width = 0;  // never given a size
+    list.at(0).height = 0;
+    list.at(1).width = 30;
+    list.at(1).height = 20;
     const QString file = dir.path() + "/list.mnb";
     ASSERT_TRUE(list.Save(file).ok());
 

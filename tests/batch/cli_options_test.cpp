@@ -104,9 +104,9 @@ TEST(CliOptions, DryRunPathsAreEscapedOneEntryPerLine) {
               QString::fromUtf8("/in/\xf0\x9f\x93\xb7.jpg"));
     BatchEntry entry;
     entry.path = "/in/tab\there.png";
-    entry.targetWidth = 4;
-    entry.targetHeight = 3;
-    entry.resolution = 72;
+    entry.width = 4;
+    entry.height = 3;
+    entry.dpi = 72;
     OutputPath out;
     out.path = "/out/new\nline.png";
     EXPECT_EQ(DryRunLine(entry, out).split('\t').size(), 5);
@@ -126,51 +126,51 @@ TEST(CliOptions, ADamagedInputFailsTheRunUnlessAccepted) {
 TEST(CliSizes, OneSideLetsTheOtherFollowTheAspect) {
     const SizeRequest w = Parse({"a", "--width", "800"}).size;
     BatchEntry e = EntryForInput("a", w, Probe(1600, 1200, 300));
-    EXPECT_EQ(e.targetWidth, 800);
-    EXPECT_EQ(e.targetHeight, 600);
-    EXPECT_EQ(e.resolution, 300.0f);  // the source's own
+    EXPECT_EQ(e.width, 800);
+    EXPECT_EQ(e.height, 600);
+    EXPECT_EQ(e.dpi, 300.0f);  // the source's own
     EXPECT_EQ(e.algorithm, ResizeAlgorithm(4));
     const SizeRequest h = Parse({"a", "--height", "100", "--dpi", "96"}).size;
     e = EntryForInput("a", h, Probe(1600, 1200, 300));
-    EXPECT_EQ(e.targetWidth, 133);
-    EXPECT_EQ(e.targetHeight, 100);
-    EXPECT_EQ(e.resolution, 96.0f);
+    EXPECT_EQ(e.width, 133);
+    EXPECT_EQ(e.height, 100);
+    EXPECT_EQ(e.dpi, 96.0f);
 }
 
 TEST(CliSizes, BoxPercentPrintPaperAndScreen) {
     BatchEntry e = EntryForInput("a", Parse({"a", "--width", "800", "--height", "800"}).size,
                                  Probe(1200, 1600));
-    EXPECT_EQ(e.targetWidth, 600);
-    EXPECT_EQ(e.targetHeight, 800);
+    EXPECT_EQ(e.width, 600);
+    EXPECT_EQ(e.height, 800);
     e = EntryForInput(
         "a", Parse({"a", "--width", "800", "--height", "800", "--correction", "none"}).size,
         Probe(1200, 1600));
-    EXPECT_EQ(e.targetWidth, 800);
+    EXPECT_EQ(e.width, 800);
     EXPECT_EQ(e.correction, 2);
     e = EntryForInput("a", Parse({"a", "--percent", "50"}).size, Probe(101, 101));
-    EXPECT_EQ(e.targetWidth, 51);
-    EXPECT_EQ(e.targetHeight, 51);
+    EXPECT_EQ(e.width, 51);
+    EXPECT_EQ(e.height, 51);
     // 2 x 1 inches at 300 dpi, correction none.
     e = EntryForInput("a",
                       Parse({"a", "--print", "2x1", "--dpi", "300", "--correction", "none"}).size,
                       Probe(10, 10));
-    EXPECT_EQ(e.targetWidth, 600);
-    EXPECT_EQ(e.targetHeight, 300);
+    EXPECT_EQ(e.width, 600);
+    EXPECT_EQ(e.height, 300);
     e = EntryForInput("a",
                       Parse({"a", "--print", "25.4x50.8", "--units", "mm", "--dpi", "100",
                              "--correction", "none"})
                           .size,
                       Probe(10, 10));
-    EXPECT_EQ(e.targetWidth, 100);
-    EXPECT_EQ(e.targetHeight, 200);
+    EXPECT_EQ(e.width, 100);
+    EXPECT_EQ(e.height, 200);
     // A4 on a landscape 3000 x 2000 image at 300 dpi, keep aspect: 297 x 198 mm.
     e = EntryForInput("a", Parse({"a", "--paper", "a4 (210x297 mm)", "--dpi", "300"}).size,
                       Probe(3000, 2000));
-    EXPECT_EQ(e.targetWidth, 3507);
-    EXPECT_EQ(e.targetHeight, 2338);
+    EXPECT_EQ(e.width, 3507);
+    EXPECT_EQ(e.height, 2338);
     e = EntryForInput("a", Parse({"a", "--screen", "HD (1920x1080)"}).size, Probe(4000, 3000));
-    EXPECT_EQ(e.targetWidth, 1440);
-    EXPECT_EQ(e.targetHeight, 1080);
+    EXPECT_EQ(e.width, 1440);
+    EXPECT_EQ(e.height, 1080);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // for several sizes, long edges, never-enlarge and the size limit.
 
 #include "batch/batch_entry.h"
-#include "batch/quality_search.h"
 #include "cli/resize_options.h"
+#include "pipeline/quality_search.h"
 
 #include <QSize>
 
@@ -88,9 +88,9 @@ TEST(LongEdgeEntries, EachEntryGetsTheLongEdgeOnItsOwnLongerSide) {
     ApplyCurrentSettings(landscape, s, ImageProbe{4000, 3000, 72});
     ApplyCurrentSettings(portrait, s, ImageProbe{2000, 3000, 72});
     ApplyCurrentSettings(unknown, s, std::nullopt);
-    EXPECT_EQ(QSize(landscape.targetWidth, landscape.targetHeight), QSize(1200, 900));
-    EXPECT_EQ(QSize(portrait.targetWidth, portrait.targetHeight), QSize(800, 1200));
-    EXPECT_EQ(QSize(unknown.targetWidth, unknown.targetHeight), QSize(1200, 900));
+    EXPECT_EQ(QSize(landscape.width, landscape.height), QSize(1200, 900));
+    EXPECT_EQ(QSize(portrait.width, portrait.height), QSize(800, 1200));
+    EXPECT_EQ(QSize(unknown.width, unknown.height), QSize(1200, 900));
 }
 
 }  // namespace
@@ -147,17 +147,17 @@ TEST(CliSizeOptions, OneEntryPerSizeAndNoneTwiceForTheSameOutput) {
     const ImageProbe photo{4000, 3000, 72};
     std::vector<BatchEntry> entries = EntriesForInput("/p.jpg", size, photo, false);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(QSize(entries[0].targetWidth, entries[0].targetHeight), QSize(1600, 1200));
-    EXPECT_EQ(QSize(entries[1].targetWidth, entries[1].targetHeight), QSize(800, 600));
+    EXPECT_EQ(QSize(entries[0].width, entries[0].height), QSize(1600, 1200));
+    EXPECT_EQ(QSize(entries[1].width, entries[1].height), QSize(800, 600));
 
     // Never enlarge: for a 640x480 image both sizes come to the image's own size, once.
     entries = EntriesForInput("/s.jpg", size, ImageProbe{640, 480, 72}, true);
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(QSize(entries[0].targetWidth, entries[0].targetHeight), QSize(1600, 1200));
+    EXPECT_EQ(QSize(entries[0].width, entries[0].height), QSize(1600, 1200));
     // The long edge follows a portrait image.
     size.choices = {{0, 0, 800}};
     const BatchEntry portrait = EntryForInput("/q.jpg", size, ImageProbe{3000, 4000, 72});
-    EXPECT_EQ(QSize(portrait.targetWidth, portrait.targetHeight), QSize(600, 800));
+    EXPECT_EQ(QSize(portrait.width, portrait.height), QSize(600, 800));
 }
 
 }  // namespace

@@ -191,7 +191,11 @@ TEST_F(ThumbsBrowserTest, StoredSortKeyOrdersTheScanAndImageKeysWaitForThumbnail
     SetTimes(wide, 3000);
     SetTimes(narrow, 1000);
     SetTimes(middle, 2000);
-    settings.Browser().sortKey = 2;
+    {
+        BrowserSettings edited = settings.Browser();
+        edited.sortKey = 2;
+        settings.SetBrowser(edited);
+    }
     {
         auto browser = MakeBrowser();
         browser->ReadFolder();
@@ -200,7 +204,11 @@ TEST_F(ThumbsBrowserTest, StoredSortKeyOrdersTheScanAndImageKeysWaitForThumbnail
     }
     // By width: the quick listing keeps the folder's order (widths are known from thumbnails
     // only); choosing the key again orders by the widths the thumbnails hold by then.
-    settings.Browser().sortKey = 6;
+    {
+        BrowserSettings edited = settings.Browser();
+        edited.sortKey = 6;
+        settings.SetBrowser(edited);
+    }
     auto browser = MakeBrowser();
     browser->ReloadList();
     QStringList folderOrder;

@@ -36,7 +36,31 @@ std::uint8_t Clamp(int v) {
 
 }  // namespace
 
-ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2, bool lanczos) {
+namespace {
+
+// Centred position of output i: u = ((2i + 1) src - dst) / (2 dst); base = floor(u), phase =
+// 1024 (u - base) rounded to nearest with halves to even, 1024 carried into the base.
+void CentredSample(int i, int src, int dst, long long& base, int& phase) {
+    const long long n = (2LL * i + 1) * src - dst, d = 2LL * dst;
+    base = n / d;
+    if (base * d > n)
+        --base;  // floor for negative n
+    const long long num = (n - base * d) * 1024;
+    long long p = num / d;
+    const long long twice_rest = 2 * (num - p * d);
+    if (twice_rest > d || (twice_rest == d && p % 2 == 1))
+        ++p;
+    if (p == 1024) {
+        ++base;
+        p = 0;
+    }
+    phase = int(p);
+}
+
+}  // namespace
+
+ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2, bool lanczos,
+                    bool centred) {
     const int sw = src.Width(), sh = src.Height();
     const int n = lanczos ? int(std::ceil(p1)) : 2;
     std::vector<std::vector<double>> table(1024, std::vector<double>(2 * n));
@@ -46,15 +70,25 @@ ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2,
             const int j = t - (n - 1);
             table[p][t] = lanczos ? Lanczos(j - f, p1) : Cubic(j - f, p1, p2);
         }
+        if (centred) {
+            double sum = 0;
+            for (int t = 0; t < 2 * n; ++t) sum += table[p][t];
+            for (int t = 0; t < 2 * n; ++t) table[p][t] /= sum;
+        }
     }
     ImagePlane dst(dw, dh);
     for (int Y = 0; Y < dh; ++Y) {
-        const long long ys = (long long)Y * sh / dh;
-        const int py = int(1024 * std::fabs(double((long long)Y * sh) / dh - ys));
+        long long ys = (long long)Y * sh / dh;
+        int py = int(1024 * std::fabs(double((long long)Y * sh) / dh - ys));
+        if (centred)
+            CentredSample(Y, sh, dh, ys, py);
         for (int X = 0; X < dw; ++X) {
-            const long long xs = (long long)X * sw / dw;
-            const int px = int(1024 * std::fabs(double((long long)X * sw) / dw - xs));
+            long long xs = (long long)X * sw / dw;
+            int px = int(1024 * std::fabs(double((long long)X * sw) / dw - xs));
+            if (centred)
+                CentredSample(X, sw, dw, xs, px);
             double sum = 0;
+            float sum_centred = 0;  // centred: single precision outside the inner sums
             for (int ty = 0; ty < 2 * n; ++ty) {
                 const int r = std::clamp(int(ys) + ty - (n - 1), 0, sh - 1);
                 double inner = 0;
@@ -63,8 +97,9 @@ ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2,
                     inner += table[px][tx] * src.At(c, r);
                 }
                 sum += table[py][ty] * inner;
+                sum_centred += float(table[py][ty]) * float(inner);
             }
-            int v = int(sum + 0.5);
+            int v = centred ? int(sum_centred + 0.5f) : int(sum + 0.5);
             if (v >= 255)
                 v = 255;
             if (v < 0)
@@ -99,25 +134,63 @@ void BoxLine(const std::uint8_t* S, std::ptrdiff_t step, std::uint32_t sw, std::
     }
 }
 
+// The centred box average: sample i covers [i dw, (i + 1) dw) and output o covers
+// [o sw, (o + 1) sw) in units of 1 / dw source pixel; each sample weighs its overlap, and the
+// sum (of weights sw in all) is divided by sw rounding to nearest, halves up.
+void CentredBoxLine(const std::uint8_t* S, std::ptrdiff_t step, std::uint32_t src_count,
+                    std::uint32_t out_count, std::uint8_t* out, std::ptrdiff_t out_step) {
+    const long long sw = src_count, dw = out_count;
+    for (long long o = 0; o < dw; ++o) {
+        long long acc = 0;
+        for (long long i = 0; i < sw; ++i) {
+            const long long overlap =
+                std::min((i + 1) * dw, (o + 1) * sw) - std::max(i * dw, o * sw);
+            if (overlap > 0)
+                acc += overlap * S[i * step];
+        }
+        out[o * out_step] = std::uint8_t((acc + sw / 2) / sw);
+    }
+}
+
 }  // namespace
 
-ImagePlane BoxRows(const ImagePlane& src, int dw) {
+ImagePlane BoxRows(const ImagePlane& src, int dw, bool centred) {
     ImagePlane dst(dw, src.Height());
-    for (int y = 0; y < src.Height(); ++y) BoxLine(src.Row(y), 1, src.Width(), dw, dst.Row(y), 1);
+    for (int y = 0; y < src.Height(); ++y)
+        (centred ? CentredBoxLine : BoxLine)(src.Row(y), 1, src.Width(), dw, dst.Row(y), 1);
     return dst;
 }
 
-ImagePlane BoxColumns(const ImagePlane& src, int dh) {
+ImagePlane BoxColumns(const ImagePlane& src, int dh, bool centred) {
     const int w = src.Width();
     ImagePlane dst(w, dh);
-    for (int x = 0; x < w; ++x) BoxLine(src.Data() + x, w, src.Height(), dh, dst.Data() + x, w);
+    for (int x = 0; x < w; ++x)
+        (centred ? CentredBoxLine : BoxLine)(src.Data() + x, w, src.Height(), dh, dst.Data() + x,
+                                             w);
     return dst;
 }
 
-ImagePlane Sharpen(const ImagePlane& src, int a) {
+ImagePlane Sharpen(const ImagePlane& src, int a, bool centred) {
     ImagePlane dst = src;
-    for (int y = 1; y + 1 < src.Height(); ++y)
-        for (int x = 1; x + 1 < src.Width(); ++x) {
+    const int w = src.Width(), h = src.Height();
+    if (centred) {
+        // Every pixel; the block's samples beyond the edge repeat the edge. (900 P - a S) /
+        // (9 (100 - a)) rounded to nearest, halves up: floor((2 n + d) / (2 d)).
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                int sum = 0;
+                for (int j = -1; j <= 1; ++j)
+                    for (int i = -1; i <= 1; ++i)
+                        sum += src.At(std::clamp(x + i, 0, w - 1), std::clamp(y + j, 0, h - 1));
+                const int n = 900 * src.At(x, y) - a * sum, d = 9 * (100 - a);
+                const int num = 2 * n + d, den = 2 * d;
+                const int q = num >= 0 ? num / den : -((-num + den - 1) / den);
+                dst.At(x, y) = Clamp(q);
+            }
+        return dst;
+    }
+    for (int y = 1; y + 1 < h; ++y)
+        for (int x = 1; x + 1 < w; ++x) {
             int sum = 0;
             for (int j = -1; j <= 1; ++j)
                 for (int i = -1; i <= 1; ++i) sum += src.At(x + i, y + j);
@@ -133,7 +206,7 @@ struct Deriche {
     double np[5], nm[5], dp[5], dm[5], bdp[5], bdm[5];
 };
 
-Deriche Coefficients(int code) {
+Deriche Coefficients(int code, bool centred) {
     const float r = std::fabs(float(code) / 10.0f) + 1.0f;
     const double sigma = std::sqrt(-(double(r) * double(r)) / (2 * std::log(1.0 / 255)));
     const double c0 = -1.783 / sigma, c1 = -1.723 / sigma, c2 = 0.6318 / sigma, c3 = 1.997 / sigma;
@@ -169,6 +242,18 @@ Deriche Coefficients(int code) {
         Sd += k.dp[i];
     }
     const double a = Sp / (1 + Sd), b = Sm / (1 + Sd);
+    if (centred) {
+        // Feed-forward terms over the total gain a + b; the edge terms continue the line with its
+        // edge sample, whose forward and backward values settle at a' L and b' L.
+        const double g = a + b;
+        for (int i = 0; i < 5; ++i) {
+            k.np[i] = k.np[i] / g;
+            k.nm[i] = k.nm[i] / g;
+            k.bdp[i] = (a / g) * k.dp[i];
+            k.bdm[i] = (b / g) * k.dm[i];
+        }
+        return k;
+    }
     for (int i = 0; i < 5; ++i) {
         k.bdp[i] = (1 - a) * k.dp[i];
         k.bdm[i] = (1 - b) * k.dm[i];
@@ -200,9 +285,9 @@ std::vector<int> BlurLine(const Deriche& k, const std::vector<int>& L) {
 
 }  // namespace
 
-ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code) {
+ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code, bool centred) {
     ImagePlane p = src;
-    const Deriche kv = Coefficients(vertical_code);
+    const Deriche kv = Coefficients(vertical_code, centred);
     for (int x = 0; x < p.Width(); ++x) {
         std::vector<int> L(p.Height());
         for (int y = 0; y < p.Height(); ++y) L[y] = p.At(x, y);
@@ -212,9 +297,9 @@ ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code) {
     return p;
 }
 
-ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_code) {
-    ImagePlane p = GaussianColumns(src, vertical_code);
-    const Deriche kh = Coefficients(horizontal_code);
+ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_code, bool centred) {
+    ImagePlane p = GaussianColumns(src, vertical_code, centred);
+    const Deriche kh = Coefficients(horizontal_code, centred);
     for (int y = 0; y < p.Height(); ++y) {
         std::vector<int> L(p.Row(y), p.Row(y) + p.Width());
         L = BlurLine(kh, L);
@@ -224,7 +309,7 @@ ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_cod
 }
 
 ImagePlane RangeStretch(const ImagePlane& V, const ImagePlane& G, int hw, int vw, double sx,
-                        double sy, double s) {
+                        double sy, double s, bool centred) {
     const int w = V.Width(), h = V.Height();
     const double q = std::sqrt(std::sqrt(sx * sy));
     const int hx = hw / 2, hy = vw / 2;
@@ -250,7 +335,7 @@ ImagePlane RangeStretch(const ImagePlane& V, const ImagePlane& G, int hw, int vw
             const double z = double(V.At(x, y) - mid) / half;
             int result;
             if (std::fabs(z) <= 1 / gain)
-                result = int(gain * (V.At(x, y) - mid) + mid);
+                result = int(gain * (V.At(x, y) - mid) + mid + (centred ? 0.5 : 0.0));
             else
                 result = z > 0 ? M : m;
             if (gain == 1)
@@ -263,54 +348,74 @@ ImagePlane RangeStretch(const ImagePlane& V, const ImagePlane& G, int hw, int vw
 namespace {
 
 template <typename Core>
-ImagePlane Plan(const ImagePlane& src, int dw, int dh, double s, Core core) {
+ImagePlane Plan(const ImagePlane& src, int dw, int dh, double s, bool c, Core core) {
     const int sw = src.Width(), sh = src.Height();
     const double sx = double(dw) / sw, sy = double(dh) / sh;
     const double mn = std::min(sx, sy), mx = std::max(sx, sy);
     ImagePlane dst;
     if (mx <= 0.5) {
-        dst = Sharpen(BoxColumns(BoxRows(src, dw), dh), 25);
+        dst = Sharpen(BoxColumns(BoxRows(src, dw, c), dh, c), 25, c);
     } else if (mx <= 1.5 || mn > 1.5) {
         dst = core(src, dw, dh);
     } else if (sy == mn) {
-        dst = BoxColumns(core(src, dw, int(1.5 * sh)), dh);
+        dst = BoxColumns(core(src, dw, int(1.5 * sh)), dh, c);
     } else {
-        dst = BoxRows(core(src, int(1.5 * sw), dh), dw);
+        dst = BoxRows(core(src, int(1.5 * sw), dh), dw, c);
     }
     if (mn <= 0.5)
-        dst = Sharpen(dst, int(50 / s));
+        dst = Sharpen(dst, int(50 / s), c);
     else if (mn < 1.5)
-        dst = Sharpen(dst, int((mn + 1.5) * 20 / std::sqrt(s)));
+        dst = Sharpen(dst, int((mn + 1.5) * 20 / std::sqrt(s)), c);
     return dst;
 }
 
 }  // namespace
 
-ImagePlane SmartPlane(const ImagePlane& src, int dw, int dh, double s, int ratio_flag) {
-    return Plan(src, dw, dh, s, [&](const ImagePlane& in, int w, int h) {
+ImagePlane SmartPlane(const ImagePlane& src, int dw, int dh, double s, int ratio_flag,
+                      bool centred) {
+    return Plan(src, dw, dh, s, centred, [&](const ImagePlane& in, int w, int h) {
         const double sx = double(w) / in.Width(), sy = double(h) / in.Height();
-        ImagePlane d = Resample(in, w, h, ratio_flag + 1, 1, true);
+        ImagePlane d = Resample(in, w, h, ratio_flag + 1, 1, true, centred);
         if (std::max(sx, sy) <= 1.5)
             return d;
-        const ImagePlane q = Resample(in, w, h, 0, 0.5, false);
+        const ImagePlane q = Resample(in, w, h, 0, 0.5, false, centred);
+        if (centred) {
+            // No blur before the stretch; the natural core's windows; half the gain.
+            d = RangeStretch(d, q, std::max(2, int(2 * (sx - 0.5))),
+                             std::max(2, int(2 * (sy - 0.5))), sx, sy, 2 * s, true);
+            return Gaussian(d, 10, 10, true);
+        }
         d = Gaussian(d, std::max(10, int(sx)), std::max(10, int(sy)));
         d = RangeStretch(d, q, std::max(2, int(2 * sx)), std::max(2, int(2 * sy)), sx, sy, s);
         return Gaussian(d, 10, 10);
     });
 }
 
-ImagePlane NaturalPlane(const ImagePlane& src, int dw, int dh, double s) {
-    return Plan(src, dw, dh, s, [&](const ImagePlane& in, int w, int h) {
+ImagePlane NaturalPlane(const ImagePlane& src, int dw, int dh, double s, bool centred) {
+    return Plan(src, dw, dh, s, centred, [&](const ImagePlane& in, int w, int h) {
         const double sx = double(w) / in.Width(), sy = double(h) / in.Height();
-        ImagePlane d = Resample(in, w, h, 0, 0.5, false);
+        // Centred: Lanczos of radius 3 in place of Catmull-Rom, half the gain.
+        ImagePlane d =
+            centred ? Resample(in, w, h, 3, 1, true, true) : Resample(in, w, h, 0, 0.5, false);
         if (std::max(sx, sy) <= 1.5)
             return d;
         d = RangeStretch(d, d, std::max(2, int(2 * (sx - 0.5))), std::max(2, int(2 * (sy - 0.5))),
-                         sx, sy, s);
+                         sx, sy, centred ? 2 * s : s, centred);
         if (std::max(sx, sy) >= 3)
-            d = Gaussian(d, 8, 8);
+            d = Gaussian(d, 8, 8, centred);
         return d;
     });
+}
+
+ImagePlane AlgorithmPlane(int algorithm, const ImagePlane& src, int dw, int dh, bool centred) {
+    const auto strength = [](double b) { return 103.0 / (b * b / 100 + 3); };
+    if (algorithm == 6)
+        return NaturalPlane(src, dw, dh, strength(40), centred);
+    if (algorithm == 7)
+        return SmartPlane(Sharpen(src, 25, centred), dw, dh, strength(25), 2, centred);
+    const double rx = double(dw) / src.Width(), ry = double(dh) / src.Height();
+    const int flag = rx == std::trunc(rx) && ry == std::trunc(ry) ? 1 : 2;
+    return SmartPlane(src, dw, dh, strength(50), flag, centred);
 }
 
 }  // namespace orm::engine::reference

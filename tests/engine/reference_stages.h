@@ -9,18 +9,28 @@
 
 namespace orm::engine::reference {
 
-ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2, bool lanczos);
-ImagePlane BoxRows(const ImagePlane& src, int dw);     // 32-bit arithmetic as documented
-ImagePlane BoxColumns(const ImagePlane& src, int dh);  // 32-bit arithmetic as documented
-ImagePlane Sharpen(const ImagePlane& src, int amount);
-ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code);
-ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_code);
+// `centred`: the centred sampling of the own algorithms (engine/sampling.h), each written
+// literally from its own description.
+ImagePlane Resample(const ImagePlane& src, int dw, int dh, double p1, double p2, bool lanczos,
+                    bool centred = false);
+ImagePlane BoxRows(const ImagePlane& src, int dw,
+                   bool centred = false);  // 32-bit arithmetic as documented
+ImagePlane BoxColumns(const ImagePlane& src, int dh,
+                      bool centred = false);  // 32-bit arithmetic as documented
+ImagePlane Sharpen(const ImagePlane& src, int amount, bool centred = false);
+ImagePlane GaussianColumns(const ImagePlane& src, int vertical_code, bool centred = false);
+ImagePlane Gaussian(const ImagePlane& src, int horizontal_code, int vertical_code,
+                    bool centred = false);
 ImagePlane RangeStretch(const ImagePlane& v, const ImagePlane& g, int hw, int vw, double sx,
-                        double sy, double s);
+                        double sy, double s, bool centred = false);
 
 // Whole plane plans of algorithms 5/7 (smart) and 6 (natural), from the stages above.
-ImagePlane SmartPlane(const ImagePlane& src, int dw, int dh, double s, int ratio_flag);
-ImagePlane NaturalPlane(const ImagePlane& src, int dw, int dh, double s);
+ImagePlane SmartPlane(const ImagePlane& src, int dw, int dh, double s, int ratio_flag,
+                      bool centred = false);
+ImagePlane NaturalPlane(const ImagePlane& src, int dw, int dh, double s, bool centred = false);
+// One channel of algorithm 5, 6 or 7 with its parameters (strength, ratio flag, pre-sharpening).
+ImagePlane AlgorithmPlane(int algorithm, const ImagePlane& src, int dw, int dh,
+                          bool centred = false);
 
 inline ImagePlane RandomPlane(int w, int h, std::uint32_t seed) {
     std::mt19937 rng(seed);

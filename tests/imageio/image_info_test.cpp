@@ -3,6 +3,7 @@
 #include "metadata/image_info.h"
 #include "imageio/image_file_types.h"
 #include "imageio/image_info_reader.h"
+#include "imageio/output_formats.h"
 #include "metadata/picture_date.h"
 #include "metadata/tag_names.h"
 #include "test_support.h"
@@ -170,24 +171,38 @@ TEST(ImageFileTypes, ExtensionRules) {
     EXPECT_FALSE(IsNavigableImage("a.GIF"));
     EXPECT_FALSE(IsNavigableImage("a.txt"));
 
-    EXPECT_EQ(MimeTypeForOutputPath("photo.jpg"), "image/jpeg");
-    EXPECT_EQ(MimeTypeForOutputPath("photo.JPG"), "image/jpeg");
-    EXPECT_EQ(MimeTypeForOutputPath("photo.jpeg"), "image/jpeg");
-    EXPECT_EQ(MimeTypeForOutputPath("photo.Jpe"), "image/jpeg");
-    EXPECT_EQ(MimeTypeForOutputPath("scan.tiff"), "image/tiff");
-    EXPECT_EQ(MimeTypeForOutputPath("scan.TIF"), "image/tiff");
-    EXPECT_EQ(MimeTypeForOutputPath("a.Gif"), "image/gif");
-    EXPECT_EQ(MimeTypeForOutputPath("a.WebP"), "image/webp");
-    EXPECT_EQ(MimeTypeForOutputPath("dir.tif/file"), "");
+    auto mime = [](const char* path) {
+        const OutputFormat* f = OutputFormatForPath(path);
+        return f ? QString::fromLatin1(f->mimeType) : QString();
+    };
+    EXPECT_EQ(mime("photo.jpg"), "image/jpeg");
+    EXPECT_EQ(mime("photo.JPG"), "image/jpeg");
+    EXPECT_EQ(mime("photo.jpeg"), "image/jpeg");
+    EXPECT_EQ(mime("photo.Jpe"), "image/jpeg");
+    EXPECT_EQ(mime("scan.tiff"), "image/tiff");
+    EXPECT_EQ(mime("scan.TIF"), "image/tiff");
+    EXPECT_EQ(mime("a.Gif"), "image/gif");
+    EXPECT_EQ(mime("a.WebP"), "image/webp");
+    EXPECT_EQ(mime("dir.tif/file"), "");
+    EXPECT_EQ(mime("photo.heic"), "");  // read, not written
 
-    for (const char* mime :
-         {"image/jpeg", "image/bmp", "image/gif", "image/tiff", "image/png", "image/webp"}) {
-        const ImageEncoder e = FindEncoderForMime(mime);
-        EXPECT_GE(e.index, 0) << mime;
-        EXPECT_EQ(e.mimeType, mime);
+    // Every written format has its encoder here, is read back as an image, and is named by
+    // the command line and the batch settings in the stored order.
+    for (const OutputFormat& f : OutputFormatTable()) {
+        EXPECT_TRUE(EncoderInstalled(f)) << f.name;
+        EXPECT_TRUE(IsSupportedImage(QStringLiteral("a") + WrittenExtension(f))) << f.name;
+        const int index = OutputFormatIndexByName(QString::fromLatin1(f.shortName));
+        ASSERT_EQ(OutputFormatAtIndex(index), &f);
     }
-    EXPECT_EQ(FindEncoderForMime("image/JPEG").index, -1);  // exact match only
-    EXPECT_EQ(FindEncoderForMime("image/avif").index, -1);
+    EXPECT_EQ(OutputFormatIndexByName("keep"), kKeepFormatIndex);
+    EXPECT_EQ(OutputFormatIndexByName("JPEG"), 1);
+    EXPECT_EQ(OutputFormatIndexByName("tiff"), 2);
+    EXPECT_EQ(OutputFormatIndexByName("heic"), -1);
+    EXPECT_EQ(OutputFormatAtIndex(0), nullptr);
+    EXPECT_EQ(OutputFormatAtIndex(kOutputFormatCount + 1), nullptr);
+    EXPECT_EQ(SaveDialogFilter(),
+              "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files "
+              "(*.bmp);;GIF Files (*.gif);;PNG Files (*.png);;WebP Files (*.webp)");
 }
 
 }  // namespace

@@ -140,8 +140,16 @@ TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
     SettingsStore store(backend);
     // A fresh home: every record starts with its defaults, the batch settings included.
     SettingsModel fresh;
-    fresh.Batch().jpegQuality = 12;
-    fresh.Batch().outputFolder = "/left/over/";
+    {
+        BatchSettings edited = fresh.Batch();
+        edited.jpegQuality = 12;
+        fresh.SetBatch(edited);
+    }
+    {
+        BatchSettings edited = fresh.Batch();
+        edited.outputFolder = "/left/over/";
+        fresh.SetBatch(edited);
+    }
     fresh.Load(store);
     EXPECT_EQ(fresh.Resize(), ResizeSettings());
     EXPECT_EQ(fresh.Batch(), BatchSettings());
@@ -150,15 +158,20 @@ TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
     EXPECT_TRUE(fresh.Batch().outputFolder.isEmpty());
 
     SettingsModel before;
-    before.Resize().width = 777;
-    before.Browser().iconsZoom = 80;
-    BatchSettings& batch = before.Batch();
+    before.EditResize([&](ResizeSettings& r) { r.width = 777; });
+    {
+        BrowserSettings edited = before.Browser();
+        edited.iconsZoom = 80;
+        before.SetBrowser(edited);
+    }
+    BatchSettings batch = before.Batch();
     batch.overwriteMethod = 2;
     batch.outputFormat = 4;
     batch.outputFolder = "/srv/resized/";
     batch.newName = 1;
     batch.jpegQuality = 91;
     batch.sameFolder = 1;
+    before.SetBatch(batch);
     before.Save(store);
     EXPECT_EQ(backend.value("BATCH/OVERWRITEMETHOD").toString(), "2");
     EXPECT_EQ(backend.value("BATCH/OUTFORMAT").toString(), "4");

@@ -89,8 +89,8 @@ TEST(SizeRules, AKeptSizeFollowsTheRulesWhenTheNextImageOpens) {
 
 class LongEdgePanelTest : public ::testing::Test {
   protected:
-    ResizeSettings s;
-    ResizePanelLogic logic{s};
+    ResizePanelLogic logic{ResizeSettings{}};
+    ResizeSettings& s = logic.settings();  // the logic's own record
 };
 
 TEST_F(LongEdgePanelTest, TheUnitsListChoosesLongEdgeAndEditsKeepTheImagesAspect) {

@@ -2,10 +2,10 @@
 // tooltips, the empty-list text, folders dropped on it, and pictures picked in the browse window.
 
 #include "document/cormensura_doc.h"
+#include "frame/dropped_files.h"
 #include "test_environment.h"
 #include "ui/basket_browser.h"
 #include "ui/browse_wnd.h"
-#include "ui/dropped_files.h"
 #include "ui/main_frame.h"
 #include "ui/thumbs_view.h"
 
@@ -115,7 +115,8 @@ TEST_F(Basket, MenusAndTheirEnablingFollowTheListTheSelectionAndTheClipboard) {
 TEST_F(Basket, SortingPutsTheEntriesThemselvesInOrderWithTheirSettings) {
     CMainFrame frame(settings_, nullptr);
     CBasketBrowser& basket = *frame.Basket();
-    settings_.Resize().applyToAll = 0;  // own size: each entry keeps its image's size
+    // Own size: each entry keeps its image's size.
+    settings_.EditResize([&](ResizeSettings& r) { r.applyToAll = 0; });
     frame.AddFilesToBatch({Image(QStringLiteral("c.png"), 30, 10), Image("a.png", 10, 10),
                            Image(QStringLiteral("b.png"), 20, 10)});
     ASSERT_EQ(frame.BatchEntries().count(), 3);
@@ -123,17 +124,16 @@ TEST_F(Basket, SortingPutsTheEntriesThemselvesInOrderWithTheirSettings) {
     basket.OnCommand(basket_cmd::kSortName);
     QStringList names;
     for (const BatchEntry& e : frame.BatchEntries().entries())
-        names << QFileInfo(e.path).fileName() + QStringLiteral(":%1").arg(e.targetWidth);
+        names << QFileInfo(e.path).fileName() + QStringLiteral(":%1").arg(e.width);
     EXPECT_EQ(names, QStringList({"a.png:10", "b.png:20", "c.png:30"}));
     EXPECT_EQ(frame.BatchEntries().at(0).algorithm, ResizeAlgorithm::SmartArtificial);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(basket.Item(i).path, frame.BatchEntries().at(i).path);
     // Two entries of one file keep their own settings through a sort.
     prompt_.QueueAnswer(true);
     frame.AddFilesToBatch({dir_.filePath(QStringLiteral("b.png"))});
-    frame.BatchEntries().at(3).targetWidth = 99;
+    frame.BatchEntries().at(3).width = 99;
     basket.OnCommand(basket_cmd::kSortName);
-    EXPECT_EQ(frame.BatchEntries().at(1).targetWidth + frame.BatchEntries().at(2).targetWidth,
-              20 + 99);
+    EXPECT_EQ(frame.BatchEntries().at(1).width + frame.BatchEntries().at(2).width, 20 + 99);
 
     // An order that is not a permutation changes nothing.
     BatchList list = frame.BatchEntries();
@@ -170,9 +170,9 @@ TEST_F(Basket, TooltipsTellTheTargetAndEmptyTextTakesHalfTheWidth) {
 
     frame.AddFilesToBatch({Image(QStringLiteral("p.png"), 64, 48)});
     BatchEntry& entry = frame.BatchEntries().at(0);
-    entry.targetWidth = 40;
-    entry.targetHeight = 30;
-    entry.resolution = 72.5f;
+    entry.width = 40;
+    entry.height = 30;
+    entry.dpi = 72.5f;
     entry.algorithm = ResizeAlgorithm::SmartNatural;
     const QPoint centre = basket.ItemRect(0).center() - view.ScrollPosition();
     EXPECT_EQ(basket.ToolTipAt(centre),
@@ -228,10 +228,14 @@ TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
     const QString photo = Image(QStringLiteral("plain.png"), 40, 30);
     CMainFrame frame(settings_, nullptr);
     frame.OpenCommandLineFiles({photo, Image(QStringLiteral("other.png"), 20, 20)});
-    ASSERT_EQ(frame.BatchEntries().at(0).targetWidth, 0);  // the command line gives no size
-    settings_.Resize().width = 1234;
-    settings_.Resize().height = 567;
-    settings_.Resize().algorithm = ResizeAlgorithm::Bilinear;
+    // The command line's files take the current settings ("Apply to new" is on by default).
+    EXPECT_TRUE(frame.BatchEntries().at(1).HasTargetSize());
+    // An entry of a batch file that never got a size.
+    frame.BatchEntries().at(0).width = 0;
+    frame.BatchEntries().at(0).height = 0;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 1234; });
+    settings_.EditResize([&](ResizeSettings& r) { r.height = 567; });
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm::Bilinear; });
     frame.ActivateBatchEntry(0);
     EXPECT_EQ(frame.Document()->CurrentPath(), photo);
     EXPECT_EQ(settings_.Resize().width, 1234);

@@ -2,6 +2,7 @@
 // through the real dialogs.
 
 #include "document/cormensura_doc.h"
+#include "frame/toolbar_sets.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
 #include "ui/basket_browser.h"
@@ -9,8 +10,9 @@
 #include "ui/batch_progress.h"
 #include "ui/cormensura_view.h"
 #include "ui/main_frame.h"
+#include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
-#include "ui/toolbar_sets.h"
+#include "ui/thumbs_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,7 +117,11 @@ TEST_F(BatchMode, IconSizesAndTheBatchRowHeight) {
         const QList<int> sizes = frame.Splitter()->sizes();
         EXPECT_NEAR(sizes.value(1), 250, 8) << "no stored height: a 250-pixel batch row";
 
-        settings_.Browser().iconsZoom = 66;
+        {
+            BrowserSettings edited = settings_.Browser();
+            edited.iconsZoom = 66;
+            settings_.SetBrowser(edited);
+        }
         QSignalSpy zoom(&frame, &CMainFrame::iconsZoomChanged);
         frame.Action(kCmdSmallIcons)->trigger();  // already 66: nothing
         EXPECT_EQ(zoom.count(), 0);
@@ -148,8 +154,8 @@ TEST_F(BatchMode, TheBasketShowsTheListAndAClickOpensAnEntryWithItsSettings) {
     ASSERT_EQ(frame.Basket()->Count(), 3);
     EXPECT_EQ(frame.Basket()->Item(1).path, files[1]);
     BatchEntry& second = frame.BatchEntries().at(1);
-    second.targetWidth = 40;
-    second.targetHeight = 30;
+    second.width = 40;
+    second.height = 30;
     second.algorithm = ResizeAlgorithm::SmartNatural;
     frame.ActivateBatchEntry(1);
     EXPECT_EQ(frame.Document()->CurrentPath(), files[1]);
@@ -175,13 +181,13 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
     const QStringList files = Images(3);
     frame.OpenCommandLineFiles(files);
     for (int i = 0; i < frame.BatchEntries().count(); ++i) {
-        frame.BatchEntries().at(i).targetWidth = 32;
-        frame.BatchEntries().at(i).targetHeight = 24;
+        frame.BatchEntries().at(i).width = 32;
+        frame.BatchEntries().at(i).height = 24;
     }
     // With "Never enlarge" on in the panel, an entry larger than its 96 x 48 source keeps it.
-    settings_.Resize().noEnlarge = 1;
-    frame.BatchEntries().at(2).targetWidth = 400;
-    frame.BatchEntries().at(2).targetHeight = 200;
+    settings_.EditResize([&](ResizeSettings& r) { r.noEnlarge = 1; });
+    frame.BatchEntries().at(2).width = 400;
+    frame.BatchEntries().at(2).height = 200;
     const QString out = dir_.filePath(QStringLiteral("out"));
     prompt_.QueueAnswer(true);  // "Folder ... does not exist. Create this folder?"
     bool progressSeen = false;
@@ -210,6 +216,92 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
         EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(files[i]).fileName()).size(),
                   i < 2 ? QSize(32, 24) : QSize(96, 48))
             << qPrintable(files[i]);
+}
+
+}  // namespace
+}  // namespace orm::gui
+
+namespace orm::gui {
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Outputs into the photos' own folder under their own names: one question for the run; Cancel
+// leaves every original as it was, "Save with new names" writes beside them.
+TEST_F(BatchMode, OutputsThatWouldReplaceTheirOriginalsAskOnceAndCancelKeepsThem) {
+    CMainFrame frame(settings_, nullptr);
+    const QStringList files = Images(3);
+    frame.OpenCommandLineFiles(files);
+    std::vector<QByteArray> originals;
+    for (const QString& f : files) originals.push_back(FileBytes(f));
+    const auto runInto = [&](const QString& folder) {
+        QTimer::singleShot(0, [&, folder] {
+            auto* dialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->folderEdit()->setText(folder);
+            dialog->accept();
+            QTimer::singleShot(0, [&] {
+                if (auto* progress =
+                        qobject_cast<CBatchProgress*>(QApplication::activeModalWidget())) {
+                    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress->Running(); }, 60000));
+                    progress->cancelButton()->click();
+                }
+            });
+        });
+        frame.Action(kCmdRun)->trigger();
+    };
+    prompt_.QueueChoice(2);  // Cancel
+    runInto(dir_.path());
+    ASSERT_EQ(prompt_.questions.size(), 1);
+    EXPECT_EQ(prompt_.questions[0], QStringLiteral("3 outputs would replace their originals."));
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(FileBytes(files[int(i)]), originals[i]) << "nothing ran";
+
+    prompt_.QueueChoice(1);  // Save with new names
+    runInto(dir_.path());
+    EXPECT_EQ(prompt_.questions.size(), 2);
+    for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(FileBytes(files[int(i)]), originals[i]);
+    EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*_RESIZED_TO_*")}).size(), 3);
+}
+
+// Enter in a field of the panel confirms the field; it never opens Batch Settings, in batch
+// mode or out of it. Enter in the batch row runs.
+TEST_F(BatchMode, EnterInTheWidthFieldConfirmsItAndEnterInTheBatchRowRuns) {
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.OpenCommandLineFiles(Images(2));
+    ASSERT_TRUE(settings_.BatchMode());
+    bool dialogSeen = false;
+    const auto watchForDialog = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget())) {
+                dialogSeen = true;
+                dialog->reject();
+            }
+        });
+    };
+    QLineEdit* width = frame.SettingsPanel()->field(PanelField::Width)->edit();
+    width->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return width->hasFocus(); }));
+    width->selectAll();
+    watchForDialog();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("320"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialogSeen) << "Enter in a field opened Batch Settings";
+    EXPECT_EQ(settings_.Resize().width, 320) << "Enter confirms the field";
+
+    frame.BasketView()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.BasketView()->hasFocus(); }));
+    watchForDialog();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(dialogSeen) << "Enter in the batch row runs";
 }
 
 }  // namespace

@@ -5,18 +5,18 @@
 #include "document/cormensura_doc.h"
 #include "document/preview_worker.h"
 #include "engine/progress.h"
+#include "frame/command_line.h"
+#include "frame/frame_layout.h"
+#include "frame/toolbar_sets.h"
 #include "settings/prompt.h"
 #include "settings/resize_settings.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
-#include "ui/command_line.h"
 #include "ui/cormensura_view.h"
-#include "ui/frame_layout.h"
 #include "ui/main_frame.h"
 #include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
 #include "ui/save_dialog.h"
-#include "ui/toolbar_sets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,7 +99,7 @@ TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("first.png"));
     EXPECT_TRUE(frame.Action(kCmdNext)->isEnabled());
     EXPECT_FALSE(frame.Action(kCmdSave)->isEnabled());  // settings equal the source
-    settings_.Resize().width = 20;
+    settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
     frame.OnSettingsChanged();
     EXPECT_TRUE(frame.Action(kCmdSave)->isEnabled());
 
@@ -156,7 +156,7 @@ TEST_F(MainFrame, AHeldSpinKeepsTheViewFromComputingInBetweenSizes) {
     QApplication::setActiveWindow(&frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     ASSERT_TRUE(frame.OpenDocumentFile(WriteImage("spin.png", 300, 200)));
-    settings_.Resize().algorithm = ResizeAlgorithm::SmartNatural;
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm::SmartNatural; });
     frame.SettingsPanel()->UpdateFromDocument(frame.Document()->SourceInfo(),
                                               dir_.filePath("spin.png"), 1);
     CPanelSpinEdit* width = frame.SettingsPanel()->field(PanelField::Width);
@@ -164,14 +164,15 @@ TEST_F(MainFrame, AHeldSpinKeepsTheViewFromComputingInBetweenSizes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return width->edit()->hasFocus(); }));
     QSignalSpy started(frame.Document()->Worker(), &PreviewWorker::jobStarted);
 
+    const int before = settings_.Resize().width;
     QTest::keyPress(width, Qt::Key_Up);  // held
-    EXPECT_TRUE(frame.Document()->SpinPending());
+    EXPECT_EQ(settings_.Resize().width, before) << "the model gets the size when the steps end";
     frame.Document()->RefreshViews();  // any other refresh meanwhile
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     EXPECT_EQ(started.count(), 0) << "no own-algorithm job for an in-between size";
 
     QTest::keyRelease(width, Qt::Key_Up);
-    EXPECT_FALSE(frame.Document()->SpinPending());
+    EXPECT_GT(settings_.Resize().width, before);
     EXPECT_TRUE(QTest::qWaitFor([&] { return started.count() > 0; }, 5000))
         << "the final size is computed";
 }

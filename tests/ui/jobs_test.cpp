@@ -52,6 +52,11 @@ class Jobs : public ::testing::Test {
         settings_.SetPrompt(&prompt_);
     }
 
+    // What the frame does: the document's failures go to the prompt.
+    void Report(CORMensuraDoc& doc) {
+        QObject::connect(&doc, &CORMensuraDoc::failed,
+                         [this](const QString& message) { prompt_.Warning(message); });
+    }
     QString Pattern(int w, int h) {
         const QString path = dir_.filePath(QStringLiteral("p_%1x%2.png").arg(w).arg(h));
         EXPECT_TRUE(test::PatternImage(w, h).save(path));
@@ -61,8 +66,8 @@ class Jobs : public ::testing::Test {
     std::unique_ptr<BatchRunner> SlowBatch(RunLog& log) {
         BatchEntry e;
         e.path = Pattern(500, 400);
-        e.targetWidth = 2000;
-        e.targetHeight = 1600;
+        e.width = 2000;
+        e.height = 1600;
         e.algorithm = ResizeAlgorithm::AdvancedNatural;
         BatchRunOptions options;
         options.settings.outputFolder = dir_.filePath(QStringLiteral("out")) + QLatin1Char('/');
@@ -71,11 +76,12 @@ class Jobs : public ::testing::Test {
     // Opens a picture and asks for a slow own-algorithm preview of its whole output.
     void SlowPreview(CORMensuraDoc& doc, int outputWidth) {
         ASSERT_TRUE(doc.Open(Pattern(600, 400)));
-        ResizeSettings& s = settings_.Resize();
+        ResizeSettings s = settings_.Resize();
         s.width = outputWidth;
         s.height = outputWidth * 2 / 3;
         s.algorithm = ResizeAlgorithm::AdvancedNatural;
         s.correction = int32_t(CorrectionMode::None);
+        settings_.SetResize(s);
         doc.RequestPreview(AreaForVisible({0, 0, s.width, s.height}, 0, doc.Mapping()));
     }
 
@@ -91,6 +97,8 @@ TEST_F(Jobs, ReplacingPreviewsNeverStopsABatchRun) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.progressed.load(); }, 20000));
 
     CORMensuraDoc doc(settings_);
+
+    Report(doc);
     QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
     SlowPreview(doc, 1800);
     SlowPreview(doc, 1500);  // replaces (and stops) the first preview job
@@ -110,6 +118,7 @@ TEST_F(Jobs, ACancelledBatchStaysCancelledWhilePreviewsRunAndFinish) {
 
     // Preview requests start and replace jobs; none of them may clear the run's Cancel.
     CORMensuraDoc doc(settings_);
+    Report(doc);
     QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
     SlowPreview(doc, 900);
     SlowPreview(doc, 1200);
@@ -124,12 +133,14 @@ TEST_F(Jobs, ACancelledBatchStaysCancelledWhilePreviewsRunAndFinish) {
 
 TEST_F(Jobs, ResizeAndSaveRunsOnAWorkerAndEscKeepsTheExistingFile) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Pattern(800, 600)));
-    ResizeSettings& s = settings_.Resize();
+    ResizeSettings s = settings_.Resize();
     s.width = 3200;
     s.height = 2400;
     s.algorithm = ResizeAlgorithm::AdvancedNatural;
     s.correction = int32_t(CorrectionMode::None);
+    settings_.SetResize(s);
     const QString target = dir_.filePath(QStringLiteral("out/kept.png"));
     {
         QFile existing(target);
@@ -158,6 +169,7 @@ TEST_F(Jobs, ResizeAndSaveRunsOnAWorkerAndEscKeepsTheExistingFile) {
     // Without Esc the file is written.
     s.width = 1000;
     s.height = 750;
+    settings_.SetResize(s);
     ASSERT_TRUE(doc.StartResizeAndSave(target));
     ASSERT_TRUE(finished.wait(30000));
     EXPECT_TRUE(finished.at(1).at(0).toBool());

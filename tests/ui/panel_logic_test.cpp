@@ -35,8 +35,8 @@ int PresetIndex(auto presets, std::string_view label) {
 
 class PanelLogicTest : public ::testing::Test {
   protected:
-    ResizeSettings s;
-    ResizePanelLogic logic{s};
+    ResizePanelLogic logic{ResizeSettings{}};
+    ResizeSettings& s = logic.settings();  // the logic's own record
 };
 
 TEST_F(PanelLogicTest, InvalidPixelTextsChangeNothingAndFocusOutRestoresTheStoredWidth) {
@@ -347,6 +347,25 @@ TEST_F(PanelLogicTest, LockSwitchTargetsApplyToAllInBatchMode) {
     EXPECT_TRUE(logic.LockToggled(false).accepted);
     EXPECT_EQ(s.applyToAll, 0);
     EXPECT_EQ(s.lockSettings, 1);
+}
+
+// A locked size turns Keep aspect into Crop when an image opens (exact boxes); letting the lock
+// go gives Keep aspect back, and a correction chosen meanwhile is the user's and stays.
+TEST_F(PanelLogicTest, LettingTheLockGoGivesBackTheCorrectionItReplaced) {
+    const SourceImageInfo photo = Image(4000, 3000);
+    ASSERT_TRUE(logic.LockToggled(true).accepted);
+    AdoptSettingsForImage(s, photo, false, false);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::Crop);
+    EXPECT_TRUE(logic.LockToggled(false).accepted);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::KeepAspect);
+
+    logic.LockToggled(true);
+    AdoptSettingsForImage(s, photo, false, false);
+    logic.SetImage(photo);
+    logic.CorrectionSelected(int(CorrectionMode::None));
+    logic.CorrectionSelected(int(CorrectionMode::Crop));
+    logic.LockToggled(false);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::Crop) << "chosen by the user";
 }
 
 TEST(PanelToolTip, BreaksBetweenWordsWithinTheWidthAndStopsAtTheFirstLineBreak) {

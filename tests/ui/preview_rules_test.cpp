@@ -155,10 +155,10 @@ class DocumentPreview : public ::testing::Test {
         ASSERT_TRUE(doc.Open(path));
     }
     void SetOutput(int w, int h, int algorithm) {
-        settings_.Resize().width = w;
-        settings_.Resize().height = h;
-        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
-        settings_.Resize().correction = 2;  // None
+        settings_.EditResize([&](ResizeSettings& r) { r.width = w; });
+        settings_.EditResize([&](ResizeSettings& r) { r.height = h; });
+        settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(algorithm); });
+        settings_.EditResize([&](ResizeSettings& r) { r.correction = 2; });  // None
     }
     PreviewArea Whole(const CORMensuraDoc& doc) const {
         return AreaForVisible({0, 0, settings_.Resize().width, settings_.Resize().height}, 0,
@@ -196,14 +196,14 @@ TEST_F(DocumentPreview, SwitchingSixSevenSixShowsTheCachedResultAtOnce) {
     ASSERT_EQ(six.size(), QSize(80, 60));
 
     doc.ReleasePreviewResult();  // the view does this when the algorithm changes
-    settings_.Resize().algorithm = ResizeAlgorithm(7);
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(7); });
     doc.RequestPreview(Whole(doc));
     ASSERT_TRUE(ready.wait(20000));
     const QImage seven = doc.Preview().Result();
     EXPECT_NE(seven, six);
 
     doc.ReleasePreviewResult();
-    settings_.Resize().algorithm = ResizeAlgorithm(6);
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(6); });
     doc.RequestPreview(Whole(doc));
     EXPECT_TRUE(doc.Preview().HasResult());
     EXPECT_EQ(doc.Preview().Result(), six);
@@ -224,11 +224,11 @@ TEST_F(DocumentPreview, BackToACachedAlgorithmDuringAComputationNeverShowsTheOth
     const QImage six = doc.Preview().Result();
 
     doc.ReleasePreviewResult();
-    settings_.Resize().algorithm = ResizeAlgorithm(7);
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(7); });
     doc.RequestPreview(Whole(doc));
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.started == 2; }, 10000));
     doc.ReleasePreviewResult();
-    settings_.Resize().algorithm = ResizeAlgorithm(6);
+    settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(6); });
     doc.RequestPreview(Whole(doc));
     EXPECT_EQ(doc.Preview().Result(), six);
     EXPECT_FALSE(doc.PreviewInFlight());

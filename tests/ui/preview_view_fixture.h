@@ -28,10 +28,10 @@ class PreviewViewFixture : public ::testing::Test {
         ASSERT_TRUE(doc_.Open(path));
     }
     void SetOutput(int w, int h, int algorithm, int correction = 2) {
-        settings_.Resize().width = w;
-        settings_.Resize().height = h;
-        settings_.Resize().algorithm = ResizeAlgorithm(algorithm);
-        settings_.Resize().correction = correction;
+        settings_.EditResize([&](ResizeSettings& r) { r.width = w; });
+        settings_.EditResize([&](ResizeSettings& r) { r.height = h; });
+        settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm(algorithm); });
+        settings_.EditResize([&](ResizeSettings& r) { r.correction = correction; });
         doc_.SettingsChanged();
     }
     QImage Shot() {

@@ -70,7 +70,7 @@ class ResizeDlgBarTest : public ::testing::Test {
     QString Text(PanelField f) const { return Edit(f)->text(); }
 
     SettingsModel settings;
-    ResizeSettings& s = settings.Resize();
+    const ResizeSettings& s = settings.Resize();
     std::unique_ptr<CResizeDlgBar> panel;
     std::unique_ptr<QSignalSpy> spy;
 };
@@ -137,8 +137,8 @@ TEST_F(ResizeDlgBarTest, TypingAResolutionScalesThePixelSizeOnceAndKeepsTheText)
 }
 
 TEST_F(ResizeDlgBarTest, SwitchingPixelsToPercentShows25) {
-    s.correction = int32_t(CorrectionMode::None);
-    s.width = 500;
+    settings.EditResize([&](ResizeSettings& r) { r.correction = int32_t(CorrectionMode::None); });
+    settings.EditResize([&](ResizeSettings& r) { r.width = 500; });
     panel->UpdateFromDocument(Image(2000, 1500), QStringLiteral("a.jpg"), 1000);
     EXPECT_EQ(Text(PanelField::Width), QStringLiteral("500"));
     panel->unitsModeList()->setCurrentIndex(1);
@@ -151,8 +151,8 @@ TEST_F(ResizeDlgBarTest, SwitchingPixelsToPercentShows25) {
 TEST_F(ResizeDlgBarTest, LongEdgeAndNeverEnlargeAreControlsOfTheRecord) {
     ASSERT_EQ(panel->unitsModeList()->count(), 3);
     EXPECT_EQ(panel->unitsModeList()->itemText(2), QStringLiteral("Long edge"));
-    s.width = 1200;
-    s.height = 900;
+    settings.EditResize([&](ResizeSettings& r) { r.width = 1200; });
+    settings.EditResize([&](ResizeSettings& r) { r.height = 900; });
     panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
     panel->unitsModeList()->setCurrentIndex(2);
     EXPECT_EQ(s.longEdge, 1);
@@ -164,8 +164,8 @@ TEST_F(ResizeDlgBarTest, LongEdgeAndNeverEnlargeAreControlsOfTheRecord) {
     EXPECT_EQ(s.noEnlarge, 1);
     EXPECT_EQ(spy->count(), 2);
     // A record changed elsewhere (a loaded settings store) shows in both controls.
-    s.noEnlarge = 0;
-    s.longEdge = 0;
+    settings.EditResize([&](ResizeSettings& r) { r.noEnlarge = 0; });
+    settings.EditResize([&](ResizeSettings& r) { r.longEdge = 0; });
     panel->UpdateFromDocument(Image(3000, 4000), QStringLiteral("a.jpg"), 1000);
     EXPECT_FALSE(panel->noEnlargeCheck()->isChecked());
     EXPECT_EQ(panel->unitsModeList()->currentIndex(), 0);
@@ -173,7 +173,7 @@ TEST_F(ResizeDlgBarTest, LongEdgeAndNeverEnlargeAreControlsOfTheRecord) {
 }
 
 TEST_F(ResizeDlgBarTest, KeepAspectInPercentCopiesTheTypedPercent) {
-    s.inPercent = 1;
+    settings.EditResize([&](ResizeSettings& r) { r.inPercent = 1; });
     panel->UpdateFromDocument(Image(4000, 3000), QStringLiteral("a.jpg"), 1000);
     ShowActive();
     QLineEdit* width = Edit(PanelField::Width);
@@ -204,8 +204,8 @@ TEST_F(ResizeDlgBarTest, UnitChangesWithoutAnImageAreIgnored) {
     EXPECT_EQ(spy->count(), 0);
 
     // With an image the units are taken over and every field is shown in them.
-    s.width = 3000;
-    s.height = 2000;
+    settings.EditResize([&](ResizeSettings& r) { r.width = 3000; });
+    settings.EditResize([&](ResizeSettings& r) { r.height = 2000; });
     panel->UpdateFromDocument(Image(3000, 2000), QStringLiteral("a.jpg"), 1000);
     panel->sizeUnitList()->setCurrentIndex(int(SizeUnit::Millimeters));
     EXPECT_EQ(s.sizeUnit, int(SizeUnit::Millimeters));
@@ -219,7 +219,7 @@ TEST_F(ResizeDlgBarTest, UnitChangesWithoutAnImageAreIgnored) {
 }
 
 TEST_F(ResizeDlgBarTest, HeldSpinCountsUpAndRecomputesOnlyAfterRelease) {
-    s.correction = int32_t(CorrectionMode::None);
+    settings.EditResize([&](ResizeSettings& r) { r.correction = int32_t(CorrectionMode::None); });
     panel->UpdateFromDocument(Image(4000, 3000), QStringLiteral("a.jpg"), 1000);
     ShowActive();
     CPanelSpinEdit* spin = panel->field(PanelField::Width);
@@ -228,28 +228,30 @@ TEST_F(ResizeDlgBarTest, HeldSpinCountsUpAndRecomputesOnlyAfterRelease) {
     QTest::keyPress(spin, Qt::Key_Up);
     QTest::keyEvent(QTest::Press, spin, Qt::Key_Up, Qt::NoModifier, -1);  // auto-repeat style
     EXPECT_EQ(Text(PanelField::Width), QStringLiteral("642"));
-    EXPECT_EQ(s.width, 642);
+    EXPECT_EQ(s.width, 640) << "the model gets the size when the steps end";
     EXPECT_TRUE(panel->spinPending());
     panel->OnTimerTick();  // the key is still down
     EXPECT_EQ(spy->count(), 0);
     QTest::keyRelease(spin, Qt::Key_Up);
     EXPECT_FALSE(panel->spinPending());
+    EXPECT_EQ(s.width, 642);
     EXPECT_EQ(spy->count(), 1);
     EXPECT_EQ(panel->outputRawLabel()->text(), QStringLiteral("Raw size: 902.8KB"));
 
     // A wheel-like step without an end: the timer recomputes once nothing is held.
     spin->stepBy(-1);
-    EXPECT_EQ(s.width, 641);
+    EXPECT_EQ(Text(PanelField::Width), QStringLiteral("641"));
     EXPECT_EQ(spy->count(), 1);
     panel->OnTimerTick();
+    EXPECT_EQ(s.width, 641);
     EXPECT_EQ(spy->count(), 2);
     panel->OnTimerTick();
     EXPECT_EQ(spy->count(), 2);
 }
 
 TEST_F(ResizeDlgBarTest, BatchModeSwitchesTheCheckBoxAndShowsApplyToAll) {
-    s.lockSettings = 0;
-    s.applyToAll = 1;
+    settings.EditResize([&](ResizeSettings& r) { r.lockSettings = 0; });
+    settings.EditResize([&](ResizeSettings& r) { r.applyToAll = 1; });
     EXPECT_EQ(panel->lockCheck()->text(), QStringLiteral("&Lock settings"));
     EXPECT_TRUE(panel->applyToAllButton()->isHidden());
     EXPECT_FALSE(panel->lockCheck()->isChecked());
@@ -282,7 +284,7 @@ TEST_F(ResizeDlgBarTest, DocumentFactsAndEnablingFollowTheImage) {
     EXPECT_FALSE(panel->screenButton()->isEnabled());
     EXPECT_FALSE(panel->unitsModeList()->isEnabled());
 
-    s.editPrintSize = 1;
+    settings.EditResize([&](ResizeSettings& r) { r.editPrintSize = 1; });
     panel->UpdateFromDocument(Image(640, 480, 0, 32), QStringLiteral("b.png"), 1000);
     EXPECT_EQ(panel->sourcePixelsLabel()->text(), QStringLiteral("640x480 pixels"));
     EXPECT_EQ(panel->sourceBitsLabel()->text(), QStringLiteral("32 bits per pixel"));
@@ -417,8 +419,8 @@ TEST_F(ResizeDlgBarTest, NavigatorIsPlacedInItsFrame) {
 
 // Renders the panel with an image open so its layout can be looked at.
 TEST_F(ResizeDlgBarTest, GrabsAPictureOfThePanel) {
-    s.width = 1600;
-    s.height = 1200;
+    settings.EditResize([&](ResizeSettings& r) { r.width = 1600; });
+    settings.EditResize([&](ResizeSettings& r) { r.height = 1200; });
     panel->UpdateFromDocument(Image(4000, 3000, 300), QStringLiteral("a.jpg"), 1000);
     panel->SetNavigator(new QLabel(QStringLiteral("(navigator)")));
     panel->SetBatchMode(true);

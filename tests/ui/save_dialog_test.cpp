@@ -4,11 +4,11 @@
 
 #include "ui/save_dialog.h"
 #include "document/cormensura_doc.h"
+#include "frame/save_name.h"
 #include "settings/prompt.h"
 #include "settings/settings_store.h"
 #include "test_environment.h"
 #include "ui/main_frame.h"
-#include "ui/save_name.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -123,8 +123,8 @@ TEST_F(SaveCommand, WritesWithTheChosenQualityAndKeepsQualityAndFolder) {
     {
         CMainFrame frame(settings_, &store);
         ASSERT_TRUE(frame.OpenDocumentFile(source));
-        settings_.Resize().width = 60;
-        settings_.Resize().height = 45;
+        settings_.EditResize([&](ResizeSettings& r) { r.width = 60; });
+        settings_.EditResize([&](ResizeSettings& r) { r.height = 45; });
         frame.Document()->SettingsChanged();
 
         QString offered;

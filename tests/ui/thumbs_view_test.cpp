@@ -117,7 +117,11 @@ class BrowseWndTest : public test::BrowserFixture {};
 TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
     QSettings backend(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
     SettingsStore store(backend);
-    store.Load(settings.Browser());
+    {
+        BrowserSettings loaded = settings.Browser();
+        store.Load(loaded);
+        settings.SetBrowser(loaded);
+    }
     {
         CBrowseWnd window(*builder, settings, &store);
         window.resize(900, 600);
@@ -129,7 +133,11 @@ TEST_F(BrowseWndTest, LeftColumnIs200WideFirstAndKeepsTheUsersWidth) {
     }
     EXPECT_EQ(backend.value(QStringLiteral("SPLITTER/LEFTWIDTH")).toInt(), 260);
     SettingsModel again;
-    store.Load(again.Browser());
+    {
+        BrowserSettings loaded = again.Browser();
+        store.Load(loaded);
+        again.SetBrowser(loaded);
+    }
     CBrowseWnd window(*builder, again, &store);
     window.resize(900, 600);
     window.show();
@@ -187,7 +195,11 @@ TEST_F(BrowseWndTest, StartsInTheFolderOfTheLastRun) {
     ASSERT_TRUE(QDir().mkpath(other));
     QSettings backend(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
     SettingsStore store(backend);
-    settings.Browser().defaultFolder = other;
+    {
+        BrowserSettings edited = settings.Browser();
+        edited.defaultFolder = other;
+        settings.SetBrowser(edited);
+    }
     {
         CBrowseWnd window(*builder, settings, &store);
         EXPECT_EQ(window.StartFolder(), other);  // nothing stored: the settings' start folder

@@ -53,9 +53,9 @@ TEST(PreviewViewStartUp, OutputSizedBeforeTheWindowIsShownOpensCentred) {
     CORMensuraView view;
     view.SetDocument(&doc);
     ASSERT_TRUE(doc.Open(path));
-    settings.Resize().width = 1200;
-    settings.Resize().height = 800;
-    settings.Resize().correction = 2;
+    settings.EditResize([&](ResizeSettings& r) { r.width = 1200; });
+    settings.EditResize([&](ResizeSettings& r) { r.height = 800; });
+    settings.EditResize([&](ResizeSettings& r) { r.correction = 2; });
     doc.SettingsChanged();
     view.resize(500, 400);
     view.show();

@@ -1,21 +1,21 @@
-#include "batch/output_encoding.h"
+#include "pipeline/output_encoding.h"
 
-#include "batch/quality_search.h"
 #include "imageio/file_reader.h"
-#include "imageio/image_file_types.h"
 #include "imageio/image_loader.h"
-#include "settings/size_rules.h"
+#include "imageio/output_formats.h"
+#include "pipeline/quality_search.h"
 
 namespace orm {
 
-bool QualitySetsSize(const QString& mimeType) {
-    return mimeType == QLatin1String("image/jpeg") || mimeType == QLatin1String("image/webp");
+bool QualitySetsSize(const QString& path) {
+    const OutputFormat* format = OutputFormatForPath(path);
+    return format && format->quality != QualityUse::None;
 }
 
 EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSource& source,
                                const SaveOptions& options, const OutputSizeLimit& limit) {
     EncodedOutput out;
-    if (!limit.Active() || !QualitySetsSize(MimeTypeForOutputPath(path))) {
+    if (!limit.Active() || !QualitySetsSize(path)) {
         out.bytes = EncodeImageFile(std::move(image), path, source, options, &out.error);
         return out;
     }
@@ -68,19 +68,9 @@ QString LimitNotAppliedWarning(const QString& path) {
         .arg(path);
 }
 
-bool EnlargesSource(const BatchEntry& entry, QSize source) {
-    return IsEnlargement(entry.targetWidth, entry.targetHeight, source.width(), source.height());
-}
-
-BatchEntry AtSourceSize(BatchEntry entry, QSize source) {
-    entry.targetWidth = source.width();
-    entry.targetHeight = source.height();
-    return entry;
-}
-
 QByteArray SameTypeInputBytes(const QString& input, const QString& output) {
-    const QString outputType = MimeTypeForOutputPath(output);
-    if (outputType.isEmpty())
+    const OutputFormat* outputType = OutputFormatForPath(output);
+    if (!outputType)
         return {};
     QByteArray bytes;
     if (!ReadWholeFile(input, bytes))
@@ -88,8 +78,7 @@ QByteArray SameTypeInputBytes(const QString& input, const QString& output) {
     const std::optional<ImageHeader> header = ReadImageHeader(bytes);
     if (!header)
         return {};
-    // Qt's reader names: "jpeg", "png", "tiff", "bmp", "gif", "webp".
-    if (QStringLiteral("image/") + QString::fromLatin1(header->type) != outputType)
+    if (OutputFormatForQtName(header->type.constData()) != outputType)
         return {};
     return bytes;
 }

@@ -1,4 +1,4 @@
-#include "ui/command_line.h"
+#include "frame/command_line.h"
 
 #include "imageio/image_file_types.h"
 
@@ -31,14 +31,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Usage: ormensura [options] [image files]\n"
-        "  One image file (.jpg .jpeg .jpe .tif .tiff .bmp .gif .png .webp .heic .heif .avif) is\n"
-        "  opened; several become a batch.\n"
-        "Options:\n"
-        "  --register     write the plug-in descriptor and quit\n"
-        "  --unregister   delete the plug-in descriptor and quit\n"
-        "  --version      print the version and quit\n"
-        "  --help         print this text and quit\n");
+               "Usage: ormensura [options] [image files]\n"
+               "  One image file (%1) is\n"
+               "  opened; several become a batch.\n"
+               "Options:\n"
+               "  --register     write the plug-in descriptor and quit\n"
+               "  --unregister   delete the plug-in descriptor and quit\n"
+               "  --version      print the version and quit\n"
+               "  --help         print this text and quit\n")
+        .arg(ImageFileExtensions().join(QLatin1Char(' ')));
 }
 
 }  // namespace orm::gui

@@ -1,4 +1,4 @@
-#include "ui/save_name.h"
+#include "frame/save_name.h"
 
 #include "batch/output_naming.h"
 #include "imageio/native_path.h"

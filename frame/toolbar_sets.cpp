@@ -1,4 +1,4 @@
-#include "ui/toolbar_sets.h"
+#include "frame/toolbar_sets.h"
 
 namespace orm::gui {
 namespace {

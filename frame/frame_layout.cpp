@@ -1,4 +1,4 @@
-#include "ui/frame_layout.h"
+#include "frame/frame_layout.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,8 @@
 #pragma once
-// What a batch run writes for an entry beyond resizing: the file-size limit (the highest quality
-// that fits, for the encoders whose quality sets the size), and under never-enlarge the source's
-// size for an entry that would enlarge it, with the input file copied as it is when the output
-// has its type.
+// Encoding an output beyond the plain encoder: the file-size limit (the highest quality that
+// fits, for the encoders whose quality sets the size), and the input file copied as it is when
+// the output has its type.
 
-#include "batch/batch_entry.h"
 #include "imageio/image_saver.h"
 
 #include <QByteArray>
@@ -22,8 +20,8 @@ struct OutputSizeLimit {
     bool operator==(const OutputSizeLimit&) const = default;
 };
 
-// Whether the encoder's quality sets the size of files of this MIME type (JPEG, WebP).
-bool QualitySetsSize(const QString& mimeType);
+// Whether the encoder's quality sets the size of an output file (JPEG, WebP), by its extension.
+bool QualitySetsSize(const QString& path);
 
 struct EncodedOutput {
     QByteArray bytes;       // the file; empty on failure or when it cannot fit
@@ -42,14 +40,6 @@ EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSour
 QString TooLargeReason(qint64 lowestSize, qint64 maxBytes);
 // The warning for an output whose type has no quality to shrink it by.
 QString LimitNotAppliedWarning(const QString& path);
-
-// ---- Never enlarge -----------------------------------------------------------------------
-
-// Whether the entry's target enlarges a source of this size (size_rules.h: no side smaller, one
-// larger).
-bool EnlargesSource(const BatchEntry& entry, QSize source);
-// The entry with the source's size as its target.
-BatchEntry AtSourceSize(BatchEntry entry, QSize source);
 
 // The input file's bytes when its content is of the type the output path names (a JPEG for a
 // .jpg output, ...), so it can be copied as it is; empty otherwise or when it cannot be read.

@@ -1,4 +1,4 @@
-#include "ui/dropped_files.h"
+#include "frame/dropped_files.h"
 
 #include "browser/file_clipboard.h"
 #include "imageio/image_file_types.h"

@@ -1,4 +1,4 @@
-#include "batch/quality_search.h"
+#include "pipeline/quality_search.h"
 
 #include <algorithm>
 

@@ -1,0 +1,185 @@
+#include "pipeline/resize_job.h"
+
+#include "engine/alpha_resize.h"
+#include "engine/memory_budget.h"
+#include "engine/resize_image.h"
+#include "imageio/memory_needs.h"
+#include "imageio/output_formats.h"
+#include "imageio/transparency.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+namespace orm {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+ResizeJobOutcome Ended(ResizeJobStatus status, QString reason = {}) {
+    ResizeJobOutcome outcome;
+    outcome.status = status;
+    outcome.reason = std::move(reason);
+    return outcome;
+}
+
+bool UsableSize(const ResizeTarget& t) {
+    return t.width >= 1 && t.height >= 1 && t.width <= kMaxPixels && t.height <= kMaxPixels;
+}
+
+bool AtSourceSize(const ResizeJob& job) {
+    return job.source->image.size() == QSize(job.target.width, job.target.height);
+}
+
+// The source at its own size: the decoded pixels in their own format where 24-bit colour does
+// not hold them (palette, grey, 16 bits, alpha), else the 24-bit pixels.
+QImage SameSizeOutput(const SourceImage& source) {
+    if (!source.original.isNull() && source.original.size() == source.image.size())
+        return source.original;
+    return source.image;
+}
+
+// The input file as it is, when the job allows it and it fits the size limit; empty otherwise.
+QByteArray CopyableInput(const ResizeJob& job) {
+    if (job.copyableInput.isEmpty() || job.source->FileSize() != job.source->image.size())
+        return {};
+    QByteArray bytes = SameTypeInputBytes(job.copyableInput, job.outputPath);
+    if (job.sizeLimit.Active() && bytes.size() > job.sizeLimit.maxBytes)
+        return {};
+    return bytes;
+}
+
+struct Resized {
+    engine::ResizeStatus status = engine::ResizeStatus::InvalidInput;
+    QImage image;
+};
+
+// The engine's resize of the source to the target: with its alpha for outputs that keep it,
+// else its 24-bit pixels into a 24-bit image.
+Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* progress) {
+    const SourceImage& source = *job.source;
+    const ResizeTarget& t = job.target;
+    Resized out;
+    if (withAlpha) {
+        AlphaResizeResult alpha =
+            ResizeSourceWithAlpha(source, t.width, t.height, t.algorithm, t.cropFlag(), progress);
+        out.status = alpha.status;
+        out.image = std::move(alpha.image);
+        return out;
+    }
+    out.image = QImage(t.width, t.height, QImage::Format_BGR888);
+    if (out.image.isNull())
+        throw std::bad_alloc();
+    const QImage& src = source.image;
+    const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
+    const engine::BgrView to{out.image.bits(), out.image.width(), out.image.height(),
+                             out.image.bytesPerLine()};
+    out.status = engine::ResizeImageInto(from, to, t.algorithm, t.cropFlag(), progress);
+    return out;
+}
+
+QString NoMemoryReason(const ResizeTarget& t) {
+    return QStringLiteral("Not enough memory to resize to %1 x %2 pixels and write the file")
+        .arg(t.width)
+        .arg(t.height);
+}
+
+// Encodes the output image within the job's size limit.
+ResizeJobOutcome Encode(const ResizeJob& job, const SaveSource& saveSource, QImage output) {
+    ResizeJobOutcome outcome;
+    const SaveOptions options{job.target.dpi, job.quality};
+    outcome.limitNotApplied = job.sizeLimit.Active() && !QualitySetsSize(job.outputPath);
+    EncodedOutput encoded =
+        EncodeOutputFile(std::move(output), job.outputPath, saveSource, options, job.sizeLimit);
+    if (encoded.tooLarge) {
+        outcome.status = ResizeJobStatus::TooLarge;
+        outcome.reason = TooLargeReason(encoded.lowestSize, job.sizeLimit.maxBytes);
+        return outcome;
+    }
+    outcome.bytes = std::move(encoded.bytes);
+    outcome.quality = encoded.quality;
+    outcome.error = encoded.error;
+    outcome.status =
+        outcome.bytes.isEmpty() ? ResizeJobStatus::EncodeFailed : ResizeJobStatus::Encoded;
+    return outcome;
+}
+
+}  // namespace
+
+std::uint64_t ResizeJobMemoryBytes(QSize source, const ResizeTarget& target,
+                                   const QString& outputPath, bool withAlpha) {
+    const int sw = source.width(), sh = source.height();
+    const int dw = target.width, dh = target.height;
+    const bool crop = target.cropFlag();
+    int tw = dw, th = dh;
+    if (crop)
+        engine::CoverSize(sw, sh, dw, dh, tw, th);
+    const std::uint64_t resize =
+        withAlpha ? engine::EstimatedAlphaResizeBytes(sw, sh, dw, dh, target.algorithm, crop)
+                  : engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, target.algorithm, crop);
+    const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
+                                 EstimatedEncodeBytes(dw, dh, OutputFormatForPath(outputPath));
+    return std::max(resize, encode);
+}
+
+ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
+                              engine::CRSProgress* progress) {
+    if (!job.source || !UsableSize(job.target))
+        return Ended(ResizeJobStatus::NoSize);
+    const bool sameSize = AtSourceSize(job);
+    const bool withAlpha = ResizesWithAlpha(*job.source, job.outputPath);
+    const std::uint64_t needs =
+        sameSize
+            ? 0
+            : ResizeJobMemoryBytes(job.source->image.size(), job.target, job.outputPath, withAlpha);
+    if (!FitsInAvailableMemory(needs + job.othersInFlight))
+        return Ended(ResizeJobStatus::NoMemory, NoMemoryReason(job.target));
+
+    if (sameSize) {
+        QByteArray copy = CopyableInput(job);
+        if (!copy.isEmpty()) {
+            ResizeJobOutcome copied = Ended(ResizeJobStatus::Copied);
+            copied.bytes = std::move(copy);
+            return copied;
+        }
+    }
+    auto start = Clock::now();
+    QImage output;
+    if (sameSize) {
+        output = SameSizeOutput(*job.source);
+    } else {
+        Resized resized;
+        try {
+            resized = ResizeSource(job, withAlpha, progress);
+        } catch (const std::bad_alloc&) {
+            resized.status = engine::ResizeStatus::OutOfMemory;
+        }
+        if (resized.status == engine::ResizeStatus::OutOfMemory)
+            return Ended(ResizeJobStatus::NoMemory, QStringLiteral("Not enough memory"));
+        if (resized.status == engine::ResizeStatus::Cancelled)
+            return Ended(ResizeJobStatus::Cancelled);
+        if (resized.status != engine::ResizeStatus::Ok)
+            return Ended(ResizeJobStatus::ResizeFailed);
+        output = std::move(resized.image);
+    }
+    const double resizeMs = MsSince(start);
+    if (job.stopBetweenStages && stop.StopRequested())
+        return Ended(ResizeJobStatus::Cancelled);
+
+    start = Clock::now();
+    const SaveSource saveSource{job.source->FileSize(), job.source->properties};
+    job.source.reset();
+    ResizeJobOutcome outcome = Encode(job, saveSource, std::move(output));
+    outcome.resizeMs = resizeMs;
+    outcome.encodeMs = MsSince(start);
+    if (outcome.HasBytes() && job.stopBetweenStages && stop.StopRequested())
+        return Ended(ResizeJobStatus::Cancelled);
+    return outcome;
+}
+
+}  // namespace orm

@@ -1,0 +1,92 @@
+#pragma once
+// The one way from a decoded source to the bytes of an output file, for the window's Resize and
+// Save, the batch runner and the command line alike. A job is a value: the source (shared, read
+// only), the target, the output path (its extension picks the format), the quality and the
+// size limit. RunResizeJob applies, in this order and nowhere else:
+//
+// 1. the memory check: resizing and encoding must fit in what the system has, before either
+//    starts;
+// 2. the same-size rule: at the source's own size nothing is resampled, whatever the algorithm,
+//    and the source's pixels are written in their own format (palette, grey, 16-bit, alpha), so
+//    a copy loses nothing; an input whose file has the output's type may be copied as it is
+//    (mayCopyInput);
+// 3. the alpha rule: a transparent source keeps its alpha in outputs that hold it (its colours
+//    weighted by alpha); other outputs are resized from its pixels over white;
+// 4. the engine call, with cancel and out-of-memory mapped to the outcome;
+// 5. the encode, within the size limit where the format's quality sets the size.
+//
+// The job never talks to the user and never writes the file: the caller commits the bytes by
+// its own rule (the window replaces the file safely, the batch by its overwrite method).
+
+#include "engine/progress.h"
+#include "engine/stop_token.h"
+#include "imageio/image_loader.h"
+#include "pipeline/output_encoding.h"
+#include "settings/resize_target.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace orm {
+
+struct ResizeJob {
+    std::shared_ptr<const SourceImage> source;
+    ResizeTarget target;
+    QString outputPath;  // the format by its extension
+    int quality = 75;    // JPEG and WebP
+    OutputSizeLimit sizeLimit;
+    // The input file, copied as it is when the target is the source's own size and the file has
+    // the output's type (and fits the size limit); empty: always encoded.
+    QString copyableInput;
+    // A stop asked between the resize and the encode, or after the encode, ends the job as
+    // cancelled. Without it only the own algorithms stop (inside their resize), and a job whose
+    // resize has finished is encoded.
+    bool stopBetweenStages = true;
+    // Memory that other work of the caller is about to take and does not use yet (files read
+    // ahead): the memory check counts it beside this job's own needs.
+    std::uint64_t othersInFlight = 0;
+};
+
+enum class ResizeJobStatus {
+    Encoded,       // bytes hold the new file
+    Copied,        // bytes hold the input file as it is
+    Cancelled,     // stopped by the stop token
+    NoSize,        // the target has no size an image can be made at
+    NoMemory,      // refused up front, or the memory ran out on the way
+    ResizeFailed,  // the engine refused the resize
+    TooLarge,      // even the lowest quality exceeds the size limit
+    EncodeFailed,  // the encoder failed (error says why)
+};
+
+struct ResizeJobOutcome {
+    ResizeJobStatus status = ResizeJobStatus::ResizeFailed;
+    QByteArray bytes;
+    QString error;    // EncodeFailed: the save message ("Can't save file ..." and the reason)
+    QString reason;   // NoMemory and TooLarge: why, for a log
+    int quality = 0;  // the quality the size limit chose (0: none)
+    // The size limit was set but the format has no quality to meet it by (the caller may warn).
+    bool limitNotApplied = false;
+    double resizeMs = 0;
+    double encodeMs = 0;
+
+    bool HasBytes() const {
+        return status == ResizeJobStatus::Encoded || status == ResizeJobStatus::Copied;
+    }
+};
+
+// The bytes resizing the source (of this size) to the target and encoding the result take at
+// their peak: the resize's own, or the output with the encoder's buffers, whichever is more.
+// With alpha the resize carries more channels.
+std::uint64_t ResizeJobMemoryBytes(QSize source, const ResizeTarget& target,
+                                   const QString& outputPath, bool withAlpha);
+
+// Runs the job on the calling thread. progress (may be null) receives the own algorithms'
+// sweeps and stops them by its stop token; stop ends the job between stages. The job's hold on
+// the source ends before the encode, so a source no one else holds is freed by then.
+ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
+                              engine::CRSProgress* progress);
+
+}  // namespace orm
