@@ -1,5 +1,6 @@
 #include "batch/batch_list.h"
 
+#include "imageio/file_reader.h"
 #include "imageio/safe_file_writer.h"
 #include "settings/named_entries.h"
 #include "settings/storage_folder.h"
@@ -14,7 +15,6 @@ namespace orm {
 namespace {
 
 // Batch files are small; anything beyond this is not one of ours.
-constexpr qint64 kMaxBatchFileBytes = 64 * 1024 * 1024;
 
 NamedEntryFolder BatchesFolder(bool mustExist) {
     return NamedEntryFolder(QString::fromLatin1(kBatchesSubfolder),
@@ -120,16 +120,11 @@ BatchFileResult BatchList::Save(const QString& path) const {
 
 BatchFileResult BatchList::Load(const QString& path) {
     BatchFileResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    QString error;
+    if (!ReadWholeFile(path, bytes, &error, ReadKind::BatchList)) {
         result.status = BatchFileStatus::IoError;
-        result.message = QStringLiteral("Can't open file\n%1\n%2").arg(path, file.errorString());
-        return result;
-    }
-    const QByteArray bytes = file.read(kMaxBatchFileBytes);
-    if (file.error() != QFileDevice::NoError) {
-        result.status = BatchFileStatus::IoError;
-        result.message = QStringLiteral("Can't read file\n%1\n%2").arg(path, file.errorString());
+        result.message = QStringLiteral("Can't open file\n%1\n%2").arg(path, error);
         return result;
     }
     result = DecodeBatchFile(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),

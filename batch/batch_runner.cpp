@@ -109,7 +109,7 @@ QString RunSummaryText(const BatchRunSummary& summary) {
 }
 
 QString NoUsableSizeReason() {
-    return QStringLiteral("the entry has no usable size");
+    return QStringLiteral("No size set for this entry");
 }
 
 QString LaterInputReason() {
@@ -154,7 +154,7 @@ void BatchRunner::Wait() {
 }
 
 void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString& output,
-                       const QString& reason) {
+                       const QString& reason, const QString& headline) {
     sink_.Reset();
     BatchReport report;
     report.code = code;
@@ -163,6 +163,7 @@ void BatchRunner::Send(BatchStatus code, const BatchEntry& entry, const QString&
     report.entry = entry;
     report.outputPath = output;
     report.reason = reason;
+    report.headline = headline;
     reporter_.Report(report);
 }
 
@@ -248,10 +249,18 @@ std::optional<SourceImage> BatchRunner::TakeSource(size_t index, const BatchEntr
 std::variant<OutputPath, bool> BatchRunner::PlanOutput(size_t index, const BatchEntry& entry) {
     const BatchSettings settings = SettingsForEntry(options_, index);
     // A subfolder of the tree is made under an output folder that exists; a missing output
-    // folder stops the run as always.
+    // folder stops the run as always. A link in the tree is this file's failure.
     if (options_.outputFile.isEmpty() && settings.outputFolder != options_.settings.outputFolder &&
-        IsFolder(options_.settings.outputFolder))
-        CreateFolderPath(settings.outputFolder);
+        IsFolder(options_.settings.outputFolder)) {
+        const QString why =
+            MakeSubfolderBeneath(options_.settings.outputFolder, options_.subfolders[index]);
+        if (!why.isEmpty()) {
+            ++summary_.failed;
+            Send(BatchStatus::CantCreateImage, entry, settings.outputFolder, why,
+                 QStringLiteral("Can't make the output folder"));
+            return true;
+        }
+    }
     const OutputPath out =
         options_.outputFile.isEmpty()
             ? MakeBatchOutputPath(entry.path, entry.width, entry.height, settings)
@@ -274,6 +283,13 @@ std::variant<OutputPath, bool> BatchRunner::PlanOutput(size_t index, const Batch
             return false;
         case OutputDecision::Write:
             break;
+    }
+    // A name too long to be made fails this file alone.
+    if (const QString why = UnmakeableNameReason(out.path); !why.isEmpty()) {
+        ++summary_.failed;
+        Send(BatchStatus::CantCreateImage, entry, out.path, why,
+             QStringLiteral("Can't make the output file name"));
+        return true;
     }
     // Never replace a file that a later entry still has to read.
     if (PathEntryExists(out.path) && ReplacesALaterInput(entries_, index, out.path)) {
@@ -312,7 +328,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     }
     if (!entry.HasUsableSize()) {
         ++summary_.failed;
-        Send(BatchStatus::CantCreateImage, entry, out.path, NoUsableSizeReason());
+        Send(BatchStatus::CantCreateImage, entry, out.path, {}, NoUsableSizeReason());
         return true;
     }
     ResizeJob job;
@@ -328,6 +344,7 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
         ResizeJobMemoryBytes(source->image.size(), entry, out.path, withAlpha);
     job.source = std::make_shared<const SourceImage>(std::move(*source));
     source.reset();
+    job.othersInFlight = prefetch_.InFlightBytes();
     // The next file is read while this one is resized and written.
     LookAhead(index, out.path, needs, options_.lookAhead);
     ResizeJobOutcome outcome = RunResizeJob(std::move(job), stop_, &sink_);
@@ -345,11 +362,15 @@ bool BatchRunner::Deliver(const BatchEntry& entry, const OutputPath& out,
         case ResizeJobStatus::Copied:
             break;
         case ResizeJobStatus::NoSize:
-        case ResizeJobStatus::NoMemory:
         case ResizeJobStatus::TooLarge:
+            // Not about memory: the reason is the log's own first line.
             ++summary_.failed;
-            Send(BatchStatus::CantCreateImage, entry, out.path,
+            Send(BatchStatus::CantCreateImage, entry, out.path, {},
                  outcome.status == ResizeJobStatus::NoSize ? NoUsableSizeReason() : outcome.reason);
+            return true;
+        case ResizeJobStatus::NoMemory:
+            ++summary_.failed;
+            Send(BatchStatus::CantCreateImage, entry, out.path, outcome.reason);
             return true;
         case ResizeJobStatus::Cancelled:
             return StopCancelled(entry, out.path);

@@ -42,12 +42,18 @@ struct BatchReport {
     BatchEntry entry;
     QString outputPath;  // the output (code 0, 6), the existing file (code 3)
     QString reason;      // why it failed, when known (a loader error, the missing folder)
+    // The log's first line for a failure that has one of its own (code 4 other than memory);
+    // empty: the documented text of the code.
+    QString headline;
     // Written(): the quality a size limit chose (0: none), and whether the input was copied as
     // it is (never enlarge, same type).
     int quality = 0;
     bool copied = false;
 
-    QString LogText() const { return LogEntryText(code, fileNumber, total, entry, outputPath); }
+    QString LogText() const {
+        return headline.isEmpty() ? LogEntryText(code, fileNumber, total, entry, outputPath)
+                                  : headline;
+    }
     QString StatusText() const { return ProcessingText(fileNumber, total); }
     // The own algorithms report progress; the standard modes do not.
     bool ShowsProgress() const { return IsOwnAlgorithm(entry.algorithm); }
@@ -112,7 +118,7 @@ bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,
 
 // The reason logged with such a skip.
 QString LaterInputReason();
-// The reason logged for an entry whose size no image can be made at (BatchEntry::HasUsableSize).
+// The log line for an entry whose size no image can be made at (BatchEntry::HasUsableSize).
 QString NoUsableSizeReason();
 
 struct BatchRunOptions {
@@ -212,7 +218,7 @@ class BatchRunner {
     bool Commit(const BatchEntry& entry, const OutputPath& out, const QByteArray& bytes,
                 QString& written);
     void Send(BatchStatus code, const BatchEntry& entry, const QString& output,
-              const QString& reason = {});
+              const QString& reason = {}, const QString& headline = {});
 
     std::vector<BatchEntry> entries_;
     BatchRunOptions options_;

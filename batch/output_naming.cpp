@@ -4,6 +4,13 @@
 #include "imageio/native_path.h"
 #include "imageio/output_formats.h"
 
+#include <cerrno>
+#include <climits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orm {
 
 static_assert(kOutputFormatIndexCount == 1 + kOutputFormatCount,
@@ -105,6 +112,60 @@ QString UnwritableOutputReason(const QString& path) {
                    : QStringLiteral("no encoder writes \"%1\" files: %2").arg(extension, written);
     }
     return QStringLiteral("no encoder for %1 is installed").arg(QLatin1String(format->mimeType));
+}
+
+QString MakeSubfolderBeneath(const QString& root, const QString& subfolder) {
+    int fd = ::open(NativePath(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1: %2").arg(root, SystemErrorText(errno));
+    QString reached = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    QString reason;
+    for (const QString& name : subfolder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        reached += name + QLatin1Char('/');
+        if (name == QLatin1String(".") || name == QLatin1String("..")) {
+            reason = QStringLiteral("%1 leads outside the output folder").arg(reached);
+            break;
+        }
+        const QByteArray native = NativePath(name);
+        if (::mkdirat(fd, native.constData(), 0777) != 0 && errno != EEXIST) {
+            reason = QStringLiteral("%1: %2").arg(reached, SystemErrorText(errno));
+            break;
+        }
+        // O_NOFOLLOW with O_DIRECTORY: a link or a file fails (ELOOP or ENOTDIR).
+        const int next =
+            ::openat(fd, native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            const int why = errno;
+            struct stat st {};
+            const bool link = ::fstatat(fd, native.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              S_ISLNK(st.st_mode);
+            reason = link ? QStringLiteral(
+                                "%1 is a link; outputs are written only into "
+                                "real folders below the output folder")
+                                .arg(reached)
+                     : why == ENOTDIR ? QStringLiteral("%1 is not a folder").arg(reached)
+                                      : QStringLiteral("%1: %2").arg(reached, SystemErrorText(why));
+            break;
+        }
+        ::close(fd);
+        fd = next;
+    }
+    ::close(fd);
+    return reason;
+}
+
+QString UnmakeableNameReason(const QString& path) {
+    const QByteArray native = NativePath(path);
+    const qsizetype nameBytes = native.size() - (native.lastIndexOf('/') + 1);
+    if (nameBytes > NAME_MAX)
+        return QStringLiteral("the file name is %1 bytes long; a file name may have at most %2")
+            .arg(nameBytes)
+            .arg(NAME_MAX);
+    if (native.size() >= PATH_MAX)
+        return QStringLiteral("the path is %1 bytes long; the system takes at most %2")
+            .arg(native.size())
+            .arg(PATH_MAX - 1);
+    return {};
 }
 
 }  // namespace orm

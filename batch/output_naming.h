@@ -60,6 +60,15 @@ OutputPath MakeBatchOutputPath(const QString& input, int width, int height,
 OutputPath DecideOutputPath(const QString& candidate, OverwriteMethod method,
                             const PathExistsFn& exists = {});
 
+// Why a file cannot be made under this name (its last part longer than the 255 bytes a file
+// name may have, or the whole path longer than the system takes), or empty.
+QString UnmakeableNameReason(const QString& path);
+
+// Makes the folders of `subfolder` ("a/b/") below the existing folder `root`, one at a time, and
+// enters each only when it is a real folder: a link (to a folder elsewhere) or a file in the way
+// is refused, so an output tree never reaches outside `root`. Empty when done, else the reason.
+QString MakeSubfolderBeneath(const QString& root, const QString& subfolder);
+
 // Why no file can be written at this output path (its extension names no format that is
 // written, e.g. ".jpeg", ".tiff" or none), or empty when an encoder for it exists.
 QString UnwritableOutputReason(const QString& path);

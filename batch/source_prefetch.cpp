@@ -4,6 +4,7 @@
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <utility>
@@ -33,33 +34,41 @@ SourcePrefetch::Result SourcePrefetch::Load(QString path, DecodeLimit limit, std
     const std::optional<FileIdentity> before = IdentityOf(path);
     if (!before)
         return result;
+    // What this read ahead will take is counted in `held` from before it takes it until the
+    // memory is really in use (and the system's figures show it): two read aheads starting
+    // together each see the other's share.
+    auto fits = [&](std::uint64_t more) {
+        const std::uint64_t inFlight = held->fetch_add(more);  // this file's earlier share too
+        result.counted += more;
+        return FitsInAvailableMemory(inFlight + more + reserved);
+    };
+    auto giveUp = [&] {
+        held->fetch_sub(std::exchange(result.counted, 0));
+        return std::move(result);
+    };
     try {
+        // The file's bytes first: a large file is not read when they do not fit.
+        if (!fits(std::uint64_t(std::max<std::int64_t>(before->size, 0))))
+            return giveUp();
         QByteArray bytes;
         if (!ReadWholeFile(path, bytes) || (stop && stop->StopRequested()))
-            return result;
+            return giveUp();
         // The decoded pixels beside what the file in progress still needs and the other read
-        // aheads hold; the decoder checks its own share again.
+        // aheads; the decoder checks its own share again.
         const std::optional<ImageHeader> header = ReadImageHeader(bytes);
-        if (!header || !header->size.isValid())
-            return result;
-        const std::uint64_t decode =
-            EstimatedDecodeBytes(header->size.width(), header->size.height(), header->format) +
-            std::uint64_t(bytes.size());
-        const std::uint64_t others = held->fetch_add(decode);
-        result.counted = decode;
-        if (!FitsInAvailableMemory(decode + reserved + others)) {
-            held->fetch_sub(std::exchange(result.counted, 0));
-            return result;
-        }
+        if (!header || !header->size.isValid() ||
+            !fits(
+                EstimatedDecodeBytes(header->size.width(), header->size.height(), header->format)))
+            return giveUp();
         std::optional<SourceImage> source = DecodeSourceImage(bytes, nullptr, limit);
-        if (!source || IdentityOf(path) != before) {
-            held->fetch_sub(std::exchange(result.counted, 0));
+        // Decoded: the pixels are in use now, and the system's figures show them.
+        held->fetch_sub(std::exchange(result.counted, 0));
+        if (!source || IdentityOf(path) != before)
             return result;
-        }
         result.source = std::move(source);
         result.identity = before;
     } catch (const std::bad_alloc&) {
-        held->fetch_sub(result.counted);
+        giveUp();
         return Result{};
     }
     result.decodeMs =

@@ -52,6 +52,9 @@ class SourcePrefetch {
 
     // Files started and not taken yet.
     size_t Pending() const { return slots_.size(); }
+    // Memory the read aheads are about to take and do not use yet: a check of the file in
+    // progress counts it beside what the system says is free.
+    std::uint64_t InFlightBytes() const { return held_.load(); }
 
     // Entry `index` decoded, when it was started as path with this limit, its read ahead
     // succeeded and the file is still the one that was read; nothing otherwise (the caller reads
@@ -81,7 +84,8 @@ class SourcePrefetch {
     Result Finish(Slot& slot);
 
     std::deque<Slot> slots_;
-    // The decoded bytes of the files read ahead and not taken yet (estimated from their headers).
+    // The bytes the read aheads in flight are about to take (file bytes, then decoded pixels as
+    // estimated from their headers), until they are in use.
     std::atomic<std::uint64_t> held_{0};
 };
 

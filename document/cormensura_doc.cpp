@@ -1,6 +1,7 @@
 #include "document/cormensura_doc.h"
 
 #include "document/preview_worker.h"
+#include "imageio/file_reader.h"
 #include "imageio/image_saver.h"
 #include "settings/size_math.h"
 
@@ -109,12 +110,12 @@ bool CORMensuraDoc::Open(const QString& path) {
 }
 
 bool CORMensuraDoc::TryOpen(const QString& path, QString* failure) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *failure = QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString());
+    // Opened without blocking: a pipe or a device is refused here instead of hanging the window.
+    QString error;
+    if (!CheckRegularFile(path, ReadKind::Image, &error)) {
+        *failure = QStringLiteral("Failed to open document.\n%1\n%2").arg(path, error);
         return false;
     }
-    file.close();
     std::optional<SourceImage> loaded;
     QString reason;
     const DocumentState before = state_;

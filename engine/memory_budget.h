@@ -6,6 +6,8 @@
 #include "engine/algorithm.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace orm::engine {
 
@@ -15,8 +17,19 @@ namespace orm::engine {
 std::uint64_t EstimatedResizeBytes(int sw, int sh, int tw, int th, int dw, int dh,
                                    ResizeAlgorithm algorithm, bool crop);
 
-// Memory the system can still give: MemAvailable plus SwapFree of /proc/meminfo; 0 when unknown.
+// Memory the system can still give: MemAvailable plus SwapFree of /proc/meminfo, or less when
+// the process's control group (a container, a systemd slice) allows less; 0 when unknown.
 std::uint64_t AvailableMemoryBytes();
+
+// What the memory controller of the control group at `folder` still allows: its limit less its
+// use, the page cache it may drop (inactive files) counted as free. cgroup v2 files (memory.max,
+// memory.current) or v1 files (memory.limit_in_bytes, memory.usage_in_bytes, with the
+// hierarchical limit of memory.stat); 0 when the folder sets no limit or cannot be read.
+std::uint64_t CgroupAvailableBytes(const std::string& folder);
+
+// The memory-controller folders of this process's control group and its parents (v2, with
+// /sys/fs/cgroup as the root), or of its v1 memory hierarchy.
+std::vector<std::string> OwnCgroupFolders(const std::string& root = "/sys/fs/cgroup");
 
 // Tests: pretend the system has `bytes` available; 0 reads the system again.
 void SetAvailableMemoryOverride(std::uint64_t bytes);

@@ -58,26 +58,79 @@ QString NotARegularFileReason(unsigned mode) {
     return QStringLiteral("it is not a regular file");
 }
 
-bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, std::int64_t limit) {
-    bytes.clear();
+// Opens `path` for reading without blocking and checks that it is a regular file within
+// `limit`; -1 with the reason otherwise (errno kept in `err`).
+static int OpenRegularFile(const QString& path, std::int64_t limit, QString* error, struct stat& st,
+                           int* err = nullptr) {
     // O_NONBLOCK: opening a pipe without a writer (or a device that waits for a carrier) returns
     // at once instead of hanging; fstat then refuses it. A regular file ignores the flag.
     int fd = -1;
     do {
         fd = ::open(NativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return Fail(error, SystemErrorText(errno));
-    const Descriptor file(fd);
-    struct stat st {};
+    if (fd < 0) {
+        if (err)
+            *err = errno;
+        Fail(error, SystemErrorText(errno));
+        return -1;
+    }
+    QString why;
     if (::fstat(fd, &st) != 0)
-        return Fail(error, SystemErrorText(errno));
-    if (const QString why = NotARegularFileReason(st.st_mode); !why.isEmpty())
-        return Fail(error, why);
-    if (st.st_size > limit)
-        return Fail(error, QStringLiteral("the file is too large: %1 bytes; at most %2 are read")
-                               .arg(std::int64_t(st.st_size))
-                               .arg(SizeText(limit)));
+        why = SystemErrorText(errno);
+    else if (why = NotARegularFileReason(st.st_mode); why.isEmpty() && st.st_size > limit)
+        why = QStringLiteral("the file is too large: %1 bytes; at most %2 are read")
+                  .arg(std::int64_t(st.st_size))
+                  .arg(SizeText(limit));
+    if (why.isEmpty())
+        return fd;
+    ::close(fd);
+    Fail(error, why);
+    return -1;
+}
+
+std::int64_t ReadLimit(ReadKind kind) {
+    switch (kind) {
+        case ReadKind::Image:
+            return kMaxInputFileBytes;
+        case ReadKind::BatchList:
+            return std::int64_t(64) << 20;
+        case ReadKind::SettingsFile:
+            // Only the format's first bytes are used, but a longer file still reads as a
+            // settings file (as it always has); the cap only stops a runaway source.
+            return std::int64_t(16) << 20;
+        case ReadKind::SettingsStore:
+            return std::int64_t(16) << 20;
+        case ReadKind::CacheFile:
+            return std::int64_t(512) << 20;
+        case ReadKind::SmallText:
+            break;
+    }
+    return std::int64_t(1) << 20;
+}
+
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, ReadKind kind) {
+    return ReadWholeFile(path, bytes, error, ReadLimit(kind));
+}
+
+bool CheckRegularFile(const QString& path, ReadKind kind, QString* error, bool* missing) {
+    struct stat st {};
+    int err = 0;
+    const int fd = OpenRegularFile(path, ReadLimit(kind), error, st, &err);
+    if (missing)
+        *missing = fd < 0 && err == ENOENT;
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, std::int64_t limit) {
+    bytes.clear();
+    struct stat st {};
+    const int fd = OpenRegularFile(path, limit, error, st);
+    if (fd < 0)
+        return false;
+    const Descriptor file(fd);
     try {
         bytes.resize(qsizetype(st.st_size));
         qsizetype done = 0;

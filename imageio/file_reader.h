@@ -20,6 +20,28 @@ inline constexpr std::int64_t kMaxInputFileBytes = std::int64_t(2) << 30;
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error = nullptr,
                    std::int64_t limit = kMaxInputFileBytes);
 
+// The kinds of files the program reads, each with its own cap on the bytes read: a name that
+// stands for /dev/zero or a grown file must not make a reader allocate without end.
+enum class ReadKind {
+    Image,          // an input image (kMaxInputFileBytes)
+    BatchList,      // a saved batch list
+    SettingsFile,   // a saved settings file, a named settings entry
+    SettingsStore,  // the program's own settings store
+    CacheFile,      // a thumbnail cache index or folder file
+    SmallText,      // colour scheme, registration record and other small text files
+};
+std::int64_t ReadLimit(ReadKind kind);
+
+// ReadWholeFile with the cap of `kind`.
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, ReadKind kind);
+
+// For readers that open the file themselves (the settings store, a document's first look): true
+// when `path` opens without blocking as a regular file of at most the cap of `kind`; the file is
+// not read. `missing` (when given) is set when the name does not exist, which is not an error
+// for readers that start empty.
+bool CheckRegularFile(const QString& path, ReadKind kind, QString* error = nullptr,
+                      bool* missing = nullptr);
+
 // Why a file of the given type (st_mode) is not read, or empty for a regular file.
 QString NotARegularFileReason(unsigned mode);
 

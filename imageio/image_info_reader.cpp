@@ -6,6 +6,10 @@
 #include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
 #include "metadata/image_depth.h"
+#include "metadata/image_resolution.h"
+#include "metadata/tag_names.h"
+
+#include <vector>
 
 namespace orm {
 
@@ -60,6 +64,20 @@ std::optional<ImageInfo> ReadImageInfo(const QString& path, QString* error) {
         info.bitsPerPixel = decoded->bitsPerPixel;
     }
     info.properties = BuildPropertyList(ReadFileProperties(bytes));
+    // The orientation the pixels are turned by: a tag the loader cannot reach (in a truncated
+    // directory) turns nothing, and is not reported as a turn.
+    const QString upright = FormatTagValue(0x0112, uint32_t(FileOrientation(bytes)));
+    for (InfoProperty& p : info.properties)
+        if (p.name == QLatin1String("Orientation"))
+            p.value = upright;
+    std::erase_if(info.properties, [](const InfoProperty& p) { return p.value.isEmpty(); });
+    if (ReadFileResolution(bytes).outOfRange)
+        info.note = QStringLiteral(
+                        "The resolution the file states is outside %1 to %2 dpi; %3 dpi "
+                        "is used")
+                        .arg(kMinFileDpi)
+                        .arg(kMaxFileDpi)
+                        .arg(kDefaultDpi);
     return info;
 }
 

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include <fcntl.h>
@@ -24,16 +25,20 @@ CommitResult Fail(QString* error, const QString& reason) {
 }
 
 // ".NAME.XXXXXX" beside the target: hidden, and never an image name the program would list.
+// The name part is cut (in bytes) so the whole stays within NAME_MAX: a target name of 248 to
+// 255 bytes must not fail for its temporary name.
 QByteArray TemporaryName(const QString& target) {
     const QString folder = FolderOf(target);
-    const QString name = target.mid(target.lastIndexOf(QLatin1Char('/')) + 1);
+    QByteArray name = NativePath(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1));
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray suffix(6, 'x');
     for (char& c : suffix)
         c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-    return NativePath(folder + QLatin1Char('/') + QLatin1Char('.') + name + QLatin1Char('.')) +
-           suffix;
+    constexpr qsizetype kNameRoom = NAME_MAX - 2 - 6;  // the two dots and the suffix
+    if (name.size() > kNameRoom)
+        name.truncate(kNameRoom);
+    return NativePath(folder) + "/." + name + '.' + suffix;
 }
 
 // Gives the replaced file's owner, group and permissions to the new one. Changing the owner

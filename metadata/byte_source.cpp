@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orm {
 
 bool MemoryByteSource::Read(uint64_t offset, std::span<uint8_t> out) const {
@@ -14,9 +18,21 @@ bool MemoryByteSource::Read(uint64_t offset, std::span<uint8_t> out) const {
 }
 
 FileByteSource::FileByteSource(const std::filesystem::path& path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_)
+    // Without blocking, and regular files only: a pipe or a device under an image's name would
+    // hang the reader or never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) {
+        ::close(fd);
+        return;
+    }
     if (fseeko(file_, 0, SEEK_END) != 0) {
         std::fclose(file_);
         file_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -279,6 +281,10 @@ PropertyItems ReadPropertyItems(const QByteArray& fileBytes) {
 
 PropertyItems ReadPropertyItemsFromFile(const QString& path) {
     InitExiv2Once();
+    // exiv2 opens the name itself: a pipe or a device would block it or never end.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
     try {
         // exiv2 reads only the metadata parts of the file.
         auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false);

@@ -38,6 +38,8 @@ struct ImageInfo {
     int height = 0;
     int bitsPerPixel = 0;
     std::vector<InfoProperty> properties;
+    // Said about the file beside its details (a resolution that is not used), or empty.
+    QString note;
 };
 
 }  // namespace orm

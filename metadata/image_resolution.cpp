@@ -18,9 +18,15 @@ namespace {
 constexpr double kInchPerMetre = 0.0254;
 constexpr double kCmPerInch = 2.54;
 
+bool InRange(double dpi) {
+    return std::isfinite(dpi) && dpi >= kMinFileDpi && dpi <= kMaxFileDpi;
+}
+
 std::optional<ImageResolution> Valid(double x, double y) {
     if (!(x > 0) || !(y > 0))
-        return std::nullopt;
+        return std::nullopt;  // not stated
+    if (!InRange(x) || !InRange(y))
+        return ImageResolution{kDefaultDpi, kDefaultDpi, true};
     return ImageResolution{x, y};
 }
 

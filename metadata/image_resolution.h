@@ -9,9 +9,16 @@ namespace orm {
 
 constexpr double kDefaultDpi = 96.0;
 
+// Resolutions a file may state; others (0xFFFFFFFF dots per metre, 4e9 dpi, infinity) are
+// taken as absent, since encoders fail on them or write nonsense.
+constexpr double kMinFileDpi = 1.0;
+constexpr double kMaxFileDpi = 100000.0;
+
 struct ImageResolution {
     double dpiX = kDefaultDpi;
     double dpiY = kDefaultDpi;
+    // The file stated a resolution outside kMinFileDpi..kMaxFileDpi; the default is used instead.
+    bool outOfRange = false;
 };
 
 ImageResolution ReadImageResolution(const ByteSource& file);

@@ -40,10 +40,25 @@ EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSour
     return out;
 }
 
+namespace {
+
+// 14 KB, 1.5 MB, 900 bytes: one decimal at most, in the C locale.
+QString ShortSizeText(qint64 bytes) {
+    if (bytes < 1024)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    const bool mega = bytes >= qint64(1) << 20;
+    const double value = double(bytes) / (mega ? 1048576.0 : 1024.0);
+    QString text = QString::number(value, 'f', 1);
+    if (text.endsWith(QLatin1String(".0")))
+        text.chop(2);
+    return text + (mega ? QStringLiteral(" MB") : QStringLiteral(" KB"));
+}
+
+}  // namespace
+
 QString TooLargeReason(qint64 lowestSize, qint64 maxBytes) {
-    return QStringLiteral("even quality 1 gives %1 bytes, more than the %2 allowed")
-        .arg(lowestSize)
-        .arg(maxBytes);
+    return QStringLiteral("No quality fits %1: quality 1 gives %2")
+        .arg(ShortSizeText(maxBytes), ShortSizeText(lowestSize));
 }
 
 QString LimitNotAppliedWarning(const QString& path) {

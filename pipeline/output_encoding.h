@@ -36,7 +36,7 @@ struct EncodedOutput {
 EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSource& source,
                                const SaveOptions& options, const OutputSizeLimit& limit);
 
-// "even quality 1 gives N bytes, more than the M allowed".
+// "No quality fits 10 KB: quality 1 gives 14 KB".
 QString TooLargeReason(qint64 lowestSize, qint64 maxBytes);
 // The warning for an output whose type has no quality to shrink it by.
 QString LimitNotAppliedWarning(const QString& path);

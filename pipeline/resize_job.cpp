@@ -135,7 +135,7 @@ ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
         sameSize
             ? 0
             : ResizeJobMemoryBytes(job.source->image.size(), job.target, job.outputPath, withAlpha);
-    if (!FitsInAvailableMemory(needs))
+    if (!FitsInAvailableMemory(needs + job.othersInFlight))
         return Ended(ResizeJobStatus::NoMemory, NoMemoryReason(job.target));
 
     if (sameSize) {

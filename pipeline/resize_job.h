@@ -45,6 +45,9 @@ struct ResizeJob {
     // cancelled. Without it only the own algorithms stop (inside their resize), and a job whose
     // resize has finished is encoded.
     bool stopBetweenStages = true;
+    // Memory that other work of the caller is about to take and does not use yet (files read
+    // ahead): the memory check counts it beside this job's own needs.
+    std::uint64_t othersInFlight = 0;
 };
 
 enum class ResizeJobStatus {

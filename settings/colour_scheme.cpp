@@ -1,5 +1,7 @@
 #include "settings/colour_scheme.h"
 
+#include "imageio/file_reader.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,7 +28,6 @@ const std::array<ColourKey, 9> kKeys = {{
 // A value is read into a buffer of 260 characters, terminator included.
 constexpr size_t kValueBufferChars = 259;
 // The file is a handful of lines; anything far larger is not a colour file.
-constexpr qint64 kMaxFileBytes = 1 << 20;
 
 bool IsSpace(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -133,10 +134,9 @@ ColourScheme ParseColourScheme(std::string_view iniText) {
 }
 
 ColourScheme LoadColourScheme(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, nullptr, ReadKind::SmallText))
         return {};
-    const QByteArray bytes = file.read(kMaxFileBytes);
     return ParseColourScheme(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 

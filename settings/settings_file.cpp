@@ -1,5 +1,7 @@
 #include "settings/settings_file.h"
 
+#include "imageio/file_reader.h"
+
 #include "settings/named_entries.h"
 #include "settings/storage_folder.h"
 
@@ -91,14 +93,12 @@ SettingsFileStatus DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSett
 }
 
 SettingsFileResult LoadSettingsFile(const QString& path, ResizeSettings& s) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString error;
+    if (!ReadWholeFile(path, bytes, &error, ReadKind::SettingsFile))
         return Fail(SettingsFileStatus::IoError,
-                    QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.read(kSettingsFileSize);
-    if (file.error() != QFileDevice::NoError)
-        return Fail(SettingsFileStatus::IoError,
-                    QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+                    QStringLiteral("Cannot open %1: %2").arg(path, error));
+    bytes.truncate(qsizetype(kSettingsFileSize));
     ResizeSettings loaded = s;
     // The file holds a pixel or percent size; long-edge mode would refit it, so it ends here.
     loaded.longEdge = 0;

@@ -4,6 +4,10 @@
 #include "settings/number_text.h"
 #include "settings/storage_folder.h"
 
+#include "imageio/file_reader.h"
+
+#include <QStandardPaths>
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -91,10 +95,30 @@ std::span<const StoredField<FrameSettings>> FrameSettingsFields() {
     return kFrameFields;
 }
 
-SettingsStore::SettingsStore()
-    : owned_(std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"),
-                                         QStringLiteral("ORVEN Mensura"))),
-      settings_(owned_.get()) {}
+QStringList SettingsStoreFiles() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return {folder + QStringLiteral("/ORVEN Imaging/ORVEN Mensura.conf"),
+            folder + QStringLiteral("/ORVEN Imaging.conf")};
+}
+
+std::unique_ptr<QSettings> OpenSettingsStore() {
+    // QSettings opens its files itself, and a pipe there would block it for ever: the files are
+    // looked at without blocking first. A store that is not a readable regular file is left
+    // alone; the program runs on its defaults and keeps nothing.
+    for (const QString& path : SettingsStoreFiles()) {
+        QString error;
+        bool missing = false;
+        if (!CheckRegularFile(path, ReadKind::SettingsStore, &error, &missing) && !missing) {
+            qWarning("The settings in %s are not used: %s", qUtf8Printable(path),
+                     qUtf8Printable(error));
+            return std::make_unique<QSettings>(QString(), QSettings::IniFormat);
+        }
+    }
+    return std::make_unique<QSettings>(QStringLiteral("ORVEN Imaging"),
+                                       QStringLiteral("ORVEN Mensura"));
+}
+
+SettingsStore::SettingsStore() : owned_(OpenSettingsStore()), settings_(owned_.get()) {}
 
 SettingsStore::SettingsStore(QSettings& backend) : settings_(&backend) {}
 

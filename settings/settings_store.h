@@ -62,6 +62,9 @@ std::span<const StoredField<FrameSettings>> FrameSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
+// The files the user's store is read from (the application's file, then the organisation's).
+QStringList SettingsStoreFiles();
+
 class SettingsStore {
   public:
     // The user's store of the application.

@@ -1,6 +1,7 @@
 #include "thumbnails/thumbnail_cache.h"
 
 #include "imageio/file_look.h"
+#include "imageio/file_reader.h"
 #include "imageio/native_path.h"
 #include "imageio/safe_file_writer.h"
 #include "thumbnails/thumbnail_cache_files.h"
@@ -24,7 +25,6 @@ namespace {
 const QString kIndexFileName = QStringLiteral("ORIMGBRWS.IND");
 
 // No cache file is this large; a larger one is damage and is not read into memory.
-constexpr qint64 kMaxCacheFileBytes = qint64(512) << 20;
 
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr int64_t kMaxAgeDays = 31;
@@ -37,11 +37,9 @@ bool ImageExists(const QString& path) {
 
 // The bytes of a cache file: nothing when it cannot be opened or read, or is implausibly large.
 std::optional<QByteArray> ReadCacheFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCacheFileBytes)
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Regular files only, within a cap: an index that names a pipe or /dev/zero reads as absent.
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, nullptr, ReadKind::CacheFile))
         return std::nullopt;
     return bytes;
 }

@@ -107,6 +107,10 @@ void CBatchDlg::BuildControls() {
     connect(browse_, &QPushButton::clicked, this, &CBatchDlg::OnBrowse);
     connect(sameFolder_, &QCheckBox::toggled, this, [this](bool on) {
         settings_.sameFolder = on ? 1 : 0;
+        // The box promises a new name: the initial folder without one would replace the
+        // originals with their resized copies.
+        if (on)
+            newName_->setChecked(true);
         UpdateEnabling();
     });
     connect(quality_, &CPanelSpinEdit::stepRequested, this, [this](int delta) {
@@ -133,8 +137,8 @@ void CBatchDlg::FillControls() {
 }
 
 void CBatchDlg::UpdateEnabling() {
-    // The folder and the new-name switch belong to the output folder; a disabled switch keeps
-    // its value, and that value still applies.
+    // The folder and the new-name switch belong to the output folder; in the initial folder the
+    // new name is always on.
     const bool ownFolder = !sameFolder_->isChecked();
     folder_->setEnabled(ownFolder);
     browse_->setEnabled(ownFolder);
@@ -164,8 +168,8 @@ void CBatchDlg::accept() {
     }
     settings_.jpegQuality = quality;
     settings_.outputFolder = folder_->text();
-    settings_.newName = newName_->isChecked() ? 1 : 0;
     settings_.sameFolder = sameFolder_->isChecked() ? 1 : 0;
+    settings_.newName = newName_->isChecked() || settings_.sameFolder != 0 ? 1 : 0;
     settings_.overwriteMethod = std::max(0, overwrite_->checkedId());
     settings_.outputFormat = std::max(0, format_->currentIndex());
     settings_.fastDecode = fastDecode_->isChecked() ? 1 : 0;

@@ -37,6 +37,8 @@ int RunInfo(const QStringList& given, CliStreams& io) {
     io.out << "Dimensions : " << FormatDimensions(uint32_t(info->width), uint32_t(info->height))
            << "\n";
     io.out << "Colors : " << FormatColorCount(info->bitsPerPixel) << "\n";
+    if (!info->note.isEmpty())
+        io.out << "Note : " << info->note << "\n";
     io.out << "Camera details:\n";
     for (const InfoProperty& p : info->properties) io.out << p.name << "\t" << p.value << "\n";
     return kExitOk;

@@ -34,6 +34,11 @@ class TreeWalk {
             excluded_ = FileId{st.st_dev, st.st_ino};
     }
 
+    bool IsExcluded(const QString& folder) const {
+        struct stat st {};
+        return excluded_ && StatOf(folder, st) && *excluded_ == FileId{st.st_dev, st.st_ino};
+    }
+
     void Walk(const QString& folder, const QString& subfolder) {
         struct stat st {};
         if (!StatOf(folder, st) || !S_ISDIR(st.st_mode))
@@ -94,7 +99,12 @@ ExpandedInputs ExpandInputs(const QStringList& given, bool recursive, const QStr
         const size_t before = result.files.size();
         QString root = input;
         while (root.size() > 1 && root.endsWith(QLatin1Char('/'))) root.chop(1);
-        TreeWalk(result.files, excluded).Walk(root, {});
+        TreeWalk walk(result.files, excluded);
+        if (walk.IsExcluded(root)) {
+            result.outputFolders.append(input);
+            continue;
+        }
+        walk.Walk(root, {});
         if (result.files.size() == before)
             result.emptyFolders.append(input);
     }

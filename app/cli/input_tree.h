@@ -18,9 +18,10 @@ struct InputFile {
 
 struct ExpandedInputs {
     std::vector<InputFile> files;
-    bool hadFolder = false;    // a folder was among the inputs
-    QStringList emptyFolders;  // folders given that hold no image file
-    QString error;             // a folder given without -r
+    bool hadFolder = false;     // a folder was among the inputs
+    QStringList emptyFolders;   // folders given that hold no image file
+    QStringList outputFolders;  // folders given that are the output folder itself
+    QString error;              // a folder given without -r
 };
 
 // Files are taken as given (a file that is not an image is reported by the run). A folder needs

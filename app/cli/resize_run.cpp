@@ -48,8 +48,8 @@ extern "C" void CancelOnInterrupt(int signal) {
         run->Cancel();
 }
 
-// Ctrl+C during a run cancels it the way the progress dialog's Cancel does; the file in progress
-// is not written.
+// Ctrl+C (or SIGTERM, as a session's end or `kill` sends) during a run cancels it the way the
+// progress dialog's Cancel does; the file in progress is not written.
 class InterruptCancels {
   public:
     explicit InterruptCancels(BatchRunner& run) {
@@ -60,8 +60,10 @@ class InterruptCancels {
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, &previous_);
+        ::sigaction(SIGTERM, &action, &previousTerm_);
     }
     ~InterruptCancels() {
+        ::sigaction(SIGTERM, &previousTerm_, nullptr);
         ::sigaction(SIGINT, &previous_, nullptr);
         interruptedRun.store(nullptr);
     }
@@ -70,6 +72,7 @@ class InterruptCancels {
 
   private:
     struct sigaction previous_ {};
+    struct sigaction previousTerm_ {};
 };
 
 // The file of --log-json: made (or emptied) before the run, each line written through as its
@@ -173,8 +176,14 @@ int DryRun(const std::vector<BatchEntry>& entries, const BatchRunOptions& option
             out.decision = OutputDecision::Skip;
         // The run fails an entry it cannot make an image for and goes on with the next.
         if (out.decision == OutputDecision::Write && !entry.HasUsableSize()) {
-            io.err << "ormensura-cli: " << EscapedPath(entry.path)
-                   << ": can't create the output image: " << NoUsableSizeReason() << "\n";
+            io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": " << NoUsableSizeReason()
+                   << "\n";
+            status = kExitInputFailed;
+            continue;
+        }
+        if (const QString why = UnmakeableNameReason(out.path);
+            out.decision == OutputDecision::Write && !why.isEmpty()) {
+            io.err << "ormensura-cli: " << EscapedPath(entry.path) << ": " << why << "\n";
             status = kExitInputFailed;
             continue;
         }
@@ -435,6 +444,10 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
         io.err << "ormensura-cli resize: " << expanded.error << "\n";
         return kExitBadArguments;
     }
+    for (const QString& folder : expanded.outputFolders)
+        io.err << "ormensura-cli: " << EscapedPath(folder)
+               << " is the output folder as well: its images are not resized into it; give "
+                  "another -o folder, or --same-folder with --new-name\n";
     for (const QString& folder : expanded.emptyFolders)
         if (!cmd.output.quiet)
             io.err << "ormensura-cli: " << EscapedPath(folder) << " holds no image files\n";

@@ -1,5 +1,6 @@
 #include "app/integration/registration_record.h"
 
+#include "imageio/file_reader.h"
 #include "imageio/safe_file_writer.h"
 
 #include <QCryptographicHash>
@@ -13,7 +14,6 @@ namespace orm::integration {
 namespace {
 
 // The record is small; anything larger is not ours.
-constexpr qint64 kMaxRecordBytes = 1 << 20;
 constexpr qint64 kMaxCheckedFileBytes = 4 << 20;
 
 bool FitsOnALine(const QString& path) {
@@ -25,11 +25,11 @@ bool FitsOnALine(const QString& path) {
 
 RegistrationRecord RegistrationRecord::Load(const QString& path) {
     RegistrationRecord record;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxRecordBytes)
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, nullptr, ReadKind::SmallText))
         return record;
     // Lines: "folder<TAB>path" or "file<TAB>digest<TAB>path".
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = bytes.split('\n');
     for (const QByteArray& line : lines) {
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() == 2 && fields[0] == "folder" && !fields[1].isEmpty())

@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace orm::engine {
@@ -173,6 +178,45 @@ TEST(ResizeImage, ResizesThatCannotFitInMemoryAreRefusedBeforeAllocating) {
               3u * 40000 + 10000 + 3u * 40000);
     EXPECT_EQ(EstimatedResizeBytes(100, 100, 200, 200, 150, 200, Alg(4), true),
               3u * 40000 + 3u * 30000);
+}
+
+// A control group's limit, read from a fake cgroup folder as the system lays it out.
+TEST(MemoryBudget, AControlGroupsLimitBindsAndNoLimitIsNone) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("orm-cgroup-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    auto write = [&](const char* dir, const char* file, const std::string& text) {
+        fs::create_directories(root / dir);
+        std::ofstream(root / dir / file) << text;
+    };
+    constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
+    // v2: 8 GiB limit, 7 GiB used of which 512 MiB inactive page cache: 1.5 GiB left.
+    write("v2", "memory.max", "8589934592\n");
+    write("v2", "memory.current", "7516192768\n");
+    write("v2", "memory.stat", "anon 123\ninactive_file 536870912\nactive_file 9\n");
+    write("v2max", "memory.max", "max\n");
+    write("v2max", "memory.current", "7516192768\n");
+    write("v2full", "memory.max", "1073741824\n");
+    write("v2full", "memory.current", "2147483648\n");
+    // v1: 4 GiB own limit, a parent's 2 GiB binds; 1 GiB used, 256 MiB of it cache.
+    write("v1", "memory.limit_in_bytes", "4294967296\n");
+    write("v1", "memory.usage_in_bytes", "1073741824\n");
+    write("v1", "memory.stat",
+          "cache 5\nhierarchical_memory_limit 2147483648\ntotal_inactive_file 268435456\n");
+    write("v1none", "memory.limit_in_bytes", "9223372036854771712\n");
+    write("v1none", "memory.usage_in_bytes", "1073741824\n");
+    const std::pair<const char*, std::uint64_t> cases[] = {
+        {"v2", GiB + GiB / 2}, {"v2max", 0},  // no limit
+        {"v2full", 1},                        // over the limit: nothing left, but known
+        {"v1", GiB + GiB / 4}, {"v1none", 0}, {"missing", 0},
+    };
+    for (const auto& [dir, expected] : cases)
+        EXPECT_EQ(CgroupAvailableBytes((root / dir).string()), expected) << dir;
+    fs::remove_all(root);
+
+    // The process's own folders are listed from /proc/self/cgroup and all exist or are skipped.
+    for (const std::string& folder : OwnCgroupFolders())
+        EXPECT_EQ(folder.rfind("/sys/fs/cgroup", 0), 0u) << folder;
 }
 
 TEST(ResizeImage, AbsurdCropAspectsDoNotOverflow) {

@@ -64,6 +64,52 @@ TEST_F(FileSafety, ReadersRefuseWhatIsNotARegularFileAtOnce) {
     EXPECT_LT(timer.elapsed(), 10000);  // nothing waited for a writer or read /dev/zero to the end
 }
 
+TEST_F(FileSafety, EveryKindOfFileIsOpenedAsARegularFileWithinItsCap) {
+    ASSERT_EQ(::mkfifo(NativePath(Path("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", Path("zero")));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("folder"));
+    test::WriteAll(Path("file"), "0123456789");
+    ASSERT_TRUE(QFile::link(Path("file"), Path("link")));
+    struct Case {
+        const char* name;
+        bool read;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"file", true, ""},
+        {"link", true, ""},  // a link to a regular file is that file
+        {"pipe", false, "it is a named pipe (FIFO), not a file"},
+        {"zero", false, "it is a device, not a file"},
+        {"folder", false, "it is a folder, not a file"},
+        {"missing", false, "No such file or directory"},
+        {"big", false, "the file is too large: "},
+    };
+    QElapsedTimer timer;
+    timer.start();
+    for (const ReadKind kind :
+         {ReadKind::Image, ReadKind::BatchList, ReadKind::SettingsFile, ReadKind::SettingsStore,
+          ReadKind::CacheFile, ReadKind::SmallText}) {
+        {
+            QFile big(Path("big"));  // sparse: one byte over this kind's cap
+            ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(big.resize(ReadLimit(kind) + 1));
+        }
+        for (const Case& c : cases) {
+            QByteArray bytes;
+            QString error, checked;
+            bool missing = false;
+            EXPECT_EQ(ReadWholeFile(Path(c.name), bytes, &error, kind), c.read) << c.name;
+            EXPECT_EQ(CheckRegularFile(Path(c.name), kind, &checked, &missing), c.read) << c.name;
+            EXPECT_EQ(missing, QString(c.name) == "missing") << c.name;
+            EXPECT_TRUE(*c.reason ? error.startsWith(QLatin1String(c.reason)) : error.isEmpty())
+                << c.name << ": " << error.toStdString();
+            EXPECT_EQ(checked, error) << c.name;
+            EXPECT_EQ(bytes, c.read ? QByteArray("0123456789") : QByteArray()) << c.name;
+        }
+    }
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
 TEST_F(FileSafety, AFileOverTheCapIsRefusedWithItsSize) {
     // A sparse file of 2 GiB and one byte: no disk space, and refused before anything is read.
     const QString big = Path("big.jpg");

@@ -76,8 +76,14 @@ TEST_F(ImageIo, ResolutionAsTheFileStatesIt) {
     // PNG and BMP hold whole dots per metre: 100 dpi is stored as 3937 (99.9998 dpi) and 300 dpi
     // as 11811 (299.9994). A value that a writer of a resolution with at most two decimals
     // stores as this number is that resolution; others keep two decimals.
-    const std::pair<int, double> cases[] = {{3937, 100},  {11811, 300}, {2835, 72},  {3780, 96},
-                                            {2854, 72.5}, {1, 0.03},    {3000, 76.2}};
+    const std::pair<int, double> cases[] = {{3937, 100},
+                                            {11811, 300},
+                                            {2835, 72},
+                                            {3780, 96},
+                                            {2854, 72.5},
+                                            {3000, 76.2},
+                                            // Below 1 dpi: no usable resolution, as absent.
+                                            {1, 96}};
     for (const auto& [dotsPerMetre, dpi] : cases) {
         QImage img = Gradient(8, 8);
         img.setDotsPerMeterX(dotsPerMetre);

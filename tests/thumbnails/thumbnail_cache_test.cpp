@@ -7,12 +7,15 @@
 #include "thumbnails/thumbnail_cache_files.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace orm {
 namespace {
@@ -268,6 +271,37 @@ TEST_F(ThumbnailCacheTest, AnIndexNamingOtherFilesIsNotFollowed) {
     QFile v(victim);
     ASSERT_TRUE(v.open(QIODevice::ReadOnly));
     EXPECT_EQ(v.readAll(), QByteArray("keep me"));
+}
+
+TEST_F(ThumbnailCacheTest, CacheFilesThatArePipesOrDevicesReadAsAbsent) {
+    // /dev/zero would grow the reader's memory without end; a pipe would block start-up.
+    const QString pic = Image(QStringLiteral("A/pic.jpg"));
+    const QString index = cacheFolder + QStringLiteral("/ORIMGBRWS.IND");
+    const QString folderFile = cacheFolder + QStringLiteral("/FLD1.tmp");
+    ASSERT_TRUE(QDir().mkpath(cacheFolder));
+    QElapsedTimer timer;
+    timer.start();
+    for (const char* kind : {"device", "pipe"}) {
+        QFile::remove(index);
+        if (QString(kind) == "device")
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), index));
+        else
+            ASSERT_EQ(::mkfifo(QFile::encodeName(index).constData(), 0600), 0);
+        CMapStringToObPlus cache(cacheFolder);
+        cache.Load(oldFile);
+        EXPECT_TRUE(cache.folderIndex().isEmpty()) << kind;
+    }
+    // An index naming a folder file that is a device.
+    QFile::remove(index);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), folderFile));
+    QFile written(index);
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+    written.write(EncodeIndexFile({{ThumbnailFolderKey(pic), folderFile}}));
+    written.close();
+    CMapStringToObPlus cache(cacheFolder);
+    cache.Load(oldFile);
+    EXPECT_FALSE(cache.Find(pic));
+    EXPECT_LT(timer.elapsed(), 10000);
 }
 
 TEST_F(ThumbnailCacheTest, OlderSingleFileIsReadOnlyWhenTheCacheFolderIsMissing) {

@@ -1,5 +1,6 @@
 // "Batch Settings" and "Batch processing", offscreen, with real files.
 
+#include "batch/output_naming.h"
 #include "test_environment.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,6 +63,28 @@ TEST(BatchSettingsDialog, SameFolderDisablesTheFolderButKeepsTheNewNameFlag) {
     EXPECT_EQ(dialog.settings().sameFolder, 1);
     dialog.sameFolderCheck()->setChecked(false);
     EXPECT_TRUE(dialog.folderEdit()->isEnabled());
+}
+
+TEST(BatchSettingsDialog, InitialFolderWithTheDefaultsGivesNewNamesAndKeepsTheOriginals) {
+    ScriptedPrompt prompt;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString input = dir.filePath(QStringLiteral("a.png"));
+    QImage(8, 6, QImage::Format_RGB32).save(input);
+    BatchSettings b;  // Overwrite, new name off
+    CBatchDlg dialog(b, prompt);
+    ASSERT_FALSE(dialog.newNameCheck()->isChecked());
+    dialog.sameFolderCheck()->setChecked(true);
+    EXPECT_TRUE(dialog.newNameCheck()->isChecked());
+    dialog.accept();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    const OutputPath out = MakeBatchOutputPath(input, 4, 3, dialog.settings());
+    EXPECT_EQ(out.path, dir.filePath(QStringLiteral("a_RESIZED_TO_4x3.png")));
+    // Stored settings that say initial folder without a new name still get one from OK.
+    b.sameFolder = 1;
+    CBatchDlg stored(b, prompt);
+    stored.accept();
+    EXPECT_EQ(stored.settings().newName, 1);
 }
 
 TEST(BatchSettingsDialog, QualityOutsideOneToHundredKeepsTheDialogOpen) {

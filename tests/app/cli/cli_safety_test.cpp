@@ -6,6 +6,7 @@
 
 #include "imageio/native_path.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -194,6 +196,17 @@ TEST_F(CliSafety, CtrlCNeverLetsTheFileInProgressReplaceTheOriginal) {
     EXPECT_EQ(test::FileBytes(Path("photo.png")), original);
     EXPECT_EQ(Names(dir.path()), (QStringList{"home", "out", "photo.png"}));
 
+    // SIGTERM (a session's end, kill) ends the run the same way.
+    run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm", "0",
+                               "--same-folder"});
+    ASSERT_TRUE(run->waitForReadyRead(30000));
+    ::kill(pid_t(run->processId()), SIGTERM);
+    const Outcome term = Finish(*run);
+    ASSERT_TRUE(term.finished);
+    EXPECT_EQ(term.status, 3) << term.err.toStdString();
+    EXPECT_TRUE(term.err.endsWith("The run was cancelled.\n")) << term.err.toStdString();
+    EXPECT_EQ(test::FileBytes(Path("photo.png")), original);
+
     // A second Ctrl+C ends the process at once, and still nothing is left behind.
     run = Start(ORM_CLI_PATH, {"resize", Path("photo.png"), "--percent", "400", "--algorithm", "0",
                                "--same-folder"});
@@ -235,6 +248,27 @@ TEST_F(CliSafety, CodecLibrariesSayNothingOnStandardError) {
                                 "--width", "20", "-o", Out("z.png"), "-q"});
     EXPECT_EQ(resize.status, 0);
     EXPECT_EQ(resize.err, "");
+}
+
+TEST_F(CliSafety, LibpngsOwnErrorLinesDoNotReachStandardError) {
+    // A PNG whose header chunk fails its checksum: libpng prints "libpng error: IHDR: CRC error"
+    // itself; the program's own message names the file and the reason.
+    QFile bad(Path("bad.png"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(
+        QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x10\0\0\0\x10"
+                   "\x08\x02\0\0\0\0\0\0\0",
+                   33));
+    bad.close();
+    const Outcome info = Run({"info", Path("bad.png")});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.err,
+              "info: can't open file " + Path("bad.png") + ": Unable to read image data\n");
+    const Outcome resize = Run({"resize", Path("bad.png"), "--width", "20", "-o", Out()});
+    EXPECT_EQ(resize.status, 1);
+    EXPECT_FALSE(resize.err.contains("libpng")) << resize.err.toStdString();
+    EXPECT_TRUE(resize.err.contains("Reason: Unable to read image data"))
+        << resize.err.toStdString();
 }
 
 TEST_F(CliSafety, NamesStartingWithADashFollowDoubleDash) {
@@ -347,6 +381,151 @@ TEST_F(CliSafety, NamesThatAreNotUtf8AreProcessed) {
     EXPECT_EQ(QImage::fromData(bytes).size(), QSize(20, 20));
     ::unlink((NativePath(Out()) + name).constData());  // QTemporaryDir cannot name them
     ::unlink(NativePath(path).constData());
+}
+
+TEST_F(CliSafety, SavedListsAndSettingsThatArePipesAreRefusedAtOnce) {
+    // A pipe as the batch list, as the settings file given and as the settings store: each
+    // would block a reader that opens it as a file until someone writes to it.
+    ASSERT_EQ(::mkfifo(NativePath(Path("list.mnb")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(Path("home/data/ORVEN Mensura/Settings")));
+    ASSERT_EQ(
+        ::mkfifo(NativePath(Path("home/data/ORVEN Mensura/Settings/saved.mns")).constData(), 0600),
+        0);
+    QImage(30, 20, QImage::Format_RGB32).save(Path("a.png"));
+    const Outcome batch = Run({"batch", Path("list.mnb"), "-o", Out()}, 10000);
+    ASSERT_TRUE(batch.finished) << "a pipe as the batch list hangs";
+    EXPECT_NE(batch.status, 0);
+    EXPECT_TRUE(batch.err.contains("it is a named pipe (FIFO), not a file"))
+        << batch.err.toStdString();
+    const Outcome settings =
+        Run({"resize", Path("a.png"), "--settings", "saved", "-o", Out()}, 10000);
+    ASSERT_TRUE(settings.finished) << "a pipe as the settings file hangs";
+    EXPECT_NE(settings.status, 0);
+    EXPECT_TRUE(settings.err.contains("--settings saved: ")) << settings.err.toStdString();
+
+    ASSERT_TRUE(QDir().mkpath(Path("home/config/ORVEN Imaging")));
+    ASSERT_EQ(::mkfifo(NativePath(Path("home/config/ORVEN Imaging/ORVEN Mensura.conf")).constData(),
+                       0600),
+              0);
+    const Outcome store = Run({"resize", Path("a.png"), "--width", "15", "-o", Out(), "-q"}, 10000);
+    ASSERT_TRUE(store.finished) << "a pipe as the settings store hangs";
+    EXPECT_EQ(store.status, 0) << store.err.toStdString();
+    EXPECT_EQ(test::ImageFileSize(Out("a.png")), QSize(15, 10));
+}
+
+TEST_F(CliSafety, OutputsNeverLeaveTheOutputTreeThroughALink) {
+    // in/sub/b.png with out/sub a link to a folder elsewhere: b fails, a and c/d are written.
+    for (const char* name : {"in/a.png", "in/sub/b.png", "in/zc/d.png"}) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(Path(name)).path()));
+        QImage(30, 20, QImage::Format_RGB32).save(Path(name));
+    }
+    ASSERT_TRUE(QDir().mkpath(Path("elsewhere")));
+    QImage(30, 20, QImage::Format_RGB32).save(Path("elsewhere/b.png"));
+    const QByteArray kept = test::FileBytes(Path("elsewhere/b.png"));
+    ASSERT_TRUE(QFile::link(Path("elsewhere"), Out("sub")));
+    const Outcome o = Run({"resize", Path("in"), "-r", "-o", Out(), "--width", "15", "-q"});
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.status, 1) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains(Out("sub/") + " is a link")) << o.err.toStdString();
+    EXPECT_EQ(test::FileBytes(Path("elsewhere/b.png")), kept);
+    EXPECT_EQ(Names(Path("elsewhere")), QStringList{"b.png"});
+    EXPECT_EQ(test::ImageFileSize(Out("a.png")), QSize(15, 10));
+    EXPECT_EQ(test::ImageFileSize(Out("zc/d.png")), QSize(15, 10));
+}
+
+TEST_F(CliSafety, LongNamesWorkInEveryOverwriteModeAndATooLongOneFailsAlone) {
+    // 251 bytes + ".png": the temporary name must not add to it.
+    const QString longName = QString(251, QLatin1Char('n')) + ".png";
+    QImage(30, 20, QImage::Format_RGB32).save(Path(longName));
+    QImage(30, 20, QImage::Format_RGB32).save(Path("z.png"));
+    for (const char* mode : {"overwrite", "skip", "unique"}) {
+        QImage(8, 8, QImage::Format_RGB32).save(Out(longName));  // an output there already
+        const Outcome o = Run(
+            {"resize", Path(longName), "--width", "15", "-o", Out(), "-q", "--overwrite", mode});
+        ASSERT_TRUE(o.finished);
+        const QString m(mode);
+        if (m == "overwrite") {
+            EXPECT_EQ(o.status, 0) << o.err.toStdString();
+            EXPECT_EQ(test::ImageFileSize(Out(longName)), QSize(15, 10));
+        } else if (m == "skip") {
+            EXPECT_EQ(o.status, 0) << o.err.toStdString();
+            EXPECT_EQ(test::ImageFileSize(Out(longName)), QSize(8, 8));
+        } else {
+            // "_1" would make 257 bytes: that file fails with the reason, nothing else changes.
+            EXPECT_EQ(o.status, 1) << o.err.toStdString();
+            EXPECT_TRUE(o.err.contains("the file name is 257 bytes long")) << o.err.toStdString();
+        }
+        EXPECT_EQ(Names(Out()), QStringList{longName}) << mode;  // no temporary left behind
+        QFile::remove(Out(longName));
+    }
+    // A new name past 255 bytes fails that file; the run goes on with the next.
+    const Outcome named = Run({"resize", Path(longName), Path("z.png"), "--width", "15", "-o",
+                               Out(), "-q", "--new-name"});
+    ASSERT_TRUE(named.finished);
+    EXPECT_EQ(named.status, 1) << named.err.toStdString();
+    EXPECT_TRUE(named.err.contains("Can't make the output file name")) << named.err.toStdString();
+    EXPECT_EQ(Names(Out()), QStringList{"z_RESIZED_TO_15x10.png"});
+}
+
+TEST_F(CliSafety, AnOutputFolderThatIsTheInputFolderIsNamedSo) {
+    QImage(30, 20, QImage::Format_RGB32).save(Out("a.png"));
+    const Outcome o = Run({"resize", Out(), "-r", "-o", Out(), "--width", "15"});
+    ASSERT_TRUE(o.finished);
+    EXPECT_NE(o.status, 0);
+    EXPECT_TRUE(o.err.contains("is the output folder as well")) << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains("holds no image files")) << o.err.toStdString();
+}
+
+TEST_F(CliSafety, AnAbsurdResolutionIsTakenAsAbsentInEveryOutputFormat) {
+    // 2^31 - 1 dots per metre: some 54 million dpi.
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    image.setDotsPerMeterX(INT_MAX);
+    image.setDotsPerMeterY(INT_MAX);
+    ASSERT_TRUE(image.save(Path("absurd.png")));
+    const Outcome info = Run({"info", Path("absurd.png")});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_TRUE(
+        info.out.contains("Note : The resolution the file states is outside 1 to 100000 "
+                          "dpi; 96 dpi is used\n"))
+        << info.out.toStdString();
+    for (const char* format : {"jpg", "tif", "bmp", "png", "gif", "webp"}) {
+        const QString out = Out(QString("a.") + format);
+        const Outcome o = Run({"resize", Path("absurd.png"), "--width", "15", "-o", out, "-q"});
+        EXPECT_EQ(o.status, 0) << format << ": " << o.err.toStdString();
+        const QImage written(out);
+        ASSERT_EQ(written.size(), QSize(15, 10)) << format;
+        if (QString(format) != "gif" && QString(format) != "webp")  // they store no resolution
+            EXPECT_NEAR(written.dotsPerMeterX() * 0.0254, 96.0, 0.1) << format;
+    }
+}
+
+TEST_F(CliSafety, InfoReportsTheTurnThePixelsGet) {
+    // An orientation tag (90 degrees) in a directory cut short: the loader cannot reach it and
+    // does not turn the pixels, so info must not report a turn either.
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(QImage(40, 20, QImage::Format_RGB32).save(&buffer, "JPEG"));
+    }
+    const QByteArray tiff = QByteArray("MM\0\x2a\0\0\0\x08\0\x05", 10) +  // five entries said
+                            QByteArray("\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 12) +  // Orientation 6
+                            QByteArray("\x01\x1a\0\x05\0\0\0\x01", 8);  // and the segment ends
+    const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
+    const int length = int(app1.size()) + 2;
+    jpeg.insert(2, QByteArray("\xff\xe1", 2) + char(length >> 8) + char(length & 0xff) + app1);
+    QFile file(Path("cut.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(jpeg);
+    file.close();
+    const Outcome info = Run({"info", Path("cut.jpg")});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_TRUE(info.out.contains("Dimensions : 40 X 20\n")) << info.out.toStdString();
+    EXPECT_FALSE(info.out.contains("90")) << info.out.toStdString();
+    const Outcome resize = Run({"resize", Path("cut.jpg"), "--percent", "50", "-o", Out(), "-q"});
+    EXPECT_EQ(resize.status, 0) << resize.err.toStdString();
+    EXPECT_EQ(test::ImageFileSize(Out("cut.jpg")), QSize(20, 10));
 }
 
 }  // namespace
