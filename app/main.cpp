@@ -93,7 +93,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("ormensura"));
     QApplication::setWindowIcon(ProgramIcon());
     QImageReader::setAllocationLimit(orm::kImageAllocationLimitMb);
-    orm::InstallPrinterDpiSource();
 
     const orm::gui::CommandLine commandLine = orm::gui::ParseCommandLine(app.arguments().mid(1));
     for (const QString& s : commandLine.unknownSwitches)
@@ -104,6 +103,7 @@ int main(int argc, char* argv[]) {
     orm::MessageBoxPrompt boxes;
     orm::SettingsModel settings;
     settings.SetPrompt(&boxes);
+    settings.SetPrinterDpiSource(&orm::QueryDefaultPrinterDpi);
     orm::SettingsStore store;
     settings.Load(store);
 

@@ -36,29 +36,39 @@ QString BatchList::DuplicateQuestion(const QString& path) {
         .arg(path);
 }
 
+namespace {
+
+// A new entry for the file: the current settings (applyToNew) or its image's own size.
+BatchEntry SizedEntry(const QString& path, const ResizeSettings& current, bool applyToNew) {
+    BatchEntry entry = NewBatchEntry(current, path);
+    const std::optional<ImageProbe> image = ProbeImage(path);
+    if (applyToNew)
+        ApplyCurrentSettings(entry, current, image);
+    else
+        ApplyOwnSize(entry, current, image);
+    return entry;
+}
+
+}  // namespace
+
 int BatchList::AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew,
                         IPrompt& prompt) {
     int added = 0;
     for (const QString& path : paths) {
         if (Contains(path) && !prompt.AskYesNo(DuplicateQuestion(path)))
             continue;
-        BatchEntry entry = NewBatchEntry(current, path);
-        const std::optional<ImageProbe> image = ProbeImage(path);
-        if (applyToNew)
-            ApplyCurrentSettings(entry, current, image);
-        else
-            ApplyOwnSize(entry, current, image);
-        entries_.push_back(std::move(entry));
+        entries_.push_back(SizedEntry(path, current, applyToNew));
         ++added;
     }
     return added;
 }
 
-void BatchList::ReplaceWithPaths(const QStringList& paths, const ResizeSettings& current) {
+void BatchList::ReplaceWithPaths(const QStringList& paths, const ResizeSettings& current,
+                                 bool applyToNew) {
     entries_.clear();
     for (const QString& path : paths)
         if (QFileInfo::exists(path))
-            entries_.push_back(NewBatchEntry(current, path));
+            entries_.push_back(SizedEntry(path, current, applyToNew));
 }
 
 void BatchList::ApplyToAll(const ResizeSettings& current) {

@@ -33,8 +33,9 @@ class BatchList {
     int AddFiles(const QStringList& paths, const ResizeSettings& current, bool applyToNew,
                  IPrompt& prompt);
 
-    // Replaces the list with the paths whose files exist; the new entries get no size yet.
-    void ReplaceWithPaths(const QStringList& paths, const ResizeSettings& current);
+    // Replaces the list with the paths whose files exist (the files of a command line). The new
+    // entries are sized as AddFiles sizes them, so a run of them writes every file.
+    void ReplaceWithPaths(const QStringList& paths, const ResizeSettings& current, bool applyToNew);
 
     // Current-settings mode for every entry, or for the selected ones.
     void ApplyToAll(const ResizeSettings& current);

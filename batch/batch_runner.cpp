@@ -12,11 +12,14 @@
 #include "pipeline/resize_job.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <variant>
+
+#include <sys/stat.h>
 
 namespace orm {
 
@@ -39,6 +42,39 @@ BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index) {
         settings.outputFolder += options.subfolders[index];
     }
     return settings;
+}
+
+namespace {
+
+// Whether two paths name one existing file (its device and inode).
+bool SameFile(const QString& a, const QString& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+int OutputsReplacingTheirInputs(const std::vector<BatchEntry>& entries,
+                                const BatchRunOptions& options) {
+    if (options.settings.method() != OverwriteMethod::Overwrite || !options.outputFile.isEmpty())
+        return 0;
+    int count = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const BatchEntry& e = entries[i];
+        const OutputPath out =
+            MakeBatchOutputPath(e.path, e.width, e.height, SettingsForEntry(options, i));
+        if (out.decision == OutputDecision::Write && SameFile(out.path, e.path))
+            ++count;
+    }
+    return count;
+}
+
+QString ReplaceOriginalsQuestion(int count) {
+    return count == 1 ? QStringLiteral("1 output would replace its original.")
+                      : QStringLiteral("%1 outputs would replace their originals.").arg(count);
 }
 
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings) {

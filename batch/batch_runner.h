@@ -144,6 +144,14 @@ struct BatchRunOptions {
 // The batch settings for the entry at index: the output folder with the entry's subfolder.
 BatchSettings SettingsForEntry(const BatchRunOptions& options, size_t index);
 
+// How many entries' outputs, named by the options, would replace the entry's own input file (the
+// same file, also through links or another spelling of its path). Only Overwrite replaces; a
+// one-file run names its output itself.
+int OutputsReplacingTheirInputs(const std::vector<BatchEntry>& entries,
+                                const BatchRunOptions& options);
+// "N outputs would replace their originals."
+QString ReplaceOriginalsQuestion(int count);
+
 // What the run lets the decoder do for an entry: with the settings' fast decode, a JPEG shrunk
 // while decoding to no less than twice the size the algorithm works at; otherwise a full decode.
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings);

@@ -1,8 +1,44 @@
+# The module rules (cmake/module_rules.txt): one row per folder with its library, how much Qt it
+# may use and the folders it may use. Read once per configuration.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/module_rules.txt ORM_MODULE_RULES REGEX "^[a-z]")
+
+# orm_module_rule(<library> <folder-var> <qt-var> <uses-var>): the row of a library.
+function(orm_module_rule library folder_var qt_var uses_var)
+  foreach(row IN LISTS ORM_MODULE_RULES)
+    string(REGEX REPLACE "[ \t]+" ";" fields "${row}")
+    list(GET fields 1 lib)
+    if(lib STREQUAL library)
+      list(GET fields 0 folder)
+      list(GET fields 2 qt)
+      list(SUBLIST fields 3 -1 uses)
+      set(${folder_var} ${folder} PARENT_SCOPE)
+      set(${qt_var} ${qt} PARENT_SCOPE)
+      set(${uses_var} ${uses} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "${library} has no row in cmake/module_rules.txt")
+endfunction()
+
 # orm_module_dependencies(<target> ALLOWED <targets...>): the libraries <target> may link.
 # Anything else on its link line stops the configuration, so a module cannot grow a dependency
-# its folder's rules do not allow (a widget in settings/, Qt in the engine).
+# its folder's rules do not allow (a widget in settings/, Qt in the engine); and the ALLOWED list
+# itself must keep to the target's row of the module rules.
 function(orm_module_dependencies target)
   cmake_parse_arguments(PARSE_ARGV 1 DEP "" "" "ALLOWED")
+  orm_module_rule(${target} folder qt uses)
+  foreach(lib IN LISTS DEP_ALLOWED)
+    if(lib MATCHES "^orm_")
+      orm_module_rule(${lib} libFolder libQt libUses)
+      if(NOT "*" IN_LIST uses AND NOT libFolder IN_LIST uses)
+        message(FATAL_ERROR "${target} (${folder}/) may not use ${libFolder}/ (module rules: ${uses})")
+      endif()
+    elseif(lib MATCHES "^Qt6::" AND qt STREQUAL "none")
+      message(FATAL_ERROR "${target} (${folder}/) may not use Qt")
+    elseif(lib MATCHES "^Qt6::(Widgets|PrintSupport)$" AND NOT qt STREQUAL "widgets")
+      message(FATAL_ERROR "${target} (${folder}/) may not use ${lib}")
+    endif()
+  endforeach()
   set(always Threads::Threads)
   foreach(kind LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
     get_target_property(libs ${target} ${kind})

@@ -14,27 +14,14 @@
 #include <new>
 
 namespace orm {
-namespace {
+namespace {}  // namespace
 
-// The wait cursor for the lifetime of the guard (only in a program with windows).
-class WaitCursor {
-  public:
-    WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (on_)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor() {
-        if (on_)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    bool on_;
-};
-
-}  // namespace
+void CORMensuraDoc::SetState(DocumentState state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
 
 CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
@@ -113,30 +100,37 @@ void CORMensuraDoc::ReleaseSource() {
     sourceDpi_ = 0;
 }
 
-bool CORMensuraDoc::FrameworkOpenCheck(const QString& path) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
+bool CORMensuraDoc::Open(const QString& path) {
+    QString failure;
+    if (TryOpen(path, &failure))
         return true;
-    settings_.Prompt().Warning(
-        QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString()));
+    emit failed(failure);
     return false;
 }
 
-bool CORMensuraDoc::Open(const QString& path) {
-    if (!FrameworkOpenCheck(path))
+bool CORMensuraDoc::TryOpen(const QString& path, QString* failure) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *failure = QStringLiteral("Failed to open document.\n%1\n%2").arg(path, file.errorString());
         return false;
+    }
+    file.close();
     std::optional<SourceImage> loaded;
-    {
-        WaitCursor wait;
-        StopWorkerJob();
-        ReleaseSource();
-        loaded = LoadSourceImage(path);
-    }
+    QString reason;
+    const DocumentState before = state_;
+    SetState(DocumentState::Loading);
+    loaded = LoadSourceImage(path, &reason);
+    SetState(loaded ? DocumentState::Open : before);
+    // A file that cannot be opened leaves the image that is open, and its settings, as they
+    // were; the message says why.
     if (!loaded) {
-        emit documentOpened();
-        settings_.Prompt().Warning(QStringLiteral("Can't open file\n%1!").arg(path));
+        *failure = QStringLiteral("Can't open file\n%1!").arg(path);
+        if (!reason.isEmpty())
+            *failure += QLatin1Char('\n') + reason;
         return false;
     }
+    StopWorkerJob();
+    ReleaseSource();
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
     sourceWidth_ = source_->width();
     sourceHeight_ = source_->height();
@@ -146,24 +140,33 @@ bool CORMensuraDoc::Open(const QString& path) {
         AdoptSettingsForImage(s, SourceInfo(), settings_.BatchMode(), false);
     });
     emit documentOpened();
+    if (!source_->damage.isEmpty())
+        emit openedDamaged(source_->damage);
     return true;
 }
 
 bool CORMensuraDoc::LoadNeighbour(StepDirection direction) {
     skipList_.clear();
-    bool first = true;
+    bool opened = false;
     for (;;) {
         const std::optional<QString> next = FindNeighbourFile(currentPath_, skipList_, direction);
-        if (!next) {
-            if (first)
-                emit warningBeep();
-            return false;
+        if (!next)
+            break;
+        QString failure;
+        if (TryOpen(*next, &failure)) {
+            opened = true;
+            break;
         }
-        first = false;
-        if (Open(*next))
-            return true;
         skipList_.append(*next);
     }
+    if (!opened && skipList_.isEmpty())
+        emit warningBeep();  // no neighbour at all
+    if (!skipList_.isEmpty()) {
+        QStringList names;
+        for (const QString& skipped : skipList_) names << QFileInfo(skipped).fileName();
+        emit neighboursSkipped(names);
+    }
+    return opened;
 }
 
 bool CORMensuraDoc::CanResizeAndSave() const {
@@ -178,7 +181,7 @@ bool CORMensuraDoc::PrepareSave(const QString& path, ResizeSaveJob* job) {
         return false;
     QString reason;
     if (!CheckWritableTarget(path, &reason)) {
-        settings_.Prompt().Warning(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
+        emit failed(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
         return false;
     }
     *job = ResizeSaveJob{source_, settings_.Resize(), path};
@@ -192,7 +195,7 @@ bool CORMensuraDoc::ResizeAndSave(const QString& path) {
     const engine::StopToken stop;
     const ResizeSaveOutcome outcome = RunResizeSaveJob(job, stop);
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Warning(outcome.message);
+        emit failed(outcome.message);
     return outcome.status == ResizeSaveOutcome::Status::Written;
 }
 
@@ -202,6 +205,7 @@ bool CORMensuraDoc::StartResizeAndSave(const QString& path) {
         return false;
     JoinSaveThread();  // the previous one has ended (its result was delivered)
     saveStop_ = std::make_shared<engine::StopToken>();
+    SetState(DocumentState::Saving);
     emit progressStarted();
     saveThread_ = std::thread([this, job = std::move(job), stop = saveStop_] {
         const std::function<void(int)> position = [this](int p) {
@@ -229,10 +233,12 @@ void CORMensuraDoc::JoinSaveThread() {
 void CORMensuraDoc::OnSaveFinished(const ResizeSaveOutcome& outcome, const QString& path) {
     JoinSaveThread();
     saveStop_.reset();
+    SetState(DocumentState::Open);
     emit progressFinished();
     if (outcome.status == ResizeSaveOutcome::Status::Failed && !outcome.message.isEmpty())
-        settings_.Prompt().Warning(outcome.message);
-    emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path);
+        emit failed(outcome.message);
+    emit saveFinished(outcome.status == ResizeSaveOutcome::Status::Written, path,
+                      outcome.status == ResizeSaveOutcome::Status::Cancelled);
 }
 
 void CORMensuraDoc::SettingsChanged() {

@@ -36,6 +36,10 @@ inline constexpr int kExitWaitMs = 5000;
 // Size of a document before the first image.
 inline constexpr int kEmptyDocumentSize = 10;
 
+// Empty: no image; Loading: an image is being read and decoded; Open: an image is open;
+// Saving: Resize and Save is running on its worker.
+enum class DocumentState { Empty, Loading, Open, Saving };
+
 class CORMensuraDoc : public QObject {
     Q_OBJECT
   public:
@@ -56,9 +60,12 @@ class CORMensuraDoc : public QObject {
     SourceImageInfo SourceInfo() const;
     const QString& CurrentPath() const { return currentPath_; }
 
+    // What the document is doing; stateChanged tells every change.
+    DocumentState State() const { return state_; }
+
     // ---- Commands -------------------------------------------------------------------------
-    // Opens an image into the document (replacing whatever was open). Failures are reported
-    // through the settings' prompt; returns whether the image is now open.
+    // Opens an image into the document (replacing whatever was open). A failure is reported
+    // through failed() and leaves what was open; returns whether the image is now open.
     bool Open(const QString& path);
     // Steps to the next or previous image of the folder (beeps when there is none).
     bool LoadNeighbour(StepDirection direction);
@@ -113,7 +120,16 @@ class CORMensuraDoc : public QObject {
     void progressChanged(int position);
     void progressFinished();
     // A Resize and Save ended: written, cancelled or failed (already reported).
-    void saveFinished(bool written, const QString& path);
+    void saveFinished(bool written, const QString& path, bool cancelled);
+    // Next/Previous stepped over files that could not be opened (names, in order), without a
+    // message box for each: the frame notes them in the status bar.
+    void neighboursSkipped(const QStringList& names);
+    // The image opened is damaged (cut off): what fills the missing part.
+    void openedDamaged(const QString& damage);
+    // A command failed; the text is for the user (the frame shows it). The document never
+    // shows anything itself.
+    void failed(const QString& message);
+    void stateChanged(orm::DocumentState state);
 
   private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
@@ -125,7 +141,9 @@ class CORMensuraDoc : public QObject {
     // The same, and forgets the request.
     void StopWorkerJob();
     void ReleaseSource();
-    bool FrameworkOpenCheck(const QString& path);
+    void SetState(DocumentState state);
+    // Opens the image; on failure the open one stays and failure (when given) says why.
+    bool TryOpen(const QString& path, QString* failure);
     bool PrepareSave(const QString& path, ResizeSaveJob* job);
     void JoinSaveThread();
 
@@ -139,6 +157,7 @@ class CORMensuraDoc : public QObject {
     quint64 generation_ = 0;
     bool inFlight_ = false;
     QString currentPath_;
+    DocumentState state_ = DocumentState::Empty;
     QStringList skipList_;
 
     QThread* thread_ = nullptr;

@@ -1,6 +1,7 @@
 #include "document/preview_render.h"
 
 #include "engine/standard_modes.h"
+#include "imageio/qimage_views.h"
 
 #include <new>
 
@@ -21,9 +22,8 @@ QImage RenderStandardArea(const QImage& source, const PreviewArea& area,
         QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
         if (out.isNull())
             return {};
-        const engine::ConstBgrView whole(source.constBits(), source.width(), source.height(),
-                                         source.bytesPerLine());
-        const engine::BgrView to{out.bits(), out.width(), out.height(), out.bytesPerLine()};
+        const engine::ConstBgrView whole = ConstBgrViewOf(source);
+        const engine::BgrView to = BgrViewOf(out);
         engine::DrawStandardMode(
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()),
             to, mode);

@@ -2,6 +2,7 @@
 
 #include "engine/progress.h"
 #include "engine/resize_image.h"
+#include "imageio/qimage_views.h"
 
 #include <new>
 
@@ -19,11 +20,10 @@ QImage ComputePreviewArea(const PreviewJob& job, const engine::StopToken& stop,
         QImage out(area.target.width(), area.target.height(), QImage::Format_BGR888);
         if (out.isNull())
             return {};
-        const engine::ConstBgrView whole(src.constBits(), src.width(), src.height(),
-                                         src.bytesPerLine());
+        const engine::ConstBgrView whole = ConstBgrViewOf(src);
         const engine::ConstBgrView region =
             whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
-        const engine::BgrView target{out.bits(), out.width(), out.height(), out.bytesPerLine()};
+        const engine::BgrView target = BgrViewOf(out);
         engine::ForwardingProgress progress(stop, position);
         const engine::ResizeStatus status = engine::ResizeImageInto(
             region, target, job.request.algorithm, false, &progress, job.request.sampling);

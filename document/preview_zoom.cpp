@@ -1,6 +1,7 @@
 #include "document/preview_zoom.h"
 
 #include "engine/standard_modes.h"
+#include "imageio/qimage_views.h"
 
 #include <algorithm>
 #include <cmath>
@@ -175,11 +176,8 @@ QImage ScaleForDisplay(const QImage& picture, const PixelRect& target, const Zoo
             QImage out(w, h, QImage::Format_BGR888);
             if (out.isNull())
                 return {};
-            engine::DrawStandardMode(
-                engine::ConstBgrView(picture.constBits(), picture.width(), picture.height(),
-                                     picture.bytesPerLine()),
-                engine::BgrView{out.bits(), out.width(), out.height(), out.bytesPerLine()},
-                engine::StandardMode::HighQualityBilinear);
+            engine::DrawStandardMode(ConstBgrViewOf(picture), BgrViewOf(out),
+                                     engine::StandardMode::HighQualityBilinear);
             return out;
         }
         return picture.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -1,5 +1,5 @@
 # The own TIFF/EXIF reader (embedded thumbnails, EXIF segment and directory search, resolution,
-# stored depth).
+# stored depth, orientation) and the JPEG segment and PNG chunk walkers they share.
 if(NOT TARGET orm_metadata OR NOT TARGET orm_jpeg)
   return()
 endif()

@@ -1,19 +1,13 @@
 #include "imageio/damage_check.h"
 
+#include "metadata/byte_source.h"
+#include "metadata/jpeg_segments.h"
+
 #include <cstdint>
 
 namespace orm {
 
 namespace {
-
-constexpr uint8_t kMarker = 0xFF;
-constexpr uint8_t kEoi = 0xD9;
-constexpr uint8_t kSos = 0xDA;
-constexpr uint8_t kTem = 0x01;
-
-bool IsRestart(uint8_t m) {
-    return m >= 0xD0 && m <= 0xD7;
-}
 
 // Skips GIF data sub-blocks (a length byte, that many bytes, ..., a zero length). False when the
 // data ends before the terminating zero.
@@ -33,43 +27,14 @@ bool SkipSubBlocks(const uint8_t* b, qsizetype size, qsizetype& pos) {
 }  // namespace
 
 bool IsTruncatedJpeg(const QByteArray& bytes) {
-    const auto* b = reinterpret_cast<const uint8_t*>(bytes.constData());
-    const qsizetype size = bytes.size();
-    if (size < 2 || b[0] != kMarker || b[1] != 0xD8)
-        return false;
-    qsizetype pos = 2;
-    for (;;) {
-        // Up to the next marker: bytes between segments are tolerated by decoders, so skip them.
-        while (pos < size && b[pos] != kMarker) ++pos;
-        while (pos < size && b[pos] == kMarker)  // fill bytes
-            ++pos;
-        if (pos >= size)
-            return true;
-        const uint8_t marker = b[pos++];
-        if (marker == kEoi)
-            return false;
-        if (marker == 0x00 || marker == kTem || IsRestart(marker))
-            continue;  // no length follows
-        if (size - pos < 2)
-            return true;
-        const qsizetype length = (qsizetype(b[pos]) << 8) | b[pos + 1];
-        if (length < 2)
-            return false;  // not a cut-off file but a broken one: the decoder says what it thinks
-        if (size - pos < length)
-            return true;
-        pos += length;
-        if (marker != kSos)
-            continue;
-        // Entropy-coded data: 0xFF is followed by 0x00 (a stuffed byte) or a restart marker
-        // inside it; any other marker ends it.
-        for (;;) {
-            if (size - pos < 2)
-                return true;
-            if (b[pos] == kMarker && b[pos + 1] != 0x00 && !IsRestart(b[pos + 1]))
-                break;
-            ++pos;
-        }
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    // Through the scans to EOI. A length field below 2 makes a broken file, not a cut-off one:
+    // the decoder says what it thinks of it.
+    JpegSegmentWalker walker(source);
+    while (walker.Next()) {
     }
+    return walker.End() == JpegWalkEnd::kCutOff;
 }
 
 bool IsTruncatedGif(const QByteArray& bytes) {

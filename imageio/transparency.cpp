@@ -4,6 +4,7 @@
 #include "engine/parallel.h"
 #include "imageio/image_loader.h"
 #include "imageio/output_formats.h"
+#include "imageio/qimage_views.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,9 +21,7 @@ struct FourBytePixels {
     QImage image;  // null when the conversion ran out of memory
     bool blueFirst = false;
 
-    engine::ConstQuadView View() const {
-        return {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
-    }
+    engine::ConstQuadView View() const { return ConstQuadViewOf(image); }
 };
 
 FourBytePixels FourBytesOf(const QImage& image) {

@@ -3,6 +3,7 @@
 #include "engine/orientation.h"
 #include "engine/pixel_view.h"
 #include "imageio/heif_reader.h"
+#include "imageio/qimage_views.h"
 #include "metadata/byte_source.h"
 #include "metadata/exif_orientation.h"
 #include "metadata/tiff_tags.h"
@@ -106,11 +107,7 @@ QImage UprightImage(const QImage& stored, int orientation) {
     if (upright.isNull())
         return {};
     CopyDescription(stored, upright, OrientationSwapsAxes(orientation));
-    const engine::ConstByteImage from{stored.constBits(), stored.width(), stored.height(),
-                                      stored.bytesPerLine()};
-    const engine::ByteImage to{upright.bits(), upright.width(), upright.height(),
-                               upright.bytesPerLine()};
-    engine::OrientPixels(from, to, depth / 8, orientation);
+    engine::OrientPixels(ConstByteViewOf(stored), ByteViewOf(upright), depth / 8, orientation);
     return upright;
 }
 

@@ -1,5 +1,6 @@
 #include "metadata/exif_locator.h"
 
+#include "metadata/jpeg_segments.h"
 #include "metadata/tiff_reader.h"
 
 #include <array>
@@ -8,59 +9,21 @@
 
 namespace orm {
 
-namespace {
-
-constexpr uint8_t kMarkerSoi = 0xD8;
-constexpr uint8_t kMarkerEoi = 0xD9;
-constexpr uint8_t kMarkerSos = 0xDA;
-constexpr uint8_t kMarkerApp1 = 0xE1;
-constexpr uint8_t kMarkerTem = 0x01;
-
-bool IsStandalone(uint8_t marker) {
-    return marker == kMarkerTem || (marker >= 0xD0 && marker <= 0xD7);  // TEM, RSTn
-}
-
-}  // namespace
-
 uint64_t FindExifSegment(const ByteSource& file) {
-    std::array<uint8_t, 2> soi{};
-    if (!file.Read(0, soi) || soi[0] != 0xFF || soi[1] != kMarkerSoi)
-        return 0;
-    uint64_t pos = 2;
-    std::array<uint8_t, 1> b{};
-    while (true) {
-        // Find the next 0xFF (tolerating stray bytes between segments), then skip fill bytes.
-        do {
-            if (!file.Read(pos++, b))
-                return 0;
-        } while (b[0] != 0xFF);
-        do {
-            if (!file.Read(pos++, b))
-                return 0;
-        } while (b[0] == 0xFF);
-        const uint8_t marker = b[0];
-        if (marker == kMarkerSos || marker == kMarkerEoi)
+    JpegSegmentWalker walker(file);
+    while (const std::optional<JpegSegment> segment = walker.Next()) {
+        if (segment->marker == jpeg_marker::kSos)
             return 0;
-        if (marker == 0x00 || IsStandalone(marker))
+        if (segment->marker != jpeg_marker::kApp1)
             continue;
-        const uint64_t lengthAt = pos;
-        std::array<uint8_t, 2> len{};
-        if (!file.Read(lengthAt, len))
+        std::array<uint8_t, 5> id{};
+        if (segment->DataLength() < id.size() || !file.Read(segment->DataOffset(), id))
             return 0;
-        const uint32_t length = uint32_t(len[0]) << 8 | len[1];
-        if (length < 2)
-            return 0;
-        if (marker == kMarkerApp1) {
-            std::array<uint8_t, 5> id{};
-            if (length < 2 + id.size() || !file.Read(lengthAt + 2, id))
-                return 0;
-            const bool exif = std::tolower(id[0]) == 'e' && std::tolower(id[1]) == 'x' &&
-                              std::tolower(id[2]) == 'i' && std::tolower(id[3]) == 'f' &&
-                              id[4] == 0;
-            return exif ? lengthAt : 0;
-        }
-        pos = lengthAt + length;
+        const bool exif = std::tolower(id[0]) == 'e' && std::tolower(id[1]) == 'x' &&
+                          std::tolower(id[2]) == 'i' && std::tolower(id[3]) == 'f' && id[4] == 0;
+        return exif ? segment->lengthOffset : 0;
     }
+    return 0;
 }
 
 uint64_t FindExifSegment(const std::filesystem::path& path) {

@@ -1,5 +1,8 @@
 #include "metadata/image_depth.h"
 
+#include "metadata/byte_order.h"
+#include "metadata/jpeg_segments.h"
+#include "metadata/png_chunks.h"
 #include "metadata/tiff_reader.h"
 
 #include <array>
@@ -17,53 +20,33 @@ std::optional<int> Checked(uint64_t bits) {
     return int(bits);
 }
 
-bool IsStartOfFrame(uint8_t marker) {
-    // SOF0..SOF15 except DHT (C4), JPG (C8) and DAC (CC).
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
-// Walks the marker segments by their lengths up to the frame header.
+// The frame header: precision x components.
 std::optional<int> JpegBits(const ByteSource& file) {
-    uint64_t pos = 2;
-    std::array<uint8_t, 2> two{};
-    while (file.Read(pos, two)) {
-        if (two[0] != 0xFF)
+    JpegSegmentWalker walker(file);
+    while (const std::optional<JpegSegment> segment = walker.Next()) {
+        if (segment->marker == jpeg_marker::kSos)  // a scan before any frame header
             return std::nullopt;
-        const uint8_t marker = two[1];
-        if (marker == 0xFF) {  // fill byte
-            ++pos;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
-            pos += 2;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)  // scan or end before any frame header
-            return std::nullopt;
-        std::array<uint8_t, 2> length{};
-        if (!file.Read(pos + 2, length))
-            return std::nullopt;
-        const uint32_t segment = uint32_t(length[0]) << 8 | length[1];
-        if (segment < 2)
-            return std::nullopt;
-        if (IsStartOfFrame(marker)) {
+        if (jpeg_marker::IsStartOfFrame(segment->marker)) {
             std::array<uint8_t, 6> frame{};  // precision, height, width, components
-            if (segment < 8 || !file.Read(pos + 4, frame))
+            if (segment->DataLength() < frame.size() || !file.Read(segment->DataOffset(), frame))
                 return std::nullopt;
             return Checked(uint64_t(frame[0]) * frame[5]);
         }
-        pos += 2 + uint64_t(segment);
     }
     return std::nullopt;
 }
 
+// The first chunk, IHDR: bit depth x channels of the colour type.
 std::optional<int> PngBits(const ByteSource& file) {
-    std::array<uint8_t, 18> head{};  // length, "IHDR", width, height, bit depth, colour type
-    if (!file.Read(8, head) || std::memcmp(head.data() + 4, "IHDR", 4) != 0)
+    PngChunkWalker walker(file);
+    const std::optional<PngChunk> header = walker.Next();
+    std::array<uint8_t, 10> ihdr{};  // width, height, bit depth, colour type
+    if (!header || !header->Is("IHDR") || header->length < ihdr.size() ||
+        !file.Read(header->DataOffset(), ihdr))
         return std::nullopt;
-    const uint8_t depth = head[16];
+    const uint8_t depth = ihdr[8];
     int channels = 0;
-    switch (head[17]) {
+    switch (ihdr[9]) {
         case 0:
             channels = 1;
             break;  // grey
@@ -102,13 +85,12 @@ std::optional<int> BmpBits(const ByteSource& file) {
     std::array<uint8_t, 16> head{};  // from the info header's size field
     if (!file.Read(14, head))
         return std::nullopt;
-    const uint32_t headerSize = uint32_t(head[0]) | uint32_t(head[1]) << 8 |
-                                uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
+    const uint32_t headerSize = LoadLe32(head.data());
     // OS/2 1.x: 16-bit width and height, the bit count at 24; later headers: at 28.
     const int at = headerSize == 12 ? 24 - 14 : 28 - 14;
     if (headerSize != 12 && headerSize < 40)
         return std::nullopt;
-    return Checked(uint32_t(head[at]) | uint32_t(head[at + 1]) << 8);
+    return Checked(LoadLe16(head.data() + at));
 }
 
 }  // namespace
@@ -117,7 +99,7 @@ std::optional<int> ReadStoredBitsPerPixel(const ByteSource& file) {
     std::array<uint8_t, 8> sig{};
     if (!file.Read(0, std::span<uint8_t>(sig.data(), 4)))
         return std::nullopt;
-    if (sig[0] == 0xFF && sig[1] == 0xD8)
+    if (sig[0] == 0xFF && sig[1] == jpeg_marker::kSoi)
         return JpegBits(file);
     if ((sig[0] == 'I' && sig[1] == 'I' && sig[2] == 42 && sig[3] == 0) ||
         (sig[0] == 'M' && sig[1] == 'M' && sig[2] == 0 && sig[3] == 42))
@@ -126,7 +108,7 @@ std::optional<int> ReadStoredBitsPerPixel(const ByteSource& file) {
         return 8;
     if (sig[0] == 'B' && sig[1] == 'M')
         return BmpBits(file);
-    if (file.Read(0, sig) && std::memcmp(sig.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
+    if (HasPngSignature(file))
         return PngBits(file);
     return std::nullopt;
 }

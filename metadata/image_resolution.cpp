@@ -1,6 +1,9 @@
 #include "metadata/image_resolution.h"
 
+#include "metadata/byte_order.h"
 #include "metadata/exif_locator.h"
+#include "metadata/jpeg_segments.h"
+#include "metadata/png_chunks.h"
 #include "metadata/tiff_reader.h"
 
 #include <array>
@@ -19,10 +22,6 @@ std::optional<ImageResolution> Valid(double x, double y) {
     if (!(x > 0) || !(y > 0))
         return std::nullopt;
     return ImageResolution{x, y};
-}
-
-uint32_t BigEndian32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
 // X/YResolution of the first directory with ResolutionUnit (2 inch when absent, 3 cm).
@@ -52,17 +51,23 @@ std::optional<ImageResolution> MetreResolution(uint32_t x, uint32_t y) {
     return Valid(DpiFromDotsPerMetre(x), DpiFromDotsPerMetre(y));
 }
 
+// The body of a JFIF segment: "JFIF\0", version, units, x and y density.
+bool ReadJfif(const ByteSource& file, const JpegSegment& app0, std::array<uint8_t, 12>& jfif) {
+    return app0.marker == jpeg_marker::kApp0 && app0.DataLength() >= jfif.size() &&
+           file.Read(app0.DataOffset(), jfif) && std::memcmp(jfif.data(), "JFIF\0", 5) == 0;
+}
+
 std::optional<ImageResolution> JpegResolution(const ByteSource& file) {
-    // The JFIF segment comes first when there is one.
-    std::array<uint8_t, 18> app0{};
-    if (file.Read(0, app0) && app0[2] == 0xFF && app0[3] == 0xE0 &&
-        std::memcmp(app0.data() + 6, "JFIF\0", 5) == 0) {
-        const uint8_t units = app0[13];
-        const double x = uint16_t(app0[14] << 8 | app0[15]);
-        const double y = uint16_t(app0[16] << 8 | app0[17]);
-        if (units == 1)
+    // The JFIF segment comes first when there is one; its density counts when it has units.
+    JpegSegmentWalker walker(file);
+    std::array<uint8_t, 12> jfif{};
+    if (const std::optional<JpegSegment> first = walker.Next();
+        first && ReadJfif(file, *first, jfif)) {
+        const double x = LoadBe16(jfif.data() + 8);
+        const double y = LoadBe16(jfif.data() + 10);
+        if (jfif[7] == 1)
             return Valid(x, y);
-        if (units == 2)
+        if (jfif[7] == 2)
             return Valid(x * kCmPerInch, y * kCmPerInch);
     }
     const uint64_t segment = FindExifSegment(file);
@@ -72,21 +77,19 @@ std::optional<ImageResolution> JpegResolution(const ByteSource& file) {
     return TiffResolution(block);
 }
 
+// The pHYs chunk, which must come before the image data, in dots per metre.
 std::optional<ImageResolution> PngResolution(const ByteSource& file) {
-    uint64_t pos = 8;
-    std::array<uint8_t, 8> head{};
-    while (file.Read(pos, head)) {
-        const uint32_t length = BigEndian32(head.data());
-        if (std::memcmp(head.data() + 4, "IDAT", 4) == 0 ||
-            std::memcmp(head.data() + 4, "IEND", 4) == 0)
+    PngChunkWalker walker(file);
+    while (const std::optional<PngChunk> chunk = walker.Next()) {
+        if (chunk->Is("IDAT"))
             return std::nullopt;
-        if (std::memcmp(head.data() + 4, "pHYs", 4) == 0) {
-            std::array<uint8_t, 9> phys{};
-            if (length != 9 || !file.Read(pos + 8, phys) || phys[8] != 1)
+        if (chunk->Is("pHYs")) {
+            std::array<uint8_t, 9> phys{};  // x, y, unit (1: metre)
+            if (chunk->length != phys.size() || !file.Read(chunk->DataOffset(), phys) ||
+                phys[8] != 1)
                 return std::nullopt;
-            return MetreResolution(BigEndian32(phys.data()), BigEndian32(phys.data() + 4));
+            return MetreResolution(LoadBe32(phys.data()), LoadBe32(phys.data() + 4));
         }
-        pos += 12 + uint64_t(length);
     }
     return std::nullopt;
 }
@@ -95,10 +98,7 @@ std::optional<ImageResolution> BmpResolution(const ByteSource& file) {
     std::array<uint8_t, 46> head{};
     if (!file.Read(0, head))
         return std::nullopt;
-    auto le32 = [&](int at) {
-        return uint32_t(head[at]) | uint32_t(head[at + 1]) << 8 | uint32_t(head[at + 2]) << 16 |
-               uint32_t(head[at + 3]) << 24;
-    };
+    auto le32 = [&](int at) { return LoadLe32(head.data() + at); };
     if (le32(14) < 40)  // the OS/2 1.x header has no resolution
         return std::nullopt;
     const int32_t x = int32_t(le32(38)), y = int32_t(le32(42));
@@ -124,12 +124,12 @@ ImageResolution ReadImageResolution(const ByteSource& file) {
     if (!file.Read(0, std::span<uint8_t>(sig.data(), 4)))
         return {};
     std::optional<ImageResolution> r;
-    if (sig[0] == 0xFF && sig[1] == 0xD8)
+    if (sig[0] == 0xFF && sig[1] == jpeg_marker::kSoi)
         r = JpegResolution(file);
     else if ((sig[0] == 'I' && sig[1] == 'I' && sig[2] == 42 && sig[3] == 0) ||
              (sig[0] == 'M' && sig[1] == 'M' && sig[2] == 0 && sig[3] == 42))
         r = TiffResolution(file);
-    else if (file.Read(0, sig) && std::memcmp(sig.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
+    else if (HasPngSignature(file))
         r = PngResolution(file);
     else if (sig[0] == 'B' && sig[1] == 'M')
         r = BmpResolution(file);

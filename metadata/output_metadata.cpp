@@ -2,6 +2,8 @@
 
 #include "metadata/tiff_tags.h"
 
+#include "metadata/byte_order.h"
+#include "metadata/png_chunks.h"
 #include "metadata/tiff_reader.h"
 
 #include <QBuffer>
@@ -330,8 +332,9 @@ bool AppendTiffThumbnailPage(QByteArray& tiffFile, const QImage& thumbnail) {
 
     const bool big = tiff.Order() == TiffByteOrder::kBig;
     auto append = [&](uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            tiffFile.append(char(uint8_t(v >> (big ? 8 * (bytes - 1 - i) : 8 * i))));
+        uint8_t field[4];
+        Store(field, v, bytes, big);
+        tiffFile.append(reinterpret_cast<const char*>(field), bytes);
     };
     auto align = [&] {
         if (tiffFile.size() % 2)
@@ -420,14 +423,9 @@ uint32_t Crc32(const char* data, qsizetype size) {
     return c ^ 0xFFFFFFFFu;
 }
 
-uint32_t BigEndian32At(const QByteArray& bytes, qsizetype at) {
-    return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
-           uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]);
-}
-
 QByteArray BigEndian32Bytes(uint32_t v) {
     QByteArray out(4, '\0');
-    for (int i = 0; i < 4; ++i) out[i] = char(uint8_t(v >> (24 - 8 * i)));
+    StoreBe32(reinterpret_cast<uint8_t*>(out.data()), v);
     return out;
 }
 
@@ -435,24 +433,22 @@ QByteArray BigEndian32Bytes(uint32_t v) {
 
 bool NameIccProfileChunk(QByteArray& pngFile) {
     static const QByteArray kName("ICC Profile");
-    qsizetype pos = 8;  // after the signature
-    while (pos + 12 <= pngFile.size()) {
-        const uint32_t length = BigEndian32At(pngFile, pos);
-        if (length > uint32_t(pngFile.size() - pos - 12))
+    const MemoryByteSource source(
+        std::span(reinterpret_cast<const uint8_t*>(pngFile.constData()), size_t(pngFile.size())));
+    PngChunkWalker walker(source);
+    while (const std::optional<PngChunk> chunk = walker.Next()) {
+        if (chunk->Is("IDAT"))
             return false;
-        const QByteArray type = pngFile.mid(pos + 4, 4);
-        if (type == "IDAT" || type == "IEND")
-            return false;
-        if (type == "iCCP") {
-            if (length == 0 || pngFile[pos + 8] != '\0')
-                return true;  // named already
-            QByteArray data = kName + pngFile.mid(pos + 8, length);
-            QByteArray chunk = BigEndian32Bytes(uint32_t(data.size())) + "iCCP" + data;
-            chunk += BigEndian32Bytes(Crc32(chunk.constData() + 4, chunk.size() - 4));
-            pngFile.replace(pos, 12 + qsizetype(length), chunk);
-            return true;
-        }
-        pos += 12 + qsizetype(length);
+        if (!chunk->Is("iCCP"))
+            continue;
+        const qsizetype pos = qsizetype(chunk->offset), length = qsizetype(chunk->length);
+        if (length == 0 || pngFile[pos + 8] != '\0')
+            return true;  // named already
+        QByteArray data = kName + pngFile.mid(pos + 8, length);
+        QByteArray named = BigEndian32Bytes(uint32_t(data.size())) + "iCCP" + data;
+        named += BigEndian32Bytes(Crc32(named.constData() + 4, named.size() - 4));
+        pngFile.replace(pos, 12 + length, named);  // the walk ends here: pngFile changed
+        return true;
     }
     return false;
 }
@@ -468,10 +464,7 @@ bool SetTiffResolution(QByteArray& tiffFile, Rational dpi) {
         return false;
     const bool big = tiff.Order() == TiffByteOrder::kBig;
     auto put = [&](uint64_t at, uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            const int shift = big ? 8 * (bytes - 1 - i) : 8 * i;
-            tiffFile[qsizetype(at) + i] = char(uint8_t(value >> shift));
-        }
+        Store(reinterpret_cast<uint8_t*>(tiffFile.data()) + at, value, bytes, big);
     };
     const TiffEntry* x = dir->Find(kPropXResolution);
     const TiffEntry* y = dir->Find(kPropYResolution);

@@ -1,5 +1,7 @@
 #include "metadata/tiff_reader.h"
 
+#include "metadata/byte_order.h"
+
 #include <array>
 
 namespace orm {
@@ -39,18 +41,14 @@ std::optional<uint16_t> TiffReader::ReadU16(uint64_t offset) const {
     std::array<uint8_t, 2> b{};
     if (!source_.Read(offset, b))
         return std::nullopt;
-    if (order_ == TiffByteOrder::kBig)
-        return static_cast<uint16_t>(b[0] << 8 | b[1]);
-    return static_cast<uint16_t>(b[1] << 8 | b[0]);
+    return Load16(b.data(), order_ == TiffByteOrder::kBig);
 }
 
 std::optional<uint32_t> TiffReader::ReadU32(uint64_t offset) const {
     std::array<uint8_t, 4> b{};
     if (!source_.Read(offset, b))
         return std::nullopt;
-    if (order_ == TiffByteOrder::kBig)
-        return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-    return uint32_t(b[3]) << 24 | uint32_t(b[2]) << 16 | uint32_t(b[1]) << 8 | b[0];
+    return Load32(b.data(), order_ == TiffByteOrder::kBig);
 }
 
 bool TiffReader::ReadHeader() {
@@ -85,17 +83,9 @@ std::optional<TiffDirectory> TiffReader::ReadDirectory(uint32_t offset) const {
     if (!ReadBlock(source_, entriesStart, entriesBytes, raw))
         return std::nullopt;
 
-    auto u16 = [&](size_t i) -> uint16_t {
-        return order_ == TiffByteOrder::kBig ? uint16_t(raw[i] << 8 | raw[i + 1])
-                                             : uint16_t(raw[i + 1] << 8 | raw[i]);
-    };
-    auto u32 = [&](size_t i) -> uint32_t {
-        return order_ == TiffByteOrder::kBig
-                   ? uint32_t(raw[i]) << 24 | uint32_t(raw[i + 1]) << 16 |
-                         uint32_t(raw[i + 2]) << 8 | raw[i + 3]
-                   : uint32_t(raw[i + 3]) << 24 | uint32_t(raw[i + 2]) << 16 |
-                         uint32_t(raw[i + 1]) << 8 | raw[i];
-    };
+    const bool big = order_ == TiffByteOrder::kBig;
+    auto u16 = [&](size_t i) { return Load16(raw.data() + i, big); };
+    auto u32 = [&](size_t i) { return Load32(raw.data() + i, big); };
 
     TiffDirectory dir;
     dir.entries.reserve(*count);

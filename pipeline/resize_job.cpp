@@ -5,6 +5,7 @@
 #include "engine/resize_image.h"
 #include "imageio/memory_needs.h"
 #include "imageio/output_formats.h"
+#include "imageio/qimage_views.h"
 #include "imageio/transparency.h"
 
 #include <algorithm>
@@ -75,12 +76,8 @@ Resized ResizeSource(const ResizeJob& job, bool withAlpha, engine::CRSProgress* 
     out.image = QImage(t.width, t.height, QImage::Format_BGR888);
     if (out.image.isNull())
         throw std::bad_alloc();
-    const QImage& src = source.image;
-    const engine::ConstBgrView from(src.constBits(), src.width(), src.height(), src.bytesPerLine());
-    const engine::BgrView to{out.image.bits(), out.image.width(), out.image.height(),
-                             out.image.bytesPerLine()};
-    out.status =
-        engine::ResizeImageInto(from, to, t.algorithm, t.cropFlag(), progress, t.sampling());
+    out.status = engine::ResizeImageInto(ConstBgrViewOf(source.image), BgrViewOf(out.image),
+                                         t.algorithm, t.cropFlag(), progress, t.sampling());
     return out;
 }
 

@@ -97,7 +97,7 @@ QString ReadOnlyFolderText(const QString& folder) {
         .arg(folder);
 }
 
-QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
+std::optional<QString> AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
     QString stored = folderText.trimmed().isEmpty() ? DefaultOutputFolder() : folderText;
     if (stored.isEmpty())
         return stored;
@@ -112,8 +112,12 @@ QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt) {
         checked = QStringLiteral("/");
     const QFileInfo info(checked);
     if (!info.isDir()) {
-        if (prompt.AskYesNo(FolderMissingQuestion(checked)) && !CreateFolderPath(checked))
+        if (!prompt.AskYesNoDefaultYes(FolderMissingQuestion(checked)))
+            return std::nullopt;
+        if (!CreateFolderPath(checked)) {
             prompt.Message(CantCreateFolderText(checked));
+            return std::nullopt;
+        }
     } else if (!info.isWritable()) {
         prompt.Message(ReadOnlyFolderText(checked));
     }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace orm {
 
@@ -52,9 +53,11 @@ bool CreateFolderPath(const QString& path);
 // The check of the output folder when the settings dialog is accepted (skipped by the caller when
 // the same-folder flag is set). Returns the folder text to store: with a trailing '/' added
 // when it had none. A missing folder is offered for creation ("Folder\n%s\ndoes not exist.\nCreate
-// this folder?"); a failed creation and a read-only folder are reported. None of these stops the
-// run. An empty text is replaced by the default folder first.
-QString AcceptOutputFolder(const QString& folderText, IPrompt& prompt);
+// this folder?", Yes by default: the user just chose it); a read-only folder is reported. No to
+// the question, or a creation that failed (reported), gives none: the run must not start into a
+// folder that is not there, and the settings dialog comes back. An empty text is replaced by the
+// default folder first.
+std::optional<QString> AcceptOutputFolder(const QString& folderText, IPrompt& prompt);
 
 QString FolderMissingQuestion(const QString& folder);
 QString CantCreateFolderText(const QString& folder);

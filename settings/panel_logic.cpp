@@ -254,6 +254,7 @@ PanelOutcome ResizePanelLogic::CorrectionSelected(int index) {
     if (!ValidIndex(index, kCorrectionModeCount))
         return out;
     SetCorrection(s_, image_, static_cast<CorrectionMode>(index));
+    s_.correctionBeforeLock = -1;  // the user's own choice now
     FitLongEdge(s_, image_);
     out.accepted = true;
     out.writes = SizeFields();
@@ -300,6 +301,13 @@ PanelOutcome ResizePanelLogic::LockToggled(bool checked) {
     int32_t& target = batchMode_ ? s_.applyToAll : s_.lockSettings;
     out.accepted = target != int32_t(checked);
     target = checked ? 1 : 0;
+    // Let go: the correction the lock replaced with Crop comes back.
+    if (!checked && s_.correctionBeforeLock >= 0 && s_.correctionMode() == CorrectionMode::Crop) {
+        s_.correction = s_.correctionBeforeLock;
+        out.accepted = true;
+    }
+    if (!checked)
+        s_.correctionBeforeLock = -1;
     return out;
 }
 
@@ -342,13 +350,13 @@ PanelOutcome ResizePanelLogic::PaperPresetChosen(int index) {
     return out;
 }
 
-PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index) {
+PanelOutcome ResizePanelLogic::ResolutionPresetChosen(int index, std::optional<double> printerDpi) {
     resolutionBase_.reset();
     PanelOutcome out;
     const auto presets = ResolutionPresets();
     if (!ValidIndex(index, int(presets.size())))
         return out;
-    out.accepted = ApplyResolutionPreset(s_, image_, presets[size_t(index)]);
+    out.accepted = ApplyResolutionPreset(s_, image_, presets[size_t(index)], printerDpi);
     if (!out.accepted)
         return out;
     FitLongEdge(s_, image_);

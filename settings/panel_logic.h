@@ -138,7 +138,8 @@ class ResizePanelLogic {
     // ---- Presets ----------------------------------------------------------------------
     PanelOutcome ScreenPresetChosen(int index);
     PanelOutcome PaperPresetChosen(int index);
-    PanelOutcome ResolutionPresetChosen(int index);
+    // printerDpi: the default printer's resolution (SettingsModel::PrinterDpi), for its item.
+    PanelOutcome ResolutionPresetChosen(int index, std::optional<double> printerDpi = {});
 
     // ---- Spins ------------------------------------------------------------------------
     // One spin step on a field showing currentText: the new text (clamped to the field's

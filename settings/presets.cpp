@@ -220,24 +220,12 @@ std::optional<PaperPrintSize> ApplyPaperPreset(ResizeSettings& s, const SourceIm
     return result;
 }
 
-namespace {
-std::atomic<PrinterDpiSource> printerDpiSource{nullptr};
-}
-
-void SetDefaultPrinterDpiSource(PrinterDpiSource source) {
-    printerDpiSource.store(source);
-}
-
-std::optional<double> DefaultPrinterDpi() {
-    const PrinterDpiSource source = printerDpiSource.load();
-    return source ? source() : std::nullopt;
-}
-
 std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset,
-                                          const SourceImageInfo& src) {
+                                          const SourceImageInfo& src,
+                                          std::optional<double> printerDpi) {
     switch (preset.kind) {
         case ResolutionPresetKind::DefaultPrinter:
-            return DefaultPrinterDpi();
+            return printerDpi;
         case ResolutionPresetKind::Original:
             if (!src.present || !std::isfinite(src.horizontalDpi) || src.horizontalDpi <= 0)
                 return std::nullopt;
@@ -250,10 +238,11 @@ std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset,
     return std::nullopt;
 }
 
-bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src) {
+bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src,
+                             std::optional<double> printerDpi) {
     switch (preset.kind) {
         case ResolutionPresetKind::DefaultPrinter:
-            return DefaultPrinterDpi().has_value();
+            return printerDpi.has_value();
         case ResolutionPresetKind::Original:
             return src.present;
         case ResolutionPresetKind::Fixed:
@@ -263,8 +252,8 @@ bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageIn
 }
 
 bool ApplyResolutionPreset(ResizeSettings& s, const SourceImageInfo& src,
-                           const ResolutionPreset& preset) {
-    const auto dpi = ResolutionPresetDpi(preset, src);
+                           const ResolutionPreset& preset, std::optional<double> printerDpi) {
+    const auto dpi = ResolutionPresetDpi(preset, src, printerDpi);
     return dpi && SetDpi(s, *dpi);
 }
 

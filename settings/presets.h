@@ -61,20 +61,20 @@ struct ResolutionPreset {
 };
 std::span<const ResolutionPreset> ResolutionPresets();
 
-// Horizontal logical resolution of the default printer; none when there is no printer or no
-// printer back end (the command-line tool has none; the window installs one at start-up).
-std::optional<double> DefaultPrinterDpi();
-using PrinterDpiSource = std::optional<double> (*)();
-void SetDefaultPrinterDpiSource(PrinterDpiSource source);
+// printerDpi: the default printer's horizontal logical resolution, as the caller's printer
+// source tells it (SettingsModel::PrinterDpi); none without a printer or a printer back end.
 // The resolution a preset stands for; none when its source is unavailable (no printer, no
 // image or an image without a usable resolution).
 std::optional<double> ResolutionPresetDpi(const ResolutionPreset& preset,
-                                          const SourceImageInfo& src);
+                                          const SourceImageInfo& src,
+                                          std::optional<double> printerDpi = std::nullopt);
 // Enabling rule of a menu item: "Default Printer" while a default printer exists, "Original"
 // with an image, the fixed ones always.
-bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src);
+bool ResolutionPresetEnabled(const ResolutionPreset& preset, const SourceImageInfo& src,
+                             std::optional<double> printerDpi = std::nullopt);
 // Sets dpi from the preset and lets the pixel or print size follow; false when unavailable.
 bool ApplyResolutionPreset(ResizeSettings& s, const SourceImageInfo& src,
-                           const ResolutionPreset& preset);
+                           const ResolutionPreset& preset,
+                           std::optional<double> printerDpi = std::nullopt);
 
 }  // namespace orm

@@ -51,6 +51,9 @@ struct ResizeSettings : ResizeTarget {
     // Stored only when set, so files of earlier versions read the same (size_rules.h).
     int32_t noEnlarge = 0;  // 1: an output larger than its source on both sides keeps its size
     int32_t longEdge = 0;   // 1: the longer side of each image gets max(width, height)
+    // Not stored: the correction a locked size replaced with Crop when an image was opened
+    // (locked sizes are exact boxes), given back when the lock is let go; -1: none.
+    int32_t correctionBeforeLock = -1;
 
     SizeUnit sizeUnitValue() const { return static_cast<SizeUnit>(sizeUnit); }
     ResolutionUnit resolutionUnitValue() const {

@@ -13,6 +13,9 @@
 
 #include <QObject>
 
+#include <functional>
+#include <optional>
+
 namespace orm {
 
 class SettingsModel : public QObject {
@@ -47,6 +50,12 @@ class SettingsModel : public QObject {
     IPrompt& Prompt() const { return prompt_ ? *prompt_ : console_; }
     void SetPrompt(IPrompt* prompt) { prompt_ = prompt; }
 
+    // The default printer's resolution for the "Default Printer" preset: the window installs a
+    // source that asks the printer system; without one there is no printer.
+    using PrinterDpiSource = std::function<std::optional<double>()>;
+    void SetPrinterDpiSource(PrinterDpiSource source) { printerDpi_ = std::move(source); }
+    std::optional<double> PrinterDpi() const { return printerDpi_ ? printerDpi_() : std::nullopt; }
+
     // Start-up: the stored values, the settings folder and the colour scheme file.
     void Load(const SettingsStore& store);
     // Exit: the stored values back.
@@ -65,6 +74,7 @@ class SettingsModel : public QObject {
     ColourScheme colours_;
     bool batchMode_ = false;
     IPrompt* prompt_ = nullptr;
+    PrinterDpiSource printerDpi_;
     mutable ConsolePrompt console_;
 };
 

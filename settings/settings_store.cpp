@@ -57,6 +57,13 @@ const std::array<StoredField<ShellTreeSettings>, 1> kShellTreeFields = {{
     {"SHELLTREE", "PIDL", &ShellTreeSettings::selectedPath},
 }};
 
+// The splitter of the main window is its node 0 (frame/frame_layout.h: "Panes_%d").
+const std::array<StoredField<FrameSettings>, 3> kFrameFields = {{
+    {"SPLITTER", "Panes_0", &FrameSettings::panes},
+    {"SPLITTER", "RIGHTHEIGHT", &FrameSettings::batchRowHeight},
+    {"MAIN", "SAVEFOLDER", &FrameSettings::saveFolder},
+}};
+
 constexpr const char* kRecentGroup = "Recent File List";
 
 QString KeyPath(const char* group, const char* key) {
@@ -79,6 +86,9 @@ std::span<const StoredField<BatchSettings>> BatchSettingsFields() {
 }
 std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields() {
     return kShellTreeFields;
+}
+std::span<const StoredField<FrameSettings>> FrameSettingsFields() {
+    return kFrameFields;
 }
 
 SettingsStore::SettingsStore()

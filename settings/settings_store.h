@@ -43,6 +43,14 @@ struct ShellTreeSettings {
     bool operator==(const ShellTreeSettings&) const = default;
 };
 
+// The main window's own values.
+struct FrameSettings {
+    QString panes;                // the splitter's panes, "%d %d %d %d" (frame/frame_layout.h)
+    int32_t batchRowHeight = -1;  // the preview's height above the batch row; -1: none stored
+    QString saveFolder;           // the folder Resize and Save wrote to last
+    bool operator==(const FrameSettings&) const = default;
+};
+
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 // Values added later: written only when they differ from the default and removed otherwise, so a
 // store that never had them reads as before and a default record leaves no trace of them.
@@ -50,6 +58,7 @@ std::span<const StoredField<ResizeSettings>> ResizeSettingsFieldsWrittenWhenSet(
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
 std::span<const StoredField<BatchSettings>> BatchSettingsFields();
 std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
+std::span<const StoredField<FrameSettings>> FrameSettingsFields();
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -103,6 +112,9 @@ class SettingsStore {
     void Load(BatchSettings& b) const;
     void Save(const BatchSettings& b) { Write(BatchSettingsFields(), b); }
     void Load(ShellTreeSettings& t) const { Read(ShellTreeSettingsFields(), t); }
+    // Written when set: a store that never had them stays without them.
+    void Load(FrameSettings& f) const { Read(FrameSettingsFields(), f); }
+    void Save(const FrameSettings& f) { WriteWhenSet(FrameSettingsFields(), f); }
     void Save(const ShellTreeSettings& t) { Write(ShellTreeSettingsFields(), t); }
 
     // Single values for the windows that keep their own (splitters, folder tree).

@@ -256,8 +256,10 @@ void AdoptSettingsForImage(ResizeSettings& s, const SourceImageInfo& src, bool i
             s.dpi = static_cast<float>(std::clamp(src.horizontalDpi, kMinDpi, kMaxDpi));
         return;
     }
-    if (s.correctionMode() == CorrectionMode::KeepAspect)
+    if (s.correctionMode() == CorrectionMode::KeepAspect) {
+        s.correctionBeforeLock = s.correction;
         s.correction = static_cast<int32_t>(CorrectionMode::Crop);
+    }
     if (s.inPercent && s.percentWidth != 0 && s.percentHeight != 0) {
         s.width = ComputedPixels(src.width * s.percentWidth / 100 + 0.5);
         s.height = ComputedPixels(src.height * s.percentHeight / 100 + 0.5);

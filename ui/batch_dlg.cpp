@@ -173,15 +173,24 @@ void CBatchDlg::accept() {
 }
 
 bool RunBatchSettingsDialog(BatchSettings& settings, IPrompt& prompt, QWidget* parent) {
-    CBatchDlg dialog(settings, prompt, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    BatchSettings accepted = dialog.settings();
-    // The dialog is closed; the folder questions that follow only inform, the run goes ahead.
-    if (!accepted.sameFolder)
-        accepted.outputFolder = AcceptOutputFolder(accepted.outputFolder, prompt);
-    settings = accepted;
-    return true;
+    BatchSettings shown = settings;
+    for (;;) {
+        CBatchDlg dialog(shown, prompt, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        BatchSettings accepted = dialog.settings();
+        if (!accepted.sameFolder) {
+            // A folder that is not there (not created) brings the dialog back: nothing runs.
+            const std::optional<QString> folder = AcceptOutputFolder(accepted.outputFolder, prompt);
+            if (!folder) {
+                shown = accepted;
+                continue;
+            }
+            accepted.outputFolder = *folder;
+        }
+        settings = accepted;
+        return true;
+    }
 }
 
 }  // namespace orm

@@ -7,13 +7,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace orm {
 
 CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions options,
                                IPrompt& prompt, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), prompt_(prompt) {
     setWindowTitle(QStringLiteral("Batch processing"));
     setObjectName(QStringLiteral("batchProgressDialog"));
     setModal(true);
@@ -29,6 +32,12 @@ CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions 
     progress_->setRange(0, kBatchProgressRange);  // 90, not 100
     progress_->setValue(0);
     progress_->hide();
+    // The whole run, file by file, beside the bar of the file in progress.
+    overall_ = new QProgressBar(this);
+    overall_->setObjectName(QStringLiteral("overall"));
+    overall_->setFormat(QStringLiteral("%v of %m"));
+    overall_->setRange(0, std::max<int>(1, int(entries.size())));
+    overall_->setValue(0);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setAutoDefault(false);
     auto* bottom = new QHBoxLayout;
@@ -37,8 +46,12 @@ CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions 
     bottom->addWidget(cancel_);
     layout->addWidget(status_);
     layout->addWidget(log_, 1);
+    layout->addWidget(overall_);
     layout->addLayout(bottom);
     connect(cancel_, &QPushButton::clicked, this, &CBatchProgress::OnCancelClicked);
+    // The main window's Exit cannot reach past this modal dialog: it has its own.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &CBatchProgress::OnQuit);
 
     runner_ = std::make_unique<BatchRunner>(std::move(entries), std::move(options), *this, &prompt);
 }
@@ -90,9 +103,13 @@ void CBatchProgress::Finished(const BatchRunSummary& summary) {
 
 void CBatchProgress::OnReport(const BatchReport& report) {
     status_->setText(report.StatusText());
+    overall_->setValue(std::max(0, report.fileNumber - 1));
     progress_->setValue(0);
     progress_->setVisible(report.ShowsProgress());
     AppendLog(report.LogText());
+    // Why a file failed, under the documented first line.
+    if (report.IsError() && !report.reason.isEmpty())
+        AppendLog(QStringLiteral("Reason: %1\r\n\r\n").arg(report.reason));
 }
 
 void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
@@ -102,6 +119,12 @@ void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
     // ahead (it delivers nothing more); the dialog's end joins it.
     cancel_->setText(DoneText());
     progress_->hide();
+    if (!summary.cancelled && !summary.stoppedBy)
+        overall_->setValue(overall_->maximum());
+    // The run's end in one line, on a line of its own.
+    const bool atLineStart = logText_.isEmpty() || logText_.endsWith(QLatin1Char('\n'));
+    AppendLog((atLineStart ? QString() : QStringLiteral("\r\n")) + RunSummaryText(summary) +
+              QStringLiteral("\r\n"));
     emit runFinished();
 }
 
@@ -110,6 +133,15 @@ void CBatchProgress::CancelAndWait() {
     runner_->Wait();
     running_ = false;
     done(QDialog::Rejected);
+}
+
+void CBatchProgress::OnQuit() {
+    if (running_ &&
+        prompt_.AskChoice(QStringLiteral("A batch is running."),
+                          {QStringLiteral("Wait"), QStringLiteral("Stop and quit")}, 0) != 1)
+        return;
+    quitRequested_ = true;
+    CancelAndWait();
 }
 
 void CBatchProgress::OnCancelClicked() {

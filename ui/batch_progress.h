@@ -30,6 +30,9 @@ class CBatchProgress : public QDialog, public IBatchReporter {
     // closing).
     void CancelAndWait();
     const BatchRunSummary& Summary() const { return summary_; }
+    // Ctrl+Q was pressed and "Stop and quit" chosen: the run was stopped (no partial file) and
+    // the program is to end once the dialog has closed.
+    bool QuitRequested() const { return quitRequested_; }
     // The log as the run wrote it (the entries' own line ends).
     const QString& LogText() const { return logText_; }
 
@@ -61,15 +64,20 @@ class CBatchProgress : public QDialog, public IBatchReporter {
     void AppendLog(const QString& entry);
     void OnFinished(const BatchRunSummary& summary);
     void OnCancelClicked();
+    // Ctrl+Q while the dialog is up: asks whether to wait for the run or stop it and quit.
+    void OnQuit();
 
     QLabel* status_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QProgressBar* overall_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QString logText_;
     BatchRunSummary summary_;
     bool running_ = false;
     bool started_ = false;
+    bool quitRequested_ = false;
+    IPrompt& prompt_;
     std::unique_ptr<BatchRunner> runner_;
 };
 

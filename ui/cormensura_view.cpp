@@ -21,6 +21,9 @@ constexpr int kWheelNotch = 120;
 const QString kCompareCaption =
     QStringLiteral("Before: the source at the output size (nearest neighbour)");
 
+// What the empty window says.
+const QString kEmptyText = QStringLiteral("Open an image (Ctrl+O) or drop one here");
+
 // How near the divider a press grabs it, in pixels.
 constexpr int kDividerGrab = 6;
 
@@ -145,6 +148,8 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
     const QRect client = viewport()->rect();
     if (!document_ || !document_->HasSource()) {
         painter.fillRect(client, palette().window());
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(client, Qt::AlignCenter, kEmptyText);
         return;
     }
     // A state the pictures were not made for (a scroll bar dragged, say) is prepared after this

@@ -58,12 +58,6 @@ static void InitGuiResources() {
 namespace orm::gui {
 namespace {
 
-constexpr const char* kSplitterGroup = "SPLITTER";
-constexpr int kSplitterNode = 0;
-// The folder Resize and Save wrote to last; written once there is one.
-constexpr const char* kSaveFolderGroup = "MAIN";
-constexpr const char* kSaveFolderKey = "SAVEFOLDER";
-
 // The desktop theme's icon when it can be drawn (a theme of SVG icons without the SVG plugin
 // cannot), otherwise the program's own.
 QIcon ThemeIcon(const char* themeName, const char* fallback) {
@@ -83,7 +77,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     doc_ = new CORMensuraDoc(settings_, this);
     if (store_) {
         recentFiles_ = store_->RecentFiles();
-        lastSaveFolder_ = store_->ReadText(kSaveFolderGroup, kSaveFolderKey);
+        store_->Load(frameSettings_);
     }
 
     CreateActions();
@@ -102,6 +96,27 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     });
     connect(doc_, &CORMensuraDoc::viewsUpdate, this, &CMainFrame::UpdateCommandStates);
     connect(doc_, &CORMensuraDoc::warningBeep, this, [] { QApplication::beep(); });
+    // The document reports; the frame speaks to the user.
+    connect(doc_, &CORMensuraDoc::failed, this,
+            [this](const QString& message) { settings_.Prompt().Warning(message); });
+    connect(doc_, &CORMensuraDoc::stateChanged, this, [this](DocumentState state) {
+        if (state == DocumentState::Loading) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            loadingCursor_ = true;
+        } else if (loadingCursor_) {
+            QGuiApplication::restoreOverrideCursor();
+            loadingCursor_ = false;
+        }
+    });
+    // What the document reports without a question goes to the status bar.
+    connect(doc_, &CORMensuraDoc::neighboursSkipped, this, [this](const QStringList& names) {
+        statusBar()->showMessage(
+            QStringLiteral("Skipped (cannot be opened): %1").arg(names.join(QStringLiteral(", "))),
+            10000);
+    });
+    connect(doc_, &CORMensuraDoc::openedDamaged, this, [this](const QString& damage) {
+        statusBar()->showMessage(QStringLiteral("This file is damaged; %1").arg(damage), 10000);
+    });
 
     // The status-bar progress shows the document's running job (queued from its worker).
     connect(doc_, &CORMensuraDoc::progressStarted, this,
@@ -355,8 +370,7 @@ void CMainFrame::CreateSettingsPanel() {
 void CMainFrame::RestoreSplitter() {
     if (!store_)
         return;
-    const auto panes =
-        ParsePanes(store_->ReadText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode))));
+    const auto panes = ParsePanes(frameSettings_.panes);
     if (panes && panes->first > 0)
         splitter_->setSizes({panes->first, std::max(0, panes->second)});
 }
@@ -366,11 +380,9 @@ void CMainFrame::SaveFrameState() {
         return;
     stateSaved_ = true;
     const QList<int> sizes = splitter_->sizes();
-    PaneSizes panes{sizes.value(0), -1, sizes.value(1), -1};
-    store_->WriteText(kSplitterGroup, qPrintable(PanesKey(kSplitterNode)), FormatPanes(panes));
+    frameSettings_.panes = FormatPanes(PaneSizes{sizes.value(0), -1, sizes.value(1), -1});
+    store_->Save(frameSettings_);
     store_->SetRecentFiles(recentFiles_);
-    if (!lastSaveFolder_.isEmpty())
-        store_->WriteText(kSaveFolderGroup, kSaveFolderKey, lastSaveFolder_);
 }
 
 // ---- State shown ---------------------------------------------------------------------------
@@ -505,8 +517,11 @@ void CMainFrame::OnPaste() {
 }
 
 void CMainFrame::OnOpen() {
-    const QString folder =
-        doc_->CurrentPath().isEmpty() ? QString() : QFileInfo(doc_->CurrentPath()).absolutePath();
+    // The open image's folder, else the last one an image was opened from.
+    const QString last = !doc_->CurrentPath().isEmpty() ? doc_->CurrentPath()
+                         : recentFiles_.isEmpty()       ? QString()
+                                                        : recentFiles_.first();
+    const QString folder = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, OpenDialogFilter());
     if (!path.isEmpty())
@@ -517,12 +532,16 @@ QString CMainFrame::AskSavePath() {
     const QString current = doc_->CurrentPath();
     const ResizeSettings& s = settings_.Resize();
     CSaveAsDialog dialog(this, current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
-                         SuggestedSavePath(current, s.width, s.height, lastSaveFolder_),
+                         SuggestedSavePath(current, s.width, s.height, frameSettings_.saveFolder),
                          s.jpegQuality);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     // MAIN/JPEGQUALITY, used by this save and kept.
+    // One JPEG quality for the window's saves and the batch (MAIN/ and BATCH/JPEGQUALITY).
     settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = dialog.Quality(); });
+    BatchSettings batch = settings_.Batch();
+    batch.jpegQuality = dialog.Quality();
+    settings_.SetBatch(batch);
     return dialog.selectedFiles().first();
 }
 
@@ -547,11 +566,13 @@ void CMainFrame::OnResizeAndSave() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnSaveFinished(bool written, const QString& path) {
+void CMainFrame::OnSaveFinished(bool written, const QString& path, bool cancelled) {
     QGuiApplication::restoreOverrideCursor();
     if (written) {
-        lastSaveFolder_ = QFileInfo(path).absolutePath();
+        frameSettings_.saveFolder = QFileInfo(path).absolutePath();
         statusBar()->showMessage(QStringLiteral("Saved %1").arg(path), 5000);
+    } else if (cancelled) {
+        statusBar()->showMessage(QStringLiteral("Cancelled: %1 was not written").arg(path), 5000);
     } else {
         statusBar()->clearMessage();
     }
@@ -630,6 +651,15 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A save in progress is not dropped unasked: Wait keeps the window (and the save) going;
+    // Stop and quit cancels it, and the file it would replace stays as it was.
+    if (doc_->SaveRunning() &&
+        settings_.Prompt().AskChoice(QStringLiteral("A save is running."),
+                                     {QStringLiteral("Wait"), QStringLiteral("Stop and quit")},
+                                     0) != 1) {
+        event->ignore();
+        return;
+    }
     // A batch run ends first: cancelled, and waited for, so no file is left half written.
     if (runningProgress_)
         runningProgress_->CancelAndWait();

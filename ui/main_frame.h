@@ -6,6 +6,7 @@
 #include "batch/batch_list.h"
 #include "frame/toolbar_sets.h"
 #include "settings/settings_model.h"
+#include "settings/settings_store.h"
 
 #include <QDesktopServices>
 #include <QHash>
@@ -37,6 +38,7 @@ class CThumbsBuilderThreads;
 class CThumbsView;
 class ThumbnailCache;
 class SettingsStore;
+struct BatchRunOptions;
 }  // namespace orm
 
 namespace orm::gui {
@@ -99,7 +101,7 @@ class CMainFrame : public QMainWindow {
     QAction* Action(int command) const { return actions_.value(command); }
     const QStringList& RecentFiles() const { return recentFiles_; }
     // The folder Resize and Save wrote to last (the save dialog suggests it); empty before any.
-    const QString& LastSaveFolder() const { return lastSaveFolder_; }
+    const QString& LastSaveFolder() const { return frameSettings_.saveFolder; }
 
     // How the help page is handed to the desktop's browser (tests replace it); false when no
     // browser took it.
@@ -122,8 +124,11 @@ class CMainFrame : public QMainWindow {
     // The settings panel changed the resize settings.
     void OnSettingsChanged();
     // A Resize and Save ended (written, cancelled or failed).
-    void OnSaveFinished(bool written, const QString& path);
+    void OnSaveFinished(bool written, const QString& path, bool cancelled);
     void OnRun();
+    // Outputs that would replace their own inputs are asked about once per run: replace them,
+    // save with new names (options changed) or cancel (false).
+    bool ConfirmReplacingOriginals(BatchRunOptions& options);
     void OnLoadBatch();
     void OnSaveBatch();
     void OnViewOptions();
@@ -187,7 +192,8 @@ class CMainFrame : public QMainWindow {
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
-    QString lastSaveFolder_;
+    bool loadingCursor_ = false;   // the wait cursor of an image being opened
+    FrameSettings frameSettings_;  // the window's own stored values
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;
     QWidget* browseWindow_ = nullptr;

@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QMenu>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -30,8 +31,6 @@
 namespace orm::gui {
 namespace {
 
-constexpr const char* kSplitterGroup = "SPLITTER";
-constexpr const char* kRightHeightKey = "RIGHTHEIGHT";
 constexpr int kDefaultBatchRowHeight = 250;
 constexpr int kSmallIconsZoom = 66;
 constexpr int kLargeIconsZoom = 100;
@@ -46,7 +45,7 @@ QIcon ResourceIcon(const char* themeName, const char* fallback) {
 }  // namespace
 
 void CMainFrame::CreateBatchActions() {
-    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("&Browse"));
+    QAction* browse = MakeAction(kCmdBrowse, QStringLiteral("Bro&wse"));  // B is Batch Mode's
     browse->setIcon(ResourceIcon("folder-open", ":/icons/browse.png"));
     browse->setCheckable(true);
     browse->setStatusTip(QStringLiteral("Pick images for the batch from a folder"));
@@ -62,8 +61,9 @@ void CMainFrame::CreateBatchActions() {
     remove->setStatusTip(QStringLiteral("Remove the selected images from the batch"));
     connect(remove, &QAction::triggered, this, &CMainFrame::OnRemoveFromBatch);
 
-    QAction* run = MakeAction(kCmdRun, QStringLiteral("&Run\tEnter"));
-    run->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // Run has a shortcut of its own; Enter runs only in the batch row (CreateBasket), so Enter
+    // in a field of the panel confirms the field and nothing else.
+    QAction* run = MakeAction(kCmdRun, QStringLiteral("&Run"), QKeySequence(Qt::CTRL | Qt::Key_R));
     run->setIcon(ResourceIcon("media-playback-start", ":/icons/run.png"));
     run->setStatusTip(QStringLiteral("Resize every image of the batch"));
     connect(run, &QAction::triggered, this, &CMainFrame::OnRun);
@@ -100,6 +100,11 @@ void CMainFrame::CreateBasket() {
     basketView_->setObjectName(QStringLiteral("basket"));
     layout->addWidget(basketView_);
     basketView_->SetBrowser(basket_.get());
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), basketView_);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this, &CMainFrame::OnRun);
+    }
     connect(basket_.get(), &CBasketBrowser::filesOffered, this,
             [this](const QStringList& paths) { AddFilesToBatch(paths); });
     connect(basket_.get(), &CBasketBrowser::removeRequested, this, &CMainFrame::OnRemoveFromBatch);
@@ -182,13 +187,15 @@ void CMainFrame::SetBatchMode(bool on) {
 }
 
 void CMainFrame::StoreBatchRowHeight() {
-    if (store_ && settings_.BatchMode() && batchRow_->isVisible())
-        store_->WriteInt(kSplitterGroup, kRightHeightKey, splitter_->sizes().value(0));
+    if (!store_ || !settings_.BatchMode() || !batchRow_->isVisible())
+        return;
+    frameSettings_.batchRowHeight = splitter_->sizes().value(0);
+    store_->Save(frameSettings_);
 }
 
 void CMainFrame::RestoreBatchRow() {
     const int total = splitter_->height();
-    const int stored = store_ ? store_->ReadInt(kSplitterGroup, kRightHeightKey, -1) : -1;
+    const int stored = frameSettings_.batchRowHeight;
     const int upper = stored < 0 ? total - kDefaultBatchRowHeight : std::min(stored, total);
     splitter_->setSizes({std::max(0, upper), std::max(0, total - upper)});
 }
@@ -242,7 +249,8 @@ void CMainFrame::AddFilesToBatch(const QStringList& paths) {
 void CMainFrame::OpenCommandLineFiles(const QStringList& paths) {
     if (paths.size() < 2)
         return;
-    batchList_.ReplaceWithPaths(paths, settings_.Resize());
+    const ResizeSettings& s = settings_.Resize();
+    batchList_.ReplaceWithPaths(paths, s, s.applyToAll != 0);
     emit batchListChanged();
     if (!settings_.BatchMode() && !batchList_.empty())
         SetBatchMode(true);
@@ -270,7 +278,22 @@ void CMainFrame::ApplySettingsToSelectedEntries() {
 }
 
 bool CMainFrame::CanRun() const {
-    return !BrowseModeOn() && !batchList_.empty() && !batchRunning_;
+    return settings_.BatchMode() && !BrowseModeOn() && !batchList_.empty() && !batchRunning_;
+}
+
+bool CMainFrame::ConfirmReplacingOriginals(BatchRunOptions& options) {
+    const int count = OutputsReplacingTheirInputs(batchList_.entries(), options);
+    if (count == 0)
+        return true;
+    enum { kReplace, kNewNames, kCancel };
+    const int answer = settings_.Prompt().AskChoice(
+        ReplaceOriginalsQuestion(count),
+        {QStringLiteral("Replace them"), QStringLiteral("Save with new names"),
+         QStringLiteral("Cancel")},
+        kNewNames);
+    if (answer == kNewNames)
+        options.settings.newName = 1;  // this run only
+    return answer == kReplace || answer == kNewNames;
 }
 
 void CMainFrame::OnRun() {
@@ -280,9 +303,13 @@ void CMainFrame::OnRun() {
     if (!RunBatchSettingsDialog(batch, settings_.Prompt(), this))
         return;
     settings_.SetBatch(batch);
+    // The batch's quality is the one the Save dialog shows too.
+    settings_.EditResize([&](ResizeSettings& r) { r.jpegQuality = batch.jpegQuality; });
     BatchRunOptions options;
     options.settings = batch;
     options.noEnlarge = settings_.Resize().noEnlarge != 0;
+    if (!ConfirmReplacingOriginals(options))
+        return;
     CBatchProgress progress(batchList_.entries(), options, settings_.Prompt(), this);
     batchRunning_ = true;
     runningProgress_ = &progress;
@@ -293,6 +320,8 @@ void CMainFrame::OnRun() {
     UpdateCommandStates();
     const BatchRunSummary& done = progress.Summary();
     statusBar()->showMessage(RunSummaryText(done), 8000);
+    if (progress.QuitRequested())
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnLoadBatch() {

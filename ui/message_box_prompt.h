@@ -15,6 +15,8 @@ class MessageBoxPrompt : public IPrompt {
     void Message(const QString& text) override;
     void Warning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
+    bool AskYesNoDefaultYes(const QString& text) override;
+    int AskChoice(const QString& text, const QStringList& buttons, int defaultButton) override;
 
   private:
     QWidget* parent_;

@@ -22,8 +22,4 @@ std::optional<double> QueryDefaultPrinterDpi() {
     return dpi;
 }
 
-void InstallPrinterDpiSource() {
-    SetDefaultPrinterDpiSource(&QueryDefaultPrinterDpi);
-}
-
 }  // namespace orm

@@ -9,7 +9,4 @@ namespace orm {
 // Horizontal logical resolution of the default printer; none when there is no printer.
 std::optional<double> QueryDefaultPrinterDpi();
 
-// Makes the presets ask the printer system (DefaultPrinterDpi).
-void InstallPrinterDpiSource();
-
 }  // namespace orm

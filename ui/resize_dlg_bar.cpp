@@ -242,7 +242,14 @@ QWidget* CResizeDlgBar::BuildBottomRow() {
     applyToAll_->hide();
     saveSettings_ = new QPushButton(QStringLiteral("Save se&ttings..."), box);
     loadSettings_ = new QPushButton(QStringLiteral("&Load settings..."), box);
+    // Beside the box while it is ticked: a locked size is an exact box for every image.
+    lockNote_ = new QLabel(QStringLiteral("(exact size, cropped)"), box);
+    lockNote_->setObjectName(QStringLiteral("lockNote"));
+    lockNote_->setToolTip(QStringLiteral(
+        "Locked sizes are exact boxes: images of another shape are cropped to fill them "
+        "(Correction: Crop). Unticking gives the earlier correction back."));
     grid->addWidget(lock_, 0, 0);
+    grid->addWidget(lockNote_, 2, 0, 1, 2);
     grid->addWidget(applyToAll_, 0, 1);
     grid->addWidget(saveSettings_, 1, 0);
     grid->addWidget(loadSettings_, 1, 1);
@@ -322,8 +329,11 @@ void CResizeDlgBar::ConnectControls() {
     onRadio(editPixels_, false);
     onRadio(editPrint_, true);
     connect(lock_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!logic_.updating())
-            Finish(logic_.LockToggled(on));
+        if (logic_.updating())
+            return;
+        Finish(logic_.LockToggled(on));
+        SelectCombos();  // the correction may have come back
+        lockNote_->setVisible(on);
     });
     connect(noEnlarge_, &QCheckBox::toggled, this, [this](bool on) {
         if (logic_.updating() || logic_.settings().noEnlarge == int32_t(on))
@@ -392,6 +402,7 @@ void CResizeDlgBar::SelectCombos() {
     SetIfDifferent(resolutionUnit_, s.resolutionUnit);
     (s.editPrintSize ? editPrint_ : editPixels_)->setChecked(true);
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
     noEnlarge_->setChecked(s.noEnlarge != 0);
     centred_->setChecked(s.centred != 0);
 }
@@ -403,6 +414,7 @@ void CResizeDlgBar::RefreshLockCheck() {
     lock_->setToolTip(WrapToolTip(QString::fromLatin1(batch ? kApplyToNewTip : kLockTip),
                                   QFontMetrics(QToolTip::font())));
     lock_->setChecked(logic_.LockChecked());
+    lockNote_->setVisible(logic_.LockChecked());
 }
 
 void CResizeDlgBar::ApplyEnabling() {
@@ -626,8 +638,9 @@ QMenu* CResizeDlgBar::resolutionMenu() {
         for (int i = 0; i < int(presets.size()); ++i) {
             QAction* action = resolutionMenu_->addAction(Text(presets[size_t(i)].label));
             action->setData(i);
-            connect(action, &QAction::triggered, this,
-                    [this, i] { Finish(logic_.ResolutionPresetChosen(i)); });
+            connect(action, &QAction::triggered, this, [this, i] {
+                Finish(logic_.ResolutionPresetChosen(i, settings_.PrinterDpi()));
+            });
             if (presets[size_t(i)].separatorAfter)
                 resolutionMenu_->addSeparator();
         }
@@ -639,7 +652,7 @@ QMenu* CResizeDlgBar::resolutionMenu() {
             continue;
         switch (presets[size_t(action->data().toInt())].kind) {
             case ResolutionPresetKind::DefaultPrinter:
-                action->setEnabled(DefaultPrinterDpi().has_value());
+                action->setEnabled(settings_.PrinterDpi().has_value());
                 break;
             case ResolutionPresetKind::Original:
                 action->setEnabled(e.originalResolution);

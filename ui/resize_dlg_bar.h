@@ -163,6 +163,7 @@ class CResizeDlgBar : public QWidget {
     QComboBox* algorithm_ = nullptr;
     QComboBox* sizeUnit_ = nullptr;
     QComboBox* resolutionUnit_ = nullptr;
+    QLabel* lockNote_ = nullptr;
     QCheckBox* lock_ = nullptr;
     QCheckBox* noEnlarge_ = nullptr;
     QCheckBox* centred_ = nullptr;  // "Align pixel centres" (algorithms 5-7)

@@ -16,6 +16,30 @@
 
 namespace orm {
 
+bool IsListKey(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers mods = modifiers & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (mods == Qt::ControlModifier)
+        return key == Qt::Key_A || key == Qt::Key_C || key == Qt::Key_X || key == Qt::Key_V;
+    if (mods != Qt::NoModifier)
+        return false;
+    switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Delete:
+        case Qt::Key_F2:
+        case Qt::Key_F5:
+            return true;
+        default:
+            return false;
+    }
+}
+
 namespace {
 
 constexpr int kTimerMs = 100;
@@ -263,6 +287,19 @@ void CThumbsView::mouseReleaseEvent(QMouseEvent* event) {
 void CThumbsView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (browser_ && event->button() == Qt::LeftButton)
         browser_->OnLButtonDblClk(event->position().toPoint());
+}
+
+bool CThumbsView::event(QEvent* event) {
+    // The keys the list acts on are its own while it has the focus: the window's shortcuts for
+    // the same keys (Next and Previous on the arrows and pages, Paste, Remove) wait.
+    if (event->type() == QEvent::ShortcutOverride && browser_) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (IsListKey(key->key(), key->modifiers())) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
 }
 
 void CThumbsView::keyPressEvent(QKeyEvent* event) {

@@ -14,6 +14,11 @@ class QLineEdit;
 
 namespace orm {
 
+// The keys a thumbnail list acts on itself (moving the selection, paging, Delete, rename,
+// refresh, select all, copy, cut, paste). While a list has the focus they are its own, not the
+// window's shortcuts.
+bool IsListKey(int key, Qt::KeyboardModifiers modifiers);
+
 class CThumbsView : public QAbstractScrollArea, public IThumbsHost {
     Q_OBJECT
   public:
@@ -54,6 +59,7 @@ class CThumbsView : public QAbstractScrollArea, public IThumbsHost {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
   private:

@@ -115,6 +115,14 @@ void CliBatchReporter::Message(const QString& text) {
     io_.err.flush();
 }
 
+int CliBatchReporter::AskChoice(const QString& text, const QStringList&, int) {
+    std::lock_guard lock(mutex_);
+    ClearProgressLine();
+    io_.err << text << " (no answer)\n";
+    io_.err.flush();
+    return -1;
+}
+
 bool CliBatchReporter::AskYesNo(const QString& text) {
     std::lock_guard lock(mutex_);
     ClearProgressLine();

@@ -32,6 +32,8 @@ class CliBatchReporter final : public IBatchReporter, public IPrompt {
     // answered No, as nobody is there to answer them.
     void Message(const QString& text) override;
     bool AskYesNo(const QString& text) override;
+    // No one answers on the command line: the question is closed (its flags decide instead).
+    int AskChoice(const QString& text, const QStringList& buttons, int defaultButton) override;
 
   private:
     void ClearProgressLine();

@@ -44,12 +44,10 @@ void PrintResolution(QTextStream& out) {
         const QString label = QString::fromUtf8(p.label.data(), qsizetype(p.label.size()));
         out << "  " << label.leftJustified(40);
         switch (p.kind) {
-            case ResolutionPresetKind::DefaultPrinter: {
-                const auto dpi = DefaultPrinterDpi();
-                out << (dpi ? QFormatG(*dpi) + " dpi"
-                            : QStringLiteral("unavailable: no default printer"));
+            case ResolutionPresetKind::DefaultPrinter:
+                // The command-line tool has no printer back end.
+                out << QStringLiteral("unavailable: no default printer");
                 break;
-            }
             case ResolutionPresetKind::Original:
                 out << "the source image's resolution";
                 break;

@@ -1,11 +1,14 @@
 #include "cli/resize_options.h"
 
+#include "cli/input_list.h"
+
 #include "settings/number_text.h"
 #include "settings/presets.h"
 #include "settings/settings_file.h"
 #include "settings/size_math.h"
 #include "settings/size_rules.h"
 
+#include "imageio/image_file_types.h"
 #include "imageio/output_formats.h"
 #include "pipeline/output_encoding.h"
 
@@ -82,12 +85,15 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
             out.quality = static_cast<int>(*q);
             out.qualityGiven = true;
         }
-    } else if (arg == QLatin1String("--overwrite")) {
+    } else if (arg == QLatin1String("--overwrite") || arg == QLatin1String("--exists")) {
         const auto m = w.Value(v) ? ParseOverwriteArg(v) : std::nullopt;
         if (!m)
-            error = QStringLiteral("--overwrite needs skip, overwrite or unique");
+            error = arg + QStringLiteral(" needs skip, overwrite or unique");
         else
             out.overwrite = *m;
+    } else if (arg == QLatin1String("--log-json")) {
+        if (!w.Value(out.logJson) || out.logJson.isEmpty())
+            error = QStringLiteral("--log-json needs a file (- for standard output)");
     } else if (arg == QLatin1String("--dry-run")) {
         out.dryRun = true;
     } else if (arg == QLatin1String("--quiet") || arg == QLatin1String("-q")) {
@@ -113,6 +119,11 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
 }
 
 QString CheckOutput(const OutputRequest& out) {
+    if (out.dryRun && !out.logJson.isEmpty())
+        return QStringLiteral("--log-json records a run: it does not go with --dry-run");
+    if (!out.logJson.isEmpty() && out.logJson != QLatin1String("-") &&
+        IsSupportedImage(out.logJson))
+        return QStringLiteral("--log-json names an image file: give the log a name of its own");
     if (out.sameFolder && !out.output.isEmpty())
         return QStringLiteral("-o and --same-folder exclude each other");
     const OutputFormat* format = OutputFormatAtIndex(out.format);
@@ -146,6 +157,140 @@ std::optional<QString> FindLabel(std::span<const Preset> presets, const QString&
 
 int32_t AtLeastMin(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, kMinPixels, kMaxPixels));
+}
+
+// The size options of `resize`. Returns true when arg was one of them (error set when its value
+// is bad).
+bool ParseSizeOption(const QString& arg, ArgWalker& w, SizeRequest& size, bool& printGiven,
+                     QString& error) {
+    QString v;
+    if (arg == QLatin1String("--size")) {
+        double a = 0, b = 0;
+        if (!w.Value(v) || !ParsePairArg(v, a, b) || a != std::floor(a) || b != std::floor(b) ||
+            a < kMinPixels || b < kMinPixels || a > kMaxPixels || b > kMaxPixels) {
+            error = QStringLiteral("--size needs WxH in pixels (3 .. 100000 each)");
+            return true;
+        }
+        size.choices.push_back({int(a), int(b), 0});
+        SetKind(size, SizeKind::Choices, error);
+    } else if (arg == QLatin1String("--long-edge")) {
+        const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
+        if (!n || *n < kMinPixels || *n > kMaxPixels) {
+            error = QStringLiteral("--long-edge needs a number of pixels from 3 to 100000");
+            return true;
+        }
+        size.choices.push_back({0, 0, int(*n)});
+        SetKind(size, SizeKind::Choices, error);
+    } else if (arg == QLatin1String("--width") || arg == QLatin1String("--height")) {
+        const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
+        if (!n || *n < kMinPixels || *n > kMaxPixels) {
+            error = arg + QStringLiteral(" needs a number of pixels from 3 to 100000");
+            return true;
+        }
+        (arg == QLatin1String("--width") ? size.width : size.height) = static_cast<int>(*n);
+        SetKind(size, SizeKind::Box, error);
+    } else if (arg == QLatin1String("--percent")) {
+        if (!w.Value(v) || !ParsePercentArg(v, size.percentWidth, size.percentHeight)) {
+            error = QStringLiteral("--percent needs P or PxQ (percents above 0)");
+            return true;
+        }
+        SetKind(size, SizeKind::Percent, error);
+    } else if (arg == QLatin1String("--print")) {
+        if (!w.Value(v) || !ParsePairArg(v, size.printWidth, size.printHeight)) {
+            error = QStringLiteral("--print needs WxH (a print size in --units)");
+            return true;
+        }
+        printGiven = true;
+        SetKind(size, SizeKind::Print, error);
+    } else if (arg == QLatin1String("--units")) {
+        const auto u = w.Value(v) ? ParseUnitsArg(v) : std::nullopt;
+        if (!u) {
+            error = QStringLiteral("--units needs in, mm, cm, picas or pt");
+            return true;
+        }
+        size.units = *u;
+    } else if (arg == QLatin1String("--paper")) {
+        const auto label = w.Value(v) ? FindLabel(PaperPresets(), v) : std::nullopt;
+        if (!label) {
+            error = QStringLiteral(
+                "--paper needs the label of a paper size, e.g. \"A4 (210x297 mm)\" "
+                "(see 'ormensura-cli presets')");
+            return true;
+        }
+        size.preset = *label;
+        SetKind(size, SizeKind::Paper, error);
+    } else if (arg == QLatin1String("--screen")) {
+        const auto label = w.Value(v) ? FindLabel(ScreenPresets(), v) : std::nullopt;
+        if (!label) {
+            error = QStringLiteral(
+                "--screen needs the label of a screen size, e.g. \"HD (1920x1080)\" "
+                "(see 'ormensura-cli presets')");
+            return true;
+        }
+        size.preset = *label;
+        SetKind(size, SizeKind::Screen, error);
+    } else if (arg == QLatin1String("--dpi")) {
+        const auto d = w.Value(v) ? PositiveReal(v) : std::nullopt;
+        if (!d || *d < kMinDpi || *d > kMaxDpi) {
+            error = QStringLiteral("--dpi needs a resolution from 1 to 100000 dots per inch");
+            return true;
+        }
+        size.dpi = *d;
+    } else if (arg == QLatin1String("--correction")) {
+        const auto c = w.Value(v) ? ParseCorrectionArg(v) : std::nullopt;
+        if (!c) {
+            error = QStringLiteral("--correction needs keep, crop or none");
+            return true;
+        }
+        size.correction = *c;
+    } else if (arg == QLatin1String("--algorithm")) {
+        const auto a = w.Value(v) ? ParseAlgorithmArg(v) : std::nullopt;
+        if (!a) {
+            error = QStringLiteral("--algorithm needs 0..7 or an algorithm's name");
+            return true;
+        }
+        size.algorithm = *a;
+    } else if (arg == QLatin1String("--centred")) {
+        size.centred = true;
+    } else if (arg == QLatin1String("--settings")) {
+        if (!w.Value(v) || v.isEmpty()) {
+            error = QStringLiteral("--settings needs the name of saved settings");
+            return true;
+        }
+        ResizeSettings named;
+        QString why;
+        if (!LoadNamedSettings(v, named, &why)) {
+            error = QStringLiteral("--settings %1: %2").arg(v, why);
+            return true;
+        }
+        size.named = named;
+        size.namedName = v;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options of `resize` that say which files are inputs.
+bool ParseInputOption(const QString& arg, ArgWalker& w, ResizeCommandLine& cmd, QString& error) {
+    QString v;
+    if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive")) {
+        cmd.recursive = true;
+    } else if (arg == QLatin1String("--files-from")) {
+        if (!w.Value(cmd.filesFrom) || cmd.filesFrom.isEmpty())
+            error = QStringLiteral("--files-from needs a file (- for standard input)");
+    } else if (arg == QLatin1String("-0") || arg == QLatin1String("--null")) {
+        cmd.nulSeparated = true;
+    } else if (arg == QLatin1String("--shard")) {
+        const auto shard = w.Value(v) ? ParseShardArg(v) : std::nullopt;
+        if (!shard)
+            error = QStringLiteral("--shard needs K/N with 1 <= K <= N, e.g. 2/8");
+        else
+            cmd.shard = *shard;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -252,125 +397,22 @@ QString ParseResizeCommandLine(const QStringList& args, ResizeCommandLine& cmd) 
     bool printGiven = false;
     while (error.isEmpty() && w.Next()) {
         const QString arg = w.Current();
-        QString v;
-        if (w.Operand()) {
+        if (w.Operand())
             cmd.inputs.append(arg);
-        } else if (ParseOutputOption(arg, w, cmd.output, error)) {
-            continue;
-        } else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive")) {
-            cmd.recursive = true;
-        } else if (arg == QLatin1String("--size")) {
-            double a = 0, b = 0;
-            if (!w.Value(v) || !ParsePairArg(v, a, b) || a != std::floor(a) || b != std::floor(b) ||
-                a < kMinPixels || b < kMinPixels || a > kMaxPixels || b > kMaxPixels) {
-                error = QStringLiteral("--size needs WxH in pixels (3 .. 100000 each)");
-                break;
-            }
-            size.choices.push_back({int(a), int(b), 0});
-            SetKind(size, SizeKind::Choices, error);
-        } else if (arg == QLatin1String("--long-edge")) {
-            const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
-            if (!n || *n < kMinPixels || *n > kMaxPixels) {
-                error = QStringLiteral("--long-edge needs a number of pixels from 3 to 100000");
-                break;
-            }
-            size.choices.push_back({0, 0, int(*n)});
-            SetKind(size, SizeKind::Choices, error);
-        } else if (arg == QLatin1String("--width") || arg == QLatin1String("--height")) {
-            const auto n = w.Value(v) ? ParseUnsigned(v) : std::nullopt;
-            if (!n || *n < kMinPixels || *n > kMaxPixels) {
-                error = arg + QStringLiteral(" needs a number of pixels from 3 to 100000");
-                break;
-            }
-            (arg == QLatin1String("--width") ? size.width : size.height) = static_cast<int>(*n);
-            SetKind(size, SizeKind::Box, error);
-        } else if (arg == QLatin1String("--percent")) {
-            if (!w.Value(v) || !ParsePercentArg(v, size.percentWidth, size.percentHeight)) {
-                error = QStringLiteral("--percent needs P or PxQ (percents above 0)");
-                break;
-            }
-            SetKind(size, SizeKind::Percent, error);
-        } else if (arg == QLatin1String("--print")) {
-            if (!w.Value(v) || !ParsePairArg(v, size.printWidth, size.printHeight)) {
-                error = QStringLiteral("--print needs WxH (a print size in --units)");
-                break;
-            }
-            printGiven = true;
-            SetKind(size, SizeKind::Print, error);
-        } else if (arg == QLatin1String("--units")) {
-            const auto u = w.Value(v) ? ParseUnitsArg(v) : std::nullopt;
-            if (!u) {
-                error = QStringLiteral("--units needs in, mm, cm, picas or pt");
-                break;
-            }
-            size.units = *u;
-        } else if (arg == QLatin1String("--paper")) {
-            const auto label = w.Value(v) ? FindLabel(PaperPresets(), v) : std::nullopt;
-            if (!label) {
-                error = QStringLiteral(
-                    "--paper needs the label of a paper size, e.g. \"A4 (210x297 mm)\" "
-                    "(see 'ormensura-cli presets')");
-                break;
-            }
-            size.preset = *label;
-            SetKind(size, SizeKind::Paper, error);
-        } else if (arg == QLatin1String("--screen")) {
-            const auto label = w.Value(v) ? FindLabel(ScreenPresets(), v) : std::nullopt;
-            if (!label) {
-                error = QStringLiteral(
-                    "--screen needs the label of a screen size, e.g. \"HD (1920x1080)\" "
-                    "(see 'ormensura-cli presets')");
-                break;
-            }
-            size.preset = *label;
-            SetKind(size, SizeKind::Screen, error);
-        } else if (arg == QLatin1String("--dpi")) {
-            const auto d = w.Value(v) ? PositiveReal(v) : std::nullopt;
-            if (!d || *d < kMinDpi || *d > kMaxDpi) {
-                error = QStringLiteral("--dpi needs a resolution from 1 to 100000 dots per inch");
-                break;
-            }
-            size.dpi = *d;
-        } else if (arg == QLatin1String("--correction")) {
-            const auto c = w.Value(v) ? ParseCorrectionArg(v) : std::nullopt;
-            if (!c) {
-                error = QStringLiteral("--correction needs keep, crop or none");
-                break;
-            }
-            size.correction = *c;
-        } else if (arg == QLatin1String("--algorithm")) {
-            const auto a = w.Value(v) ? ParseAlgorithmArg(v) : std::nullopt;
-            if (!a) {
-                error = QStringLiteral("--algorithm needs 0..7 or an algorithm's name");
-                break;
-            }
-            size.algorithm = *a;
-        } else if (arg == QLatin1String("--centred")) {
-            size.centred = true;
-        } else if (arg == QLatin1String("--settings")) {
-            if (!w.Value(v) || v.isEmpty()) {
-                error = QStringLiteral("--settings needs the name of saved settings");
-                break;
-            }
-            ResizeSettings named;
-            QString why;
-            if (!LoadNamedSettings(v, named, &why)) {
-                error = QStringLiteral("--settings %1: %2").arg(v, why);
-                break;
-            }
-            size.named = named;
-            size.namedName = v;
-        } else {
+        else if (!ParseOutputOption(arg, w, cmd.output, error) &&
+                 !ParseInputOption(arg, w, cmd, error) &&
+                 !ParseSizeOption(arg, w, size, printGiven, error))
             error = QStringLiteral("unknown option ") + arg +
                     QStringLiteral(" (put -- before a file whose name starts with -)");
-        }
     }
     if (!error.isEmpty())
         return error;
     if (size.units != 0 && !printGiven)
         return QStringLiteral("--units goes with --print");
-    if (cmd.inputs.isEmpty())
+    if (cmd.inputs.isEmpty() && cmd.filesFrom.isEmpty())
         return QStringLiteral("no input file");
+    if (cmd.nulSeparated && cmd.filesFrom.isEmpty())
+        return QStringLiteral("-0 goes with --files-from");
     if (size.kind == SizeKind::None && !size.named)
         return QStringLiteral(
             "no size: give --width/--height, --size, --long-edge, --percent, --print, --paper, "

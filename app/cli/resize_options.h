@@ -2,6 +2,8 @@
 // The options of `ormensura-cli resize` and `ormensura-cli batch`: what size each input gets and
 // where and how the outputs are written. Parsing only; resize_run.h runs them.
 
+#include "cli/input_list.h"
+
 #include "batch/batch_entry.h"
 #include "settings/batch_settings.h"
 #include "settings/resize_settings.h"
@@ -67,6 +69,7 @@ struct OutputRequest {
     bool fastDecode = false;    // --fast-decode: JPEGs decoded at 1/2, 1/4 or 1/8 of their size
     bool qualityGiven = false;  // --quality was given (it then caps the --max-bytes search)
     bool noEnlarge = false;     // --no-enlarge
+    QString logJson;            // --log-json: a file, or "-" for standard output
     qint64 maxBytes = 0;        // --max-bytes; 0: no limit
     // Set by the command, not an option: several outputs are made (more inputs or sizes, or a
     // folder), so -o names a folder.
@@ -75,7 +78,10 @@ struct OutputRequest {
 
 struct ResizeCommandLine {
     QStringList inputs;
-    bool recursive = false;  // -r: folders among the inputs are walked with their subfolders
+    bool recursive = false;     // -r: folders among the inputs are walked with their subfolders
+    QString filesFrom;          // --files-from: more inputs, listed in a file ("-": standard input)
+    bool nulSeparated = false;  // -0: that list is separated by NUL bytes, not line ends
+    Shard shard;                // --shard K/N
     SizeRequest size;
     OutputRequest output;
 };

@@ -1,7 +1,9 @@
 #include "cli/resize_run.h"
 
 #include "cli/cli_batch_reporter.h"
+#include "cli/input_list.h"
 #include "cli/input_tree.h"
+#include "cli/json_log.h"
 
 #include "batch/batch_list.h"
 #include "batch/output_naming.h"
@@ -12,6 +14,7 @@
 #include "imageio/native_path.h"
 #include "imageio/output_formats.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -19,6 +22,7 @@
 #include <atomic>
 #include <csignal>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -66,6 +70,39 @@ class InterruptCancels {
 
   private:
     struct sigaction previous_ {};
+};
+
+// The file of --log-json: made (or emptied) before the run, each line written through as its
+// input finishes, so a run killed halfway leaves the lines of the inputs it finished.
+class JsonLogFile {
+  public:
+    bool Open(const QString& path, CliStreams& io) {
+        const int fd =
+            ::open(NativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0 || !file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            io.err << "ormensura-cli: --log-json " << EscapedPath(path) << ": "
+                   << SystemErrorText(errno) << "\n";
+            return false;
+        }
+        path_ = path;
+        err_ = &io.err;
+        return true;
+    }
+    void Write(const QString& line) {
+        const QByteArray bytes = line.toUtf8() + '\n';
+        if ((file_.write(bytes) != bytes.size() || !file_.flush()) && !failed_) {
+            failed_ = true;
+            *err_ << "ormensura-cli: can't write the JSON log " << EscapedPath(path_) << ": "
+                  << file_.errorString() << "\n";
+            err_->flush();
+        }
+    }
+
+  private:
+    QFile file_;
+    QString path_;
+    QTextStream* err_ = nullptr;
+    bool failed_ = false;
 };
 
 // Whether --help or -h comes before the end of the options.
@@ -317,17 +354,33 @@ int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out,
 }
 
 int RunPlanned(const std::vector<BatchEntry>& entries, BatchRunOptions options,
-               const QString& folderToMake, const OutputRequest& out, CliStreams& io) {
+               const QString& folderToMake, const OutputRequest& out, CliStreams& io,
+               std::vector<size_t> entriesPerInput) {
     if (out.dryRun)
         return DryRun(entries, options, folderToMake, out.quiet, io);
     options.cancelWithinFile = true;  // Ctrl+C never leaves a file written after it
 
+    const bool jsonOnStdout = out.logJson == QLatin1String("-");
+    JsonLogFile jsonFile;
+    if (!out.logJson.isEmpty() && !jsonOnStdout && !jsonFile.Open(out.logJson, io))
+        return kExitBadArguments;
     ReporterOptions ro;
-    ro.quiet = out.quiet;
+    ro.quiet = out.quiet || jsonOnStdout;  // standard output carries the JSON lines alone
     ro.timings = out.timings;
     ro.progressLine = isatty(STDERR_FILENO) != 0;
     CliBatchReporter reporter(io, ro);
-    BatchRunner runner(entries, options, reporter, &reporter);
+    if (entriesPerInput.empty())
+        entriesPerInput.assign(entries.size(), 1);
+    JsonLogReporter json(std::move(entriesPerInput), reporter, [&](const QString& line) {
+        if (jsonOnStdout) {
+            io.out << line << "\n";
+            io.out.flush();
+        } else {
+            jsonFile.Write(line);
+        }
+    });
+    IBatchReporter& sink = out.logJson.isEmpty() ? static_cast<IBatchReporter&>(reporter) : json;
+    BatchRunner runner(entries, options, sink, &reporter);
     InterruptCancels interrupt(runner);
     runner.Start();
     runner.Wait();
@@ -344,6 +397,17 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
         io.err << "ormensura-cli resize: " << error << "\n"
                << "'ormensura-cli resize --help' lists the options.\n";
         return kExitBadArguments;
+    }
+    if (!cmd.filesFrom.isEmpty()) {
+        QString why;
+        const std::optional<QStringList> listed =
+            ReadPathList(cmd.filesFrom, cmd.nulSeparated, &why);
+        if (!listed) {
+            io.err << "ormensura-cli resize: --files-from " << EscapedPath(cmd.filesFrom) << ": "
+                   << why << "\n";
+            return kExitBadArguments;
+        }
+        cmd.inputs += *listed;
     }
     QStringList inputs;
     for (const QString& given : cmd.inputs) inputs.append(AbsolutePath(given));
@@ -379,18 +443,27 @@ int RunResizeArgs(const QStringList& args, CliStreams& io) {
         return kExitInputFailed;
     }
 
+    const std::vector<InputFile> files =
+        cmd.shard.Active() ? ShardOf(expanded.files, cmd.shard) : expanded.files;
+    if (files.empty() && !cmd.output.quiet)
+        io.err << "ormensura-cli: shard " << cmd.shard.index << "/" << cmd.shard.count
+               << " holds none of the inputs\n";
+
     std::vector<BatchEntry> entries;
-    entries.reserve(expanded.files.size());
-    for (const InputFile& file : expanded.files) {
+    std::vector<size_t> entriesPerInput;
+    entries.reserve(files.size());
+    for (const InputFile& file : files) {
         const std::vector<BatchEntry> made =
             EntriesForInput(file.path, cmd.size, ProbeImage(file.path), cmd.output.noEnlarge);
+        entriesPerInput.push_back(made.size());
         for (const BatchEntry& entry : made) {
             entries.push_back(entry);
             if (expanded.hadFolder)
                 options.subfolders.push_back(file.subfolder);
         }
     }
-    return RunPlanned(entries, std::move(options), folderToMake, cmd.output, io);
+    return RunPlanned(entries, std::move(options), folderToMake, cmd.output, io,
+                      std::move(entriesPerInput));
 }
 
 int RunBatchArgs(const QStringList& args, CliStreams& io) {
@@ -428,66 +501,71 @@ int RunBatchArgs(const QStringList& args, CliStreams& io) {
     return RunEntries(list.entries(), cmd.output, io);
 }
 
-QString ResizeUsage() {
+namespace {
+
+QString SizeHelp() {
     return QStringLiteral(
-               "Usage: ormensura-cli resize FILE|FOLDER... SIZE [OPTIONS]\n"
-               "\n"
-               "Resizes each FILE like a batch run whose entries all got the same settings.\n"
-               "\n"
-               "Size (one way):\n"
-               "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone "
-               "lets "
-               "the\n"
-               "                            other side follow each source's aspect\n"
-               "  --size WxH                target box in pixels; repeat it for several outputs of "
-               "each\n"
-               "                            FILE, told apart by the size suffix (--new-name is "
-               "then "
-               "on)\n"
-               "  --long-edge N             the longer side becomes N pixels, the other follows "
-               "the\n"
-               "                            aspect, whatever the orientation; repeatable, and it "
-               "mixes\n"
-               "                            with --size\n"
-               "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
-               "  --print WxH               print size in --units (default in) at the resolution\n"
-               "  --units in|mm|cm|picas|pt unit of --print\n"
-               "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see "
-               "'ormensura-cli presets')\n"
-               "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
-               "  --settings NAME           saved settings (size, resolution, correction, "
-               "algorithm); "
-               "the\n"
-               "                            options above and below override them\n"
-               "Resize:\n"
-               "  --dpi R                   output resolution (default: each source's own)\n"
-               "  --correction keep|crop|none  keep (default): fit the box at the source's "
-               "aspect;\n"
-               "                            crop: fill the box and cut the centre; none: stretch\n"
-               "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality "
-               "Bilinear,\n"
-               "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
-               "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
-               "Scenes,\n"
-               "                            7 Advanced for Natural Scenes\n"
-               "  --centred                 algorithms 5-7 sample on pixel centres, with every "
-               "stage's\n"
-               "                            weights normalised (the sharper enlargements; "
-               "default: the\n"
-               "                            documented grid)\n"
-               "  --no-enlarge              a FILE smaller than its new size on both sides (none "
-               "smaller,\n"
-               "                            one larger) keeps its size: it is copied as it is when "
-               "the\n"
-               "                            output keeps its type, otherwise written at its own "
-               "size\n"
-               "Inputs:\n"
-               "  -r, --recursive           a FOLDER stands for the images in it and its "
-               "subfolders\n"
-               "                            (by extension; hidden names and links to folders left\n"
-               "                            out); the outputs keep the tree below the output "
-               "folder,\n"
-               "                            whose subfolders are made as needed\n"
+        "Size (one way):\n"
+        "  --width N, --height N     target box in pixels (3 .. 100000); one of them alone lets "
+        "the\n"
+        "                            other side follow each source's aspect\n"
+        "  --size WxH                target box in pixels; repeat it for several outputs of "
+        "each\n"
+        "                            FILE, told apart by the size suffix (--new-name is then "
+        "on)\n"
+        "  --long-edge N             the longer side becomes N pixels, the other follows the\n"
+        "                            aspect, whatever the orientation; repeatable, and it "
+        "mixes\n"
+        "                            with --size\n"
+        "  --percent P | PxQ         percent of each source's size (rounded half up)\n"
+        "  --print WxH               print size in --units (default in) at the resolution\n"
+        "  --units in|mm|cm|picas|pt unit of --print\n"
+        "  --paper \"LABEL\"           a paper size, e.g. \"A4 (210x297 mm)\" (see "
+        "'ormensura-cli presets')\n"
+        "  --screen \"LABEL\"          a screen size, e.g. \"HD (1920x1080)\"\n"
+        "  --settings NAME           saved settings (size, resolution, correction, algorithm); "
+        "the\n"
+        "                            options above and below override them\n"
+        "Resize:\n"
+        "  --dpi R                   output resolution (default: each source's own)\n"
+        "  --correction keep|crop|none  keep (default): fit the box at the source's aspect;\n"
+        "                            crop: fill the box and cut the centre; none: stretch\n"
+        "  --algorithm N|NAME        0 Nearest Neighbor, 1 Bilinear, 2 High Quality Bilinear,\n"
+        "                            3 Bicubic, 4 High Quality Bicubic (default),\n"
+        "                            5 Smart for Artificial Scenes, 6 Smart for Natural "
+        "Scenes,\n"
+        "                            7 Advanced for Natural Scenes\n"
+        "  --centred                 algorithms 5-7 sample on pixel centres, with every stage's\n"
+        "                            weights normalised (the sharper enlargements; default: the\n"
+        "                            documented grid)\n"
+        "  --no-enlarge              a FILE smaller than its new size on both sides (none "
+        "smaller,\n"
+        "                            one larger) keeps its size: it is copied as it is when "
+        "the\n"
+        "                            output keeps its type, otherwise written at its own size\n");
+}
+
+QString InputHelp() {
+    return QStringLiteral(
+        "Inputs:\n"
+        "  -r, --recursive           a FOLDER stands for the images in it and its subfolders\n"
+        "                            (by extension; hidden names and links to folders left\n"
+        "                            out); the outputs keep the tree below the output folder,\n"
+        "                            whose subfolders are made as needed\n"
+        "  --files-from LIST         more inputs, one path a line, read from the file LIST\n"
+        "                            (- for standard input); relative paths are taken from\n"
+        "                            the current folder\n"
+        "  -0, --null                the paths of --files-from end with NUL bytes (find "
+        "-print0)\n"
+        "  --shard K/N               only the inputs whose position in the sorted list of "
+        "all\n"
+        "                            inputs (each path once) is K modulo N: N runs with K = "
+        "1..N\n"
+        "                            cover every input exactly once, on one machine or many\n");
+}
+
+QString OutputHelp() {
+    return QStringLiteral(
                "Output:\n"
                "  -o PATH                   a file when there is one FILE and one size and PATH is "
                "not a\n"
@@ -521,6 +599,17 @@ QString ResizeUsage() {
                "                            file is replaced only by a complete new one; unique "
                "adds "
                "_N)\n"
+               "  --exists skip|overwrite|unique  the same as --overwrite; every output appears "
+               "complete\n"
+               "                            or not at all, so a rerun with skip after a killed "
+               "run\n"
+               "                            writes only what is missing\n"
+               "  --log-json FILE           one JSON line per input as it finishes (- for "
+               "standard\n"
+               "                            output, which then shows nothing else): input, status\n"
+               "                            (written, skipped, failed, damaged), outputs (path, "
+               "width,\n"
+               "                            height, bytes) and reason\n"
                "  --dry-run                 write nothing; print per FILE: input, output, WxH, dpi "
                "and\n"
                "                            algorithm (or input, skip, existing file), "
@@ -548,7 +637,21 @@ QString ResizeUsage() {
                "                            pixels, so the output differs a little from the full\n"
                "                            decode's (off by default)\n"
                "  --                        the end of the options: what follows are files, even\n"
-               "                            names that start with -\n"
+               "                            names that start with -\n")
+        .arg(FormatChoicesText(), WrittenExtensionsText(), AlphaFormatsText());
+}
+
+}  // namespace
+
+QString ResizeUsage() {
+    return QStringLiteral(
+               "Usage: ormensura-cli resize FILE|FOLDER... SIZE [OPTIONS]\n"
+               "\n"
+               "Resizes each FILE like a batch run whose entries all got the same "
+               "settings.\n"
+               "\n") +
+           SizeHelp() + InputHelp() + OutputHelp() +
+           QStringLiteral(
                "\n"
                "Shows the log of the run and, on a terminal, the progress of algorithms 5-7. "
                "Ctrl+C\n"
@@ -556,8 +659,7 @@ QString ResizeUsage() {
                "Exit status: 0 every file written or skipped by rule, 1 an input failed or was\n"
                "damaged, 2 bad arguments, 3 the run stopped (missing output folder, failed resize "
                "or\n"
-               "save, Ctrl+C).\n")
-        .arg(FormatChoicesText(), WrittenExtensionsText(), AlphaFormatsText());
+               "save, Ctrl+C).\n");
 }
 
 QString BatchUsage() {
@@ -575,8 +677,9 @@ QString BatchUsage() {
                "  -o FOLDER, --same-folder, --new-name, --format %1, "
                "--quality "
                "N,\n"
-               "  --max-bytes SIZE, --no-enlarge, --overwrite skip|overwrite|unique, --dry-run, "
-               "--quiet,\n"
+               "  --max-bytes SIZE, --no-enlarge, --overwrite (or --exists) "
+               "skip|overwrite|unique,\n"
+               "  --log-json FILE, --dry-run, --quiet,\n"
                "  --timings, --accept-damaged, --fast-decode, --\n"
                "\n"
                "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "

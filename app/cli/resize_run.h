@@ -23,8 +23,11 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
 // Runs (or, with --dry-run, plans) the entries; returns the exit status.
 int RunEntries(const std::vector<BatchEntry>& entries, const OutputRequest& out, CliStreams& io);
 // The same with the run options planned already (PlanOutput, then per-entry subfolders).
+// entriesPerInput: how many consecutive entries each input has (one per size), for the JSON
+// log's one line per input; empty for one entry per input.
 int RunPlanned(const std::vector<BatchEntry>& entries, BatchRunOptions options,
-               const QString& folderToMake, const OutputRequest& out, CliStreams& io);
+               const QString& folderToMake, const OutputRequest& out, CliStreams& io,
+               std::vector<size_t> entriesPerInput = {});
 
 // The dry run's line of one entry: input, output path, WxH, dpi ("%g") and algorithm name, or
 // input, "skip" and the existing file, separated by tabs. Empty when the run would stop here.

@@ -150,13 +150,20 @@ TEST_F(BatchListOps, NewEntriesTakeTheirOwnSizeWhenApplyToNewIsOff) {
 
 TEST_F(BatchListOps, ReplaceApplyAndRemove) {
     BatchList list;
+    // Files of a command line are sized as added files are: "Apply to new" fits the box, else
+    // each keeps its own size (an entry without a size would write nothing).
     list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")},
-                          Box(80, 80, CorrectionMode::KeepAspect));
+                          Box(80, 80, CorrectionMode::KeepAspect), false);
     ASSERT_EQ(list.count(), 2);  // the missing file is dropped
-    EXPECT_FALSE(list.at(0).HasTargetSize());
+    EXPECT_TRUE(list.at(0).HasTargetSize());
+    EXPECT_NE(list.at(1).height, 80);
+    list.ReplaceWithPaths({Path("wide.jpg"), Path("gone.jpg"), Path("tall.png")},
+                          Box(50, 50, CorrectionMode::None), true);
+    EXPECT_EQ(list.at(0).width, 50);
+    EXPECT_EQ(list.at(1).height, 50);
     list.SetSelected(1, true);
     list.ApplyToSelected(Box(80, 80, CorrectionMode::KeepAspect));
-    EXPECT_FALSE(list.at(0).HasTargetSize());
+    EXPECT_EQ(list.at(0).width, 50);
     EXPECT_EQ(list.at(1).width, 60);
     EXPECT_EQ(list.at(1).height, 80);
     list.ApplyToAll(Box(40, 40, CorrectionMode::None));

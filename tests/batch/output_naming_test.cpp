@@ -149,19 +149,21 @@ TEST(AcceptOutputFolder, StoresTheSeparatorAndOffersToCreate) {
     EXPECT_TRUE(prompt.messages.isEmpty());
 
     const QString missing = dir.path() + "/new/level";
-    EXPECT_EQ(AcceptOutputFolder(missing + "/", prompt), missing + "/");  // answered No
+    // No: no folder to run into (the dialog comes back); the question's default is Yes.
+    EXPECT_EQ(AcceptOutputFolder(missing + "/", prompt), std::nullopt);
     ASSERT_EQ(prompt.questions.size(), 1);
     EXPECT_EQ(prompt.questions[0], "Folder\n" + missing + "\ndoes not exist.\nCreate this folder?");
+    EXPECT_EQ(prompt.defaultYes, prompt.questions);
     EXPECT_FALSE(QFileInfo::exists(missing));
     prompt.QueueAnswer(true);
-    AcceptOutputFolder(missing, prompt);
+    EXPECT_EQ(AcceptOutputFolder(missing, prompt), missing + "/");
     EXPECT_TRUE(QFileInfo(missing).isDir());
 
     QFile blocker(dir.path() + "/blocker");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     prompt.QueueAnswer(true);
-    AcceptOutputFolder(dir.path() + "/blocker/sub", prompt);
+    EXPECT_EQ(AcceptOutputFolder(dir.path() + "/blocker/sub", prompt), std::nullopt);
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_EQ(prompt.messages[0],
               "Can't create folder\n" + dir.path() + "/blocker/sub.\nPlease check folder name.");

@@ -1,6 +1,12 @@
 #include "qt_test_home.h"
 
+#ifdef ORM_TEST_WIDGETS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -25,7 +31,7 @@ class QtTestHome : public ::testing::Environment {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QStandardPaths::setTestModeEnabled(true);
-        app_ = std::make_unique<QApplication>(argc_, argv_);
+        app_ = std::make_unique<TestApplication>(argc_, argv_);
         ASSERT_TRUE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                         .startsWith(home->path()));
     }
@@ -39,7 +45,7 @@ class QtTestHome : public ::testing::Environment {
     int argc_ = 1;
     char name_[16] = "orm_tests";
     char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
+    std::unique_ptr<TestApplication> app_;
 };
 
 [[maybe_unused]] ::testing::Environment* const environment =

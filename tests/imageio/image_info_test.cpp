@@ -4,6 +4,7 @@
 #include "imageio/image_file_types.h"
 #include "imageio/image_info_reader.h"
 #include "imageio/output_formats.h"
+#include "imageio/qimage_views.h"
 #include "metadata/picture_date.h"
 #include "metadata/tag_names.h"
 #include "test_support.h"
@@ -203,6 +204,27 @@ TEST(ImageFileTypes, ExtensionRules) {
     EXPECT_EQ(SaveDialogFilter(),
               "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;Bitmap Files "
               "(*.bmp);;GIF Files (*.gif);;PNG Files (*.png);;WebP Files (*.webp)");
+}
+
+}  // namespace
+}  // namespace orm
+
+namespace orm {
+namespace {
+
+// The engine sees a QImage only through views that match its layout; another layout gives an
+// empty view the engine refuses, never pixels read the wrong way.
+TEST(QImageViews, MatchTheLayoutOrAreEmpty) {
+    QImage bgr(7, 3, QImage::Format_BGR888);
+    const engine::ConstBgrView view = ConstBgrViewOf(bgr);
+    EXPECT_EQ(view.width, 7);
+    EXPECT_EQ(view.stride, bgr.bytesPerLine());
+    EXPECT_EQ(view.data, bgr.constBits());
+    EXPECT_EQ(ConstBgrViewOf(QImage(7, 3, QImage::Format_RGB888)).width, 0);
+    EXPECT_EQ(ConstBgrViewOf(QImage()).width, 0);
+    EXPECT_EQ(ConstQuadViewOf(QImage(2, 2, QImage::Format_RGBA8888)).width, 2);
+    EXPECT_EQ(ConstQuadViewOf(QImage(2, 2, QImage::Format_RGB32)).width, 0);  // no alpha byte
+    EXPECT_EQ(ConstByteViewOf(QImage(2, 2, QImage::Format_Mono)).width, 0);   // not whole bytes
 }
 
 }  // namespace

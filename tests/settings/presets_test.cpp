@@ -221,11 +221,14 @@ TEST(ResolutionPresets, FixedOriginalAndPrinter) {
     EXPECT_TRUE(ApplyResolutionPreset(s, Image(10, 10, 72), Res("Original")));
     EXPECT_EQ(s.dpi, 72.0f);
 
-    // The printer item is usable exactly when there is a default printer with a resolution.
-    const auto printer = DefaultPrinterDpi();
+    // The printer item is usable exactly when the caller's source knows a default printer.
     const float before = s.dpi;
-    EXPECT_EQ(ApplyResolutionPreset(s, {}, Res("Default Printer")), printer.has_value());
-    EXPECT_EQ(s.dpi, printer ? float(*printer) : before);
+    EXPECT_FALSE(ApplyResolutionPreset(s, {}, Res("Default Printer")));
+    EXPECT_EQ(s.dpi, before);
+    EXPECT_FALSE(ResolutionPresetEnabled(Res("Default Printer"), {}));
+    EXPECT_TRUE(ResolutionPresetEnabled(Res("Default Printer"), {}, 1200.0));
+    EXPECT_TRUE(ApplyResolutionPreset(s, {}, Res("Default Printer"), 1200.0));
+    EXPECT_EQ(s.dpi, 1200.0f);
 }
 
 }  // namespace

@@ -228,7 +228,11 @@ TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
     const QString photo = Image(QStringLiteral("plain.png"), 40, 30);
     CMainFrame frame(settings_, nullptr);
     frame.OpenCommandLineFiles({photo, Image(QStringLiteral("other.png"), 20, 20)});
-    ASSERT_EQ(frame.BatchEntries().at(0).width, 0);  // the command line gives no size
+    // The command line's files take the current settings ("Apply to new" is on by default).
+    EXPECT_TRUE(frame.BatchEntries().at(1).HasTargetSize());
+    // An entry of a batch file that never got a size.
+    frame.BatchEntries().at(0).width = 0;
+    frame.BatchEntries().at(0).height = 0;
     settings_.EditResize([&](ResizeSettings& r) { r.width = 1234; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 567; });
     settings_.EditResize([&](ResizeSettings& r) { r.algorithm = ResizeAlgorithm::Bilinear; });
@@ -237,6 +241,40 @@ TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
     EXPECT_EQ(settings_.Resize().width, 1234);
     EXPECT_EQ(settings_.Resize().height, 567);
     EXPECT_EQ(settings_.Resize().algorithm, ResizeAlgorithm::Bilinear);
+}
+
+}  // namespace
+}  // namespace orm::gui
+
+namespace orm::gui {
+namespace {
+
+// Keys act where the focus is: in the browse window's list, Right moves the selection (the
+// window's Next waits), and the document stays as it was.
+TEST_F(Basket, RightInTheBrowseWindowMovesTheSelectionNotThePreview) {
+    const QString first = Image(QStringLiteral("folder/a.png"), 40, 30);
+    Image(QStringLiteral("folder/b.png"), 40, 30);
+    Image(QStringLiteral("folder/c.png"), 40, 30);
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_TRUE(frame.OpenDocumentFile(first));
+    frame.SetBatchMode(true);
+    frame.SetBrowseMode(true);
+    auto* window = qobject_cast<CBrowseWnd*>(frame.BrowseWindow());
+    ASSERT_NE(window, nullptr);
+    window->ShowFolder(QFileInfo(first).absolutePath());
+    CThumbsBrowser& list = window->Browser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Count() == 3; }));
+    window->View()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->View()->hasFocus(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(list.SelectedCount(), 1);
+    EXPECT_TRUE(list.Item(1).selected) << "the second picture is selected";
+    EXPECT_EQ(frame.Document()->CurrentPath(), first) << "Next did not run";
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include "ui/batch_progress.h"
 #include "ui/cormensura_view.h"
 #include "ui/main_frame.h"
+#include "ui/panel_spin_edit.h"
 #include "ui/resize_dlg_bar.h"
+#include "ui/thumbs_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -214,6 +216,92 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
         EXPECT_EQ(QImage(out + QLatin1Char('/') + QFileInfo(files[i]).fileName()).size(),
                   i < 2 ? QSize(32, 24) : QSize(96, 48))
             << qPrintable(files[i]);
+}
+
+}  // namespace
+}  // namespace orm::gui
+
+namespace orm::gui {
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Outputs into the photos' own folder under their own names: one question for the run; Cancel
+// leaves every original as it was, "Save with new names" writes beside them.
+TEST_F(BatchMode, OutputsThatWouldReplaceTheirOriginalsAskOnceAndCancelKeepsThem) {
+    CMainFrame frame(settings_, nullptr);
+    const QStringList files = Images(3);
+    frame.OpenCommandLineFiles(files);
+    std::vector<QByteArray> originals;
+    for (const QString& f : files) originals.push_back(FileBytes(f));
+    const auto runInto = [&](const QString& folder) {
+        QTimer::singleShot(0, [&, folder] {
+            auto* dialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->folderEdit()->setText(folder);
+            dialog->accept();
+            QTimer::singleShot(0, [&] {
+                if (auto* progress =
+                        qobject_cast<CBatchProgress*>(QApplication::activeModalWidget())) {
+                    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress->Running(); }, 60000));
+                    progress->cancelButton()->click();
+                }
+            });
+        });
+        frame.Action(kCmdRun)->trigger();
+    };
+    prompt_.QueueChoice(2);  // Cancel
+    runInto(dir_.path());
+    ASSERT_EQ(prompt_.questions.size(), 1);
+    EXPECT_EQ(prompt_.questions[0], QStringLiteral("3 outputs would replace their originals."));
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(FileBytes(files[int(i)]), originals[i]) << "nothing ran";
+
+    prompt_.QueueChoice(1);  // Save with new names
+    runInto(dir_.path());
+    EXPECT_EQ(prompt_.questions.size(), 2);
+    for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(FileBytes(files[int(i)]), originals[i]);
+    EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*_RESIZED_TO_*")}).size(), 3);
+}
+
+// Enter in a field of the panel confirms the field; it never opens Batch Settings, in batch
+// mode or out of it. Enter in the batch row runs.
+TEST_F(BatchMode, EnterInTheWidthFieldConfirmsItAndEnterInTheBatchRowRuns) {
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.OpenCommandLineFiles(Images(2));
+    ASSERT_TRUE(settings_.BatchMode());
+    bool dialogSeen = false;
+    const auto watchForDialog = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget())) {
+                dialogSeen = true;
+                dialog->reject();
+            }
+        });
+    };
+    QLineEdit* width = frame.SettingsPanel()->field(PanelField::Width)->edit();
+    width->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return width->hasFocus(); }));
+    width->selectAll();
+    watchForDialog();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("320"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialogSeen) << "Enter in a field opened Batch Settings";
+    EXPECT_EQ(settings_.Resize().width, 320) << "Enter confirms the field";
+
+    frame.BasketView()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.BasketView()->hasFocus(); }));
+    watchForDialog();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(dialogSeen) << "Enter in the batch row runs";
 }
 
 }  // namespace

@@ -52,6 +52,11 @@ class Jobs : public ::testing::Test {
         settings_.SetPrompt(&prompt_);
     }
 
+    // What the frame does: the document's failures go to the prompt.
+    void Report(CORMensuraDoc& doc) {
+        QObject::connect(&doc, &CORMensuraDoc::failed,
+                         [this](const QString& message) { prompt_.Warning(message); });
+    }
     QString Pattern(int w, int h) {
         const QString path = dir_.filePath(QStringLiteral("p_%1x%2.png").arg(w).arg(h));
         EXPECT_TRUE(test::PatternImage(w, h).save(path));
@@ -92,6 +97,8 @@ TEST_F(Jobs, ReplacingPreviewsNeverStopsABatchRun) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.progressed.load(); }, 20000));
 
     CORMensuraDoc doc(settings_);
+
+    Report(doc);
     QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
     SlowPreview(doc, 1800);
     SlowPreview(doc, 1500);  // replaces (and stops) the first preview job
@@ -111,6 +118,7 @@ TEST_F(Jobs, ACancelledBatchStaysCancelledWhilePreviewsRunAndFinish) {
 
     // Preview requests start and replace jobs; none of them may clear the run's Cancel.
     CORMensuraDoc doc(settings_);
+    Report(doc);
     QSignalSpy ready(&doc, &CORMensuraDoc::previewReady);
     SlowPreview(doc, 900);
     SlowPreview(doc, 1200);
@@ -125,6 +133,7 @@ TEST_F(Jobs, ACancelledBatchStaysCancelledWhilePreviewsRunAndFinish) {
 
 TEST_F(Jobs, ResizeAndSaveRunsOnAWorkerAndEscKeepsTheExistingFile) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Pattern(800, 600)));
     ResizeSettings s = settings_.Resize();
     s.width = 3200;

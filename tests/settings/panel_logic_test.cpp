@@ -349,6 +349,25 @@ TEST_F(PanelLogicTest, LockSwitchTargetsApplyToAllInBatchMode) {
     EXPECT_EQ(s.lockSettings, 1);
 }
 
+// A locked size turns Keep aspect into Crop when an image opens (exact boxes); letting the lock
+// go gives Keep aspect back, and a correction chosen meanwhile is the user's and stays.
+TEST_F(PanelLogicTest, LettingTheLockGoGivesBackTheCorrectionItReplaced) {
+    const SourceImageInfo photo = Image(4000, 3000);
+    ASSERT_TRUE(logic.LockToggled(true).accepted);
+    AdoptSettingsForImage(s, photo, false, false);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::Crop);
+    EXPECT_TRUE(logic.LockToggled(false).accepted);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::KeepAspect);
+
+    logic.LockToggled(true);
+    AdoptSettingsForImage(s, photo, false, false);
+    logic.SetImage(photo);
+    logic.CorrectionSelected(int(CorrectionMode::None));
+    logic.CorrectionSelected(int(CorrectionMode::Crop));
+    logic.LockToggled(false);
+    EXPECT_EQ(s.correctionMode(), CorrectionMode::Crop) << "chosen by the user";
+}
+
 TEST(PanelToolTip, BreaksBetweenWordsWithinTheWidthAndStopsAtTheFirstLineBreak) {
     const QFontMetrics metrics{QFont()};
     const int narrow = metrics.horizontalAdvance(QStringLiteral("Sets output")) + 1;

@@ -207,7 +207,7 @@ TEST_F(Cli, SameFolderOverwriteReplacesTheInputSafely) {
 
 TEST_F(Cli, BatchRunsASavedListWithEachEntrysOwnSettings) {
     BatchList list;
-    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{}, true);
     ASSERT_EQ(list.count(), 2);
     list.at(0).width = 25;
     list.at(0).height = 20;
@@ -264,7 +264,7 @@ TEST_F(Cli, DryRunMakesNoFolderAndSaysTheRunWould) {
 
 TEST_F(Cli, DryRunPlansAnEntryWithoutSizeAsTheRunFailsIt) {
     BatchList list;
-    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{});
+    list.ReplaceWithPaths({Corpus("hopper.gif"), Corpus("Canon_40D.jpg")}, ResizeSettings{}, true);
     ASSERT_EQ(list.count(), 2);
     list.at(0).width = 0;  // never given a size
     list.at(0).height = 0;

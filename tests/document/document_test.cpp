@@ -25,6 +25,11 @@ class DocumentCommands : public ::testing::Test {
         ASSERT_TRUE(dir_.isValid());
     }
 
+    // What the frame does: the document's failures go to the prompt.
+    void Report(CORMensuraDoc& doc) {
+        QObject::connect(&doc, &CORMensuraDoc::failed,
+                         [this](const QString& message) { prompt_.Warning(message); });
+    }
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QString WriteImage(const QString& name, int w = 24, int h = 16) {
         const QString path = Path(name);
@@ -56,10 +61,16 @@ class DocumentCommands : public ::testing::Test {
 
 TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     EXPECT_FALSE(doc.HasSource());
+    EXPECT_EQ(doc.State(), DocumentState::Empty);
     EXPECT_EQ(doc.SourceWidth(), kEmptyDocumentSize);
     QSignalSpy opened(&doc, &CORMensuraDoc::documentOpened);
+    QSignalSpy states(&doc, &CORMensuraDoc::stateChanged);
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
+    ASSERT_EQ(states.count(), 2);
+    EXPECT_EQ(states.at(0).at(0).value<DocumentState>(), DocumentState::Loading);
+    EXPECT_EQ(doc.State(), DocumentState::Open);
     EXPECT_EQ(opened.count(), 1);
     EXPECT_EQ(doc.SourceWidth(), 30);
     EXPECT_EQ(doc.SourceHeight(), 20);
@@ -68,15 +79,21 @@ TEST_F(DocumentCommands, OpenTakesTheImageAndAdaptsTheSettings) {
     EXPECT_TRUE(prompt_.messages.isEmpty());
 }
 
-TEST_F(DocumentCommands, UndecodableFileLeavesNoImageAndSaysSo) {
+TEST_F(DocumentCommands, AnUndecodableFileKeepsTheOpenImageAndItsSettingsAndSaysWhy) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("a.png")));
+    settings_.EditResize([](ResizeSettings& r) { r.width = 17; });
+    const ResizeSettings before = settings_.Resize();
     const QString bad =
         WriteBytes("broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25));
     EXPECT_FALSE(doc.Open(bad));
-    EXPECT_FALSE(doc.HasSource());
+    EXPECT_TRUE(doc.HasSource());
+    EXPECT_EQ(doc.CurrentPath(), Path("a.png"));
+    EXPECT_EQ(settings_.Resize(), before);
     ASSERT_EQ(prompt_.messages.size(), 1);
-    EXPECT_EQ(prompt_.messages[0], QStringLiteral("Can't open file\n%1!").arg(bad));
+    EXPECT_TRUE(prompt_.messages[0].startsWith(QStringLiteral("Can't open file\n%1!\n").arg(bad)))
+        << "and the reason after it: " << prompt_.messages[0].toStdString();
 
     // A file that cannot even be read keeps what was open.
     ASSERT_TRUE(doc.Open(Path("a.png")));
@@ -94,6 +111,7 @@ TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
     WriteImage("c.png");
     WriteBytes("notes.txt", "text");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("c.png")));
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
     EXPECT_EQ(Name(doc), QStringLiteral("a.jpg"));  // wrapped from the last to the first
@@ -113,6 +131,7 @@ TEST_F(DocumentCommands, NamesDifferingOnlyInCaseAreTwoFiles) {
     WriteImage("a.png");
     WriteImage("b.png");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("A.png")));
     QStringList visited;
     for (int i = 0; i < 3; ++i) {
@@ -131,6 +150,7 @@ TEST_F(DocumentCommands, SingleImageOnlyBeeps) {
     WriteImage("only.png");
     WriteGif("other.gif");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("only.png")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
     EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
@@ -147,12 +167,14 @@ TEST_F(DocumentCommands, CorruptNeighboursAreReportedOnceEachAndSkipped) {
     WriteBytes("c.png", "\x89PNG\r\n\x1a\n truncated");
     WriteImage("d.bmp");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
+    QSignalSpy skipped(&doc, &CORMensuraDoc::neighboursSkipped);
     ASSERT_TRUE(doc.LoadNeighbour(StepDirection::Next));
     EXPECT_EQ(Name(doc), QStringLiteral("d.bmp"));
-    ASSERT_EQ(prompt_.messages.size(), 2);
-    EXPECT_TRUE(prompt_.messages[0].contains(QStringLiteral("b.jpg")));
-    EXPECT_TRUE(prompt_.messages[1].contains(QStringLiteral("c.png")));
+    EXPECT_TRUE(prompt_.messages.isEmpty()) << "no message box per file";
+    ASSERT_EQ(skipped.count(), 1);
+    EXPECT_EQ(skipped.at(0).at(0).toStringList(), (QStringList{"b.jpg", "c.png"}));
 }
 
 TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
@@ -160,15 +182,20 @@ TEST_F(DocumentCommands, WhenEveryOtherImageIsCorruptTheStepStopsAfterTheLast) {
     WriteBytes("b.jpg", "garbage");
     WriteBytes("c.tif", "II*\0garbage");
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("a.jpg")));
     QSignalSpy beep(&doc, &CORMensuraDoc::warningBeep);
+    QSignalSpy skipped(&doc, &CORMensuraDoc::neighboursSkipped);
     EXPECT_FALSE(doc.LoadNeighbour(StepDirection::Next));
-    EXPECT_EQ(prompt_.messages.size(), 2);  // one per corrupt file
-    EXPECT_EQ(beep.count(), 0);             // no further beep once candidates were tried
+    ASSERT_EQ(skipped.count(), 1);
+    EXPECT_EQ(skipped.at(0).at(0).toStringList().size(), 2);  // both corrupt files
+    EXPECT_EQ(Name(doc), QStringLiteral("a.jpg")) << "the open image stays";
+    EXPECT_EQ(beep.count(), 0);  // no further beep once candidates were tried
 }
 
 TEST_F(DocumentCommands, ResizeAndSaveIsEnabledOnlyWhenSomethingChanges) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     EXPECT_FALSE(doc.CanResizeAndSave());
     ASSERT_TRUE(doc.Open(WriteImage("a.png", 30, 20)));
     settings_.EditResize([&](ResizeSettings& r) { r.dpi = doc.SourceDpi(); });
@@ -189,6 +216,7 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
         for (int x = 0; x < 20; ++x) grey.scanLine(y)[x] = uchar(x * 12 + y);
     ASSERT_TRUE(grey.save(Path("grey.png")));
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(Path("grey.png")));
     settings_.EditResize([&](ResizeSettings& r) { r.dpi = 150; });
     ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
@@ -200,6 +228,7 @@ TEST_F(DocumentCommands, SavingAtTheSourceSizeKeepsPixelsAndGreyFormat) {
 
 TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
         settings_.EditResize([&](ResizeSettings& r) { r.width = 60; });
@@ -214,6 +243,7 @@ TEST_F(DocumentCommands, ResizedOutputHasTheTargetSizeWithEveryAlgorithm) {
 
 TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWritten) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
@@ -237,6 +267,7 @@ TEST_F(DocumentCommands, UnwritableTargetIsReportedWithTheReasonAndNothingIsWrit
 
 TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     ASSERT_TRUE(doc.Open(WriteImage("src.png", 40, 30)));
     settings_.EditResize([&](ResizeSettings& r) { r.width = 20; });
     settings_.EditResize([&](ResizeSettings& r) { r.height = 15; });
@@ -249,6 +280,7 @@ TEST_F(DocumentCommands, UnknownExtensionLeavesAnExistingFileAsItWas) {
 
 TEST_F(DocumentCommands, TheDocumentFollowsEveryChangeOfTheSettingsModelOnce) {
     CORMensuraDoc doc(settings_);
+    Report(doc);
     QSignalSpy update(&doc, &CORMensuraDoc::viewsUpdate);
     settings_.EditResize([](ResizeSettings& r) { r.width += 7; });
     EXPECT_EQ(update.count(), 1);

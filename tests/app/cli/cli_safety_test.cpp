@@ -7,10 +7,13 @@
 #include "imageio/native_path.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImageReader>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +152,32 @@ TEST_F(CliSafety, FourUniqueRunsIntoOneFolderKeepEveryOutput) {
     }
 }
 
+// Whether a signal sent to a process is still waiting to be delivered, from the pending sets of
+// /proc/PID/status (hexadecimal masks, bit n - 1 for signal n). A process that is gone has none.
+bool SignalPending(pid_t pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const uint64_t bit = uint64_t(1) << (signal - 1);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigPnd:") || line.startsWith("ShdPnd:"))
+            if (line.mid(7).trimmed().toULongLong(nullptr, 16) & bit)
+                return true;
+    return false;
+}
+
+// Waits (10 s at most) until the signal has been delivered.
+bool WaitUntilDelivered(pid_t pid, int signal) {
+    QElapsedTimer waited;
+    waited.start();
+    while (SignalPending(pid, signal)) {
+        if (waited.hasExpired(10000))
+            return false;
+        QThread::yieldCurrentThread();
+    }
+    return true;
+}
+
 TEST_F(CliSafety, CtrlCNeverLetsTheFileInProgressReplaceTheOriginal) {
     // Same folder, overwrite: the output is the input. Ctrl+C arrives while it is resized or
     // encoded (a large noise PNG takes seconds to encode).
@@ -170,7 +199,9 @@ TEST_F(CliSafety, CtrlCNeverLetsTheFileInProgressReplaceTheOriginal) {
                                "--same-folder"});
     ASSERT_TRUE(run->waitForReadyRead(30000));
     ::kill(pid_t(run->processId()), SIGINT);
-    ::usleep(20000);
+    // Two signals still pending at once would count as one: the second goes once the first
+    // has reached the program's handler.
+    ASSERT_TRUE(WaitUntilDelivered(pid_t(run->processId()), SIGINT));
     ::kill(pid_t(run->processId()), SIGINT);
     const Outcome twice = Finish(*run, 20000);
     ASSERT_TRUE(twice.finished);
