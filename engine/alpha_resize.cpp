@@ -2,6 +2,7 @@
 
 #include "engine/memory_budget.h"
 #include "engine/parallel.h"
+#include "engine/standard_modes.h"
 
 #include <algorithm>
 #include <array>
@@ -116,6 +117,99 @@ int ChannelsFor(ResizeAlgorithm algorithm) {
     return IsOwnAlgorithm(algorithm) ? kQuadChannels + 1 : kQuadChannels;
 }
 
+// Whether every output pixel is a copy of one source pixel: nearest neighbour at any size, and
+// the standard modes at the source's own size (their kernels weigh the sample under the centre
+// 1 and every other 0 there). Such a resize takes the straight pixels as they are: weighting
+// by alpha in 8 bits and dividing again would lose the colours of faint pixels (alpha 1 keeps
+// 2 of 256 levels).
+bool CopiesPixels(ResizeAlgorithm algorithm, int sw, int sh, int tw, int th) {
+    if (IsOwnAlgorithm(algorithm))
+        return false;
+    return algorithm == ResizeAlgorithm::NearestNeighbor || (sw == tw && sh == th);
+}
+
+// The copy of CopiesPixels: the straight pixels through the algorithm, the crop's centre taken.
+QuadResizeOutcome CopyStraightPixels(ConstQuadView src, int tw, int th, int dw, int dh,
+                                     ResizeAlgorithm algorithm, CRSProgress* progress) {
+    QuadResizeOutcome outcome;
+    QuadImage target = MakeImage(tw, th, kQuadChannels);
+    const ConstBgrView from(src.data, src.width, src.height, src.stride);
+    if (!RunAlgorithm(from, BgrView{target.pixels.data(), tw, th, target.Stride()}, algorithm,
+                      progress, kQuadChannels)) {
+        outcome.status = ResizeStatus::Cancelled;
+        return outcome;
+    }
+    if (tw == dw && th == dh) {
+        outcome.image = std::move(target);
+    } else {
+        outcome.image = MakeImage(dw, dh, kQuadChannels);
+        const int top = (th - dh) / 2, left = (tw - dw) / 2;
+        for (int y = 0; y < dh; ++y)
+            std::copy_n(target.Row(top + y) + std::ptrdiff_t(left) * kQuadChannels,
+                        std::size_t(dw) * kQuadChannels, outcome.image.Row(y));
+    }
+    outcome.status = ResizeStatus::Ok;
+    return outcome;
+}
+
+using Floats = std::vector<float, UninitAllocator<float>>;
+
+// Rounded to nearest (halves to even, as the standard modes round) and held to 0..255.
+float Rounded(float v) {
+    v = (v + 12582912.0f) - 12582912.0f;
+    return std::clamp(v, 0.0f, 255.0f);
+}
+
+// Weighted float pixels back to straight bytes. Alpha is rounded as the standard modes round a
+// channel; an opaque pixel takes its colours as they round (as the 24-bit resize makes them),
+// any other is divided by its alpha unrounded, the colour first held to it.
+void StraightenFloats(const float* in, std::uint8_t* out, int count) {
+    for (int i = 0; i < count; ++i, in += kQuadChannels, out += kQuadChannels) {
+        const float alpha = in[3];
+        const float a = Rounded(alpha);
+        out[3] = std::uint8_t(a);
+        for (int c = 0; c < 3; ++c)
+            out[c] = a == 0.0f     ? 0
+                     : a == 255.0f ? std::uint8_t(Rounded(in[c]))
+                                   : std::uint8_t(Rounded(std::min(in[c], alpha) * 255.0f / alpha));
+    }
+}
+
+// The standard modes' resize with the colours weighted by alpha in floats, not in bytes: a
+// colour under alpha 1 comes back as exactly as under alpha 255 where the resize keeps it.
+QuadResizeOutcome ResizeWeightedInFloats(ConstQuadView src, int tw, int th, int dw, int dh,
+                                         ResizeAlgorithm algorithm) {
+    const int sw = src.width, sh = src.height;
+    Floats weighted(std::size_t(sw) * sh * kQuadChannels);
+    auto weigh = [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* p = src.Row(y);
+            float* w = weighted.data() + std::size_t(y) * sw * kQuadChannels;
+            for (int x = 0; x < sw * kQuadChannels; x += kQuadChannels) {
+                const float a = p[x + 3];
+                for (int c = 0; c < 3; ++c) w[x + c] = float(p[x + c]) * a / 255.0f;
+                w[x + 3] = a;
+            }
+        }
+    };
+    ParallelFor(sh, kRowBand, weigh);
+    Floats target(std::size_t(tw) * th * kQuadChannels);
+    DrawStandardModeFloat(weighted.data(), sw, sh, target.data(), tw, th,
+                          StandardMode(AlgorithmIndex(algorithm)));
+    weighted = {};
+    QuadResizeOutcome outcome;
+    outcome.image = MakeImage(dw, dh, kQuadChannels);
+    const int top = (th - dh) / 2, left = (tw - dw) / 2;
+    auto straighten = [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            StraightenFloats(target.data() + (std::size_t(top + y) * tw + left) * kQuadChannels,
+                             outcome.image.Row(y), dw);
+    };
+    ParallelFor(dh, kRowBand, straighten);
+    outcome.status = ResizeStatus::Ok;
+    return outcome;
+}
+
 }  // namespace
 
 std::uint64_t EstimatedAlphaResizeBytes(int sw, int sh, int dw, int dh, ResizeAlgorithm algorithm,
@@ -123,6 +217,9 @@ std::uint64_t EstimatedAlphaResizeBytes(int sw, int sh, int dw, int dh, ResizeAl
     int tw = dw, th = dh;
     if (crop)
         CoverSize(sw, sh, dw, dh, tw, th);
+    // The standard modes: the float source and target, and the straight result.
+    if (!IsOwnAlgorithm(algorithm))
+        return 16 * (Pixels(sw, sh) + Pixels(tw, th)) + kQuadChannels * Pixels(dw, dh);
     // The three-channel estimate, the further channels of the target, the weighted copy of the
     // source and the straightened result.
     const int channels = ChannelsFor(algorithm);
@@ -147,6 +244,10 @@ QuadResizeOutcome ResizeWithAlpha(ConstQuadView src, int dw, int dh, ResizeAlgor
             outcome.status = ResizeStatus::OutOfMemory;
             return outcome;
         }
+        if (CopiesPixels(algorithm, src.width, src.height, tw, th))
+            return CopyStraightPixels(src, tw, th, dw, dh, algorithm, progress);
+        if (!IsOwnAlgorithm(algorithm))
+            return ResizeWeightedInFloats(src, tw, th, dw, dh, algorithm);
         const int channels = ChannelsFor(algorithm);
 
         QuadImage weighted = MakeImage(src.width, src.height, channels);

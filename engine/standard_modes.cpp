@@ -265,4 +265,52 @@ void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode, int chan
         [](int) { return true; });
 }
 
+void DrawStandardModeFloat(const float* src, int sw, int sh, float* dst, int dw, int dh,
+                           StandardMode mode) {
+    const AxisFilter fx = MakeAxisFilter(mode, sw, dw);
+    const AxisFilter fy = MakeAxisFilter(mode, sh, dh);
+    // Padded source rows and first indices as in DrawStandardMode.
+    const int pad = fx.taps;
+    std::vector<int> first(dw);
+    for (int x = 0; x < dw; ++x) first[x] = fx.first[x] + pad;
+    const auto* pixels = reinterpret_cast<const float(*)[4]>(src);
+
+    ParallelRows(
+        dh, 16, false,
+        [&](int y0, int y1) {
+            std::vector<Pixel, UninitAllocator<Pixel>> padded(std::size_t(sw) + 2 * pad);
+            std::vector<Pixel, UninitAllocator<Pixel>> ring(std::size_t(dw) * fy.taps);
+            std::vector<int> slot_row(fy.taps, -1);
+            for (int y = y0; y < y1; ++y) {
+                const int* idx = fy.index.data() + std::size_t(y) * fy.taps;
+                const float* w = fy.weight.data() + std::size_t(y) * fy.taps;
+                float* out = dst + std::size_t(y) * dw * 4;
+                std::fill(out, out + std::size_t(dw) * 4, 0.0f);
+                for (int t = 0; t < fy.taps; ++t) {
+                    if (w[t] == 0.0f)
+                        continue;  // skipped as DrawStandardMode skips it
+                    const int r = idx[t];
+                    const int slot = r % fy.taps;
+                    Pixel* h = ring.data() + std::size_t(slot) * dw;
+                    if (slot_row[slot] != r) {
+                        const float(*row)[4] = pixels + std::size_t(r) * sw;
+                        for (int x = 0; x < sw; ++x)
+                            padded[pad + x] = Pixel{row[x][0], row[x][1], row[x][2], row[x][3]};
+                        for (int i = 0; i < pad; ++i) {
+                            padded[i] = padded[pad];
+                            padded[pad + sw + i] = padded[pad + sw - 1];
+                        }
+                        HorizontalPixels(static_cast<const Pixel*>(padded.data()),
+                                         static_cast<const float*>(fx.weight.data()),
+                                         static_cast<const int*>(first.data()), dw, fx.taps, h);
+                        slot_row[slot] = r;
+                    }
+                    const float* hr = reinterpret_cast<const float*>(h);
+                    for (int i = 0; i < 4 * dw; ++i) out[i] += w[t] * hr[i];
+                }
+            }
+        },
+        [](int) { return true; });
+}
+
 }  // namespace orm::engine

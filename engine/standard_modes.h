@@ -39,4 +39,11 @@ AxisFilter MakeAxisFilter(StandardMode mode, int src, int dst);
 void DrawStandardMode(ConstBgrView src, BgrView dst, StandardMode mode,
                       int channels = kBgrChannels);
 
+// Pixels of four floats each (colours weighted by alpha, and alpha, on the 0..255 scale), rows
+// packed: the same resize as DrawStandardMode with four channels, the same sums in the same
+// order, but neither rounded nor clamped. The alpha resize uses it so that faint pixels keep
+// their colours (8-bit weighted colours keep 2 levels of 256 at alpha 1).
+void DrawStandardModeFloat(const float* src, int sw, int sh, float* dst, int dw, int dh,
+                           StandardMode mode);
+
 }  // namespace orm::engine

@@ -1,12 +1,16 @@
 #include "imageio/image_loader.h"
 
+#include "imageio/bmp_header.h"
 #include "imageio/codec_messages.h"
 #include "imageio/damage_check.h"
 #include "imageio/file_metadata.h"
 #include "imageio/file_reader.h"
+#include "imageio/gif_data_check.h"
 #include "imageio/heif_reader.h"
 #include "imageio/jpeg_bgr_decoder.h"
 #include "imageio/memory_needs.h"
+#include "imageio/png_transparency_key.h"
+#include "imageio/tiff_samples.h"
 #include "imageio/transparency.h"
 #include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
@@ -124,14 +128,27 @@ bool IsTruncatedBmp(const QByteArray& fileBytes) {
     return size < need;
 }
 
+namespace {
+
+// A PNG chunk ahead of the pixels that claims more than the file holds: refused before libpng
+// allocates what it claims.
+constexpr char kChunkPastEnd[] = "The file is damaged: a chunk runs past the end of the file";
+
+}  // namespace
+
 std::optional<ImageHeader> ReadImageHeader(const QByteArray& fileBytes, QString* error) {
+    if (HasPngChunkPastEnd(fileBytes)) {
+        if (error)
+            *error = QString::fromLatin1(kChunkPastEnd);
+        return std::nullopt;
+    }
     if (IsHeifFile(fileBytes)) {
         const std::optional<HeifInfo> heif = ReadHeifInfo(fileBytes, error);
         if (!heif)
             return std::nullopt;
         return ImageHeader{heif->size, heif->format, QByteArrayLiteral("heif")};
     }
-    BufferReader reader(fileBytes);
+    BufferReader reader(WithWidenedBmpHeader(fileBytes).value_or(fileBytes));
     ImageHeader header;
     header.type = reader->format();
     if (header.type.isEmpty()) {
@@ -152,6 +169,10 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     };
     if (IsTruncatedBmp(fileBytes))
         return fail(QStringLiteral("The file is truncated"));
+    if (HasPngChunkPastEnd(fileBytes))
+        return fail(QString::fromLatin1(kChunkPastEnd));
+    if (GifLacksImageData(fileBytes))
+        return fail(QStringLiteral("The file holds no image data"));
     if (IsHeifFile(fileBytes)) {
         DecodedImage out;
         HeifInfo info;
@@ -161,7 +182,10 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
         out.bitsPerPixel = info.bitsPerPixel;
         return out;
     }
-    BufferReader reader(fileBytes);
+    // A 16-bit PNG's transparent key is applied here, not by Qt's reader (png_transparency_key.h).
+    const std::optional<PngSixteenBitKey> key = FindPngSixteenBitKey(fileBytes);
+    BufferReader reader(key ? WithoutKeyChunk(fileBytes, *key)
+                            : WithWidenedBmpHeader(fileBytes).value_or(fileBytes));
     // A top-down BMP states a negative height; the decoded image has the positive one.
     const QSize size = reader->size();
     if (size.width() > 0 && size.height() != 0 &&
@@ -169,9 +193,21 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
             EstimatedDecodeBytes(size.width(), size.height(), reader->imageFormat())))
         return fail(NotEnoughMemoryToOpenText(size.width(), size.height()));
     DecodedImage out;
-    out.image = reader->read();
+    out.image = PrefersOwnTiffReader(fileBytes) ? DecodeTiffSamples(fileBytes) : reader->read();
+    // Samples Qt's TIFF reader does not take (floating point, 32-bit integers, grey with alpha).
+    if (out.image.isNull() && reader->format() == "tiff") {
+        QString reason;
+        out.image = DecodeTiffSamples(fileBytes, &reason);
+        if (out.image.isNull())
+            return fail(reason);
+    }
     if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
         return fail(reader->errorString());
+    if (key) {
+        out.image = ApplyPngKey(out.image, *key);
+        if (out.image.isNull())
+            return fail(QStringLiteral("Not enough memory"));
+    }
     // The depth the file stores (Qt hands a 4-bit palette TIFF or an RGB565 bitmap out as 32-bit
     // pixels, and GIF frames too); the decoded format's for files whose header is not read here.
     const MemoryByteSource source(std::span(reinterpret_cast<const uint8_t*>(fileBytes.constData()),

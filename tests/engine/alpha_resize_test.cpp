@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace orm::engine {
 namespace {
@@ -129,6 +130,58 @@ TEST(AlphaResize, ChannelsMatchTheTwentyFourBitResize) {
                             << x << "," << y;
                     }
             }
+}
+
+// Copies of pixels (nearest neighbour at any size, the standard modes at the source's size) keep
+// the straight colours of faint pixels exactly: alpha 1 to 7 among them.
+TEST(AlphaResize, CopiesKeepFaintColoursExactly) {
+    const QuadImage src = Pattern(19, 13, [](int x, int y) { return (x + 19 * y) % 9; });
+    for (int algorithm = 0; algorithm < 5; ++algorithm)
+        for (auto [w, h, crop] : {std::tuple{19, 13, false}, {41, 7, false}, {10, 10, true}}) {
+            if (algorithm != 0 && w != 19)
+                continue;  // a resampling mode makes new pixels
+            SCOPED_TRACE(std::to_string(algorithm) + " " + std::to_string(w) + "x" +
+                         std::to_string(h));
+            const QuadResizeOutcome out =
+                ResizeWithAlpha(ViewOf(src), w, h, Alg(algorithm), crop, nullptr);
+            ASSERT_EQ(out.status, ResizeStatus::Ok);
+            int tw = w, th = h;
+            if (crop)
+                CoverSize(19, 13, w, h, tw, th);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    // Nearest neighbour's pick: source = ((2 i + 1) s) / (2 d).
+                    const int sx = ((2 * (x + (tw - w) / 2) + 1) * 19) / (2 * tw);
+                    const int sy = ((2 * (y + (th - h) / 2) + 1) * 13) / (2 * th);
+                    ASSERT_EQ(0, std::memcmp(out.image.Row(y) + 4 * x, src.Row(sy) + 4 * sx, 4))
+                        << x << "," << y;
+                }
+        }
+}
+
+// The standard modes weigh colours by alpha in floats: under a faint, even alpha the colours come
+// out as the 24-bit resize makes them (within rounding), not in the few levels 8-bit weighted
+// colours would keep.
+TEST(AlphaResize, FaintColoursResizeAsOpaqueOnes) {
+    for (const int alpha : {1, 3, 7, 128}) {
+        const QuadImage src = Pattern(23, 17, [alpha](int, int) { return alpha; });
+        const BgrImage colours = AsBgr(src);
+        for (int algorithm = 1; algorithm < 5; ++algorithm) {
+            SCOPED_TRACE(std::to_string(alpha) + " " + std::to_string(algorithm));
+            const QuadResizeOutcome out =
+                ResizeWithAlpha(ViewOf(src), 37, 11, Alg(algorithm), false, nullptr);
+            const ResizeOutcome plain =
+                ResizeImage(colours.View(), 37, 11, Alg(algorithm), false, nullptr);
+            ASSERT_EQ(out.status, ResizeStatus::Ok);
+            for (int y = 0; y < 11; ++y)
+                for (int x = 0; x < 37; ++x) {
+                    ASSERT_EQ(out.image.Row(y)[4 * x + 3], alpha);
+                    for (int c = 0; c < 3; ++c)
+                        ASSERT_NEAR(out.image.Row(y)[4 * x + c], plain.image.Row(y)[3 * x + c], 1)
+                            << x << "," << y << " channel " << c;
+                }
+        }
+    }
 }
 
 class StopAtOnce : public CRSProgress {
