@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Writes thumbnails as file managers share them (the freedesktop thumbnail rules).
 
-Usage: make_shared_thumbnails.py CACHE_HOME SPEC.json
+Usage: make_shared_thumbnails.py CACHE_HOME LIST.json
 
-SPEC is a list of objects: path (the image), folder (normal, large, x-large, xx-large), width and
+LIST is a list of objects: path (the image), folder (normal, large, x-large, xx-large), width and
 height of the thumbnail, colour [r, g, b], and optional mtime_delta / size_delta (added to the
 file's values, to make an outdated thumbnail), uri (instead of the image's own), image_size
 [w, h] (written as Thumb::Image::Width/Height when given).
@@ -28,24 +28,24 @@ def file_uri(path):
 
 
 def main():
-    cache, spec_file = sys.argv[1], sys.argv[2]
-    with open(spec_file, encoding="utf-8") as f:
-        specs = json.load(f)
-    for spec in specs:
-        path = os.fsdecode(os.fsencode(spec["path"]))
+    cache, list_file = sys.argv[1], sys.argv[2]
+    with open(list_file, encoding="utf-8") as f:
+        entries = json.load(f)
+    for entry in entries:
+        path = os.fsdecode(os.fsencode(entry["path"]))
         st = os.stat(path)
-        uri = spec.get("uri") or file_uri(path)
+        uri = entry.get("uri") or file_uri(path)
         info = PngInfo()
         info.add_text("Thumb::URI", uri)
-        info.add_text("Thumb::MTime", str(int(st.st_mtime) + spec.get("mtime_delta", 0)))
-        info.add_text("Thumb::Size", str(st.st_size + spec.get("size_delta", 0)))
-        if "image_size" in spec:
-            info.add_text("Thumb::Image::Width", str(spec["image_size"][0]))
-            info.add_text("Thumb::Image::Height", str(spec["image_size"][1]))
-        folder = os.path.join(cache, "thumbnails", spec["folder"])
+        info.add_text("Thumb::MTime", str(int(st.st_mtime) + entry.get("mtime_delta", 0)))
+        info.add_text("Thumb::Size", str(st.st_size + entry.get("size_delta", 0)))
+        if "image_size" in entry:
+            info.add_text("Thumb::Image::Width", str(entry["image_size"][0]))
+            info.add_text("Thumb::Image::Height", str(entry["image_size"][1]))
+        folder = os.path.join(cache, "thumbnails", entry["folder"])
         os.makedirs(folder, mode=0o700, exist_ok=True)
         name = hashlib.md5(uri.encode("utf-8")).hexdigest() + ".png"
-        image = Image.new("RGB", (spec["width"], spec["height"]), tuple(spec["colour"]))
+        image = Image.new("RGB", (entry["width"], entry["height"]), tuple(entry["colour"]))
         # Written under a temporary name and renamed, as the rules ask of writers.
         temporary = os.path.join(folder, name + ".part")
         image.save(temporary, "PNG", pnginfo=info)
