@@ -54,7 +54,10 @@ CThumbsBrowser::CThumbsBrowser(CThumbsBuilderThreads& builder, SettingsModel& se
             &CThumbsBrowser::OnThumbnailReady, Qt::QueuedConnection);
 }
 
-CThumbsBrowser::~CThumbsBrowser() = default;
+CThumbsBrowser::~CThumbsBrowser() {
+    // The thumbnails still to be made for this browser only are not made.
+    builder_.SetListOf(this, {});
+}
 
 void CThumbsBrowser::SetHost(IThumbsHost* host) {
     const bool first = host_ == nullptr && host != nullptr;
@@ -204,7 +207,7 @@ void CThumbsBrowser::ListReplaced(bool handToBuilder) {
 void CThumbsBrowser::HandListToBuilder() {
     prioritized_.clear();
     builderList_ = Paths();
-    builder_.SetList(builderList_);
+    builder_.SetListOf(this, builderList_);
 }
 
 void CThumbsBrowser::Sort(int key) {

@@ -147,6 +147,9 @@ class CThumbsBrowser : public QObject {
     // ---- Commands ---------------------------------------------------------------------------
     // The menu for a context: kOneItem, kItems or kEmptySpace.
     virtual BrowserMenu ContextMenuFor(int menuNumber) const;
+    // Whether the listed files are the list's own (a folder's); a list of other places' files
+    // (the batch basket) neither renames them in place nor lets a drag move them.
+    virtual bool OwnsFiles() const { return true; }
     virtual bool CommandEnabled(int id) const;
     // Runs a command; false when it is not the browser's.
     virtual bool OnCommand(int id);

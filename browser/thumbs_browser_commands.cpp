@@ -244,9 +244,11 @@ void CThumbsBrowser::StartDrag() {
     const QStringList paths = SelectedPathsWithCompanions();
     if (paths.isEmpty())
         return;
+    // A list that does not own its files gives copies only: a drop never moves a file out from
+    // under it.
+    const Qt::DropActions allowed = OwnsFiles() ? Qt::CopyAction | Qt::MoveAction : Qt::CopyAction;
     ownDrag_ = true;
-    host_->ExecDrag(actions_->DragData(paths), Qt::CopyAction | Qt::MoveAction,
-                    painter_.Picture(thumb));
+    host_->ExecDrag(actions_->DragData(paths), allowed, painter_.Picture(thumb));
     ownDrag_ = false;
 }
 

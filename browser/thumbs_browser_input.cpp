@@ -31,6 +31,7 @@ void CThumbsBrowser::OnLButtonDown(QPoint client, Qt::KeyboardModifiers modifier
     const bool ctrl = IsMultiSelectKey(modifiers, Qt::ControlModifier);
     const bool shift = IsMultiSelectKey(modifiers, Qt::ShiftModifier);
     if (index >= 0 && !ctrl && !shift && SelectedCount() == 1 && Item(index).selected &&
+        OwnsFiles() &&
         NameRect(ItemRect(index), painter_.NameLineHeight()).contains(ToContent(client))) {
         // A press on the name of the only selected item renames it, unless it turns out to be the
         // first half of a double-click or the start of a drag.

@@ -124,6 +124,24 @@ void CThumbsBuilderThreads::SetList(const QStringList& paths) {
     stage1_->workArrived.notify_all();
 }
 
+void CThumbsBuilderThreads::SetListOf(const void* owner, const QStringList& paths) {
+    const size_t before = ownerLists_.size();
+    std::erase_if(ownerLists_, [owner](const auto& entry) { return entry.first == owner; });
+    if (paths.isEmpty() && ownerLists_.size() == before)
+        return;  // nothing of this owner's to withdraw: the others' work goes on undisturbed
+    if (!paths.isEmpty())
+        ownerLists_.insert(ownerLists_.begin(), {owner, paths});
+    QStringList all;
+    QSet<QString> seen;
+    for (const auto& entry : ownerLists_)
+        for (const QString& path : entry.second)
+            if (!seen.contains(path)) {
+                seen.insert(path);
+                all.append(path);
+            }
+    SetList(all);
+}
+
 void CThumbsBuilderThreads::Prioritize(const QStringList& paths) {
     if (paths.isEmpty())
         return;

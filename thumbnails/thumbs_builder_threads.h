@@ -56,6 +56,11 @@ class CThumbsBuilderThreads : public QObject {
     // Replaces all work: stage 2's queue is emptied, stage 1's becomes `paths` in their order,
     // and the work in progress stops after its current file. An empty list stops all work.
     void SetList(const QStringList& paths);
+    // The list of one of several browsers (the browse window's folder, the batch basket): it
+    // replaces that owner's earlier list only, and the builder works on every owner's list, the
+    // latest owner's first, so no browser stops another's thumbnails. An empty list withdraws
+    // the owner's. Called from one thread (the window's).
+    void SetListOf(const void* owner, const QStringList& paths);
     // Moves `paths` (in their order) to the head of stage 1's queue, wherever they stood; paths
     // that were not queued are queued all the same.
     void Prioritize(const QStringList& paths);
@@ -93,6 +98,7 @@ class CThumbsBuilderThreads : public QObject {
     std::unique_ptr<Stage> stage2_;
 
     class PathLocks;
+    std::vector<std::pair<const void*, QStringList>> ownerLists_;  // latest first
     std::unique_ptr<PathLocks> pathLocks_;
 };
 

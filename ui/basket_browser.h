@@ -43,6 +43,7 @@ class CBasketBrowser : public CImgThumbsBrowser {
                    QObject* parent = nullptr);
 
     LayoutMode Mode() const override { return LayoutMode::SingleRow; }
+    bool OwnsFiles() const override { return false; }
     // The items again from the batch list, in its order, with the list's selection.
     void ReloadList() override;
     void OnSelectionChanged() override;

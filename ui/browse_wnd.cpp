@@ -61,8 +61,6 @@ CBrowseWnd::CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings,
 }
 
 CBrowseWnd::~CBrowseWnd() {
-    // The thumbnails still to be made are for this window only.
-    builder_.SetList({});
     StoreLeftWidth();
     if (store_)
         tree_->SaveSelection(*store_);

@@ -395,9 +395,17 @@ void CMainFrame::SetIconsZoom(int zoom) {
     BrowserSettings browser = settings_.Browser();
     if ((zoom == kSmallIconsZoom) == (browser.iconsZoom == kSmallIconsZoom))
         return;  // "Small Icons" at 66 (or "Large Icons" at 100) does nothing
+    const int oldCellHeight = basket_->CellSize().height();
     browser.iconsZoom = zoom;
     settings_.SetBrowser(browser);
     emit iconsZoomChanged(zoom);
+    // The batch row grows or shrinks with its cells, so one row of them still fits it exactly.
+    if (batchRow_->isVisible()) {
+        const QList<int> sizes = splitter_->sizes();  // the preview above, the row below
+        const int delta =
+            std::min(basket_->CellSize().height() - oldCellHeight, std::max(0, sizes.value(0) - 1));
+        splitter_->setSizes({sizes.value(0) - delta, sizes.value(1) + delta});
+    }
     UpdateCommandStates();
 }
 

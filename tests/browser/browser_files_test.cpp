@@ -179,12 +179,44 @@ TEST_F(BrowserFilesTest, DropsFromElsewhereTransferAndOwnDropsDoNot) {
     browser->OnLButtonDown(at, Qt::NoModifier);
     browser->OnMouseMove(at + QPoint(10, 10), Qt::LeftButton);
     EXPECT_EQ(host.drags, 1);
+    EXPECT_EQ(host.dragAllowed, Qt::CopyAction | Qt::MoveAction);
     EXPECT_FALSE(host.dragPicture.isNull());  // the pressed item's thumbnail goes with the drag
     EXPECT_EQ(ownDrop, Qt::IgnoreAction);
     EXPECT_EQ(Names(*browser), QStringList({"dropped.png", "mine.png"}));
     // Nothing to drop into when the browser shows no folder.
     browser->SetLocation(dir.filePath(QStringLiteral("gone")));
     EXPECT_EQ(browser->DragOver(*copy, Qt::NoModifier), Qt::IgnoreAction);
+}
+
+// A list of files it does not own (the batch basket) gives copies only when dragged from, and a
+// press on a name never renames the file on disk.
+class ListOfOthersFiles : public CImgThumbsBrowser {
+  public:
+    using CImgThumbsBrowser::CImgThumbsBrowser;
+    bool OwnsFiles() const override { return false; }
+};
+
+TEST_F(BrowserFilesTest, AListOfOthersFilesDragsCopiesAndRenamesNothing) {
+    test::WriteImage(PathOf(QStringLiteral("mine.png")), test::TestPattern(20, 10));
+    ListOfOthersFiles browser(*builder, settings);
+    host.browser = &browser;
+    browser.SetLocation(Folder());
+    browser.SetHost(&host);
+    browser.SetFileActions(&actions);
+    browser.SetRenameDelay(0);
+    browser.ReadFolder();
+    ASSERT_TRUE(builder->WaitIdle(10s));
+    browser.SetSelected(0, true);
+    const QPoint name = browser.ItemRect(0).bottomLeft() + QPoint(40, -14);
+    browser.OnLButtonDown(name, Qt::NoModifier);
+    browser.OnLButtonUp(name, Qt::NoModifier);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(host.rename.has_value());
+    const QPoint at = browser.ItemRect(0).center();
+    browser.OnLButtonDown(at, Qt::NoModifier);
+    browser.OnMouseMove(at + QPoint(10, 10), Qt::LeftButton);
+    EXPECT_EQ(host.drags, 1);
+    EXPECT_EQ(host.dragAllowed, Qt::CopyAction);
 }
 
 }  // namespace

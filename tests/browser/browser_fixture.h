@@ -65,8 +65,11 @@ class RecordingHost : public IThumbsHost {
     std::function<Qt::DropAction(const QMimeData&)> dropOn;
     int drags = 0;
     QImage dragPicture;
-    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions, const QImage& picture) override {
+    Qt::DropActions dragAllowed;
+    Qt::DropAction ExecDrag(QMimeData* data, Qt::DropActions allowed,
+                            const QImage& picture) override {
         ++drags;
+        dragAllowed = allowed;
         dragPicture = picture;
         const std::unique_ptr<QMimeData> owned(data);
         return dropOn ? dropOn(*owned) : Qt::IgnoreAction;

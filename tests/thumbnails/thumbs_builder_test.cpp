@@ -137,6 +137,28 @@ TEST_F(ThumbsBuilderTest, SetListReplacesTheWorkAndAnEmptyListStopsIt) {
     }
 }
 
+// Two browsers at once (the browse window and the batch basket): each one's list replaces only its
+// own, the latest first, and a browser that goes withdraws its list alone.
+TEST_F(ThumbsBuilderTest, ListsOfSeveralOwnersAreWorkedTogether) {
+    const QStringList a = Pngs(QStringLiteral("a"), 4), b = Pngs(QStringLiteral("b"), 2);
+    Recorder recorder(*cache, true);
+    auto builder = Builder();
+    const QMetaObject::Connection recorderHeard = test::Listen(*builder, recorder);
+    const int folder = 0, basket = 0;  // two owners, told apart by address
+    builder->SetListOf(&folder, a);
+    ASSERT_TRUE(recorder.WaitForCount(1));  // held inside the Update of a0
+    builder->SetListOf(&basket, b);
+    EXPECT_EQ(builder->Pending(1), b + a);
+    builder->SetListOf(&basket, {b[1]});
+    EXPECT_EQ(builder->Pending(1), QStringList({b[1]}) + a);
+    builder->SetListOf(&basket, {});
+    EXPECT_EQ(builder->Pending(1), a);
+    recorder.Release();
+    ASSERT_TRUE(builder->WaitIdle(10s));
+    for (const QString& path : a) EXPECT_TRUE(Cached(path)) << qPrintable(path);
+    QObject::disconnect(recorderHeard);
+}
+
 TEST_F(ThumbsBuilderTest, CameraJpegIsPreliminaryAfterStage1AndFinalAfterStage2) {
     ORM_REQUIRE_CORPUS();
     const QString jpg = dir.filePath(QStringLiteral("camera.jpg"));

@@ -126,9 +126,14 @@ TEST_F(BatchMode, IconSizesAndTheBatchRowHeight) {
         QSignalSpy zoom(&frame, &CMainFrame::iconsZoomChanged);
         frame.Action(kCmdSmallIcons)->trigger();  // already 66: nothing
         EXPECT_EQ(zoom.count(), 0);
+        const int smallCell = frame.Basket()->CellSize().height();
+        const int smallRow = frame.Splitter()->sizes().value(1);
         frame.Action(kCmdLargeIcons)->trigger();
         EXPECT_EQ(settings_.Browser().iconsZoom, 100);
         EXPECT_EQ(zoom.count(), 1);
+        // The batch row grows with its cells.
+        EXPECT_EQ(frame.Splitter()->sizes().value(1) - smallRow,
+                  frame.Basket()->CellSize().height() - smallCell);
         frame.UpdateCommandStates();
         EXPECT_TRUE(frame.Action(kCmdLargeIcons)->isChecked());
         EXPECT_FALSE(frame.Action(kCmdSmallIcons)->isChecked());
