@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QDockWidget;
@@ -129,6 +130,9 @@ class CMainFrame : public QMainWindow {
     // A Resize and Save ended (written, cancelled or failed).
     void OnSaveFinished(bool written, const QString& path, bool cancelled);
     void OnRun();
+    // Opens a batch entry's image with the entry's settings (in browse mode: the settings now,
+    // the image when the preview shows again).
+    void OpenEntry(const BatchEntry& entry);
     // Shows the dialog and waits for it to finish, the window taking no input meanwhile.
     void ShowWhileWindowWaits(QDialog& dialog);
     // Outputs that would replace their own inputs are asked about once per run: replace them,
@@ -204,6 +208,7 @@ class CMainFrame : public QMainWindow {
     QPointer<QWidget> retiredBrowseWindow_;
     bool panelWasShown_ = false;
     bool batchRunning_ = false;
+    std::optional<BatchEntry> pendingEntry_;  // clicked in browse mode, opened after it
     CBatchProgress* runningProgress_ = nullptr;
     // The thumbnails of the basket and the browse window (made once, for the window's life).
     std::unique_ptr<ThumbnailCache> thumbnailCache_;

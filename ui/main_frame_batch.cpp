@@ -134,7 +134,20 @@ void CMainFrame::CreateBasket() {
 void CMainFrame::ActivateBatchEntry(int index) {
     if (index < 0 || index >= batchList_.count())
         return;
-    const BatchEntry entry = batchList_.at(index);
+    OpenEntry(batchList_.at(index));
+}
+
+void CMainFrame::OpenEntry(const BatchEntry& entry) {
+    // The browse window covers the preview: the entry's settings are taken at once, its image is
+    // decoded only when the preview shows again.
+    if (BrowseModeOn()) {
+        pendingEntry_ = entry;
+        if (entry.width > 0 && entry.height > 0)
+            settings_.EditResize(
+                [&](ResizeSettings& s) { static_cast<ResizeTarget&>(s) = entry.Target(); });
+        return;
+    }
+    pendingEntry_.reset();
     if (!doc_->Open(entry.path))
         return;
     // The document keeps the entry's own settings, just copied; an entry without a size yet
@@ -236,6 +249,8 @@ void CMainFrame::SetBrowseMode(bool on) {
         if (panelWasShown_)
             dock_->show();
         panelWasShown_ = false;
+        if (pendingEntry_)
+            OpenEntry(*pendingEntry_);
     }
     UpdateTitle();
     UpdateCommandStates();

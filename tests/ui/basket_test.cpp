@@ -267,6 +267,18 @@ TEST_F(Basket, ClickingAnEntryWithoutASizeOpensItAndKeepsTheSettings) {
     EXPECT_EQ(settings_.Resize().width, 1234);
     EXPECT_EQ(settings_.Resize().height, 567);
     EXPECT_EQ(settings_.Resize().algorithm, ResizeAlgorithm::Bilinear);
+
+    // In browse mode a click takes the entry's settings at once; its image is opened (decoded)
+    // only when the preview shows again.
+    frame.SetBatchMode(true);
+    frame.SetBrowseMode(true);
+    ASSERT_TRUE(frame.BrowseModeOn());
+    frame.ActivateBatchEntry(1);
+    EXPECT_EQ(frame.Document()->CurrentPath(), photo);
+    EXPECT_EQ(settings_.Resize().width, frame.BatchEntries().at(1).width);
+    frame.SetBrowseMode(false);
+    EXPECT_EQ(QFileInfo(frame.Document()->CurrentPath()).fileName(), QStringLiteral("other.png"));
+    EXPECT_EQ(settings_.Resize().width, frame.BatchEntries().at(1).width);
 }
 
 }  // namespace
