@@ -2,6 +2,7 @@
 
 #include "imageio/image_loader.h"
 #include "imageio/transparency.h"
+#include "metadata/exif_properties.h"
 
 #include <lcms2.h>
 
@@ -136,6 +137,17 @@ QImage DisplayPixels(const SourceImage& source, QRgb background) {
     if (shown.isNull() || (convert && !ConvertToSrgb(shown, profile->value)))
         return {};
     return shown;
+}
+
+QByteArray FileColourProfile(const QByteArray& fileBytes) {
+    const PropertyItems items = ReadPropertyItems(fileBytes);
+    const PropertyItem* profile = FindItem(items, kPropIccProfile);
+    return profile ? profile->value : QByteArray();
+}
+
+void ShowThroughProfile(QImage& picture, const QByteArray& profile) {
+    if (!profile.isEmpty() && IsRgbProfile(profile) && !IsSrgbLikeProfile(profile))
+        ConvertToSrgb(picture, profile);
 }
 
 }  // namespace orm

@@ -30,4 +30,10 @@ bool ConvertToSrgb(QImage& image, const QByteArray& profile);
 // when neither changes them. Null when memory runs out.
 QImage DisplayPixels(const SourceImage& source, QRgb background);
 
+// The colour profile a whole file in memory carries; empty when it has none.
+QByteArray FileColourProfile(const QByteArray& fileBytes);
+// A picture of the file (a thumbnail) shown through that profile to sRGB, in place: nothing
+// changes for files without a profile or with an sRGB one.
+void ShowThroughProfile(QImage& picture, const QByteArray& profile);
+
 }  // namespace orm

@@ -117,4 +117,12 @@ void EditOutputOptions(SettingsModel& settings, QWidget* parent) {
     settings.SetBatch(batch);
 }
 
+QPushButton* MakeOutputOptionsButton(SettingsModel& settings, QWidget* parent) {
+    auto* button = new QPushButton(QStringLiteral("Colour and metadata..."), parent);
+    button->setObjectName(QStringLiteral("outputOptionsButton"));
+    QObject::connect(button, &QPushButton::clicked, parent,
+                     [&settings, parent] { EditOutputOptions(settings, parent); });
+    return button;
+}
+
 }  // namespace orm

@@ -51,5 +51,7 @@ bool RunOutputOptionsDialog(OutputOptions& options, bool ownAlgorithm, QWidget* 
 // The dialog over the settings' options (the window's saves and preview use them); OK stores
 // them into the batch settings record, where they are kept.
 void EditOutputOptions(SettingsModel& settings, QWidget* parent);
+// "Colour and metadata...", which opens that dialog (the settings panel shows it).
+QPushButton* MakeOutputOptionsButton(SettingsModel& settings, QWidget* parent);
 
 }  // namespace orm

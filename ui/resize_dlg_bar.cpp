@@ -123,11 +123,7 @@ void CResizeDlgBar::BuildControls() {
     main->addWidget(correctionGroup);
     main->addWidget(algorithmBox);
     main->addWidget(centred_);
-    auto* outputOptions = new QPushButton(QStringLiteral("Colour and metadata..."), this);
-    outputOptions->setObjectName(QStringLiteral("outputOptionsButton"));
-    connect(outputOptions, &QPushButton::clicked, this,
-            [this] { EditOutputOptions(settings_, this); });
-    main->addWidget(outputOptions);
+    main->addWidget(MakeOutputOptionsButton(settings_, this));
 
     auto* unitsGroup = new QGroupBox(QStringLiteral("Units"), this);
     auto* unitsLayout = new QGridLayout(unitsGroup);
