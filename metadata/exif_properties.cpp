@@ -30,14 +30,6 @@ constexpr ThumbnailTagId kThumbnailIds[] = {
     {0x011B, kPropThumbnailResolutionY}, {0x0128, kPropThumbnailResolutionUnit},
 };
 
-void InitExiv2Once() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
-    });
-}
-
 std::optional<ExifGroup> GroupOf(const std::string& name) {
     if (name == "Image")
         return ExifGroup::kImage;
@@ -201,6 +193,14 @@ bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const Prop
 }
 
 }  // namespace
+
+void InitExiv2Once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
+    });
+}
 
 namespace {
 

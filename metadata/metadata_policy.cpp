@@ -1,11 +1,11 @@
 #include "metadata/metadata_policy.h"
 
+#include "metadata/exif_properties.h"
 #include "metadata/tiff_tags.h"
 
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
-#include <mutex>
 
 namespace orm {
 
@@ -99,11 +99,6 @@ bool IsXmpLocation(const Exiv2::Xmpdatum& d) {
            std::end(kLocationNames);
 }
 
-void InitXmpOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { Exiv2::XmpParser::initialize(); });
-}
-
 }  // namespace
 
 QString MetadataPolicyName(MetadataPolicy policy) {
@@ -126,7 +121,7 @@ std::optional<MetadataPolicy> ParseMetadataPolicy(const QString& word) {
 }
 
 std::optional<QByteArray> XmpWithoutLocation(const QByteArray& packet) {
-    InitXmpOnce();
+    InitExiv2Once();
     try {
         Exiv2::XmpData xmp;
         if (Exiv2::XmpParser::decode(xmp, packet.toStdString()) != 0)
@@ -147,6 +142,7 @@ std::optional<QByteArray> XmpWithoutLocation(const QByteArray& packet) {
 void ApplyMetadataPolicy(PropertyItems& items, MetadataPolicy policy) {
     if (policy == MetadataPolicy::Keep)
         return;
+    InitExiv2Once();
     if (policy == MetadataPolicy::All) {
         std::erase_if(items, [](const PropertyItem& item) { return !KeptByAll(item); });
         return;

@@ -210,6 +210,31 @@ TEST_F(OutputOptionsTest, AdobeRgbConvertedToSrgbCarriesTheSrgbProfile) {
     }
 }
 
+// What the preview shows: a wide-gamut source through its profile (as the output converted to
+// sRGB), an sRGB-tagged or untagged one as it is (the very pixels), transparent pixels over the
+// background.
+TEST(DisplayPixelsTest, ThroughTheProfileAndOverTheBackground) {
+    SourceImage source;
+    source.image = QImage(4, 4, QImage::Format_BGR888);
+    source.image.fill(QColor(40, 200, 90));
+    EXPECT_EQ(DisplayPixels(source, qRgb(255, 255, 255)).constBits(), source.image.constBits());
+    const QByteArray srgb = SrgbProfileBytes();
+    source.properties = {PropertyItem{kPropIccProfile, 7, uint32_t(srgb.size()), srgb}};
+    EXPECT_EQ(DisplayPixels(source, qRgb(255, 255, 255)).constBits(), source.image.constBits());
+    const QByteArray adobe = AdobeRgbProfile();
+    source.properties = {PropertyItem{kPropIccProfile, 7, uint32_t(adobe.size()), adobe}};
+    const QRgb shown = DisplayPixels(source, qRgb(255, 255, 255)).pixel(1, 1);
+    const QRgb want = AdobeToSrgbByFormula(qRgb(40, 200, 90));
+    for (int shift : {0, 8, 16})
+        EXPECT_NEAR(int((shown >> shift) & 0xFF), int((want >> shift) & 0xFF), 2) << shift;
+
+    source.properties.clear();
+    source.original = QImage(4, 4, QImage::Format_RGBA8888);
+    source.original.fill(QColor(0, 0, 0, 0));
+    source.transparent = true;
+    EXPECT_EQ(DisplayPixels(source, qRgb(0, 128, 0)).pixel(2, 2), qRgb(0, 128, 0));
+}
+
 TEST(MetadataPolicyTest, XmpLosesItsLocationAndSerialsOnly) {
     const QByteArray packet =
         "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
