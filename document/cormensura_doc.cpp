@@ -30,14 +30,21 @@ CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     // Every change of the resize settings, whoever made it, leads to new previews.
     connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
             &CORMensuraDoc::SettingsChanged);
-    // A new background colour changes the pixels shown under transparent ones.
+    // A new background colour changes the pixels shown under transparent ones, linear light the
+    // standard modes' pictures.
     connect(&settings_, &SettingsModel::batchSettingsChanged, this, [this] {
-        if (!source_ || OutputOptionsOf(settings_.Batch()).background == displayBackground_)
+        const OutputOptions options = OutputOptionsOf(settings_.Batch());
+        if (options.background == displayBackground_ && options.linear == displayLinear_)
             return;
+        displayLinear_ = options.linear;
+        if (!source_) {
+            displayBackground_ = options.background;
+            return;
+        }
         StopWorkerJob();
         store_.Clear();
         UpdateDisplayPixels();
-        emit viewsUpdate();
+        emit displayChanged();
     });
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("preview worker"));
@@ -81,6 +88,7 @@ QImage CORMensuraDoc::SourcePixels() const {
 
 void CORMensuraDoc::UpdateDisplayPixels() {
     displayBackground_ = OutputOptionsOf(settings_.Batch()).background;
+    displayLinear_ = OutputOptionsOf(settings_.Batch()).linear;
     display_ = source_ ? DisplayPixels(*source_, displayBackground_) : QImage();
     if (source_ && display_.constBits() == source_->image.constBits())
         display_ = QImage();  // shared: the source's own

@@ -131,6 +131,8 @@ class CORMensuraDoc : public QObject {
     // shows anything itself.
     void failed(const QString& message);
     void stateChanged(orm::DocumentState state);
+    // The pixels shown changed (another background, linear light on or off): views draw anew.
+    void displayChanged();
 
   private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
@@ -155,6 +157,7 @@ class CORMensuraDoc : public QObject {
     std::shared_ptr<const SourceImage> source_;
     QImage display_;  // null: the source's own pixels are shown
     QRgb displayBackground_ = qRgb(255, 255, 255);
+    bool displayLinear_ = false;
     int sourceWidth_ = kEmptyDocumentSize;
     int sourceHeight_ = kEmptyDocumentSize;
     float sourceDpi_ = 0;
