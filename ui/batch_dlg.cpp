@@ -170,6 +170,11 @@ void CBatchDlg::accept() {
         quality_->edit()->selectAll();
         return;
     }
+    if (!outputOptions_->BackgroundValid()) {
+        prompt_.Warning(BackgroundWarning());
+        outputOptions_->backgroundEdit()->setFocus();
+        return;
+    }
     settings_.jpegQuality = quality;
     settings_.outputFolder = folder_->text();
     settings_.sameFolder = sameFolder_->isChecked() ? 1 : 0;

@@ -80,6 +80,15 @@ OutputOptions COutputOptionsBox::Options() const {
     return options;
 }
 
+bool COutputOptionsBox::BackgroundValid() const {
+    const QString text = background_->text().trimmed();
+    return text.isEmpty() || ParseBackgroundColour(text).has_value();
+}
+
+QString BackgroundWarning() {
+    return QStringLiteral("Enter a background colour: #rrggbb or a name such as black.");
+}
+
 void COutputOptionsBox::SetOwnAlgorithm(bool own) {
     linear_->setEnabled(!own);
 }
@@ -100,7 +109,12 @@ bool RunOutputOptionsDialog(OutputOptions& options, bool ownAlgorithm, QWidget* 
     layout->addWidget(box);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&dialog, box] {
+        if (box->BackgroundValid())
+            dialog.accept();
+        else
+            box->backgroundEdit()->setFocus();  // the text stays for the user to mend
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -25,6 +25,8 @@ class COutputOptionsBox : public QGroupBox {
     // The options as the controls hold them; a background text that names no colour keeps the
     // colour shown last.
     OutputOptions Options() const;
+    // Whether the background text is empty (white) or names a colour.
+    bool BackgroundValid() const;
     // Linear light applies to the standard algorithms only.
     void SetOwnAlgorithm(bool own);
 
@@ -45,6 +47,9 @@ class COutputOptionsBox : public QGroupBox {
     QCheckBox* keepTime_ = nullptr;
     QRgb shownBackground_ = qRgb(255, 255, 255);
 };
+
+// What the dialogs say when the background names no colour.
+QString BackgroundWarning();
 
 // The box in a dialog of its own; true (and options set) on OK.
 bool RunOutputOptionsDialog(OutputOptions& options, bool ownAlgorithm, QWidget* parent = nullptr);
