@@ -120,7 +120,7 @@ TEST_F(OutputOptionsTest, BackgroundFillsTransparentPixels) {
     EXPECT_EQ(QImage(Run(job, "small-linear.bmp")).pixel(3, 3), qRgb(10, 120, 250));
 }
 
-// Adobe RGB (1998) as its specification states it: D65 primaries, gamma 563/256.
+// Adobe RGB (1998) as Adobe publishes it: D65 primaries, gamma 563/256.
 QByteArray AdobeRgbProfile() {
     const cmsCIExyY white = {0.3127, 0.3290, 1.0};
     const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
