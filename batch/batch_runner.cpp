@@ -359,6 +359,8 @@ bool BatchRunner::Deliver(const BatchEntry& entry, const OutputPath& out,
                           const ResizeJobOutcome& outcome, BatchFileTimes& times) {
     if (outcome.limitNotApplied)
         reporter_.Warning(LimitNotAppliedWarning(out.path));
+    if (!outcome.note.isEmpty() && outcome.HasBytes())
+        reporter_.Warning(QStringLiteral("warning: %1: %2").arg(out.path, outcome.note));
     switch (outcome.status) {
         case ResizeJobStatus::Encoded:
         case ResizeJobStatus::Copied:

@@ -86,8 +86,10 @@ QRect PictureRect(const QRect& pictureArea, QSize thumbSize, int zoom) {
             pictureArea.top() + (pictureArea.height() - h) / 2, w, h};
 }
 
-QImage MakeCellFrame(QSize cell, bool selected, const ColourScheme& colours) {
-    QImage frame(cell, QImage::Format_RGB32);
+QImage MakeCellFrame(QSize cell, bool selected, const ColourScheme& colours, qreal scale) {
+    QImage frame(std::max(1, qRound(cell.width() * scale)),
+                 std::max(1, qRound(cell.height() * scale)), QImage::Format_RGB32);
+    frame.setDevicePixelRatio(scale);
     frame.fill(colours.background);
     QPainter p(&frame);
     const QRect full(QPoint(0, 0), cell);
@@ -118,11 +120,13 @@ QImage CutPicture(const QImage& picture) {
     return out;
 }
 
-const QImage& CellFrameCache::Frame(QSize cell, bool selected, const ColourScheme& colours) {
-    if (cell != size_ || !(colours == colours_) || normal_.isNull()) {
-        normal_ = MakeCellFrame(cell, false, colours);
-        selected_ = MakeCellFrame(cell, true, colours);
+const QImage& CellFrameCache::Frame(QSize cell, bool selected, const ColourScheme& colours,
+                                    qreal scale) {
+    if (cell != size_ || scale != scale_ || !(colours == colours_) || normal_.isNull()) {
+        normal_ = MakeCellFrame(cell, false, colours, scale);
+        selected_ = MakeCellFrame(cell, true, colours, scale);
         size_ = cell;
+        scale_ = scale;
         colours_ = colours;
         ++builds_;
     }
@@ -174,7 +178,9 @@ void ThumbCellPainter::DrawCell(QPainter& painter, const QRect& cell, const QRec
         return;
     // The frame first (it holds the background of the picture area, which is filled next), so
     // that nothing is drawn twice over the picture.
-    painter.drawImage(cell.topLeft(), frames.Frame(cell.size(), state.selected, colours));
+    // Frames and pictures go to the screen's device pixels, not through a logical-size copy.
+    const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    painter.drawImage(cell.topLeft(), frames.Frame(cell.size(), state.selected, colours, scale));
 
     const QRect area = PictureArea(cell);
     if (area.intersects(clip)) {
@@ -187,8 +193,9 @@ void ThumbCellPainter::DrawCell(QPainter& painter, const QRect& cell, const QRec
             if (state.cut && decoded->cutPicture.isNull())
                 decoded->cutPicture = CutPicture(decoded->picture);
             painter.save();
+            const QSize device(qRound(picture.width() * scale), qRound(picture.height() * scale));
             painter.setRenderHint(QPainter::SmoothPixmapTransform,
-                                  picture.size() != decoded->picture.size());
+                                  device != decoded->picture.size());
             painter.drawImage(picture, state.cut ? decoded->cutPicture : decoded->picture);
             painter.setPen(QPen(Qt::black, 0));
             painter.setBrush(Qt::NoBrush);
@@ -238,7 +245,10 @@ void ThumbCellPainter::DrawPlaceholder(QPainter& painter, const QRect& area,
         const int side = std::min(area.width(), area.height());
         const QRect box(area.left() + (area.width() - side) / 2,
                         area.top() + (area.height() - side) / 2, side, side);
-        painter.drawImage(box, SoundIcon(box.size()));
+        const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        QImage icon = SoundIcon(QSize(qRound(side * scale), qRound(side * scale)));
+        icon.setDevicePixelRatio(scale);
+        painter.drawImage(box.topLeft(), icon);
         return;
     }
     const QImage& icon = GenericFileIcon();

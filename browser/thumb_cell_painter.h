@@ -29,8 +29,9 @@ QRect PictureRect(const QRect& pictureArea, QSize thumbSize, int zoom);
 // The frame of a cell: background, then the band colour filled from (13, 13) to (W - 13, H - 13)
 // and outlined from (8, 8) to (W - 8, H - 8) with a 12-pixel pen and rounded joins: a rounded
 // band 4 pixels wide around the picture area and the strip under it that holds the name. The
-// picture area keeps the background colour.
-QImage MakeCellFrame(QSize cell, bool selected, const ColourScheme& colours);
+// picture area keeps the background colour. Made at `scale` device pixels per logical pixel
+// (the screen's device pixel ratio), so a scaled desktop draws it sharp.
+QImage MakeCellFrame(QSize cell, bool selected, const ColourScheme& colours, qreal scale = 1);
 
 // The picture as a cut file draws: each of red, green and blue 0.3 x (red + green + blue)
 // (clamped), alpha halved.
@@ -39,13 +40,14 @@ QImage CutPicture(const QImage& picture);
 // The two frames for the current cell size and colours, made again when either changes.
 class CellFrameCache {
   public:
-    const QImage& Frame(QSize cell, bool selected, const ColourScheme& colours);
+    const QImage& Frame(QSize cell, bool selected, const ColourScheme& colours, qreal scale = 1);
     // How many times the pair was made (each time both frames).
     int Builds() const { return builds_; }
     void Clear() { size_ = {}; }
 
   private:
     QSize size_;
+    qreal scale_ = 1;
     ColourScheme colours_;
     QImage normal_;
     QImage selected_;

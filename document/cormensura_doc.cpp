@@ -1,5 +1,6 @@
 #include "document/cormensura_doc.h"
 
+#include "document/background_decode.h"
 #include "document/preview_worker.h"
 #include "imageio/colour_profile.h"
 #include "imageio/file_reader.h"
@@ -26,7 +27,7 @@ void CORMensuraDoc::SetState(DocumentState state) {
 }
 
 CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
-    : QObject(parent), settings_(settings) {
+    : QObject(parent), settings_(settings), decode_(std::make_unique<BackgroundDecode>()) {
     // Every change of the resize settings, whoever made it, leads to new previews.
     connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
             &CORMensuraDoc::SettingsChanged);
@@ -129,25 +130,48 @@ void CORMensuraDoc::ReleaseSource() {
 
 bool CORMensuraDoc::Open(const QString& path) {
     QString failure;
-    if (TryOpen(path, &failure))
+    bool cancelled = false;
+    if (TryOpen(path, &failure, &cancelled))
         return true;
-    emit failed(failure);
+    if (cancelled)
+        emit openCancelled();
+    else
+        emit failed(failure);
     return false;
 }
 
-bool CORMensuraDoc::TryOpen(const QString& path, QString* failure) {
+void CORMensuraDoc::CancelOpen() {
+    decode_->Cancel();
+}
+
+std::optional<SourceImage> CORMensuraDoc::Load(const QString& path, QString* reason,
+                                               bool* cancelled) {
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, reason))
+        return std::nullopt;  // the file is closed: the image never keeps its file open
+    if (!DecodesInBackground(bytes))
+        return DecodeSourceImage(bytes, reason);
+    return decode_->Run(
+        [bytes = std::move(bytes)](QString* error) { return DecodeSourceImage(bytes, error); },
+        reason, cancelled);
+}
+
+bool CORMensuraDoc::TryOpen(const QString& path, QString* failure, bool* cancelled) {
     // Opened without blocking: a pipe or a device is refused here instead of hanging the window.
     QString error;
     if (!CheckRegularFile(path, ReadKind::Image, &error)) {
         *failure = QStringLiteral("Failed to open document.\n%1\n%2").arg(path, error);
         return false;
     }
-    std::optional<SourceImage> loaded;
+    if (state_ == DocumentState::Loading)
+        return false;  // a large image is being decoded: one open at a time
     QString reason;
     const DocumentState before = state_;
     SetState(DocumentState::Loading);
-    loaded = LoadSourceImage(path, &reason);
+    std::optional<SourceImage> loaded = Load(path, &reason, cancelled);
     SetState(loaded ? DocumentState::Open : before);
+    if (*cancelled)
+        return false;
     // A file that cannot be opened leaves the image that is open, and its settings, as they
     // were; the message says why.
     if (!loaded) {
@@ -181,9 +205,14 @@ bool CORMensuraDoc::LoadNeighbour(StepDirection direction) {
         if (!next)
             break;
         QString failure;
-        if (TryOpen(*next, &failure)) {
+        bool cancelled = false;
+        if (TryOpen(*next, &failure, &cancelled)) {
             opened = true;
             break;
+        }
+        if (cancelled) {
+            emit openCancelled();
+            return false;
         }
         skipList_.append(*next);
     }

@@ -22,6 +22,7 @@ class QThread;
 namespace orm {
 
 class PreviewWorker;
+class BackgroundDecode;
 struct PreviewResult;
 
 // Command ids the document handles (menu actions carry them).
@@ -67,7 +68,10 @@ class CORMensuraDoc : public QObject {
     // ---- Commands -------------------------------------------------------------------------
     // Opens an image into the document (replacing whatever was open). A failure is reported
     // through failed() and leaves what was open; returns whether the image is now open.
+    // A large image decodes on a thread of its own while the window's events go on (state
+    // Loading); CancelOpen gives it up, and openCancelled follows instead of failed().
     bool Open(const QString& path);
+    void CancelOpen();
     // Steps to the next or previous image of the folder (beeps when there is none).
     bool LoadNeighbour(StepDirection direction);
     bool CanLoadNeighbour() const { return HasSource(); }
@@ -131,6 +135,8 @@ class CORMensuraDoc : public QObject {
     // shows anything itself.
     void failed(const QString& message);
     void stateChanged(orm::DocumentState state);
+    // An open was given up (CancelOpen): what was open stays.
+    void openCancelled();
     // The pixels shown changed (another background, linear light on or off): views draw anew.
     void displayChanged();
 
@@ -149,7 +155,9 @@ class CORMensuraDoc : public QObject {
     void UpdateDisplayPixels();
     void SetState(DocumentState state);
     // Opens the image; on failure the open one stays and failure (when given) says why.
-    bool TryOpen(const QString& path, QString* failure);
+    bool TryOpen(const QString& path, QString* failure, bool* cancelled);
+    // Reads and decodes the file; a large image decodes in the background (CancelOpen ends it).
+    std::optional<SourceImage> Load(const QString& path, QString* reason, bool* cancelled);
     bool PrepareSave(const QString& path, ResizeSaveJob* job);
     void JoinSaveThread();
 
@@ -168,6 +176,7 @@ class CORMensuraDoc : public QObject {
     QString currentPath_;
     DocumentState state_ = DocumentState::Empty;
     QStringList skipList_;
+    std::unique_ptr<BackgroundDecode> decode_;
 
     QThread* thread_ = nullptr;
     PreviewWorker* worker_ = nullptr;

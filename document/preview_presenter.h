@@ -21,7 +21,7 @@ class CORMensuraDoc;
 // Everything of the view that decides what is painted.
 struct PreviewViewState {
     PreviewArea area;  // the visible output and its margin; empty: nothing to show
-    ZoomRatio ratio;
+    ZoomRatio ratio;   // device pixels per output pixel
     bool comparing = false;
     bool panning = false;
     bool scrolling = false;  // a scroll bar is being operated
@@ -36,7 +36,7 @@ struct PreviewViewState {
 struct AreaPicture {
     QImage image;
     PreviewArea area;
-    ZoomRatio ratio;
+    ZoomRatio ratio;  // device pixels per output pixel
     int outputWidth = 0;
     int outputHeight = 0;
     bool crop = false;

@@ -67,6 +67,36 @@ ZoomRatio RatioOf(const PreviewZoom& zoom, int ow, int oh, int cw, int ch) {
     return r.enlarges() ? ZoomRatio{} : r;
 }
 
+ZoomRatio DeviceScaleOf(double devicePixelRatio) {
+    const long steps = std::lround(devicePixelRatio * 120.0);
+    if (!(devicePixelRatio > 0) || steps <= 0 || steps > 120 * 16)
+        return {};
+    return Reduced(steps, 120);
+}
+
+double ZoomGeometry::ToLogical(int output) const {
+    return double(device.ToScreen(output)) * double(scale.den) / double(scale.num);
+}
+
+int ZoomGeometry::ToDevice(int logical) const {
+    return static_cast<int>(FloorDiv(2 * int64_t(logical) * scale.num + scale.den, 2 * scale.den));
+}
+
+ZoomGeometry GeometryOf(const PreviewZoom& zoom, int ow, int oh, int cw, int ch,
+                        const ZoomRatio& scale) {
+    ZoomGeometry g;
+    g.scale = scale;
+    // The client's whole device pixels.
+    const int dcw = static_cast<int>(FloorDiv(int64_t(cw) * scale.num, scale.den));
+    const int dch = static_cast<int>(FloorDiv(int64_t(ch) * scale.num, scale.den));
+    g.device = RatioOf(zoom, ow, oh, dcw, dch);
+    g.logical = Reduced(g.device.num * scale.den, g.device.den * scale.num);
+    g.contentWidth = static_cast<int>(CeilDiv(int64_t(g.device.Extent(ow)) * scale.den, scale.num));
+    g.contentHeight =
+        static_cast<int>(CeilDiv(int64_t(g.device.Extent(oh)) * scale.den, scale.num));
+    return g;
+}
+
 PreviewZoom ZoomIn(const PreviewZoom& zoom, const ZoomRatio& current, const ZoomRatio& fit) {
     const int* above = nullptr;
     for (const int& p : kZoomPercents)

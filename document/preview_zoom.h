@@ -51,6 +51,35 @@ struct ZoomRatio {
 // cw x ch (the client without scroll bars).
 ZoomRatio RatioOf(const PreviewZoom& zoom, int ow, int oh, int cw, int ch);
 
+// ---- Device pixels ----------------------------------------------------------------------------
+// A zoom means device pixels per output pixel: at 100 % one output pixel covers one device pixel
+// also where the desktop scales the interface (a device pixel ratio of 1.5 or 2). Widgets lay out
+// and scroll in logical pixels, so the view's geometry runs at the logical ratio while its
+// pictures are made at the device ratio and drawn at the screen's resolution.
+
+// Device pixels per logical pixel as an exact fraction: the toolkit's ratio rounded to 1/120
+// (1, 1.25, 4/3, 1.5, 1.75 and 2 are exact); 1 for anything not positive.
+ZoomRatio DeviceScaleOf(double devicePixelRatio);
+
+struct ZoomGeometry {
+    ZoomRatio device;   // device pixels per output pixel: what the zoom stands for
+    ZoomRatio logical;  // logical pixels per output pixel (device / scale)
+    ZoomRatio scale;    // device pixels per logical pixel
+    // The zoomed output in logical pixels: its device extent, rounded up.
+    int contentWidth = 0;
+    int contentHeight = 0;
+    // Where an output coordinate's device pixel starts, in logical pixels (between logical
+    // pixels when the scale is not whole).
+    double ToLogical(int output) const;
+    // The device pixel a logical coordinate falls on (rounded half up).
+    int ToDevice(int logical) const;
+};
+
+// The geometry of a zoom for an ow x oh output in a client of at most cw x ch logical pixels on a
+// screen of the given scale. Fit fills the client's device pixels, never above 100 %.
+ZoomGeometry GeometryOf(const PreviewZoom& zoom, int ow, int oh, int cw, int ch,
+                        const ZoomRatio& scale);
+
 // The next zoom in or out from the current ratio: the nearest of the fixed steps and Fit (the
 // ratio `fit`) in that direction, a step when it equals Fit. Unchanged at either end.
 PreviewZoom ZoomIn(const PreviewZoom& zoom, const ZoomRatio& current, const ZoomRatio& fit);

@@ -203,6 +203,8 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
     }
     if (out.image.isNull() || out.image.format() == QImage::Format_Invalid)
         return fail(reader->errorString());
+    if (const std::optional<BmpFieldWidths> fields = SixteenBitBmpFields(fileBytes))
+        SpreadBmpFields(out.image, *fields);
     if (key) {
         out.image = ApplyPngKey(out.image, *key);
         if (out.image.isNull())

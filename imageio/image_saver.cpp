@@ -25,9 +25,9 @@ constexpr int kTiffLzw = 1;  // QImageWriter::setCompression for TIFF
 
 // EXIF and the colour profile of a WebP file, written with libwebp's muxer (exiv2 0.27 files the
 // profile under the wrong chunk name).
-void WriteWebpItems(QByteArray& webp, const PropertyItems& items) {
+void WriteWebpItems(QByteArray& webp, const PropertyItems& items, QString* note) {
     const PropertyItem* profile = FindItem(items, kPropIccProfile);
-    SetWebpMetadata(webp, EncodeExifBlock(items), profile ? profile->value : QByteArray());
+    SetWebpMetadata(webp, EncodeExifBlock(items, note), profile ? profile->value : QByteArray());
 }
 
 // Qt's TIFF writer stores a 1-bit image as black and white whatever its two colours are; a
@@ -101,7 +101,7 @@ namespace {
 
 // Encodes the image with its metadata; empty on failure, with the reason when one is known.
 QByteArray EncodeWithMetadata(QImage image, const OutputFormat& format, const SaveSource& source,
-                              const SaveOptions& options, QString* reason) {
+                              const SaveOptions& options, QString* reason, QString* note) {
     const QImage& output = image;
     if (output.isNull())
         return {};
@@ -143,9 +143,9 @@ QByteArray EncodeWithMetadata(QImage image, const OutputFormat& format, const Sa
         SetJfifDensity(bytes, options.dpi);
     // exiv2 writes the items of JPEG, TIFF and PNG files; WebP's go through libwebp's muxer.
     if (!items.empty() && format.carriesExif && format.kind != OutputKind::Webp)
-        WritePropertyItems(bytes, items);  // items it refuses are left out; the picture is kept
+        WritePropertyItems(bytes, items, nullptr, note);  // what it refuses is left out
     if (!items.empty() && format.kind == OutputKind::Webp)
-        WriteWebpItems(bytes, items);
+        WriteWebpItems(bytes, items, note);
     if (format.kind == OutputKind::Png)
         NameIccProfileChunk(bytes);
     // A TIFF states its resolution as a fraction: write the exact value, not the one rounded
@@ -169,7 +169,7 @@ void SetSaveError(QString* error, const QString& path, const QString& reason) {
 }  // namespace
 
 QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource& source,
-                           const SaveOptions& options, QString* error) {
+                           const SaveOptions& options, QString* error, QString* note) {
     if (error)
         error->clear();
     const OutputFormat* format = OutputFormatForPath(path);
@@ -178,7 +178,7 @@ QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource&
     QByteArray bytes;
     QString reason;
     try {
-        bytes = EncodeWithMetadata(std::move(output), *format, source, options, &reason);
+        bytes = EncodeWithMetadata(std::move(output), *format, source, options, &reason, note);
     } catch (const std::bad_alloc&) {
         bytes.clear();
         reason = QStringLiteral("Not enough memory.");

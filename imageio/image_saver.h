@@ -41,9 +41,11 @@ bool SaveImage(const QImage& output, const QString& path, const SourceImage& sou
 
 // The bytes SaveImage writes: the file for the path's extension, with resolution and metadata.
 // Empty on failure, with error as SaveImage words it. An image passed in without other owners
-// (moved in) is not copied to set its resolution.
+// (moved in) is not copied to set its resolution. `note` receives what was left out of a file
+// that was written (a maker note that did not read back), for the log.
 QByteArray EncodeImageFile(QImage output, const QString& path, const SaveSource& source,
-                           const SaveOptions& options, QString* error = nullptr);
+                           const SaveOptions& options, QString* error = nullptr,
+                           QString* note = nullptr);
 
 // Whether output is the source's own pixels at its own size (in 24-bit colour or any format
 // that converts to exactly them).

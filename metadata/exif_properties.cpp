@@ -9,7 +9,10 @@
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <mutex>
+#include <string>
 
 namespace orm {
 
@@ -29,6 +32,15 @@ constexpr ThumbnailTagId kThumbnailIds[] = {
     {0x0101, kPropThumbnailHeight},      {0x011A, kPropThumbnailResolutionX},
     {0x011B, kPropThumbnailResolutionY}, {0x0128, kPropThumbnailResolutionUnit},
 };
+
+// exiv2's errors are counted while a written maker note is read back (on that thread), and
+// dropped everywhere else.
+thread_local int* countedErrors = nullptr;
+
+void CountError(int level, const char*) {
+    if (countedErrors && level >= Exiv2::LogMsg::error)
+        ++*countedErrors;
+}
 
 std::optional<ExifGroup> GroupOf(const std::string& name) {
     if (name == "Image")
@@ -160,6 +172,109 @@ Exiv2::ExifData BuildExifData(const PropertyItems& items, bool withMakerNote) {
     return exif;
 }
 
+// ---- Verifying a maker note that was laid out anew -------------------------------------------
+
+bool IsMakerNoteEntry(const Exiv2::Exifdatum& d) {
+    // Exif.MakerNote.Offset and .ByteOrder say where the note lies, not what it holds.
+    return Exiv2::ExifTags::isMakerGroup(d.groupName()) && d.groupName() != "MakerNote";
+}
+
+bool HasMakerNote(const Exiv2::ExifData& exif) {
+    return std::any_of(exif.begin(), exif.end(), IsMakerNoteEntry);
+}
+
+// A single 32-bit value that holds a position in the file (a sub-directory, a preview, a data
+// block): laid out anew it moves with its target.
+bool HoldsOffset(const Exiv2::Exifdatum& d) {
+    if (d.count() != 1)
+        return false;
+    if (d.typeId() == Exiv2::tiffIfd)
+        return true;
+    if (d.typeId() != Exiv2::unsignedLong && d.typeId() != Exiv2::signedLong)
+        return false;
+    const std::string name = d.tagName();
+    const auto endsWith = [&](const char* end) {
+        const std::size_t n = std::strlen(end);
+        return name.size() >= n && name.compare(name.size() - n, n, end) == 0;
+    };
+    return endsWith("IFD") || endsWith("Preview") || endsWith("Pointer") ||
+           name == "JPEGInterchangeFormat" || name.find("Offset") != std::string::npos ||
+           endsWith("Start");
+}
+
+std::string ValueBytes(const Exiv2::Exifdatum& d) {
+    std::string bytes(d.size(), '\0');
+    if (d.size() > 0)
+        d.copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::littleEndian);
+    return bytes;
+}
+
+// Whether the maker note read back from a written file (`back`, read while `errors` were
+// counted) is the one that was written: every entry again, under its key with its type and
+// count, and its bytes; an entry holding an offset must have been moved to the new layout (one
+// that comes back unchanged and not zero still points into the source's layout, where a reader
+// finds no directory or the wrong data). Conservative: a note that fails is left out.
+bool MakerNoteReadsBack(const Exiv2::ExifData& written, const Exiv2::ExifData& back, int errors) {
+    if (errors > 0)
+        return false;
+    std::map<std::string, int> count;
+    for (const Exiv2::Exifdatum& d : written)
+        if (IsMakerNoteEntry(d))
+            ++count[d.key()];
+    for (const Exiv2::Exifdatum& d : back)
+        if (IsMakerNoteEntry(d) && --count[d.key()] < 0)
+            return false;  // an entry that was not written
+    for (const Exiv2::Exifdatum& d : written) {
+        if (!IsMakerNoteEntry(d))
+            continue;
+        if (count[d.key()] != 0)
+            return false;  // lost
+        const auto found = back.findKey(Exiv2::ExifKey(d.key()));
+        if (found == back.end() || found->typeId() != d.typeId() || found->count() != d.count())
+            return false;
+        const std::string was = ValueBytes(d);
+        const bool same = was == ValueBytes(*found);
+        if (HoldsOffset(d) ? same && d.toLong() != 0 : !same)
+            return false;
+    }
+    return true;
+}
+
+// Reads the written file again and checks its maker note (MakerNoteReadsBack).
+bool WrittenMakerNoteReadsBack(const QByteArray& file, const Exiv2::ExifData& written) {
+    int errors = 0;
+    countedErrors = &errors;
+    bool ok = false;
+    try {
+        auto image = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(file.constData()), long(file.size()));
+        if (image.get()) {
+            image->readMetadata();
+            ok = MakerNoteReadsBack(written, image->exifData(), errors);
+        }
+    } catch (const std::exception&) {
+    }
+    countedErrors = nullptr;
+    return ok;
+}
+
+bool BlockMakerNoteReadsBack(const Exiv2::Blob& block, const Exiv2::ExifData& written) {
+    int errors = 0;
+    countedErrors = &errors;
+    bool ok = false;
+    try {
+        Exiv2::ExifData back;
+        Exiv2::ExifParser::decode(back, block.data(), uint32_t(block.size()));
+        ok = MakerNoteReadsBack(written, back, errors);
+    } catch (const std::exception&) {
+    }
+    countedErrors = nullptr;
+    return ok;
+}
+
+const QString kMakerNoteLeftOut =
+    QStringLiteral("the camera's maker note did not read back as written and was left out");
+
 bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const PropertyItem* profile,
               QByteArray& result) {
     try {
@@ -197,7 +312,8 @@ bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const Prop
 void InitExiv2Once() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
+        Exiv2::LogMsg::setHandler(CountError);
         Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
     });
 }
@@ -294,13 +410,22 @@ PropertyItems ReadPropertyItemsFromFile(const QString& path) {
     }
 }
 
-bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error) {
+bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error,
+                        QString* note) {
     InitExiv2Once();
     QByteArray result;
     const PropertyItem* profile = FindItem(items, kPropIccProfile);
-    if (TryWrite(encoded, BuildExifData(items, true), profile, result) ||
-        TryWrite(encoded, BuildExifData(items, false), profile, result)) {
+    const Exiv2::ExifData withMakerNote = BuildExifData(items, true);
+    const bool makerNote = HasMakerNote(withMakerNote);
+    if (TryWrite(encoded, withMakerNote, profile, result) &&
+        (!makerNote || WrittenMakerNoteReadsBack(result, withMakerNote))) {
         encoded = result;
+        return true;
+    }
+    if (TryWrite(encoded, BuildExifData(items, false), profile, result)) {
+        encoded = result;
+        if (makerNote && note)
+            *note = kMakerNoteLeftOut;
         return true;
     }
     if (error)
@@ -308,8 +433,9 @@ bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString
     return false;
 }
 
-QByteArray EncodeExifBlock(const PropertyItems& items) {
+QByteArray EncodeExifBlock(const PropertyItems& items, QString* note) {
     InitExiv2Once();
+    bool leftOut = false;
     for (const bool withMakerNote : {true, false}) {
         try {
             const Exiv2::ExifData exif = BuildExifData(items, withMakerNote);
@@ -317,6 +443,13 @@ QByteArray EncodeExifBlock(const PropertyItems& items) {
                 return {};
             Exiv2::Blob blob;
             Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+            if (withMakerNote && HasMakerNote(exif) && !blob.empty() &&
+                !BlockMakerNoteReadsBack(blob, exif)) {
+                leftOut = true;
+                continue;
+            }
+            if (leftOut && note)
+                *note = kMakerNoteLeftOut;
             if (!blob.empty())
                 return QByteArray(reinterpret_cast<const char*>(blob.data()),
                                   qsizetype(blob.size()));

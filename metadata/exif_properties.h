@@ -23,13 +23,18 @@ PropertyItems ReadPropertyItemsFromFile(const QString& path);
 // A maker note is laid out anew from its entries (kMakerNote items); the raw maker-note bytes are
 // never written, so a maker note exiv2 does not understand is left out. When the block as a whole
 // cannot be written, the maker note is left out and, failing that, the file keeps no EXIF block.
-// Returns false only when the file could not be handled at all (encoded stays unchanged then).
-bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error = nullptr);
+// The written maker note is read back: when an entry is lost or changed, an offset still points
+// into the source's layout, or the reader reports an error, the note is left out and `note` says
+// so (for the log). Returns false only when the file could not be handled at all (encoded stays
+// unchanged then).
+bool WritePropertyItems(QByteArray& encoded, const PropertyItems& items, QString* error = nullptr,
+                        QString* note = nullptr);
 
 // The items as an EXIF block on its own: a little-endian TIFF structure (from its byte-order mark,
 // without the "Exif" prefix of a JPEG segment), for files whose container the caller lays out.
 // The colour profile is not part of it. The maker note is laid out anew or, failing that, left
-// out; empty when there is nothing to write or exiv2 cannot lay the block out.
-QByteArray EncodeExifBlock(const PropertyItems& items);
+// out (also when it does not read back, as WritePropertyItems checks; `note` says so then); empty
+// when there is nothing to write or exiv2 cannot lay the block out.
+QByteArray EncodeExifBlock(const PropertyItems& items, QString* note = nullptr);
 
 }  // namespace orm

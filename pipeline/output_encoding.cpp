@@ -16,7 +16,7 @@ EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSour
                                const SaveOptions& options, const OutputSizeLimit& limit) {
     EncodedOutput out;
     if (!limit.Active() || !QualitySetsSize(path)) {
-        out.bytes = EncodeImageFile(std::move(image), path, source, options, &out.error);
+        out.bytes = EncodeImageFile(std::move(image), path, source, options, &out.error, &out.note);
         return out;
     }
     // The image is shared by the tries; each encode copies it only where it sets the resolution.
@@ -24,7 +24,7 @@ EncodedOutput EncodeOutputFile(QImage image, const QString& path, const SaveSour
         FindQualityForSize(limit.maxBytes, limit.highestQuality, [&](int quality, QString* error) {
             SaveOptions at = options;
             at.jpegQuality = quality;
-            return EncodeImageFile(image, path, source, at, error);
+            return EncodeImageFile(image, path, source, at, error, &out.note);
         });
     if (!found.error.isEmpty()) {
         out.error = found.error;

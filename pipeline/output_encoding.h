@@ -26,6 +26,7 @@ bool QualitySetsSize(const QString& path);
 struct EncodedOutput {
     QByteArray bytes;       // the file; empty on failure or when it cannot fit
     QString error;          // EncodeImageFile's message on failure
+    QString note;           // what was left out of the written file (EncodeImageFile)
     int quality = 0;        // the quality the size limit chose (0: no search)
     bool tooLarge = false;  // even quality 1 is larger than the limit (bytes empty)
     qint64 lowestSize = 0;  // then: its size at quality 1

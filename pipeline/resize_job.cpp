@@ -173,6 +173,7 @@ ResizeJobOutcome Encode(const ResizeJob& job, const SaveSource& saveSource, QIma
     outcome.bytes = std::move(encoded.bytes);
     outcome.quality = encoded.quality;
     outcome.error = encoded.error;
+    outcome.note = encoded.note;
     outcome.status =
         outcome.bytes.isEmpty() ? ResizeJobStatus::EncodeFailed : ResizeJobStatus::Encoded;
     return outcome;

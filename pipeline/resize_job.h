@@ -76,6 +76,7 @@ struct ResizeJobOutcome {
     QByteArray bytes;
     QString error;    // EncodeFailed: the save message ("Can't save file ..." and the reason)
     QString reason;   // NoMemory and TooLarge: why, for a log
+    QString note;     // Encoded: what was left out of the file (a maker note), for a log
     int quality = 0;  // the quality the size limit chose (0: none)
     // The size limit was set but the format has no quality to meet it by (the caller may warn).
     bool limitNotApplied = false;

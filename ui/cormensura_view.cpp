@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace orm {
@@ -39,6 +40,17 @@ void DrawCaption(QPainter& painter, const QString& text, QPoint at, bool alignRi
     painter.fillRect(box, QColor(0, 0, 0, 160));
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, text);
+}
+
+// From here on the painter's units are device pixels.
+void InDevicePixels(QPainter& painter, const ZoomGeometry& geometry) {
+    const qreal toLogical = qreal(geometry.scale.den) / qreal(geometry.scale.num);
+    painter.setWorldTransform(QTransform::fromScale(toLogical, toLogical));
+}
+
+// A picture of device pixels one to one (whatever device pixel ratio the image carries).
+void DrawDevicePixels(QPainter& painter, QPoint at, const QImage& image) {
+    painter.drawImage(QRect(at, image.size()), image, image.rect());
 }
 
 }  // namespace
@@ -71,21 +83,30 @@ QSize CORMensuraView::OutputSize() const {
     return {s.width, s.height};
 }
 
-QSize CORMensuraView::ZoomedSize() const {
+ZoomGeometry CORMensuraView::Geometry() const {
     const QSize output = OutputSize();
-    const ZoomRatio r = Ratio();
-    return {r.Extent(output.width()), r.Extent(output.height())};
+    const QSize client = maximumViewportSize();
+    return GeometryOf(zoom_, output.width(), output.height(), client.width(), client.height(),
+                      DeviceScaleOf(devicePixelRatioF()));
+}
+
+QSize CORMensuraView::ZoomedSize() const {
+    const ZoomGeometry g = Geometry();
+    return {g.contentWidth, g.contentHeight};
 }
 
 ZoomRatio CORMensuraView::Ratio() const {
-    const QSize output = OutputSize();
-    const QSize client = maximumViewportSize();
-    return RatioOf(zoom_, output.width(), output.height(), client.width(), client.height());
+    return Geometry().device;
 }
 
 ZoomRatio CORMensuraView::FitRatio() const {
-    return RatioOf(PreviewZoom{true, 100}, OutputSize().width(), OutputSize().height(),
-                   maximumViewportSize().width(), maximumViewportSize().height());
+    PreviewZoom fit = zoom_;
+    fit.fit = true;
+    const QSize output = OutputSize();
+    const QSize client = maximumViewportSize();
+    return GeometryOf(fit, output.width(), output.height(), client.width(), client.height(),
+                      DeviceScaleOf(devicePixelRatioF()))
+        .device;
 }
 
 void CORMensuraView::OnInitialUpdate() {
@@ -110,19 +131,20 @@ PixelRect CORMensuraView::VisibleSourceRect() const {
         return {};
     const QSize output = OutputSize();
     return orm::VisibleSourceRect(
-        ShownOutput(VisibleContentRect(), Ratio(), output.width(), output.height()),
+        ShownOutput(VisibleContentRect(), Geometry().logical, output.width(), output.height()),
         document_->Mapping());
 }
 
 PreviewArea CORMensuraView::CurrentArea() const {
     if (!document_ || !document_->HasSource())
         return {};
-    return AreaForZoomedView(VisibleContentRect(), Ratio(), document_->Mapping());
+    return AreaForZoomedView(VisibleContentRect(), Geometry().logical, document_->Mapping());
 }
 
 QPoint CORMensuraView::OutputToContent(int x, int y) const {
-    const ZoomRatio r = Ratio();
-    return {r.ToScreen(x), r.ToScreen(y)};
+    const ZoomGeometry g = Geometry();
+    return {static_cast<int>(std::ceil(g.ToLogical(x))),
+            static_cast<int>(std::ceil(g.ToLogical(y)))};
 }
 
 PreviewViewState CORMensuraView::ViewState() const {
@@ -159,30 +181,43 @@ void CORMensuraView::paintEvent(QPaintEvent*) {
         presentPosted_ = true;
         QMetaObject::invokeMethod(this, &CORMensuraView::Present, Qt::QueuedConnection);
     }
+    // White around the output; the output itself is covered by the picture (its last device
+    // pixels may end inside a logical pixel).
+    painter.fillRect(client, Qt::white);
+    // The pictures hold device pixels and are drawn in device pixels, one to one, also where
+    // the desktop scales the interface.
+    const ZoomGeometry geometry = Geometry();
     const QPoint origin = ContentOrigin();
-    const QRect output(origin, ScrollSize());
-    // White around the output; the output itself is covered by the picture.
-    const QRegion around = QRegion(client).subtracted(QRegion(output));
-    for (const QRect& r : around) painter.fillRect(r, Qt::white);
-    const ZoomRatio ratio = Ratio();
+    const QPoint deviceOrigin(geometry.ToDevice(origin.x()), geometry.ToDevice(origin.y()));
+    const QSize output = OutputSize();
     // In Crop mode an area may reach a little past the output's edges: show the output only.
-    painter.save();
-    painter.setClipRect(output);
+    const QRect deviceOutput(deviceOrigin, QSize(geometry.device.Extent(output.width()),
+                                                 geometry.device.Extent(output.height())));
     const auto at = [&](const PixelRect& target) {
-        const PixelRect screen = ratio.ToScreen(target);
-        return origin + QPoint(screen.left, screen.top);
+        return deviceOrigin +
+               QPoint(geometry.device.ToScreen(target.left), geometry.device.ToScreen(target.top));
     };
+    painter.save();
+    InDevicePixels(painter, geometry);
+    painter.setClipRect(deviceOutput);
     const bool draft = presenter_.ShowsDraft();
     const AreaPicture& comparison = presenter_.Comparison();
     if (Comparing() && !comparison.image.isNull())
-        painter.drawImage(at(comparison.area.target), comparison.image);
+        DrawDevicePixels(painter, at(comparison.area.target), comparison.image);
     else if (draft && !presenter_.Draft().image.isNull())
-        painter.drawImage(at(presenter_.Draft().area.target), presenter_.Draft().image);
+        DrawDevicePixels(painter, at(presenter_.Draft().area.target), presenter_.Draft().image);
     else if (!draft && !presenter_.Display().isNull())
-        painter.drawImage(at(presenter_.Drawn().target), presenter_.Display());
+        DrawDevicePixels(painter, at(presenter_.Drawn().target), presenter_.Display());
+    if (splitAlgorithm_ && !Comparing() && !presenter_.SplitDisplay().isNull()) {
+        // Left of the divider the other algorithm's picture.
+        painter.setClipRect(
+            deviceOutput.intersected(QRect(0, 0, geometry.ToDevice(DividerX()), INT_MAX / 2)));
+        DrawDevicePixels(painter, at(presenter_.Presented().area.target),
+                         presenter_.SplitDisplay());
+    }
     painter.restore();
     if (splitAlgorithm_ && !Comparing() && !presenter_.SplitDisplay().isNull())
-        PaintSplit(painter, output, at(presenter_.Presented().area.target));
+        PaintSplit(painter);
     // Say what is shown, so the source is never taken for the result.
     if (Comparing())
         DrawCaption(painter, kCompareCaption, QPoint(8, 8));
@@ -263,13 +298,13 @@ void CORMensuraView::SetZoom(const PreviewZoom& zoom) {
 void CORMensuraView::SetZoom(const PreviewZoom& zoom, QPoint anchor) {
     if (zoom == zoom_)
         return;
-    const ZoomRatio oldRatio = Ratio();
+    const ZoomRatio oldRatio = Geometry().logical;
     const QSize oldContent = ScrollSize();
     const QPoint scroll = ScrollPosition();
     const QSize client = viewport()->size();
     zoom_ = zoom;
     if (document_ && document_->HasSource()) {
-        const ZoomRatio newRatio = Ratio();
+        const ZoomRatio newRatio = Geometry().logical;
         const QSize content = ZoomedSize();
         const int x = ScrollAfterZoom(scroll.x(), anchor.x(), client.width(), oldContent.width(),
                                       content.width(), oldRatio, newRatio);
@@ -388,13 +423,9 @@ void CORMensuraView::SetDividerX(int x) {
     viewport()->update();
 }
 
-void CORMensuraView::PaintSplit(QPainter& painter, const QRect& output, QPoint at) {
+void CORMensuraView::PaintSplit(QPainter& painter) {
     const ResizeSettings& s = document_->Settings().Resize();
     const int divider = DividerX();
-    painter.save();
-    painter.setClipRect(output.intersected(QRect(0, 0, divider, viewport()->height())));
-    painter.drawImage(at, presenter_.SplitDisplay());
-    painter.restore();
     // A white line with a dark one beside it shows on any picture.
     painter.setPen(Qt::white);
     painter.drawLine(divider, 0, divider, viewport()->height());

@@ -1,11 +1,11 @@
 #pragma once
-// The preview view: the opened image as it will look after resizing, at 100 % (one screen pixel
-// per output pixel) unless zoomed, scrollable and panned by dragging. Only the visible part plus
-// a margin is ever computed: standard modes are drawn directly, own algorithms show a
-// nearest-neighbour picture first and the document's exact result when it arrives. Other zooms
-// show that 100 % picture scaled (document/preview_zoom.h). While comparing (Space held in the
-// view, or the Compare toggle) it shows the source scaled to the output size with nearest
-// neighbour instead.
+// The preview view: the opened image as it will look after resizing, at 100 % (one device pixel
+// per output pixel, also on a scaled desktop) unless zoomed, scrollable and panned by dragging.
+// Only the visible part plus a margin is ever computed: standard modes are drawn directly, own
+// algorithms show a nearest-neighbour picture first and the document's exact result when it
+// arrives. Other zooms show that 100 % picture scaled (document/preview_zoom.h). While comparing
+// (Space held in the view, or the Compare toggle) it shows the source scaled to the output size
+// with nearest neighbour instead.
 
 #include "document/cormensura_doc.h"
 #include "document/preview_draw_state.h"
@@ -39,9 +39,11 @@ class CORMensuraView : public COrvenScrollView {
 
     // ---- Zoom ----------------------------------------------------------------------------------
     PreviewZoom Zoom() const { return zoom_; }
-    // Screen pixels per output pixel now, and what Fit would give.
+    // Device pixels per output pixel now, and what Fit would give.
     ZoomRatio Ratio() const;
     ZoomRatio FitRatio() const;
+    // The zoom on this screen: device and logical ratios and the zoomed size in logical pixels.
+    ZoomGeometry Geometry() const;
     // Changes the zoom keeping the output point under anchor (a viewport point; the centre when
     // omitted) where it is.
     void SetZoom(const PreviewZoom& zoom);
@@ -96,7 +98,8 @@ class CORMensuraView : public COrvenScrollView {
     PreviewViewState ViewState() const;
     void Present();
     void SetCompareHeld(bool on);
-    void PaintSplit(QPainter& painter, const QRect& output, QPoint at);
+    // The divider and the captions over the split view (its picture is drawn with the others).
+    void PaintSplit(QPainter& painter);
     QSize OutputSize() const;
     QSize ZoomedSize() const;
 

@@ -12,6 +12,7 @@
 #include "settings/settings_store.h"
 #include "ui/cormensura_view.h"
 #include "ui/navigator_wnd.h"
+#include "ui/open_feedback.h"
 #include "ui/preview_view_actions.h"
 #include "ui/save_dialog.h"
 #include "ui/settings_commands.h"
@@ -101,15 +102,7 @@ CMainFrame::CMainFrame(SettingsModel& settings, SettingsStore* store, QWidget* p
     // The document reports; the frame speaks to the user.
     connect(doc_, &CORMensuraDoc::failed, this,
             [this](const QString& message) { settings_.Prompt().Warning(message); });
-    connect(doc_, &CORMensuraDoc::stateChanged, this, [this](DocumentState state) {
-        if (state == DocumentState::Loading) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            loadingCursor_ = true;
-        } else if (loadingCursor_) {
-            QGuiApplication::restoreOverrideCursor();
-            loadingCursor_ = false;
-        }
-    });
+    ShowOpenFeedback(*doc_, *statusBar());
     // What the document reports without a question goes to the status bar.
     connect(doc_, &CORMensuraDoc::neighboursSkipped, this, [this](const QStringList& names) {
         statusBar()->showMessage(
@@ -675,6 +668,7 @@ void CMainFrame::OnAbout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // A save in progress is not dropped unasked: Wait keeps the window (and the save) going;
     // Stop and quit cancels it, and the file it would replace stays as it was.
+    doc_->CancelOpen();  // a large image being decoded is given up
     if (doc_->SaveRunning() &&
         settings_.Prompt().AskChoice(QStringLiteral("A save is running."),
                                      {QStringLiteral("Wait"), QStringLiteral("Stop and quit")},

@@ -197,7 +197,6 @@ class CMainFrame : public QMainWindow {
     QAction* recentSeparator_ = nullptr;
     QHash<int, QAction*> actions_;
     QStringList recentFiles_;
-    bool loadingCursor_ = false;   // the wait cursor of an image being opened
     FrameSettings frameSettings_;  // the window's own stored values
     BatchList batchList_;
     std::function<QWidget*(CMainFrame*)> browseFactory_;

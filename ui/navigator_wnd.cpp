@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace orm {
 namespace {
 
@@ -62,14 +64,24 @@ void CNavigatorWnd::Layout() {
         return;
     }
     image_ = FitCentred(sourceWidth_, sourceHeight_, width(), height());
-    if (!image_.isEmpty() &&
-        (overview_.width() != image_.width() || overview_.height() != image_.height())) {
-        overview_ = doc->SourcePixels()
-                        .scaled(image_.width(), image_.height(), Qt::IgnoreAspectRatio,
-                                Qt::SmoothTransformation)
-                        .convertToFormat(QImage::Format_RGB32);
-    }
+    UpdateOverview();
     UpdateMarker();
+}
+
+void CNavigatorWnd::UpdateOverview() {
+    CORMensuraDoc* doc = Document();
+    if (!doc || !doc->HasSource() || image_.isEmpty())
+        return;
+    // Reduced straight to device pixels, so a scaled desktop shows it sharp.
+    const qreal scale = devicePixelRatioF();
+    const QSize device(std::max(1, qRound(image_.width() * scale)),
+                       std::max(1, qRound(image_.height() * scale)));
+    if (overview_.size() == device && overview_.devicePixelRatio() == scale)
+        return;
+    overview_ = doc->SourcePixels()
+                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(QImage::Format_RGB32);
+    overview_.setDevicePixelRatio(scale);
 }
 
 void CNavigatorWnd::UpdateMarker() {
@@ -94,7 +106,11 @@ void CNavigatorWnd::resizeEvent(QResizeEvent*) {
 void CNavigatorWnd::paintEvent(QPaintEvent*) {
     // Drawn into an image first: the marker is drawn by inverting bits, which needs a raster
     // target.
-    QImage canvas(size(), QImage::Format_RGB32);
+    UpdateOverview();
+    const qreal scale = devicePixelRatioF();
+    QImage canvas(std::max(1, qRound(width() * scale)), std::max(1, qRound(height() * scale)),
+                  QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(scale);
     canvas.fill(palette().window().color());
     QPainter p(&canvas);
     if (!overview_.isNull())

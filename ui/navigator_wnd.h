@@ -42,6 +42,9 @@ class CNavigatorWnd : public QWidget {
 
   private:
     void Layout();
+    // The overview at the screen's resolution for the image rectangle (made again when the
+    // rectangle or the screen changes).
+    void UpdateOverview();
     CORMensuraDoc* Document() const;
 
     QPointer<CORMensuraView> view_;

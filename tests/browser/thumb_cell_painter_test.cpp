@@ -137,5 +137,42 @@ TEST_F(CellPainterTest, FramesAreMadeOncePerCellSize) {
     EXPECT_EQ(frames.Builds(), 3);
 }
 
+TEST_F(CellPainterTest, ScaledDesktopGetsFramesAndThumbnailsAtDevicePixels) {
+    // Interface scaled by 2: the frame holds the cell's device pixels.
+    const QSize large = CellSizeForZoom(100);
+    const QImage& frame = frames.Frame(large, false, colours, 2.0);
+    EXPECT_EQ(frame.size(), large * 2);
+    EXPECT_EQ(frame.devicePixelRatio(), 2.0);
+    EXPECT_TRUE(Near(frame.pixel(8, 200), colours.border));
+    EXPECT_TRUE(Near(frame.pixel(0, 0), colours.background));
+    EXPECT_EQ(frames.Frame(large, false, colours, 1.0).size(), large) << "another screen";
+
+    // At zoom 50 the thumbnail's pixels meet the device pixels one to one: one-pixel stripes
+    // come through unblurred, not enlarged from a logical-size copy.
+    auto stripes = std::make_shared<CPaletteItemImg>(*SolidThumbnail(Qt::white));
+    for (int y = 0; y < stripes->picture.height(); ++y)
+        for (int x = 0; x < stripes->picture.width(); x += 2)
+            stripes->picture.setPixelColor(x, y, (x / 2 + y) % 2 ? Qt::black : Qt::red);
+    const ThumbnailPtr thumb = stripes;
+    CellState state;
+    state.zoom = 50;
+    const QSize size = CellSizeForZoom(state.zoom);
+    QImage screen(size * 2, QImage::Format_RGB32);
+    screen.setDevicePixelRatio(2.0);
+    screen.fill(Qt::magenta);
+    {
+        QPainter p(&screen);
+        const QRect cell(QPoint(0, 0), size);
+        painter.DrawCell(p, cell, cell, thumb, state, colours, frames);
+    }
+    const QRect logical = PictureRect(PictureArea(QRect(QPoint(0, 0), size)), QSize(220, 110), 50);
+    const QPoint at = logical.topLeft() * 2;
+    ASSERT_EQ(logical.size() * 2, thumb->picture.size());
+    // The black frame line lies on the outermost device pixels.
+    for (int y = 2; y < 108; ++y)
+        for (int x = 2; x < 218; ++x)
+            ASSERT_EQ(screen.pixel(at + QPoint(x, y)), thumb->picture.pixel(x, y)) << x << "," << y;
+}
+
 }  // namespace
 }  // namespace orm

@@ -2,6 +2,7 @@
 // wrap-around, skipped GIF files and corrupt neighbours, the enabling rule of Resize and Save,
 // and saving (same size, resized, unwritable targets).
 
+#include "document/background_decode.h"
 #include "document/cormensura_doc.h"
 #include "document/preview_render.h"
 #include "settings/prompt.h"
@@ -13,6 +14,9 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <future>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +108,81 @@ TEST_F(DocumentCommands, AnUndecodableFileKeepsTheOpenImageAndItsSettingsAndSays
     EXPECT_TRUE(prompt_.messages[1].startsWith(QStringLiteral("Failed to open document.")));
     // Both are failures: shown with the warning sign, not as information.
     EXPECT_EQ(prompt_.warnings, prompt_.messages);
+}
+
+// A large image decodes while the window's events go on; Esc (CancelOpen) gives it up and keeps
+// what was open, without a message.
+TEST_F(DocumentCommands, ALargeImageDecodesInTheBackgroundAndCanBeGivenUp) {
+    CORMensuraDoc doc(settings_);
+    Report(doc);
+    ASSERT_TRUE(doc.Open(WriteImage("a.png")));
+    QImage large(8000, 6000, QImage::Format_Mono);  // 48 MP, a few bytes on disk
+    large.fill(1);
+    const QString big = Path("big.png");
+    ASSERT_TRUE(large.save(big));
+    QFile bytes(big);
+    ASSERT_TRUE(bytes.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(DecodesInBackground(bytes.readAll()));
+    QFile small(Path("a.png"));
+    ASSERT_TRUE(small.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(DecodesInBackground(small.readAll()));
+
+    QSignalSpy cancelled(&doc, &CORMensuraDoc::openCancelled);
+    bool eventsWentOn = false;
+    QTimer::singleShot(0, &doc, [&] {
+        eventsWentOn = doc.State() == DocumentState::Loading;
+        doc.CancelOpen();
+    });
+    EXPECT_FALSE(doc.Open(big));
+    EXPECT_TRUE(eventsWentOn);
+    EXPECT_EQ(cancelled.size(), 1);
+    EXPECT_EQ(doc.CurrentPath(), Path("a.png"));
+    EXPECT_EQ(doc.State(), DocumentState::Open);
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+
+    ASSERT_TRUE(doc.Open(big));
+    EXPECT_EQ(doc.SourceInfo().width, 8000);
+}
+
+// The wait itself: a decode that never ends on its own still lets Cancel return at once; one that
+// ends gives its image or its reason.
+TEST(BackgroundDecodeTest, WaitsInAnEventLoopUntilDoneOrCancelled) {
+    BackgroundDecode decode;
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(decode.Running());
+        decode.Cancel();
+    });
+    QString error;
+    bool cancelled = false;
+    EXPECT_FALSE(decode.Run(
+        [released](QString*) {
+            released.wait();
+            return std::optional<SourceImage>();
+        },
+        &error, &cancelled));
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(decode.Running());
+    release->set_value();  // the abandoned thread ends
+
+    EXPECT_FALSE(decode.Run(
+        [](QString* why) {
+            *why = QStringLiteral("damaged");
+            return std::optional<SourceImage>();
+        },
+        &error, &cancelled));
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(error, QStringLiteral("damaged"));
+    const auto image = decode.Run(
+        [](QString*) {
+            SourceImage s;
+            s.image = QImage(3, 2, QImage::Format_BGR888);
+            return std::optional<SourceImage>(std::move(s));
+        },
+        &error, &cancelled);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->image.size(), QSize(3, 2));
 }
 
 TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {

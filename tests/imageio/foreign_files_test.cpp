@@ -192,6 +192,40 @@ TEST(ForeignFiles, BitFieldBmpsWithEveryInfoHeader) {
     }
 }
 
+// 16-bit BMPs: each 5- or 6-bit field spread over 0..255 as other readers do (31 is 255, not
+// Qt's 248), a one-bit alpha opaque at 255.
+TEST(ForeignFiles, SixteenBitBmpFieldsSpanTheWholeRange) {
+    const auto spread = [](std::uint32_t field, int max) {
+        return int((field * 255 + max / 2) / max);
+    };
+    const std::uint32_t rgb565[4] = {0xF800, 0x07E0, 0x001F, 0};
+    const std::uint32_t argb1555[4] = {0x7C00, 0x03E0, 0x001F, 0x8000};
+    const auto pixel565 = [](int x, int y) {
+        return std::uint32_t((x * 6) << 11 | (y * 21) << 5 | (31 - x));
+    };
+    const auto pixel1555 = [](int x, int y) {
+        return std::uint32_t((x % 2) << 15 | (x * 6) << 10 | (y * 10) << 5 | (31 - x));
+    };
+    for (const int header : {40, 56}) {
+        SCOPED_TRACE(header);
+        const bool alpha = header == 56;
+        QString error;
+        const std::optional<DecodedImage> decoded =
+            DecodeImageBytes(alpha ? Bmp(header, 16, argb1555, 6, 4, pixel1555)
+                                   : Bmp(header, 16, rgb565, 6, 4, pixel565),
+                             &error);
+        ASSERT_TRUE(decoded) << error.toStdString();
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const QRgb got = decoded->image.pixel(x, y);
+                EXPECT_EQ(qRed(got), spread(x * 6, 31)) << x << "," << y;
+                EXPECT_EQ(qGreen(got), alpha ? spread(y * 10, 31) : spread(y * 21, 63));
+                EXPECT_EQ(qBlue(got), spread(31 - x, 31));
+                EXPECT_EQ(qAlpha(got), alpha && x % 2 == 0 ? 0 : 255) << x << "," << y;
+            }
+    }
+}
+
 // An uncompressed little-endian TIFF of one strip: `samples` per pixel of `bits` in `format`
 // (1 unsigned, 3 IEEE floating point), `photometric` 1 (grey) or 2 (RGB); a second grey sample
 // is alpha.

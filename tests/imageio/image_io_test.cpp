@@ -383,6 +383,58 @@ TEST_F(ImageIo, MakerNotesAreLaidOutAnewOrLeftOut) {
     EXPECT_EQ(test::Exiftool(Path("kodak.jpg"), "Make"), "Eastman Kodak Company");
 }
 
+TEST_F(ImageIo, AMakerNoteThatDoesNotReadBackIsLeftOutAndTheLogSaysSo) {
+    ORM_REQUIRE_CORPUS();
+    ORM_REQUIRE_EXIFTOOL();
+    auto makerEntries = [](const QByteArray& file) {
+        int n = 0;
+        for (const PropertyItem& item : ReadPropertyItems(file))
+            n += item.group == ExifGroup::kMakerNote;
+        return n;
+    };
+    const auto d70 = LoadSourceImage(test::CorpusFile("exiv2-nikon-d70.jpg"));
+    ASSERT_TRUE(d70);
+    const int entries = makerEntries(test::ReadAll(test::CorpusFile("exiv2-nikon-d70.jpg")));
+    ASSERT_GT(entries, 50);
+    // Its preview sub-directory moves with the new layout: the note reads back and is kept.
+    QString error, note;
+    const QByteArray kept = EncodeImageFile(Gradient(60, 40), Path("d70.jpg"),
+                                            SaveSource{d70->image.size(), d70->properties},
+                                            SaveOptions{72, 85}, &error, &note);
+    ASSERT_FALSE(kept.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(note.isEmpty()) << note.toStdString();
+    EXPECT_EQ(makerEntries(kept), entries);
+
+    // An offset exiv2 keeps as a plain number (a scanner's sub-directory) would still point into
+    // the source's layout, where readers find no directory: the note is left out, the rest kept.
+    PropertyItem scan = MakeLongItem(0x0E10, 1400);
+    scan.group = ExifGroup::kMakerNote;
+    scan.makerDirectory = "Nikon3";
+    PropertyItems stale = d70->properties;
+    stale.push_back(scan);
+    QByteArray jpeg =
+        EncodeImageFile(Gradient(60, 40), Path("plain.jpg"), SaveSource{}, SaveOptions{72, 85});
+    ASSERT_TRUE(WritePropertyItems(jpeg, stale, nullptr, &note));
+    EXPECT_FALSE(note.isEmpty());
+    EXPECT_EQ(makerEntries(jpeg), 0);
+    const QString staleFile = Path("stale.jpg");
+    ASSERT_TRUE(WriteFileSafely(staleFile, jpeg));
+    EXPECT_EQ(test::Exiftool(staleFile, "Make"), "NIKON CORPORATION");
+    EXPECT_EQ(test::Exiftool(staleFile, "Warning"), std::nullopt);
+
+    // A truncated Olympus note: written, but its header does not read back.
+    const auto olympus = LoadSourceImage(test::CorpusFile("olympus_truncated.jpg"));
+    ASSERT_TRUE(olympus);
+    note.clear();
+    const QByteArray dropped = EncodeImageFile(
+        Gradient(60, 40), Path("olympus.jpg"),
+        SaveSource{olympus->image.size(), olympus->properties}, SaveOptions{72, 85}, &error, &note);
+    ASSERT_FALSE(dropped.isEmpty()) << error.toStdString();
+    EXPECT_EQ(note, QStringLiteral(
+                        "the camera's maker note did not read back as written and was left out"));
+    EXPECT_EQ(makerEntries(dropped), 0);
+}
+
 TEST_F(ImageIo, ThumbnailRules) {
     ORM_REQUIRE_CORPUS();
     ORM_REQUIRE_EXIFTOOL();

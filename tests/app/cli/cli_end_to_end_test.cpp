@@ -78,6 +78,19 @@ TEST_F(Cli, RunWritesEveryFileWithTheLogAndQuietShowsNothing) {
     EXPECT_EQ(test::ImageFileSize(Out("small.png")), QSize(20, 20));
 }
 
+TEST_F(Cli, AMakerNoteLeftOutIsNamedInTheLog) {
+    // A truncated Olympus maker note does not read back once laid out anew: the file is written
+    // without it and the log says so; a Nikon note that reads back is kept without a word.
+    const Result r = Run({"resize", Corpus("olympus_truncated.jpg"), Corpus("exiv2-nikon-d70.jpg"),
+                          "--percent", "25", "-o", Out()});
+    EXPECT_TRUE(r.err.contains(Out("olympus_truncated.jpg") +
+                               ": the camera's maker note did not read back as written and was "
+                               "left out"))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("exiv2-nikon-d70.jpg: the camera's maker note"));
+    EXPECT_EQ(OutFiles(), (QStringList{"exiv2-nikon-d70.jpg", "olympus_truncated.jpg"}));
+}
+
 TEST_F(Cli, SkipAndUniqueFollowTheOverwriteRule) {
     ASSERT_EQ(Run({"resize", Corpus("hopper.gif"), "--width", "30", "-o", Out(), "-q"}).status, 0);
     const QByteArray first = test::FileBytes(Out("hopper.gif"));
