@@ -337,11 +337,13 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     job.quality = options_.settings.jpegQuality;
     job.sizeLimit = options_.sizeLimit;
     job.stopBetweenStages = options_.cancelWithinFile;
+    job.options = OutputOptionsOf(options_.settings);
+    job.sourceFile = entry.path;
     if (atSourceSize)
         job.copyableInput = entry.path;
     const bool withAlpha = ResizesWithAlpha(*source, out.path);
     const std::uint64_t needs =
-        ResizeJobMemoryBytes(source->image.size(), entry, out.path, withAlpha);
+        ResizeJobMemoryBytes(source->image.size(), entry, out.path, withAlpha, job.options.linear);
     job.source = std::make_shared<const SourceImage>(std::move(*source));
     source.reset();
     job.othersInFlight = prefetch_.InFlightBytes();
@@ -398,6 +400,9 @@ bool BatchRunner::Deliver(const BatchEntry& entry, const OutputPath& out,
     const auto start = Clock::now();
     QString written;
     const bool goOn = Commit(entry, out, outcome.bytes, written);
+    if (!written.isEmpty() && !KeepSourceTime(outcome, written))
+        reporter_.Warning(
+            QStringLiteral("warning: %1: the source's time could not be given to it").arg(written));
     times.encodeMs += MsSince(start);
     if (!written.isEmpty())
         SendWritten(entry, written, times, outcome.quality,

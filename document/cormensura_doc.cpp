@@ -2,6 +2,7 @@
 
 #include "document/background_decode.h"
 #include "document/preview_worker.h"
+#include "imageio/colour_profile.h"
 #include "imageio/file_reader.h"
 #include "imageio/image_saver.h"
 #include "settings/size_math.h"
@@ -30,6 +31,22 @@ CORMensuraDoc::CORMensuraDoc(SettingsModel& settings, QObject* parent)
     // Every change of the resize settings, whoever made it, leads to new previews.
     connect(&settings_, &SettingsModel::resizeSettingsChanged, this,
             &CORMensuraDoc::SettingsChanged);
+    // A new background colour changes the pixels shown under transparent ones, linear light the
+    // standard modes' pictures.
+    connect(&settings_, &SettingsModel::batchSettingsChanged, this, [this] {
+        const OutputOptions options = OutputOptionsOf(settings_.Batch());
+        if (options.background == displayBackground_ && options.linear == displayLinear_)
+            return;
+        displayLinear_ = options.linear;
+        if (!source_) {
+            displayBackground_ = options.background;
+            return;
+        }
+        StopWorkerJob();
+        store_.Clear();
+        UpdateDisplayPixels();
+        emit displayChanged();
+    });
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("preview worker"));
     worker_ = new PreviewWorker;
@@ -67,7 +84,15 @@ CORMensuraDoc::~CORMensuraDoc() {
 }
 
 QImage CORMensuraDoc::SourcePixels() const {
-    return source_ ? source_->image : QImage();
+    return !source_ ? QImage() : !display_.isNull() ? display_ : source_->image;
+}
+
+void CORMensuraDoc::UpdateDisplayPixels() {
+    displayBackground_ = OutputOptionsOf(settings_.Batch()).background;
+    displayLinear_ = OutputOptionsOf(settings_.Batch()).linear;
+    display_ = source_ ? DisplayPixels(*source_, displayBackground_) : QImage();
+    if (source_ && display_.constBits() == source_->image.constBits())
+        display_ = QImage();  // shared: the source's own
 }
 
 SourceImageInfo CORMensuraDoc::SourceInfo() const {
@@ -97,6 +122,7 @@ void CORMensuraDoc::StopWorkerJob() {
 
 void CORMensuraDoc::ReleaseSource() {
     source_.reset();
+    display_ = QImage();
     store_.Clear();
     sourceWidth_ = sourceHeight_ = kEmptyDocumentSize;
     sourceDpi_ = 0;
@@ -157,6 +183,7 @@ bool CORMensuraDoc::TryOpen(const QString& path, QString* failure, bool* cancell
     StopWorkerJob();
     ReleaseSource();
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
+    UpdateDisplayPixels();
     sourceWidth_ = source_->width();
     sourceHeight_ = source_->height();
     sourceDpi_ = static_cast<float>(source_->dpiX);
@@ -214,7 +241,8 @@ bool CORMensuraDoc::PrepareSave(const QString& path, ResizeSaveJob* job) {
         emit failed(CantSaveFileMessage(path) + QLatin1Char('\n') + reason);
         return false;
     }
-    *job = ResizeSaveJob{source_, settings_.Resize(), path};
+    *job = ResizeSaveJob{source_, settings_.Resize(), path, OutputOptionsOf(settings_.Batch()),
+                         currentPath_};
     return true;
 }
 
@@ -311,12 +339,12 @@ void CORMensuraDoc::RequestPreview(const PreviewArea& area) {
         area.source.height() == area.target.height()) {
         // 1:1: the exact pixels are the source's own.
         const QRect r(area.source.left, area.source.top, area.source.width(), area.source.height());
-        store_.StoreCopy(request, source_->image.copy(r));
+        store_.StoreCopy(request, SourcePixels().copy(r));
         RefreshViews();
         return;
     }
     inFlight_ = true;
-    worker_->Post(PreviewJob{source_->image, request, generation_});
+    worker_->Post(PreviewJob{SourcePixels(), request, generation_});
 }
 
 void CORMensuraDoc::OnWorkerFinished(const PreviewResult& result) {

@@ -52,7 +52,8 @@ class CORMensuraDoc : public QObject {
 
     // ---- Source ---------------------------------------------------------------------------
     bool HasSource() const { return source_ != nullptr; }
-    // The decoded source (Format_BGR888); null without one.
+    // The decoded source as it is shown (Format_BGR888): through its colour profile to sRGB,
+    // transparent pixels over the chosen background; null without one.
     QImage SourcePixels() const;
     std::shared_ptr<const SourceImage> Source() const { return source_; }
     int SourceWidth() const { return sourceWidth_; }
@@ -136,6 +137,8 @@ class CORMensuraDoc : public QObject {
     void stateChanged(orm::DocumentState state);
     // An open was given up (CancelOpen): what was open stays.
     void openCancelled();
+    // The pixels shown changed (another background, linear light on or off): views draw anew.
+    void displayChanged();
 
   private slots:
     void OnWorkerFinished(const orm::PreviewResult& result);
@@ -147,6 +150,9 @@ class CORMensuraDoc : public QObject {
     // The same, and forgets the request.
     void StopWorkerJob();
     void ReleaseSource();
+    // The pixels the views and previews show: through the source's colour profile to sRGB,
+    // transparent pixels over the chosen background.
+    void UpdateDisplayPixels();
     void SetState(DocumentState state);
     // Opens the image; on failure the open one stays and failure (when given) says why.
     bool TryOpen(const QString& path, QString* failure, bool* cancelled);
@@ -157,6 +163,9 @@ class CORMensuraDoc : public QObject {
 
     SettingsModel& settings_;
     std::shared_ptr<const SourceImage> source_;
+    QImage display_;  // null: the source's own pixels are shown
+    QRgb displayBackground_ = qRgb(255, 255, 255);
+    bool displayLinear_ = false;
     int sourceWidth_ = kEmptyDocumentSize;
     int sourceHeight_ = kEmptyDocumentSize;
     float sourceDpi_ = 0;

@@ -81,7 +81,8 @@ void PreviewPresenter::PreparePicture(CORMensuraDoc& document, const PreviewArea
         case DrawAction::DrawNew: {
             document.ReleasePreviewResult();
             SetPicture(RenderStandardArea(document.SourcePixels(), area,
-                                          DrawModeForAlgorithm(s.algorithm)));
+                                          DrawModeForAlgorithm(s.algorithm),
+                                          OutputOptionsOf(document.Settings().Batch()).linear));
             drawn_ = DrawnPicture{!picture_.isNull(), area.source, area.target, s.width,
                                   s.height,           s.algorithm, false};
             break;

@@ -1,5 +1,6 @@
 #include "document/preview_render.h"
 
+#include "engine/linear_light.h"
 #include "engine/standard_modes.h"
 #include "imageio/qimage_views.h"
 
@@ -13,8 +14,8 @@ engine::StandardMode DrawModeForAlgorithm(engine::ResizeAlgorithm algorithm) {
                : engine::StandardMode(engine::AlgorithmIndex(algorithm));
 }
 
-QImage RenderStandardArea(const QImage& source, const PreviewArea& area,
-                          engine::StandardMode mode) {
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode,
+                          bool linear) {
     if (source.isNull() || source.format() != QImage::Format_BGR888 || area.isEmpty() ||
         !PixelRect{0, 0, source.width(), source.height()}.contains(area.source))
         return {};
@@ -24,9 +25,16 @@ QImage RenderStandardArea(const QImage& source, const PreviewArea& area,
             return {};
         const engine::ConstBgrView whole = ConstBgrViewOf(source);
         const engine::BgrView to = BgrViewOf(out);
-        engine::DrawStandardMode(
-            whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height()),
-            to, mode);
+        const engine::ConstBgrView from =
+            whole.Sub(area.source.left, area.source.top, area.source.width(), area.source.height());
+        if (linear && mode != engine::StandardMode::NearestNeighbor) {
+            const auto algorithm = engine::ResizeAlgorithm(int(mode));
+            return engine::ResizeInLinearLight(from, to, engine::kBgrChannels, algorithm, false) ==
+                           engine::ResizeStatus::Ok
+                       ? out
+                       : QImage();
+        }
+        engine::DrawStandardMode(from, to, mode);
         return out;
     } catch (const std::bad_alloc&) {
         return {};

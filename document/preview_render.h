@@ -15,8 +15,10 @@ namespace orm {
 // ones with nearest neighbour (their provisional picture).
 engine::StandardMode DrawModeForAlgorithm(engine::ResizeAlgorithm algorithm);
 
-// The source area (of a Format_BGR888 source) resized to the target size with a standard mode.
-// Null when the area lies outside the source or memory runs out.
-QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode);
+// The source area (of a Format_BGR888 source) resized to the target size with a standard mode,
+// in linear light when asked (as outputs are with that option; nearest neighbour picks samples
+// and has no light to average). Null when the area lies outside the source or memory runs out.
+QImage RenderStandardArea(const QImage& source, const PreviewArea& area, engine::StandardMode mode,
+                          bool linear = false);
 
 }  // namespace orm

@@ -55,6 +55,8 @@ ResizeSaveOutcome RunResizeSaveJob(const ResizeSaveJob& job, const engine::StopT
     resize.target = job.settings.Target();
     resize.outputPath = job.path;
     resize.quality = job.settings.jpegQuality;
+    resize.options = job.options;
+    resize.sourceFile = job.sourceFile;
     engine::ForwardingProgress progress(stop, position);
     ResizeJobOutcome outcome = RunResizeJob(resize, stop, &progress);
     switch (outcome.status) {
@@ -79,6 +81,7 @@ ResizeSaveOutcome RunResizeSaveJob(const ResizeSaveJob& job, const engine::StopT
             message += QLatin1Char('\n') + reason;
         return Failed(message);
     }
+    KeepSourceTime(outcome, job.path);  // the file is written even when its time is not
     return {ResizeSaveOutcome::Status::Written, {}};
 }
 

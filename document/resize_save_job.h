@@ -5,6 +5,7 @@
 
 #include "engine/stop_token.h"
 #include "imageio/image_loader.h"
+#include "imageio/output_options.h"
 #include "settings/resize_settings.h"
 
 #include <QString>
@@ -18,6 +19,8 @@ struct ResizeSaveJob {
     std::shared_ptr<const SourceImage> source;
     ResizeSettings settings;
     QString path;
+    OutputOptions options;  // colour, metadata, background, file time
+    QString sourceFile;     // the file the source was read from (for its time)
 };
 
 struct ResizeSaveOutcome {

@@ -46,16 +46,18 @@ QString TooLargeForFormat(const OutputFormat& format) {
         .arg(format.maxSide);
 }
 
-QByteArray Encode(const QImage& given, const OutputFormat& format, int quality, QString* reason) {
-    // A file without alpha shows transparent pixels over white; its encoder would show the
-    // colours that lie hidden under them.
+QByteArray Encode(const QImage& given, const OutputFormat& format, const SaveOptions& options,
+                  QString* reason) {
+    const int quality = options.jpegQuality;
+    // A file without alpha shows transparent pixels over the background (white unless chosen);
+    // its encoder would show the colours that lie hidden under them.
     if (!format.keepsAlpha && HasTransparency(given)) {
-        const QImage flat = CompositeOnWhite(given);
+        const QImage flat = CompositeOver(given, options.background);
         if (flat.isNull()) {
             *reason = QStringLiteral("Not enough memory.");
             return {};
         }
-        return Encode(flat, format, quality, reason);
+        return Encode(flat, format, options, reason);
     }
     // JPEG's own limit is left to its writer, which words it.
     if (format.maxSide > 0 && format.kind != OutputKind::Jpeg &&
@@ -107,9 +109,11 @@ QByteArray EncodeWithMetadata(QImage image, const OutputFormat& format, const Sa
     if (!source.properties.empty()) {
         OutputProperties props =
             BuildOutputProperties(source.properties, output.size(), options.dpi);
-        if (ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
+        if (options.strip != MetadataPolicy::All &&
+            ShouldRegenerateThumbnail(props.sourceHadThumbnail, source.size))
             SetRegeneratedThumbnail(props.items, output, RegeneratedThumbnailSize(source.size));
         items = std::move(props.items);
+        ApplyMetadataPolicy(items, options.strip);
     }
     // A TIFF keeps only what TIFF readers take without a warning; its thumbnail is a page.
     const bool tiff = format.kind == OutputKind::Tiff;
@@ -131,7 +135,7 @@ QByteArray EncodeWithMetadata(QImage image, const OutputFormat& format, const Sa
         return {};
     }
 
-    QByteArray bytes = Encode(image, format, options.jpegQuality, reason);
+    QByteArray bytes = Encode(image, format, options, reason);
     if (bytes.isEmpty())
         return {};
     // The encoder's JFIF density wraps above 65535 dpi and may round to dots per centimetre.

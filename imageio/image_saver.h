@@ -4,6 +4,7 @@
 // replaced only by a complete new one, and a failed save leaves nothing behind.
 
 #include "imageio/image_loader.h"
+#include "metadata/metadata_policy.h"
 #include "metadata/property_item.h"
 
 #include <QImage>
@@ -15,6 +16,10 @@ namespace orm {
 struct SaveOptions {
     double dpi = 96.0;     // written into the output in both directions
     int jpegQuality = 75;  // 0..100, JPEG and WebP (WebP: 100 is lossless)
+    // What of the source's metadata the file keeps (the thumbnail made only when it keeps it).
+    MetadataPolicy strip = MetadataPolicy::Keep;
+    // What transparent pixels are laid over in a format without alpha.
+    QRgb background = qRgb(255, 255, 255);
 };
 
 // What the output takes from its source: the size (for the thumbnail rule) and the items.

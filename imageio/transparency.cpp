@@ -44,6 +44,10 @@ bool HasTransparency(const QImage& image) {
 }
 
 QImage CompositeOnWhite(const QImage& image) {
+    return CompositeOver(image, qRgb(255, 255, 255));
+}
+
+QImage CompositeOver(const QImage& image, QRgb background) {
     const FourBytePixels pixels = FourBytesOf(image);
     if (pixels.image.isNull())
         return {};
@@ -55,16 +59,17 @@ QImage CompositeOnWhite(const QImage& image) {
     out.setDotsPerMeterY(image.dotsPerMeterY());
     const int w = from.width();
     const int blue = pixels.blueFirst ? 0 : 2, red = 2 - blue;
+    const int under[3] = {qBlue(background), qGreen(background), qRed(background)};
     auto rows = [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const uchar* s = from.constScanLine(y);
             uchar* d = out.scanLine(y);
             for (int x = 0; x < w; ++x, s += 4, d += 3) {
-                const int a = s[3];
-                const int white = 255 * (255 - a) + 127;  // 255 is odd: no ties to break
-                d[0] = uchar((s[blue] * a + white) / 255);
-                d[1] = uchar((s[1] * a + white) / 255);
-                d[2] = uchar((s[red] * a + white) / 255);
+                const int a = s[3], b = 255 - a;
+                // 255 is odd: no ties to break
+                d[0] = uchar((s[blue] * a + under[0] * b + 127) / 255);
+                d[1] = uchar((s[1] * a + under[1] * b + 127) / 255);
+                d[2] = uchar((s[red] * a + under[2] * b + 127) / 255);
             }
         }
     };

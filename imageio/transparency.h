@@ -27,6 +27,8 @@ bool HasTransparency(const QImage& image);
 // The image laid over white, as 24-bit colour (Format_BGR888): each colour becomes
 // round((c a + 255 (255 - a)) / 255). Null when memory runs out.
 QImage CompositeOnWhite(const QImage& image);
+// The same over another colour: round((c a + b (255 - a)) / 255) with b the background's.
+QImage CompositeOver(const QImage& image, QRgb background);
 
 // Whether an output file keeps alpha, by its path's extension (output_formats.h).
 bool OutputKeepsAlpha(const QString& path);

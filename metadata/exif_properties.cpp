@@ -42,15 +42,6 @@ void CountError(int level, const char*) {
         ++*countedErrors;
 }
 
-void InitExiv2Once() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
-        Exiv2::LogMsg::setHandler(CountError);
-        Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
-    });
-}
-
 std::optional<ExifGroup> GroupOf(const std::string& name) {
     if (name == "Image")
         return ExifGroup::kImage;
@@ -317,6 +308,15 @@ bool TryWrite(const QByteArray& encoded, const Exiv2::ExifData& exif, const Prop
 }
 
 }  // namespace
+
+void InitExiv2Once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
+        Exiv2::LogMsg::setHandler(CountError);
+        Exiv2::XmpParser::initialize();  // not thread-safe on first use; done once here
+    });
+}
 
 namespace {
 

@@ -10,6 +10,10 @@
 
 namespace orm {
 
+// Sets exiv2 up (quiet, its XMP parser ready) once per process; every use of exiv2 calls it
+// first, as the XMP parser's set-up is not safe from two threads at once.
+void InitExiv2Once();
+
 // The items of a whole file in memory; empty when the file has none or exiv2 cannot read it.
 PropertyItems ReadPropertyItems(const QByteArray& fileBytes);
 // The same from a path (the file is read whole and closed again).

@@ -13,7 +13,10 @@
 // 3. the alpha rule: a transparent source keeps its alpha in outputs that hold it (its colours
 //    weighted by alpha); other outputs are resized from its pixels over white;
 // 4. the engine call, with cancel and out-of-memory mapped to the outcome;
-// 5. the encode, within the size limit where the format's quality sets the size.
+// 5. the output options (imageio/output_options.h): the background under transparent pixels,
+//    linear light for the standard algorithms, the conversion to sRGB after the resize, the
+//    metadata policy at the encode; an input is copied as it is only when they leave it so;
+// 6. the encode, within the size limit where the format's quality sets the size.
 //
 // The job never talks to the user and never writes the file: the caller commits the bytes by
 // its own rule (the window replaces the file safely, the batch by its overwrite method).
@@ -21,6 +24,7 @@
 #include "engine/progress.h"
 #include "engine/stop_token.h"
 #include "imageio/image_loader.h"
+#include "imageio/output_options.h"
 #include "pipeline/output_encoding.h"
 #include "settings/resize_target.h"
 
@@ -28,7 +32,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
+#include <optional>
 
 namespace orm {
 
@@ -48,6 +54,10 @@ struct ResizeJob {
     // Memory that other work of the caller is about to take and does not use yet (files read
     // ahead): the memory check counts it beside this job's own needs.
     std::uint64_t othersInFlight = 0;
+    OutputOptions options;
+    // The input file, whose modification time the outcome carries when options.keepTime is set
+    // (read before anything is written, so an output that replaces it gets its old time).
+    QString sourceFile;
 };
 
 enum class ResizeJobStatus {
@@ -72,6 +82,8 @@ struct ResizeJobOutcome {
     bool limitNotApplied = false;
     double resizeMs = 0;
     double encodeMs = 0;
+    // With keepTime: the source's modification time, for the caller to give the written file.
+    std::optional<timespec> sourceTime;
 
     bool HasBytes() const {
         return status == ResizeJobStatus::Encoded || status == ResizeJobStatus::Copied;
@@ -82,7 +94,14 @@ struct ResizeJobOutcome {
 // their peak: the resize's own, or the output with the encoder's buffers, whichever is more.
 // With alpha the resize carries more channels.
 std::uint64_t ResizeJobMemoryBytes(QSize source, const ResizeTarget& target,
-                                   const QString& outputPath, bool withAlpha);
+                                   const QString& outputPath, bool withAlpha, bool linear = false);
+
+// Whether the job's resize runs in linear light: asked for, and a standard algorithm.
+bool ResizesInLinearLight(const OutputOptions& options, engine::ResizeAlgorithm algorithm);
+
+// Gives the written file the source's time when the outcome carries one; true when there was
+// none to give or it was given.
+bool KeepSourceTime(const ResizeJobOutcome& outcome, const QString& written);
 
 // Runs the job on the calling thread. progress (may be null) receives the own algorithms'
 // sweeps and stops them by its stop token; stop ends the job between stages. The job's hold on

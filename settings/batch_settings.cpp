@@ -37,7 +37,35 @@ bool SanitizeBatchSettings(BatchSettings& b) {
     b.newName = b.newName != 0 ? 1 : 0;
     b.sameFolder = b.sameFolder != 0 ? 1 : 0;
     b.fastDecode = b.fastDecode != 0 ? 1 : 0;
+    if (b.stripMetadata < 0 || b.stripMetadata >= kMetadataPolicyCount)
+        b.stripMetadata = defaults.stripMetadata;
+    b.toSrgb = b.toSrgb != 0 ? 1 : 0;
+    b.linearLight = b.linearLight != 0 ? 1 : 0;
+    b.keepTime = b.keepTime != 0 ? 1 : 0;
+    if (!b.background.isEmpty() && !ParseBackgroundColour(b.background))
+        b.background.clear();
     return !(b == before);
+}
+
+OutputOptions OutputOptionsOf(const BatchSettings& b) {
+    OutputOptions options;
+    if (b.stripMetadata >= 0 && b.stripMetadata < kMetadataPolicyCount)
+        options.strip = MetadataPolicy(b.stripMetadata);
+    options.toSrgb = b.toSrgb != 0;
+    options.linear = b.linearLight != 0;
+    options.background = ParseBackgroundColour(b.background).value_or(options.background);
+    options.keepTime = b.keepTime != 0;
+    return options;
+}
+
+void SetOutputOptions(BatchSettings& b, const OutputOptions& options) {
+    b.stripMetadata = int32_t(options.strip);
+    b.toSrgb = options.toSrgb ? 1 : 0;
+    b.linearLight = options.linear ? 1 : 0;
+    b.background = options.background == OutputOptions().background
+                       ? QString()
+                       : BackgroundColourText(options.background);
+    b.keepTime = options.keepTime ? 1 : 0;
 }
 
 QString DefaultOutputFolder(bool create) {

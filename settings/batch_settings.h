@@ -3,6 +3,7 @@
 // output folder, the output formats and the check of the output folder when the settings are
 // accepted. The settings store keeps the record (group BATCH).
 
+#include "imageio/output_options.h"
 #include "settings/prompt.h"
 
 #include <QString>
@@ -26,13 +27,26 @@ struct BatchSettings {
     // target) before the algorithm runs: much faster for strong reductions, but the pixels the
     // algorithm starts from are not the full decode's. Off by default.
     int32_t fastDecode = 0;
+    // The output options (imageio/output_options.h), for the window's saves as for batch runs;
+    // stored only when set, so files of earlier versions read the same.
+    int32_t stripMetadata = 0;  // MetadataPolicy
+    int32_t toSrgb = 0;
+    int32_t linearLight = 0;
+    QString background;  // "#rrggbb" or a colour name; empty: white
+    int32_t keepTime = 0;
 
     OverwriteMethod method() const { return static_cast<OverwriteMethod>(overwriteMethod); }
     bool operator==(const BatchSettings&) const = default;
 };
 
-// Values out of range take their defaults; returns whether anything changed.
+// Values out of range take their defaults (a background that names no colour: none); returns
+// whether anything changed.
 bool SanitizeBatchSettings(BatchSettings& b);
+
+// The output options the settings hold.
+OutputOptions OutputOptionsOf(const BatchSettings& b);
+// The settings' output options set to these.
+void SetOutputOptions(BatchSettings& b, const OutputOptions& options);
 
 // The stored output format indices: 0 keeps the input's extension, 1.. are the rows of the table
 // of written formats (imageio/output_formats.h; batch/output_naming.cpp checks that the count

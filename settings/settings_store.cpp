@@ -56,6 +56,13 @@ const std::array<StoredField<BS>, 7> kBatchFields = {{
     {"BATCH", "SAMEFOLDER", &BS::sameFolder},
     {"BATCH", "FASTDECODE", &BS::fastDecode},
 }};
+const std::array<StoredField<BS>, 5> kBatchFieldsWrittenWhenSet = {{
+    {"BATCH", "STRIPMETADATA", &BS::stripMetadata},
+    {"BATCH", "TOSRGB", &BS::toSrgb},
+    {"BATCH", "LINEARLIGHT", &BS::linearLight},
+    {"BATCH", "BACKGROUND", &BS::background},
+    {"BATCH", "KEEPTIME", &BS::keepTime},
+}};
 
 const std::array<StoredField<ShellTreeSettings>, 1> kShellTreeFields = {{
     {"SHELLTREE", "PIDL", &ShellTreeSettings::selectedPath},
@@ -87,6 +94,9 @@ std::span<const StoredField<BrowserSettings>> BrowserSettingsFields() {
 }
 std::span<const StoredField<BatchSettings>> BatchSettingsFields() {
     return kBatchFields;
+}
+std::span<const StoredField<BatchSettings>> BatchSettingsFieldsWrittenWhenSet() {
+    return kBatchFieldsWrittenWhenSet;
 }
 std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields() {
     return kShellTreeFields;
@@ -137,7 +147,13 @@ void SettingsStore::Save(const ResizeSettings& s) {
 
 void SettingsStore::Load(BatchSettings& b) const {
     Read(BatchSettingsFields(), b);
+    Read(BatchSettingsFieldsWrittenWhenSet(), b);
     SanitizeBatchSettings(b);
+}
+
+void SettingsStore::Save(const BatchSettings& b) {
+    Write(BatchSettingsFields(), b);
+    WriteWhenSet(BatchSettingsFieldsWrittenWhenSet(), b);
 }
 
 int32_t SettingsStore::ReadInt(const char* group, const char* key, int32_t fallback) const {

@@ -57,6 +57,8 @@ std::span<const StoredField<ResizeSettings>> ResizeSettingsFields();
 std::span<const StoredField<ResizeSettings>> ResizeSettingsFieldsWrittenWhenSet();
 std::span<const StoredField<BrowserSettings>> BrowserSettingsFields();
 std::span<const StoredField<BatchSettings>> BatchSettingsFields();
+// The output options: written only when set, as the resize settings' later values.
+std::span<const StoredField<BatchSettings>> BatchSettingsFieldsWrittenWhenSet();
 std::span<const StoredField<ShellTreeSettings>> ShellTreeSettingsFields();
 std::span<const StoredField<FrameSettings>> FrameSettingsFields();
 
@@ -94,7 +96,8 @@ class SettingsStore {
     // Writes the values that differ from the record's defaults and removes the others.
     template <class Record>
     void WriteWhenSet(std::span<const StoredField<Record>> fields, const Record& record) {
-        const Record defaults{};
+        // Static: GCC cannot see that a local one is made before the visit reads it.
+        static const Record defaults{};
         for (const auto& field : fields)
             std::visit(
                 [&](auto member) {
@@ -113,7 +116,7 @@ class SettingsStore {
     void Save(const BrowserSettings& b) { Write(BrowserSettingsFields(), b); }
     // The batch settings (brought into range after reading).
     void Load(BatchSettings& b) const;
-    void Save(const BatchSettings& b) { Write(BatchSettingsFields(), b); }
+    void Save(const BatchSettings& b);
     void Load(ShellTreeSettings& t) const { Read(ShellTreeSettingsFields(), t); }
     // Written when set: a store that never had them stays without them.
     void Load(FrameSettings& f) const { Read(FrameSettingsFields(), f); }

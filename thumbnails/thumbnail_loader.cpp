@@ -3,6 +3,7 @@
 #include "engine/memory_budget.h"
 #include "engine/pixel_view.h"
 #include "engine/standard_modes.h"
+#include "imageio/colour_profile.h"
 #include "imageio/file_look.h"
 #include "imageio/file_reader.h"
 #include "imageio/heif_reader.h"
@@ -350,6 +351,7 @@ bool LoadFromFullImage(CPaletteItemImg& item, const QString& path, const FileLoo
     if (!(LookAt(path) == before) || bytes.size() != before.size)
         return false;
     std::optional<FullDecode> decoded = DecodeFull(bytes, item);
+    const QByteArray profile = decoded ? FileColourProfile(bytes) : QByteArray();
     bytes.clear();
     if (!decoded)
         return false;
@@ -367,6 +369,7 @@ bool LoadFromFullImage(CPaletteItemImg& item, const QString& path, const FileLoo
     decoded.reset();
     if (picture.isNull())
         return false;
+    ShowThroughProfile(picture, profile);  // as the preview shows the image
     picture.setDotsPerMeterX(kThumbDotsPerMeter);
     picture.setDotsPerMeterY(kThumbDotsPerMeter);
     item.picture = std::move(picture);

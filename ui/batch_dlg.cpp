@@ -1,5 +1,6 @@
 #include "ui/batch_dlg.h"
 
+#include "ui/output_options_box.h"
 #include "ui/panel_spin_edit.h"
 
 #include "imageio/output_formats.h"
@@ -98,6 +99,8 @@ void CBatchDlg::BuildControls() {
     formatLayout->setRowStretch(3, 1);
     lower->addLayout(formatLayout);
     layout->addLayout(lower);
+    outputOptions_ = new COutputOptionsBox(this);
+    layout->addWidget(outputOptions_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);
@@ -133,6 +136,7 @@ void CBatchDlg::FillControls() {
     format_->setCurrentIndex(format >= 0 && format < format_->count() ? format : 0);
     quality_->edit()->setText(QString::number(settings_.jpegQuality));
     fastDecode_->setChecked(settings_.fastDecode != 0);
+    outputOptions_->SetOptions(OutputOptionsOf(settings_));
     UpdateEnabling();
 }
 
@@ -166,6 +170,11 @@ void CBatchDlg::accept() {
         quality_->edit()->selectAll();
         return;
     }
+    if (!outputOptions_->BackgroundValid()) {
+        prompt_.Warning(BackgroundWarning());
+        outputOptions_->backgroundEdit()->setFocus();
+        return;
+    }
     settings_.jpegQuality = quality;
     settings_.outputFolder = folder_->text();
     settings_.sameFolder = sameFolder_->isChecked() ? 1 : 0;
@@ -173,6 +182,7 @@ void CBatchDlg::accept() {
     settings_.overwriteMethod = std::max(0, overwrite_->checkedId());
     settings_.outputFormat = std::max(0, format_->currentIndex());
     settings_.fastDecode = fastDecode_->isChecked() ? 1 : 0;
+    SetOutputOptions(settings_, outputOptions_->Options());
     QDialog::accept();
 }
 

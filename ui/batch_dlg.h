@@ -17,6 +17,7 @@ class QPushButton;
 
 namespace orm {
 
+class COutputOptionsBox;
 class CPanelSpinEdit;
 
 class CBatchDlg : public QDialog {
@@ -36,6 +37,7 @@ class CBatchDlg : public QDialog {
     QCheckBox* fastDecodeCheck() const { return fastDecode_; }
     QLineEdit* qualityEdit() const;
     QButtonGroup* overwriteGroup() const { return overwrite_; }
+    COutputOptionsBox* outputOptionsBox() const { return outputOptions_; }
 
     // The folder picker (tests replace it); returns the chosen folder or an empty text.
     void SetFolderPicker(std::function<QString(QWidget*, const QString&)> picker) {
@@ -62,6 +64,7 @@ class CBatchDlg : public QDialog {
     QButtonGroup* overwrite_ = nullptr;
     QComboBox* format_ = nullptr;
     CPanelSpinEdit* quality_ = nullptr;
+    COutputOptionsBox* outputOptions_ = nullptr;
 };
 
 // Shows the dialog; on OK stores its values into `settings` (the output folder checked,

@@ -70,6 +70,7 @@ void CORMensuraView::SetDocument(CORMensuraDoc* document) {
     document_ = document;
     if (document_) {
         connect(document_, &CORMensuraDoc::documentOpened, this, &CORMensuraView::OnInitialUpdate);
+        connect(document_, &CORMensuraDoc::displayChanged, this, &CORMensuraView::OnInitialUpdate);
         connect(document_, &CORMensuraDoc::viewsUpdate, this, &CORMensuraView::OnUpdate);
     }
     OnInitialUpdate();

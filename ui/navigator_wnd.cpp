@@ -33,6 +33,7 @@ void CNavigatorWnd::SetView(CORMensuraView* view) {
         connect(view_, &COrvenScrollView::visibleAreaChanged, this, &CNavigatorWnd::UpdateMarker);
         if (CORMensuraDoc* doc = view_->Document()) {
             connect(doc, &CORMensuraDoc::documentOpened, this, &CNavigatorWnd::SetDocument);
+            connect(doc, &CORMensuraDoc::displayChanged, this, &CNavigatorWnd::SetDocument);
             connect(doc, &CORMensuraDoc::viewsUpdate, this, &CNavigatorWnd::UpdateMarker);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "settings/presets.h"
 #include "settings/size_rules.h"
+#include "ui/output_options_box.h"
 #include "ui/panel_spin_edit.h"
 #include "ui/settings_commands.h"
 
@@ -122,6 +123,7 @@ void CResizeDlgBar::BuildControls() {
     main->addWidget(correctionGroup);
     main->addWidget(algorithmBox);
     main->addWidget(centred_);
+    main->addWidget(MakeOutputOptionsButton(settings_, this));
 
     auto* unitsGroup = new QGroupBox(QStringLiteral("Units"), this);
     auto* unitsLayout = new QGridLayout(unitsGroup);

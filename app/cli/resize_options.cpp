@@ -106,6 +106,24 @@ bool ParseOutputOption(const QString& arg, ArgWalker& w, OutputRequest& out, QSt
         out.fastDecode = true;
     } else if (arg == QLatin1String("--no-enlarge")) {
         out.noEnlarge = true;
+    } else if (arg == QLatin1String("--strip")) {
+        const auto policy = w.Value(v) ? ParseMetadataPolicy(v) : std::nullopt;
+        if (!policy)
+            error = QStringLiteral("--strip needs none, location or all");
+        else
+            out.options.strip = *policy;
+    } else if (arg == QLatin1String("--to-srgb")) {
+        out.options.toSrgb = true;
+    } else if (arg == QLatin1String("--linear")) {
+        out.options.linear = true;
+    } else if (arg == QLatin1String("--keep-time")) {
+        out.options.keepTime = true;
+    } else if (arg == QLatin1String("--background")) {
+        const auto colour = w.Value(v) ? ParseBackgroundColour(v) : std::nullopt;
+        if (!colour)
+            error = QStringLiteral("--background needs a colour: #rrggbb or a name such as black");
+        else
+            out.options.background = *colour;
     } else if (arg == QLatin1String("--max-bytes")) {
         const auto n = w.Value(v) ? ParseByteSizeArg(v) : std::nullopt;
         if (!n)

@@ -71,6 +71,8 @@ struct OutputRequest {
     bool noEnlarge = false;     // --no-enlarge
     QString logJson;            // --log-json: a file, or "-" for standard output
     qint64 maxBytes = 0;        // --max-bytes; 0: no limit
+    // --strip, --to-srgb, --linear, --background, --keep-time
+    OutputOptions options;
     // Set by the command, not an option: several outputs are made (more inputs or sizes, or a
     // folder), so -o names a folder.
     bool severalOutputs = false;

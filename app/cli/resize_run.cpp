@@ -286,6 +286,7 @@ BatchRunOptions PlanOutput(const OutputRequest& out, int inputCount, QString* er
     s.jpegQuality = out.quality;
     s.sameFolder = out.sameFolder ? 1 : 0;
     s.fastDecode = out.fastDecode ? 1 : 0;
+    SetOutputOptions(s, out.options);
     options.noEnlarge = out.noEnlarge;
     options.sizeLimit.maxBytes = out.maxBytes;
     // --quality with --max-bytes: the highest quality tried.

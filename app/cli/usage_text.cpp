@@ -98,6 +98,29 @@ QString InputHelp() {
         "                            cover every input exactly once, on one machine or many\n");
 }
 
+QString ColourHelp() {
+    return QStringLiteral(
+        "Colour and metadata (each off by default):\n"
+        "  --strip none|location|all what of the input's metadata the output keeps: none\n"
+        "                            (default) keeps everything; location removes the GPS\n"
+        "                            tags, the location fields of the XMP packet and the\n"
+        "                            camera's and lens's serial numbers; all keeps only the\n"
+        "                            colour profile, the orientation (1), the resolution,\n"
+        "                            copyright and artist (and no thumbnail)\n"
+        "  --to-srgb                 convert the colours from the input's profile to sRGB\n"
+        "                            (perceptual, black-point compensation) and embed the sRGB\n"
+        "                            profile (none with --strip all); inputs without a profile\n"
+        "                            are taken as sRGB\n"
+        "  --linear                  algorithms 0-4 resize in linear light, so fine bright\n"
+        "                            detail keeps its brightness when reduced; algorithms 5-7\n"
+        "                            are defined on the gamma-encoded samples and keep them\n"
+        "  --background COLOR        transparent inputs written to a type without alpha are\n"
+        "                            laid over COLOR (#rrggbb or a name such as black) instead\n"
+        "                            of white\n"
+        "  --keep-time               each output gets its input's modification time (also when\n"
+        "                            it replaces the input)\n");
+}
+
 QString OutputHelp() {
     return QStringLiteral(
                "Output:\n"
@@ -172,7 +195,8 @@ QString OutputHelp() {
                "                            decode's (off by default)\n"
                "  --                        the end of the options: what follows are files, even\n"
                "                            names that start with -\n")
-        .arg(FormatChoicesText(), WrittenExtensionsText(), AlphaFormatsText());
+               .arg(FormatChoicesText(), WrittenExtensionsText(), AlphaFormatsText()) +
+           ColourHelp();
 }
 
 }  // namespace
@@ -214,7 +238,8 @@ QString BatchUsage() {
                "  --max-bytes SIZE, --no-enlarge, --overwrite (or --exists) "
                "skip|overwrite|unique,\n"
                "  --log-json FILE, --dry-run, --quiet,\n"
-               "  --timings, --accept-damaged, --fast-decode, --\n"
+               "  --timings, --accept-damaged, --fast-decode, --strip none|location|all,\n"
+               "  --to-srgb, --linear, --background COLOR, --keep-time, --\n"
                "\n"
                "Exit status: 0 every file written or skipped by rule, 1 an input failed or was "
                "damaged\n"

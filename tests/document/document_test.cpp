@@ -4,6 +4,7 @@
 
 #include "document/background_decode.h"
 #include "document/cormensura_doc.h"
+#include "document/preview_render.h"
 #include "settings/prompt.h"
 #include "settings/resize_settings.h"
 #include "test_environment.h"
@@ -367,6 +368,51 @@ TEST_F(DocumentCommands, TheDocumentFollowsEveryChangeOfTheSettingsModelOnce) {
     EXPECT_EQ(update.count(), 1);
     doc.RefreshViews();
     EXPECT_EQ(update.count(), 2);
+}
+
+// The background chosen for transparent pixels is what the preview shows under them: a change
+// redraws the views; linear light alone redraws them too, with the pixels shown as they were.
+TEST_F(DocumentCommands, TheBackgroundAndLinearLightRedrawThePreview) {
+    QImage clear(6, 4, QImage::Format_RGBA8888);
+    clear.fill(QColor(90, 10, 10, 0));
+    ASSERT_TRUE(clear.save(Path("clear.png")));
+    CORMensuraDoc doc(settings_);
+    ASSERT_TRUE(doc.Open(Path("clear.png")));
+    EXPECT_EQ(doc.SourcePixels().pixel(2, 2), qRgb(255, 255, 255));
+    QSignalSpy redraws(&doc, &CORMensuraDoc::displayChanged);
+    BatchSettings batch = settings_.Batch();
+    batch.background = QStringLiteral("#102030");
+    settings_.SetBatch(batch);
+    EXPECT_EQ(redraws.count(), 1);
+    EXPECT_EQ(doc.SourcePixels().pixel(2, 2), qRgb(0x10, 0x20, 0x30));
+    batch.linearLight = 1;
+    settings_.SetBatch(batch);
+    EXPECT_EQ(redraws.count(), 2);
+    batch.keepTime = 1;  // changes nothing shown
+    settings_.SetBatch(batch);
+    EXPECT_EQ(redraws.count(), 2);
+}
+
+// In linear light the preview of a standard algorithm is the file Resize and Save writes.
+TEST_F(DocumentCommands, TheLinearPreviewIsTheSavedOutput) {
+    CORMensuraDoc doc(settings_);
+    ASSERT_TRUE(doc.Open(WriteImage("pattern.png", 40, 30)));
+    BatchSettings batch = settings_.Batch();
+    batch.linearLight = 1;
+    settings_.SetBatch(batch);
+    settings_.EditResize([](ResizeSettings& s) {
+        s.width = 17;
+        s.height = 13;
+        s.correction = int32_t(CorrectionMode::None);
+        s.algorithm = ResizeAlgorithm::HighQualityBicubic;
+    });
+    ASSERT_TRUE(doc.ResizeAndSave(Path("out.png")));
+    const PreviewArea whole{{0, 0, 40, 30}, {0, 0, 17, 13}};
+    const QImage preview = RenderStandardArea(doc.SourcePixels(), whole,
+                                              engine::StandardMode::HighQualityBicubic, true);
+    EXPECT_EQ(QImage(Path("out.png")).convertToFormat(QImage::Format_BGR888), preview);
+    EXPECT_NE(preview, RenderStandardArea(doc.SourcePixels(), whole,
+                                          engine::StandardMode::HighQualityBicubic, false));
 }
 
 }  // namespace

@@ -193,3 +193,39 @@ TEST(ProgramSettings, StartAndExitRoundTripThroughTheStore) {
 
 }  // namespace
 }  // namespace orm
+
+namespace orm {
+namespace {
+
+// The output options are written only when set: a default save adds no keys, set values come
+// back (a background that names no colour is dropped), cleared ones are removed.
+TEST_F(SettingsStoreTest, OutputOptionsAreWrittenOnlyWhenSet) {
+    QSettings backend(dir.filePath("store.ini"), QSettings::IniFormat);
+    SettingsStore store(backend);
+    BatchSettings b;
+    store.Save(b);
+    store.Sync();
+    for (const char* key : {"STRIPMETADATA", "TOSRGB", "LINEARLIGHT", "BACKGROUND", "KEEPTIME"})
+        EXPECT_FALSE(backend.contains(QStringLiteral("BATCH/") + key)) << key;
+    OutputOptions options;
+    options.strip = MetadataPolicy::Location;
+    options.toSrgb = options.linear = options.keepTime = true;
+    options.background = qRgb(1, 2, 3);
+    SetOutputOptions(b, options);
+    store.Save(b);
+    EXPECT_EQ(backend.value("BATCH/BACKGROUND").toString(), "#010203");
+    BatchSettings loaded;
+    store.Load(loaded);
+    EXPECT_EQ(OutputOptionsOf(loaded), options);
+
+    backend.setValue("BATCH/BACKGROUND", "not a colour");
+    backend.setValue("BATCH/STRIPMETADATA", 9);
+    store.Load(loaded);
+    EXPECT_EQ(OutputOptionsOf(loaded).background, qRgb(255, 255, 255));
+    EXPECT_EQ(OutputOptionsOf(loaded).strip, MetadataPolicy::Keep);
+    store.Save(BatchSettings{});
+    EXPECT_FALSE(backend.contains("BATCH/TOSRGB"));
+}
+
+}  // namespace
+}  // namespace orm

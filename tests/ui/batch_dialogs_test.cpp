@@ -4,6 +4,7 @@
 #include "test_environment.h"
 #include "ui/batch_dlg.h"
 #include "ui/batch_progress.h"
+#include "ui/output_options_box.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -101,6 +102,38 @@ TEST(BatchSettingsDialog, QualityOutsideOneToHundredKeepsTheDialogOpen) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.settings().jpegQuality, 100);
+}
+
+// The colour and metadata box: shown from the settings, back into them on OK; a background that
+// names no colour keeps the dialog open.
+TEST(BatchSettingsDialog, ColourAndMetadataRoundTrip) {
+    ScriptedPrompt prompt;
+    BatchSettings b;
+    b.stripMetadata = int32_t(MetadataPolicy::Location);
+    b.keepTime = 1;
+    CBatchDlg dialog(b, prompt);
+    COutputOptionsBox* box = dialog.outputOptionsBox();
+    EXPECT_EQ(box->stripList()->currentIndex(), 1);
+    EXPECT_TRUE(box->keepTimeCheck()->isChecked());
+    EXPECT_FALSE(box->srgbCheck()->isChecked());
+    box->srgbCheck()->setChecked(true);
+    box->linearCheck()->setChecked(true);
+    box->stripList()->setCurrentIndex(2);
+    box->backgroundEdit()->setText(QStringLiteral("no such colour"));
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(prompt.warnings.size(), 1);
+    box->backgroundEdit()->setText(QStringLiteral("black"));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const BatchSettings& out = dialog.settings();
+    EXPECT_EQ(out.stripMetadata, int32_t(MetadataPolicy::All));
+    EXPECT_EQ(out.toSrgb, 1);
+    EXPECT_EQ(out.linearLight, 1);
+    EXPECT_EQ(out.keepTime, 1);
+    EXPECT_EQ(out.background, QStringLiteral("#000000"));
+    box->SetOwnAlgorithm(true);
+    EXPECT_FALSE(box->linearCheck()->isEnabled());
 }
 
 TEST(BatchSettingsDialog, TheFolderIsOfferedForCreationAndStoredWithASeparator) {
