@@ -183,8 +183,8 @@ QGroupBox* CResizeDlgBar::BuildNewSizeGroup() {
     // Pixels.
     auto* pixels = new QGroupBox(QStringLiteral("Pixels"), group);
     auto* pixelGrid = new QGridLayout(pixels);
-    addFieldRow(pixels, pixelGrid, 0, QStringLiteral("Width:"), field(PanelField::Width));
-    addFieldRow(pixels, pixelGrid, 1, QStringLiteral("Height:"), field(PanelField::Height));
+    addFieldRow(pixels, pixelGrid, 0, QStringLiteral("&Width:"), field(PanelField::Width));
+    addFieldRow(pixels, pixelGrid, 1, QStringLiteral("Hei&ght:"), field(PanelField::Height));
     auto* unitsLabel = new QLabel(QStringLiteral("Units:"), pixels);
     unitsMode_ = new QComboBox(pixels);
     for (int i = 0; i < kUnitsModeCount; ++i)

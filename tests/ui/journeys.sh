@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Journeys through the real program as a new user makes them: a real X server (Xvfb), real key
 # presses (xdotool, XTEST) sent to the window that has the focus, and the files on disk checked.
+#   a: open, size and save by keyboard only: Ctrl+O, the path, Alt+W, 60, Enter, Ctrl+S, a
+#      name, Enter: a 60-pixel-wide file.
 #   b: three photos on the command line, Run (Ctrl+R), Enter, Enter: three outputs in the
 #      default folder ~/Pictures/Resized_Images (Enter creates it: Yes is the default).
 #   d: a batch into the photos' own folder asks once; Esc (Cancel) leaves every original byte

@@ -121,6 +121,33 @@ journey_d() {
   stop
 }
 
+# Prints the width of image $1 (Debian's ImageMagick), or nothing.
+width_of() { /usr/bin/identify -format '%w' "$1" 2>/dev/null; }
+
+journey_a() {
+  photos "$work/a"
+  start a || { fail "a: no window"; return; }
+  local main=$win
+  press_for_window ctrl+o "Open" || { fail "a: Ctrl+O opened no Open dialog"; stop; return; }
+  xdotool type --delay 5 "$work/a/a.png"
+  xdotool key Return
+  xdotool windowfocus --sync "$main" 2>/dev/null
+  wait_for sh -c "xdotool search --onlyvisible --name '^a.png' >/dev/null" ||
+    { fail "a: the image did not open"; stop; return; }
+  xdotool key alt+w ctrl+a
+  xdotool type --delay 5 "60"
+  xdotool key Return                        # confirms the field
+  press_for_window ctrl+s "Save" || { fail "a: Ctrl+S opened no Save dialog"; stop; return; }
+  xdotool key ctrl+a
+  xdotool type --delay 5 "$work/a/small.png"
+  xdotool key Return
+  wait_for test -s "$work/a/small.png" || { fail "a: nothing saved: $(ls "$work/a")"; stop; return; }
+  wait_for sh -c "[ \"\$(/usr/bin/identify -format '%w' '$work/a/small.png' 2>/dev/null)\" = 60 ]" ||
+    fail "a: saved $(width_of "$work/a/small.png") pixels wide, not 60"
+  stop
+}
+
+journey_a
 journey_d
 journey_b
 [ $failures -eq 0 ] && echo "journeys passed"
