@@ -166,4 +166,32 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, std::
     return true;
 }
 
+bool ReadFileHead(const QString& path, QByteArray& bytes, std::int64_t maxBytes, bool* whole,
+                  QString* error) {
+    bytes.clear();
+    struct stat st {};
+    const int fd = OpenRegularFile(path, kMaxInputFileBytes, error, st);
+    if (fd < 0)
+        return false;
+    const Descriptor file(fd);
+    bytes.resize(qsizetype(std::clamp<std::int64_t>(st.st_size, 0, maxBytes)));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int saved = errno;
+            bytes.clear();
+            return Fail(error, SystemErrorText(saved));
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    *whole = std::int64_t(st.st_size) <= done;
+    return true;
+}
+
 }  // namespace orm

@@ -20,6 +20,11 @@ inline constexpr std::int64_t kMaxInputFileBytes = std::int64_t(2) << 30;
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error = nullptr,
                    std::int64_t limit = kMaxInputFileBytes);
 
+// The first `maxBytes` bytes of an input image file (the whole file when it is shorter; `whole`
+// tells which), with the checks of ReadWholeFile: enough for the header of most image files.
+bool ReadFileHead(const QString& path, QByteArray& bytes, std::int64_t maxBytes, bool* whole,
+                  QString* error = nullptr);
+
 // The kinds of files the program reads, each with its own cap on the bytes read: a name that
 // stands for /dev/zero or a grown file must not make a reader allocate without end.
 enum class ReadKind {

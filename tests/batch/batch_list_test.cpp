@@ -4,6 +4,8 @@
 
 #include "batch/batch_list.h"
 
+#include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -100,6 +102,25 @@ TEST(ProbeImage, ReadsSizeAndStatedResolutionOfRealFiles) {
     junk.write("not an image at all");
     junk.close();
     EXPECT_FALSE(ProbeImage(dir.filePath("junk.jpg")));
+
+    // Files longer than the head that is read: a JPEG (its header in the head) and a TIFF whose
+    // directory follows the pixels (read whole).
+    QImage noise(1500, 1000, QImage::Format_RGB888);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width() * 3; ++x)
+            noise.scanLine(y)[x] = uchar((x * 7919 + y * 104729) % 251);
+    noise.setDotsPerMeterX(4724);  // 120 dpi
+    noise.setDotsPerMeterY(4724);
+    for (const char* name : {"big.jpg", "big.tif"}) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(noise.save(path, nullptr, 100));
+        ASSERT_GT(QFileInfo(path).size(), 512 * 1024) << name;
+        const auto big = ProbeImage(path);
+        ASSERT_TRUE(big) << name;
+        EXPECT_EQ(big->width, 1500) << name;
+        EXPECT_EQ(big->height, 1000) << name;
+        EXPECT_NEAR(big->dpiX, 120, 0.1) << name;
+    }
 }
 
 class BatchListOps : public ::testing::Test {
