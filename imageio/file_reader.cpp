@@ -88,6 +88,15 @@ static int OpenRegularFile(const QString& path, std::int64_t limit, QString* err
     return -1;
 }
 
+// read(2), again when a signal interrupted it.
+static ssize_t ReadRetrying(int fd, char* data, size_t size) {
+    ssize_t n;
+    do {
+        n = ::read(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
 std::int64_t ReadLimit(ReadKind kind) {
     switch (kind) {
         case ReadKind::Image:
@@ -146,10 +155,8 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, std::
                 }
                 bytes.resize(qsizetype(std::min<std::int64_t>(limit, std::int64_t(done) + 65536)));
             }
-            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+            const ssize_t n = ReadRetrying(fd, bytes.data() + done, size_t(bytes.size() - done));
             if (n < 0) {
-                if (errno == EINTR)
-                    continue;
                 const int saved = errno;
                 bytes.clear();
                 return Fail(error, SystemErrorText(saved));
@@ -177,16 +184,13 @@ bool ReadFileHead(const QString& path, QByteArray& bytes, std::int64_t maxBytes,
     bytes.resize(qsizetype(std::clamp<std::int64_t>(st.st_size, 0, maxBytes)));
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int saved = errno;
+        const ssize_t n = ReadRetrying(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n <= 0) {
+            if (n == 0)
+                break;
             bytes.clear();
-            return Fail(error, SystemErrorText(saved));
+            return Fail(error, SystemErrorText(errno));
         }
-        if (n == 0)
-            break;
         done += n;
     }
     bytes.truncate(done);
