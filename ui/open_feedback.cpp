@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QProgressBar>
 #include <QStatusBar>
 
 #include <memory>
@@ -60,9 +61,18 @@ void ShowOpenFeedback(CORMensuraDoc& doc, QStatusBar& statusBar) {
     // Shared by the handlers below; lives as long as the document's connections.
     auto guard = std::make_shared<std::unique_ptr<COpenInputGuard>>();
     auto cursor = std::make_shared<bool>(false);
+    // A decoder tells nothing of its progress: a busy bar shows that work goes on.
+    auto* busy = new QProgressBar(&statusBar);
+    busy->setObjectName(QStringLiteral("openBusy"));
+    busy->setRange(0, 0);
+    busy->setMaximumWidth(160);
+    busy->setTextVisible(false);
+    statusBar.addPermanentWidget(busy);
+    busy->hide();
     QObject::connect(
         &doc, &CORMensuraDoc::stateChanged, &statusBar,
-        [&doc, &statusBar, guard, cursor](DocumentState state) {
+        [&doc, &statusBar, guard, cursor, busy](DocumentState state) {
+            busy->setVisible(state == DocumentState::Loading);
             if (state == DocumentState::Loading) {
                 QGuiApplication::setOverrideCursor(Qt::WaitCursor);
                 *cursor = true;

@@ -111,6 +111,37 @@ TEST_F(MainFrame, OpeningSetsTitleRecentFilesAndEnabling) {
     EXPECT_EQ(store.RecentFiles(), frame.RecentFiles());
 }
 
+// A large image: the window shows that it is opening one, takes no keys meanwhile except Esc,
+// which gives the open up and leaves the image that was open.
+TEST_F(MainFrame, OpeningALargeImageShowsItAndEscGivesItUp) {
+    CMainFrame frame(settings_, nullptr);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(frame.OpenDocumentFile(WriteImage("first.png", 40, 30)));
+    QImage large(8000, 6000, QImage::Format_Mono);  // 48 MP
+    large.fill(0);
+    const QString big = dir_.filePath("big.png");
+    ASSERT_TRUE(large.save(big));
+    bool busyShown = false;
+    int nextDuringLoad = -1;
+    QTimer::singleShot(0, &frame, [&] {
+        auto* busy = frame.findChild<QProgressBar*>(QStringLiteral("openBusy"));
+        busyShown = busy && busy->isVisible();
+        EXPECT_TRUE(frame.statusBar()->currentMessage().contains(QStringLiteral("Esc")));
+        QSignalSpy opened(frame.Document(), &CORMensuraDoc::documentOpened);
+        QTest::keyClick(frame.View(), Qt::Key_Right);  // held back: no neighbour opens
+        nextDuringLoad = opened.size();
+        QTest::keyClick(frame.View(), Qt::Key_Escape);
+    });
+    EXPECT_FALSE(frame.OpenDocumentFile(big));
+    EXPECT_TRUE(busyShown);
+    EXPECT_EQ(nextDuringLoad, 0);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("first.png"));
+    EXPECT_EQ(frame.statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+    EXPECT_FALSE(frame.findChild<QProgressBar*>(QStringLiteral("openBusy"))->isVisible());
+    EXPECT_TRUE(prompt_.messages.isEmpty());
+}
+
 TEST_F(MainFrame, RightAndLeftKeysStepThroughTheFolder) {
     CMainFrame frame(settings_, nullptr);
     frame.show();
