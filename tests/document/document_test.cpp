@@ -16,8 +16,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <future>
-
 #include <gtest/gtest.h>
 
 namespace orm {
@@ -142,47 +140,6 @@ TEST_F(DocumentCommands, ALargeImageDecodesInTheBackgroundAndCanBeGivenUp) {
 
     ASSERT_TRUE(doc.Open(big));
     EXPECT_EQ(doc.SourceInfo().width, 8000);
-}
-
-// The wait itself: a decode that never ends on its own still lets Cancel return at once; one that
-// ends gives its image or its reason.
-TEST(BackgroundDecodeTest, WaitsInAnEventLoopUntilDoneOrCancelled) {
-    BackgroundDecode decode;
-    auto release = std::make_shared<std::promise<void>>();
-    std::shared_future<void> released = release->get_future().share();
-    QTimer::singleShot(0, [&] {
-        EXPECT_TRUE(decode.Running());
-        decode.Cancel();
-    });
-    QString error;
-    bool cancelled = false;
-    EXPECT_FALSE(decode.Run(
-        [released](QString*) {
-            released.wait();
-            return std::optional<SourceImage>();
-        },
-        &error, &cancelled));
-    EXPECT_TRUE(cancelled);
-    EXPECT_FALSE(decode.Running());
-    release->set_value();  // the abandoned thread ends
-
-    EXPECT_FALSE(decode.Run(
-        [](QString* why) {
-            *why = QStringLiteral("damaged");
-            return std::optional<SourceImage>();
-        },
-        &error, &cancelled));
-    EXPECT_FALSE(cancelled);
-    EXPECT_EQ(error, QStringLiteral("damaged"));
-    const auto image = decode.Run(
-        [](QString*) {
-            SourceImage s;
-            s.image = QImage(3, 2, QImage::Format_BGR888);
-            return std::optional<SourceImage>(std::move(s));
-        },
-        &error, &cancelled);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->image.size(), QSize(3, 2));
 }
 
 TEST_F(DocumentCommands, NextAndPreviousWrapAroundAndSkipGifFiles) {
