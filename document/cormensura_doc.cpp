@@ -87,10 +87,12 @@ QImage CORMensuraDoc::SourcePixels() const {
     return !source_ ? QImage() : !display_.isNull() ? display_ : source_->image;
 }
 
-void CORMensuraDoc::UpdateDisplayPixels() {
+void CORMensuraDoc::UpdateDisplayPixels(std::optional<QImage> made) {
     displayBackground_ = OutputOptionsOf(settings_.Batch()).background;
     displayLinear_ = OutputOptionsOf(settings_.Batch()).linear;
-    display_ = source_ ? DisplayPixels(*source_, displayBackground_) : QImage();
+    display_ = made      ? std::move(*made)
+               : source_ ? DisplayPixels(*source_, displayBackground_)
+                         : QImage();
     if (source_ && display_.constBits() == source_->image.constBits())
         display_ = QImage();  // shared: the source's own
 }
@@ -145,15 +147,27 @@ void CORMensuraDoc::CancelOpen() {
 }
 
 std::optional<SourceImage> CORMensuraDoc::Load(const QString& path, QString* reason,
-                                               bool* cancelled) {
+                                               bool* cancelled, std::optional<QImage>* display) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, reason))
         return std::nullopt;  // the file is closed: the image never keeps its file open
     if (!DecodesInBackground(bytes))
         return DecodeSourceImage(bytes, reason);
-    return decode_->Run(
-        [bytes = std::move(bytes)](QString* error) { return DecodeSourceImage(bytes, error); },
+    // The picture shown (through the file's colour profile, over the background) is made on the
+    // decoding thread too: for a large wide-gamut photo it takes as long as a decode.
+    auto shown = std::make_shared<std::optional<QImage>>();
+    const QRgb background = OutputOptionsOf(settings_.Batch()).background;
+    std::optional<SourceImage> loaded = decode_->Run(
+        [bytes = std::move(bytes), shown, background](QString* error) {
+            std::optional<SourceImage> image = DecodeSourceImage(bytes, error);
+            if (image)
+                *shown = DisplayPixels(*image, background);
+            return image;
+        },
         reason, cancelled);
+    if (loaded)
+        *display = std::move(*shown);
+    return loaded;
 }
 
 bool CORMensuraDoc::TryOpen(const QString& path, QString* failure, bool* cancelled) {
@@ -168,7 +182,8 @@ bool CORMensuraDoc::TryOpen(const QString& path, QString* failure, bool* cancell
     QString reason;
     const DocumentState before = state_;
     SetState(DocumentState::Loading);
-    std::optional<SourceImage> loaded = Load(path, &reason, cancelled);
+    std::optional<QImage> display;
+    std::optional<SourceImage> loaded = Load(path, &reason, cancelled, &display);
     SetState(loaded ? DocumentState::Open : before);
     if (*cancelled)
         return false;
@@ -183,7 +198,7 @@ bool CORMensuraDoc::TryOpen(const QString& path, QString* failure, bool* cancell
     StopWorkerJob();
     ReleaseSource();
     source_ = std::make_shared<const SourceImage>(std::move(*loaded));
-    UpdateDisplayPixels();
+    UpdateDisplayPixels(std::move(display));
     sourceWidth_ = source_->width();
     sourceHeight_ = source_->height();
     sourceDpi_ = static_cast<float>(source_->dpiX);

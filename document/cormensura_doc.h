@@ -152,12 +152,14 @@ class CORMensuraDoc : public QObject {
     void ReleaseSource();
     // The pixels the views and previews show: through the source's colour profile to sRGB,
     // transparent pixels over the chosen background.
-    void UpdateDisplayPixels();
+    // The picture shown; `made` when it was made already (with the current background).
+    void UpdateDisplayPixels(std::optional<QImage> made = std::nullopt);
     void SetState(DocumentState state);
     // Opens the image; on failure the open one stays and failure (when given) says why.
     bool TryOpen(const QString& path, QString* failure, bool* cancelled);
     // Reads and decodes the file; a large image decodes in the background (CancelOpen ends it).
-    std::optional<SourceImage> Load(const QString& path, QString* reason, bool* cancelled);
+    std::optional<SourceImage> Load(const QString& path, QString* reason, bool* cancelled,
+                                    std::optional<QImage>* display);
     bool PrepareSave(const QString& path, ResizeSaveJob* job);
     void JoinSaveThread();
 
