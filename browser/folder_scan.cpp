@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -27,18 +28,27 @@ struct DirCloser {
 
 }  // namespace
 
-std::vector<ScannedFile> ScanFolder(const QString& folder, const FolderScanOptions& options) {
+std::vector<ScannedFile> ScanFolder(const QString& folder, const FolderScanOptions& options,
+                                    QString* failure) {
     std::vector<ScannedFile> files;
+    if (failure)
+        failure->clear();
     if (folder.isEmpty())
         return files;
+    const auto fail = [&files, failure](int error) {
+        if (failure)
+            *failure = QString::fromLocal8Bit(std::strerror(error));
+        return files;
+    };
     const QByteArray native = NativePath(folder);
     const int dirFd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
-        return files;
+        return fail(errno);
     std::unique_ptr<DIR, DirCloser> dir(::fdopendir(dirFd));
     if (!dir) {
+        const int error = errno;
         ::close(dirFd);
-        return files;
+        return fail(error);
     }
     QString prefix = folder;
     if (!prefix.endsWith(QLatin1Char('/')))

@@ -29,7 +29,9 @@ struct FolderScanOptions {
 
 // The regular files (links to them included) of `folder` that the browser lists, in the order
 // the file system gives them. Folders, devices and pipes are never listed whatever their name.
-// A folder that cannot be read yields an empty list.
-std::vector<ScannedFile> ScanFolder(const QString& folder, const FolderScanOptions& options = {});
+// A folder that cannot be read yields an empty list, and `failure` (when given) the system's
+// reason ("Permission denied"); it is emptied when the folder was read.
+std::vector<ScannedFile> ScanFolder(const QString& folder, const FolderScanOptions& options = {},
+                                    QString* failure = nullptr);
 
 }  // namespace orm

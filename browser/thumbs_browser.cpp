@@ -130,10 +130,11 @@ void CThumbsBrowser::ScanInto(bool keepSelection, bool skipSmall) {
     builderList_.clear();
     totalSize_ = 0;
     prioritizeVisible_ = false;
+    locationProblem_.clear();
     if (!location_.isEmpty()) {
         FolderScanOptions options;
         options.maxSkippedSize = skipSmall ? kSmallestListedSize : -1;
-        std::vector<ScannedFile> files = ScanFolder(location_, options);
+        std::vector<ScannedFile> files = ScanFolder(location_, options, &locationProblem_);
         items_.reserve(files.size());
         for (ScannedFile& file : files) {
             std::unique_ptr<CItem> item = MakeItem(file.path);
@@ -156,15 +157,27 @@ void CThumbsBrowser::ReadFolder() {
             host_->ContentSizeChanged();
             host_->UpdateNow();
         }
+        listedLocation_ = location_;
         emit listChanged();
         return;
     }
     SortList(sortKey_);
     ListReplaced();
+    if (location_ != listedLocation_ && host_)
+        host_->ScrollTo({0, 0});
+    listedLocation_ = location_;
 }
 
 void CThumbsBrowser::ReloadList() {
-    ScanInto(/*keepSelection=*/false, /*skipSmall=*/false);
+    Relist(/*keepSelection=*/false);
+}
+
+void CThumbsBrowser::QuietRefresh() {
+    Relist(/*keepSelection=*/true);
+}
+
+void CThumbsBrowser::Relist(bool keepSelection) {
+    ScanInto(keepSelection, /*skipSmall=*/false);
     // Image sizes exist only once thumbnails have been made: those keys keep the folder's order.
     if (!SortKeyNeedsImageSize(sortKey_))
         SortList(sortKey_);

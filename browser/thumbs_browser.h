@@ -82,6 +82,11 @@ class CThumbsBrowser : public QObject {
     // The quick re-listing (view's first update, "&Refresh"): all items start unselected, no file
     // is left out for its size, and keys that need image sizes keep the folder's order.
     virtual void ReloadList();
+    // The re-listing that follows changes on disk: as ReloadList, but the selection is kept (the
+    // user did not ask for it and should not lose what they picked).
+    void QuietRefresh();
+    // Why the folder could not be listed ("Permission denied"), or empty.
+    const QString& LocationProblem() const { return locationProblem_; }
     // Sorts by the key (kept for this run only) and repaints.
     void Sort(int key);
 
@@ -210,6 +215,7 @@ class CThumbsBrowser : public QObject {
     bool MoveSelectionByKey(int key, bool shift);
     void OnThumbnailReady(const QString& path);
     void ScanInto(bool keepSelection, bool skipSmall);
+    void Relist(bool keepSelection);
     void UpdateBand(QPoint client);
     void EndBand();
     void StepNames();
@@ -222,6 +228,8 @@ class CThumbsBrowser : public QObject {
     IBrowserFileActions* actions_ = nullptr;
 
     QString location_;
+    QString listedLocation_;   // the folder of the last full scan: a new one starts at the top
+    QString locationProblem_;  // why the folder could not be listed
     std::vector<std::unique_ptr<CItem>> items_;
     QHash<QString, int> indexOfPath_;
     QStringList builderList_;

@@ -89,6 +89,12 @@ QString OutputRawSizeText(const ResizeSettings& s, const SourceImageInfo& src) {
     return QStringLiteral("Raw size: ") + FormatByteSize(OutputRawBytes(s));
 }
 
+QString PercentResultText(const ResizeSettings& s, const SourceImageInfo& src) {
+    if (!src.present || !s.inPercent)
+        return {};
+    return QStringLiteral("= %1x%2 pixels").arg(s.width).arg(s.height);
+}
+
 QString WrapToolTip(const QString& text, const QFontMetrics& metrics, int maxWidth) {
     const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
     QString wrapped;

@@ -53,6 +53,8 @@ struct SourceTexts {
 SourceTexts MakeSourceTexts(const SourceImageInfo& src, const ResizeSettings& s);
 // "Raw size: %s" of the output; empty without an image.
 QString OutputRawSizeText(const ResizeSettings& s, const SourceImageInfo& src);
+// In percent mode with an image, the pixel size the percents give ("= %dx%d pixels"); else empty.
+QString PercentResultText(const ResizeSettings& s, const SourceImageInfo& src);
 
 // A tooltip as shown: the text up to its first line break, broken between words so that no
 // line is wider than maxWidth pixels (a single longer word keeps a line of its own).

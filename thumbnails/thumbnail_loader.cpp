@@ -11,6 +11,7 @@
 #include "imageio/image_loader.h"
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
+#include "imageio/transparency.h"
 #include "imageio/upright_image.h"
 #include "metadata/byte_source.h"
 #include "metadata/embedded_thumbnail.h"
@@ -134,27 +135,12 @@ EmbeddedThumbnail ReadEmbedded(const QString& path, const QByteArray& prefix, in
     return {};
 }
 
-// The decoded image as opaque blue-green-red bytes; transparent pixels are laid over black.
+// The decoded image as opaque blue-green-red bytes; transparent pixels are laid over white, as
+// the preview shows them.
 QImage ToOpaqueBgr(const QImage& image) {
     if (!image.hasAlphaChannel())
         return image.convertToFormat(QImage::Format_BGR888);
-    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (premultiplied.isNull())
-        return {};
-    QImage out(premultiplied.width(), premultiplied.height(), QImage::Format_BGR888);
-    if (out.isNull())
-        return {};
-    for (int y = 0; y < out.height(); ++y) {
-        const auto* in = reinterpret_cast<const uint32_t*>(premultiplied.constScanLine(y));
-        uint8_t* o = out.scanLine(y);
-        for (int x = 0; x < out.width(); ++x) {
-            const uint32_t p = in[x];  // 0xAARRGGBB, colours already multiplied by alpha
-            o[3 * x] = uint8_t(p);
-            o[3 * x + 1] = uint8_t(p >> 8);
-            o[3 * x + 2] = uint8_t(p >> 16);
-        }
-    }
-    return out;
+    return CompositeOnWhite(image);
 }
 
 // Fills a picture of the target size by nearest neighbour: source row = row x sh / th, source

@@ -32,7 +32,7 @@ CBrowseWnd::CBrowseWnd(CThumbsBuilderThreads& builder, SettingsModel& settings,
                 browser_->ReadFolder();
             });
     connect(monitor_.get(), &CFolderMonitor::refreshRequested, this,
-            [this] { browser_->ReloadList(); });
+            [this] { browser_->QuietRefresh(); });
     connect(monitor_.get(), &CFolderMonitor::folderVanished, this,
             [this] { browser_->ReadFolder(); });
 

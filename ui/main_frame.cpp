@@ -43,6 +43,7 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -643,6 +644,12 @@ void CMainFrame::OnHelpTopics() {
         helpWindow_->setWindowTitle(QStringLiteral("ORVEN Mensura Help"));
         helpWindow_->setOpenExternalLinks(true);
         helpWindow_->resize(720, 640);
+        // A window of its own closes with the keys people expect of one.
+        for (const QKeySequence& keys :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+            auto* close = new QShortcut(keys, helpWindow_);
+            connect(close, &QShortcut::activated, helpWindow_, &QWidget::close);
+        }
     }
     helpWindow_->setSource(QUrl::fromLocalFile(help));
     helpWindow_->show();

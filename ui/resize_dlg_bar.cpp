@@ -194,6 +194,9 @@ QGroupBox* CResizeDlgBar::BuildNewSizeGroup() {
     pixelGrid->addWidget(screenButton_, 1, 2, 1, 2);
     editPixels_ = new QRadioButton(QStringLiteral("Edit &pixels"), pixels);
     pixelGrid->addWidget(editPixels_, 2, 0, 1, 4);
+    percentResult_ = new QLabel(pixels);
+    percentResult_->setObjectName(QStringLiteral("percentResult"));
+    pixelGrid->addWidget(percentResult_, 3, 0, 1, 4);
     pixelGrid->setColumnStretch(1, 1);
     pixelGrid->setColumnStretch(3, 1);
     layout->addWidget(pixels);
@@ -436,6 +439,9 @@ void CResizeDlgBar::ApplyWrites(const FieldWrites& writes) {
         if (const auto& text = writes.Get(f); text && field(f)->edit()->text() != *text)
             field(f)->edit()->setText(*text);
     }
+    const QString result = PercentResultText(logic_.settings(), logic_.image());
+    percentResult_->setText(result);
+    percentResult_->setVisible(!result.isEmpty());
 }
 
 void CResizeDlgBar::Finish(const PanelOutcome& outcome) {

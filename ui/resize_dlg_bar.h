@@ -158,6 +158,7 @@ class CResizeDlgBar : public QWidget {
     QRadioButton* editPrint_ = nullptr;
     QLabel* resolutionLabel_ = nullptr;
     QPushButton* resolutionButton_ = nullptr;
+    QLabel* percentResult_ = nullptr;
     QLabel* outputRaw_ = nullptr;
     QComboBox* correction_ = nullptr;
     QComboBox* algorithm_ = nullptr;

@@ -231,9 +231,28 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), background);
     if (!browser_)
         return;
+    if (browser_->Count() == 0 && !browser_->LocationProblem().isEmpty()) {
+        painter.setPen(browser_->Settings().Colours().text);
+        painter.drawText(
+            viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+            QStringLiteral("This folder can't be read: %1").arg(browser_->LocationProblem()));
+        return;
+    }
     const QPoint scroll = ScrollPosition();
     painter.translate(-scroll);
     browser_->Draw(painter, event->rect().translated(scroll), QRect(scroll, viewport()->size()));
+}
+
+void CThumbsView::wheelEvent(QWheelEvent* event) {
+    // A one-row strip has no vertical scrolling: the wheel moves it sideways, a cell a notch.
+    const QPoint delta = event->angleDelta();
+    if (browser_ && browser_->Mode() == LayoutMode::SingleRow && delta.x() == 0 && delta.y() != 0) {
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() - delta.y() * browser_->CellSize().width() / 120);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
 }
 
 bool CThumbsView::viewportEvent(QEvent* event) {

@@ -17,7 +17,9 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <thread>
 
 namespace orm {
@@ -62,7 +64,7 @@ TEST_F(ThumbsBrowserTest, FolderScanSkipsTinyFilesButQuickListingKeepsThem) {
     EXPECT_EQ(Names(*browser), QStringList({"fifteen.jpg", "sixteen.jpg"}));
 }
 
-TEST_F(ThumbsBrowserTest, FolderScanKeepsTheSelectionAndQuickListingDropsIt) {
+TEST_F(ThumbsBrowserTest, FolderScanAndQuietRefreshKeepTheSelectionAndQuickListingDropsIt) {
     for (const char* name : {"a.png", "b.png", "c.png"}) WriteBytes(QString::fromLatin1(name), 100);
     auto browser = MakeBrowser();
     browser->ReadFolder();
@@ -71,21 +73,32 @@ TEST_F(ThumbsBrowserTest, FolderScanKeepsTheSelectionAndQuickListingDropsIt) {
     browser->ReadFolder();
     EXPECT_EQ(Names(*browser), QStringList({"0.png", "a.png", "b.png", "c.png"}));
     EXPECT_EQ(Selected(*browser), std::vector<int>({2}));
+    // Another program writes into the folder: the refresh that follows keeps what was picked.
+    WriteBytes(QStringLiteral("1.png"), 100);
+    browser->QuietRefresh();
+    EXPECT_EQ(Names(*browser), QStringList({"0.png", "1.png", "a.png", "b.png", "c.png"}));
+    EXPECT_EQ(Selected(*browser), std::vector<int>({3}));
     browser->ReloadList();
     EXPECT_TRUE(Selected(*browser).empty());
 }
 
-TEST_F(ThumbsBrowserTest, AMissingOrEmptyLocationListsNothing) {
+TEST_F(ThumbsBrowserTest, AMissingOrEmptyLocationListsNothingAndSaysWhy) {
     WriteBytes(QStringLiteral("a.png"), 100);
     auto browser = MakeBrowser();
     browser->ReadFolder();
     ASSERT_EQ(browser->Count(), 1);
+    EXPECT_TRUE(browser->LocationProblem().isEmpty());
     browser->SetLocation(dir.filePath(QStringLiteral("gone")));
     browser->ReadFolder();
     EXPECT_EQ(browser->Count(), 0);
+    EXPECT_EQ(browser->LocationProblem(), QString::fromLocal8Bit(std::strerror(ENOENT)));
+    browser->SetLocation(PathOf(QStringLiteral("a.png")));
+    browser->ReloadList();
+    EXPECT_EQ(browser->LocationProblem(), QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     browser->SetLocation(QString());
     browser->ReadFolder();
     EXPECT_EQ(browser->Count(), 0);
+    EXPECT_TRUE(browser->LocationProblem().isEmpty());
     EXPECT_EQ(browser->ScrollSize(), QSize(host.client.width() / 232 * 232, 197));
 }
 
@@ -343,6 +356,22 @@ TEST_F(SelectionTest, ArrowsAndPagesMoveAndClampAndScroll) {
     EXPECT_EQ(Selected(*browser), std::vector<int>({19}));
     browser->OnKeyDown(Qt::Key_Home, Qt::NoModifier);
     EXPECT_EQ(Selected(*browser), std::vector<int>({0}));
+    EXPECT_EQ(host.scroll, QPoint(0, 0));
+}
+
+TEST_F(SelectionTest, ReadingTheSameFolderKeepsThePlaceAndAnotherStartsAtTheTop) {
+    browser->OnKeyDown(Qt::Key_End, Qt::NoModifier);
+    const QPoint bottom = host.scroll;
+    ASSERT_GT(bottom.y(), 0);
+    browser->ReadFolder();
+    EXPECT_EQ(host.scroll, bottom);
+    const QString other = PathOf(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    for (int i = 0; i < 20; ++i)
+        WriteBytes(QStringLiteral("other/g%1.png").arg(i, 2, 10, QLatin1Char('0')), 100);
+    browser->SetLocation(other);
+    browser->ReadFolder();
+    ASSERT_EQ(browser->Count(), 20);
     EXPECT_EQ(host.scroll, QPoint(0, 0));
 }
 

@@ -222,12 +222,12 @@ TEST_F(ThumbnailLoaderTest, BitsPerPixelFollowTheFilesPixelFormat) {
     const auto alpha = Load(Write(QStringLiteral("alpha.png"), argb));
     ASSERT_TRUE(alpha);
     EXPECT_EQ(alpha->bitsPerPixel, 24);  // 32-bit with alpha counts as 24
-    // Transparent pixels lie over black, as when drawn into a fresh 24-bit bitmap.
+    // Transparent pixels lie over white, as the preview shows them.
     QImage clear(40, 30, QImage::Format_ARGB32);
     clear.fill(qRgba(255, 0, 0, 0));
     const auto transparent = Load(Write(QStringLiteral("clear.png"), clear));
     ASSERT_TRUE(transparent);
-    EXPECT_EQ(transparent->picture.pixel(50, 50), qRgb(0, 0, 0));
+    EXPECT_EQ(transparent->picture.pixel(50, 50), qRgb(255, 255, 255));
 
     const auto grey = Load(
         Write(QStringLiteral("grey.png"), test::TestPattern(40, 30, QImage::Format_Grayscale8)));

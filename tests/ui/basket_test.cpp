@@ -14,10 +14,12 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +182,30 @@ TEST_F(Basket, TooltipsTellTheTargetAndEmptyTextTakesHalfTheWidth) {
                   "Resize to: 40x30 pixels\nResolution: 72.5 DPI\nAlgorithm: Smart for Natural "
                   "Scenes"));
     EXPECT_TRUE(basket.ToolTipAt(centre + QPoint(basket.ItemRect(0).width() * 3, 0)).isEmpty());
+}
+
+TEST_F(Basket, TheWheelScrollsTheOneRowStripSideways) {
+    CMainFrame frame(settings_, nullptr);
+    frame.resize(900, 700);
+    frame.show();
+    frame.SetBatchMode(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QStringList paths;
+    for (int i = 0; i < 12; ++i) paths << Image(QStringLiteral("w%1.png").arg(i), 16, 12);
+    frame.AddFilesToBatch(paths);
+    CThumbsView& view = *frame.BasketView();
+    QScrollBar* bar = view.horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    const QPointF at = view.viewport()->rect().center();
+    auto turn = [&](int notches) {
+        QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view.viewport(), &wheel);
+    };
+    turn(-1);  // towards the user: later entries
+    EXPECT_EQ(bar->value(), std::min(bar->maximum(), frame.Basket()->CellSize().width()));
+    turn(1);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(Basket, AFolderDroppedAddsItsOwnImagesByNameAndNotThoseOfSubFolders) {

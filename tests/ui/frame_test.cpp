@@ -242,6 +242,17 @@ TEST_F(MainFrame, HelpOpensInAWindowOfItsOwnWhenNoBrowserTakesIt) {
     ASSERT_NE(frame.HelpWindow(), nullptr);
     EXPECT_TRUE(frame.HelpWindow()->isVisible());
     EXPECT_TRUE(frame.HelpWindow()->toPlainText().contains(QStringLiteral("Resizing")));
+    // Escape and Ctrl+W close it, where the focus is.
+    for (const QKeyCombination keys :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        frame.HelpWindow()->show();
+        frame.HelpWindow()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.HelpWindow()));
+        QTest::keyClick(
+            QApplication::focusWidget() ? QApplication::focusWidget() : frame.HelpWindow(),
+            keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(frame.HelpWindow()->isVisible());
+    }
 }
 
 TEST_F(MainFrame, SplitterPanesAreStoredAndRestored) {

@@ -196,6 +196,11 @@ TEST_F(ResizeDlgBarTest, KeepAspectInPercentCopiesTheTypedPercent) {
     EXPECT_EQ(Text(PanelField::Height), QStringLiteral("50"));
     EXPECT_EQ(s.width, 2000);
     EXPECT_EQ(s.height, 1500);
+    // Percent mode names the pixel size the percents give.
+    auto* result = panel->findChild<QLabel*>(QStringLiteral("percentResult"));
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->text(), QStringLiteral("= 2000x1500 pixels"));
+    EXPECT_TRUE(result->isVisible());
 
     // Without Keep aspect the other percentage stays.
     panel->correctionList()->setCurrentIndex(int(CorrectionMode::None));
@@ -204,6 +209,9 @@ TEST_F(ResizeDlgBarTest, KeepAspectInPercentCopiesTheTypedPercent) {
     EXPECT_EQ(Text(PanelField::Height), QStringLiteral("50"));
     EXPECT_EQ(s.width, 400);
     EXPECT_EQ(s.height, 1500);
+    EXPECT_EQ(result->text(), QStringLiteral("= 400x1500 pixels"));
+    panel->unitsModeList()->setCurrentIndex(0);
+    EXPECT_FALSE(result->isVisible());
 }
 
 TEST_F(ResizeDlgBarTest, UnitChangesWithoutAnImageAreIgnored) {
