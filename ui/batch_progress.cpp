@@ -19,7 +19,6 @@ CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions 
     : QDialog(parent), prompt_(prompt) {
     setWindowTitle(QStringLiteral("Batch processing"));
     setObjectName(QStringLiteral("batchProgressDialog"));
-    setModal(true);
     auto* layout = new QVBoxLayout(this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
@@ -49,9 +48,9 @@ CBatchProgress::CBatchProgress(std::vector<BatchEntry> entries, BatchRunOptions 
     layout->addWidget(overall_);
     layout->addLayout(bottom);
     connect(cancel_, &QPushButton::clicked, this, &CBatchProgress::OnCancelClicked);
-    // The main window's Exit cannot reach past this modal dialog: it has its own.
+    // The main window's menus are out of reach while the run goes on: Exit has a key here too.
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
-    connect(quit, &QShortcut::activated, this, &CBatchProgress::OnQuit);
+    connect(quit, &QShortcut::activated, this, &CBatchProgress::AskToStopAndQuit);
 
     runner_ = std::make_unique<BatchRunner>(std::move(entries), std::move(options), *this, &prompt);
 }
@@ -135,13 +134,14 @@ void CBatchProgress::CancelAndWait() {
     done(QDialog::Rejected);
 }
 
-void CBatchProgress::OnQuit() {
+bool CBatchProgress::AskToStopAndQuit() {
     if (running_ &&
         prompt_.AskChoice(QStringLiteral("A batch is running."),
                           {QStringLiteral("Wait"), QStringLiteral("Stop and quit")}, 0) != 1)
-        return;
+        return false;
     quitRequested_ = true;
     CancelAndWait();
+    return true;
 }
 
 void CBatchProgress::OnCancelClicked() {

@@ -30,9 +30,12 @@ class CBatchProgress : public QDialog, public IBatchReporter {
     // closing).
     void CancelAndWait();
     const BatchRunSummary& Summary() const { return summary_; }
-    // Ctrl+Q was pressed and "Stop and quit" chosen: the run was stopped (no partial file) and
-    // the program is to end once the dialog has closed.
+    // Ctrl+Q was pressed (here or on the main window's close button) and "Stop and quit" chosen:
+    // the run was stopped (no partial file) and the program is to end once the dialog has closed.
     bool QuitRequested() const { return quitRequested_; }
+    // Asks whether to wait for a running batch or stop it and quit; true when the run has been
+    // stopped and waited for (or had ended), and the program may end.
+    bool AskToStopAndQuit();
     // The log as the run wrote it (the entries' own line ends).
     const QString& LogText() const { return logText_; }
 
@@ -64,8 +67,6 @@ class CBatchProgress : public QDialog, public IBatchReporter {
     void AppendLog(const QString& entry);
     void OnFinished(const BatchRunSummary& summary);
     void OnCancelClicked();
-    // Ctrl+Q while the dialog is up: asks whether to wait for the run or stop it and quit.
-    void OnQuit();
 
     QLabel* status_ = nullptr;
     QPlainTextEdit* log_ = nullptr;

@@ -682,9 +682,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A batch run ends first: cancelled, and waited for, so no file is left half written.
-    if (runningProgress_)
-        runningProgress_->CancelAndWait();
+    // A running batch is not dropped unasked either; stopping it waits for the file in hand, so
+    // no file is left half written.
+    if (runningProgress_ && !runningProgress_->AskToStopAndQuit()) {
+        event->ignore();
+        return;
+    }
     StoreBatchRowHeight();
     SaveFrameState();
     QMainWindow::closeEvent(event);

@@ -129,6 +129,8 @@ class CMainFrame : public QMainWindow {
     // A Resize and Save ended (written, cancelled or failed).
     void OnSaveFinished(bool written, const QString& path, bool cancelled);
     void OnRun();
+    // Shows the dialog and waits for it to finish, the window taking no input meanwhile.
+    void ShowWhileWindowWaits(QDialog& dialog);
     // Outputs that would replace their own inputs are asked about once per run: replace them,
     // save with new names (options changed) or cancel (false).
     bool ConfirmReplacingOriginals(BatchRunOptions& options);

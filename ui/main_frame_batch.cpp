@@ -21,7 +21,10 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QEventLoop>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -315,7 +318,7 @@ void CMainFrame::OnRun() {
     batchRunning_ = true;
     runningProgress_ = &progress;
     UpdateCommandStates();
-    progress.exec();
+    ShowWhileWindowWaits(progress);
     runningProgress_ = nullptr;
     batchRunning_ = false;
     UpdateCommandStates();
@@ -323,6 +326,31 @@ void CMainFrame::OnRun() {
     statusBar()->showMessage(RunSummaryText(done), 8000);
     if (progress.QuitRequested())
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CMainFrame::ShowWhileWindowWaits(QDialog& dialog) {
+    // As a modal dialog would, the window's menus, bars, lists and preview take no input while
+    // the dialog is up; unlike one, the window's close button still reaches closeEvent, which
+    // asks before stopping the run.
+    QList<QWidget*> parts;
+    for (QToolBar* bar : findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) parts << bar;
+    parts << menuBar() << centralWidget() << dock_;
+    QList<QPointer<QWidget>> disabled;
+    for (QWidget* part : parts)
+        if (part && part->isEnabled()) {
+            part->setEnabled(false);
+            disabled << part;
+        }
+    dialog.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    dialog.activateWindow();
+    if (dialog.isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    for (const QPointer<QWidget>& part : disabled)
+        if (part)
+            part->setEnabled(true);
 }
 
 void CMainFrame::OnLoadBatch() {

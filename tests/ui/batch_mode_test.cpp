@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -200,7 +201,7 @@ TEST_F(BatchMode, ARunThroughTheRealDialogsWritesEveryImage) {
         settingsDialog->fastDecodeCheck()->setChecked(true);
         settingsDialog->accept();
         QTimer::singleShot(0, [&] {
-            auto* progress = qobject_cast<CBatchProgress*>(QApplication::activeModalWidget());
+            auto* progress = frame.findChild<CBatchProgress*>();
             ASSERT_NE(progress, nullptr);
             progressSeen = true;
             ASSERT_TRUE(QTest::qWaitFor([&] { return !progress->Running(); }, 60000));
@@ -244,8 +245,7 @@ TEST_F(BatchMode, OutputsThatWouldReplaceTheirOriginalsAskOnceAndCancelKeepsThem
             dialog->folderEdit()->setText(folder);
             dialog->accept();
             QTimer::singleShot(0, [&] {
-                if (auto* progress =
-                        qobject_cast<CBatchProgress*>(QApplication::activeModalWidget())) {
+                if (auto* progress = frame.findChild<CBatchProgress*>()) {
                     ASSERT_TRUE(QTest::qWaitFor([&] { return !progress->Running(); }, 60000));
                     progress->cancelButton()->click();
                 }
@@ -302,6 +302,58 @@ TEST_F(BatchMode, EnterInTheWidthFieldConfirmsItAndEnterInTheBatchRowRuns) {
     watchForDialog();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_TRUE(dialogSeen) << "Enter in the batch row runs";
+}
+
+}  // namespace
+}  // namespace orm::gui
+
+namespace orm::gui {
+namespace {
+
+// The window's close button during a run: "Wait" keeps the window and the run going; "Stop and
+// quit" stops the run (the file in hand is finished or dropped whole) and lets the window close.
+TEST_F(BatchMode, ClosingTheWindowDuringARunAsksFirst) {
+    CMainFrame frame(settings_, nullptr);
+    frame.show();
+    frame.OpenCommandLineFiles(Images(4));
+    for (int i = 0; i < frame.BatchEntries().count(); ++i) {
+        BatchEntry& entry = frame.BatchEntries().at(i);
+        entry.width = 6000;  // slow enough to be running when the window is closed
+        entry.height = 4500;
+        entry.algorithm = ResizeAlgorithm::SmartNatural;
+    }
+    const QString out = dir_.filePath(QStringLiteral("out"));
+    prompt_.QueueAnswer(true);  // create the folder
+    prompt_.QueueChoice(0);     // Wait
+    prompt_.QueueChoice(1);     // Stop and quit
+    bool closedWhileRunning = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->folderEdit()->setText(out);
+        dialog->accept();
+        QTimer::singleShot(0, [&] {
+            auto* progress = frame.findChild<CBatchProgress*>();
+            ASSERT_NE(progress, nullptr);
+            ASSERT_TRUE(progress->Running());
+            EXPECT_FALSE(frame.menuBar()->isEnabled()) << "the window takes no input meanwhile";
+            EXPECT_FALSE(frame.close());
+            EXPECT_TRUE(frame.isVisible());
+            EXPECT_TRUE(progress->Running());
+            closedWhileRunning = frame.close();
+            EXPECT_FALSE(progress->Running());
+            EXPECT_TRUE(progress->QuitRequested());
+        });
+    });
+    frame.Action(kCmdRun)->trigger();
+    EXPECT_TRUE(closedWhileRunning);
+    EXPECT_EQ(prompt_.questions.count(QStringLiteral("A batch is running.")), 2);
+    EXPECT_TRUE(frame.menuBar()->isEnabled());
+    // Whatever was written is whole: no temporary files, and every output reads.
+    const QStringList written = QDir(out).entryList(QDir::Files);
+    EXPECT_LT(written.size(), 4);
+    for (const QString& name : written)
+        EXPECT_EQ(QImage(QDir(out).filePath(name)).size(), QSize(6000, 4500)) << qPrintable(name);
 }
 
 }  // namespace
