@@ -80,8 +80,10 @@ QString ReplaceOriginalsQuestion(int count) {
 DecodeLimit DecodeLimitFor(const BatchEntry& entry, const BatchSettings& settings) {
     if (settings.fastDecode == 0 || !entry.HasUsableSize())
         return {};
-    // Twice the size the algorithm works at: the target, or in Crop mode the box that covers it.
-    return {2 * entry.width, 2 * entry.height, entry.cropFlag()};
+    // The size the algorithm works at (the target, or in Crop mode the box that covers it): the
+    // decoder never goes below it in either direction, and the algorithm then reduces by less
+    // than 2x, which High Quality Bicubic and the own algorithms handle.
+    return {entry.width, entry.height, entry.cropFlag()};
 }
 
 bool ReplacesALaterInput(const std::vector<BatchEntry>& entries, size_t index,

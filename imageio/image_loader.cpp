@@ -1,6 +1,7 @@
 #include "imageio/image_loader.h"
 
 #include "imageio/bmp_header.h"
+#include "imageio/claimed_size_check.h"
 #include "imageio/codec_messages.h"
 #include "imageio/damage_check.h"
 #include "imageio/file_metadata.h"
@@ -173,6 +174,8 @@ std::optional<DecodedImage> DecodeImageBytes(const QByteArray& fileBytes, QStrin
         return fail(QString::fromLatin1(kChunkPastEnd));
     if (GifLacksImageData(fileBytes))
         return fail(QStringLiteral("The file holds no image data"));
+    if (const std::optional<QString> implausible = ImplausibleSizeReason(fileBytes))
+        return fail(*implausible);
     if (IsHeifFile(fileBytes)) {
         DecodedImage out;
         HeifInfo info;
@@ -251,6 +254,15 @@ bool DecodeWithQt(const QByteArray& fileBytes, SourceImage& out, QString* error)
 std::optional<SourceImage> DecodeSourceImage(const QByteArray& fileBytes, QString* error,
                                              const DecodeLimit& limit) {
     try {
+        // A claim the bytes cannot hold is refused before the JPEG decoder allocates its pixels
+        // (the other formats are checked on their way through DecodeImageBytes).
+        const std::optional<QString> implausible =
+            fileBytes.startsWith("\xFF\xD8") ? ImplausibleSizeReason(fileBytes) : std::nullopt;
+        if (implausible) {
+            if (error)
+                *error = *implausible;
+            return std::nullopt;
+        }
         SourceImage out;
         JpegBgrImage jpeg;
         const int orientation = FileOrientation(fileBytes);

@@ -115,4 +115,33 @@ bool HasPngChunkPastEnd(const QByteArray& fileBytes) {
            qsizetype(BigEndian32(b + next)) > size - next - kChunkOverhead;
 }
 
+std::optional<PngHeader> ReadPngHeader(const QByteArray& fileBytes) {
+    if (!IsPng(fileBytes) || fileBytes.size() < 33)
+        return std::nullopt;
+    const auto* b = reinterpret_cast<const uchar*>(fileBytes.constData());
+    if (BigEndian32(b + kSignatureBytes) != 13 || std::memcmp(b + 12, "IHDR", 4) != 0)
+        return std::nullopt;
+    PngHeader out;
+    out.width = BigEndian32(b + 16);
+    out.height = BigEndian32(b + 20);
+    out.bitDepth = b[24];
+    out.colourType = b[25];
+    out.interlaced = b[28] != 0;
+    // Every chunk to IEND: one whose length is larger than the whole file is no cut-off chunk
+    // (a cut-off IDAT is, and leaves a damaged but useful picture).
+    const qsizetype size = fileBytes.size();
+    for (qsizetype at = kSignatureBytes; size - at >= kChunkOverhead;) {
+        const qsizetype length = qsizetype(BigEndian32(b + at));
+        const uchar* type = b + at + 4;
+        if (std::memcmp(type, "IDAT", 4) != 0 && length > size) {
+            out.chunkLongerThanFile = true;
+            break;
+        }
+        if (length > size - at - kChunkOverhead || std::memcmp(type, "IEND", 4) == 0)
+            break;
+        at += kChunkOverhead + length;
+    }
+    return out;
+}
+
 }  // namespace orm

@@ -39,4 +39,17 @@ QImage ApplyPngKey(const QImage& decoded, const PngSixteenBitKey& key);
 // file.
 bool HasPngChunkPastEnd(const QByteArray& fileBytes);
 
+struct PngHeader {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int bitDepth = 0;
+    int colourType = 0;
+    bool interlaced = false;
+    bool chunkLongerThanFile = false;  // a chunk other than IDAT states more bytes than the file
+};
+
+// What a PNG's IHDR states, and whether any chunk claims more than the whole file; nothing for
+// other files.
+std::optional<PngHeader> ReadPngHeader(const QByteArray& fileBytes);
+
 }  // namespace orm

@@ -23,9 +23,9 @@ struct BatchSettings {
     int32_t newName = 0;          // append "_RESIZED_TO_<w>x<h>"
     int32_t jpegQuality = 75;     // 1..100
     int32_t sameFolder = 0;       // write each output beside its input
-    // Let JPEG inputs be decoded at 1/2, 1/4 or 1/8 of their size (never below twice the
-    // target) before the algorithm runs: much faster for strong reductions, but the pixels the
-    // algorithm starts from are not the full decode's. Off by default.
+    // Let JPEG inputs be decoded at 1/2, 1/4 or 1/8 of their size (never below the
+    // target in either direction) before the algorithm runs: much faster for strong reductions, but
+    // the pixels the algorithm starts from are not the full decode's. Off by default.
     int32_t fastDecode = 0;
     // The output options (imageio/output_options.h), for the window's saves as for batch runs;
     // stored only when set, so files of earlier versions read the same.

@@ -3,6 +3,7 @@
 #include "engine/memory_budget.h"
 #include "engine/pixel_view.h"
 #include "engine/standard_modes.h"
+#include "imageio/claimed_size_check.h"
 #include "imageio/colour_profile.h"
 #include "imageio/file_look.h"
 #include "imageio/file_reader.h"
@@ -198,9 +199,9 @@ struct FullDecode {
 };
 
 // Decodes the whole file from memory; a JPEG is scaled while decoding when that keeps at least
-// twice the thumbnail size.
+// the thumbnail size in both directions (the rule of the batch's fast decoding).
 std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItemImg& item) {
-    if (IsTruncatedBmp(bytes))
+    if (IsTruncatedBmp(bytes) || ImplausibleSizeReason(bytes))
         return std::nullopt;
     FullDecode out;
     if (IsHeifFile(bytes)) {
@@ -450,7 +451,7 @@ QSize ScaledJpegDecodeSize(QSize fullSize, QSize thumbnail) {
         // Qt's reader at m eighths (it takes ceil(8 / f) eighths for f = min(w / sw, h / sh)),
         // and costs at most a one-pixel rescale when a side is no multiple of 8.
         const int64_t sw = w * m / 8, sh = h * m / 8;
-        if (sw < 2 * int64_t(thumbnail.width()) || sh < 2 * int64_t(thumbnail.height()))
+        if (sw < int64_t(thumbnail.width()) || sh < int64_t(thumbnail.height()))
             continue;
         const double f = std::min(double(w) / double(sw), double(h) / double(sh));
         if (int(std::ceil(8.0 / f)) != m)

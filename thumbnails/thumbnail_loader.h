@@ -27,7 +27,7 @@ int ThumbnailBitsPerPixel(const QImage& decoded, const QByteArray& readerFormat,
                           const QByteArray& fileBytes);
 
 // Size to ask Qt's JPEG reader for: the image at the smallest scale M/8 (M = 1..7, which libjpeg
-// applies while decoding) that is at least twice the thumbnail on both sides; invalid when only
+// applies while decoding) that is at least the thumbnail on both sides; invalid when only
 // the full size serves.
 QSize ScaledJpegDecodeSize(QSize fullSize, QSize thumbnail);
 

@@ -93,8 +93,8 @@ void CBatchDlg::BuildControls() {
     fastDecode_ = new QCheckBox(QStringLiteral("&Fast decoding of big JPEGs"), this);
     fastDecode_->setToolTip(
         QStringLiteral("Big JPEGs reduced strongly are decoded at 1/2, 1/4 or 1/8 of their size "
-                       "(never below twice the output) before the chosen algorithm runs: much "
-                       "faster, very slightly less sharp."));
+                       "(never below the output size) before the chosen algorithm runs: much "
+                       "faster, slightly less sharp."));
     formatLayout->addWidget(fastDecode_, 2, 0, 1, 2);
     formatLayout->setRowStretch(3, 1);
     lower->addLayout(formatLayout);

@@ -553,16 +553,16 @@ TEST_F(Runner, AFileChangedAfterItWasReadAheadIsReadAgain) {
     EXPECT_EQ(out.pixel(14, 9), qRgb(255, 0, 0));
 }
 
-TEST(DecodeLimits, FastDecodeKeepsTwiceTheSizeTheAlgorithmWorksAt) {
+TEST(DecodeLimits, FastDecodeKeepsTheSizeTheAlgorithmWorksAt) {
     BatchSettings settings;
     BatchEntry entry;
     entry.width = 300;
     entry.height = 200;
     EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});  // off by default
     settings.fastDecode = 1;
-    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, false}));
+    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{300, 200, false}));
     entry.correction = static_cast<int32_t>(CorrectionMode::Crop);
-    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{600, 400, true}));
+    EXPECT_EQ(DecodeLimitFor(entry, settings), (DecodeLimit{300, 200, true}));
     entry.width = 0;
     EXPECT_EQ(DecodeLimitFor(entry, settings), DecodeLimit{});
 }

@@ -75,16 +75,23 @@ QByteArray PngClaiming(int w, int h) {
     return png;
 }
 
+// The bytes with `extra` zero bytes after them (past a JPEG's EOI or a PNG's IEND, where the
+// decoders do not look): a claim the file's size makes plausible.
+QByteArray Padded(const QByteArray& bytes, qsizetype extra) {
+    return bytes + QByteArray(extra, '\0');
+}
+
 TEST(DecodeGuard, BombsAreRefusedBeforeDecodingWithTheirSize) {
     const AvailableMemory available(512u << 20);
-    for (const QByteArray& bomb : {JpegClaiming(30000, 30000), PngClaiming(30000, 30000)}) {
+    for (const QByteArray& bomb : {Padded(JpegClaiming(30000, 30000), 2 << 20),
+                                   Padded(PngClaiming(30000, 30000), 3 << 20)}) {
         QString error;
         EXPECT_FALSE(DecodeSourceImage(bomb, &error));
         EXPECT_EQ(error, "Not enough memory to open a 30000 x 30000 image");
     }
     // What fits is decoded (the JPEG's data runs out: it is damaged, not refused).
     QString error;
-    const auto fits = DecodeSourceImage(JpegClaiming(2000, 1000), &error);
+    const auto fits = DecodeSourceImage(Padded(JpegClaiming(2000, 1000), 4000), &error);
     ASSERT_TRUE(fits) << error.toStdString();
     EXPECT_EQ(fits->image.size(), QSize(2000, 1000));
     EXPECT_EQ(fits->damage, "the missing part is grey");
@@ -93,7 +100,7 @@ TEST(DecodeGuard, BombsAreRefusedBeforeDecodingWithTheirSize) {
 TEST(DecodeGuard, InfoReadsTheHeaderOnly) {
     QTemporaryDir dir;
     const QString path = dir.filePath("bomb.jpg");
-    test::WriteAll(path, JpegClaiming(30000, 30000));
+    test::WriteAll(path, Padded(JpegClaiming(30000, 30000), 2 << 20));
     const AvailableMemory available(64u << 20);  // far too little to decode
     QString error;
     const auto info = ReadImageInfo(path, &error);
@@ -179,6 +186,31 @@ TEST(FastDecode, JpegsShrinkByTheMostThatKeepsTheMinimum) {
     const auto png = DecodeSourceImage(Encoded(Pattern(400, 300), "png"), nullptr, {100, 75});
     ASSERT_TRUE(png);
     EXPECT_EQ(png->image.size(), QSize(400, 300));
+}
+
+TEST(FastDecode, NeverBelowTheTargetInEitherDirectionButNoLargerThanNeeded) {
+    // Odd sizes, and a file stored on its side (orientation 6: the limit is of the upright
+    // picture, the decoder shrinks the stored one).
+    ORM_REQUIRE_CORPUS();
+    const QByteArray files[] = {Encoded(Pattern(1001, 703), "jpg"),
+                                test::ReadAll(test::CorpusFile("orientation_landscape_6.jpg"))};
+    for (const QByteArray& jpeg : files) {
+        const auto full = DecodeSourceImage(jpeg);
+        ASSERT_TRUE(full);
+        const QSize upright = full->image.size();
+        for (int w = 37; w <= upright.width(); w += 53)
+            for (int h : {1, 57, 113, 126, 251, upright.height()}) {
+                const auto fast = DecodeSourceImage(jpeg, nullptr, {w, h});
+                ASSERT_TRUE(fast);
+                const QSize got = fast->image.size();
+                EXPECT_TRUE(got.width() >= w && got.height() >= h) << w << "x" << h;
+                // Half of it (the next stronger shrink) would fall below the target, unless 1/8
+                // was reached.
+                const bool eighth = got.width() * 8 < upright.width() + 8;
+                EXPECT_TRUE(eighth || (got.width() + 1) / 2 < w || (got.height() + 1) / 2 < h)
+                    << w << "x" << h << " gave " << got.width() << "x" << got.height();
+            }
+    }
 }
 
 // Peak signal-to-noise ratio of two images of the same size, in dB.

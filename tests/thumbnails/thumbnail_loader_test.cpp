@@ -66,13 +66,14 @@ TEST(ThumbnailFit, FitsIntoTheBoxInIntegers) {
     EXPECT_EQ(FitThumbnail(220, 165, int64_t(1) << 40, int64_t(1) << 39), QSize(220, 110));
 }
 
-TEST(ThumbnailFit, JpegsDecodeAtTheSmallestEighthTwiceTheThumbnail) {
+TEST(ThumbnailFit, JpegsDecodeAtTheSmallestEighthThatKeepsTheThumbnail) {
     EXPECT_EQ(ScaledJpegDecodeSize({5472, 3648}, {220, 146}), QSize(684, 456));
     EXPECT_EQ(ScaledJpegDecodeSize({5473, 3649}, {220, 146}), QSize(684, 456));
-    EXPECT_EQ(ScaledJpegDecodeSize({2400, 1800}, {220, 165}), QSize(600, 450));
-    EXPECT_EQ(ScaledJpegDecodeSize({1000, 100}, {220, 22}), QSize(500, 50));
+    EXPECT_EQ(ScaledJpegDecodeSize({2400, 1800}, {220, 165}), QSize(300, 225));
+    EXPECT_EQ(ScaledJpegDecodeSize({1000, 100}, {220, 22}), QSize(250, 25));
+    EXPECT_EQ(ScaledJpegDecodeSize({1759, 1320}, {220, 165}), QSize(439, 330));  // not 219 wide
     EXPECT_FALSE(
-        ScaledJpegDecodeSize({300, 200}, {220, 146}).isValid());  // only the full size serves
+        ScaledJpegDecodeSize({250, 170}, {220, 146}).isValid());  // only the full size serves
 }
 
 TEST_F(ThumbnailLoaderTest, ImageWithoutEmbeddedThumbnailIsFinalAtOnce) {

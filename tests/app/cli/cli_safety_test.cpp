@@ -241,6 +241,21 @@ TEST_F(CliSafety, DamagedInputsAreResizedWithAWarningAndExitStatusOne) {
     EXPECT_TRUE(accepted.err.contains("is damaged")) << accepted.err.toStdString();
 }
 
+TEST_F(CliSafety, HeadersClaimingMoreThanTheFileHoldsAreRefusedAndWriteNothing) {
+    // 26 bytes claiming 11390 x 13680 pixels: once a black "damaged" picture of 156 MP.
+    QFile gif(Path("bomb.gif"));
+    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+    gif.write(
+        QByteArray("GIF89a\x7e\x2c\x70\x35\0\0\0\x2c\0\0\0\0\x7e\x2c\x70\x35\0\x02\x01\x44", 26));
+    gif.close();
+    const Outcome o = Run({"resize", Path("bomb.gif"), "--width", "20", "-o", Out(), "-q"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(
+        o.err.contains("Reason: The file claims 11390 x 13680 pixels but holds only 26 bytes"))
+        << o.err.toStdString();
+    EXPECT_TRUE(Names(Out()).isEmpty());
+}
+
 TEST_F(CliSafety, CodecLibrariesSayNothingOnStandardError) {
     if (QString(ORM_CORPUS_DIR).isEmpty())
         GTEST_SKIP() << "no image corpus";
