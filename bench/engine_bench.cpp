@@ -18,6 +18,7 @@
 #include "engine/plane_filters.h"
 #include "engine/resample_plane.h"
 #include "engine/resize_image.h"
+#include "ppm.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,29 +59,6 @@ BgrImage SyntheticPhoto(int width, int height) {
     return img;
 }
 
-// A binary PPM (P6, maxval 255) as BGR; an empty image when the file is not one.
-BgrImage ReadPpm(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int w = 0, h = 0, maxval = 0;
-    in >> magic >> w >> h >> maxval;
-    in.get();
-    if (!in || magic != "P6" || maxval != 255 || w <= 0 || h <= 0 || w > 100000 || h > 100000)
-        return {};
-    BgrImage img(w, h);
-    std::vector<std::uint8_t> row(std::size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        if (!in.read(reinterpret_cast<char*>(row.data()), std::streamsize(row.size())))
-            return {};
-        for (int x = 0; x < w; ++x) {
-            img.Row(y)[3 * x] = row[3 * x + 2];
-            img.Row(y)[3 * x + 1] = row[3 * x + 1];
-            img.Row(y)[3 * x + 2] = row[3 * x];
-        }
-    }
-    return img;
-}
-
 const BgrImage& Photo() {
     static const BgrImage image = SyntheticPhoto(kWidth, kHeight);
     return image;
@@ -89,7 +67,7 @@ const BgrImage& Photo() {
 const BgrImage& Photo13() {
     static const BgrImage image = [] {
         if (const char* path = std::getenv("ORM_BENCH_IMAGE")) {
-            BgrImage img = ReadPpm(path);
+            BgrImage img = bench::ReadPpm(path);
             if (!img.IsNull())
                 return img;
             std::fprintf(

@@ -228,6 +228,9 @@ class LaneArray {
 // reads a 0 there; that 0 is written out here. Near the ends (fewer than four earlier samples) the
 // missing terms are the edge terms (n[j] - bd[j]) L[first or last]. The backward values are used
 // as soon as they are made, so only the last four are kept.
+// The column pass's samples lie a row apart, a stride the processor's own prefetching does not
+// follow: both recursions ask for the samples kAhead steps ahead of the one they compute.
+constexpr int kAhead = 16;
 template <int W, int I>
 ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std::ptrdiff_t step,
                           int n, double* vp_lanes) {
@@ -264,6 +267,8 @@ ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std
           l3 = LoadBytes<W, I>(data + std::ptrdiff_t(1) * step);
         L v1 = vp[3], v2 = vp[2], v3 = vp[1], v4 = vp[0];
         for (int i = 4; i < n; ++i) {
+            if (i + kAhead < n)
+                __builtin_prefetch(data + std::ptrdiff_t(i + kAhead) * step, 0);
             const L l0 = LoadBytes<W, I>(data + std::ptrdiff_t(i) * step);
             L sum = n0 * l0;
             sum += n1 * l1 - d1 * v1;
@@ -306,6 +311,8 @@ ORM_KERNEL void BlurLanes(const DericheCoefficients* kp, std::uint8_t* data, std
         StoreRounded<W, I>(vp[i] + sum, data + i * step);
     }
     for (; i >= 0; --i) {
+        if (i >= kAhead)
+            __builtin_prefetch(data + std::ptrdiff_t(i - kAhead) * step, 1);
         // n_m[0] and d_m[0] are exactly 0: the j = 0 term is 0 and adding it to the starting 0
         // gives 0, so the sum starts with the j = 1 term (the sign of a zero aside, which changes
         // no byte, as above).

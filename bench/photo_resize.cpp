@@ -1,0 +1,47 @@
+// One resize of a photo per process, timed inside: bench/own_vs_pillow.py runs it turn about with
+// Pillow's LANCZOS on the same photo.
+//   photo_resize IMAGE.ppm ALGORITHM PERCENT [THREADS] [REPEATS]
+// Prints the wall-clock seconds of each resize on one line (the first with memory fresh from the
+// system, as a command-line resize has it; later ones reuse the engine's kept blocks). THREADS 0
+// (the default) is the machine's count.
+
+#include "engine/parallel.h"
+#include "engine/resize_image.h"
+#include "ppm.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    using namespace orm::engine;
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s IMAGE.ppm ALGORITHM PERCENT [THREADS] [REPEATS]\n",
+                     argv[0]);
+        return 2;
+    }
+    const BgrImage photo = orm::bench::ReadPpm(argv[1]);
+    const auto algorithm = AlgorithmFromIndex(std::atoi(argv[2]));
+    const int percent = std::atoi(argv[3]);
+    const int threads = argc > 4 ? std::atoi(argv[4]) : 0;
+    const int repeats = argc > 5 ? std::atoi(argv[5]) : 1;
+    if (photo.IsNull() || !algorithm || percent <= 0 || threads < 0 || repeats <= 0) {
+        std::fprintf(stderr, "photo_resize: bad image or arguments\n");
+        return 2;
+    }
+    SetEngineThreadCount(threads);
+    const int dw = int(std::int64_t(photo.Width()) * percent / 100);
+    const int dh = int(std::int64_t(photo.Height()) * percent / 100);
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const ResizeOutcome out = ResizeImage(photo.View(), dw, dh, *algorithm, false, nullptr);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (out.status != ResizeStatus::Ok) {
+            std::fprintf(stderr, "photo_resize: the resize failed\n");
+            return 1;
+        }
+        std::printf("%s%.4f", i == 0 ? "" : " ", took.count());
+    }
+    std::printf("\n");
+    return 0;
+}
