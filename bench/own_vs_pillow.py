@@ -1,15 +1,16 @@
 #!/usr/bin/python3
 """The own algorithms against Pillow's LANCZOS on one photo, turn about, in one run.
 
-  bench/own_vs_pillow.py [--build DIR] [--runs N] [--percent P] [--threads T] [PHOTO]
+  bench/own_vs_pillow.py [--build DIR] [--before DIR] [--runs N] [--percent P] [--threads T]
+                         [--algorithms 5,6,7] [PHOTO]
 
-PHOTO (default ~/.cache/batch-bench/photo-13mp.jpg) is decoded once to a PPM. Each run times,
-every one in a fresh process and counting the resize call only: Pillow's LANCZOS, then the
-engine's algorithm (build/bench/photo_resize), for algorithms 5, 6 and 7 in turn. The ratio of each
-engine resize to the Pillow resize just before it is one pair; the table gives the median of the
-pairs (and their range) and the median seconds. A fresh process has its memory fresh from the
-system on both sides, as a command-line resize does. Pillow is Debian's python3-pil, measured here
-only, never linked.
+PHOTO (default ~/.cache/batch-bench/photo-13mp.jpg) is decoded once to a PPM. Each run times, for
+every algorithm in turn, Pillow's LANCZOS and then the engine (DIR/bench/photo_resize; with
+--before, an earlier build's too), each in a fresh process that resizes twice and counts the
+resize calls only. The first resize of a process has its memory fresh from the system (as a
+command-line resize does), the second reuses it (as a batch does). Each engine resize over the
+Pillow resize just before it is one pair; the table gives the median of the pairs with their range,
+and the median seconds. Pillow is Debian's python3-pil, measured here only, never linked.
 """
 import argparse
 import os
@@ -25,15 +26,22 @@ from PIL import Image
 image = Image.open(sys.argv[1]); image.load()
 percent = int(sys.argv[2])
 size = (image.width * percent // 100, image.height * percent // 100)
-start = time.perf_counter()
-image.resize(size, Image.LANCZOS)
-print(time.perf_counter() - start)
+times = []
+for _ in range(2):
+    start = time.perf_counter()
+    image.resize(size, Image.LANCZOS)
+    times.append(time.perf_counter() - start)
+print(*times)
 '''
 
 
 def run(command):
     out = subprocess.run(command, check=True, capture_output=True, text=True).stdout
-    return float(out.split()[0])
+    return [float(t) for t in out.split()]
+
+
+def summary(values):
+    return f'{statistics.median(values):.2f} ({min(values):.2f}-{max(values):.2f})'
 
 
 def main():
@@ -42,39 +50,48 @@ def main():
     parser.add_argument('photo', nargs='?',
                         default=str(Path.home() / '.cache/batch-bench/photo-13mp.jpg'))
     parser.add_argument('--build', default=str(root / 'build'))
+    parser.add_argument('--before', help='an earlier build directory, measured in the same runs')
     parser.add_argument('--runs', type=int, default=5)
     parser.add_argument('--percent', type=int, default=200)
     parser.add_argument('--threads', type=int, default=0, help='engine threads (0: all)')
     parser.add_argument('--algorithms', default='5,6,7')
     args = parser.parse_args()
-    tool = Path(args.build) / 'bench' / 'photo_resize'
-    if not tool.exists():
-        sys.exit(f'own_vs_pillow: {tool} not found (build the photo_resize target)')
+    builds = ([('before', args.before)] if args.before else []) + [('engine', args.build)]
+    tools = {label: Path(d) / 'bench' / 'photo_resize' for label, d in builds}
+    for tool in tools.values():
+        if not tool.exists():
+            sys.exit(f'own_vs_pillow: {tool} not found (build the photo_resize target)')
     from PIL import Image
     algorithms = [int(a) for a in args.algorithms.split(',')]
+    # ratios[(label, algorithm)] = ([first-resize ratios], [second-resize ratios])
+    ratios = {(label, a): ([], []) for label, _ in builds for a in algorithms}
+    seconds = {(label, a): [] for label, _ in builds for a in algorithms}
+    pillow_seconds = []
     with tempfile.TemporaryDirectory() as work:
         ppm = os.path.join(work, 'photo.ppm')
         image = Image.open(args.photo).convert('RGB')
         image.save(ppm)
-        print(f'{args.photo}: {image.width} x {image.height} to {args.percent}%, '
-              f'{args.runs} runs; load {os.getloadavg()[0]:.2f} on {os.cpu_count()} cores')
-        pillow = [sys.executable, '-c', PILLOW, ppm, str(args.percent)]
-        times = {a: [] for a in algorithms}
-        ratios = {a: [] for a in algorithms}
-        pillow_times = []
+        print(f'{args.photo}: {image.width} x {image.height} to {args.percent}%, {args.runs} runs, '
+              f'engine threads {args.threads or "all"}; load {os.getloadavg()[0]:.2f} on '
+              f'{os.cpu_count()} cores')
         for _ in range(args.runs):
             for a in algorithms:
-                p = run(pillow)
-                e = run([str(tool), ppm, str(a), str(args.percent), str(args.threads)])
-                pillow_times.append(p)
-                times[a].append(e)
-                ratios[a].append(e / p)
-    print(f'Pillow LANCZOS: median {statistics.median(pillow_times):.3f} s')
-    print('algorithm  engine s  engine/Pillow median  (min-max)')
-    for a in algorithms:
-        r = ratios[a]
-        print(f'{a:9}  {statistics.median(times[a]):8.3f}  {statistics.median(r):20.2f}  '
-              f'({min(r):.2f}-{max(r):.2f})')
+                for label, _ in builds:
+                    p = run([sys.executable, '-c', PILLOW, ppm, str(args.percent)])
+                    e = run([str(tools[label]), ppm, str(a), str(args.percent),
+                             str(args.threads), '2'])
+                    pillow_seconds.append(p[1])
+                    seconds[(label, a)].append(e[1])
+                    for i in range(2):
+                        ratios[(label, a)][i].append(e[i] / p[i])
+    print(f'Pillow LANCZOS: second resize median {statistics.median(pillow_seconds):.3f} s; '
+          f'load now {os.getloadavg()[0]:.2f}')
+    print('build   algorithm  engine s (2nd)  engine/Pillow 1st resize  engine/Pillow 2nd resize')
+    for label, _ in builds:
+        for a in algorithms:
+            first, second = ratios[(label, a)]
+            print(f'{label:7} {a:9}  {statistics.median(seconds[(label, a)]):14.3f}  '
+                  f'{summary(first):>24}  {summary(second):>24}')
 
 
 if __name__ == '__main__':

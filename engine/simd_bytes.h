@@ -31,7 +31,9 @@ typedef int Ints8 __attribute__((vector_size(8 * sizeof(int))));
 
 // The low eight bytes of b.
 ORM_AVX512 inline void BytesToDoublesAvx512(__m128i b, Doubles8* v) {
-    *v = __builtin_convertvector(Ints8(_mm256_cvtepu8_epi32(b)), Doubles8);
+    // One conversion of all eight (GCC's generic conversion converts two halves and joins them).
+    const __m512d d = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(b));
+    std::memcpy(v, &d, sizeof d);
 }
 ORM_AVX2 inline void BytesToDoublesAvx2(__m128i b, Doubles8* v) {
     const __m256i q = _mm256_cvtepu8_epi32(b);
