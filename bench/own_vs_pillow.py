@@ -10,7 +10,8 @@ every algorithm in turn, Pillow's LANCZOS and then the engine (DIR/bench/photo_r
 resize calls only. The first resize of a process has its memory fresh from the system (as a
 command-line resize does), the second reuses it (as a batch does). Each engine resize over the
 Pillow resize just before it is one pair; the table gives the median of the pairs with their range,
-and the median seconds. Pillow is Debian's python3-pil, measured here only, never linked.
+and the median seconds; the last column pairs the processor seconds (all threads) of the second
+resizes, which a busy machine disturbs less than the wall-clock. Pillow is Debian's python3-pil, measured here only, never linked.
 """
 import argparse
 import os
@@ -26,18 +27,22 @@ from PIL import Image
 image = Image.open(sys.argv[1]); image.load()
 percent = int(sys.argv[2])
 size = (image.width * percent // 100, image.height * percent // 100)
-times = []
+wall, cpu = [], []
 for _ in range(2):
-    start = time.perf_counter()
+    start, start_cpu = time.perf_counter(), time.process_time()
     image.resize(size, Image.LANCZOS)
-    times.append(time.perf_counter() - start)
-print(*times)
+    cpu.append(time.process_time() - start_cpu)
+    wall.append(time.perf_counter() - start)
+print(*wall)
+print(*cpu)
 '''
 
 
 def run(command):
+    """The wall-clock and the processor seconds of each resize the command made."""
     out = subprocess.run(command, check=True, capture_output=True, text=True).stdout
-    return [float(t) for t in out.split()]
+    wall, cpu = out.splitlines()[:2]
+    return [float(t) for t in wall.split()], [float(t) for t in cpu.split()]
 
 
 def summary(values):
@@ -63,8 +68,9 @@ def main():
             sys.exit(f'own_vs_pillow: {tool} not found (build the photo_resize target)')
     from PIL import Image
     algorithms = [int(a) for a in args.algorithms.split(',')]
-    # ratios[(label, algorithm)] = ([first-resize ratios], [second-resize ratios])
-    ratios = {(label, a): ([], []) for label, _ in builds for a in algorithms}
+    # ratios[(label, algorithm)] = ([first-resize ratios], [second-resize ratios], [processor
+    # seconds of the second resizes])
+    ratios = {(label, a): ([], [], []) for label, _ in builds for a in algorithms}
     seconds = {(label, a): [] for label, _ in builds for a in algorithms}
     pillow_seconds = []
     with tempfile.TemporaryDirectory() as work:
@@ -77,21 +83,23 @@ def main():
         for _ in range(args.runs):
             for a in algorithms:
                 for label, _ in builds:
-                    p = run([sys.executable, '-c', PILLOW, ppm, str(args.percent)])
-                    e = run([str(tools[label]), ppm, str(a), str(args.percent),
-                             str(args.threads), '2'])
+                    p, p_cpu = run([sys.executable, '-c', PILLOW, ppm, str(args.percent)])
+                    e, e_cpu = run([str(tools[label]), ppm, str(a), str(args.percent),
+                                    str(args.threads), '2'])
                     pillow_seconds.append(p[1])
                     seconds[(label, a)].append(e[1])
                     for i in range(2):
                         ratios[(label, a)][i].append(e[i] / p[i])
+                    ratios[(label, a)][2].append(e_cpu[1] / p_cpu[1])
     print(f'Pillow LANCZOS: second resize median {statistics.median(pillow_seconds):.3f} s; '
           f'load now {os.getloadavg()[0]:.2f}')
-    print('build   algorithm  engine s (2nd)  engine/Pillow 1st resize  engine/Pillow 2nd resize')
+    print('build   algorithm  engine s (2nd)  engine/Pillow 1st resize  engine/Pillow 2nd resize'
+          '  processor s, 2nd')
     for label, _ in builds:
         for a in algorithms:
-            first, second = ratios[(label, a)]
+            first, second, cpu = ratios[(label, a)]
             print(f'{label:7} {a:9}  {statistics.median(seconds[(label, a)]):14.3f}  '
-                  f'{summary(first):>24}  {summary(second):>24}')
+                  f'{summary(first):>24}  {summary(second):>24}  {summary(cpu):>17}')
 
 
 if __name__ == '__main__':

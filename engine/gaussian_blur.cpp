@@ -103,7 +103,7 @@ constexpr int kLanes = 16;
 // Eight doubles: one register of the AVX-512 build, four of the portable one (GCC's generic
 // vectors: every operator works lane by lane with the IEEE operation of double, so a lane computes
 // exactly what scalar code would). The AVX2 build works in fours, one register each: GCC keeps a
-// vector wider than the build's registers in memory between operations, which made its blur six
+// vector wider than the build's registers in memory between operations, which made its blur five
 // times slower.
 using D8 = simd::Doubles8;
 typedef double D4 __attribute__((vector_size(4 * sizeof(double))));
