@@ -18,18 +18,13 @@ namespace {
 
 using MiniJpeg::detail::HuffmanDecodeTable;
 
-// Lookahead of the decoder's own tables: codes up to this long take one lookup, longer ones the
-// canonical search of the codec's table.
-constexpr int kLookBits = 12;
-using Lookup = std::array<uint16_t, 1 << kLookBits>;
-
 // The most bits one block can take: 64 codes of at most 16 bits, each with at most 15 extra bits.
 // An MCU holds at most 10 blocks (JPEG's limit for interleaved scans).
 constexpr int kMaxBlocksPerMcu = 10;
 constexpr size_t kMaxMcuBytes = kMaxBlocksPerMcu * 64 * (16 + 15) / 8 + 1;
 
-// A code of the next bits: (length << 8) | symbol, 0 when the code is longer than kLookBits;
-// -1 when no code matches at all.
+// A code of the next bits: (length << 8) | symbol, 0 when the code is longer than maxLength;
+// -1 when no code of 16 bits or fewer matches.
 int CanonicalCode(const HuffmanDecodeTable& t, uint32_t bits16, int maxLength) {
     for (int len = 1; len <= maxLength; ++len) {
         const int32_t code = int32_t(bits16 >> (16 - len));
@@ -52,40 +47,60 @@ uint16_t SkipEntry(int length, int symbol) {
     return uint16_t((passed << 8) | (length + size));
 }
 
-// One table per Huffman table of the scan: DC entries are codes (length << 8 | size), AC entries
-// skip entries. 0: a longer code, looked up the slow way.
-void BuildLookup(const HuffmanDecodeTable& t, bool ac, Lookup& out) {
-    for (uint32_t p = 0; p < out.size(); ++p) {
-        const int code = CanonicalCode(t, p << (16 - kLookBits), kLookBits);
-        out[p] = code <= 0 ? 0 : ac ? SkipEntry(code >> 8, code & 0xFF) : uint16_t(code);
+// The lookups of one Huffman table, indexed by the next bits. Kept small so that the tables of a
+// scan (two DC and two AC tables in a colour file) stay in the first-level cache.
+//   dc (9 bits): (length << 8) | size of the difference's extra bits;
+//   acMulti (12 bits): several AC symbols at once (below);
+//   acSingle (10 bits): one AC symbol as SkipEntry gives it;
+// 0 wherever the code is longer: the canonical search of the codec's table decides.
+constexpr int kDcBits = 9, kMultiBits = 12, kSingleBits = 10;
+
+struct TableLookups {
+    const HuffmanDecodeTable* table = nullptr;
+    std::array<uint16_t, 1 << kDcBits> dc{};
+    std::array<uint16_t, 1 << kMultiBits> acMulti{};
+    std::array<uint16_t, 1 << kSingleBits> acSingle{};
+};
+
+// The multi-symbol entry of a 12-bit pattern: the AC symbols (codes with their extra bits) that lie
+// wholly in it, up to an end of block. Bits 0-3: bits taken (1..12; 0: not even one symbol fits),
+// 4-9: coefficients passed minus 1 (an end of block counts up to 64), 10-15: coefficients passed
+// before the last symbol. The block may end inside the pattern (its 63rd coefficient reached): the
+// decoder takes the entry only when the symbols before the last leave the block open.
+uint16_t MultiEntry(const HuffmanDecodeTable& t, uint32_t pattern) {
+    int used = 0, passed = 0, before = 0;
+    for (;;) {
+        const int left = kMultiBits - used;
+        const uint32_t bits16 = (pattern << (16 - kMultiBits + used)) & 0xFFFF;
+        const int code = CanonicalCode(t, bits16, left);
+        if (code <= 0 || (code >> 8) + (code & 15) > left)
+            break;
+        const uint16_t skip = SkipEntry(code >> 8, code & 0xFF);
+        before = passed;
+        passed += skip >> 8;
+        used += skip & 0xFF;
+        if (passed >= 63)
+            break;  // an end of block, or the block's last coefficient
     }
+    if (used == 0)
+        return 0;
+    return uint16_t(used | ((std::min(passed, 64) - 1) << 4) | (before << 10));
 }
 
-// Several AC symbols at once: for each kLookBits-bit pattern, the symbols (codes with their
-// extra bits) that lie wholly in it, up to an end of block. Entry: bits taken | coefficients
-// passed << 8 | coefficients passed before the last symbol << 16; 0 when not even one fits. The
-// block may end within the pattern (its 63rd coefficient reached): the caller takes the entry
-// only when the symbols before the last leave the block open.
-using MultiLookup = std::array<uint32_t, 1 << kLookBits>;
-
-void BuildMultiLookup(const HuffmanDecodeTable& t, MultiLookup& out) {
-    for (uint32_t p = 0; p < out.size(); ++p) {
-        int used = 0, passed = 0, before = 0;
-        for (;;) {
-            const int left = kLookBits - used;
-            const uint32_t bits16 = (p << (16 - kLookBits + used)) & 0xFFFF;
-            const int code = CanonicalCode(t, bits16, left);
-            if (code <= 0 || (code >> 8) + (code & 15) > left)
-                break;
-            const uint16_t skip = SkipEntry(code >> 8, code & 0xFF);
-            before = passed;
-            passed += skip >> 8;
-            used += skip & 0xFF;
-            if (passed >= 63)
-                break;  // an end of block, or the block's last coefficient
+void BuildLookups(const HuffmanDecodeTable& t, bool ac, TableLookups& out) {
+    out.table = &t;
+    if (!ac) {
+        for (uint32_t p = 0; p < out.dc.size(); ++p) {
+            const int code = CanonicalCode(t, p << (16 - kDcBits), kDcBits);
+            out.dc[p] = uint16_t(std::max(code, 0));
         }
-        out[p] = used ? uint32_t(used | (std::min(passed, 64) << 8) | (before << 16)) : 0;
+        return;
     }
+    for (uint32_t p = 0; p < out.acSingle.size(); ++p) {
+        const int code = CanonicalCode(t, p << (16 - kSingleBits), kSingleBits);
+        out.acSingle[p] = code <= 0 ? 0 : SkipEntry(code >> 8, code & 0xFF);
+    }
+    for (uint32_t p = 0; p < out.acMulti.size(); ++p) out.acMulti[p] = MultiEntry(t, p);
 }
 
 // The scan's bytes with the stuffing removed, in place: [begin, end) of the file's buffer, and
@@ -143,7 +158,7 @@ std::optional<size_t> ScanStart(std::span<const uint8_t> file) {
 }
 
 // The bit string of the scan: `acc` holds the next `count` bits left-aligned (the bits below
-// them are zero), `next` the first byte not yet in `acc`.
+// them are zero), `next` is the first byte not yet in `acc`.
 struct Bits {
     const uint8_t* data = nullptr;
     size_t size = 0;
@@ -183,11 +198,8 @@ struct Bits {
 // One component of the scan: its tables and its plane of block values (one byte per block, the
 // block's mean sample).
 struct Component {
-    const HuffmanDecodeTable* dc = nullptr;
-    const HuffmanDecodeTable* ac = nullptr;
-    Lookup dcLookup{};
-    Lookup acLookup{};
-    MultiLookup acMulti{};
+    const TableLookups* dc = nullptr;
+    const TableLookups* ac = nullptr;
     int h = 1, v = 1;  // blocks per MCU across and down
     int quant = 1;     // the DC quantiser
     int predictor = 0;
@@ -204,13 +216,12 @@ uint8_t BlockMean(int dc, int quant) {
     return uint8_t(std::clamp(wrapped + 128, 0, 255));
 }
 
-// Decodes one block: its DC into the component's predictor, its AC codes skipped. False on a
-// code that no table holds.
+// The DC difference of a block, added to the component's predictor; false on a bad code.
 template <bool Checked>
-bool DecodeBlock(Bits& in, Component& c) {
+bool DecodeDc(Bits& in, Component& c) {
     in.Refill<Checked>();  // 56 bits: a code of up to 16 bits and up to 15 extra bits
-    int code = c.dcLookup[in.acc >> (64 - kLookBits)];
-    if (code == 0 && (code = CanonicalCode(*c.dc, uint32_t(in.acc >> 48), 16)) <= 0)
+    int code = c.dc->dc[in.acc >> (64 - kDcBits)];
+    if (code == 0 && (code = CanonicalCode(*c.dc->table, uint32_t(in.acc >> 48), 16)) <= 0)
         return false;
     const int length = code >> 8, bits = code & 0xFF;
     if (bits > 15)
@@ -223,24 +234,41 @@ bool DecodeBlock(Bits& in, Component& c) {
         c.predictor += diff;
         in.Drop(bits);
     }
-    for (int k = 1; k < 64;) {
-        in.Refill<Checked>();
-        const uint32_t multi = c.acMulti[in.acc >> (64 - kLookBits)];
-        if (multi && k + int(multi >> 16) < 64) {
-            in.Drop(int(multi & 0xFF));
-            k += int((multi >> 8) & 0xFF);
-            continue;
+    return true;
+}
+
+// Steps over the AC codes of a block; false on a bad code. After each refill (56 bits) up to four
+// multi-symbol lookups of at most 12 bits each follow without another: the refill stays off the
+// chain from one lookup to the next. A pattern that holds no whole symbol, or whose symbols would
+// run past the block's end, is taken one symbol at a time.
+template <bool Checked>
+bool SkipAc(Bits& in, const TableLookups& t) {
+    Bits b = in;  // in registers: the plane's byte stores could alias the reader's fields
+    int k = 1;
+    while (k < 64) {
+        b.Refill<Checked>();
+        int i = 0;
+        for (; i < 4 && k < 64; ++i) {
+            const uint32_t m = t.acMulti[b.acc >> (64 - kMultiBits)];
+            if (m == 0 || k + int(m >> 10) >= 64)
+                break;
+            b.Drop(int(m & 15));
+            k += int((m >> 4) & 63) + 1;
         }
-        int skip = c.acLookup[in.acc >> (64 - kLookBits)];
+        if (i == 4 || k >= 64)
+            continue;
+        b.Refill<Checked>();  // one symbol of up to 31 bits
+        int skip = t.acSingle[b.acc >> (64 - kSingleBits)];
         if (skip == 0) {
-            code = CanonicalCode(*c.ac, uint32_t(in.acc >> 48), 16);
+            const int code = CanonicalCode(*t.table, uint32_t(b.acc >> 48), 16);
             if (code <= 0)
                 return false;
             skip = SkipEntry(code >> 8, code & 0xFF);
         }
-        in.Drop(skip & 0xFF);
+        b.Drop(skip & 0xFF);
         k += skip >> 8;
     }
+    in = b;
     return true;
 }
 
@@ -250,6 +278,18 @@ struct Frame {
     MiniJpeg::detail::ColourMode mode = MiniJpeg::detail::ColourMode::YCbCr;
     std::vector<Component> components;  // in scan order (the order of the blocks in an MCU)
     std::array<int, 3> byFrameIndex{};  // frame component i: components[byFrameIndex[i]]
+    // The lookups of each DC and AC table the scan uses, built once (Cb and Cr share theirs).
+    std::array<std::unique_ptr<TableLookups>, 4> dcLookups, acLookups;
+
+    const TableLookups* Lookups(const std::array<HuffmanDecodeTable, 4>& tables, int number,
+                                bool ac) {
+        std::unique_ptr<TableLookups>& slot = (ac ? acLookups : dcLookups)[size_t(number)];
+        if (!slot) {
+            slot = std::make_unique<TableLookups>();
+            BuildLookups(tables[size_t(number)], ac, *slot);
+        }
+        return slot.get();
+    }
 };
 
 // Decodes every MCU of the scan into the planes; false on a bad code, on data that runs past its
@@ -276,7 +316,8 @@ bool DecodeScan(const uint8_t* d, const ScanBits& scan, Frame& f) {
             for (Component& c : f.components) {
                 for (int by = 0; by < c.v; ++by)
                     for (int bx = 0; bx < c.h; ++bx) {
-                        const bool ok = fast ? DecodeBlock<false>(in, c) : DecodeBlock<true>(in, c);
+                        const bool ok = fast ? DecodeDc<false>(in, c) && SkipAc<false>(in, *c.ac)
+                                             : DecodeDc<true>(in, c) && SkipAc<true>(in, *c.ac);
                         if (!ok)
                             return false;
                         const int x = mx * c.h + bx, y = my * c.v + by;
@@ -316,8 +357,8 @@ bool SetUpFrame(std::span<const uint8_t> file, MiniJpeg::detail::StreamHeaders& 
         const FrameComponent& fc = h.components[size_t(s.frameIndex)];
         Component& c = f.components[size_t(i)];
         f.byFrameIndex[size_t(s.frameIndex)] = i;
-        c.dc = &h.dc[size_t(s.dcTable)];
-        c.ac = &h.ac[size_t(s.acTable)];
+        c.dc = f.Lookups(h.dc, s.dcTable, false);
+        c.ac = f.Lookups(h.ac, s.acTable, true);
         // A single-component scan is not interleaved: one block per MCU, whatever the factors.
         c.h = interleaved ? fc.h : 1;
         c.v = interleaved ? fc.v : 1;
@@ -326,9 +367,6 @@ bool SetUpFrame(std::span<const uint8_t> file, MiniJpeg::detail::StreamHeaders& 
         // Which block of this component covers output pixel (x, y): (x h / hMax, y v / vMax).
         c.planeWidth = f.mcusAcross * c.h;
         c.planeHeight = f.mcusDown * c.v;
-        BuildLookup(*c.dc, false, c.dcLookup);
-        BuildLookup(*c.ac, true, c.acLookup);
-        BuildMultiLookup(*c.ac, c.acMulti);
     }
     return blocksPerMcu <= kMaxBlocksPerMcu;
 }
