@@ -236,9 +236,33 @@ bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) 
     return false;
 }
 
+std::uint64_t BatchRunner::ResizeNeedsOf(const BatchEntry& entry) {
+    QByteArray head;
+    bool whole = false;
+    if (!entry.HasUsableSize() || !ReadFileHead(entry.path, head, kHeaderProbeBytes, &whole))
+        return 0;
+    const std::optional<ImageHeader> header = ReadImageHeader(head);
+    if (!header || !header->size.isValid())
+        return 0;
+    return ResizeJobMemoryBytes(header->size, entry, entry.path, /*withAlpha=*/true);
+}
+
+void BatchRunner::KeepDecoding(size_t index, const BatchEntry& entry) {
+    if (options_.lookAhead <= 0)
+        return;
+    if (nextAhead_ <= index) {
+        // Nothing is held for the run at a file's turn: the file before it is done with.
+        prefetch_.Start(index, entry.path, DecodeLimitFor(entry, options_.settings), 0, &stop_);
+        nextAhead_ = index + 1;
+    }
+    if (prefetch_.StillReading(index))
+        LookAhead(index, {}, ResizeNeedsOf(entry), options_.lookAhead);
+}
+
 std::optional<SourceImage> BatchRunner::TakeSource(size_t index, const BatchEntry& entry,
                                                    BatchFileTimes& times, QString& error) {
     const DecodeLimit limit = DecodeLimitFor(entry, options_.settings);
+    KeepDecoding(index, entry);
     std::optional<SourceImage> source = prefetch_.Take(index, entry.path, limit, &times.decodeMs);
     if (!source) {
         const auto start = Clock::now();

@@ -206,6 +206,13 @@ class BatchRunner {
     // read ahead beside the decode when none is pending.
     std::optional<SourceImage> ReadSource(size_t index, const BatchEntry& entry,
                                           const DecodeLimit& limit, QString& error);
+    // Keeps two decodes going (a JPEG decoder uses one core): at its turn a file not read ahead
+    // yet (the first, or the output of an earlier file) is read on a thread of its own, and while
+    // its decode is still running the next files start beside it.
+    void KeepDecoding(size_t index, const BatchEntry& entry);
+    // What resizing the entry will take beside its decoded pixels, from its file's header; 0
+    // when the header cannot be read from the file's head.
+    static std::uint64_t ResizeNeedsOf(const BatchEntry& entry);
     // Reads up to `count` entries after `index` ahead, up to the file this one writes (output),
     // which is read after it was written.
     void LookAhead(size_t index, const QString& output, std::uint64_t reserved, int count);

@@ -83,6 +83,13 @@ void SourcePrefetch::Start(size_t index, const QString& path, const DecodeLimit&
                                  &held_, stop)});
 }
 
+bool SourcePrefetch::StillReading(size_t index) const {
+    for (const Slot& slot : slots_)
+        if (slot.index == index)
+            return slot.result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return false;
+}
+
 SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {
     Result result = slot.result.get();
     held_.fetch_sub(result.counted);

@@ -52,6 +52,8 @@ class SourcePrefetch {
 
     // Files started and not taken yet.
     size_t Pending() const { return slots_.size(); }
+    // Whether entry `index` is being read ahead and is not ready yet: taking it would wait.
+    bool StillReading(size_t index) const;
     // Memory the read aheads are about to take and do not use yet: a check of the file in
     // progress counts it beside what the system says is free.
     std::uint64_t InFlightBytes() const { return held_.load(); }
