@@ -97,7 +97,8 @@ SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {
 }
 
 std::optional<SourceImage> SourcePrefetch::Take(size_t index, const QString& path,
-                                                const DecodeLimit& limit, double* decodeMs) {
+                                                const DecodeLimit& limit, double* decodeMs,
+                                                std::optional<FileIdentity>* identity) {
     while (!slots_.empty() && slots_.front().index < index) {
         Finish(slots_.front());
         slots_.pop_front();
@@ -111,6 +112,8 @@ std::optional<SourceImage> SourcePrefetch::Take(size_t index, const QString& pat
         return std::nullopt;
     if (decodeMs)
         *decodeMs = result.decodeMs;
+    if (identity)
+        *identity = result.identity;
     return std::move(result.source);
 }
 
