@@ -559,6 +559,33 @@ TEST_F(Runner, CancelDuringTheThirdFileLeavesTheLaterOnesUntouched) {
         EXPECT_EQ(test::FileBytes(In(it.key())), it.value()) << it.key().toStdString();
 }
 
+TEST_F(Runner, CancelWhileAFileIsWrittenEndsTheRunThereWithOrWithoutWritingBeside) {
+    // The cancel comes as the second file is written, while the third is read and resized
+    // beside it: the second is whole, the third and later ones are neither written nor reported.
+    for (bool beside : {false, true}) {
+        QDir(Out("")).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(Out("")));
+        std::vector<BatchEntry> entries;
+        for (int i = 1; i <= 5; ++i) {
+            test::WriteImage(In(QString::number(i) + ".png"), 300, 200);
+            entries.push_back(Entry(In(QString::number(i) + ".png"), 150, 100));
+        }
+        options.writeBeside = beside;
+        recorder.Clear();
+        recorder.onWritten = [this](const BatchReport& r) {
+            if (r.fileNumber == 2)
+                running->Cancel();
+        };
+        Run(entries);
+        EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0})) << beside;
+        EXPECT_EQ(RunSummaryText(recorder.summary),
+                  "Batch cancelled: 2 written, 0 skipped, 0 failed");
+        EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"1.png", "2.png"}));
+        EXPECT_EQ(test::ImageFileSize(Out("2.png")), QSize(150, 100));
+    }
+}
+
 TEST_F(Runner, AFileChangedAfterItWasReadAheadIsReadAgain) {
     // When the first file has been written the second has been read ahead (or is being read);
     // another program then rewrites the second, and the run resizes what it holds at its turn.
