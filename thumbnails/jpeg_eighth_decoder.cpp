@@ -303,7 +303,9 @@ bool DecodeScan(const uint8_t* d, const ScanBits& scan, Frame& f) {
     in.size = scan.end - scan.begin;
     in.Seek(0);
     size_t segment = 0;
-    size_t segmentEnd = scan.restarts.empty() ? in.size : scan.restarts[0];
+    // Restart markers in a scan without a restart interval are not looked at (libjpeg warns).
+    size_t segmentEnd =
+        f.restartInterval == 0 || scan.restarts.empty() ? in.size : scan.restarts[0];
     int64_t mcu = 0;
     for (int my = 0; my < f.mcusDown; ++my) {
         for (int mx = 0; mx < f.mcusAcross; ++mx, ++mcu) {
