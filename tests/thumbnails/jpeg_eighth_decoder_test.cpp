@@ -1,6 +1,7 @@
 // The 1/8 decode from DC coefficients against libjpeg's own 1/8 decode (djpeg -scale 1/8): the
-// same pixels for grey, 4:4:4 and 4:2:2 files, close ones for 4:2:0, with and without restart
-// markers; what it leaves to the ordinary decode, and damaged scans.
+// same pixels for grey, 4:4:4 and 4:2:2 files, with and without restart markers, close ones for
+// the 4:2:0 files of the corpus; what it leaves to the ordinary decode, and damaged scans (the
+// fuzz target tries arbitrary damage).
 
 #include "test_support.h"
 
@@ -143,19 +144,6 @@ TEST(JpegEighthDecoder, GreyAnd444And422GiveLibjpegsPixelsWithAndWithoutRestarts
             }
 }
 
-TEST(JpegEighthDecoder, Chroma420StaysCloseToLibjpegs) {
-    REQUIRE_TOOLS();
-    for (const QSize size : {QSize(331, 211), QSize(23, 5)}) {
-        const QByteArray jpeg =
-            Cjpeg(NoisyPattern(size.width(), size.height()), {"-sample", "2x2", "-restart", "2"});
-        const Comparison c = CompareWithLibjpeg(jpeg);
-        ASSERT_TRUE(c.decoded);
-        ASSERT_TRUE(c.sameSize);
-        if (size.width() > 100)  // a picture of a few pixels is all edges
-            EXPECT_LT(c.mean, 4.0);
-    }
-}
-
 TEST(JpegEighthDecoder, LeavesOtherJpegsUntouchedToTheOrdinaryDecode) {
     REQUIRE_TOOLS();
     const QImage image = NoisyPattern(64, 48);
@@ -194,17 +182,6 @@ TEST(JpegEighthDecoder, ScansThatEndEarlyOrLoseTheirRestartMarkersFail) {
         withoutRestarts.append(jpeg[i]);
     }
     EXPECT_EQ(Decode(withoutRestarts, out), EighthDecode::Failed);
-
-    // Bytes of the scan changed anywhere: any answer but a crash (the fuzz target goes further).
-    uint32_t seed = 7;
-    for (int round = 0; round < 200; ++round) {
-        QByteArray damaged = jpeg;
-        for (int k = 0; k < 4; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            damaged[qsizetype(700 + (seed >> 8) % uint32_t(jpeg.size() - 700))] = char(seed >> 24);
-        }
-        Decode(damaged, out);
-    }
 }
 
 TEST(JpegEighthDecoder, CorpusJpegsDecodeAsLibjpegDoes) {
