@@ -20,10 +20,6 @@ BatchEntry NewBatchEntry(const ResizeSettings& current, const QString& path) {
     return e;
 }
 
-namespace {
-constexpr std::int64_t kProbeHeadBytes = 512 * 1024;
-}  // namespace
-
 std::optional<ImageProbe> ProbeImage(const QString& path, QString* error) {
     // The head of the file holds the header of nearly every image (a JPEG's frame follows its
     // EXIF block of at most 64 KB a segment); only a file whose header is not there (a TIFF with
@@ -31,7 +27,7 @@ std::optional<ImageProbe> ProbeImage(const QString& path, QString* error) {
     // gigabytes.
     QByteArray bytes;
     bool whole = false;
-    if (!ReadFileHead(path, bytes, kProbeHeadBytes, &whole, error))
+    if (!ReadFileHead(path, bytes, kHeaderProbeBytes, &whole, error))
         return std::nullopt;
     if (!whole) {
         if (const std::optional<ImageHeader> header = ReadImageHeader(bytes);

@@ -38,6 +38,10 @@ struct ImageProbe {
     double dpiX = 96;
 };
 
+// The head of a file read for its header: nearly every image's header is in it (a JPEG's frame
+// follows its EXIF block of at most 64 KB a segment).
+inline constexpr std::int64_t kHeaderProbeBytes = 512 * 1024;
+
 // Reads the size and the stated resolution of an image file without decoding its pixels
 // (falling back to a full decode for formats whose header gives no size). None, with the reason
 // in error, when the file is not an image the program reads (or not a regular file).

@@ -7,6 +7,7 @@
 #include "imageio/image_loader.h"
 #include "imageio/memory_needs.h"
 #include "imageio/native_path.h"
+#include "imageio/output_formats.h"
 #include "imageio/safe_file_writer.h"
 #include "imageio/transparency.h"
 #include "pipeline/resize_job.h"
@@ -174,15 +175,38 @@ void BatchRunner::Run() {
     fileCounter_.store(0);
     nextAhead_ = 0;
     summary_ = {};
-    for (const BatchEntry& entry : entries_) {
+    bool stopped = false, cancelled = false;
+    for (size_t index = 0; index < entries_.size(); ++index) {
         if (CancelRequested()) {
-            summary_.cancelled = true;
+            cancelled = true;
             break;
         }
-        fileCounter_.fetch_add(1);
-        if (!ProcessEntry(entry))
+        // The file is read (and resized) while the one before it is encoded and written.
+        const bool besideWriting = writing_.valid();
+        Prepared file = Prepare(index);
+        if (!FinishWriting()) {
+            stopped = true;
             break;
+        }
+        if (CancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        // What was read while the file before was written is used only when that file's output
+        // left it as it was; otherwise it is read again now, as a run of one file after the
+        // other reads it.
+        if (besideWriting && (!file.identity || IdentityOf(file.entry.path) != file.identity))
+            file = Prepare(index);
+        fileCounter_.fetch_add(1);
+        if (!ProcessEntry(index, std::move(file))) {
+            stopped = true;
+            break;
+        }
     }
+    if (!FinishWriting())
+        stopped = true;
+    if (cancelled && !stopped)
+        summary_.cancelled = true;
     if (!summary_.cancelled && summary_.stoppedBy == BatchStatus::Cancelled && CancelRequested())
         summary_.cancelled = true;
     running_.store(0);
@@ -236,13 +260,42 @@ bool BatchRunner::StopCancelled(const BatchEntry& entry, const QString& output) 
     return false;
 }
 
+std::uint64_t BatchRunner::ResizeNeedsOf(const BatchEntry& entry) {
+    QByteArray head;
+    bool whole = false;
+    if (!entry.HasUsableSize() || !ReadFileHead(entry.path, head, kHeaderProbeBytes, &whole))
+        return 0;
+    const std::optional<ImageHeader> header = ReadImageHeader(head);
+    if (!header || !header->size.isValid())
+        return 0;
+    return ResizeJobMemoryBytes(header->size, entry, entry.path, /*withAlpha=*/true);
+}
+
+void BatchRunner::KeepDecoding(size_t index, const BatchEntry& entry) {
+    if (options_.lookAhead <= 0)
+        return;
+    if (nextAhead_ <= index) {
+        // Nothing is held for the run at a file's turn: the file before it is done with.
+        prefetch_.Start(index, entry.path, DecodeLimitFor(entry, options_.settings), 0, &stop_);
+        nextAhead_ = index + 1;
+    }
+    if (prefetch_.StillReading(index))
+        LookAhead(index, {}, ResizeNeedsOf(entry), options_.lookAhead);
+}
+
 std::optional<SourceImage> BatchRunner::TakeSource(size_t index, const BatchEntry& entry,
-                                                   BatchFileTimes& times, QString& error) {
+                                                   BatchFileTimes& times, QString& error,
+                                                   std::optional<FileIdentity>& identity) {
     const DecodeLimit limit = DecodeLimitFor(entry, options_.settings);
-    std::optional<SourceImage> source = prefetch_.Take(index, entry.path, limit, &times.decodeMs);
+    KeepDecoding(index, entry);
+    std::optional<SourceImage> source =
+        prefetch_.Take(index, entry.path, limit, &times.decodeMs, &identity);
     if (!source) {
         const auto start = Clock::now();
+        identity = IdentityOf(entry.path);
         source = ReadSource(index, entry, limit, error);
+        if (IdentityOf(entry.path) != identity)
+            identity.reset();
         times.decodeMs = MsSince(start);
     }
     return source;
@@ -302,20 +355,73 @@ std::variant<OutputPath, bool> BatchRunner::PlanOutput(size_t index, const Batch
     return out;
 }
 
-bool BatchRunner::ProcessEntry(const BatchEntry& given) {
-    BatchFileTimes times;
-    const size_t index = static_cast<size_t>(fileCounter_.load() - 1);
-    QString error;
-    std::optional<SourceImage> source = TakeSource(index, given, times, error);
-    if (!source) {
-        ++summary_.failed;
-        Send(BatchStatus::CantOpenInput, given, {}, error);
-        return true;
-    }
+ResizeJob BatchRunner::JobFor(const Prepared& file, const QString& outputPath) const {
+    const BatchEntry& entry = file.entry;
+    ResizeJob job;
+    job.target = entry.Target();
+    job.outputPath = outputPath;
+    job.quality = options_.settings.jpegQuality;
+    job.sizeLimit = options_.sizeLimit;
+    job.stopBetweenStages = options_.cancelWithinFile;
+    job.options = OutputOptionsOf(options_.settings);
+    job.sourceFile = entry.path;
+    if (file.atSourceSize)
+        job.copyableInput = entry.path;
+    job.source = file.source;
+    return job;
+}
+
+void BatchRunner::ResizeFile(size_t index, Prepared& file, const QString& outputPath,
+                             engine::CRSProgress* progress) {
+    file.job = JobFor(file, outputPath);
+    file.source.reset();
+    ResizeJob& job = *file.job;
+    const bool withAlpha = ResizesWithAlpha(*job.source, outputPath);
+    const std::uint64_t needs = ResizeJobMemoryBytes(job.source->image.size(), file.entry,
+                                                     outputPath, withAlpha, job.options.linear);
+    job.othersInFlight = prefetch_.InFlightBytes() + writingBytes_;
+    // The next files are read while this one is resized and written.
+    LookAhead(index, outputPath, needs, options_.lookAhead);
+    file.made = ResizeJobImage(job, stop_, progress);
+}
+
+BatchRunner::Prepared BatchRunner::Prepare(size_t index) {
+    Prepared file;
+    const BatchEntry& given = entries_[index];
+    file.entry = given;
+    std::optional<SourceImage> source =
+        TakeSource(index, given, file.times, file.error, file.identity);
+    if (!source)
+        return file;
     // From here on the entry is the one written: under never-enlarge it may have the source's
     // size, which its log entry and its name show.
-    const bool atSourceSize = options_.noEnlarge && EnlargesSource(given, source->FileSize());
-    const BatchEntry entry = atSourceSize ? AtSourceSize(given, source->FileSize()) : given;
+    file.atSourceSize = options_.noEnlarge && EnlargesSource(given, source->FileSize());
+    if (file.atSourceSize)
+        file.entry = AtSourceSize(given, source->FileSize());
+    file.damage = source->damage;
+    file.source = std::make_shared<const SourceImage>(std::move(*source));
+    // A standard algorithm (which reports no progress) resizes now, beside the encode of the
+    // file before; its output's name is chosen at its turn and has the type of the name it
+    // would have now. The own algorithms resize at their turn, with their progress shown.
+    if (options_.writeBeside && options_.outputFile.isEmpty() && file.entry.HasUsableSize() &&
+        !IsOwnAlgorithm(file.entry.algorithm)) {
+        const QString likely =
+            MakeBatchOutputPath(file.entry.path, file.entry.width, file.entry.height,
+                                SettingsForEntry(options_, index),
+                                [](const QString& p) { return p.endsWith('/'); })
+                .path;
+        ResizeFile(index, file, likely, nullptr);
+    }
+    return file;
+}
+
+bool BatchRunner::ProcessEntry(size_t index, Prepared file) {
+    const BatchEntry& entry = file.entry;
+    if (!file.source && !file.job) {
+        ++summary_.failed;
+        Send(BatchStatus::CantOpenInput, entry, {}, file.error);
+        return true;
+    }
     if (StopsWithinFile())
         return StopCancelled(entry, {});
     const std::variant<OutputPath, bool> planned = PlanOutput(index, entry);
@@ -324,37 +430,51 @@ bool BatchRunner::ProcessEntry(const BatchEntry& given) {
     const OutputPath& out = std::get<OutputPath>(planned);
 
     Send(BatchStatus::Processing, entry, out.path);
-    if (!source->damage.isEmpty()) {
+    if (!file.damage.isEmpty()) {
         ++summary_.damaged;
-        reporter_.Warning(DamagedFileWarning(entry.path, source->damage));
+        reporter_.Warning(DamagedFileWarning(entry.path, file.damage));
     }
     if (!entry.HasUsableSize()) {
         ++summary_.failed;
         Send(BatchStatus::CantCreateImage, entry, out.path, {}, NoUsableSizeReason());
         return true;
     }
-    ResizeJob job;
-    job.target = entry.Target();
-    job.outputPath = out.path;
-    job.quality = options_.settings.jpegQuality;
-    job.sizeLimit = options_.sizeLimit;
-    job.stopBetweenStages = options_.cancelWithinFile;
-    job.options = OutputOptionsOf(options_.settings);
-    job.sourceFile = entry.path;
-    if (atSourceSize)
-        job.copyableInput = entry.path;
-    const bool withAlpha = ResizesWithAlpha(*source, out.path);
-    const std::uint64_t needs =
-        ResizeJobMemoryBytes(source->image.size(), entry, out.path, withAlpha, job.options.linear);
-    job.source = std::make_shared<const SourceImage>(std::move(*source));
-    source.reset();
-    job.othersInFlight = prefetch_.InFlightBytes();
-    // The next file is read while this one is resized and written.
-    LookAhead(index, out.path, needs, options_.lookAhead);
-    ResizeJobOutcome outcome = RunResizeJob(std::move(job), stop_, &sink_);
-    times.resizeMs = outcome.resizeMs;
-    times.encodeMs = outcome.encodeMs;
-    return Deliver(entry, out, outcome, times);
+    // A file resized ahead is written under its name now; one whose resize ahead did not make an
+    // output (memory was short beside the file before, say) is resized again at its turn.
+    const bool madeAhead =
+        file.job && OutputFormatForPath(file.job->outputPath) == OutputFormatForPath(out.path) &&
+        (!file.made->ended || file.made->ended->status == ResizeJobStatus::Copied);
+    if (!madeAhead && file.job && file.job->source)
+        file.source = file.job->source;
+    if (madeAhead || !file.source)
+        file.job->outputPath = out.path;
+    else
+        ResizeFile(index, file, out.path, &sink_);
+    return Write(entry, out, std::move(*file.job), std::move(*file.made), file.times);
+}
+
+bool BatchRunner::Write(const BatchEntry& entry, const OutputPath& out, ResizeJob job,
+                        ResizedOutput made, BatchFileTimes times) {
+    const std::uint64_t bytes = made.ended ? 0 : EncodeMemoryBytes(made.image.size(), out.path);
+    auto deliver = [this, entry, out, job = std::move(job), made = std::move(made),
+                    times]() mutable {
+        const ResizeJobOutcome outcome = EncodeJobImage(job, std::move(made), stop_);
+        times.resizeMs = outcome.resizeMs;
+        times.encodeMs = outcome.encodeMs;
+        return Deliver(entry, out, outcome, times);
+    };
+    if (!options_.writeBeside)
+        return deliver();
+    writingBytes_ = bytes;
+    writing_ = std::async(std::launch::async, std::move(deliver));
+    return true;
+}
+
+bool BatchRunner::FinishWriting() {
+    if (!writing_.valid())
+        return true;
+    writingBytes_ = 0;
+    return writing_.get();
 }
 
 bool BatchRunner::Deliver(const BatchEntry& entry, const OutputPath& out,

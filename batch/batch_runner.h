@@ -25,6 +25,8 @@
 #include <QString>
 
 #include <atomic>
+#include <future>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <variant>
@@ -138,6 +140,10 @@ struct BatchRunOptions {
     // larger) is written at the source's size, or the input copied as it is when the output has
     // its type (and fits the size limit).
     bool noEnlarge = false;
+    // The encode and writing of a file run on a thread of their own while the next file is read
+    // and, with a standard algorithm, resized: two files in flight keep both cores busy. The
+    // log, the reports, the outputs and what Cancel stops are the same either way.
+    bool writeBeside = true;
     // A limit on each output file's size (JPEG and WebP: the highest quality that fits).
     OutputSizeLimit sizeLimit;
     // Parallel to the entries when not empty: the folder below the output folder that each
@@ -188,12 +194,39 @@ class BatchRunner {
     const BatchRunSummary& Summary() const { return summary_; }
 
   private:
+    // A file made ready before its turn: read, and resized when its algorithm allows it.
+    struct Prepared {
+        BatchEntry entry;  // as written: under never-enlarge it may have the source's size
+        bool atSourceSize = false;
+        std::shared_ptr<const SourceImage> source;  // none: read failed (error), or in job
+        std::optional<FileIdentity> identity;       // the file as it was read
+        QString error, damage;
+        BatchFileTimes times;
+        std::optional<ResizeJob> job;  // resized: the job and what it made
+        std::optional<ResizedOutput> made;
+    };
+
     void Run();
-    // One entry; returns false when the run must stop.
-    bool ProcessEntry(const BatchEntry& given);
-    // The entry's source: read ahead, or read and decoded now. None with the reason in error.
+    // Reads the entry at index and, with a standard algorithm, resizes it (no report yet).
+    Prepared Prepare(size_t index);
+    // The entry at its turn: its reports, its output's name, its resize when not made yet, and
+    // its encode and writing handed on; false when the run must stop.
+    bool ProcessEntry(size_t index, Prepared file);
+    ResizeJob JobFor(const Prepared& file, const QString& outputPath) const;
+    // Resizes the file's source for an output of outputPath's type (the source moves into the job).
+    void ResizeFile(size_t index, Prepared& file, const QString& outputPath,
+                    engine::CRSProgress* progress);
+    // Encodes and commits the file's output, beside the worker (writeBeside) or at once; false
+    // when the run must stop (known at once only without writeBeside).
+    bool Write(const BatchEntry& entry, const OutputPath& out, ResizeJob job, ResizedOutput made,
+               BatchFileTimes times);
+    // Waits for the file being written; false when it stopped the run.
+    bool FinishWriting();
+    // The entry's source: read ahead, or read and decoded now, with the file's identity as read
+    // (none when it changed meanwhile). None with the reason in error.
     std::optional<SourceImage> TakeSource(size_t index, const BatchEntry& entry,
-                                          BatchFileTimes& times, QString& error);
+                                          BatchFileTimes& times, QString& error,
+                                          std::optional<FileIdentity>& identity);
     // The output path to write, or the run's answer when there is none to write (the file is
     // skipped: true; the run stops: false), reported.
     std::variant<OutputPath, bool> PlanOutput(size_t index, const BatchEntry& entry);
@@ -206,6 +239,13 @@ class BatchRunner {
     // read ahead beside the decode when none is pending.
     std::optional<SourceImage> ReadSource(size_t index, const BatchEntry& entry,
                                           const DecodeLimit& limit, QString& error);
+    // Keeps two decodes going (a JPEG decoder uses one core): at its turn a file not read ahead
+    // yet (the first, or the output of an earlier file) is read on a thread of its own, and while
+    // its decode is still running the next files start beside it.
+    void KeepDecoding(size_t index, const BatchEntry& entry);
+    // What resizing the entry will take beside its decoded pixels, from its file's header; 0
+    // when the header cannot be read from the file's head.
+    static std::uint64_t ResizeNeedsOf(const BatchEntry& entry);
     // Reads up to `count` entries after `index` ahead, up to the file this one writes (output),
     // which is read after it was written.
     void LookAhead(size_t index, const QString& output, std::uint64_t reserved, int count);
@@ -227,7 +267,9 @@ class BatchRunner {
     engine::StopToken stop_;
     BatchProgressSink sink_;
     SourcePrefetch prefetch_;
-    size_t nextAhead_ = 0;  // the first entry not read ahead yet
+    size_t nextAhead_ = 0;            // the first entry not read ahead yet
+    std::future<bool> writing_;       // the file being encoded and written, when writeBeside
+    std::uint64_t writingBytes_ = 0;  // the memory its encode takes
     std::thread worker_;
     std::atomic<int> running_{0};
     std::atomic<int> fileCounter_{0};

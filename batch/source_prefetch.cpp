@@ -83,6 +83,13 @@ void SourcePrefetch::Start(size_t index, const QString& path, const DecodeLimit&
                                  &held_, stop)});
 }
 
+bool SourcePrefetch::StillReading(size_t index) const {
+    for (const Slot& slot : slots_)
+        if (slot.index == index)
+            return slot.result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return false;
+}
+
 SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {
     Result result = slot.result.get();
     held_.fetch_sub(result.counted);
@@ -90,7 +97,8 @@ SourcePrefetch::Result SourcePrefetch::Finish(Slot& slot) {
 }
 
 std::optional<SourceImage> SourcePrefetch::Take(size_t index, const QString& path,
-                                                const DecodeLimit& limit, double* decodeMs) {
+                                                const DecodeLimit& limit, double* decodeMs,
+                                                std::optional<FileIdentity>* identity) {
     while (!slots_.empty() && slots_.front().index < index) {
         Finish(slots_.front());
         slots_.pop_front();
@@ -104,6 +112,8 @@ std::optional<SourceImage> SourcePrefetch::Take(size_t index, const QString& pat
         return std::nullopt;
     if (decodeMs)
         *decodeMs = result.decodeMs;
+    if (identity)
+        *identity = result.identity;
     return std::move(result.source);
 }
 

@@ -52,6 +52,8 @@ class SourcePrefetch {
 
     // Files started and not taken yet.
     size_t Pending() const { return slots_.size(); }
+    // Whether entry `index` is being read ahead and is not ready yet: taking it would wait.
+    bool StillReading(size_t index) const;
     // Memory the read aheads are about to take and do not use yet: a check of the file in
     // progress counts it beside what the system says is free.
     std::uint64_t InFlightBytes() const { return held_.load(); }
@@ -59,9 +61,10 @@ class SourcePrefetch {
     // Entry `index` decoded, when it was started as path with this limit, its read ahead
     // succeeded and the file is still the one that was read; nothing otherwise (the caller reads
     // it itself). Read aheads of earlier entries are dropped. decodeMs is the time the decode
-    // took on its thread. Waits for the read ahead in progress.
+    // took on its thread, identity the file's as it was read. Waits for the read ahead in progress.
     std::optional<SourceImage> Take(size_t index, const QString& path, const DecodeLimit& limit,
-                                    double* decodeMs);
+                                    double* decodeMs,
+                                    std::optional<FileIdentity>* identity = nullptr);
 
     // Waits for the read aheads in progress and drops them.
     void Discard();

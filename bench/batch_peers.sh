@@ -8,6 +8,8 @@
 #   bench/batch_peers.sh [CLI] [N] [RUNS]     CLI: ormensura-cli (default build/app/ormensura-cli),
 #                                             N files (default 12), RUNS (default 3)
 #   ROWS="ours-alg4 vips-thumb" bench/...     only those rows
+#   ROWS=window bench/...                     only the window's batch beside the command line
+#                                             (build/bench/window_batch_bench, when built)
 #   BASE_CLI=/path/to/older/ormensura-cli ... adds rows base-alg4 and base-alg4-fast: a before
 #                                             and after in the same run
 #
@@ -108,6 +110,14 @@ run pillow "Pillow LANCZOS, EXIF kept" "$py $root/bench/batch_pillow.py $out 0 $
 run pillow-draft "Pillow draft mode (shrinks on load) + LANCZOS" "$py $root/bench/batch_pillow.py $out 1 $in/*.jpg"
 run im-1f "ImageMagick mogrify -resize (Lanczos)" "mogrify -path $out -resize 1920x1920 -quality 90 $in/*.jpg"
 run gm-1f "GraphicsMagick mogrify" "cd $in && gm mogrify -output-directory $out -resize 1920x1920 -quality 90 *.jpg"
+
+# The window's batch (offscreen, through its dialogs) beside the command line on the same files,
+# run by run; it also says when their outputs differ. Target: at most 1.10.
+wbench=$(dirname "$cli")/../bench/window_batch_bench
+if [ -x "$wbench" ] && { [ -z "${ROWS:-}" ] || [[ " $ROWS " == *" window "* ]]; }; then
+  echo
+  "$wbench" --cli "$cli" --runs "$runs" --quality 90 "$in"/*.jpg 2>/dev/null | tail -1 | sed 's/^/window batch: /'
+fi
 
 # The targets: ours at most 0.45 of vipsthumbnail's time, --fast-decode at most 0.3, both
 # cores busy (1.9).

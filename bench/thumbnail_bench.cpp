@@ -1,8 +1,9 @@
 // The thumbnail builder on a folder of images, as the browser uses it: one SetList of every file,
 // then waiting until every thumbnail is final. Prints the time until every file has a thumbnail
 // (stage 1) and until every thumbnail is final (stage 2), the files per second of each stage, the
-// peak memory of the process, the bytes per thumbnail of the cache's folder file, and the heap
-// that 3000 cached thumbnails take.
+// processor time the builder took (its threads together, which the machine's load does not
+// inflate the way it does the wall-clock time), the peak memory of the process, the bytes per
+// thumbnail of the cache's folder file, and the heap that 3000 cached thumbnails take.
 //
 //   thumbnail_bench FOLDER [RUNS]     (each run starts with an empty cache)
 
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -64,9 +66,18 @@ long PeakRssKb() {
     return 0;
 }
 
+// Processor seconds of the process so far (every thread, user and system).
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 struct Run {
     double stage1Seconds = 0;  // until every file has a thumbnail
     double finalSeconds = 0;   // until every thumbnail is final
+    double cpuSeconds = 0;     // processor time until every thumbnail is final
     size_t thumbnails = 0, finals = 0;
     double cacheBytesPerThumbnail = 0;
 };
@@ -78,6 +89,7 @@ Run BuildOnce(const QStringList& files, std::vector<orm::ThumbnailPtr>* keep) {
     {
         orm::CThumbsBuilderThreads builder(cache);
         const Clock::time_point start = Clock::now();
+        const double cpuStart = CpuSeconds();
         FirstThumbnails first(start);
         // Heard on the builder's threads, as each thumbnail is stored.
         const QMetaObject::Connection firstHeard = QObject::connect(
@@ -86,6 +98,7 @@ Run BuildOnce(const QStringList& files, std::vector<orm::ThumbnailPtr>* keep) {
         builder.SetList(files);
         builder.WaitIdle(std::chrono::hours(1));
         run.finalSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+        run.cpuSeconds = CpuSeconds() - cpuStart;
         run.stage1Seconds = first.SecondsToLast();
         run.thumbnails = first.count();
         QObject::disconnect(firstHeard);
@@ -154,28 +167,31 @@ int main(int argc, char** argv) {
     const double n = double(files.size());
     std::printf("# %d files, %d runs, %d workers per stage\n", int(files.size()), runs,
                 orm::ThumbsBuilderOptions::DefaultWorkers());
-    std::vector<double> stage1, final, stage2Only;
+    std::vector<double> stage1, final, stage2Only, cpuPerFile;
     std::vector<orm::ThumbnailPtr> built;
     Run last;
     for (int r = 0; r < runs; ++r) {
         last = BuildOnce(files, r == 0 ? &built : nullptr);
         std::printf(
             "run %d: every file has a thumbnail after %.3f s, every thumbnail final after %.3f s"
-            " (%zu thumbnails, %zu final)\n",
-            r + 1, last.stage1Seconds, last.finalSeconds, last.thumbnails, last.finals);
+            " (%zu thumbnails, %zu final; %.3f s of processor time)\n",
+            r + 1, last.stage1Seconds, last.finalSeconds, last.thumbnails, last.finals,
+            last.cpuSeconds);
         stage1.push_back(n / last.stage1Seconds);
         final.push_back(n / last.finalSeconds);
         stage2Only.push_back(n / std::max(1e-9, last.finalSeconds - last.stage1Seconds));
+        cpuPerFile.push_back(1000.0 * last.cpuSeconds / n);
     }
     const double memory = MegabytesPer3000(built);
     std::printf("stage 1 (embedded thumbnails): %.1f files/s (median)\n", Median(stage1));
     std::printf("stage 2 (from the full image, after stage 1): %.1f files/s (median)\n",
                 Median(stage2Only));
     std::printf("until every thumbnail is final: %.1f files/s (median)\n", Median(final));
+    std::printf("processor time: %.1f ms per file (median)\n", Median(cpuPerFile));
     std::printf("peak memory: %.1f MB\n", double(PeakRssKb()) / 1024.0);
     std::printf("cache file: %.0f bytes per thumbnail\n", last.cacheBytesPerThumbnail);
     std::printf("memory of 3000 cached thumbnails: %.1f MB\n", memory);
-    std::printf("ours: stage1 %.1f stage2 %.1f final %.1f memory %.1f\n", Median(stage1),
-                Median(stage2Only), Median(final), memory);
+    std::printf("ours: stage1 %.1f stage2 %.1f final %.1f memory %.1f cpu %.2f\n", Median(stage1),
+                Median(stage2Only), Median(final), memory, Median(cpuPerFile));
     return last.finals == size_t(files.size()) ? 0 : 1;
 }

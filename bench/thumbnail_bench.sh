@@ -9,7 +9,13 @@
 #
 # Inputs: the two camera photos (13 and 20 megapixels) of Debian's lomiri wallpaper packages,
 # re-encoded with cjpeg (quality 92), given a camera's EXIF block and a 160 x 120 EXIF thumbnail
-# with exiftool, then copied to ORM_BENCH_FILES files. The last line reads
+# with exiftool, then copied to ORM_BENCH_FILES files.
+#
+# The comparison: the builder as the program runs it (two worker threads per stage on this
+# two-core machine, stage 2 at nice +5 as its lower priority) against one vipsthumbnail process
+# given every file. The two take turns run by run, so a change in the machine's load falls on
+# both; the processor time per file (all threads together) is printed beside the wall-clock rates,
+# as load inflates it far less. The last line reads
 #   thumbnails: stage1 S files/s, final F files/s, vipsthumbnail V files/s, memory M MB per 3000
 # where final counts the time until every thumbnail is final (stage 1 included).
 set -euo pipefail
@@ -30,6 +36,7 @@ command -v convert >/dev/null || need+=(imagemagick)
 command -v cjpeg >/dev/null || need+=(libjpeg-turbo-progs)
 command -v exiftool >/dev/null || need+=(libimage-exiftool-perl)
 command -v bc >/dev/null || need+=(bc)
+[ -x /usr/bin/time ] || need+=(time)
 if ((${#need[@]})); then
   sudo=""
   if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
@@ -84,20 +91,35 @@ seconds() {
 }
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-ours=$("$bench" "$work/in" "$runs")
-echo "$ours" | grep -v '^ours:'
+ours=()
 vips=()
+vips_cpu=()
 for r in $(seq 1 "$runs"); do
+  out=$("$bench" "$work/in" 1)
+  echo "$out" | grep '^run ' | sed "s/^run 1:/run $r:/"
+  ours+=("$(echo "$out" | grep '^ours:')")
   rm -f "$work"/vips/*
-  vips+=("$(seconds vipsthumbnail -s 220x165 -o "$work/vips/%s.jpg" "$work"/in/*.JPG)")
+  /usr/bin/time -o "$work/time" -f '%e %U %S' \
+    vipsthumbnail -s 220x165 -o "$work/vips/%s.jpg" "$work"/in/*.JPG >/dev/null 2>&1
+  read -r wall user sys <"$work/time"
+  echo "run $r: vipsthumbnail $wall s ($(echo "$user + $sys" | bc -l) s of processor time)"
+  vips+=("$wall")
+  vips_cpu+=("$(echo "($user + $sys) * 1000 / $files" | bc -l)")
 done
+echo "$out" | grep -E '^(peak memory|cache file|memory of)'
+field() { printf '%s\n' "${ours[@]}" | awk -v f="$1" '{print $f}' | median; }
+stage1=$(field 3)
+stage2=$(field 5)
+final=$(field 7)
+memory=$(field 9)
+ours_cpu=$(field 11)
 vips_s=$(printf '%s\n' "${vips[@]}" | median)
+vips_ms=$(printf '%s\n' "${vips_cpu[@]}" | median)
 [ "$(ls "$work/vips" | wc -l)" -eq "$files" ] || { echo "thumbnail_bench: vipsthumbnail made $(ls "$work/vips" | wc -l) of $files" >&2; exit 1; }
 subset=("$work"/in/*.JPG)
 subset=("${subset[@]:0:$convert_files}")
 convert_s=$(seconds bash -c 'for f in "$@"; do convert "$f" -thumbnail 220x165 "'"$work"'/convert/$(basename "$f")"; done' _ "${subset[@]}")
 
-read -r _ _ stage1 _ stage2 _ final _ memory <<<"$(echo "$ours" | grep '^ours:')"
 vips_fps=$(echo "$files / $vips_s" | bc -l)
 convert_fps=$(echo "${#subset[@]} / $convert_s" | bc -l)
 printf 'vipsthumbnail -s 220x165: %.1f files/s (%.2f s for %d files)\n' "$vips_fps" "$vips_s" "$files"
@@ -105,5 +127,7 @@ printf 'convert -thumbnail 220x165: %.2f files/s (%.2f s for %d files, one proce
 printf 'ratios: final / vipsthumbnail %.2f, stage 2 / vipsthumbnail %.2f, final / convert %.1f, stage 1 / 500 files/s %.2f\n' \
   "$(echo "$final / $vips_fps" | bc -l)" "$(echo "$stage2 / $vips_fps" | bc -l)" "$(echo "$final / $convert_fps" | bc -l)" \
   "$(echo "$stage1 / 500" | bc -l)"
+printf 'processor time per file: builder %.1f ms, vipsthumbnail %.1f ms (%.2f)\n' "$ours_cpu" "$vips_ms" \
+  "$(echo "$vips_ms / $ours_cpu" | bc -l)"
 printf 'thumbnails: stage1 %.1f files/s, final %.1f files/s, vipsthumbnail %.1f files/s, memory %.1f MB per 3000\n' \
   "$stage1" "$final" "$vips_fps" "$memory"

@@ -52,6 +52,7 @@ bool IsEncodingTag(uint32_t tag) {
         case 0x0153:  // SampleFormat
         case 0x0201:  // JPEGInterchangeFormat
         case 0x0202:  // JPEGInterchangeFormatLength
+        case 0x0212:  // YCbCrSubSampling (the encoder chooses the output's)
             return true;
         default:
             return false;

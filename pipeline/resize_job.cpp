@@ -203,15 +203,18 @@ std::uint64_t ResizeJobMemoryBytes(QSize source, const ResizeTarget& target,
                   (withAlpha ? 8 * std::uint64_t(sw) * std::uint64_t(sh) : 0)
         : withAlpha ? engine::EstimatedAlphaResizeBytes(sw, sh, dw, dh, target.algorithm, crop)
                     : engine::EstimatedResizeBytes(sw, sh, tw, th, dw, dh, target.algorithm, crop);
-    const std::uint64_t encode = 3 * std::uint64_t(dw) * std::uint64_t(dh) +
-                                 EstimatedEncodeBytes(dw, dh, OutputFormatForPath(outputPath));
-    return std::max(resize, encode);
+    return std::max(resize, EncodeMemoryBytes(QSize(dw, dh), outputPath));
 }
 
-ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
-                              engine::CRSProgress* progress) {
+ResizedOutput ResizeJobImage(ResizeJob& job, const engine::StopToken& stop,
+                             engine::CRSProgress* progress) {
+    ResizedOutput made;
+    auto end = [&made](ResizeJobStatus status, QString reason = {}) {
+        made.ended = Ended(status, std::move(reason));
+        return std::move(made);
+    };
     if (!job.source || !UsableSize(job.target))
-        return Ended(ResizeJobStatus::NoSize);
+        return end(ResizeJobStatus::NoSize);
     const bool sameSize = AtSourceSize(job);
     const bool withAlpha = ResizesWithAlpha(*job.source, job.outputPath);
     const std::uint64_t needs =
@@ -219,24 +222,22 @@ ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
                  : ResizeJobMemoryBytes(job.source->image.size(), job.target, job.outputPath,
                                         withAlpha, job.options.linear);
     if (!FitsInAvailableMemory(needs + job.othersInFlight))
-        return Ended(ResizeJobStatus::NoMemory, NoMemoryReason(job.target));
+        return end(ResizeJobStatus::NoMemory, NoMemoryReason(job.target));
 
-    std::optional<timespec> sourceTime;
     if (job.options.keepTime && !job.sourceFile.isEmpty())
-        sourceTime = ModificationTime(job.sourceFile);
+        made.sourceTime = ModificationTime(job.sourceFile);
     if (sameSize) {
         QByteArray copy = CopyableInput(job);
         if (!copy.isEmpty()) {
-            ResizeJobOutcome copied = Ended(ResizeJobStatus::Copied);
-            copied.bytes = std::move(copy);
-            copied.sourceTime = sourceTime;
-            return copied;
+            made.ended = Ended(ResizeJobStatus::Copied);
+            made.ended->bytes = std::move(copy);
+            made.ended->sourceTime = made.sourceTime;
+            return made;
         }
     }
-    auto start = Clock::now();
-    QImage output;
+    const auto start = Clock::now();
     if (sameSize) {
-        output = SameSizeOutput(*job.source);
+        made.image = SameSizeOutput(*job.source);
     } else {
         Resized resized;
         try {
@@ -245,34 +246,50 @@ ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
             resized.status = engine::ResizeStatus::OutOfMemory;
         }
         if (resized.status == engine::ResizeStatus::OutOfMemory)
-            return Ended(ResizeJobStatus::NoMemory, QStringLiteral("Not enough memory"));
+            return end(ResizeJobStatus::NoMemory, QStringLiteral("Not enough memory"));
         if (resized.status == engine::ResizeStatus::Cancelled)
-            return Ended(ResizeJobStatus::Cancelled);
+            return end(ResizeJobStatus::Cancelled);
         if (resized.status != engine::ResizeStatus::Ok)
-            return Ended(ResizeJobStatus::ResizeFailed);
-        output = std::move(resized.image);
+            return end(ResizeJobStatus::ResizeFailed);
+        made.image = std::move(resized.image);
     }
-    const double resizeMs = MsSince(start);
+    made.resizeMs = MsSince(start);
     if (job.stopBetweenStages && stop.StopRequested())
-        return Ended(ResizeJobStatus::Cancelled);
-
-    start = Clock::now();
-    SaveSource saveSource{job.source->FileSize(), job.source->properties};
+        return end(ResizeJobStatus::Cancelled);
+    made.saveSource = SaveSource{job.source->FileSize(), job.source->properties};
     job.source.reset();
+    return made;
+}
+
+ResizeJobOutcome EncodeJobImage(const ResizeJob& job, ResizedOutput made,
+                                const engine::StopToken& stop) {
+    if (made.ended)
+        return std::move(*made.ended);
+    const auto start = Clock::now();
     if (job.options.toSrgb) {
         try {
-            ConvertOutputToSrgb(output, saveSource.properties, job.options.strip);
+            ConvertOutputToSrgb(made.image, made.saveSource.properties, job.options.strip);
         } catch (const std::bad_alloc&) {
             return Ended(ResizeJobStatus::NoMemory, QStringLiteral("Not enough memory"));
         }
     }
-    ResizeJobOutcome outcome = Encode(job, saveSource, std::move(output));
-    outcome.sourceTime = sourceTime;
-    outcome.resizeMs = resizeMs;
+    ResizeJobOutcome outcome = Encode(job, made.saveSource, std::move(made.image));
+    outcome.sourceTime = made.sourceTime;
+    outcome.resizeMs = made.resizeMs;
     outcome.encodeMs = MsSince(start);
     if (outcome.HasBytes() && job.stopBetweenStages && stop.StopRequested())
         return Ended(ResizeJobStatus::Cancelled);
     return outcome;
+}
+
+std::uint64_t EncodeMemoryBytes(QSize output, const QString& outputPath) {
+    return 3 * std::uint64_t(output.width()) * std::uint64_t(output.height()) +
+           EstimatedEncodeBytes(output.width(), output.height(), OutputFormatForPath(outputPath));
+}
+
+ResizeJobOutcome RunResizeJob(ResizeJob job, const engine::StopToken& stop,
+                              engine::CRSProgress* progress) {
+    return EncodeJobImage(job, ResizeJobImage(job, stop, progress), stop);
 }
 
 }  // namespace orm

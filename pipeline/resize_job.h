@@ -24,6 +24,7 @@
 #include "engine/progress.h"
 #include "engine/stop_token.h"
 #include "imageio/image_loader.h"
+#include "imageio/image_saver.h"
 #include "imageio/output_options.h"
 #include "pipeline/output_encoding.h"
 #include "settings/resize_target.h"
@@ -102,6 +103,27 @@ bool ResizesInLinearLight(const OutputOptions& options, engine::ResizeAlgorithm 
 // Gives the written file the source's time when the outcome carries one; true when there was
 // none to give or it was given.
 bool KeepSourceTime(const ResizeJobOutcome& outcome, const QString& written);
+
+// The memory the encode of an output of this size takes: the output with the encoder's buffers.
+std::uint64_t EncodeMemoryBytes(QSize output, const QString& outputPath);
+
+// A job's output image made and not encoded yet (rules 1 to 4), or the job's outcome when it
+// ended before the encode (no size, no memory, cancelled, failed, or the input copied as it is).
+struct ResizedOutput {
+    std::optional<ResizeJobOutcome> ended;
+    QImage image;
+    SaveSource saveSource;
+    std::optional<timespec> sourceTime;
+    double resizeMs = 0;
+};
+
+// A job in two halves, for a caller that encodes one output while it resizes the next: the
+// resize (which lets go of the source), then the encode (rules 5 and 6) to job.outputPath, which
+// may have been given another name of the same type in between. RunResizeJob is the two in turn.
+ResizedOutput ResizeJobImage(ResizeJob& job, const engine::StopToken& stop,
+                             engine::CRSProgress* progress);
+ResizeJobOutcome EncodeJobImage(const ResizeJob& job, ResizedOutput made,
+                                const engine::StopToken& stop);
 
 // Runs the job on the calling thread. progress (may be null) receives the own algorithms'
 // sweeps and stops them by its stop token; stop ends the job between stages. The job's hold on

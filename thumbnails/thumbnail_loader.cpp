@@ -18,6 +18,7 @@
 #include "metadata/embedded_thumbnail.h"
 #include "metadata/exif_orientation.h"
 #include "metadata/image_depth.h"
+#include "thumbnails/jpeg_eighth_decoder.h"
 #include "thumbnails/shared_thumbnails.h"
 #include "thumbnails/thumbnail_codec.h"
 
@@ -198,9 +199,50 @@ struct FullDecode {
     int bitsPerPixel = 0;
 };
 
+// The size the thumbnail of a stored-size JPEG is decoded for (in the stored orientation): the fit
+// of the size the item knows (the upright one, turned back), else of the stored size.
+QSize StoredThumbnailSize(QSize stored, const CPaletteItemImg& item, int orientation) {
+    const QSize known = UprightSize(QSize(item.imageWidth, item.imageHeight), orientation);
+    const QSize basis = known.isEmpty() ? stored : known;
+    return FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, basis.width(), basis.height());
+}
+
+// A JPEG decoded at 1/8 from its DC coefficients (jpeg_eighth_decoder.h) when 1/8 keeps at least
+// the thumbnail size in both directions. Decoded and Failed rewrite the scan's bytes.
+EighthDecode DecodeJpegAtEighth(QByteArray& bytes, const CPaletteItemImg& item, int orientation,
+                                FullDecode& out) {
+    const std::span<uint8_t> file(reinterpret_cast<uint8_t*>(bytes.data()), size_t(bytes.size()));
+    EighthImage eighth;
+    const EighthDecode result = DecodeJpegEighth(file, eighth, [&](int w, int h) {
+        const QSize thumb = StoredThumbnailSize(QSize(w, h), item, orientation);
+        return w / 8 >= thumb.width() && h / 8 >= thumb.height() &&
+               FitsInAvailableMemory(
+                   2 * EstimatedDecodeBytes((w + 7) / 8, (h + 7) / 8, QImage::Format_BGR888));
+    });
+    if (result != EighthDecode::Decoded)
+        return result;
+    QImage picture(eighth.width, eighth.height, QImage::Format_BGR888);
+    if (picture.isNull())
+        return EighthDecode::Failed;
+    for (int y = 0; y < eighth.height; ++y)
+        std::memcpy(picture.scanLine(y), eighth.bgr.data() + size_t(y) * size_t(eighth.width) * 3,
+                    size_t(eighth.width) * 3);
+    out.fullSize = UprightSize(QSize(eighth.fileWidth, eighth.fileHeight), orientation);
+    // As Qt's reader decodes them: grey to 8-bit grey, colour to 32-bit RGB.
+    const QImage::Format readerFormat =
+        eighth.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    out.bitsPerPixel = ThumbnailBitsPerPixel(QImage(1, 1, readerFormat), "jpeg", bytes);
+    out.bgr = UprightImage(picture, orientation);
+    return out.bgr.isNull() ? EighthDecode::Failed : EighthDecode::Decoded;
+}
+
 // Decodes the whole file from memory; a JPEG is scaled while decoding when that keeps at least
-// the thumbnail size in both directions (the rule of the batch's fast decoding).
-std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItemImg& item) {
+// the thumbnail size in both directions (the rule of the batch's fast decoding), at 1/8 through
+// the DC decoder when `fast` allows it. `rewritten`: the DC decoder gave up on a damaged scan
+// after rewriting its bytes (the file must be read again for the ordinary decode).
+std::optional<FullDecode> DecodeFull(QByteArray& bytes, const CPaletteItemImg& item, bool fast,
+                                     bool& rewritten) {
+    rewritten = false;
     if (IsTruncatedBmp(bytes) || ImplausibleSizeReason(bytes))
         return std::nullopt;
     FullDecode out;
@@ -217,6 +259,15 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
     }
     // The pixels as stored, turned upright once they are small.
     const int orientation = FileOrientation(bytes);
+    if (fast && ContainerOf(bytes) == Container::Jpeg) {
+        const EighthDecode eighth = DecodeJpegAtEighth(bytes, item, orientation, out);
+        if (eighth == EighthDecode::Decoded)
+            return out;
+        if (eighth == EighthDecode::Failed) {
+            rewritten = true;
+            return std::nullopt;
+        }
+    }
     static std::once_flag limitRaised;  // a process-wide setting of Qt; set once, not per thread
     std::call_once(limitRaised, [] { QImageReader::setAllocationLimit(kImageAllocationLimitMb); });
     QByteArray shared = bytes;
@@ -229,12 +280,7 @@ std::optional<FullDecode> DecodeFull(const QByteArray& bytes, const CPaletteItem
     QSize decodeSize = out.fullSize;
     if (format == "jpeg" && out.fullSize.isValid()) {
         // The item knows the upright size; the decoder works on the stored one.
-        const QSize known = UprightSize(QSize(item.imageWidth, item.imageHeight), orientation);
-        const QSize thumb =
-            !known.isEmpty()
-                ? FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, known.width(), known.height())
-                : FitThumbnail(kThumbBoxWidth, kThumbBoxHeight, out.fullSize.width(),
-                               out.fullSize.height());
+        const QSize thumb = StoredThumbnailSize(out.fullSize, item, orientation);
         const QSize scaled = ScaledJpegDecodeSize(out.fullSize, thumb);
         if (scaled.isValid()) {
             reader.setScaledSize(scaled);
@@ -351,8 +397,16 @@ bool LoadFromFullImage(CPaletteItemImg& item, const QString& path, const FileLoo
     // A file that changed while it was read is still being written: no thumbnail from it.
     if (!(LookAt(path) == before) || bytes.size() != before.size)
         return false;
-    std::optional<FullDecode> decoded = DecodeFull(bytes, item);
-    const QByteArray profile = decoded ? FileColourProfile(bytes) : QByteArray();
+    // Read before the DC decoder rewrites the scan (the profile lies in the headers before it).
+    const QByteArray profile = FileColourProfile(bytes);
+    bool rewritten = false;
+    std::optional<FullDecode> decoded = DecodeFull(bytes, item, true, rewritten);
+    if (rewritten) {
+        // A damaged scan: the ordinary decode, which shows what can be shown, on a fresh copy.
+        if (!ReadWholeFile(path, bytes) || !(LookAt(path) == before) || bytes.size() != before.size)
+            return false;
+        decoded = DecodeFull(bytes, item, false, rewritten);
+    }
     bytes.clear();
     if (!decoded)
         return false;

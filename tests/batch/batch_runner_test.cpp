@@ -470,30 +470,56 @@ std::vector<BatchEntry> SixFiles(const QString& root,
             entry(root + "/out/1.jpg", 75, 50, 2),  entry(root + "/in/6.png", 32, 32, 7)};
 }
 
-TEST_F(Runner, ReadingTheNextFilesAheadChangesNothingTheUserSees) {
+TEST_F(Runner, ReadingAheadAndWritingBesideChangeNothingTheUserSees) {
+    // Runs 0..3 read ahead 0, 1, 2, 4 files with one file in flight; run 4 writes each file
+    // while the next is read and resized, the way a run goes by default.
     std::map<int, SeenRun> seen;
-    for (int ahead : {0, 1, 2, 4}) {
-        const QString root = dir.path() + "/ahead" + QString::number(ahead);
+    const int aheads[] = {0, 1, 2, 4, 2};
+    for (int run = 0; run < 5; ++run) {
+        const QString root = dir.path() + "/run" + QString::number(run);
         const auto entries =
             SixFiles(root, [this](QString p, int w, int h, int a) { return Entry(p, w, h, a); });
         options.settings.outputFolder = root + "/out/";
-        options.lookAhead = ahead;
+        options.lookAhead = aheads[run];
+        options.writeBeside = run == 4;
         recorder.Clear();
         Run(entries);
-        seen[ahead] = Seen(recorder, root);
+        seen[run] = Seen(recorder, root);
     }
     EXPECT_EQ(seen[2].codes, (std::vector<int>{0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(seen[2].damaged, 1);
     EXPECT_EQ(seen[2].outputs.size(), 4u);  // the fifth file's output replaced its input
-    for (int ahead : {1, 2, 4}) {
-        EXPECT_EQ(seen[ahead].log, seen[0].log) << ahead;
-        EXPECT_EQ(seen[ahead].warnings, seen[0].warnings) << ahead;
-        EXPECT_TRUE(seen[ahead] == seen[0]) << ahead;
+    for (int run = 1; run < 5; ++run) {
+        EXPECT_EQ(seen[run].log, seen[0].log) << run;
+        EXPECT_EQ(seen[run].warnings, seen[0].warnings) << run;
+        EXPECT_TRUE(seen[run] == seen[0]) << run;
         // The fifth file is the first one's output, read after it was written (75 x 50 from it).
-        EXPECT_EQ(
-            test::ImageFileSize(dir.path() + "/ahead" + QString::number(ahead) + "/out/1.jpg"),
-            QSize(75, 50));
+        EXPECT_EQ(test::ImageFileSize(dir.path() + "/run" + QString::number(run) + "/out/1.jpg"),
+                  QSize(75, 50));
     }
+}
+
+TEST_F(Runner, AnInputReplacedThroughALinkByTheFileBeforeIsReadAfterIt) {
+    // The second input is a link to the first one's output, which exists already (red): the
+    // first file's output replaces it (blue) while the second is read and resized beside the
+    // writing, and the second is resized from what the first wrote, as a run of one file after
+    // the other does.
+    QImage colour(40, 40, QImage::Format_RGB32);
+    colour.fill(Qt::red);
+    ASSERT_TRUE(colour.save(Out("a.png")));
+    colour.fill(Qt::blue);
+    ASSERT_TRUE(colour.save(In("a.png")));
+    ASSERT_TRUE(QFile::link(Out("a.png"), In("b.png")));
+    for (int resize : {4, 0, 7})
+        for (bool beside : {false, true}) {
+            colour.fill(Qt::red);
+            ASSERT_TRUE(colour.save(Out("a.png")));
+            options.writeBeside = beside;
+            recorder.Clear();
+            Run({Entry(In("a.png"), 20, 20), Entry(In("b.png"), 10, 10, resize)});
+            EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0}));
+            EXPECT_EQ(QImage(Out("b.png")).pixel(5, 5), qRgb(0, 0, 255)) << resize << beside;
+        }
 }
 
 TEST_F(Runner, AFileTheRunWritesTwoFilesLaterIsReadAfterItWasWritten) {
@@ -531,6 +557,33 @@ TEST_F(Runner, CancelDuringTheThirdFileLeavesTheLaterOnesUntouched) {
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), (QStringList{"1.jpg", "2.jpg"}));
     for (auto it = inputs.begin(); it != inputs.end(); ++it)
         EXPECT_EQ(test::FileBytes(In(it.key())), it.value()) << it.key().toStdString();
+}
+
+TEST_F(Runner, CancelWhileAFileIsWrittenEndsTheRunThereWithOrWithoutWritingBeside) {
+    // The cancel comes as the second file is written, while the third is read and resized
+    // beside it: the second is whole, the third and later ones are neither written nor reported.
+    for (bool beside : {false, true}) {
+        QDir(Out("")).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(Out("")));
+        std::vector<BatchEntry> entries;
+        for (int i = 1; i <= 5; ++i) {
+            test::WriteImage(In(QString::number(i) + ".png"), 300, 200);
+            entries.push_back(Entry(In(QString::number(i) + ".png"), 150, 100));
+        }
+        options.writeBeside = beside;
+        recorder.Clear();
+        recorder.onWritten = [this](const BatchReport& r) {
+            if (r.fileNumber == 2)
+                running->Cancel();
+        };
+        Run(entries);
+        EXPECT_EQ(recorder.Codes(), (std::vector<int>{0, 0})) << beside;
+        EXPECT_EQ(RunSummaryText(recorder.summary),
+                  "Batch cancelled: 2 written, 0 skipped, 0 failed");
+        EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"1.png", "2.png"}));
+        EXPECT_EQ(test::ImageFileSize(Out("2.png")), QSize(150, 100));
+    }
 }
 
 TEST_F(Runner, AFileChangedAfterItWasReadAheadIsReadAgain) {

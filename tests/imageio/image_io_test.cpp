@@ -632,6 +632,7 @@ TEST(OutputMetadata, ItemsForTheOutput) {
         MakeShortItem(0x0100, 4000),
         MakeRationalItem(kPropXResolution, 180, 1),
         MakeShortItem(0x0111, 8),
+        MakeShortItem(0x0212, 2),  // the source's chroma subsampling, not the output's
         MakeShortItem(kPropResolutionUnit, 3),
         MakeAsciiItem(kPropSoftware, "Camera FW 1.0"),
         MakeShortItem(kPropPixelXDimension, 3008, ExifGroup::kPhoto),

@@ -147,6 +147,43 @@ TEST_F(ThumbnailLoaderTest, PhotosHeldSidewaysShowUprightFromTheEmbeddedThumbnai
     }
 }
 
+TEST_F(ThumbnailLoaderTest, LargePhotosAreUprightAndCloseToTheFullDecodeFromTheirEighth) {
+    // Large enough for the decode at 1/8 (240 x 180 covers the 220 x 165 box).
+    for (int o : {1, 3, 6, 8}) {
+        SCOPED_TRACE("orientation " + std::to_string(o));
+        const QString path = WriteBytes(QStringLiteral("big%1.jpg").arg(o),
+                                        test::MakeOrientedJpeg({QSize(1920, 1440), o, false}));
+        const auto item = Load(path);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->isFinal, 1);
+        EXPECT_EQ(QSize(item->imageWidth, item->imageHeight), QSize(1920, 1440));
+        EXPECT_EQ(QSize(item->thumbWidth, item->thumbHeight), QSize(220, 165));
+        EXPECT_EQ(item->bitsPerPixel, 24);
+        EXPECT_TRUE(test::ShowsUprightPattern(Decompress(*item)));
+    }
+    const QImage photo = test::TestPattern(2000, 1500);
+    const QString path = Write(QStringLiteral("pattern.jpg"), photo);
+    const auto item = Load(path);
+    ASSERT_TRUE(item);
+    EXPECT_LT(test::MeanDifference(item->picture, Reference(path, {220, 165})), 3.0);
+}
+
+TEST_F(ThumbnailLoaderTest, ACutOffPhotoGetsTheOrdinaryDecodesThumbnail) {
+    // The 1/8 decode gives up on the scan (after rewriting its bytes in memory); the ordinary
+    // decode reads the file again and shows what it holds, the rest grey.
+    const QString whole = Write(QStringLiteral("whole.jpg"), test::TestPattern(2000, 1500));
+    const QByteArray bytes = test::ReadAll(whole);
+    const QString cut = WriteBytes(QStringLiteral("cut.jpg"), bytes.left(bytes.size() * 3 / 4));
+    const auto item = Load(cut);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->isFinal, 1);
+    EXPECT_EQ(QSize(item->thumbWidth, item->thumbHeight), QSize(220, 165));
+    const auto full = Load(whole);
+    ASSERT_TRUE(full);
+    const QRect top(0, 0, 220, 60);
+    EXPECT_LT(test::MeanDifference(item->picture.copy(top), full->picture.copy(top)), 3.0);
+}
+
 TEST_F(ThumbnailLoaderTest, HeifFilesShowTheirOwnThumbnailFirst) {
 #if defined(__SANITIZE_THREAD__)
     // The system's libheif and its decoders are not built for ThreadSanitizer, which then loses
