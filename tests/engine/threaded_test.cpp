@@ -86,12 +86,16 @@ TEST(ThreadedStages, ResampleMatchesReference) {
         const ImagePlane lanczos2 = reference::Resample(src, c.dw, c.dh, 2, 1, true);
         const ImagePlane lanczos3 = reference::Resample(src, c.dw, c.dh, 3, 1, true);
         const ImagePlane cubic = reference::Resample(src, c.dw, c.dh, 0, 0.5, false);
+        // Eight taps: the loops for tap counts the own algorithms do not use.
+        const ImagePlane lanczos4 = reference::Resample(src, c.dw, c.dh, 4, 1, true);
         ForEachConfig([&] {
             ASSERT_TRUE(
                 SamePlanes(lanczos2, Resampled(src, c.dw, c.dh, 2, 1, KernelType::Lanczos)));
             ASSERT_TRUE(
                 SamePlanes(lanczos3, Resampled(src, c.dw, c.dh, 3, 1, KernelType::Lanczos)));
             ASSERT_TRUE(SamePlanes(cubic, Resampled(src, c.dw, c.dh, 0, 0.5, KernelType::Cubic)));
+            ASSERT_TRUE(
+                SamePlanes(lanczos4, Resampled(src, c.dw, c.dh, 4, 1, KernelType::Lanczos)));
         });
     }
 }
