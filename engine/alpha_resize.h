@@ -38,7 +38,7 @@ struct ConstQuadView {
 
 // An owned image of four-byte pixels with packed rows.
 struct QuadImage {
-    std::vector<std::uint8_t, UninitAllocator<std::uint8_t, PageHint::Plain>> pixels;
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> pixels;
     int width = 0;
     int height = 0;
 

@@ -30,7 +30,7 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 // system.
 class LargeBlocks {
   public:
-    void* Take(std::size_t bytes, PageHint hint) {
+    void* Take(std::size_t bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
         DropStale();
         // The smallest kept block that holds `bytes` without wasting more than as much again.
@@ -48,8 +48,7 @@ class LargeBlocks {
         }
         void* p = ::operator new(bytes, std::align_val_t(kHugePage));
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-        if (hint == PageHint::Huge)
-            madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without huge pages nothing changes
+        madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without huge pages nothing changes
 #endif
         in_use_.push_back({p, bytes, {}});
         return p;
@@ -134,8 +133,8 @@ LargeBlocks& Blocks() {
 
 }  // namespace
 
-void* AllocateLarge(std::size_t bytes, PageHint hint) {
-    return Blocks().Take(bytes, hint);
+void* AllocateLarge(std::size_t bytes) {
+    return Blocks().Take(bytes);
 }
 
 void FreeLarge(void* p, std::size_t) {

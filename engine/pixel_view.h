@@ -15,35 +15,28 @@ namespace orm::engine {
 // write; blocks of at least kLargeBlock bytes are aligned to 2 MiB and offered to the kernel as
 // transparent huge pages (where it has them), which cuts those faults 512-fold. Blocks given back
 // are kept a few seconds for the next resize (the kernel may reclaim their pages meanwhile).
-// Huge pages pay where passes stride through a buffer (a plane's column passes need far fewer
-// address translations), not in whole images, written and read row by row: on a virtual machine
-// that hands free memory back to its host, fresh huge pages come from memory the host must supply
-// anew, and an image's took the first 2x resize of a 13 MP photo about 0.4 s longer (kernel time
-// 0.5 s instead of 0.2 s). Images take plain pages.
 constexpr std::size_t kLargeBlock = std::size_t(4) << 20;
-enum class PageHint { Huge, Plain };
-void* AllocateLarge(std::size_t bytes, PageHint hint = PageHint::Huge);
+void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* p, std::size_t bytes);
 // Returns the kept blocks to the system now (benchmarks of a first resize, tests).
 void ReleaseKeptBlocks();
 
 // An allocator that leaves new elements uninitialised when they are made without a value:
-// buffers that are written in full before they are read need no clearing first. Large blocks
-// come with the page hint kHint.
-template <typename T, PageHint kHint = PageHint::Huge>
+// buffers that are written in full before they are read need no clearing first.
+template <typename T>
 struct UninitAllocator : std::allocator<T> {
     template <typename U>
     struct rebind {
-        using other = UninitAllocator<U, kHint>;
+        using other = UninitAllocator<U>;
     };
     UninitAllocator() = default;
     template <typename U>
-    UninitAllocator(const UninitAllocator<U, kHint>&) {}  // NOLINT: converting like std::allocator
+    UninitAllocator(const UninitAllocator<U>&) {}  // NOLINT: converting like std::allocator
     T* allocate(std::size_t n) {
         if (n > std::size_t(-1) / sizeof(T))
             throw std::bad_array_new_length();
         if (n * sizeof(T) >= kLargeBlock)
-            return static_cast<T*>(AllocateLarge(n * sizeof(T), kHint));
+            return static_cast<T*>(AllocateLarge(n * sizeof(T)));
         return std::allocator<T>::allocate(n);
     }
     void deallocate(T* p, std::size_t n) {
@@ -112,7 +105,7 @@ class BgrImage {
     const std::uint8_t* Row(int y) const { return pixels_.data() + y * Stride(); }
 
   private:
-    std::vector<std::uint8_t, UninitAllocator<std::uint8_t, PageHint::Plain>> pixels_;
+    std::vector<std::uint8_t, UninitAllocator<std::uint8_t>> pixels_;
     int width_ = 0;
     int height_ = 0;
 };
