@@ -6,7 +6,7 @@
 // command line's says so.
 //
 //   build/bench/window_batch_bench --cli build/app/ormensura-cli [--runs N] [--size WxH]
-//       [--algorithm N] [--quality Q] FILE...
+//       [--algorithm N] [--quality Q] [--keep DIR] FILE...
 //
 // Prints every run's seconds, the medians and the window's median over the command line's.
 
@@ -43,6 +43,7 @@ struct BenchOptions {
     int runs = 5;
     int width = 1920, height = 1920, algorithm = 4, quality = 90;
     double dpi = 96;  // the panel's resolution, which the window's entries take
+    QString keep;     // where the last run's outputs are kept (window/ and cli/)
 };
 
 double Median(std::vector<double> v) {
@@ -135,6 +136,8 @@ bool ParseArguments(const QStringList& args, BenchOptions& o) {
                 return false;
             o.width = wh[0].toInt();
             o.height = wh[1].toInt();
+        } else if (a == QLatin1String("--keep") && hasValue) {
+            o.keep = args[++i];
         } else if (a == QLatin1String("--algorithm") && hasValue) {
             o.algorithm = args[++i].toInt();
         } else if (a == QLatin1String("--quality") && hasValue) {
@@ -158,7 +161,7 @@ int main(int argc, char** argv) {
     if (!ParseArguments(app.arguments(), o)) {
         std::fprintf(stderr,
                      "usage: window_batch_bench --cli PATH [--runs N] [--size WxH] "
-                     "[--algorithm N] [--quality Q] FILE...\n");
+                     "[--algorithm N] [--quality Q] [--keep DIR] FILE...\n");
         return 2;
     }
     orm::SettingsModel settings;
@@ -205,6 +208,12 @@ int main(int argc, char** argv) {
             windowSeconds.push_back(w);
             cliSeconds.push_back(c);
         }
+    }
+    if (!o.keep.isEmpty()) {
+        QDir(o.keep).removeRecursively();
+        QDir().mkpath(o.keep);
+        QDir().rename(window, o.keep + QStringLiteral("/window"));
+        QDir().rename(cli, o.keep + QStringLiteral("/cli"));
     }
     const double wm = Median(windowSeconds), cm = Median(cliSeconds);
     std::printf("median: window %.3f s, cli %.3f s, window / cli = %.2f (target <= 1.10)\n", wm, cm,
