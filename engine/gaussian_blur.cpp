@@ -191,11 +191,12 @@ template <int W, int I>
 using LanesOf = Lanes<W, Part<I>>;
 
 #if defined(ORM_SIMD_X86)
-// Four bytes as four doubles.
-ORM_AVX2 inline D4 FourBytesAvx2(const std::uint8_t* s) {
+// Four bytes as four doubles (written through a pointer: a function without AVX that returned
+// the vector would pass it in another way than this one, which clang refuses).
+ORM_AVX2 inline void FourBytesAvx2(const std::uint8_t* s, D4* out) {
     std::int32_t four;
     std::memcpy(&four, s, sizeof four);
-    return D4(_mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(four))));
+    *out = D4(_mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(four))));
 }
 #endif
 
@@ -206,7 +207,7 @@ ORM_KERNEL LanesOf<W, I> LoadBytes(const std::uint8_t* s) {
     L v;
 #if defined(ORM_SIMD_X86)
     if constexpr (I == kAvx2)
-        for (int i = 0; i < L::kParts; ++i) v.p[i] = FourBytesAvx2(s + 4 * i);
+        for (int i = 0; i < L::kParts; ++i) FourBytesAvx2(s + 4 * i, &v.p[i]);
     else
 #endif
         for (int i = 0; i < L::kParts; ++i) simd::BytesToDoubles<I>(s + 8 * i, &v.p[i]);
