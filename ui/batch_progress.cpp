@@ -120,6 +120,9 @@ void CBatchProgress::OnFinished(const BatchRunSummary& summary) {
     progress_->hide();
     if (!summary.cancelled && !summary.stoppedBy)
         overall_->setValue(overall_->maximum());
+    else  // the files the run finished before it stopped
+        overall_->setValue(
+            std::max(overall_->value(), summary.written + summary.skipped + summary.failed));
     // The run's end in one line, on a line of its own.
     const bool atLineStart = logText_.isEmpty() || logText_.endsWith(QLatin1Char('\n'));
     AppendLog((atLineStart ? QString() : QStringLiteral("\r\n")) + RunSummaryText(summary) +

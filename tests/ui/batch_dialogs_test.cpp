@@ -273,6 +273,26 @@ TEST_F(BatchProgressDialog, ADamagedInputIsResizedAndSaidSoInTheLog) {
         << qPrintable(dialog.LogText());
 }
 
+TEST_F(BatchProgressDialog, AfterACancelTheRunsBarCountsTheFilesItFinished) {
+    // The third file was written and the run cancelled before the fourth said anything.
+    CBatchProgress dialog(
+        {Entry("a.png", 8, 8), Entry("b.png", 8, 8), Entry("c.png", 8, 8), Entry("d.png", 8, 8)},
+        options_, prompt_);
+    BatchReport report;
+    report.fileNumber = 3;
+    report.total = 4;
+    dialog.Report(report);
+    BatchRunSummary summary;
+    summary.written = 2;
+    summary.failed = 1;
+    summary.cancelled = true;
+    dialog.Finished(summary);
+    QCoreApplication::processEvents();
+    const auto* overall = dialog.findChild<QProgressBar*>(QStringLiteral("overall"));
+    ASSERT_NE(overall, nullptr);
+    EXPECT_EQ(overall->value(), 3);
+}
+
 TEST_F(BatchProgressDialog, TheBarShowsOnlyForTheOwnAlgorithms) {
     CBatchProgress dialog({}, options_, prompt_);
     for (int a = 0; a < kAlgorithmCount; ++a) {
