@@ -274,6 +274,9 @@ void CMainFrame::OpenCommandLineFiles(const QStringList& paths) {
     if (!settings_.BatchMode() && !batchList_.empty())
         SetBatchMode(true);
     UpdateCommandStates();
+    // The batch row takes the keys: Enter runs the batch the program was started with.
+    if (basketView_ && !batchList_.empty())
+        basketView_->setFocus();
 }
 
 void CMainFrame::OnRemoveFromBatch() {
@@ -383,6 +386,9 @@ void CMainFrame::OnLoadBatch() {
     if (!settings_.BatchMode() && !batchList_.empty())
         SetBatchMode(true);
     UpdateCommandStates();
+    // The batch row takes the keys: Enter runs the batch the program was started with.
+    if (basketView_ && !batchList_.empty())
+        basketView_->setFocus();
 }
 
 void CMainFrame::OnSaveBatch() {

@@ -63,10 +63,13 @@ class BatchMode : public ::testing::Test {
 
 TEST_F(BatchMode, SeveralFilesAtStartBecomeTheBatchInBatchMode) {
     CMainFrame frame(settings_, nullptr);
+    frame.show();  // as the program shows it before opening its files
     QStringList files = Images(3);
     files << dir_.filePath(QStringLiteral("gone.png"));  // missing files are dropped
     frame.OpenCommandLineFiles(files);
     EXPECT_TRUE(settings_.BatchMode());
+    // The batch row has the keys, so Enter runs the batch.
+    EXPECT_EQ(frame.focusWidget(), static_cast<QWidget*>(frame.BasketView()));
     EXPECT_EQ(frame.BatchEntries().count(), 3);
     EXPECT_TRUE(frame.Action(kCmdBatchMode)->isChecked());
     EXPECT_EQ(ToolbarTexts(frame), QStringList({"Open", "Browse", "Batch Mode", "Remove", "Run",
